@@ -1,0 +1,101 @@
+#include "SqlText.h"
+
+#include <QRegularExpression>
+
+namespace SqlText {
+
+QString doubled(const QString& text) {
+    QString result = text;
+    result.replace(QLatin1Char('\''), QLatin1String("''"));
+    return result;
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('\'') + doubled(text) + QLatin1Char('\'');
+}
+
+QString dateText(const QDate& date) {
+    return date.toString(Qt::ISODate);
+}
+
+namespace {
+
+bool isNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+// The character beside position i (skipping blanks) in the given direction, or a null char.
+QChar neighbour(const QString& s, qsizetype i, int direction) {
+    for (qsizetype j = i + direction; j >= 0 && j < s.size(); j += direction) {
+        if (!s.at(j).isSpace())
+            return s.at(j);
+    }
+    return {};
+}
+
+// A '+' joins texts when a quoted text stands on either side of it, or a name on both sides
+// (FirstName+' '+LastName). Signs of numbers (=+5, 1e+3) are left alone.
+bool joinsTexts(const QString& s, qsizetype i) {
+    const QChar before = neighbour(s, i, -1);
+    const QChar after = neighbour(s, i, +1);
+    const QChar quote = QLatin1Char('\'');
+    if (before == quote || after == quote)
+        return true;
+    const bool nameBefore = before == QLatin1Char(']') || (isNameChar(before) && !before.isDigit());
+    const bool nameAfter = after == QLatin1Char('[') || (isNameChar(after) && !after.isDigit());
+    if (!nameBefore || !nameAfter)
+        return false;
+    // 1e+3: the letter before is part of a number.
+    for (qsizetype j = i - 1; j >= 0 && isNameChar(s.at(j)); --j) {
+        if (j == 0 || !isNameChar(s.at(j - 1)))
+            return !s.at(j).isDigit();
+    }
+    return true;
+}
+
+} // namespace
+
+QString adaptDialect(const QString& statement) {
+    QString out;
+    out.reserve(statement.size() + 16);
+    bool inText = false;
+    bool inName = false;
+    for (qsizetype i = 0; i < statement.size(); ++i) {
+        const QChar c = statement.at(i);
+        if (inText) {
+            out += c;
+            if (c == QLatin1Char('\''))
+                inText = false; // a doubled quote re-enters on the next character
+            continue;
+        }
+        if (inName) {
+            out += c;
+            if (c == QLatin1Char(']'))
+                inName = false;
+            continue;
+        }
+        if (c == QLatin1Char('\''))
+            inText = true;
+        else if (c == QLatin1Char('['))
+            inName = true;
+        if (c == QLatin1Char('+') && joinsTexts(statement, i))
+            out += QLatin1String("||");
+        else
+            out += c;
+    }
+
+    // First()/Last() mean the first and last row in stored order. An index could make
+    // SQLite visit the rows in another order, so such a single-table query scans the table.
+    static const QRegularExpression firstLast(QStringLiteral("\\b(first|last)\\s*\\("),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fromTable(QStringLiteral("\\bfrom\\s+(\\[[^\\]]+\\]|\\w+)\\s*;?\\s*$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (firstLast.match(out).hasMatch()) {
+        const QRegularExpressionMatch m = fromTable.match(out);
+        if (m.hasMatch())
+            out = out.left(m.capturedEnd(1)) + QLatin1String(" NOT INDEXED");
+    }
+    return out;
+}
+
+} // namespace SqlText

@@ -1,0 +1,112 @@
+#include "Appearance.h"
+
+#include "app/DataStore.h"
+#include "app/DbError.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <QtEndian>
+
+namespace Appearance {
+
+QString skinFile() {
+    return DataStore::programFolder() + QStringLiteral("/x/o.cjs");
+}
+QString handCursorFile() {
+    return DataStore::programFolder() + QStringLiteral("/HAND-M.CUR");
+}
+
+namespace {
+void paintButtonFace(QWidget* w) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, w->palette().color(QPalette::Button));
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+} // namespace
+
+void applySystemColours(QWidget* window) {
+    paintButtonFace(window);
+    const auto children = window->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (qobject_cast<QLabel*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QRadioButton*>(child) ||
+            qobject_cast<QGroupBox*>(child) ||
+            (qobject_cast<QFrame*>(child) && child->metaObject() == &QFrame::staticMetaObject))
+            paintButtonFace(child);
+    }
+}
+
+void applyMainWindowAppearance(QWidget* window) {
+    const QString path = skinFile();
+    if (!DataStore::fileExists(path))
+        return;
+    applySystemColours(window);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("The skin file '%1' could not be read.").arg(path));
+    window->setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+QIcon programIcon() {
+    static QIcon icon(QStringLiteral(":/fennick/icon.png"));
+    return icon;
+}
+
+void applyIcon(QWidget* window) {
+    window->setWindowIcon(programIcon());
+}
+
+bool loadCursorFile(const QString& path, QCursor* cursor) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    QImageReader reader(path, "ico");
+    QImage image = reader.read();
+    if (image.isNull()) {
+        QImageReader any(path);
+        image = any.read();
+    }
+    if (image.isNull())
+        return false;
+    // A cursor file keeps the hot spot of its first image in the directory entry.
+    int hotX = 0;
+    int hotY = 0;
+    if (bytes.size() >= 22 && qFromLittleEndian<quint16>(bytes.constData() + 2) == 2) {
+        hotX = qFromLittleEndian<quint16>(bytes.constData() + 10);
+        hotY = qFromLittleEndian<quint16>(bytes.constData() + 12);
+    }
+    *cursor = QCursor(QPixmap::fromImage(image), hotX, hotY);
+    return true;
+}
+
+void applyHandCursor(QWidget* window) {
+    const QString path = handCursorFile();
+    if (!DataStore::fileExists(path))
+        return;
+    static QCursor hand;
+    static bool loaded = loadCursorFile(path, &hand);
+    if (!loaded)
+        return;
+    const auto buttons = window->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
+        button->setCursor(hand);
+}
+
+void applyDialogAppearance(QWidget* window) {
+    applySystemColours(window);
+    applyIcon(window);
+    applyHandCursor(window);
+}
+
+} // namespace Appearance

@@ -1,0 +1,34 @@
+// The dress every window gets at load: button-face background, the program's icon and the
+// hand cursor over push buttons; the main window's skin when the skin file exists.
+#pragma once
+
+#include <QCursor>
+#include <QIcon>
+#include <QString>
+
+class QWidget;
+
+namespace Appearance {
+
+QString skinFile();       // program folder + "/x/o.cjs"
+QString handCursorFile(); // program folder + "/HAND-M.CUR"
+
+// Background of the window and of its labels, check boxes, option buttons and frames set to
+// the system's button-face colour.
+void applySystemColours(QWidget* window);
+// Main window only: nothing at all without the skin file; with it, the system colours and the
+// skin applied as a style sheet. Throws DbError when the skin cannot be read.
+void applyMainWindowAppearance(QWidget* window);
+// The program's icon.
+QIcon programIcon();
+void applyIcon(QWidget* window);
+// When the hand cursor file exists, every push button of the window shows it. A busy cursor
+// (QApplication's override cursor) always wins over it.
+void applyHandCursor(QWidget* window);
+// The three load steps of an editor or the report window: colours, icon, hand cursor.
+void applyDialogAppearance(QWidget* window);
+
+// Reads a .cur/.ico file with its hot spot; null cursor shape when it cannot be read.
+bool loadCursorFile(const QString& path, QCursor* cursor);
+
+} // namespace Appearance

@@ -1,0 +1,12 @@
+// The real message boxes, question boxes and input boxes of the program.
+#pragma once
+
+#include "app/Messages.h"
+
+class QtMessages final : public Messages {
+public:
+    void notice(const QString& text) override;
+    bool ask(const QString& text) override;
+    void error(const QString& text) override;
+    QString input(const QString& title, const QString& prompt) override;
+};

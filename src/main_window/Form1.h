@@ -1,0 +1,91 @@
+// The main window: the project list above, the tasks of the selected project below, and the
+// eight command buttons. Its load handler runs the program's start-up; closing it ends the program.
+#pragma once
+
+#include <QWidget>
+
+class QPushButton;
+class QTreeView;
+class RecordListModel;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: prepares the data store, opens the shared connection, adds and fills the lists
+    // and restores the settings.
+    void Form_Load();
+    // Shutdown: saves the settings and closes the shared connection.
+    void Form_QueryUnload();
+
+    // Refills the project list (own error trap).
+    void ListData();
+    // Refills the task list for the selected project. Throws DbError on the first failure;
+    // the caller's trap reports it.
+    void ListTasks();
+
+    // Start-up step 4: the check of the database components.
+    void IsADOInstalled();
+
+    bool restoreFlag() const { return m_restoreFlag; }
+    // True when start-up was told to end the program (the components check).
+    bool programEnded() const { return m_programEnded; }
+    // The window state as stored in the settings: 0 normal, 1 minimized, 2 maximized.
+    int windowStateCode() const;
+
+    // The eight commands.
+    void PushButton1_Click(); // Edit Selected Project
+    void PushButton2_Click(); // Add New Project
+    void PushButton3_Click(); // Delete Selected Project
+    void PushButton4_Click(); // Add Project Task
+    void PushButton5_Click(); // Reports
+    void PushButton6_Click(); // Edit Selected Task
+    void PushButton7_Click(); // Delete Selected Task
+    void PushButton8_Click(); // Load Sample/Example Data
+
+    QTreeView* ListView1 = nullptr;
+    QTreeView* ListView2 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+
+    RecordListModel* projectModel() const { return m_projects; }
+    RecordListModel* taskModel() const { return m_tasks; }
+
+    // The selected row of a list (0-based), or -1.
+    static int selectedRow(QTreeView* list);
+    static void selectRow(QTreeView* list, int row);
+    // The text of a cell of the selected row.
+    static QString selectedCell(QTreeView* list, int column);
+
+    // Header click on a list: the same column toggles the order, another one sorts ascending.
+    static void headerClick(QTreeView* list, int columnNumber);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void connectCommands();
+    void addColumns(QTreeView* list, RecordListModel* model);
+    void restoreWidths(QTreeView* list, const QString& prefix);
+    void saveWidths(QTreeView* list, const QString& prefix);
+    void projectRowClicked();
+    double dpi() const;
+
+    RecordListModel* m_projects = nullptr;
+    RecordListModel* m_tasks = nullptr;
+    bool m_restoreFlag = false;
+    bool m_unloaded = false;
+    bool m_filling = false;      // a fill is moving the selection: not the user
+    bool m_mouseDown = false;    // a press on the project list: the click that follows refills
+    bool m_programEnded = false; // the components check ended the program during start-up
+};

@@ -1,0 +1,164 @@
+// The shared connection, the SQL text rules and the dialect adaptation.
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/SqlText.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void quotesAreDoubled();
+    void dialectLeavesTextsAndSignsAlone_data();
+    void dialectLeavesTextsAndSignsAlone();
+    void apostropheRoundTrips();
+    void plusJoinsContactNames();
+    void firstAndLastFollowStoredOrder();
+    void columnsAreCaseInsensitiveAndDatesRead();
+    void missingFileIsNeverCreated();
+    void notADatabaseIsReportedAndKept();
+    void deletingProjectRemovesItsTasks();
+    void viewsKeepRowsOfDeletedContacts();
+};
+
+void TestDatabase::quotesAreDoubled() {
+    QCOMPARE(SqlText::quoted(QStringLiteral("O'Brien's plan")), QStringLiteral("'O''Brien''s plan'"));
+    QCOMPARE(SqlText::quoted(QString()), QStringLiteral("''"));
+    QCOMPARE(SqlText::doubled(QStringLiteral("''")), QStringLiteral("''''"));
+    QCOMPARE(SqlText::dateText(QDate(2021, 8, 31)), QStringLiteral("2021-08-31"));
+}
+
+void TestDatabase::dialectLeavesTextsAndSignsAlone_data() {
+    QTest::addColumn<QString>("jet");
+    QTest::addColumn<QString>("sqlite");
+    QTest::newRow("contact name") << "select FirstName+' '+LastName from Employees"
+                                  << "select FirstName||' '||LastName from Employees";
+    QTest::newRow("plus inside text") << "insert into [Status] values ('a+b')"
+                                      << "insert into [Status] values ('a+b')";
+    QTest::newRow("plus in doubled quotes") << "select 'it''s+'+Notes from Projects"
+                                            << "select 'it''s+'||Notes from Projects";
+    QTest::newRow("signed number") << "update Projects set Budget=+5,BudgetInDays=1e+3 where ID=1"
+                                   << "update Projects set Budget=+5,BudgetInDays=1e+3 where ID=1";
+    QTest::newRow("bracketed names") << "select [a+b]+[c] from t"
+                                     << "select [a+b]||[c] from t";
+    QTest::newRow("last scans table") << "SELECT Last(Projects.ID) AS [MaxID] FROM Projects"
+                                      << "SELECT Last(Projects.ID) AS [MaxID] FROM Projects NOT INDEXED";
+}
+
+void TestDatabase::dialectLeavesTextsAndSignsAlone() {
+    QFETCH(QString, jet);
+    QFETCH(QString, sqlite);
+    QCOMPARE(SqlText::adaptDialect(jet), sqlite);
+}
+
+void TestDatabase::apostropheRoundTrips() {
+    TestEnvironment env;
+    env.openDatabase();
+    const QString name = QStringLiteral("O'Brien's plan");
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName) values (") + SqlText::quoted(name) +
+                          QStringLiteral(")"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects")).toString(), name);
+}
+
+void TestDatabase::plusJoinsContactNames() {
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('John','Wilson')"));
+    ResultSet rs = Database::shared().query(QStringLiteral(
+        "select ID,FirstName+' '+LastName as ContactName from Employees order by FirstName+' '+LastName"));
+    QVERIFY(!rs.eof());
+    QCOMPARE(rs.text(QStringLiteral("contactname")), QStringLiteral("John Wilson"));
+}
+
+void TestDatabase::firstAndLastFollowStoredOrder() {
+    TestEnvironment env;
+    env.openDatabase();
+    // Inserted out of alphabetical order: stored order, not sorted order, must win.
+    TestEnvironment::exec(QStringLiteral("insert into [Status] values ('In process')"));
+    TestEnvironment::exec(QStringLiteral("insert into [Status] values ('Cancelled')"));
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Zed','A')"));
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Abe','B')"));
+    for (int i = 0; i < 3; ++i)
+        TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner) values ('p',%1)").arg(9 - i));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT First(Status.Status) AS [MaxID] FROM Status")).toString(),
+             QStringLiteral("In process"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT Last(Status.Status) AS [MaxID] FROM Status")).toString(),
+             QStringLiteral("Cancelled"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT First(Employees.ID) AS [MaxID] FROM Employees")).toInt(),
+             1);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT Last(Projects.ID) AS [MaxID] FROM Projects")).toInt(), 3);
+    QVERIFY(TestEnvironment::scalar(QStringLiteral("SELECT First(Priorities.Priority) AS [MaxID] FROM Priorities"))
+                .isNull());
+}
+
+void TestDatabase::columnsAreCaseInsensitiveAndDatesRead() {
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral(
+        "insert into Projects (ProjectName,StartDate,Budget,BudgetInDays) values ('x','2021-08-31',1000,2.5)"));
+    ResultSet rs = Database::shared().query(QStringLiteral("select * from [Open Projects]"));
+    QVERIFY(!rs.eof());
+    QCOMPARE(rs.date(QStringLiteral("StartDAte")), QDate(2021, 8, 31));
+    QCOMPARE(rs.text(QStringLiteral("budget")), QStringLiteral("1000"));
+    QCOMPARE(rs.text(QStringLiteral("BUDGETINDAYS")), QStringLiteral("2.5"));
+    QVERIFY_THROWS_EXCEPTION(DbError, rs.text(QStringLiteral("EndDate")));
+    QCOMPARE(rs.textOrEmpty(QStringLiteral("EndDate")), QString());
+    QVERIFY_THROWS_EXCEPTION(DbError, rs.value(QStringLiteral("NoSuchColumn")));
+    rs.moveNext();
+    QVERIFY(rs.eof());
+}
+
+void TestDatabase::missingFileIsNeverCreated() {
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/missing.mdb");
+    QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().open(path));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!Database::shared().isOpen());
+    QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().query(QStringLiteral("select 1")));
+}
+
+void TestDatabase::notADatabaseIsReportedAndKept() {
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/junk.mdb");
+    QFile junk(path);
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    const QByteArray content(4096, 'x');
+    junk.write(content);
+    junk.close();
+    QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().open(path));
+    QVERIFY(junk.open(QIODevice::ReadOnly));
+    QCOMPARE(junk.readAll(), content);
+}
+
+void TestDatabase::deletingProjectRemovesItsTasks() {
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName) values ('a')"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName) values ('b')"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title) values (1,'t1')"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title) values (2,'t2')"));
+    QCOMPARE(Database::shared().execute(QStringLiteral("delete from Projects where ID=1")), 1);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")), QStringList{QStringLiteral("t2")});
+}
+
+void TestDatabase::viewsKeepRowsOfDeletedContacts() {
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Ann','Lee')"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner) values ('p',1)"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo) values (1,'t',1)"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select OwnerName from [Open Projects]")),
+             QStringList{QStringLiteral("Ann Lee")});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select AssignedID, AssignedTo from [Open Tasks]")),
+             QStringList{QStringLiteral("1|Ann Lee")});
+    TestEnvironment::exec(QStringLiteral("delete from Employees where ID=1"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName, OwnerName from [Open Projects]")),
+             QStringList{QStringLiteral("p|")});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, AssignedTo from [Open Tasks]")),
+             QStringList{QStringLiteral("t|")});
+}
+
+QTEST_MAIN(TestDatabase)
+#include "tst_database.moc"
