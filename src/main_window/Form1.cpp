@@ -178,17 +178,6 @@ void Form1::buildControls() {
     connectCommands();
 }
 
-void Form1::connectCommands() {
-    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
-    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
-    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
-    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
-    connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
-    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
-    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
-    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
-}
-
 void Form1::addColumns(QTreeView* list, RecordListModel* model) {
     list->setModel(model);
     // Moving through the projects with the keyboard shows each project's tasks, as a click does.

@@ -26,8 +26,12 @@ public:
     // the caller's trap reports it.
     void ListTasks();
 
-    // Start-up step 4: the check of the database components.
+    // Start-up step 4: the check of the database components. May end the program
+    // (sets programEnded(); no further start-up step runs).
     void IsADOInstalled();
+
+    // The layout pass that runs on every size or state change of the window.
+    void Form_Resize();
 
     bool restoreFlag() const { return m_restoreFlag; }
     // True when start-up was told to end the program (the components check).
@@ -71,6 +75,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();

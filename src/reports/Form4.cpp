@@ -1,0 +1,7 @@
+#include "Form4.h"
+
+Form4::Form4(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Reports"));
+}
