@@ -1,0 +1,339 @@
+// Start-up, shutdown, settings and the two lists of the main window.
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "app/Twips.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QSettings>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+QStringList headers(QTreeView* list) {
+    QStringList result;
+    for (int i = 0; i < list->model()->columnCount(); ++i)
+        result << list->model()->headerData(i, Qt::Horizontal).toString();
+    return result;
+}
+
+QStringList column(QTreeView* list, int col) {
+    QStringList result;
+    auto* model = static_cast<RecordListModel*>(list->model());
+    for (int r = 0; r < model->rowCount(); ++r)
+        result << model->cellText(r, col);
+    return result;
+}
+
+int widthTwips(QTreeView* list, int col) {
+    return qRound(list->header()->sectionSize(col) * 1440.0 / list->logicalDpiX());
+}
+
+QSettings settingsStore() {
+    return QSettings(QStringLiteral("Tarnwick"), QStringLiteral("Tarnwick"));
+}
+
+void addProject(const QString& name, const QString& budget, const QString& start = QStringLiteral("2021-08-31")) {
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
+                                         "Notes,EndDate,BudgetInDays,Budget) values ('%1',1,'%3','Open','Main','High',"
+                                         "'','2021-09-30',5,%2)")
+                              .arg(name, budget, start));
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartMakesFoldersAndShowsEmptyLists();
+    void laterStartsKeepTheWorkingDatabase();
+    void missingTemplateReportsAndCreatesNoFile();
+    void fileNamedLikeTheCompanyFolder();
+    void errorBoxTextIsExact();
+    void settingsDefaultsAndTwentyOneValues();
+    void settingsAreRestored();
+    void badWidthIsReportedOthersRestored();
+    void listsShowFieldsAndEmptyCells();
+    void missingValueReportsOnceAndFillGoesOn();
+    void clickOnProjectRefillsTasks();
+    void headerClicksSortByKind();
+    void titleIsShortened();
+};
+
+void TestForm1::firstStartMakesFoldersAndShowsEmptyLists() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(messages.shown().empty());
+    QVERIFY(QFileInfo(DataStore::dataFolder()).isDir());
+    QVERIFY(QFileInfo(DataStore::workingDatabase()).isFile());
+    QVERIFY(Database::shared().isOpen());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Fennick Planner"));
+    QCOMPARE(headers(form.ListView1), QStringList({"Project ID", "Project Name", "Owner", "Category", "Priority",
+                                                   "Status", "Start", "End", "Budget", "Budget in Days"}));
+    QCOMPARE(headers(form.ListView2), QStringList({"ID", "Title", "Assigned To", "Start Date", "Due Date", "Priority",
+                                                   "Status", "% Complete", "Cost", "Cost in Days"}));
+    QCOMPARE(form.ListView1->model()->rowCount(), 0);
+    QCOMPARE(form.ListView2->model()->rowCount(), 0);
+    QCOMPARE(widthTwips(form.ListView1, 0), 1200);
+    QCOMPARE(widthTwips(form.ListView1, 9), 1500);
+    QCOMPARE(widthTwips(form.ListView2, 0), 1200);
+    QVERIFY(!form.restoreFlag());
+    form.Form_QueryUnload();
+    QVERIFY(!Database::shared().isOpen());
+}
+
+void TestForm1::laterStartsKeepTheWorkingDatabase() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    {
+        Form1 form;
+        form.Form_Load();
+        addProject(QStringLiteral("kept"), QStringLiteral("1"));
+        form.Form_QueryUnload();
+    }
+    {
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
+        form.Form_QueryUnload();
+    }
+    QVERIFY(QFile::remove(DataStore::workingDatabase()));
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(QFileInfo(DataStore::workingDatabase()).isFile());
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 0);
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+}
+
+void TestForm1::missingTemplateReportsAndCreatesNoFile() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    QVERIFY(QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
+    Form1 form;
+    form.Form_Load();
+    const QStringList errors = messages.errors();
+    // The copy, the opening and the project list fill each report.
+    QCOMPARE(errors.size(), 3);
+    QVERIFY(errors[0].contains(QStringLiteral("Form1.Form_Load at line 1")));
+    QVERIFY(errors[1].contains(QStringLiteral("Form1.Form_Load at line 7")));
+    QVERIFY(errors[2].contains(QStringLiteral("Form1.ListData at line 2")));
+    QVERIFY(!QFile::exists(DataStore::workingDatabase()));
+    QCOMPARE(form.ListView1->model()->columnCount(), 10);
+    QCOMPARE(form.ListView1->model()->rowCount(), 0);
+}
+
+void TestForm1::fileNamedLikeTheCompanyFolder() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    QFile blocker(DataStore::companyFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Form1 form;
+    form.Form_Load();
+    const QStringList errors = messages.errors();
+    // The second folder level, the copy and the opening fail; the list fill reports too.
+    QCOMPARE(errors.size(), 4);
+    QVERIFY(errors[0].contains(QStringLiteral("at line 1")));
+    QVERIFY(errors[1].contains(QStringLiteral("at line 1")));
+    QVERIFY(errors[2].contains(QStringLiteral("at line 7")));
+    QVERIFY(QFileInfo(DataStore::companyFolder()).isFile());
+}
+
+void TestForm1::errorBoxTextIsExact() {
+    ScriptedMessages messages;
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    QVERIFY(trap.step(6, [] {}));
+    QVERIFY(!trap.step(7, [] { throw DbError(QStringLiteral("Could not find file.")); }));
+    QVERIFY(trap.failed());
+    QCOMPARE(messages.shown().size(), size_t{1});
+    QCOMPARE(messages.shown()[0].title, QStringLiteral("Application Error"));
+    QCOMPARE(messages.shown()[0].text,
+             QStringLiteral("Could not find file.\r\nin FennickPlanner2021/08/31.Form1.Form_Load at line 7\r\n\r\n"
+                            "Please email screenshot of this message to ") +
+                 ErrorTrap::supportAddress());
+}
+
+void TestForm1::settingsDefaultsAndTwentyOneValues() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    form.Form_QueryUnload();
+    QSettings s = settingsStore();
+    s.beginGroup(QStringLiteral("Fennick Planner"));
+    QCOMPARE(s.childKeys().size(), 21);
+    QCOMPARE(s.value(QStringLiteral("ColumnHeaders1")).toString(), QStringLiteral("1200"));
+    QCOMPARE(s.value(QStringLiteral("ColumnHeaders10")).toString(), QStringLiteral("1500"));
+    QCOMPARE(s.value(QStringLiteral("ColumnHeaders21")).toString(), QStringLiteral("1200"));
+    QCOMPARE(s.value(QStringLiteral("ColumnHeaders210")).toString(), QStringLiteral("1500"));
+    QCOMPARE(s.value(QStringLiteral("WindowState")).toString(), QStringLiteral("0"));
+}
+
+void TestForm1::settingsAreRestored() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    {
+        Form1 form;
+        form.Form_Load();
+        form.ListView2->header()->resizeSection(2, Twips::toPixels(3000, form.ListView2->logicalDpiX()));
+        form.setWindowState(Qt::WindowMaximized);
+        form.Form_QueryUnload();
+    }
+    QSettings s = settingsStore();
+    QCOMPARE(s.value(QStringLiteral("Fennick Planner/ColumnHeaders23")).toString(), QStringLiteral("3000"));
+    QCOMPARE(s.value(QStringLiteral("Fennick Planner/WindowState")).toString(), QStringLiteral("2"));
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(widthTwips(form.ListView2, 2), 3000);
+    QCOMPARE(widthTwips(form.ListView1, 2), 1500); // the project list's key is another one
+    QCOMPARE(form.windowStateCode(), 2);
+    QVERIFY(form.restoreFlag());
+    QVERIFY(messages.errors().isEmpty());
+}
+
+void TestForm1::badWidthIsReportedOthersRestored() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    {
+        QSettings s = settingsStore();
+        s.setValue(QStringLiteral("Fennick Planner/ColumnHeaders3"), QStringLiteral("wide"));
+        s.setValue(QStringLiteral("Fennick Planner/ColumnHeaders4"), QStringLiteral("2400"));
+    }
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(messages.errors().size(), 1);
+    QVERIFY(messages.errors()[0].contains(QStringLiteral("Form1.Form_Load at line 10")));
+    QCOMPARE(widthTwips(form.ListView1, 3), 2400);
+    QCOMPARE(widthTwips(form.ListView1, 4), 1500);
+}
+
+void TestForm1::listsShowFieldsAndEmptyCells() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Ann','O''Neil')"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Category,Priority,EndDate,"
+                                         "Budget) values ('O''Brien''s plan',1,'2021-08-31','Main','High','2021-09-30',"
+                                         "1000.5)"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo,StartDate,DueDate,Status,"
+                                         "PercentComplete,Cost) values (1,'Plan',1,'2021-08-31','2021-09-03','Open',"
+                                         "0,10)"));
+    Database::shared().close();
+    Form1 form;
+    form.Form_Load();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    auto* projects = form.projectModel();
+    QCOMPARE(projects->rowCount(), 1);
+    const QString shortStart = QLocale::system().toString(QDate(2021, 8, 31), QLocale::ShortFormat);
+    QStringList row;
+    for (int c = 0; c < 10; ++c)
+        row << projects->cellText(0, c);
+    QCOMPARE(row, QStringList({"1", "O'Brien's plan", "Ann O'Neil", "Main", "High", "", shortStart,
+                               QLocale::system().toString(QDate(2021, 9, 30), QLocale::ShortFormat), "1000.5", ""}));
+    QCOMPARE(Form1::selectedRow(form.ListView1), 0);
+    QCOMPARE(column(form.ListView2, 1), QStringList{QStringLiteral("Plan")});
+    QCOMPARE(form.taskModel()->cellText(0, 5), QString()); // no priority: empty cell
+    QCOMPARE(form.taskModel()->cellText(0, 9), QString());
+}
+
+void TestForm1::missingValueReportsOnceAndFillGoesOn() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("first"), QStringLiteral("1"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Category,Priority,StartDate,EndDate) "
+                                         "values ('no budget','c','p','2021-01-01','2021-01-02')"));
+    addProject(QStringLiteral("third"), QStringLiteral("3"));
+    Database::shared().close();
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(messages.errors().size(), 1);
+    QVERIFY(messages.errors()[0].contains(QStringLiteral("Form1.ListData at line 11")));
+    QCOMPARE(column(form.ListView1, 1), QStringList({"first", "no budget", "third"}));
+    QCOMPARE(column(form.ListView1, 8), QStringList({"1", "", "3"}));
+}
+
+void TestForm1::clickOnProjectRefillsTasks() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("a"), QStringLiteral("1"));
+    addProject(QStringLiteral("b"), QStringLiteral("2"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo,StartDate,DueDate,Status,"
+                                         "PercentComplete,Cost) values (2,'task of b',1,'2021-08-31','2021-09-03',"
+                                         "'Open',0,10)"));
+    Database::shared().close();
+    Form1 form;
+    form.show();
+    form.Form_Load();
+    QCOMPARE(form.taskModel()->rowCount(), 0);
+    QTreeView* list = form.ListView1;
+    const QRect second = list->visualRect(list->model()->index(1, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(Form1::selectedRow(list), 1);
+    QCOMPARE(column(form.ListView2, 1), QStringList{QStringLiteral("task of b")});
+    // A click on the selected row refills as well.
+    TestEnvironment::exec(QStringLiteral("delete from Tasks"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(form.taskModel()->rowCount(), 0);
+    // Moving with the keyboard shows the tasks of the project reached.
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo,StartDate,DueDate,Status,"
+                                         "PercentComplete,Cost) values (1,'task of a',1,'2021-08-31','2021-09-03',"
+                                         "'Open',0,10)"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(column(form.ListView2, 1), QStringList{QStringLiteral("task of a")});
+    QVERIFY(messages.errors().isEmpty());
+}
+
+void TestForm1::headerClicksSortByKind() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("b"), QStringLiteral("9"), QStringLiteral("2021-10-01"));
+    addProject(QStringLiteral("C"), QStringLiteral("10"), QStringLiteral("2021-09-01"));
+    addProject(QStringLiteral("a"), QStringLiteral("100"), QStringLiteral("2022-01-01"));
+    Database::shared().close();
+    Form1 form;
+    form.Form_Load();
+    QTreeView* list = form.ListView1;
+    Form1::headerClick(list, 9); // Budget
+    QCOMPARE(column(list, 8), QStringList({"9", "10", "100"}));
+    Form1::headerClick(list, 9);
+    QCOMPARE(column(list, 8), QStringList({"100", "10", "9"}));
+    Form1::headerClick(list, 2); // another column starts ascending; texts ignore case
+    QCOMPARE(column(list, 1), QStringList({"a", "b", "C"}));
+    Form1::headerClick(list, 7); // dates by date
+    QCOMPARE(column(list, 1), QStringList({"C", "b", "a"}));
+    Form1::headerClick(list, 7);
+    QCOMPARE(column(list, 1), QStringList({"a", "b", "C"}));
+    // The sort survives a refill, and the refill selects the first row of the sorted list.
+    addProject(QStringLiteral("z"), QStringLiteral("1"), QStringLiteral("2030-01-01"));
+    form.ListData();
+    QCOMPARE(column(list, 1), QStringList({"z", "a", "b", "C"}));
+    QCOMPARE(Form1::selectedRow(list), 0);
+    QCOMPARE(Form1::selectedCell(list, 1), QStringLiteral("z"));
+}
+
+void TestForm1::titleIsShortened() {
+    QCOMPARE(AppTitle::shortenTitle(QStringLiteral("Fennick Planner")), QStringLiteral("Fennick"));
+    QCOMPARE(AppTitle::shortenTitle(QStringLiteral("A very long product name that goes on and on and on for ever")),
+             QStringLiteral("A very long product name that goes on"));
+    QCOMPARE(AppTitle::shortenTitle(QStringLiteral("Single")), QStringLiteral("Single"));
+    TestEnvironment env;
+    ScriptedMessages messages;
+    QCOMPARE(AppTitle::current(), QStringLiteral("Fennick Planner"));
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(AppTitle::current(), QStringLiteral("Fennick"));
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
