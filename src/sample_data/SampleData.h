@@ -1,0 +1,23 @@
+// The example records behind "Load Sample/Example Data": two contacts, two entries in each value
+// list, and three projects with one task each.
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace SampleData {
+
+// The mail domain of the sample contacts: reserved for examples, so it reaches nobody.
+QString mailDomain();
+
+// Adds the sample records on the shared connection. Contacts and value-list entries are only
+// topped up to two rows per table; the three projects and their tasks are added on every call.
+// The projects start and end on `today`; the tasks are due 3, 2 and 5 days later. Every step
+// runs under the error trap of the main window's button: a failed step shows the error box and
+// the loader goes on with the next one.
+void load(const QDate& today);
+
+// The error trap's first line number for the list refills that follow the load in the button's handler.
+constexpr int refillLine = 26;
+
+} // namespace SampleData
