@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Fennick Planner, builds it, then runs the program or the tests.
+#   bash tools/setup.sh run    install what is missing, build, start the program
+#   bash tools/setup.sh test   install what is missing, build, run the whole test suite
+set -euo pipefail
+
+mode="${1:-run}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$here/build"
+
+packages=(
+    g++ make cmake pkg-config
+    qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins
+    libsqlite3-dev
+    fonts-liberation poppler-utils
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs="$(nproc 2>/dev/null || echo 2)"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j"$jobs"
+
+case "$mode" in
+run)
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display found: starting the program on a virtual display (xvfb-run)."
+        exec xvfb-run -a "$build/bin/fennick-planner"
+    fi
+    exec "$build/bin/fennick-planner"
+    ;;
+test)
+    cd "$build"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+    ;;
+*)
+    echo "usage: bash tools/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac
