@@ -7,13 +7,14 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QUrl>
 #include <QUuid>
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -71,30 +72,60 @@ QString errorText(const QSqlError& error) {
 
 // ---------------------------------------------------------------- ResultSet
 
-ResultSet::ResultSet(QSqlQuery&& query)
-    : m_query(std::make_unique<QSqlQuery>(std::move(query))) {
-    const QSqlRecord record = m_query->record();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns.insert(record.fieldName(i).toLower(), i);
-    m_eof = !m_query->next();
+ResultSet::ResultSet(sqlite3_stmt* statement)
+    : m_statement(statement) {
+    const int count = sqlite3_column_count(m_statement);
+    for (int i = 0; i < count; ++i)
+        m_columns.insert(QString::fromUtf8(sqlite3_column_name(m_statement, i)).toLower(), i);
+    m_eof = false;
+    step();
 }
 
-ResultSet::ResultSet(ResultSet&&) noexcept = default;
-ResultSet& ResultSet::operator=(ResultSet&&) noexcept = default;
+ResultSet::ResultSet(ResultSet&& other) noexcept
+    : m_statement(std::exchange(other.m_statement, nullptr))
+    , m_columns(std::move(other.m_columns))
+    , m_eof(std::exchange(other.m_eof, true)) {}
+
+ResultSet& ResultSet::operator=(ResultSet&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_statement = std::exchange(other.m_statement, nullptr);
+        m_columns = std::move(other.m_columns);
+        m_eof = std::exchange(other.m_eof, true);
+    }
+    return *this;
+}
+
 ResultSet::~ResultSet() {
     close();
 }
 
-void ResultSet::moveNext() {
-    if (m_eof)
+void ResultSet::step() {
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return;
+    m_eof = true;
+    if (rc != SQLITE_DONE) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+        close();
+        throw DbError(message);
+    }
+}
+
+void ResultSet::requireRow() const {
+    if (m_eof || !m_statement)
         throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
-    m_eof = !m_query->next();
+}
+
+void ResultSet::moveNext() {
+    requireRow();
+    step();
 }
 
 void ResultSet::close() {
-    if (m_query) {
-        m_query->finish();
-        m_query.reset();
+    if (m_statement) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
     }
     m_eof = true;
 }
@@ -117,9 +148,41 @@ bool ResultSet::hasColumn(const QString& name) const {
 }
 
 QVariant ResultSet::value(int column) const {
-    if (m_eof || !m_query)
-        throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
-    return m_query->value(column);
+    requireRow();
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qint64>(sqlite3_column_int64(m_statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_statement, column));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
+                          sqlite3_column_bytes(m_statement, column));
+    default:
+        return rawText(column);
+    }
+}
+
+bool ResultSet::isNull(int column) const {
+    requireRow();
+    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
+
+QString ResultSet::rawText(int column) const {
+    requireRow();
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_column_int64(m_statement, column));
+    case SQLITE_FLOAT:
+        return numberText(sqlite3_column_double(m_statement, column));
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column));
+    }
+    }
 }
 
 QVariant ResultSet::checkedValue(const QString& name) const {
@@ -191,7 +254,13 @@ void Database::open(const QString& path) {
             throw DbError(QStringLiteral("The database '%1' could not be opened: %2").arg(path, reason));
         }
         sqlite3* handle = handleOf(db);
-        if (handle) {
+        if (!handle) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw DbError(QStringLiteral("The SQLite driver gave no database handle."));
+        }
+        m_handle = handle;
+        {
             sqlite3_create_function_v2(handle, "First", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, firstLastFinal,
                                        nullptr);
             sqlite3_create_function_v2(handle, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, firstLastFinal,
@@ -212,7 +281,7 @@ void Database::open(const QString& path) {
 }
 
 bool Database::isOpen() const {
-    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+    return m_handle != nullptr;
 }
 
 void Database::close() {
@@ -224,27 +293,48 @@ void Database::close() {
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_path.clear();
+    m_handle = nullptr;
+}
+
+sqlite3_stmt* Database::prepare(const QString& statement) {
+    if (!m_handle)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    const QByteArray text = SqlText::adaptDialect(statement).toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_handle));
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    if (!stmt)
+        throw DbError(QStringLiteral("The statement is empty."));
+    // One statement per call: anything after its end is refused, never run.
+    for (const char* p = tail; p && *p; ++p) {
+        if (!isspace(static_cast<unsigned char>(*p)) && *p != ';') {
+            sqlite3_finalize(stmt);
+            throw DbError(QStringLiteral("Characters found after end of SQL statement."));
+        }
+    }
+    return stmt;
 }
 
 ResultSet Database::query(const QString& statement) {
-    if (!isOpen())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    q.setForwardOnly(true);
-    if (!q.exec(SqlText::adaptDialect(statement)))
-        throw DbError(errorText(q.lastError()));
-    return ResultSet(std::move(q));
+    return ResultSet(prepare(statement));
 }
 
 int Database::execute(const QString& statement) {
-    if (!isOpen())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    if (!q.exec(SqlText::adaptDialect(statement)))
-        throw DbError(errorText(q.lastError()));
-    const int changed = q.numRowsAffected();
-    q.finish();
-    return changed;
+    sqlite3_stmt* stmt = prepare(statement);
+    int rc = sqlite3_step(stmt);
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_handle));
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    sqlite3_finalize(stmt);
+    return sqlite3_changes(m_handle);
 }
 
 // ---------------------------------------------------------------- value texts

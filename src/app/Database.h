@@ -5,11 +5,13 @@
 
 #include <QDate>
 #include <QHash>
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 // A read-only result opened on the shared connection and walked forward to its end.
 // Column names are looked up without regard to case. Errors throw DbError.
@@ -29,6 +31,10 @@ public:
     bool hasColumn(const QString& name) const;
 
     QVariant value(int column) const;
+    bool isNull(int column) const;
+    // The plain text of a column of the current row: numbers as plain decimal text, dates as
+    // stored (ISO). A missing value gives the empty text.
+    QString rawText(int column) const;
     QVariant value(const QString& name) const { return value(column(name)); }
     bool isNull(const QString& name) const { return value(name).isNull(); }
 
@@ -44,10 +50,12 @@ public:
 
 private:
     friend class Database;
-    explicit ResultSet(QSqlQuery&& query);
+    explicit ResultSet(sqlite3_stmt* statement);
     QVariant checkedValue(const QString& name) const;
+    void step();
+    void requireRow() const;
 
-    std::unique_ptr<QSqlQuery> m_query;
+    sqlite3_stmt* m_statement = nullptr;
     QHash<QString, int> m_columns; // lower-case name -> index
     bool m_eof = true;
 };
@@ -78,7 +86,10 @@ public:
     QString connectionName() const { return m_connectionName; }
 
 private:
+    sqlite3_stmt* prepare(const QString& statement);
+
     QString m_connectionName;
+    sqlite3* m_handle = nullptr;
     QString m_path;
 };
 

@@ -53,30 +53,15 @@ constexpr FieldSpec taskFields[] = {
     {"ID", false},      {"Title", false},  {"AssignedTo", false},      {"StartDate", false}, {"DueDate", false},
     {"Priority", true}, {"Status", false}, {"PercentComplete", false}, {"Cost", false},      {"CostInDays", true}};
 
-// The stored text of a value for a list cell: numbers as plain decimal text, dates kept as
-// their ISO text (the model formats them), texts as they are.
-QString cellValue(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return numberText(v.toDouble());
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        return QString::number(v.toLongLong());
-    default:
-        return v.toString();
-    }
-}
-
-// Reads the field of one cell; a missing value in an error column throws.
+// Reads the field of one cell: numbers as plain decimal text, dates as their stored ISO text
+// (the model formats them). A missing value in an error column throws.
 QString readCell(const ResultSet& rs, int column, const FieldSpec& spec) {
-    const QVariant v = rs.value(column);
-    if (v.isNull()) {
+    if (rs.isNull(column)) {
         if (spec.emptyWhenNull)
             return {};
         throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(spec.field)));
     }
-    return cellValue(v);
+    return rs.rawText(column);
 }
 
 struct Placement {
