@@ -1,0 +1,86 @@
+#include "EditorWidgets.h"
+
+#include "app/DbError.h"
+#include "app/NumericText.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace EditorWidgets {
+
+namespace {
+// Tab leaves the picker for the next field; the arrow keys move between day, month and year.
+class DatePicker final : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+} // namespace
+
+QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& text) {
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(name);
+    return e;
+}
+
+QPlainTextEdit* notesEdit(QWidget* parent, const QString& name) {
+    auto* e = new QPlainTextEdit(parent);
+    e->setObjectName(name);
+    e->setTabChangesFocus(true);
+    e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return e;
+}
+
+QDateEdit* datePicker(QWidget* parent, const QString& name) {
+    auto* d = new DatePicker(parent);
+    d->setObjectName(name);
+    d->setCalendarPopup(true);
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    // A two-digit year would be read back in the wrong century.
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    d->setDisplayFormat(format);
+    return d;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, QWidget* buddy) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+bool isBlank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
+
+QString numberField(const QVariant& value, const QString& column) {
+    if (value.isNull())
+        throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(column));
+    return NumericText::toLocaleText(value);
+}
+
+QString savedNotice() {
+    return QStringLiteral("Record Successfully Saved");
+}
+QString updatedNotice() {
+    return QStringLiteral("Record Successfully Updated");
+}
+QString goneNotice() {
+    return QStringLiteral("This record no longer exists: it may have been deleted while the window was open. "
+                          "Nothing was saved.");
+}
+
+} // namespace EditorWidgets

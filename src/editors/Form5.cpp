@@ -1,0 +1,193 @@
+#include "Form5.h"
+
+#include "EditorWidgets.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
+#include "app/NumericText.h"
+#include "app/widgets/Appearance.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace EditorWidgets;
+
+Form5::Form5(QWidget* parent)
+    : LookupEditor(QStringLiteral("Form5"), false, parent) {
+    setWindowTitle(QStringLiteral("Add New Tasks"));
+    setModal(true);
+
+    Text1 = lineEdit(this, QStringLiteral("Text1"));
+    Text2 = lineEdit(this, QStringLiteral("Text2"));
+    Text2->setReadOnly(true); // shows the ID; never read back
+    DateTimePicker1 = datePicker(this, QStringLiteral("DateTimePicker1"));
+    DateTimePicker2 = datePicker(this, QStringLiteral("DateTimePicker2"));
+    Text4 = lineEdit(this, QStringLiteral("Text4"), QStringLiteral("0"));
+    Text5 = lineEdit(this, QStringLiteral("Text5"), QStringLiteral("0"));
+    Text6 = lineEdit(this, QStringLiteral("Text6"), QStringLiteral("0"));
+    Text3 = notesEdit(this, QStringLiteral("Text3"));
+    PushButton2 = pushButton(this, QStringLiteral("PushButton2"), QStringLiteral("Save"));
+    PushButton1 = pushButton(this, QStringLiteral("PushButton1"), QStringLiteral("Cancel"));
+    PushButton2->setDefault(true);
+
+    auto* grid = new QGridLayout;
+    auto place = [&](int row, int column, const QString& labelName, const QString& caption, QWidget* field,
+                     QLayout* fieldLayout = nullptr) {
+        grid->addWidget(label(this, labelName, caption, field), row * 2, column);
+        if (fieldLayout)
+            grid->addLayout(fieldLayout, row * 2 + 1, column);
+        else
+            grid->addWidget(field, row * 2 + 1, column);
+    };
+    const QString label1 = QStringLiteral("Label1");
+    const QString details = QStringLiteral("lblDetails");
+    place(0, 0, label1, QStringLiteral("Title"), Text1);
+    place(0, 1, label1, QStringLiteral("Task ID"), Text2);
+    place(1, 0, details, QStringLiteral("Assigned To"), Combo1,
+          listRow(Combo1, {PushButton5, PushButton9, PushButton6}));
+    place(1, 1, label1, QStringLiteral("Start Date"), DateTimePicker1);
+    place(2, 0, details, QStringLiteral("Status"), Combo3, listRow(Combo3, {PushButton7, PushButton8}));
+    place(2, 1, label1, QStringLiteral("Due Date"), DateTimePicker2);
+    place(3, 0, details, QStringLiteral("Priority"), Combo5, listRow(Combo5, {PushButton13, PushButton14}));
+    place(3, 1, label1, QStringLiteral("Cost"), Text4);
+    place(4, 0, label1, QStringLiteral("% Complete"), Text6);
+    place(4, 1, label1, QStringLiteral("Cost in Days"), Text5);
+    grid->setColumnStretch(0, 3);
+    grid->setColumnStretch(1, 2);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(PushButton2, 1);
+    buttons->addWidget(PushButton1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(label(this, label1, QStringLiteral("Description"), Text3));
+    layout->addWidget(Text3, 1);
+    layout->addLayout(buttons);
+
+    // The order of the fields in the record: lists with their buttons, dates, numbers, text.
+    QWidget* order[] = {Text1,        Combo1,          PushButton5,     PushButton9, PushButton6,
+                        Combo3,       PushButton7,     PushButton8,     Combo5,      PushButton13,
+                        PushButton14, DateTimePicker1, DateTimePicker2, Text4,       Text5,
+                        Text6,        Text3,           PushButton2,     PushButton1, Text2};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(PushButton2, &QPushButton::clicked, this, &Form5::PushButton2_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form5::PushButton1_Click);
+}
+
+QWidget* Form5::firstField() const {
+    return Text1;
+}
+
+void Form5::Form_Load() {
+    ErrorTrap trap(QStringLiteral("Form5"), QStringLiteral("Form_Load"));
+    trap.step(1, [&] { Appearance::applyDialogAppearance(this); });
+    LoadContacts();
+    LoadStatus();
+    LoadPriorities();
+    trap.step(5, [&] { Combo1->setCurrentIndex(-1); });
+    trap.step(6, [&] {
+        DateTimePicker1->setDate(QDate::currentDate());
+        DateTimePicker2->setDate(QDate::currentDate());
+    });
+    if (!m_ID.isEmpty())
+        trap.step(7, [&] { LoadData(); });
+}
+
+void Form5::LoadData() {
+    ResultSet rs = Database::shared().query(EditorSql::taskQuery(m_ID));
+    if (rs.eof())
+        return;
+    Text2->setText(rs.text(QStringLiteral("ID")));
+    Text1->setText(rs.text(QStringLiteral("Title")));
+    // The assignee is found by ID: two contacts may share a name, and a contact that no
+    // longer exists leaves the field unselected.
+    selectContact(rs.value(QStringLiteral("AssignedID")));
+    selectText(Combo3, rs.text(QStringLiteral("Status")));
+    selectText(Combo5, rs.text(QStringLiteral("Priority")));
+    DateTimePicker1->setDate(rs.date(QStringLiteral("startdate")));
+    DateTimePicker2->setDate(rs.date(QStringLiteral("duedate")));
+    Text3->setPlainText(rs.textOrEmpty(QStringLiteral("description")));
+    Text4->setText(numberField(rs.value(QStringLiteral("cost")), QStringLiteral("cost")));
+    Text5->setText(numberField(rs.value(QStringLiteral("costindays")), QStringLiteral("costindays")));
+    Text6->setText(numberField(rs.value(QStringLiteral("percentcomplete")), QStringLiteral("percentcomplete")));
+    rs.close();
+}
+
+QString Form5::validate(QWidget** focus) const {
+    struct Check {
+        bool failed;
+        const char* message;
+        QWidget* field;
+    };
+    const Check checks[] = {
+        {isBlank(Text1->text()), "You forgot to input Title.", Text1},
+        {Combo1->currentIndex() < 0, "You forgot to select Assigned To.", Combo1},
+        {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
+        {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
+        {isBlank(Text4->text()), "You forgot to input Cost.", Text4},
+        {!NumericText::isNumeric(Text4->text()), "Cost must be numeric value.", Text4},
+        {isBlank(Text5->text()), "You forgot to input Cost in Days.", Text5},
+        {!NumericText::isNumeric(Text5->text()), "Cost in Days must be a numeric value.", Text5},
+        {isBlank(Text6->text()), "You forgot to input % Complete.", Text6},
+        {!NumericText::isNumeric(Text6->text()), "% Complete must be numeric value.", Text6},
+    };
+    for (const Check& c : checks) {
+        if (c.failed) {
+            *focus = c.field;
+            return QString::fromLatin1(c.message);
+        }
+    }
+    return {};
+}
+
+void Form5::PushButton2_Click() {
+    QWidget* focus = nullptr;
+    const QString problem = validate(&focus);
+    if (!problem.isEmpty()) {
+        Messages::current().notice(problem);
+        focus->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    EditorSql::TaskValues v;
+    v.projectId = m_ProjectID;
+    v.title = Text1->text();
+    v.priority = Combo5->currentText();
+    v.status = Combo3->currentText();
+    v.cost = NumericText::toSql(Text4->text());
+    v.costInDays = NumericText::toSql(Text5->text());
+    v.percentComplete = NumericText::toSql(Text6->text());
+    v.assignedTo = selectedContactID();
+    v.description = Text3->toPlainText();
+    v.startDate = DateTimePicker1->date();
+    v.dueDate = DateTimePicker2->date();
+
+    ErrorTrap trap(QStringLiteral("Form5"), QStringLiteral("PushButton2_Click"));
+    const bool editing = !m_ID.isEmpty();
+    int changed = 0;
+    // A failed write has saved nothing: the window stays open with what the user typed.
+    if (!trap.step(editing ? 12 : 13, [&] {
+            changed = Database::shared().execute(editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v));
+        }))
+        return;
+    if (editing && changed == 0) {
+        Messages::current().notice(goneNotice());
+        return;
+    }
+    Messages::current().notice(editing ? updatedNotice() : savedNotice());
+    accept();
+}
+
+void Form5::PushButton1_Click() {
+    reject();
+}
