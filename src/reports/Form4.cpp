@@ -100,6 +100,8 @@ void Form4::PushButton1_Click() {
     trap.step(5, [&] { needReport().setOrientation(QPageLayout::Landscape); });
     trap.step(6, [&] {
         Reports::Report& r = needReport();
+        if (!r.dataSource())
+            throw DbError(QStringLiteral("The report has no data source."));
         if (previewer())
             previewer()(this, r);
         else
