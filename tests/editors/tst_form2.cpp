@@ -4,6 +4,7 @@
 #include "EditorTestUtil.h"
 #include "editors/EditorSql.h"
 #include "editors/Form2.h"
+#include "editors/Openers.h"
 
 #include <QDateEdit>
 #include <QLineEdit>
@@ -94,6 +95,7 @@ private slots:
     void numbersAreWrittenAsSqlReadsThem();
     void listChangeClearsThePick();
     void keyboardFollowsTheTabOrder();
+    void openerSetsCaptionAndRecordBeforeLoading();
 };
 
 void TestForm2::statementsFollowTheColumnOrder() {
@@ -531,6 +533,22 @@ void TestForm2::keyboardFollowsTheTabOrder() {
     }
     QCOMPARE(visited, expected);
     QVERIFY(!child<QPlainTextEdit>(&form, "Text3")->toPlainText().contains(QLatin1Char('\t')));
+}
+
+void TestForm2::openerSetsCaptionAndRecordBeforeLoading() {
+    Fixture f;
+    const qint64 id = addProject(QStringLiteral("Opened"), f.ann);
+    QString caption;
+    QString shownId;
+    onNextModal([&](QWidget* w) {
+        caption = w->windowTitle();
+        shownId = child<QLineEdit>(w, "Text2")->text();
+        child<QPushButton>(w, "PushButton1")->click();
+    });
+    Editors::openProjectEditor(nullptr, QString::number(id), QStringLiteral("Edit Data"));
+    QCOMPARE(caption, QStringLiteral("Edit Data"));
+    QCOMPARE(shownId, QString::number(id));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
 QTEST_MAIN(TestForm2)

@@ -82,6 +82,7 @@ private slots:
     void failedSaveKeepsEditorOpen();
     void saveOfDeletedContactSaysNothingWasSaved();
     void openerShowsTheEditorModally();
+    void keyboardRunsThroughTheFieldsInNumberOrder();
 };
 
 void TestForm3::statementsNameEveryColumn() {
@@ -339,6 +340,25 @@ void TestForm3::openerShowsTheEditorModally() {
     QCOMPARE(shown, QStringLiteral("Ann"));
     QVERIFY(modal);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void TestForm3::keyboardRunsThroughTheFieldsInNumberOrder() {
+    Fixture f;
+    Form3 form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QStringList expected;
+    for (int box = 2; box <= 16; ++box)
+        expected << QStringLiteral("Text%1").arg(box);
+    expected << QStringLiteral("PushButton2") << QStringLiteral("PushButton1") << QStringLiteral("Text1");
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expected);
+    QCOMPARE(field(&form, 16), QString());
 }
 
 QTEST_MAIN(TestForm3)
