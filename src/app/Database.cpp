@@ -1,9 +1,11 @@
 #include "Database.h"
 
+#include "Backup.h"
 #include "SqlText.h"
 
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -68,6 +70,30 @@ QString errorText(const QSqlError& error) {
     return text;
 }
 
+// The database's message for a failure, in words a user understands for the usual causes.
+QString failureText(sqlite3* handle, int code) {
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(handle));
+    switch (code & 0xff) {
+    case SQLITE_READONLY:
+        return QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The database file is in use by another program, so nothing was saved; please try "
+                              "again (%1).")
+            .arg(detail);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk is full, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The database file is damaged or is not a Fennick Planner database (%1).").arg(detail);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("The database file could not be read or written (%1).").arg(detail);
+    default:
+        return detail;
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- ResultSet
@@ -106,7 +132,7 @@ void ResultSet::step() {
         return;
     m_eof = true;
     if (rc != SQLITE_DONE) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+        const QString message = failureText(sqlite3_db_handle(m_statement), rc);
         close();
         throw DbError(message);
     }
@@ -235,6 +261,12 @@ Database::~Database() {
 
 void Database::open(const QString& path) {
     close();
+    m_wantedPath = path;
+    openNow(path);
+    Backup::makeDailyBackup(*this);
+}
+
+void Database::openNow(const QString& path) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         throw DbError(QStringLiteral("The SQLite database driver is not installed."));
     if (!QFileInfo(path).isFile())
@@ -251,7 +283,7 @@ void Database::open(const QString& path) {
             const QString reason = errorText(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
-            throw DbError(QStringLiteral("The database '%1' could not be opened: %2").arg(path, reason));
+            throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, reason));
         }
         sqlite3* handle = handleOf(db);
         if (!handle) {
@@ -274,10 +306,16 @@ void Database::open(const QString& path) {
     try {
         execute(QStringLiteral("PRAGMA foreign_keys = ON"));
         query(QStringLiteral("select count(*) from sqlite_master"));
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
+        const QString wanted = m_wantedPath;
         close();
-        throw;
+        m_wantedPath = wanted;
+        throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
     }
+}
+
+bool Database::isReadOnly() const {
+    return m_handle && sqlite3_db_readonly(m_handle, "main") == 1;
 }
 
 bool Database::isOpen() const {
@@ -293,17 +331,21 @@ void Database::close() {
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_path.clear();
+    m_wantedPath.clear();
     m_handle = nullptr;
 }
 
 sqlite3_stmt* Database::prepare(const QString& statement) {
+    if (!m_handle && !m_wantedPath.isEmpty())
+        openNow(m_wantedPath); // the cause of an earlier failure may be gone
     if (!m_handle)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
     const QByteArray text = SqlText::adaptDialect(statement).toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(m_handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail) != SQLITE_OK) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_handle));
+    const int rc = sqlite3_prepare_v2(m_handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        const QString message = failureText(m_handle, rc);
         sqlite3_finalize(stmt);
         throw DbError(message);
     }
@@ -325,16 +367,49 @@ ResultSet Database::query(const QString& statement) {
 
 int Database::execute(const QString& statement) {
     sqlite3_stmt* stmt = prepare(statement);
+    if (!sqlite3_stmt_readonly(stmt)) {
+        if (isReadOnly()) {
+            sqlite3_finalize(stmt);
+            throw DbError(QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(m_path));
+        }
+        try {
+            backupBeforeDelete(statement);
+        } catch (const DbError&) {
+            sqlite3_finalize(stmt);
+            throw;
+        }
+    }
     int rc = sqlite3_step(stmt);
     while (rc == SQLITE_ROW)
         rc = sqlite3_step(stmt);
     if (rc != SQLITE_DONE) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_handle));
+        const QString message = failureText(m_handle, rc);
         sqlite3_finalize(stmt);
         throw DbError(message);
     }
     sqlite3_finalize(stmt);
     return sqlite3_changes(m_handle);
+}
+
+void Database::backupBeforeDelete(const QString& statement) {
+    // A copy before a delete that takes other rows with it: a value-list entry or a contact (with
+    // their projects), or a project that still has tasks.
+    static const QRegularExpression cascading(
+        QStringLiteral("^\\s*delete\\s+from\\s+(\\[?(status|categories|priorities)\\]?|employees)(\\s|$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression project(
+        QStringLiteral("^\\s*delete\\s+from\\s+projects\\s+where\\s+id\\s*=\\s*(\\d+)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    bool needed = cascading.match(statement).hasMatch();
+    if (!needed) {
+        const QRegularExpressionMatch m = project.match(statement);
+        if (m.hasMatch()) {
+            ResultSet rs = query(QStringLiteral("select count(*) from Tasks where ProjectID=") + m.captured(1));
+            needed = !rs.eof() && rs.value(0).toLongLong() > 0;
+        }
+    }
+    if (needed)
+        Backup::makeBackup(*this);
 }
 
 // ---------------------------------------------------------------- value texts

@@ -71,9 +71,12 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Opens an existing SQLite file for reading and writing. A missing or unreadable file is
-    // an error: no empty database is ever created in its place.
+    // an error: no empty database is ever created in its place. When the open fails, the next
+    // query or statement tries again, so the program works once the cause is gone.
     void open(const QString& path);
     bool isOpen() const;
+    // Whether the open file can only be read (writes are refused with a clear message).
+    bool isReadOnly() const;
     void close();
     QString path() const { return m_path; }
 
@@ -85,12 +88,18 @@ public:
     // The name of the Qt connection (for code that needs a QSqlDatabase, such as backups).
     QString connectionName() const { return m_connectionName; }
 
+    // The raw handle while open (for the online backup); nullptr when closed.
+    sqlite3* handle() const { return m_handle; }
+
 private:
     sqlite3_stmt* prepare(const QString& statement);
+    void openNow(const QString& path);
+    void backupBeforeDelete(const QString& statement);
 
     QString m_connectionName;
     sqlite3* m_handle = nullptr;
     QString m_path;
+    QString m_wantedPath; // the file start-up asked for; reopened on demand after a failure
 };
 
 // Plain decimal text of a number: no grouping, no exponent for ordinary sizes, "." as separator.
