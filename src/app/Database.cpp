@@ -340,7 +340,10 @@ sqlite3_stmt* Database::prepare(const QString& statement) {
         openNow(m_wantedPath); // the cause of an earlier failure may be gone
     if (!m_handle)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-    const QByteArray text = SqlText::adaptDialect(statement).toUtf8();
+    const QString adapted = SqlText::adaptDialect(statement);
+    if (m_observer)
+        m_observer(adapted);
+    const QByteArray text = adapted.toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(m_handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail);

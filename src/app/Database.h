@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -88,6 +89,10 @@ public:
     // The name of the Qt connection (for code that needs a QSqlDatabase, such as backups).
     QString connectionName() const { return m_connectionName; }
 
+    // Called with the text of every statement as it is sent to SQLite (after the dialect
+    // adaptation). For diagnostics and tests; an empty function switches it off.
+    void setStatementObserver(std::function<void(const QString&)> observer) { m_observer = std::move(observer); }
+
     // The raw handle while open (for the online backup); nullptr when closed.
     sqlite3* handle() const { return m_handle; }
 
@@ -100,6 +105,7 @@ private:
     sqlite3* m_handle = nullptr;
     QString m_path;
     QString m_wantedPath; // the file start-up asked for; reopened on demand after a failure
+    std::function<void(const QString&)> m_observer;
 };
 
 // Plain decimal text of a number: no grouping, no exponent for ordinary sizes, "." as separator.
