@@ -7,8 +7,11 @@
 #include "main_window/RecordListModel.h"
 #include "support/TestSupport.h"
 
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSettings>
 #include <QTreeView>
 #include <QtTest>
@@ -63,6 +66,7 @@ private slots:
     void clickOnProjectRefillsTasks();
     void headerClicksSortByKind();
     void titleIsShortened();
+    void skinAndHandCursorFiles();
 };
 
 void TestForm1::firstStartMakesFoldersAndShowsEmptyLists() {
@@ -333,6 +337,55 @@ void TestForm1::titleIsShortened() {
     Form1 form;
     form.Form_Load();
     QCOMPARE(AppTitle::current(), QStringLiteral("Fennick"));
+}
+
+// A 2x2 cursor file with its hot spot at (1, 1).
+QByteArray tinyCursor() {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 imageSize = 40 + 2 * 2 * 4 + 2 * 4; // header, 32-bit pixels, AND mask rows
+    out << quint16(0) << quint16(2) << quint16(1);    // cursor file, one image
+    out << quint8(2) << quint8(2) << quint8(0) << quint8(0) << quint16(1) << quint16(1) << imageSize << quint32(22);
+    out << quint32(40) << qint32(2) << qint32(4) << quint16(1) << quint16(32) << quint32(0) << quint32(0) << qint32(0)
+        << qint32(0) << quint32(0) << quint32(0);
+    for (int i = 0; i < 4; ++i)
+        out << quint32(0xff102030);
+    for (int i = 0; i < 2; ++i)
+        out << quint32(0);
+    return bytes;
+}
+
+void TestForm1::skinAndHandCursorFiles() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    {
+        Form1 plain;
+        plain.Form_Load();
+        QVERIFY(plain.styleSheet().isEmpty());
+        QVERIFY(!plain.autoFillBackground());
+        QCOMPARE(plain.PushButton1->cursor().shape(), Qt::ArrowCursor);
+        plain.Form_QueryUnload();
+    }
+    QVERIFY(QDir().mkpath(env.programFolder() + QStringLiteral("/x")));
+    QFile skin(env.programFolder() + QStringLiteral("/x/o.cjs"));
+    QVERIFY(skin.open(QIODevice::WriteOnly));
+    skin.write("QPushButton { font-weight: bold; }");
+    skin.close();
+    QFile cursor(env.programFolder() + QStringLiteral("/HAND-M.CUR"));
+    QVERIFY(cursor.open(QIODevice::WriteOnly));
+    cursor.write(tinyCursor());
+    cursor.close();
+
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(messages.errors().isEmpty());
+    QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { font-weight: bold; }"));
+    QVERIFY(form.autoFillBackground());
+    QCOMPARE(form.palette().color(QPalette::Window), form.palette().color(QPalette::Button));
+    QCOMPARE(form.PushButton8->cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(form.PushButton8->cursor().hotSpot(), QPoint(1, 1));
+    QCOMPARE(form.ListView1->cursor().shape(), Qt::ArrowCursor);
 }
 
 QTEST_MAIN(TestForm1)
