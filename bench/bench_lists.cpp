@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -128,7 +129,17 @@ int main(int argc, char** argv) {
     const RecordListModel* model = form.projectModel();
     for (int r = 0; r < model->rowCount(); ++r)
         for (int c = 0; c < model->columnCount(); ++c)
-            textBytes += sizeof(QString) + 24 + 2.0 * static_cast<double>(model->rawCell(r, c).capacity());
+            textBytes += sizeof(QString);
+    // Each distinct text block once (cells of one text share it).
+    QSet<const void*> blocks;
+    for (int r = 0; r < model->rowCount(); ++r)
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const QString& cell = model->rawCell(r, c);
+            if (!cell.isEmpty() && !blocks.contains(cell.constData())) {
+                blocks.insert(cell.constData());
+                textBytes += 24 + 2.0 * static_cast<double>(cell.capacity());
+            }
+        }
 
     std::printf("rows: %d projects, %d tasks (best of %d)\n", rowCount, rowCount, repeats);
     std::printf("raw SQLite scan of [Open Projects] (floor): %8.1f ms\n", floor);

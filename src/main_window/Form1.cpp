@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeView>
 
 #include <cmath>
@@ -62,6 +63,29 @@ QString readCell(const ResultSet& rs, int column, const FieldSpec& spec) {
         throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(spec.field)));
     }
     return rs.rawText(column);
+}
+
+// Lists repeat the same owners, value-list texts and dates on many rows: one shared copy of
+// each such text keeps a large list small.
+class TextPool {
+public:
+    QString intern(QString text) {
+        if (text.isEmpty())
+            return text;
+        const auto it = m_texts.constFind(text);
+        if (it != m_texts.constEnd())
+            return *it;
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> m_texts;
+};
+
+// Columns whose texts repeat from row to row: the contact, value-list and date columns.
+constexpr bool isSharedColumn(int column) {
+    return column >= 2 && column <= 7;
 }
 
 struct Placement {
@@ -299,10 +323,14 @@ void Form1::ListData() {
                 columns[i] = rs->column(QLatin1String(projectFields[i].field));
         });
         std::vector<RecordListModel::Row> rows;
+        TextPool pool;
         while (haveColumns && !rs->eof()) {
             RecordListModel::Row row(10);
             for (int i = 0; i < 10; ++i) {
-                trap.step(3 + i, [&] { row[static_cast<size_t>(i)] = readCell(*rs, columns[i], projectFields[i]); });
+                trap.step(3 + i, [&] {
+                    QString text = readCell(*rs, columns[i], projectFields[i]);
+                    row[static_cast<size_t>(i)] = isSharedColumn(i) ? pool.intern(std::move(text)) : std::move(text);
+                });
             }
             rows.push_back(std::move(row));
             if (!trap.step(13, [&] { rs->moveNext(); }))
@@ -328,11 +356,14 @@ void Form1::ListTasks() {
         int columns[10];
         for (int i = 0; i < 10; ++i)
             columns[i] = rs.column(QLatin1String(taskFields[i].field));
+        TextPool pool;
         while (!rs.eof()) {
-            RecordListModel::Row row(10);
-            rows.push_back(row);
-            for (int i = 0; i < 10; ++i)
-                rows.back()[static_cast<size_t>(i)] = readCell(rs, columns[i], taskFields[i]);
+            rows.emplace_back(10);
+            for (int i = 0; i < 10; ++i) {
+                QString text = readCell(rs, columns[i], taskFields[i]);
+                rows.back()[static_cast<size_t>(i)] =
+                    isSharedColumn(i) ? pool.intern(std::move(text)) : std::move(text);
+            }
             rs.moveNext();
         }
         rs.close();
