@@ -5,6 +5,12 @@
 namespace SqlText {
 
 QString doubled(const QString& text) {
+    // SQLite reads a statement only up to a NUL character, so a NUL inside a literal would cut
+    // the statement short. Such a text is joined in as its UTF-8 bytes instead, between the two
+    // quotes that the caller puts around it: ''||cast(x'610062' as text)||'' is "a", NUL, "b".
+    if (text.contains(QChar(0)))
+        return QLatin1String("'||cast(x'") + QString::fromLatin1(text.toUtf8().toHex()) +
+               QLatin1String("' as text)||'");
     QString result = text;
     result.replace(QLatin1Char('\''), QLatin1String("''"));
     return result;

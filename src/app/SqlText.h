@@ -7,10 +7,13 @@
 
 namespace SqlText {
 
-// Every single quote doubled; the result is not enclosed in quotes.
+// Every single quote doubled; the result is not enclosed in quotes. A text holding a NUL
+// character, which SQLite cannot read inside a literal, is written as '||cast(x'<its UTF-8
+// bytes>' as text)||' so that, once quoted, it is a join that gives the same characters.
 QString doubled(const QString& text);
 
-// A text literal: enclosed in single quotes with every inner single quote doubled.
+// A text literal: enclosed in single quotes with every inner single quote doubled (a text with
+// a NUL character becomes a join, see doubled()).
 QString quoted(const QString& text);
 
 // The stored form of a date (yyyy-MM-dd), without quotes.
