@@ -1,7 +1,32 @@
-// The eight commands of the main window.
+// The eight commands of the main window, and the keyboard and mouse ways to reach the row commands.
 #include "Form1.h"
 
+#include "RecordListModel.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
+#include "editors/Openers.h"
+#include "reports/Form4.h"
+#include "sample_data/SampleData.h"
+
+#include <QDate>
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTreeView>
+
+namespace {
+
+QString formName() {
+    return QStringLiteral("Form1");
+}
+
+// The delete question names the row as the user sees it.
+QString deleteQuestion(const QString& name) {
+    return QStringLiteral("Are you sure you want to delete [") + name + QStringLiteral("]?");
+}
+
+} // namespace
 
 void Form1::connectCommands() {
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
@@ -12,14 +37,141 @@ void Form1::connectCommands() {
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
     connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+
+    // A double-click or Enter on a row edits it, Delete asks to delete it: the same handlers as
+    // the buttons, which check for themselves that there is a row to act on.
+    auto rowCommands = [this](QTreeView* list, void (Form1::*edit)(), void (Form1::*remove)()) {
+        connect(list, &QAbstractItemView::doubleClicked, this, [this, edit] {
+            // The editor takes the button release: the press must not stay pending on the list.
+            m_mouseDown = false;
+            (this->*edit)();
+        });
+        for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+            auto* shortcut = new QShortcut(key, list, nullptr, nullptr, Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, this, [this, edit] { (this->*edit)(); });
+        }
+        auto* shortcut = new QShortcut(QKeySequence(Qt::Key_Delete), list, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, remove] { (this->*remove)(); });
+    };
+    rowCommands(ListView1, &Form1::PushButton1_Click, &Form1::PushButton3_Click);
+    rowCommands(ListView2, &Form1::PushButton6_Click, &Form1::PushButton7_Click);
 }
 
+// Edit Selected Project.
+void Form1::PushButton1_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton1_Click"));
+    if (m_projects->rowCount() == 0)
+        return;
+    int position = -1;
+    QString id;
+    trap.step(2, [&] { position = selectedRow(ListView1); });
+    trap.step(3, [&] { id = selectedCell(ListView1, 0); });
+    trap.step(5, [&] { Editors::openProjectEditor(this, id, QStringLiteral("Edit Data")); });
+    trap.step(6, [&] { ListData(); });
+    trap.step(7, [&] {
+        // Back on the same row; the task list already shows that project's tasks.
+        if (position >= 0 && position < m_projects->rowCount()) {
+            m_filling = true;
+            selectRow(ListView1, position);
+            m_filling = false;
+        }
+    });
+}
 
-void Form1::PushButton1_Click() {}
-void Form1::PushButton2_Click() {}
-void Form1::PushButton3_Click() {}
-void Form1::PushButton4_Click() {}
-void Form1::PushButton5_Click() {}
-void Form1::PushButton6_Click() {}
-void Form1::PushButton7_Click() {}
-void Form1::PushButton8_Click() {}
+// Add New Project.
+void Form1::PushButton2_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton2_Click"));
+    trap.step(3, [&] { Editors::openProjectEditor(this, QString(), QStringLiteral("Add New Project")); });
+    trap.step(4, [&] { ListData(); });
+}
+
+// Delete Selected Project.
+void Form1::PushButton3_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton3_Click"));
+    if (m_projects->rowCount() == 0)
+        return;
+    QString id;
+    bool yes = false;
+    // Only a clear Yes deletes: a failure while asking ends the command.
+    if (!trap.step(2,
+                   [&] {
+                       id = selectedCell(ListView1, 0);
+                       yes = Messages::current().ask(deleteQuestion(selectedCell(ListView1, 1)));
+                   }) ||
+        !yes)
+        return;
+    trap.step(3, [&] { Database::shared().execute(QStringLiteral("delete from Projects where ID=") + id); });
+    trap.step(4, [&] { ListData(); });
+    // The project's tasks went with it: show the tasks of the project now selected, or none.
+    trap.step(5, [&] {
+        if (m_projects->rowCount() == 0)
+            m_tasks->clear();
+        else
+            ListTasks();
+    });
+}
+
+// Add Project Task.
+void Form1::PushButton4_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton4_Click"));
+    if (m_projects->rowCount() == 0)
+        return;
+    QString projectId;
+    trap.step(3, [&] { projectId = selectedCell(ListView1, 0); });
+    trap.step(5, [&] { Editors::openTaskEditor(this, QString(), projectId, QStringLiteral("Add New Task")); });
+    trap.step(6, [&] { ListTasks(); });
+}
+
+// Reports.
+void Form1::PushButton5_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton5_Click"));
+    trap.step(1, [&] {
+        Form4 form(this);
+        form.exec();
+    });
+}
+
+// Edit Selected Task.
+void Form1::PushButton6_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton6_Click"));
+    if (m_tasks->rowCount() == 0)
+        return;
+    int position = -1;
+    QString id;
+    QString projectId;
+    trap.step(2, [&] { position = selectedRow(ListView2); });
+    trap.step(3, [&] { id = selectedCell(ListView2, 0); });
+    trap.step(4, [&] { projectId = selectedCell(ListView1, 0); });
+    trap.step(6, [&] { Editors::openTaskEditor(this, id, projectId, QStringLiteral("Edit Tasks")); });
+    trap.step(7, [&] { ListTasks(); });
+    trap.step(8, [&] {
+        if (position >= 0 && position < m_tasks->rowCount())
+            selectRow(ListView2, position);
+    });
+}
+
+// Delete Selected Task.
+void Form1::PushButton7_Click() {
+    ErrorTrap trap(formName(), QStringLiteral("PushButton7_Click"));
+    if (m_tasks->rowCount() == 0)
+        return;
+    QString id;
+    bool yes = false;
+    if (!trap.step(2,
+                   [&] {
+                       id = selectedCell(ListView2, 0);
+                       yes = Messages::current().ask(deleteQuestion(selectedCell(ListView2, 1)));
+                   }) ||
+        !yes)
+        return;
+    trap.step(3, [&] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=") + id); });
+    trap.step(4, [&] { ListTasks(); });
+}
+
+// Load Sample/Example Data.
+void Form1::PushButton8_Click() {
+    SampleData::load(QDate::currentDate());
+    ErrorTrap trap(formName(), QStringLiteral("PushButton8_Click"));
+    trap.step(SampleData::refillLine, [&] { ListData(); });
+    trap.step(SampleData::refillLine + 1, [&] { ListTasks(); });
+}
