@@ -1,7 +1,11 @@
-// The main window's layout on resize.
+// The main window's layout on resize: the window side of MainLayout.
 #include "Form1.h"
 
+#include "MainLayout.h"
+#include "app/Twips.h"
+
 #include <QResizeEvent>
+#include <QScreen>
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -14,4 +18,43 @@ void Form1::changeEvent(QEvent* event) {
         Form_Resize();
 }
 
-void Form1::Form_Resize() {}
+void Form1::Form_Resize() {
+    const double d = dpi();
+    auto twips = [d](int pixels) { return static_cast<float>(Twips::fromPixels(pixels, d)); };
+
+    // The controls as they stand, in twips.
+    MainLayout::Placement placement;
+    for (const MainLayout::Member& m : MainLayout::members) {
+        const QWidget* w = findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly);
+        if (!w)
+            return;
+        const QRect g = w->geometry();
+        placement.*m.box = {twips(g.x()), twips(g.y()), twips(g.width()), twips(g.height())};
+    }
+    const MainLayout::Placement before = placement;
+
+    MainLayout::WindowState state = MainLayout::WindowState::Normal;
+    if (windowState() & Qt::WindowMinimized)
+        state = MainLayout::WindowState::Minimised;
+    else if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        state = MainLayout::WindowState::Maximised;
+
+    const QRect frame = frameGeometry();
+    const MainLayout::Pass pass =
+        MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()), twips(frame.height()));
+
+    if (pass.laidOut && placement != before) {
+        for (const MainLayout::Member& m : MainLayout::members) {
+            const MainLayout::Box& b = placement.*m.box;
+            findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly)
+                ->setGeometry(Twips::toPixels(b.left, d), Twips::toPixels(b.top, d), Twips::toPixels(b.width, d),
+                              Twips::toPixels(b.height, d));
+        }
+    }
+    if (pass.centre && screen()) {
+        const QRect area = screen()->geometry();
+        const MainLayout::Position at =
+            MainLayout::centred(twips(area.width()), twips(area.height()), twips(frame.width()), twips(frame.height()));
+        move(area.x() + Twips::toPixels(at.left, d), area.y() + Twips::toPixels(at.top, d));
+    }
+}

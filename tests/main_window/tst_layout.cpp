@@ -1,0 +1,286 @@
+// The main window's layout: the arithmetic of the passes, and a real window that is opened,
+// dragged, maximised, restored and minimised.
+#include "app/Settings.h"
+#include "app/Twips.h"
+#include "main_window/Form1.h"
+#include "main_window/MainLayout.h"
+#include "support/TestSupport.h"
+
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace MainLayout;
+
+namespace {
+
+// The controls of a window as they stand, in pixels of the client area.
+QList<QRect> controlRects(const Form1& form) {
+    QList<QRect> rects;
+    for (const Member& m : members)
+        rects << form.findChild<QWidget*>(QLatin1String(m.name))->geometry();
+    return rects;
+}
+
+// A placement converted to pixels as the window places it.
+QList<QRect> pixelRects(const Placement& p, double dpi) {
+    QList<QRect> rects;
+    for (const Member& m : members) {
+        const Box& b = p.*m.box;
+        rects << QRect(Twips::toPixels(b.left, dpi), Twips::toPixels(b.top, dpi), Twips::toPixels(b.width, dpi),
+                       Twips::toPixels(b.height, dpi));
+    }
+    return rects;
+}
+
+float twips(int pixels, const QWidget& w) {
+    return static_cast<float>(Twips::fromPixels(pixels, w.logicalDpiX()));
+}
+
+bool isCentred(const QWidget& w) {
+    const QRect screen = w.screen()->geometry();
+    const QRect frame = w.frameGeometry();
+    return qAbs(frame.left() - screen.left() - (screen.width() - frame.width()) / 2) <= 1 &&
+           qAbs(frame.top() - screen.top() - (screen.height() - frame.height()) / 2) <= 1;
+}
+
+// Every gap between neighbouring controls is 120; both lists have one size.
+void verifyChain(const Placement& p) {
+    QCOMPARE(p.listView1.left, 120.0f);
+    QCOMPARE(p.listView1.top, 120.0f);
+    QCOMPARE(p.pushButton2.top, p.listView1.bottom() + 120);
+    QCOMPARE(p.pushButton1.left, p.pushButton2.right() + 120);
+    QCOMPARE(p.pushButton1.top, p.pushButton2.top);
+    QCOMPARE(p.pushButton3.left, p.pushButton2.left);
+    QCOMPARE(p.pushButton3.top, p.pushButton2.bottom() + 120);
+    QCOMPARE(p.pushButton5.left, p.pushButton3.right() + 120);
+    QCOMPARE(p.pushButton5.top, p.pushButton3.top);
+    QCOMPARE(p.listView2.left, 120.0f);
+    QCOMPARE(p.listView2.top, p.pushButton3.bottom() + 120);
+    QCOMPARE(p.listView2.width, p.listView1.width);
+    QCOMPARE(p.listView2.height, p.listView1.height);
+    QCOMPARE(p.pushButton4.left, p.pushButton3.left);
+    QCOMPARE(p.pushButton4.top, p.listView2.bottom() + 120);
+    QCOMPARE(p.pushButton6.left, p.pushButton4.right() + 120);
+    QCOMPARE(p.pushButton6.top, p.pushButton4.top);
+    QCOMPARE(p.pushButton7.left, p.pushButton4.left);
+    QCOMPARE(p.pushButton7.top, p.pushButton4.bottom() + 120);
+    QCOMPARE(p.pushButton8.left, p.pushButton7.right() + 120);
+    QCOMPARE(p.pushButton8.top, p.pushButton7.top);
+}
+
+} // namespace
+
+class TestLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void normalPassRestoresDesignedSizes();
+    void maximisedPassFillsTheHeight_data();
+    void maximisedPassFillsTheHeight();
+    void tooSmallWindowKeepsButtonsInOrder();
+    void resizeFollowsStateAndFlag();
+    void centredOnScreen();
+
+    void freshWindowHasDesignedPlacement();
+    void draggingNeverMaximisedWindowChangesNothing();
+    void maximiseThenRestore();
+    void windowStartingMaximisedCentresOnFirstRestore();
+};
+
+void TestLayout::normalPassRestoresDesignedSizes() {
+    Placement p = designed();
+    maximisedPass(p, 28800, 16200);
+    normalPass(p);
+    verifyChain(p);
+    QCOMPARE(p.listView1, (Box{120, 120, 7800, 3315}));
+    QCOMPARE(p.pushButton2, (Box{120, 3555, 3840, 405}));
+    QCOMPARE(p.pushButton1, (Box{4080, 3555, 3840, 405}));
+    QCOMPARE(p.pushButton3, (Box{120, 4080, 3840, 405}));
+    QCOMPARE(p.listView2, (Box{120, 4605, 7800, 3315}));
+    QCOMPARE(p.pushButton4, (Box{120, 8040, 3840, 405}));
+    QCOMPARE(p.pushButton8, (Box{4080, 8565, 3840, 405}));
+}
+
+void TestLayout::maximisedPassFillsTheHeight_data() {
+    QTest::addColumn<float>("width");
+    QTest::addColumn<float>("height");
+    QTest::newRow("1024 x 768") << 15360.0f << 11520.0f;
+    QTest::newRow("1920 x 1080") << 28800.0f << 16200.0f;
+    QTest::newRow("odd height") << 19200.0f << 12345.0f;
+}
+
+void TestLayout::maximisedPassFillsTheHeight() {
+    QFETCH(float, width);
+    QFETCH(float, height);
+    Placement p = designed();
+    maximisedPass(p, width, height);
+    verifyChain(p);
+    QCOMPARE(p.listView1.width, width - 330);
+    QCOMPARE(p.listView1.height, (height - 4 * 405 - 1320) / 2);
+    QCOMPARE(p.pushButton2.left, width / 2 - 3840 - 840);
+    // The last button row ends 600 above the window's outer bottom edge.
+    QCOMPARE(p.pushButton7.bottom(), height - 600);
+    QCOMPARE(p.pushButton8.bottom(), height - 600);
+}
+
+void TestLayout::tooSmallWindowKeepsButtonsInOrder() {
+    Placement p = designed();
+    maximisedPass(p, 6000, 2000);
+    verifyChain(p);
+    QCOMPARE(p.listView1.height, 0.0f);
+    QCOMPARE(p.listView1.width, 5670.0f);
+    QCOMPARE(p.pushButton2.left, 120.0f);
+
+    maximisedPass(p, 200, 100);
+    verifyChain(p);
+    QCOMPARE(p.listView1.width, 0.0f);
+    QCOMPARE(p.listView1.height, 0.0f);
+}
+
+void TestLayout::resizeFollowsStateAndFlag() {
+    const Placement start = designed();
+    Placement p = start;
+    bool flag = false;
+
+    // Normal before any maximised pass, and minimised: nothing moves.
+    Pass pass = resize(p, WindowState::Normal, flag, 9000, 10000);
+    QVERIFY(!pass.laidOut && !pass.centre && !flag);
+    pass = resize(p, WindowState::Minimised, flag, 9000, 10000);
+    QVERIFY(!pass.laidOut && !pass.centre && !flag);
+    QCOMPARE(p, start);
+
+    pass = resize(p, WindowState::Maximised, flag, 15360, 11520);
+    QVERIFY(pass.laidOut && !pass.centre && flag);
+    QCOMPARE(p.listView1.width, 15030.0f);
+
+    pass = resize(p, WindowState::Minimised, flag, 2000, 500);
+    QVERIFY(!pass.laidOut && flag);
+    QCOMPARE(p.listView1.width, 15030.0f);
+
+    // Every normal size change from now on: designed list sizes and centring.
+    for (int i = 0; i < 2; ++i) {
+        pass = resize(p, WindowState::Normal, flag, 9000 + i * 1000, 10000);
+        QVERIFY(pass.laidOut && pass.centre && flag);
+        QCOMPARE(p.listView1, (Box{120, 120, 7800, 3315}));
+        QCOMPARE(p.pushButton2.top, 3555.0f);
+    }
+}
+
+void TestLayout::centredOnScreen() {
+    const Position at = centred(12000, 12000, 8100, 9061);
+    QCOMPARE(at.left, 1950.0f);
+    QCOMPARE(at.top, 1469.5f);
+}
+
+void TestLayout::freshWindowHasDesignedPlacement() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QVERIFY(!form.restoreFlag());
+    QCOMPARE(controlRects(form), pixelRects(designed(), form.logicalDpiX()));
+    QCOMPARE(form.PushButton2->text(), QStringLiteral("Add New Project"));
+    QCOMPARE(form.PushButton8->text(), QStringLiteral("Load Sample/Example Data"));
+}
+
+void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    form.move(10, 20);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QPoint place = form.pos();
+    const QList<QRect> before = controlRects(form);
+
+    const QSize dragged(form.width() + 150, form.height() - 40);
+    form.resize(dragged);
+    QTRY_COMPARE(form.size(), dragged);
+    QCOMPARE(controlRects(form), before);
+    QCOMPARE(form.pos(), place);
+
+    // Minimised and back to normal, never maximised: nothing either.
+    form.showMinimized();
+    QTRY_VERIFY(form.isMinimized());
+    form.showNormal();
+    QTRY_VERIFY(!form.isMinimized());
+    QCOMPARE(controlRects(form), before);
+    QCOMPARE(form.pos(), place);
+    QVERIFY(!form.restoreFlag());
+}
+
+void TestLayout::maximiseThenRestore() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    form.move(10, 20);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const double dpi = form.logicalDpiX();
+
+    form.showMaximized();
+    QTRY_VERIFY(form.isMaximized());
+    QTRY_COMPARE(form.frameGeometry().size(), form.screen()->availableGeometry().size());
+    QVERIFY(form.restoreFlag());
+    const float outerWidth = twips(form.frameGeometry().width(), form);
+    const float outerHeight = twips(form.frameGeometry().height(), form);
+    QVERIFY(outerHeight > 4 * 405 + 1320);
+    QCOMPARE(form.ListView1->width(), Twips::toPixels(outerWidth - 330, dpi));
+    QCOMPARE(form.ListView2->size(), form.ListView1->size());
+    QVERIFY(form.ListView1->height() > Twips::toPixels(3315, dpi) / 2);
+    // The controls end 600 above the outer bottom edge (to the pixel).
+    const QRect last = form.PushButton7->geometry();
+    QVERIFY(qAbs(last.y() + last.height() - Twips::toPixels(outerHeight - 600, dpi)) <= 1);
+    QCOMPARE(form.PushButton8->geometry().bottom(), form.PushButton7->geometry().bottom());
+
+    form.showNormal();
+    QTRY_VERIFY(!form.isMaximized());
+    QTRY_VERIFY(isCentred(form));
+    QCOMPARE(form.ListView1->size(), QSize(Twips::toPixels(7800, dpi), Twips::toPixels(3315, dpi)));
+    QCOMPARE(form.ListView2->size(), form.ListView1->size());
+    QCOMPARE(form.PushButton2->y(), Twips::toPixels(3555, dpi));
+    QCOMPARE(form.PushButton1->y(), Twips::toPixels(3555, dpi));
+    QCOMPARE(form.PushButton2->x(), Twips::toPixels(120, dpi));
+    Placement expected = designed();
+    normalPass(expected);
+    QCOMPARE(controlRects(form), pixelRects(expected, dpi));
+
+    // From now on a drag in the normal state re-centres and keeps the designed sizes.
+    form.move(0, 0);
+    form.resize(form.width() + 60, form.height() + 30);
+    QTRY_VERIFY(isCentred(form));
+    QCOMPARE(controlRects(form), pixelRects(expected, dpi));
+}
+
+void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Settings::write(QStringLiteral("WindowState"), QStringLiteral("2"));
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(form.restoreFlag());
+    form.setGeometry(QRect(QPoint(10, 20), form.size()));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(form.isMaximized());
+    QTRY_COMPARE(form.ListView1->width(),
+                 Twips::toPixels(twips(form.frameGeometry().width(), form) - 330, form.logicalDpiX()));
+
+    // This platform keeps a window that was never normal at the screen's size on restore: give
+    // it the normal size the way a desktop would.
+    form.showNormal();
+    QTRY_VERIFY(!form.isMaximized());
+    form.setGeometry(QRect(QPoint(10, 20), QSize(600, 650)));
+    QTRY_VERIFY(isCentred(form));
+    QCOMPARE(form.ListView1->size(),
+             QSize(Twips::toPixels(7800, form.logicalDpiX()), Twips::toPixels(3315, form.logicalDpiX())));
+}
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"
