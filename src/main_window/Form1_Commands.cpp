@@ -26,6 +26,16 @@ QString deleteQuestion(const QString& name) {
     return QStringLiteral("Are you sure you want to delete [") + name + QStringLiteral("]?");
 }
 
+// After the project list was refilled: the tasks of the project now selected, or none when no
+// project is left. A project may have gone with its tasks meanwhile (a deletion, or a value
+// deleted with its projects inside the editor), and the refill may have moved the selection.
+void refillTasksOfSelectedProject(Form1& form) {
+    if (form.projectModel()->rowCount() == 0)
+        form.taskModel()->clear();
+    else
+        form.ListTasks();
+}
+
 } // namespace
 
 void Form1::connectCommands() {
@@ -69,13 +79,13 @@ void Form1::PushButton1_Click() {
     trap.step(5, [&] { Editors::openProjectEditor(this, id, QStringLiteral("Edit Data")); });
     trap.step(6, [&] { ListData(); });
     trap.step(7, [&] {
-        // Back on the same row; the task list already shows that project's tasks.
         if (position >= 0 && position < m_projects->rowCount()) {
             m_filling = true;
             selectRow(ListView1, position);
             m_filling = false;
         }
     });
+    trap.step(8, [&] { refillTasksOfSelectedProject(*this); });
 }
 
 // Add New Project.
@@ -83,6 +93,7 @@ void Form1::PushButton2_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton2_Click"));
     trap.step(3, [&] { Editors::openProjectEditor(this, QString(), QStringLiteral("Add New Project")); });
     trap.step(4, [&] { ListData(); });
+    trap.step(5, [&] { refillTasksOfSelectedProject(*this); });
 }
 
 // Delete Selected Project.
@@ -102,13 +113,7 @@ void Form1::PushButton3_Click() {
         return;
     trap.step(3, [&] { Database::shared().execute(QStringLiteral("delete from Projects where ID=") + id); });
     trap.step(4, [&] { ListData(); });
-    // The project's tasks went with it: show the tasks of the project now selected, or none.
-    trap.step(5, [&] {
-        if (m_projects->rowCount() == 0)
-            m_tasks->clear();
-        else
-            ListTasks();
-    });
+    trap.step(5, [&] { refillTasksOfSelectedProject(*this); });
 }
 
 // Add Project Task.

@@ -289,12 +289,14 @@ void TestCommands::editProjectRefillsAndReselects() {
     ModalCloser closer;
 
     // The third of five: cancelled, yet the list is refilled (a row added meanwhile shows) and
-    // the third row is selected again.
+    // the third row is selected again, with its tasks below.
     Form1::selectRow(form.ListView1, 2);
     addProject(QStringLiteral("P6"));
+    addTask(ids[2], QStringLiteral("Task of P3"));
     click(form, "PushButton1");
     QCOMPARE(form.projectModel()->rowCount(), 6);
     QCOMPARE(Form1::selectedRow(form.ListView1), 2);
+    QCOMPARE(column(form.ListView2, 1), QStringList({"Task of P3"}));
 #if HAVE_EDITORS
     QCOMPARE(closer.seen, QStringList({QStringLiteral("Form2|Edit Data|%1").arg(ids[2])}));
 #endif
@@ -304,11 +306,22 @@ void TestCommands::editProjectRefillsAndReselects() {
     click(form, "PushButton1");
     QCOMPARE(Form1::selectedRow(form.ListView1), 5);
 
-    // A shorter list than the remembered position: the first row stays selected.
-    TestEnvironment::exec(QStringLiteral("delete from Projects where ProjectName in ('P1','P2')"));
+    // A shorter list than the remembered position (projects deleted meanwhile, as deleting a
+    // value in the editor does): the first row stays selected, and the task list follows it.
+    addTask(ids[3], QStringLiteral("Task of P4"));
+    TestEnvironment::exec(QStringLiteral("delete from Projects where ProjectName in ('P1','P2','P3')"));
     click(form, "PushButton1");
-    QCOMPARE(form.projectModel()->rowCount(), 4);
+    QCOMPARE(form.projectModel()->rowCount(), 3);
     QCOMPARE(Form1::selectedRow(form.ListView1), 0);
+    QCOMPARE(column(form.ListView2, 1), QStringList({"Task of P4"}));
+
+    // Adding a project: the refill selects the first row and the task list follows it.
+    Form1::selectRow(form.ListView1, 1);
+    form.ListTasks();
+    QCOMPARE(form.taskModel()->rowCount(), 0);
+    click(form, "PushButton2");
+    QCOMPARE(Form1::selectedRow(form.ListView1), 0);
+    QCOMPARE(column(form.ListView2, 1), QStringList({"Task of P4"}));
     QVERIFY2(messages.shown().empty(), qPrintable(shownTexts(messages)));
 }
 

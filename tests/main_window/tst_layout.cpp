@@ -80,7 +80,6 @@ private slots:
     void maximisedPassFillsTheHeight();
     void tooSmallWindowKeepsButtonsInOrder();
     void resizeFollowsStateAndFlag();
-    void centredOnScreen();
 
     void freshWindowHasDesignedPlacement();
     void draggingNeverMaximisedWindowChangesNothing();
@@ -165,12 +164,6 @@ void TestLayout::resizeFollowsStateAndFlag() {
         QCOMPARE(p.listView1, (Box{120, 120, 7800, 3315}));
         QCOMPARE(p.pushButton2.top, 3555.0f);
     }
-}
-
-void TestLayout::centredOnScreen() {
-    const Position at = centred(12000, 12000, 8100, 9061);
-    QCOMPARE(at.left, 1950.0f);
-    QCOMPARE(at.top, 1469.5f);
 }
 
 void TestLayout::freshWindowHasDesignedPlacement() {
