@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "MainLayout.h"
 #include "RecordListModel.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
@@ -88,28 +89,13 @@ constexpr bool isSharedColumn(int column) {
     return column >= 2 && column <= 7;
 }
 
-struct Placement {
-    const char* name;
-    int left, top, width, height;
-    const char* caption;
+// The captions of the eight command buttons.
+constexpr std::pair<const char*, const char*> buttonCaptions[] = {
+    {"PushButton2", "Add New Project"},         {"PushButton1", "Edit Selected Project"},
+    {"PushButton3", "Delete Selected Project"}, {"PushButton5", "Reports"},
+    {"PushButton4", "Add Project Task"},        {"PushButton6", "Edit Selected Task"},
+    {"PushButton7", "Delete Selected Task"},    {"PushButton8", "Load Sample/Example Data"},
 };
-
-// Designed placement of the controls in the client area, in twips.
-constexpr Placement designedPlacement[] = {
-    {"ListView1", 120, 120, 7800, 3315, nullptr},
-    {"PushButton2", 120, 3525, 3840, 405, "Add New Project"},
-    {"PushButton1", 4080, 3525, 3840, 405, "Edit Selected Project"},
-    {"PushButton3", 120, 4035, 3840, 405, "Delete Selected Project"},
-    {"PushButton5", 4080, 4035, 3840, 405, "Reports"},
-    {"ListView2", 120, 4560, 7800, 3315, nullptr},
-    {"PushButton4", 120, 7960, 3840, 405, "Add Project Task"},
-    {"PushButton6", 4080, 7960, 3840, 405, "Edit Selected Task"},
-    {"PushButton7", 120, 8470, 3840, 405, "Delete Selected Task"},
-    {"PushButton8", 4080, 8470, 3840, 405, "Load Sample/Example Data"},
-};
-
-constexpr int designedClientWidth = 8040;
-constexpr int designedClientHeight = 8995;
 
 } // namespace
 
@@ -157,15 +143,11 @@ void Form1::buildControls() {
         *buttons[i] = button;
     }
 
+    for (const auto& [name, caption] : buttonCaptions)
+        findChild<QPushButton*>(QLatin1String(name))->setText(QLatin1String(caption));
+    placeControls(MainLayout::designed());
     const double d = dpi();
-    for (const Placement& p : designedPlacement) {
-        auto* w = findChild<QWidget*>(QLatin1String(p.name));
-        w->setGeometry(Twips::toPixels(p.left, d), Twips::toPixels(p.top, d), Twips::toPixels(p.width, d),
-                       Twips::toPixels(p.height, d));
-        if (p.caption)
-            static_cast<QPushButton*>(w)->setText(QLatin1String(p.caption));
-    }
-    resize(Twips::toPixels(designedClientWidth, d), Twips::toPixels(designedClientHeight, d));
+    resize(Twips::toPixels(MainLayout::designedClientWidth, d), Twips::toPixels(MainLayout::designedClientHeight, d));
 
     // Tab order follows the window from top to bottom.
     setTabOrder(ListView1, PushButton2);

@@ -5,6 +5,9 @@
 #include <QWidget>
 
 class QPushButton;
+namespace MainLayout {
+struct Placement;
+}
 class QTreeView;
 class RecordListModel;
 
@@ -80,6 +83,8 @@ protected:
 
 private:
     void buildControls();
+    // Puts the ten controls at the given places (twips, from the client area).
+    void placeControls(const MainLayout::Placement& placement);
     void connectCommands();
     void addColumns(QTreeView* list, RecordListModel* model);
     void restoreWidths(QTreeView* list, const QString& prefix);

@@ -18,6 +18,16 @@ void Form1::changeEvent(QEvent* event) {
         Form_Resize();
 }
 
+void Form1::placeControls(const MainLayout::Placement& placement) {
+    const double d = dpi();
+    for (const MainLayout::Member& m : MainLayout::members) {
+        const MainLayout::Box& b = placement.*m.box;
+        findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly)
+            ->setGeometry(Twips::toPixels(b.left, d), Twips::toPixels(b.top, d), Twips::toPixels(b.width, d),
+                          Twips::toPixels(b.height, d));
+    }
+}
+
 void Form1::Form_Resize() {
     const double d = dpi();
     auto twips = [d](int pixels) { return static_cast<float>(Twips::fromPixels(pixels, d)); };
@@ -43,14 +53,8 @@ void Form1::Form_Resize() {
     const MainLayout::Pass pass =
         MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()), twips(frame.height()));
 
-    if (pass.laidOut && placement != before) {
-        for (const MainLayout::Member& m : MainLayout::members) {
-            const MainLayout::Box& b = placement.*m.box;
-            findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly)
-                ->setGeometry(Twips::toPixels(b.left, d), Twips::toPixels(b.top, d), Twips::toPixels(b.width, d),
-                              Twips::toPixels(b.height, d));
-        }
-    }
+    if (pass.laidOut && placement != before)
+        placeControls(placement);
     if (pass.centre && screen()) {
         const QRect area = screen()->geometry();
         const MainLayout::Position at =

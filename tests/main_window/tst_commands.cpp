@@ -15,13 +15,8 @@
 #include <QTreeView>
 #include <QtTest>
 
-#if __has_include("editors/LookupEditor.h")
 #include "editors/Form5.h"
 #include "editors/LookupEditor.h"
-#define HAVE_EDITORS 1
-#else
-#define HAVE_EDITORS 0
-#endif
 
 namespace {
 
@@ -44,12 +39,10 @@ private:
             return;
         m_last = modal;
         QString ids;
-#if HAVE_EDITORS
         if (auto* editor = qobject_cast<LookupEditor*>(modal))
             ids = QLatin1Char('|') + editor->m_ID;
         if (auto* task = qobject_cast<Form5*>(modal))
             ids += QLatin1Char('|') + task->m_ProjectID;
-#endif
         seen << modal->objectName() + QLatin1Char('|') + modal->windowTitle() + ids;
         const QString cancelName = modal->objectName() == QLatin1String("Form4") ? QStringLiteral("PushButton2")
                                                                                  : QStringLiteral("PushButton1");
@@ -149,11 +142,9 @@ void TestCommands::emptyProjectListOnlyAddAndReportsOpen() {
     click(form, "PushButton5");
     QCOMPARE(closer.seen.size(), 1);
     QVERIFY(closer.seen.at(0).startsWith(QStringLiteral("Form4|")));
-#if HAVE_EDITORS
     click(form, "PushButton2");
     QCOMPARE(closer.seen.size(), 2);
     QCOMPARE(closer.seen.at(1), QStringLiteral("Form2|Add New Project|"));
-#endif
     QVERIFY(messages.errors().isEmpty());
 }
 
@@ -297,9 +288,7 @@ void TestCommands::editProjectRefillsAndReselects() {
     QCOMPARE(form.projectModel()->rowCount(), 6);
     QCOMPARE(Form1::selectedRow(form.ListView1), 2);
     QCOMPARE(column(form.ListView2, 1), QStringList({"Task of P3"}));
-#if HAVE_EDITORS
     QCOMPARE(closer.seen, QStringList({QStringLiteral("Form2|Edit Data|%1").arg(ids[2])}));
-#endif
 
     // The last one.
     Form1::selectRow(form.ListView1, 5);
@@ -346,11 +335,7 @@ void TestCommands::editTaskRefillsAndReselects() {
     click(form, "PushButton6");
     QCOMPARE(column(form.ListView2, 1), QStringList({"T1", "T2", "T3", "T4", "T5", "T6"}));
     QCOMPARE(Form1::selectedRow(form.ListView2), 2);
-#if HAVE_EDITORS
     QCOMPARE(closer.seen, QStringList({QStringLiteral("Form5|Edit Tasks|%1|%2").arg(taskId).arg(project)}));
-#else
-    Q_UNUSED(taskId);
-#endif
 
     Form1::selectRow(form.ListView2, 5);
     click(form, "PushButton6");
@@ -379,9 +364,7 @@ void TestCommands::addTaskOpensEditorForSelectedProject() {
     addTask(project, QStringLiteral("Written meanwhile"));
     click(form, "PushButton4");
     QCOMPARE(column(form.ListView2, 1), QStringList({"Written meanwhile"}));
-#if HAVE_EDITORS
     QCOMPARE(closer.seen, QStringList({QStringLiteral("Form5|Add New Task||%1").arg(project)}));
-#endif
     QVERIFY2(messages.shown().empty(), qPrintable(shownTexts(messages)));
 }
 
@@ -430,13 +413,11 @@ void TestCommands::rowKeysAndDoubleClickUseTheCommands() {
     QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {}, row.center());
     QTest::mouseRelease(form.ListView1->viewport(), Qt::LeftButton, {}, row.center());
     QCOMPARE(form.projectModel()->rowCount(), 3);
-#if HAVE_EDITORS
     QCOMPARE(
         closer.seen,
         QStringList({QStringLiteral("Form5|Edit Tasks|%1|%2").arg(Form1::selectedCell(form.ListView2, 0)).arg(project),
                      QStringLiteral("Form2|Edit Data|%1").arg(project),
                      QStringLiteral("Form2|Edit Data|%1").arg(project)}));
-#endif
     QCOMPARE(messages.shown().size(), size_t(2));
 }
 
