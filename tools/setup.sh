@@ -13,6 +13,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins
     libsqlite3-dev
     fonts-liberation poppler-utils
+    clang libclang-rt-14-dev
     xvfb xauth
 )
 
