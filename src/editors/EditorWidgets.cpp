@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace EditorWidgets {
 
 namespace {
@@ -26,6 +28,9 @@ protected:
 QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& text) {
     auto* e = new QLineEdit(text, parent);
     e->setObjectName(name);
+    // A one-line box would otherwise keep only its first 32767 characters of a long paste and
+    // drop the rest without a word.
+    e->setMaxLength(std::numeric_limits<int>::max());
     return e;
 }
 

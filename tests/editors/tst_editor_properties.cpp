@@ -196,11 +196,6 @@ QString describe(const QString& text) {
     return out + QStringLiteral(" (%1 characters)").arg(text.size());
 }
 
-// A text that ends in the first half of a surrogate pair: a box cut it there.
-bool cutInPair(const QString& text) {
-    return !text.isEmpty() && text.back().isHighSurrogate();
-}
-
 QList<qint64> tableCounts() {
     QList<qint64> counts;
     for (const char* table : {"Employees", "Projects", "Tasks", "Status", "Categories", "Priorities"})
@@ -246,7 +241,6 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
     TextMaker maker(20240607);
     int saves = 0;
     int refusals = 0;
-    int cut = 0;
     const int attempts = 450;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const int which = attempt % 3;
@@ -265,20 +259,18 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         QStringList held;
         for (const Field& f : editor.fields) {
             QString typed;
-            if (long_)
+            if (long_) {
                 typed = (maker.text(8) + QStringLiteral("x")).repeated(100000 / 8 + 1).left(100000);
+                if (typed.back().isHighSurrogate()) // no one types half a character
+                    typed.back() = QLatin1Char('x');
+            }
             else if (f.kind == Kind::Number && maker.below(4) != 0)
                 typed = maker.number();
             else
                 typed = maker.text(f.kind == Kind::Required && maker.below(5) != 0 ? 6 : 12);
             setBox(form.get(), f.box, typed);
             held << boxText(form.get(), f.box);
-            if (auto* line = form->findChild<QLineEdit*>(f.box)) {
-                if (typed.size() > line->maxLength()) {
-                    ++cut;
-                    QEXPECT_FAIL("", "a one-line box keeps its first 32767 characters and drops the rest unsaid",
-                                 Continue);
-                }
+            if (form->findChild<QLineEdit*>(f.box)) {
                 QVERIFY2(held.last() == typed, qPrintable(context + QStringLiteral(" ") + f.box +
                                                           QStringLiteral(": the box holds ") + describe(held.last())));
             }
@@ -329,11 +321,6 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": ") + describe(held[i]) +
                                     QStringLiteral(" stored as ") + stored.toString()));
             } else {
-                if (cutInPair(held[i]))
-                    QEXPECT_FAIL(
-                        "",
-                        "a box that cut a text inside a surrogate pair holds half a character; it is stored as U+FFFD",
-                        Continue);
                 QVERIFY2(stored.toString() == held[i],
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": typed ") +
                                     describe(held[i]) + QStringLiteral(", stored ") + describe(stored.toString())));
@@ -354,16 +341,13 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": ") + describe(held[i]) +
                                     QStringLiteral(" shown as ") + describe(shown)));
             } else {
-                if (cutInPair(held[i]))
-                    QEXPECT_FAIL("", "the half character was stored as U+FFFD", Continue);
                 QVERIFY2(shown == held[i],
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": ") + describe(held[i]) +
                                     QStringLiteral(" shown as ") + describe(shown)));
             }
         }
     }
-    qInfo("%d attempts: %d saves, %d refused by validation; %d texts cut by a one-line box", attempts, saves, refusals,
-          cut);
+    qInfo("%d attempts: %d saves, %d refused by validation", attempts, saves, refusals);
     QVERIFY(saves > attempts / 3);
     QVERIFY(refusals > 0);
 }
