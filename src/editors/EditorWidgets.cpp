@@ -1,6 +1,9 @@
 #include "EditorWidgets.h"
 
+#include "app/Database.h"
 #include "app/DbError.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
 #include "app/NumericText.h"
 
 #include <QDateEdit>
@@ -77,15 +80,30 @@ QString numberField(const QVariant& value, const QString& column) {
     return NumericText::toLocaleText(value);
 }
 
-QString savedNotice() {
-    return QStringLiteral("Record Successfully Saved");
+bool passes(std::initializer_list<Check> checks) {
+    for (const Check& c : checks) {
+        if (c.failed) {
+            Messages::current().notice(QString::fromLatin1(c.message));
+            c.field->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+    }
+    return true;
 }
-QString updatedNotice() {
-    return QStringLiteral("Record Successfully Updated");
-}
-QString goneNotice() {
-    return QStringLiteral("This record no longer exists: it may have been deleted while the window was open. "
-                          "Nothing was saved.");
+
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement) {
+    ErrorTrap trap(window, QStringLiteral("PushButton2_Click"));
+    int changed = 0;
+    if (!trap.step(line, [&] { changed = Database::shared().execute(statement); }))
+        return false;
+    if (editing && changed == 0) {
+        Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
+                                                  "window was open. Nothing was saved."));
+        return false;
+    }
+    Messages::current().notice(editing ? QStringLiteral("Record Successfully Updated")
+                                       : QStringLiteral("Record Successfully Saved"));
+    return true;
 }
 
 } // namespace EditorWidgets

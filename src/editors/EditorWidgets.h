@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 class QDate;
 class QDateEdit;
 class QLabel;
@@ -28,9 +30,19 @@ bool isBlank(const QString& text);
 // A stored number as an editor shows it; a missing value is an error.
 QString numberField(const QVariant& value, const QString& column);
 
-// The notices of a save.
-QString savedNotice();
-QString updatedNotice();
-QString goneNotice();
+// One validation step of a save: when it failed, its message is shown and the focus moves to
+// its field.
+struct Check {
+    bool failed;
+    const char* message;
+    QWidget* field;
+};
+// Runs the checks in order and stops at the first failure; true when every check passed.
+bool passes(std::initializer_list<Check> checks);
+
+// Writes the record with one statement under the save handler's trap and tells the user how it
+// went. True when the editor may close: a failed write, or an update of a record that no longer
+// exists, saved nothing and leaves the window open with what the user typed.
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement);
 
 } // namespace EditorWidgets

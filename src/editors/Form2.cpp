@@ -129,40 +129,19 @@ void Form2::LoadData() {
     trap.step(13, [&] { rs->close(); });
 }
 
-QString Form2::validate(QWidget** focus) const {
-    struct Check {
-        bool failed;
-        const char* message;
-        QWidget* field;
-    };
-    const Check checks[] = {
-        {isBlank(Text1->text()), "You forgot to input Project Name.", Text1},
-        {Combo1->currentIndex() < 0, "You forgot to select Owner.", Combo1},
-        {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
-        {Combo4->currentIndex() < 0, "You forgot to select Category.", Combo4},
-        {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
-        {isBlank(Text4->text()), "You forgot to input Budget.", Text4},
-        {!NumericText::isNumeric(Text4->text()), "Budget must be a numeric value.", Text4},
-        {isBlank(Text5->text()), "You forgot to input Budget in Days.", Text5},
-        {!NumericText::isNumeric(Text5->text()), "Budget in Days must be a numeric value.", Text5},
-    };
-    for (const Check& c : checks) {
-        if (c.failed) {
-            *focus = c.field;
-            return QString::fromLatin1(c.message);
-        }
-    }
-    return {};
-}
-
 void Form2::PushButton2_Click() {
-    QWidget* focus = nullptr;
-    const QString problem = validate(&focus);
-    if (!problem.isEmpty()) {
-        Messages::current().notice(problem);
-        focus->setFocus(Qt::OtherFocusReason);
+    if (!passes({
+            {isBlank(Text1->text()), "You forgot to input Project Name.", Text1},
+            {Combo1->currentIndex() < 0, "You forgot to select Owner.", Combo1},
+            {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
+            {Combo4->currentIndex() < 0, "You forgot to select Category.", Combo4},
+            {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
+            {isBlank(Text4->text()), "You forgot to input Budget.", Text4},
+            {!NumericText::isNumeric(Text4->text()), "Budget must be a numeric value.", Text4},
+            {isBlank(Text5->text()), "You forgot to input Budget in Days.", Text5},
+            {!NumericText::isNumeric(Text5->text()), "Budget in Days must be a numeric value.", Text5},
+        }))
         return;
-    }
 
     EditorSql::ProjectValues v;
     v.name = Text1->text();
@@ -176,21 +155,10 @@ void Form2::PushButton2_Click() {
     v.budgetInDays = NumericText::toSql(Text5->text());
     v.budget = NumericText::toSql(Text4->text());
 
-    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click"));
     const bool editing = !m_ID.isEmpty();
-    int changed = 0;
-    // A failed write has saved nothing: the window stays open with what the user typed.
-    if (!trap.step(editing ? 11 : 12, [&] {
-            changed =
-                Database::shared().execute(editing ? EditorSql::updateProject(v, m_ID) : EditorSql::insertProject(v));
-        }))
-        return;
-    if (editing && changed == 0) {
-        Messages::current().notice(goneNotice());
-        return;
-    }
-    Messages::current().notice(editing ? updatedNotice() : savedNotice());
-    accept();
+    if (saveRecord(QStringLiteral("Form2"), editing ? 11 : 12, editing,
+                   editing ? EditorSql::updateProject(v, m_ID) : EditorSql::insertProject(v)))
+        accept();
 }
 
 void Form2::PushButton1_Click() {

@@ -22,9 +22,6 @@ protected:
     QWidget* firstField() const override;
 
 private:
-    // The first failing check of the save, with the field to focus; empty text when all pass.
-    QString validate(QWidget** focus) const;
-
     QLineEdit* Text1;
     QLineEdit* Text2;
     QDateEdit* DateTimePicker1;

@@ -227,33 +227,16 @@ QStringList Form3::fields() const {
 }
 
 void Form3::PushButton2_Click() {
-    if (isBlank(m_lines[0]->text())) {
-        Messages::current().notice(QStringLiteral("You forgot to input first name."));
-        m_lines[0]->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (isBlank(m_lines[1]->text())) {
-        Messages::current().notice(QStringLiteral("You forgot to input last name."));
-        m_lines[1]->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-
-    ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
-    const bool editing = !m_ID.isEmpty();
-    const QStringList values = fields();
-    int changed = 0;
-    // A failed write has saved nothing: the window stays open with what the user typed.
-    if (!trap.step(editing ? 3 : 4, [&] {
-            changed = Database::shared().execute(editing ? EditorSql::updateContact(values, m_ID)
-                                                         : EditorSql::insertContact(values));
+    if (!passes({
+            {isBlank(m_lines[0]->text()), "You forgot to input first name.", m_lines[0]},
+            {isBlank(m_lines[1]->text()), "You forgot to input last name.", m_lines[1]},
         }))
         return;
-    if (editing && changed == 0) {
-        Messages::current().notice(goneNotice());
-        return;
-    }
-    Messages::current().notice(editing ? updatedNotice() : savedNotice());
-    accept();
+    const bool editing = !m_ID.isEmpty();
+    const QStringList values = fields();
+    if (saveRecord(QStringLiteral("Form3"), editing ? 3 : 4, editing,
+                   editing ? EditorSql::updateContact(values, m_ID) : EditorSql::insertContact(values)))
+        accept();
 }
 
 void Form3::PushButton1_Click() {

@@ -123,41 +123,20 @@ void Form5::LoadData() {
     rs.close();
 }
 
-QString Form5::validate(QWidget** focus) const {
-    struct Check {
-        bool failed;
-        const char* message;
-        QWidget* field;
-    };
-    const Check checks[] = {
-        {isBlank(Text1->text()), "You forgot to input Title.", Text1},
-        {Combo1->currentIndex() < 0, "You forgot to select Assigned To.", Combo1},
-        {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
-        {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
-        {isBlank(Text4->text()), "You forgot to input Cost.", Text4},
-        {!NumericText::isNumeric(Text4->text()), "Cost must be numeric value.", Text4},
-        {isBlank(Text5->text()), "You forgot to input Cost in Days.", Text5},
-        {!NumericText::isNumeric(Text5->text()), "Cost in Days must be a numeric value.", Text5},
-        {isBlank(Text6->text()), "You forgot to input % Complete.", Text6},
-        {!NumericText::isNumeric(Text6->text()), "% Complete must be numeric value.", Text6},
-    };
-    for (const Check& c : checks) {
-        if (c.failed) {
-            *focus = c.field;
-            return QString::fromLatin1(c.message);
-        }
-    }
-    return {};
-}
-
 void Form5::PushButton2_Click() {
-    QWidget* focus = nullptr;
-    const QString problem = validate(&focus);
-    if (!problem.isEmpty()) {
-        Messages::current().notice(problem);
-        focus->setFocus(Qt::OtherFocusReason);
+    if (!passes({
+            {isBlank(Text1->text()), "You forgot to input Title.", Text1},
+            {Combo1->currentIndex() < 0, "You forgot to select Assigned To.", Combo1},
+            {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
+            {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
+            {isBlank(Text4->text()), "You forgot to input Cost.", Text4},
+            {!NumericText::isNumeric(Text4->text()), "Cost must be numeric value.", Text4},
+            {isBlank(Text5->text()), "You forgot to input Cost in Days.", Text5},
+            {!NumericText::isNumeric(Text5->text()), "Cost in Days must be a numeric value.", Text5},
+            {isBlank(Text6->text()), "You forgot to input % Complete.", Text6},
+            {!NumericText::isNumeric(Text6->text()), "% Complete must be numeric value.", Text6},
+        }))
         return;
-    }
 
     EditorSql::TaskValues v;
     v.projectId = m_ProjectID;
@@ -172,20 +151,10 @@ void Form5::PushButton2_Click() {
     v.startDate = DateTimePicker1->date();
     v.dueDate = DateTimePicker2->date();
 
-    ErrorTrap trap(QStringLiteral("Form5"), QStringLiteral("PushButton2_Click"));
     const bool editing = !m_ID.isEmpty();
-    int changed = 0;
-    // A failed write has saved nothing: the window stays open with what the user typed.
-    if (!trap.step(editing ? 12 : 13, [&] {
-            changed = Database::shared().execute(editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v));
-        }))
-        return;
-    if (editing && changed == 0) {
-        Messages::current().notice(goneNotice());
-        return;
-    }
-    Messages::current().notice(editing ? updatedNotice() : savedNotice());
-    accept();
+    if (saveRecord(QStringLiteral("Form5"), editing ? 12 : 13, editing,
+                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v)))
+        accept();
 }
 
 void Form5::PushButton1_Click() {

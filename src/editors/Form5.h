@@ -26,8 +26,6 @@ protected:
     QWidget* firstField() const override;
 
 private:
-    QString validate(QWidget** focus) const;
-
     QLineEdit* Text1;
     QLineEdit* Text2;
     QDateEdit* DateTimePicker1;
