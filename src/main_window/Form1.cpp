@@ -42,26 +42,26 @@ std::vector<RecordListModel::Column> taskColumns() {
 }
 
 // Which field fills each column, and whether a missing value is an empty cell (true) or an error.
-struct FieldSpec {
-    const char* field;
+struct ListField {
+    const char* name;
     bool emptyWhenNull;
 };
 
-constexpr FieldSpec projectFields[] = {
+constexpr ListField projectFields[] = {
     {"ID", false},    {"ProjectName", false}, {"OwnerName", false}, {"Category", false}, {"Priority", false},
     {"Status", true}, {"StartDate", false},   {"EndDate", false},   {"Budget", false},   {"BudgetInDays", true}};
 
-constexpr FieldSpec taskFields[] = {
+constexpr ListField taskFields[] = {
     {"ID", false},      {"Title", false},  {"AssignedTo", false},      {"StartDate", false}, {"DueDate", false},
     {"Priority", true}, {"Status", false}, {"PercentComplete", false}, {"Cost", false},      {"CostInDays", true}};
 
 // Reads the field of one cell: numbers as plain decimal text, dates as their stored ISO text
 // (the model formats them). A missing value in an error column throws.
-QString readCell(const ResultSet& rs, int column, const FieldSpec& spec) {
+QString readCell(const ResultSet& rs, int column, const ListField& field) {
     if (rs.isNull(column)) {
-        if (spec.emptyWhenNull)
+        if (field.emptyWhenNull)
             return {};
-        throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(spec.field)));
+        throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(field.name)));
     }
     return rs.rawText(column);
 }
@@ -302,7 +302,7 @@ void Form1::ListData() {
         int columns[10];
         bool haveColumns = trap.step(3, [&] {
             for (int i = 0; i < 10; ++i)
-                columns[i] = rs->column(QLatin1String(projectFields[i].field));
+                columns[i] = rs->column(QLatin1String(projectFields[i].name));
         });
         std::vector<RecordListModel::Row> rows;
         TextPool pool;
@@ -337,7 +337,7 @@ void Form1::ListTasks() {
             Database::shared().query(QStringLiteral("select * from [Open Tasks] where ProjectID=") + projectId);
         int columns[10];
         for (int i = 0; i < 10; ++i)
-            columns[i] = rs.column(QLatin1String(taskFields[i].field));
+            columns[i] = rs.column(QLatin1String(taskFields[i].name));
         TextPool pool;
         while (!rs.eof()) {
             rows.emplace_back(10);
