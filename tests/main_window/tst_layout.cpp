@@ -34,10 +34,6 @@ QList<QRect> pixelRects(const Placement& p, double dpi) {
     return rects;
 }
 
-float twips(int pixels, const QWidget& w) {
-    return static_cast<float>(Twips::fromPixels(pixels, w.logicalDpiX()));
-}
-
 bool isCentred(const QWidget& w) {
     const QRect screen = w.screen()->geometry();
     const QRect frame = w.frameGeometry();
@@ -47,28 +43,40 @@ bool isCentred(const QWidget& w) {
 
 // Every gap between neighbouring controls is 120; both lists have one size.
 void verifyChain(const Placement& p) {
-    QCOMPARE(p.listView1.left, 120.0f);
-    QCOMPARE(p.listView1.top, 120.0f);
-    QCOMPARE(p.pushButton2.top, p.listView1.bottom() + 120);
-    QCOMPARE(p.pushButton1.left, p.pushButton2.right() + 120);
-    QCOMPARE(p.pushButton1.top, p.pushButton2.top);
-    QCOMPARE(p.pushButton3.left, p.pushButton2.left);
-    QCOMPARE(p.pushButton3.top, p.pushButton2.bottom() + 120);
-    QCOMPARE(p.pushButton5.left, p.pushButton3.right() + 120);
-    QCOMPARE(p.pushButton5.top, p.pushButton3.top);
+    QCOMPARE(QPointF(p.listView1.left, p.listView1.top), QPointF(120, 120));
     QCOMPARE(p.listView2.left, 120.0f);
-    QCOMPARE(p.listView2.top, p.pushButton3.bottom() + 120);
     QCOMPARE(p.listView2.width, p.listView1.width);
     QCOMPARE(p.listView2.height, p.listView1.height);
-    QCOMPARE(p.pushButton4.left, p.pushButton3.left);
-    QCOMPARE(p.pushButton4.top, p.listView2.bottom() + 120);
-    QCOMPARE(p.pushButton6.left, p.pushButton4.right() + 120);
-    QCOMPARE(p.pushButton6.top, p.pushButton4.top);
-    QCOMPARE(p.pushButton7.left, p.pushButton4.left);
-    QCOMPARE(p.pushButton7.top, p.pushButton4.bottom() + 120);
-    QCOMPARE(p.pushButton8.left, p.pushButton7.right() + 120);
-    QCOMPARE(p.pushButton8.top, p.pushButton7.top);
+    // Down the left: each control 120 below the one above it; the buttons there in one column.
+    const Box column[] = {p.listView1, p.pushButton2, p.pushButton3, p.listView2, p.pushButton4, p.pushButton7};
+    for (int i = 1; i < 6; ++i)
+        QCOMPARE(column[i].top, column[i - 1].bottom() + 120);
+    // The second button of each row 120 to the right of the first.
+    const Box left[] = {p.pushButton2, p.pushButton3, p.pushButton4, p.pushButton7};
+    const Box right[] = {p.pushButton1, p.pushButton5, p.pushButton6, p.pushButton8};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(left[i].left, p.pushButton2.left);
+        QCOMPARE(right[i].left, left[i].right() + 120);
+        QCOMPARE(right[i].top, left[i].top);
+    }
 }
+
+// A main window with its own data and settings, shown on the screen.
+struct MainWindow {
+    bool show() {
+        form.move(10, 20);
+        form.show();
+        return QTest::qWaitForWindowExposed(&form);
+    }
+    int pixels(double twips) const { return Twips::toPixels(twips, form.logicalDpiX()); }
+    float twips(int pixels) const { return static_cast<float>(Twips::fromPixels(pixels, form.logicalDpiX())); }
+    // The designed list size, in pixels.
+    QSize designedList() const { return QSize(pixels(7800), pixels(3315)); }
+
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+};
 
 } // namespace
 
@@ -167,27 +175,20 @@ void TestLayout::resizeFollowsStateAndFlag() {
 }
 
 void TestLayout::freshWindowHasDesignedPlacement() {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    Form1 form;
-    form.Form_Load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-
-    QVERIFY(!form.restoreFlag());
-    QCOMPARE(controlRects(form), pixelRects(designed(), form.logicalDpiX()));
-    QCOMPARE(form.PushButton2->text(), QStringLiteral("Add New Project"));
-    QCOMPARE(form.PushButton8->text(), QStringLiteral("Load Sample/Example Data"));
+    MainWindow w;
+    w.form.Form_Load();
+    QVERIFY(w.show());
+    QVERIFY(!w.form.restoreFlag());
+    QCOMPARE(controlRects(w.form), pixelRects(designed(), w.form.logicalDpiX()));
+    QCOMPARE(w.form.PushButton2->text(), QStringLiteral("Add New Project"));
+    QCOMPARE(w.form.PushButton8->text(), QStringLiteral("Load Sample/Example Data"));
 }
 
 void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    Form1 form;
+    MainWindow w;
+    Form1& form = w.form;
     form.Form_Load();
-    form.move(10, 20);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(w.show());
     const QPoint place = form.pos();
     const QList<QRect> before = controlRects(form);
 
@@ -208,62 +209,52 @@ void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
 }
 
 void TestLayout::maximiseThenRestore() {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    Form1 form;
+    MainWindow w;
+    Form1& form = w.form;
     form.Form_Load();
-    form.move(10, 20);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const double dpi = form.logicalDpiX();
+    QVERIFY(w.show());
 
     form.showMaximized();
     QTRY_VERIFY(form.isMaximized());
     QTRY_COMPARE(form.frameGeometry().size(), form.screen()->availableGeometry().size());
     QVERIFY(form.restoreFlag());
-    const float outerWidth = twips(form.frameGeometry().width(), form);
-    const float outerHeight = twips(form.frameGeometry().height(), form);
+    const float outerWidth = w.twips(form.frameGeometry().width());
+    const float outerHeight = w.twips(form.frameGeometry().height());
     QVERIFY(outerHeight > 4 * 405 + 1320);
-    QCOMPARE(form.ListView1->width(), Twips::toPixels(outerWidth - 330, dpi));
+    QCOMPARE(form.ListView1->width(), w.pixels(outerWidth - 330));
     QCOMPARE(form.ListView2->size(), form.ListView1->size());
-    QVERIFY(form.ListView1->height() > Twips::toPixels(3315, dpi) / 2);
+    QVERIFY(form.ListView1->height() > w.pixels(3315) / 2);
     // The controls end 600 above the outer bottom edge (to the pixel).
     const QRect last = form.PushButton7->geometry();
-    QVERIFY(qAbs(last.y() + last.height() - Twips::toPixels(outerHeight - 600, dpi)) <= 1);
+    QVERIFY(qAbs(last.y() + last.height() - w.pixels(outerHeight - 600)) <= 1);
     QCOMPARE(form.PushButton8->geometry().bottom(), form.PushButton7->geometry().bottom());
 
+    // Restored: centred, with the designed list size and the first button row at 3555.
     form.showNormal();
     QTRY_VERIFY(!form.isMaximized());
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(), QSize(Twips::toPixels(7800, dpi), Twips::toPixels(3315, dpi)));
-    QCOMPARE(form.ListView2->size(), form.ListView1->size());
-    QCOMPARE(form.PushButton2->y(), Twips::toPixels(3555, dpi));
-    QCOMPARE(form.PushButton1->y(), Twips::toPixels(3555, dpi));
-    QCOMPARE(form.PushButton2->x(), Twips::toPixels(120, dpi));
+    QCOMPARE(form.ListView1->size(), w.designedList());
+    QCOMPARE(form.PushButton2->y(), w.pixels(3555));
     Placement expected = designed();
     normalPass(expected);
-    QCOMPARE(controlRects(form), pixelRects(expected, dpi));
+    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
 
     // From now on a drag in the normal state re-centres and keeps the designed sizes.
     form.move(0, 0);
     form.resize(form.width() + 60, form.height() + 30);
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(controlRects(form), pixelRects(expected, dpi));
+    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
 }
 
 void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
-    TestEnvironment env;
-    ScriptedMessages messages;
+    MainWindow w;
+    Form1& form = w.form;
     Settings::write(QStringLiteral("WindowState"), QStringLiteral("2"));
-    Form1 form;
     form.Form_Load();
     QVERIFY(form.restoreFlag());
-    form.setGeometry(QRect(QPoint(10, 20), form.size()));
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(w.show());
     QTRY_VERIFY(form.isMaximized());
-    QTRY_COMPARE(form.ListView1->width(),
-                 Twips::toPixels(twips(form.frameGeometry().width(), form) - 330, form.logicalDpiX()));
+    QTRY_COMPARE(form.ListView1->width(), w.pixels(w.twips(form.frameGeometry().width()) - 330));
 
     // This platform keeps a window that was never normal at the screen's size on restore: give
     // it the normal size the way a desktop would.
@@ -271,8 +262,7 @@ void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
     QTRY_VERIFY(!form.isMaximized());
     form.setGeometry(QRect(QPoint(10, 20), QSize(600, 650)));
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(),
-             QSize(Twips::toPixels(7800, form.logicalDpiX()), Twips::toPixels(3315, form.logicalDpiX())));
+    QCOMPARE(form.ListView1->size(), w.designedList());
 }
 
 QTEST_MAIN(TestLayout)
