@@ -1,25 +1,24 @@
 // Benchmark of the main window's lists with 100,000 projects and 100,000 tasks.
 // Prints the floor (a raw SQLite scan of the project view), the project list fill, one header-click
 // sort and the memory the filled list holds, with each time's ratio to the floor.
-#include "app/DataStore.h"
+#include "BenchSupport.h"
 #include "app/Database.h"
 #include "app/Messages.h"
 #include "main_window/Form1.h"
 #include "main_window/RecordListModel.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
 #include <cstdio>
 
 namespace {
+
+using Bench::timeMs;
 
 constexpr int rowCount = 100000;
 
@@ -86,29 +85,12 @@ double rawScanMs(const QString& path) {
     return ms;
 }
 
-template <typename F> double timeMs(F&& f) {
-    QElapsedTimer timer;
-    timer.start();
-    f();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/data")));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path() + QStringLiteral("/config"));
+    Bench::Environment env;
     QApplication app(argc, argv);
-    QDir().mkpath(dir.path() + QStringLiteral("/program"));
-    QFile::copy(QStringLiteral(FENNICK_TEMPLATE), dir.path() + QStringLiteral("/program/dbBlank.mdb"));
-    DataStore::setProgramFolderForTesting(dir.path() + QStringLiteral("/program"));
-    QDir().mkpath(DataStore::baseFolder());
-    DataStore::makeCompanyFolder();
-    DataStore::makeDataFolder();
-    DataStore::copyTemplateIfMissing();
-    const QString path = DataStore::workingDatabase();
+    const QString path = env.workingDatabase();
     fillDatabase(path);
 
     Form1 form;

@@ -2,20 +2,16 @@
 // Prints the query, the layout alone, the full print to PDF (time and pages per second), and a
 // floor measured in the same run: the same texts drawn at the same places on a PDF by a bare
 // QPainter loop, with no layout, formatting or clipping. Ratios are against that floor.
-#include "app/DataStore.h"
+#include "BenchSupport.h"
 #include "app/Database.h"
 #include "reports/Report.h"
 #include "reports/ReportDesigns.h"
 #include "reports/ReportRenderer.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -23,6 +19,8 @@
 #include <string>
 
 namespace {
+
+using Bench::timeMs;
 
 constexpr int projectCount = 10000;
 
@@ -53,13 +51,6 @@ void fillDatabase(const QString& path) {
     sqlite3_finalize(project);
     sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-}
-
-template <typename F> double timeMs(F&& f) {
-    QElapsedTimer timer;
-    timer.start();
-    f();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 void landscapeLetter(QPdfWriter& writer) {
@@ -95,25 +86,15 @@ double plainDrawingMs(const QVector<Reports::DrawnText>& items, const QString& p
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/data")));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path() + QStringLiteral("/config"));
+    Bench::Environment env;
     QApplication app(argc, argv);
-    QDir().mkpath(dir.path() + QStringLiteral("/program"));
-    QFile::copy(QStringLiteral(FENNICK_TEMPLATE), dir.path() + QStringLiteral("/program/dbBlank.mdb"));
-    DataStore::setProgramFolderForTesting(dir.path() + QStringLiteral("/program"));
-    QDir().mkpath(DataStore::baseFolder());
-    DataStore::makeCompanyFolder();
-    DataStore::makeDataFolder();
-    DataStore::copyTemplateIfMissing();
-    const QString path = DataStore::workingDatabase();
+    const QString path = env.workingDatabase();
     fillDatabase(path);
     Database::shared().open(path);
 
     const Reports::ReportChoice& choice = Reports::reportChoices().front(); // "Open Projects"
-    const QString pdf = dir.path() + QStringLiteral("/report.pdf");
-    const QString floorPdf = dir.path() + QStringLiteral("/floor.pdf");
+    const QString pdf = env.path() + QStringLiteral("/report.pdf");
+    const QString floorPdf = env.path() + QStringLiteral("/floor.pdf");
 
     const int repeats = 3;
     double query = 1e300, layout = 1e300, print = 1e300, floor = 1e300;
