@@ -127,8 +127,7 @@ class TestCommands : public QObject {
 private slots:
     void commandsWithoutARowDoNothing_data();
     void commandsWithoutARowDoNothing();
-    void deleteProjectAsksAndTakesItsTasks();
-    void deletingLastProjectClearsTasks();
+    void deleteProjectAsksAndTakesItsTasksFromTheList();
     void deleteTaskAsksAndDeletesOnlyIt();
     void failedDeleteIsReportedAndListRefilled();
     void editProjectRefillsAndReselects();
@@ -167,7 +166,7 @@ void TestCommands::commandsWithoutARowDoNothing() {
     QCOMPARE(closer.seen, opens.isEmpty() ? QStringList() : QStringList{opens});
 }
 
-void TestCommands::deleteProjectAsksAndTakesItsTasks() {
+void TestCommands::deleteProjectAsksAndTakesItsTasksFromTheList() {
     MainWindow w;
     const int first = addProject(QStringLiteral("Alpha"));
     const int second = addProject(QStringLiteral("O'Brien's plan"));
@@ -195,14 +194,8 @@ void TestCommands::deleteProjectAsksAndTakesItsTasks() {
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")), QStringList({"Alpha task"}));
     QCOMPARE(names(w.form.ListView1), QStringList({"Alpha"}));
     QCOMPARE(names(w.form.ListView2), QStringList({"Alpha task"}));
-}
 
-void TestCommands::deletingLastProjectClearsTasks() {
-    MainWindow w;
-    addTask(addProject(QStringLiteral("Only")), QStringLiteral("Its task"));
-    w.form.Form_Load();
-    QCOMPARE(w.form.taskModel()->rowCount(), 1);
-
+    // The last project: both lists end empty.
     w.answerAndClick(true, "PushButton3");
     QVERIFY(w.messages.errors().isEmpty());
     QCOMPARE(w.form.projectModel()->rowCount(), 0);

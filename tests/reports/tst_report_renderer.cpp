@@ -62,10 +62,10 @@ ReportTable tasks(const QStringList& descriptions) {
 }
 
 QString words(int count) {
-    QStringList list;
+    QStringList all;
     for (int i = 0; i < count; ++i)
-        list << QStringLiteral("word%1").arg(i);
-    return list.join(QLatin1Char(' '));
+        all << QStringLiteral("word%1").arg(i);
+    return all.join(QLatin1Char(' '));
 }
 
 const ReportControl* findControl(const ReportDesign& design, const QString& name) {
