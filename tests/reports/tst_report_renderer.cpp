@@ -211,7 +211,6 @@ void TestReportRenderer::rowsBeyondOnePageRepeatThePageHeader() {
     // 9360 twips of body: 23 rows under the title and header, then 25 a page.
     QCOMPARE(renderReport(rptOpenProjects(), projects(60), surface), 3);
     QCOMPARE(surface.pages(), 3);
-    QStringList ids;
     for (int page = 1; page <= 3; ++page) {
         const QStringList texts = surface.texts(page);
         const int first = page == 1 ? 1 : 0;
@@ -221,8 +220,9 @@ void TestReportRenderer::rowsBeyondOnePageRepeatThePageHeader() {
     const QVector<QVector<DrawnText>> rows = detailBlocks(surface, QStringLiteral("Text1"));
     QCOMPARE(rows.size(), 60);
     QVector<int> perPage(4);
-    for (const QVector<DrawnText>& row : rows) {
-        ids << row.first().text;
+    for (int r = 0; r < rows.size(); ++r) {
+        const QVector<DrawnText>& row = rows[r];
+        QCOMPARE(row.first().text, QString::number(r + 1)); // the IDs in order
         QCOMPARE(row.size(), 8);
         for (const DrawnText& item : row) {
             QCOMPARE(item.page, row.first().page);
@@ -231,10 +231,6 @@ void TestReportRenderer::rowsBeyondOnePageRepeatThePageHeader() {
         ++perPage[row.first().page];
     }
     QCOMPARE(perPage, (QVector<int>{0, 23, 25, 12}));
-    QStringList expectedIds;
-    for (int i = 1; i <= 60; ++i)
-        expectedIds << QString::number(i);
-    QCOMPARE(ids, expectedIds);
 }
 
 void TestReportRenderer::controlsSitAtTheirDesignPositions_data() {
