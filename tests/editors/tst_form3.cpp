@@ -16,14 +16,6 @@ using namespace EditorTest;
 
 namespace {
 
-struct Fixture {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    Fixture() {
-        env.openDatabase();
-        addValueLists();
-    }
-};
 
 void setField(QWidget* form, int box, const QString& text) {
     const QString name = QStringLiteral("Text%1").arg(box);

@@ -12,13 +12,13 @@ using namespace EditorTest;
 
 namespace {
 
-struct Fixture {
+struct TaskFixture {
     TestEnvironment env;
     ScriptedMessages messages;
     qint64 ann = 0;
     qint64 bob = 0;
     qint64 project = 0;
-    Fixture() {
+    TaskFixture() {
         env.openDatabase();
         addValueLists();
         ann = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
@@ -163,7 +163,7 @@ void TestForm5::validationReportsFirstFailure() {
     QFETCH(QStringList, numbers);
     QFETCH(QString, message);
     QFETCH(QString, focus);
-    Fixture f;
+    TaskFixture f;
     Form5 form;
     form.m_ProjectID = QString::number(f.project);
     form.show();
@@ -183,7 +183,7 @@ void TestForm5::validationReportsFirstFailure() {
 }
 
 void TestForm5::addWritesProjectAssigneeIdNumbersAndDates() {
-    Fixture f;
+    TaskFixture f;
     Form5 form;
     form.m_ProjectID = QString::number(f.project);
     form.setWindowTitle(QStringLiteral("Add New Task"));
@@ -214,7 +214,7 @@ void TestForm5::textsRoundTripExactly_data() {
 
 void TestForm5::textsRoundTripExactly() {
     QFETCH(QString, text);
-    Fixture f;
+    TaskFixture f;
     for (const char* table : {"Status", "Priorities"})
         TestEnvironment::exec(
             QStringLiteral("insert into %1 values (%2)").arg(QLatin1String(table), SqlText::quoted(text)));
@@ -247,7 +247,7 @@ void TestForm5::textsRoundTripExactly() {
 }
 
 void TestForm5::editLoadsByIdAndUpdatesOnlyThatTask() {
-    Fixture f;
+    TaskFixture f;
     const qint64 twin1 = addContact(QStringLiteral("Sam"), QStringLiteral("Doe"));
     const qint64 twin2 = addContact(QStringLiteral("Sam"), QStringLiteral("Doe"));
     const qint64 other = addTask(f.project, QStringLiteral("Other"), twin1);
@@ -279,7 +279,7 @@ void TestForm5::editLoadsByIdAndUpdatesOnlyThatTask() {
 }
 
 void TestForm5::missingAssigneeOpensWithNoneSelected() {
-    Fixture f;
+    TaskFixture f;
     const qint64 id = addTask(f.project, QStringLiteral("T"), 999);
     Form5 form;
     form.m_ID = QString::number(id);
@@ -292,7 +292,7 @@ void TestForm5::missingAssigneeOpensWithNoneSelected() {
 }
 
 void TestForm5::fieldThatCannotBeShownEndsTheLoading() {
-    Fixture f;
+    TaskFixture f;
     const qint64 id = addTask(f.project, QStringLiteral("T"), f.bob, QStringLiteral("Gone"));
     Form5 form;
     form.m_ID = QString::number(id);
@@ -311,7 +311,7 @@ void TestForm5::fieldThatCannotBeShownEndsTheLoading() {
 }
 
 void TestForm5::cancelWritesNothing() {
-    Fixture f;
+    TaskFixture f;
     const qint64 id = addTask(f.project, QStringLiteral("Keep"), f.ann);
     const QStringList before = TestEnvironment::rows(taskRow);
     Form5 form;
@@ -327,7 +327,7 @@ void TestForm5::cancelWritesNothing() {
 }
 
 void TestForm5::failedSaveKeepsEditorOpen() {
-    Fixture f;
+    TaskFixture f;
     Form5 form;
     form.m_ProjectID = QString::number(f.project);
     form.show();
@@ -346,7 +346,7 @@ void TestForm5::failedSaveKeepsEditorOpen() {
 }
 
 void TestForm5::saveOfDeletedTaskSaysNothingWasSaved() {
-    Fixture f;
+    TaskFixture f;
     const qint64 id = addTask(f.project, QStringLiteral("T"), f.ann);
     Form5 form;
     form.m_ID = QString::number(id);
@@ -362,7 +362,7 @@ void TestForm5::saveOfDeletedTaskSaysNothingWasSaved() {
 }
 
 void TestForm5::numbersAreWrittenAsSqlReadsThem() {
-    Fixture f;
+    TaskFixture f;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     {
         Form5 form;
@@ -383,7 +383,7 @@ void TestForm5::numbersAreWrittenAsSqlReadsThem() {
 }
 
 void TestForm5::keyboardFollowsTheTabOrder() {
-    Fixture f;
+    TaskFixture f;
     Form5 form;
     form.m_ProjectID = QString::number(f.project);
     form.show();

@@ -12,14 +12,6 @@ using namespace EditorTest;
 
 namespace {
 
-struct Fixture {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    Fixture() {
-        env.openDatabase();
-        addValueLists();
-    }
-};
 
 std::unique_ptr<LookupEditor> openEditor(const QString& form) {
     std::unique_ptr<LookupEditor> editor;
