@@ -53,6 +53,10 @@ bool fileExists(const QString& path) {
 }
 
 void makeCompanyFolder() {
+    // A new user account may not have its data folder yet (~/.local/share): make it first.
+    const QString base = baseFolder();
+    if (!base.isEmpty() && !QFileInfo::exists(base) && !QDir().mkpath(base))
+        throw DbError(QStringLiteral("Path/File access error: could not create the folder '%1'.").arg(base));
     makeFolder(companyFolder());
 }
 void makeDataFolder() {

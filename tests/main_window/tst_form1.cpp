@@ -55,6 +55,7 @@ class TestForm1 : public QObject {
 private slots:
     void firstStartMakesFoldersAndShowsEmptyLists();
     void laterStartsKeepTheWorkingDatabase();
+    void missingUserDataFolderIsMade();
     void missingTemplateReportsAndCreatesNoFile();
     void fileNamedLikeTheCompanyFolder();
     void errorBoxTextIsExact();
@@ -114,6 +115,18 @@ void TestForm1::laterStartsKeepTheWorkingDatabase() {
     QVERIFY(QFileInfo(DataStore::workingDatabase()).isFile());
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 0);
     QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+}
+
+void TestForm1::missingUserDataFolderIsMade() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    const QString base = env.root() + QStringLiteral("/new-account/.local/share");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(base));
+    Form1 form;
+    form.Form_Load();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    QVERIFY(QFileInfo(base + QStringLiteral("/Tarnwick/Fennick Planner/dbData.mdb")).isFile());
+    QVERIFY(Database::shared().isOpen());
 }
 
 void TestForm1::missingTemplateReportsAndCreatesNoFile() {
