@@ -286,8 +286,8 @@ inline void awkwardTexts() {
 
 // A control and the column it is saved to.
 struct Binding {
-    const char* control;
-    const char* column;
+    QString control;
+    QString column;
 };
 
 // Saves a new record holding texts[i] in bindings[i] (and the other input), checks the row,
@@ -299,8 +299,8 @@ void checkTextsRoundTrip(const ScriptedMessages& messages, const QString& table,
     QStringList controls;
     QStringList columns;
     for (const Binding& b : bindings) {
-        controls << QLatin1String(b.control);
-        columns << QLatin1String(b.column);
+        controls << b.control;
+        columns << b.column;
     }
     const QString query = QStringLiteral("select %1 from %2").arg(columns.join(QLatin1Char(',')), table);
     {
