@@ -1,29 +1,11 @@
 // The value lists of the project and task editors and their "+", "*" and "-" buttons.
 #include "EditorTestUtil.h"
-#include "editors/Form2.h"
-#include "editors/Form5.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <memory>
 
 using namespace EditorTest;
 
 namespace {
 
-
-std::unique_ptr<LookupEditor> openEditor(const QString& form) {
-    std::unique_ptr<LookupEditor> editor;
-    if (form == QLatin1String("Form2"))
-        editor = std::make_unique<Form2>();
-    else
-        editor = std::make_unique<Form5>();
-    editor->show();
-    return editor;
-}
-
-const QString continueText = QStringLiteral("\r\nDo you wish to continue?");
+const QString continueText = "\r\nDo you wish to continue?";
 
 } // namespace
 
@@ -46,17 +28,16 @@ private slots:
 
 void TestLookupLists::addCancelledOrEmptyChangesNothing() {
     Fixture f;
-    for (const QString& form : {QStringLiteral("Form2"), QStringLiteral("Form5")}) {
-        auto editor = openEditor(form);
-        auto* status = child<QComboBox>(editor.get(), "Combo3");
-        pick(status, QStringLiteral("Closed"));
-        child<QPushButton>(editor.get(), "PushButton7")->click(); // cancelled
-        f.messages.inputNext(QString());                          // OK with an empty field
-        child<QPushButton>(editor.get(), "PushButton7")->click();
-        QCOMPARE(status->currentText(), QStringLiteral("Closed"));
-        QCOMPARE(status->count(), 2);
+    for (const QString form : {"Form2", "Form5"}) {
+        auto editor = open(form);
+        set(editor.get(), "Combo3", "Closed");
+        click(editor.get(), "PushButton7"); // cancelled
+        f.messages.inputNext(QString());    // OK with an empty field
+        click(editor.get(), "PushButton7");
+        QCOMPARE(entries(child<QComboBox>(editor.get(), "Combo3")), QStringList({"Closed", "In process"}));
+        QCOMPARE(shown(editor.get(), "Combo3"), QStringLiteral("Closed"));
     }
-    QCOMPARE(count(QStringLiteral("select count(*) from Status")), 2);
+    QCOMPARE(rowCount("Status"), 2);
     QVERIFY(f.messages.errors().isEmpty());
 }
 
@@ -65,30 +46,13 @@ void TestLookupLists::addStoresTheTextAsTyped_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("combo");
     QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("value");
-    QTest::newRow("status of three spaces") << "Form2"
-                                            << "PushButton7"
-                                            << "Combo3"
-                                            << "Status"
-                                            << "Input Status"
-                                            << "Enter new Status: "
-                                            << "   ";
-    QTest::newRow("category with quote") << "Form2"
-                                         << "PushButton11"
-                                         << "Combo4"
-                                         << "Categories"
-                                         << "Input Category"
-                                         << "Enter new Category: "
-                                         << "O'Neil";
-    QTest::newRow("priority in task editor") << "Form5"
-                                             << "PushButton13"
-                                             << "Combo5"
-                                             << "Priorities"
-                                             << "Input Priority"
-                                             << "Enter new Priority: "
-                                             << " Urgent's ";
+    auto row = [](const char* tag, QString form, QString button, QString combo, QString table, QString word,
+                  QString value) { QTest::newRow(tag) << form << button << combo << table << word << value; };
+    row("status of three spaces", "Form2", "PushButton7", "Combo3", "Status", "Status", "   ");
+    row("category with quote", "Form2", "PushButton11", "Combo4", "Categories", "Category", "O'Neil");
+    row("priority in task editor", "Form5", "PushButton13", "Combo5", "Priorities", "Priority", " Urgent's ");
 }
 
 void TestLookupLists::addStoresTheTextAsTyped() {
@@ -96,34 +60,32 @@ void TestLookupLists::addStoresTheTextAsTyped() {
     QFETCH(QString, button);
     QFETCH(QString, combo);
     QFETCH(QString, table);
-    QFETCH(QString, title);
-    QFETCH(QString, prompt);
+    QFETCH(QString, word);
     QFETCH(QString, value);
     Fixture f;
-    auto editor = openEditor(form);
+    auto editor = open(form);
     auto* list = editor->findChild<QComboBox*>(combo);
     list->setCurrentIndex(0);
     f.messages.inputNext(value);
-    editor->findChild<QPushButton*>(button)->click();
-    QCOMPARE(f.messages.shown().at(0).title, title);
-    QCOMPARE(f.messages.shown().at(0).text, prompt);
+    click(editor.get(), qPrintable(button));
+    QCOMPARE(f.messages.shown().at(0).title, "Input " + word);
+    QCOMPARE(f.messages.shown().at(0).text, "Enter new " + word + ": ");
     QVERIFY(f.messages.errors().isEmpty());
-    QVERIFY(TestEnvironment::rows(QStringLiteral("select * from ") + table).contains(value));
+    QVERIFY(rows("select * from " + table).contains(value));
     QVERIFY(entries(list).contains(value));
     QCOMPARE(list->currentIndex(), -1);
 }
 
 void TestLookupLists::refusedAddIsReportedAndTheListReloaded() {
     Fixture f;
-    auto editor = openEditor(QStringLiteral("Form2"));
-    auto* status = child<QComboBox>(editor.get(), "Combo3");
-    pick(status, QStringLiteral("Closed"));
-    f.messages.inputNext(QStringLiteral("Closed"));
-    child<QPushButton>(editor.get(), "PushButton7")->click();
+    auto editor = open<Form2>();
+    set(editor.get(), "Combo3", "Closed");
+    f.messages.inputNext("Closed");
+    click(editor.get(), "PushButton7");
     QCOMPARE(f.messages.errors().size(), 1);
-    QVERIFY(f.messages.errors()[0].contains(QStringLiteral("Form2.PushButton7_Click ")));
-    QCOMPARE(status->currentIndex(), -1);
-    QCOMPARE(status->count(), 2);
+    QVERIFY(f.messages.errors()[0].contains("Form2.PushButton7_Click "));
+    QCOMPARE(shown(editor.get(), "Combo3"), QString());
+    QCOMPARE(child<QComboBox>(editor.get(), "Combo3")->count(), 2);
 }
 
 void TestLookupLists::deleteCascadesToExactlyTheProjectsWithTheValue_data() {
@@ -131,33 +93,14 @@ void TestLookupLists::deleteCascadesToExactlyTheProjectsWithTheValue_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("combo");
     QTest::addColumn<QString>("column");
-    QTest::addColumn<QString>("warning");
-    const QString status =
-        QStringLiteral("Warning: Deleting status will also delete issue data that is linked to this status.");
-    const QString category =
-        QStringLiteral("Warning: Deleting category will also delete issue data that is linked to this category.");
-    const QString priority =
-        QStringLiteral("Warning: Deleting priority will also delete issue data that is linked to this priority.");
-    QTest::newRow("status, project editor") << "Form2"
-                                            << "PushButton8"
-                                            << "Combo3"
-                                            << "Status" << status;
-    QTest::newRow("status, task editor") << "Form5"
-                                         << "PushButton8"
-                                         << "Combo3"
-                                         << "Status" << status;
-    QTest::newRow("category") << "Form2"
-                              << "PushButton12"
-                              << "Combo4"
-                              << "Category" << category;
-    QTest::newRow("priority, project editor") << "Form2"
-                                              << "PushButton14"
-                                              << "Combo5"
-                                              << "Priority" << priority;
-    QTest::newRow("priority, task editor") << "Form5"
-                                           << "PushButton14"
-                                           << "Combo5"
-                                           << "Priority" << priority;
+    auto row = [](const char* tag, QString form, QString button, QString combo, QString column) {
+        QTest::newRow(tag) << form << button << combo << column;
+    };
+    row("status, project editor", "Form2", "PushButton8", "Combo3", "Status");
+    row("status, task editor", "Form5", "PushButton8", "Combo3", "Status");
+    row("category", "Form2", "PushButton12", "Combo4", "Category");
+    row("priority, project editor", "Form2", "PushButton14", "Combo5", "Priority");
+    row("priority, task editor", "Form5", "PushButton14", "Combo5", "Priority");
 }
 
 void TestLookupLists::deleteCascadesToExactlyTheProjectsWithTheValue() {
@@ -165,65 +108,59 @@ void TestLookupLists::deleteCascadesToExactlyTheProjectsWithTheValue() {
     QFETCH(QString, button);
     QFETCH(QString, combo);
     QFETCH(QString, column);
-    QFETCH(QString, warning);
     Fixture f;
     // The value to delete carries a quote; the projects differ only in the column tested.
-    const QString doomed = QStringLiteral("Don't");
-    for (const char* table : {"Status", "Categories", "Priorities"})
-        TestEnvironment::exec(QStringLiteral("insert into %1 values ('Don''t')").arg(QLatin1String(table)));
-    const qint64 owner = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-    const qint64 hit1 = addProject(QStringLiteral("hit1"), owner);
-    const qint64 hit2 = addProject(QStringLiteral("hit2"), owner);
-    const qint64 kept = addProject(QStringLiteral("kept"), owner);
+    const QString doomed = "Don't";
+    addToValueLists(doomed);
+    const qint64 owner = addContact("Ann", "Lee");
+    const qint64 hit1 = addProject("hit1", owner);
+    const qint64 hit2 = addProject("hit2", owner);
+    const qint64 kept = addProject("kept", owner);
     TestEnvironment::exec(
         QStringLiteral("update Projects set %1='Don''t' where ID in (%2,%3)").arg(column).arg(hit1).arg(hit2));
     // A task of the kept project carries the value too; tasks are not part of the cascade.
-    const qint64 task = addTask(kept, QStringLiteral("t"), owner, doomed, doomed);
+    const qint64 task = addTask(kept, "t", owner, doomed, doomed);
 
-    auto editor = openEditor(form);
-    auto* list = editor->findChild<QComboBox*>(combo);
-    pick(list, doomed);
+    auto editor = open(form);
+    set(editor.get(), combo, doomed);
     f.messages.answerNext(true);
-    editor->findChild<QPushButton*>(button)->click();
-    QCOMPARE(f.messages.questions(), QStringList{warning + continueText});
+    click(editor.get(), qPrintable(button));
+    const QString word = column.toLower();
+    QCOMPARE(f.messages.questions(), QStringList{"Warning: Deleting " + word +
+                                                 " will also delete issue data that is "
+                                                 "linked to this " +
+                                                 word + "." + continueText});
     QVERIFY(f.messages.errors().isEmpty());
-    QVERIFY(!entries(list).contains(doomed));
-    QCOMPARE(list->currentIndex(), -1);
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID from Projects")), QStringList{QString::number(kept)});
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID from Tasks")), QStringList{QString::number(task)});
+    QVERIFY(!entries(child<QComboBox>(editor.get(), qPrintable(combo))).contains(doomed));
+    QCOMPARE(shown(editor.get(), combo), QString());
+    QCOMPARE(rows("select ID from Projects"), QStringList{QString::number(kept)});
+    QCOMPARE(rows("select ID from Tasks"), QStringList{QString::number(task)});
 }
 
 void TestLookupLists::deleteAnsweredNoChangesNothing() {
     Fixture f;
-    const qint64 owner = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-    addProject(QStringLiteral("p"), owner);
-    auto editor = openEditor(QStringLiteral("Form2"));
-    auto* status = child<QComboBox>(editor.get(), "Combo3");
-    auto* contacts = child<QComboBox>(editor.get(), "Combo1");
-    pick(status, QStringLiteral("In process"));
-    pick(contacts, QStringLiteral("Ann Lee"));
+    addProject("p", addContact("Ann", "Lee"));
+    auto editor = open<Form2>();
+    set(editor.get(), {"Combo3=In process", "Combo1=Ann Lee"});
     f.messages.answerNext(false);
     f.messages.answerNext(false);
-    child<QPushButton>(editor.get(), "PushButton8")->click();
-    child<QPushButton>(editor.get(), "PushButton6")->click();
+    click(editor.get(), "PushButton8");
+    click(editor.get(), "PushButton6");
     QCOMPARE(f.messages.questions().size(), 2);
-    QCOMPARE(
-        f.messages.questions()[1],
-        QStringLiteral("Warning: Deleting assigned to will also delete issue data that is linked to this contact.") +
-            continueText);
-    QCOMPARE(status->currentText(), QStringLiteral("In process"));
-    QCOMPARE(contacts->currentText(), QStringLiteral("Ann Lee"));
-    QCOMPARE(count(QStringLiteral("select count(*) from Projects")), 1);
-    QCOMPARE(count(QStringLiteral("select count(*) from Status")), 2);
-    QCOMPARE(count(QStringLiteral("select count(*) from Employees")), 1);
+    QCOMPARE(f.messages.questions()[1],
+             "Warning: Deleting assigned to will also delete issue data that is linked to this contact." +
+                 continueText);
+    QCOMPARE(shown(editor.get(), names("Combo3 Combo1")), QStringList({"In process", "Ann Lee"}));
+    QCOMPARE(rowCount("Projects"), 1);
+    QCOMPARE(rowCount("Status"), 2);
+    QCOMPARE(rowCount("Employees"), 1);
 }
 
 void TestLookupLists::minusWithoutSelectionSaysNothing() {
     Fixture f;
-    const qint64 owner = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-    addProject(QStringLiteral("p"), owner);
-    for (const QString& form : {QStringLiteral("Form2"), QStringLiteral("Form5")}) {
-        auto editor = openEditor(form);
+    addProject("p", addContact("Ann", "Lee"));
+    for (const QString form : {"Form2", "Form5"}) {
+        auto editor = open(form);
         for (const char* name : {"PushButton6", "PushButton9", "PushButton8", "PushButton12", "PushButton14"}) {
             f.messages.answerNext(true); // would be taken if a question were asked
             if (auto* b = editor->findChild<QPushButton*>(QLatin1String(name)))
@@ -231,20 +168,20 @@ void TestLookupLists::minusWithoutSelectionSaysNothing() {
         }
     }
     QVERIFY(f.messages.shown().empty());
-    QCOMPARE(count(QStringLiteral("select count(*) from Projects")), 1);
-    QCOMPARE(count(QStringLiteral("select count(*) from Employees")), 1);
+    QCOMPARE(rowCount("Projects"), 1);
+    QCOMPARE(rowCount("Employees"), 1);
 }
 
 void TestLookupLists::twinContactsEachEditAndDeleteTheirOwnRecord() {
     Fixture f;
-    const qint64 first = addContact(QStringLiteral("Sam"), QStringLiteral("Doe"), QStringLiteral("first"));
-    const qint64 second = addContact(QStringLiteral("Sam"), QStringLiteral("Doe"), QStringLiteral("second"));
-    addProject(QStringLiteral("of first"), first);
-    const qint64 ofSecond = addProject(QStringLiteral("of second"), second);
+    const qint64 first = addContact("Sam", "Doe", "first");
+    const qint64 second = addContact("Sam", "Doe", "second");
+    addProject("of first", first);
+    const qint64 ofSecond = addProject("of second", second);
 
-    auto editor = openEditor(QStringLiteral("Form5"));
+    auto editor = open<Form5>();
     auto* contacts = child<QComboBox>(editor.get(), "Combo1");
-    QCOMPARE(entries(contacts), QStringList(2, QStringLiteral("Sam Doe")));
+    QCOMPARE(entries(contacts), QStringList(2, "Sam Doe"));
     const int secondEntry = static_cast<int>(editor->contactIDs().indexOf(second));
     QVERIFY(secondEntry >= 0);
 
@@ -253,77 +190,73 @@ void TestLookupLists::twinContactsEachEditAndDeleteTheirOwnRecord() {
     QString shownJobTitle;
     onNextModal([&](QWidget* contactEditor) {
         QCOMPARE(contactEditor->objectName(), QStringLiteral("Form3"));
-        shownJobTitle = child<QLineEdit>(contactEditor, "Text3")->text();
-        child<QLineEdit>(contactEditor, "Text4")->setText(QStringLiteral("Acme"));
-        child<QPushButton>(contactEditor, "PushButton2")->click();
+        shownJobTitle = shown(contactEditor, "Text3");
+        set(contactEditor, "Text4", "Acme");
+        save(contactEditor);
     });
-    child<QPushButton>(editor.get(), "PushButton9")->click();
+    click(editor.get(), "PushButton9");
     QCOMPARE(shownJobTitle, QStringLiteral("second"));
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID,Company from Employees order by ID")),
-             QStringList({QStringLiteral("%1|").arg(first), QStringLiteral("%1|Acme").arg(second)}));
+    QCOMPARE(rows("select ID,Company from Employees order by ID"),
+             QStringList({QString("%1|").arg(first), QString("%1|Acme").arg(second)}));
     QCOMPARE(contacts->currentIndex(), -1);
 
     // "-" deletes the contact of the entry picked and the projects it owns.
     contacts->setCurrentIndex(static_cast<int>(editor->contactIDs().indexOf(first)));
     f.messages.answerNext(true);
-    child<QPushButton>(editor.get(), "PushButton6")->click();
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID from Employees")), QStringList{QString::number(second)});
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID from Projects")), QStringList{QString::number(ofSecond)});
+    click(editor.get(), "PushButton6");
+    QCOMPARE(rows("select ID from Employees"), QStringList{QString::number(second)});
+    QCOMPARE(rows("select ID from Projects"), QStringList{QString::number(ofSecond)});
     QCOMPARE(editor->contactIDs(), QList<qint64>{second});
     QCOMPARE(contacts->currentIndex(), -1);
 }
 
 void TestLookupLists::addContactCancelledStillReloadsAndClearsThePick() {
     Fixture f;
-    addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-    auto editor = openEditor(QStringLiteral("Form2"));
-    auto* contacts = child<QComboBox>(editor.get(), "Combo1");
-    pick(contacts, QStringLiteral("Ann Lee"));
+    addContact("Ann", "Lee");
+    auto editor = open<Form2>();
+    set(editor.get(), "Combo1", "Ann Lee");
     onNextModal([](QWidget* contactEditor) {
-        child<QLineEdit>(contactEditor, "Text1")->setText(QStringLiteral("Zed"));
-        child<QPushButton>(contactEditor, "PushButton1")->click();
+        set(contactEditor, "Text1", "Zed");
+        click(contactEditor, "PushButton1");
     });
-    child<QPushButton>(editor.get(), "PushButton5")->click();
-    QCOMPARE(contacts->currentIndex(), -1);
-    QCOMPARE(count(QStringLiteral("select count(*) from Employees")), 1);
+    click(editor.get(), "PushButton5");
+    QCOMPARE(shown(editor.get(), "Combo1"), QString());
+    QCOMPARE(rowCount("Employees"), 1);
 
     onNextModal([](QWidget* contactEditor) {
-        child<QLineEdit>(contactEditor, "Text1")->setText(QStringLiteral("Al"));
-        child<QLineEdit>(contactEditor, "Text2")->setText(QStringLiteral("Bo"));
-        child<QPushButton>(contactEditor, "PushButton2")->click();
+        set(contactEditor, {"Text1=Al", "Text2=Bo"});
+        save(contactEditor);
     });
-    child<QPushButton>(editor.get(), "PushButton5")->click();
-    QCOMPARE(entries(contacts), QStringList({QStringLiteral("Al Bo"), QStringLiteral("Ann Lee")}));
+    click(editor.get(), "PushButton5");
+    QCOMPARE(entries(child<QComboBox>(editor.get(), "Combo1")), QStringList({"Al Bo", "Ann Lee"}));
     QCOMPARE(editor->contactIDs().first(), lastId("Employees"));
-    QCOMPARE(f.messages.notices(), QStringList{QStringLiteral("Record Successfully Saved")});
+    QCOMPARE(f.messages.notices(), QStringList{"Record Successfully Saved"});
 }
 
 void TestLookupLists::contactsWithMissingNamesStayAligned() {
     Fixture f;
-    const qint64 full = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-    const qint64 noFirst = addContact(QString(), QStringLiteral("Kim"));
-    const qint64 noLast = addContact(QStringLiteral("Max"), QString());
+    const qint64 full = addContact("Ann", "Lee");
+    const qint64 noFirst = addContact(QString(), "Kim");
+    const qint64 noLast = addContact("Max", QString());
     const qint64 none = addContact(QString(), QString());
-    auto editor = openEditor(QStringLiteral("Form2"));
+    auto editor = open<Form2>();
     auto* contacts = child<QComboBox>(editor.get(), "Combo1");
     QVERIFY(f.messages.errors().isEmpty());
     const QList<qint64> ids = editor->contactIDs();
     QCOMPARE(ids.size(), 4);
     QCOMPARE(contacts->count(), 4);
-    QCOMPARE(contacts->itemText(static_cast<int>(ids.indexOf(full))), QStringLiteral("Ann Lee"));
-    QCOMPARE(contacts->itemText(static_cast<int>(ids.indexOf(noFirst))), QStringLiteral("Kim"));
-    QCOMPARE(contacts->itemText(static_cast<int>(ids.indexOf(noLast))), QStringLiteral("Max"));
-    QCOMPARE(contacts->itemText(static_cast<int>(ids.indexOf(none))), QStringLiteral("(no name)"));
+    auto entryOf = [&](qint64 id) { return contacts->itemText(static_cast<int>(ids.indexOf(id))); };
+    QCOMPARE(QStringList({entryOf(full), entryOf(noFirst), entryOf(noLast), entryOf(none)}),
+             QStringList({"Ann Lee", "Kim", "Max", "(no name)"}));
 }
 
 void TestLookupLists::unreadableValueIsReportedAndSkipped() {
     Fixture f;
-    TestEnvironment::exec(QStringLiteral("insert into Status values (null)"));
-    auto editor = openEditor(QStringLiteral("Form5"));
+    TestEnvironment::exec("insert into Status values (null)");
+    auto editor = open<Form5>();
     QCOMPARE(f.messages.errors().size(), 1);
-    QVERIFY(f.messages.errors()[0].contains(QStringLiteral("Form5.LoadStatus ")));
-    QCOMPARE(entries(child<QComboBox>(editor.get(), "Combo3")),
-             QStringList({QStringLiteral("Closed"), QStringLiteral("In process")}));
+    QVERIFY(f.messages.errors()[0].contains("Form5.LoadStatus "));
+    QCOMPARE(entries(child<QComboBox>(editor.get(), "Combo3")), QStringList({"Closed", "In process"}));
 }
 
 QTEST_MAIN(TestLookupLists)
