@@ -57,10 +57,6 @@ inline void addValueLists() {
         TestEnvironment::exec(QLatin1String(s));
 }
 
-inline int count(const QString& query) {
-    return TestEnvironment::scalar(query).toInt();
-} // TRANSITION
-
 // Adds value to the status, category and priority lists.
 inline void addToValueLists(const QString& value) {
     for (const char* table : {"Status", "Categories", "Priorities"})
@@ -173,10 +169,8 @@ inline void set(QWidget* form, const QString& name, const QString& value) {
 
 // Sets controls from "name=value" texts, in order.
 inline void set(QWidget* form, const QStringList& assignments) {
-    for (const QString& a : assignments) {
-        const qsizetype equals = a.indexOf(QLatin1Char('='));
-        set(form, a.left(equals), a.mid(equals + 1));
-    }
+    for (const QString& a : assignments)
+        set(form, a.section(QLatin1Char('='), 0, 0), a.section(QLatin1Char('='), 1));
 }
 
 // What a control shows, in the forms that set() takes.
@@ -198,21 +192,6 @@ inline QStringList shown(QWidget* form, const QStringList& names) {
     QStringList values;
     for (const QString& name : names)
         values << shown(form, name);
-    return values;
-}
-
-// The names and values of "name=value" texts.
-inline QStringList namesOf(const QStringList& assignments) {
-    QStringList names;
-    for (const QString& a : assignments)
-        names << a.left(a.indexOf(QLatin1Char('=')));
-    return names;
-}
-
-inline QStringList valuesOf(const QStringList& assignments) {
-    QStringList values;
-    for (const QString& a : assignments)
-        values << a.mid(a.indexOf(QLatin1Char('=')) + 1);
     return values;
 }
 
@@ -342,7 +321,10 @@ inline void checkFailedSaveKeepsEditorOpen(QWidget* form, const ScriptedMessages
              qPrintable(messages.errors()[0]));
     QVERIFY(messages.notices().isEmpty());
     QVERIFY(form->isVisible());
-    QCOMPARE(shown(form, namesOf(typed)), valuesOf(typed));
+    for (const QString& a : typed) {
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(name + QLatin1Char('=') + shown(form, name), a);
+    }
     QCOMPARE(rowCount(table), 0);
 }
 

@@ -5,18 +5,8 @@
 #include "app/Database.h"
 #include "app/NumericText.h"
 #include "editors/EditorSql.h"
-#include "editors/Form2.h"
-#include "editors/Form3.h"
-#include "editors/Form5.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 #include <cmath>
-#include <memory>
 #include <random>
 
 using namespace EditorTest;
@@ -75,37 +65,6 @@ QList<Editor> editors() {
         contact.fields.append({QStringLiteral("Text%1").arg(i + 1), columns[i], kind, i < 2 ? blank : QString(), {}});
     }
     return {project, task, contact};
-}
-
-std::unique_ptr<QDialog> openEditor(const Editor& editor, const QString& id, const QString& projectId) {
-    const QLatin1String name(editor.name);
-    if (name == QLatin1String("Form2")) {
-        auto form = std::make_unique<Form2>();
-        form->m_ID = id;
-        return form;
-    }
-    if (name == QLatin1String("Form5")) {
-        auto form = std::make_unique<Form5>();
-        form->m_ID = id;
-        form->m_ProjectID = projectId;
-        return form;
-    }
-    auto form = std::make_unique<Form3>();
-    form->m_ID = id;
-    return form;
-}
-
-void setBox(QWidget* form, const QString& box, const QString& text) {
-    if (auto* line = form->findChild<QLineEdit*>(box))
-        line->setText(text);
-    else
-        form->findChild<QPlainTextEdit*>(box)->setPlainText(text);
-}
-
-QString boxText(QWidget* form, const QString& box) {
-    if (auto* line = form->findChild<QLineEdit*>(box))
-        return line->text();
-    return form->findChild<QPlainTextEdit*>(box)->toPlainText();
 }
 
 // What the user types: pieces that matter to SQL and to the text boxes.
@@ -199,7 +158,7 @@ QString describe(const QString& text) {
 QList<qint64> tableCounts() {
     QList<qint64> counts;
     for (const char* table : {"Employees", "Projects", "Tasks", "Status", "Categories", "Priorities"})
-        counts << count(QStringLiteral("select count(*) from ") + QLatin1String(table));
+        counts << rowCount(QLatin1String(table));
     return counts;
 }
 
@@ -229,10 +188,8 @@ void TestEditorProperties::textBoxesHoldEveryCharacter() {
 }
 
 void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
-    TestEnvironment env;
-    ScriptedMessages messages;
-    env.openDatabase();
-    addValueLists();
+    Fixture fixture;
+    ScriptedMessages& messages = fixture.messages;
     const qint64 owner = addContact(QStringLiteral("Ann"), QStringLiteral("Lee"));
     const QString projectId = QString::number(addProject(QStringLiteral("Base"), owner));
 
@@ -250,8 +207,7 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         const bool long_ = attempt % 45 == 44; // now and then every box gets a 100,000-character text
         const QString context = QStringLiteral("attempt %1, %2 %3").arg(attempt).arg(QLatin1String(editor.name), id);
 
-        std::unique_ptr<QDialog> form = openEditor(editor, id, projectId);
-        form->show();
+        std::unique_ptr<QDialog> form = open(QLatin1String(editor.name), id, projectId);
         for (const char* combo : {"Combo1", "Combo3", "Combo4", "Combo5"}) {
             if (auto* c = form->findChild<QComboBox*>(QLatin1String(combo)); c && c->currentIndex() < 0)
                 c->setCurrentIndex(0);
@@ -263,13 +219,12 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
                 typed = (maker.text(8) + QStringLiteral("x")).repeated(100000 / 8 + 1).left(100000);
                 if (typed.back().isHighSurrogate()) // no one types half a character
                     typed.back() = QLatin1Char('x');
-            }
-            else if (f.kind == Kind::Number && maker.below(4) != 0)
+            } else if (f.kind == Kind::Number && maker.below(4) != 0)
                 typed = maker.number();
             else
                 typed = maker.text(f.kind == Kind::Required && maker.below(5) != 0 ? 6 : 12);
-            setBox(form.get(), f.box, typed);
-            held << boxText(form.get(), f.box);
+            set(form.get(), f.box, typed);
+            held << shown(form.get(), f.box);
             if (form->findChild<QLineEdit*>(f.box)) {
                 QVERIFY2(held.last() == typed, qPrintable(context + QStringLiteral(" ") + f.box +
                                                           QStringLiteral(": the box holds ") + describe(held.last())));
@@ -280,7 +235,7 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         QStringList sent;
         Database::shared().setStatementObserver([&sent](const QString& statement) { sent << statement; });
         messages.clear();
-        form->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();
+        save(form.get());
         Database::shared().setStatementObserver({});
         QVERIFY2(messages.errors().isEmpty(),
                  qPrintable(context + QStringLiteral(": ") + messages.errors().join(u'/')));
@@ -329,21 +284,20 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         rs.close();
 
         // Opened again, the editor shows the same texts and numbers.
-        std::unique_ptr<QDialog> again = openEditor(editor, recordId, projectId);
-        again->show();
+        std::unique_ptr<QDialog> again = open(QLatin1String(editor.name), recordId, projectId);
         QVERIFY2(messages.errors().isEmpty(),
                  qPrintable(context + QStringLiteral(": ") + messages.errors().join(u'/')));
         for (int i = 0; i < editor.fields.size(); ++i) {
             const Field& f = editor.fields[i];
-            const QString shown = boxText(again.get(), f.box);
+            const QString text = shown(again.get(), f.box);
             if (f.kind == Kind::Number) {
-                QVERIFY2(sameNumber(meaning(shown), meaning(held[i])),
+                QVERIFY2(sameNumber(meaning(text), meaning(held[i])),
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": ") + describe(held[i]) +
-                                    QStringLiteral(" shown as ") + describe(shown)));
+                                    QStringLiteral(" shown as ") + describe(text)));
             } else {
-                QVERIFY2(shown == held[i],
+                QVERIFY2(text == held[i],
                          qPrintable(context + QStringLiteral(" ") + f.box + QStringLiteral(": ") + describe(held[i]) +
-                                    QStringLiteral(" shown as ") + describe(shown)));
+                                    QStringLiteral(" shown as ") + describe(text)));
             }
         }
     }
