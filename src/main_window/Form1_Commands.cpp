@@ -21,9 +21,24 @@ QString formName() {
     return QStringLiteral("Form1");
 }
 
-// The delete question names the row as the user sees it.
-QString deleteQuestion(const QString& name) {
-    return QStringLiteral("Are you sure you want to delete [") + name + QStringLiteral("]?");
+// Steps 2 and 3 of the two delete commands: ask about the selected row, named as the user sees
+// it, and delete it by its ID. Only a clear Yes deletes: a failure while asking ends the command.
+// True when the delete was attempted (the list is then refilled, even after a failed delete).
+bool askAndDelete(ErrorTrap& trap, QTreeView* list, const QString& table) {
+    QString id;
+    bool yes = false;
+    if (!trap.step(2,
+                   [&] {
+                       id = Form1::selectedCell(list, 0);
+                       yes = Messages::current().ask(QStringLiteral("Are you sure you want to delete [") +
+                                                     Form1::selectedCell(list, 1) + QStringLiteral("]?"));
+                   }) ||
+        !yes)
+        return false;
+    trap.step(3, [&] {
+        Database::shared().execute(QStringLiteral("delete from ") + table + QStringLiteral(" where ID=") + id);
+    });
+    return true;
 }
 
 // After the project list was refilled: the tasks of the project now selected, or none when no
@@ -101,17 +116,8 @@ void Form1::PushButton3_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton3_Click"));
     if (m_projects->rowCount() == 0)
         return;
-    QString id;
-    bool yes = false;
-    // Only a clear Yes deletes: a failure while asking ends the command.
-    if (!trap.step(2,
-                   [&] {
-                       id = selectedCell(ListView1, 0);
-                       yes = Messages::current().ask(deleteQuestion(selectedCell(ListView1, 1)));
-                   }) ||
-        !yes)
+    if (!askAndDelete(trap, ListView1, QStringLiteral("Projects")))
         return;
-    trap.step(3, [&] { Database::shared().execute(QStringLiteral("delete from Projects where ID=") + id); });
     trap.step(4, [&] { ListData(); });
     trap.step(5, [&] { refillTasksOfSelectedProject(*this); });
 }
@@ -160,16 +166,8 @@ void Form1::PushButton7_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton7_Click"));
     if (m_tasks->rowCount() == 0)
         return;
-    QString id;
-    bool yes = false;
-    if (!trap.step(2,
-                   [&] {
-                       id = selectedCell(ListView2, 0);
-                       yes = Messages::current().ask(deleteQuestion(selectedCell(ListView2, 1)));
-                   }) ||
-        !yes)
+    if (!askAndDelete(trap, ListView2, QStringLiteral("Tasks")))
         return;
-    trap.step(3, [&] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=") + id); });
     trap.step(4, [&] { ListTasks(); });
 }
 
