@@ -1,13 +1,30 @@
 // Fennick Planner: the main window is the program.
+#include "app/CommandLine.h"
 #include "app/Messages.h"
 #include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fennick Planner"));
+    QApplication::setApplicationVersion(QStringLiteral(FENNICK_VERSION));
+
+    // The options are read before any window system is reached: --help and --version work
+    // without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine options = CommandLine::parse(arguments);
+    if (options.exitNow) {
+        std::fputs(options.output.toLocal8Bit().constData(), options.exitCode == 0 ? stdout : stderr);
+        return options.exitCode;
+    }
+
+    QApplication app(argc, argv);
+
     QtMessages messages;
     Messages::install(&messages);
 

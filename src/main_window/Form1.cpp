@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSet>
@@ -112,9 +114,47 @@ double Form1::dpi() const {
     return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
 }
 
+int Form1::menuBarHeight() const {
+    return MenuBar ? MenuBar->sizeHint().height() : 0;
+}
+
+void Form1::buildMenus() {
+    MenuBar = new QMenuBar(this);
+    MenuBar->setObjectName(QStringLiteral("MenuBar"));
+    // The menu bar belongs to this window on every platform, above the client area.
+    MenuBar->setNativeMenuBar(false);
+    auto addMenu = [this](const char* name, const QString& title) {
+        QMenu* menu = MenuBar->addMenu(title);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    menuFile = addMenu("menuFile", QStringLiteral("&File"));
+    menuEdit = addMenu("menuEdit", QStringLiteral("&Edit"));
+    menuView = addMenu("menuView", QStringLiteral("&View"));
+    menuHelp = addMenu("menuHelp", QStringLiteral("&Help"));
+
+    QAction* quit = new QAction(QStringLiteral("&Quit"), this);
+    quit->setObjectName(QStringLiteral("actionQuit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    menuFile->addAction(quit);
+}
+
+void Form1::placeFrameParts() {
+    const int bar = menuBarHeight();
+    if (MenuBar)
+        MenuBar->setGeometry(0, 0, width(), bar);
+    if (m_client)
+        m_client->setGeometry(0, bar, width(), qMax(0, height() - bar));
+}
+
 void Form1::buildControls() {
+    buildMenus();
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
     auto makeList = [this](const char* name) {
-        auto* list = new QTreeView(this);
+        auto* list = new QTreeView(m_client);
         list->setObjectName(QLatin1String(name));
         list->setRootIsDecorated(false);
         list->setItemsExpandable(false);
@@ -138,7 +178,7 @@ void Form1::buildControls() {
     QPushButton** buttons[] = {&PushButton1, &PushButton2, &PushButton3, &PushButton4,
                                &PushButton5, &PushButton6, &PushButton7, &PushButton8};
     for (int i = 0; i < 8; ++i) {
-        auto* button = new QPushButton(this);
+        auto* button = new QPushButton(m_client);
         button->setObjectName(QStringLiteral("PushButton%1").arg(i + 1));
         *buttons[i] = button;
     }
@@ -147,7 +187,9 @@ void Form1::buildControls() {
         findChild<QPushButton*>(QLatin1String(name))->setText(QLatin1String(caption));
     placeControls(MainLayout::designed());
     const double d = dpi();
-    resize(Twips::toPixels(MainLayout::designedClientWidth, d), Twips::toPixels(MainLayout::designedClientHeight, d));
+    resize(Twips::toPixels(MainLayout::designedClientWidth, d),
+           Twips::toPixels(MainLayout::designedClientHeight, d) + menuBarHeight());
+    placeFrameParts();
 
     // Tab order follows the window from top to bottom.
     setTabOrder(ListView1, PushButton2);

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+class QMenu;
+class QMenuBar;
 class QPushButton;
 namespace MainLayout {
 struct Placement;
@@ -52,6 +54,18 @@ public:
     void PushButton7_Click(); // Delete Selected Task
     void PushButton8_Click(); // Load Sample/Example Data
 
+    // The menu bar above the designed client area, and its four menus. Commands beyond the eight
+    // buttons live here; each feature adds its own actions to these menus.
+    QMenuBar* MenuBar = nullptr;
+    QMenu* menuFile = nullptr;
+    QMenu* menuEdit = nullptr;
+    QMenu* menuView = nullptr;
+    QMenu* menuHelp = nullptr;
+    // The area below the menu bar that holds the ten designed controls ("ClientArea").
+    QWidget* clientArea() const { return m_client; }
+    // Height of the menu bar in pixels: the window is that much taller than its client area.
+    int menuBarHeight() const;
+
     QTreeView* ListView1 = nullptr;
     QTreeView* ListView2 = nullptr;
     QPushButton* PushButton1 = nullptr;
@@ -83,6 +97,9 @@ protected:
 
 private:
     void buildControls();
+    void buildMenus();
+    // Places the menu bar and the client area inside the window.
+    void placeFrameParts();
     // Puts the ten controls at the given places (twips, from the client area).
     void placeControls(const MainLayout::Placement& placement);
     void connectCommands();
@@ -92,6 +109,7 @@ private:
     void projectRowClicked();
     double dpi() const;
 
+    QWidget* m_client = nullptr;
     RecordListModel* m_projects = nullptr;
     RecordListModel* m_tasks = nullptr;
     bool m_restoreFlag = false;

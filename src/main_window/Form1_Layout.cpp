@@ -9,6 +9,7 @@
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    placeFrameParts();
     Form_Resize();
 }
 
@@ -22,7 +23,7 @@ void Form1::placeControls(const MainLayout::Placement& placement) {
     const double d = dpi();
     for (const MainLayout::Member& m : MainLayout::members) {
         const MainLayout::Box& b = placement.*m.box;
-        findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly)
+        m_client->findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly)
             ->setGeometry(Twips::toPixels(b.left, d), Twips::toPixels(b.top, d), Twips::toPixels(b.width, d),
                           Twips::toPixels(b.height, d));
     }
@@ -35,7 +36,7 @@ void Form1::Form_Resize() {
     // The controls as they stand, in twips.
     MainLayout::Placement placement;
     for (const MainLayout::Member& m : MainLayout::members) {
-        const QWidget* w = findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly);
+        const QWidget* w = m_client->findChild<QWidget*>(QLatin1String(m.name), Qt::FindDirectChildrenOnly);
         if (!w)
             return;
         const QRect g = w->geometry();
@@ -49,9 +50,10 @@ void Form1::Form_Resize() {
     else if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
         state = MainLayout::WindowState::Maximised;
 
+    // The layout sees the window as its client area would have it: the menu bar lies outside.
     const QRect frame = frameGeometry();
-    const MainLayout::Pass pass =
-        MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()), twips(frame.height()));
+    const MainLayout::Pass pass = MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()),
+                                                     twips(frame.height() - menuBarHeight()));
 
     if (pass.laidOut && placement != before)
         placeControls(placement);

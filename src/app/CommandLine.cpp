@@ -1,0 +1,40 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    CommandLine result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Fennick Planner keeps projects, their tasks and the contacts "
+                                                    "who own projects or do tasks."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    if (!parser.parse(arguments)) {
+        result.exitNow = true;
+        result.exitCode = 2;
+        result.output = parser.errorText() + QStringLiteral("\n") +
+                        QStringLiteral("Try '%1 --help' for the options.\n")
+                            .arg(arguments.value(0, QStringLiteral("fennick-planner")));
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.exitNow = true;
+        result.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("fennick-planner"));
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.exitNow = true;
+        result.output = QCoreApplication::applicationName() + QLatin1Char(' ') +
+                        QCoreApplication::applicationVersion() + QLatin1Char('\n');
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.exitNow = true;
+        result.exitCode = 2;
+        result.output = QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first());
+    }
+    return result;
+}

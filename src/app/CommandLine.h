@@ -1,0 +1,19 @@
+// The program's command-line options. With no arguments the program starts as it always has;
+// every option is listed by --help.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct CommandLine {
+    // Set when the options were handled by printing (--help, --version) or were wrong: the
+    // program ends with exitCode without opening a window.
+    bool exitNow = false;
+    int exitCode = 0;
+    // Text to print before ending: to standard output for a request, to standard error for a
+    // mistake.
+    QString output;
+
+    // Reads the arguments (the first is the program's own name).
+    static CommandLine parse(const QStringList& arguments);
+};
