@@ -10,6 +10,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
+#include <string>
+
 namespace Bench {
 
 // Made before the application object: the offscreen platform, and the data and settings folders
@@ -40,6 +44,50 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Fills a working database with the benchmark rows: projects of two owners, and as many tasks
+// spread over the first thousand projects.
+inline void fillDatabase(const QString& path, int rowCount) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')", nullptr,
+                 nullptr, nullptr);
+    sqlite3_stmt* project = nullptr;
+    sqlite3_prepare_v2(db,
+                       "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                       "BudgetInDays,Budget) values (?1,?2,?3,'In process','Main Category','High','Notes here',?4,"
+                       "?5,?6)",
+                       -1, &project, nullptr);
+    sqlite3_stmt* task = nullptr;
+    sqlite3_prepare_v2(db,
+                       "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
+                       "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',?3,2,50,1,"
+                       "'Description','2021-08-31','2021-09-30')",
+                       -1, &task, nullptr);
+    for (int i = 1; i <= rowCount; ++i) {
+        const std::string name = "Project " + std::to_string((i * 7919) % rowCount);
+        const std::string start = "2021-" + std::to_string(10 + i % 3) + "-" + std::to_string(10 + i % 19);
+        sqlite3_bind_text(project, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(project, 2, 1 + i % 2);
+        sqlite3_bind_text(project, 3, start.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(project, 4, "2022-01-01", -1, SQLITE_STATIC);
+        sqlite3_bind_int(project, 5, i % 50);
+        sqlite3_bind_double(project, 6, (i * 37) % 100000 / 4.0);
+        sqlite3_step(project);
+        sqlite3_reset(project);
+        const std::string title = "Task " + std::to_string(i);
+        sqlite3_bind_int(task, 1, 1 + i % 1000);
+        sqlite3_bind_text(task, 2, title.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(task, 3, i % 500);
+        sqlite3_step(task);
+        sqlite3_reset(task);
+    }
+    sqlite3_finalize(project);
+    sqlite3_finalize(task);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
 
 template <typename F> double timeMs(F&& f) {
     QElapsedTimer timer;

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
+#include "main_window/StartupProbe.h"
 
 #include <QApplication>
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     Messages::install(&messages);
 
     Form1 form;
+    StartupProbe::install(&form);
     form.Form_Load();
     if (form.programEnded())
         return 0;

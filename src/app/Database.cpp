@@ -211,6 +211,29 @@ QString ResultSet::rawText(int column) const {
     }
 }
 
+RawValue ResultSet::raw(int column) const {
+    requireRow();
+    RawValue v;
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_NULL:
+        break;
+    case SQLITE_INTEGER:
+        v.type = RawValue::Type::Integer;
+        v.integer = sqlite3_column_int64(m_statement, column);
+        break;
+    case SQLITE_FLOAT:
+        v.type = RawValue::Type::Real;
+        v.real = sqlite3_column_double(m_statement, column);
+        break;
+    default:
+        v.type = RawValue::Type::Text;
+        v.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        v.size = sqlite3_column_bytes(m_statement, column);
+        break;
+    }
+    return v;
+}
+
 QVariant ResultSet::checkedValue(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())

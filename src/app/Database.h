@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DbError.h"
+#include "RawValue.h"
 
 #include <QDate>
 #include <QHash>
@@ -36,6 +37,8 @@ public:
     // The plain text of a column of the current row: numbers as plain decimal text, dates as
     // stored (ISO). A missing value gives the empty text.
     QString rawText(int column) const;
+    // The value of a column of the current row without conversion.
+    RawValue raw(int column) const;
     QVariant value(const QString& name) const { return value(column(name)); }
     bool isNull(const QString& name) const { return value(name).isNull(); }
 

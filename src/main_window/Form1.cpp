@@ -12,12 +12,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QSet>
+#include <QTimer>
 #include <QTreeView>
 
 #include <cmath>
@@ -28,19 +30,25 @@ namespace {
 using Kind = RecordListModel::Kind;
 
 std::vector<RecordListModel::Column> projectColumns() {
-    return {{QStringLiteral("Project ID"), Kind::Number}, {QStringLiteral("Project Name"), Kind::Text},
-            {QStringLiteral("Owner"), Kind::Text},        {QStringLiteral("Category"), Kind::Text},
-            {QStringLiteral("Priority"), Kind::Text},     {QStringLiteral("Status"), Kind::Text},
-            {QStringLiteral("Start"), Kind::Date},        {QStringLiteral("End"), Kind::Date},
-            {QStringLiteral("Budget"), Kind::Number},     {QStringLiteral("Budget in Days"), Kind::Number}};
+    // Owners and value-list texts repeat from row to row: the model keeps each once.
+    return {{QStringLiteral("Project ID"), Kind::Number},   {QStringLiteral("Project Name"), Kind::Text},
+            {QStringLiteral("Owner"), Kind::Text, true},    {QStringLiteral("Category"), Kind::Text, true},
+            {QStringLiteral("Priority"), Kind::Text, true}, {QStringLiteral("Status"), Kind::Text, true},
+            {QStringLiteral("Start"), Kind::Date},          {QStringLiteral("End"), Kind::Date},
+            {QStringLiteral("Budget"), Kind::Number},       {QStringLiteral("Budget in Days"), Kind::Number}};
 }
 
 std::vector<RecordListModel::Column> taskColumns() {
-    return {{QStringLiteral("ID"), Kind::Number},        {QStringLiteral("Title"), Kind::Text},
-            {QStringLiteral("Assigned To"), Kind::Text}, {QStringLiteral("Start Date"), Kind::Date},
-            {QStringLiteral("Due Date"), Kind::Date},    {QStringLiteral("Priority"), Kind::Text},
-            {QStringLiteral("Status"), Kind::Text},      {QStringLiteral("% Complete"), Kind::Number},
-            {QStringLiteral("Cost"), Kind::Number},      {QStringLiteral("Cost in Days"), Kind::Number}};
+    return {{QStringLiteral("ID"), Kind::Number},
+            {QStringLiteral("Title"), Kind::Text},
+            {QStringLiteral("Assigned To"), Kind::Text, true},
+            {QStringLiteral("Start Date"), Kind::Date},
+            {QStringLiteral("Due Date"), Kind::Date},
+            {QStringLiteral("Priority"), Kind::Text, true},
+            {QStringLiteral("Status"), Kind::Text, true},
+            {QStringLiteral("% Complete"), Kind::Number},
+            {QStringLiteral("Cost"), Kind::Number},
+            {QStringLiteral("Cost in Days"), Kind::Number}};
 }
 
 // Which field fills each column, and whether a missing value is an empty cell (true) or an error.
@@ -57,39 +65,19 @@ constexpr ListField taskFields[] = {
     {"ID", false},      {"Title", false},  {"AssignedTo", false},      {"StartDate", false}, {"DueDate", false},
     {"Priority", true}, {"Status", false}, {"PercentComplete", false}, {"Cost", false},      {"CostInDays", true}};
 
-// Reads the field of one cell: numbers as plain decimal text, dates as their stored ISO text
-// (the model formats them). A missing value in an error column throws.
-QString readCell(const ResultSet& rs, int column, const ListField& field) {
-    if (rs.isNull(column)) {
-        if (field.emptyWhenNull)
-            return {};
+// Reads the field of one cell as the database gave it. A missing value in an error column
+// throws, and the cell stays empty.
+RawValue readCell(const ResultSet& rs, int column, const ListField& field) {
+    const RawValue v = rs.raw(column);
+    if (v.type == RawValue::Type::Null && !field.emptyWhenNull)
         throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(field.name)));
-    }
-    return rs.rawText(column);
+    return v;
 }
 
-// Lists repeat the same owners, value-list texts and dates on many rows: one shared copy of
-// each such text keeps a large list small.
-class TextPool {
-public:
-    QString intern(QString text) {
-        if (text.isEmpty())
-            return text;
-        const auto it = m_texts.constFind(text);
-        if (it != m_texts.constEnd())
-            return *it;
-        m_texts.insert(text);
-        return text;
-    }
-
-private:
-    QSet<QString> m_texts;
-};
-
-// Columns whose texts repeat from row to row: the contact, value-list and date columns.
-constexpr bool isSharedColumn(int column) {
-    return column >= 2 && column <= 7;
-}
+// A large project list is read in parts: the first part before the window shows (a screenful
+// and more), the rest in slices of this many milliseconds while the user can already work.
+constexpr int firstPartRows = 300;
+constexpr int sliceMs = 12;
 
 // The captions of the eight command buttons.
 constexpr std::pair<const char*, const char*> buttonCaptions[] = {
@@ -173,6 +161,7 @@ void Form1::buildControls() {
     ListView1 = makeList("ListView1");
     ListView2 = makeList("ListView2");
     m_projects = new RecordListModel(projectColumns(), this);
+    m_projects->setCompleter([this] { completeProjectFill(); });
     m_tasks = new RecordListModel(taskColumns(), this);
 
     QPushButton** buttons[] = {&PushButton1, &PushButton2, &PushButton3, &PushButton4,
@@ -314,6 +303,7 @@ void Form1::Form_QueryUnload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    abortProjectFill(); // its open result must not outlive the connection
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
     saveWidths(ListView1, QStringLiteral("ColumnHeaders"));
     trap.step(2, [this] { Settings::write(QStringLiteral("WindowState"), QString::number(windowStateCode())); });
@@ -335,36 +325,125 @@ void Form1::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
+// The part of a project list fill still to be read: its open result and the columns found.
+struct Form1::ProjectFill {
+    ResultSet rs;
+    int columns[10] = {};
+    bool haveColumns = false;
+    std::uint64_t generation = 0;
+};
+
 void Form1::ListData() {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     m_filling = true;
-    trap.step(1, [this] { m_projects->clear(); });
+    abortProjectFill(); // a refill replaces a fill still streaming
+    trap.step(1, [this] { m_projects->beginFill(); });
     std::optional<ResultSet> rs;
     if (trap.step(2, [&] { rs.emplace(Database::shared().query(QStringLiteral("select * from [Open Projects]"))); })) {
-        int columns[10];
-        bool haveColumns = trap.step(3, [&] {
+        m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false, ++m_fillGeneration});
+        m_projectFill->haveColumns = trap.step(3, [&] {
             for (int i = 0; i < 10; ++i)
-                columns[i] = rs->column(QLatin1String(projectFields[i].name));
+                m_projectFill->columns[i] = m_projectFill->rs.column(QLatin1String(projectFields[i].name));
         });
-        std::vector<RecordListModel::Row> rows;
-        TextPool pool;
-        while (haveColumns && !rs->eof()) {
-            RecordListModel::Row row(10);
-            for (int i = 0; i < 10; ++i) {
-                trap.step(3 + i, [&] {
-                    QString text = readCell(*rs, columns[i], projectFields[i]);
-                    row[static_cast<size_t>(i)] = isSharedColumn(i) ? pool.intern(std::move(text)) : std::move(text);
-                });
-            }
-            rows.push_back(std::move(row));
-            if (!trap.step(13, [&] { rs->moveNext(); }))
-                break;
+        if (readProjectRows(trap, firstPartRows, -1)) {
+            finishProjectFill(trap);
+        } else {
+            // The rest streams in while the window is already usable.
+            m_projects->publish();
+            showFillProgress(true);
+            QTimer::singleShot(0, this, [this, generation = m_fillGeneration] { continueProjectFill(generation); });
         }
-        trap.step(14, [&] { rs->close(); });
-        m_projects->setRows(std::move(rows));
+    } else {
+        m_projects->finishFill();
     }
     selectRow(ListView1, 0);
     m_filling = false;
+}
+
+bool Form1::readProjectRows(ErrorTrap& trap, int maxRows, int maxMs) {
+    ProjectFill& fill = *m_projectFill;
+    QElapsedTimer clock;
+    clock.start();
+    RawValue values[10];
+    int read = 0;
+    while (fill.haveColumns && !fill.rs.eof()) {
+        if ((maxRows >= 0 && read >= maxRows) || (maxMs >= 0 && (read & 255) == 0 && clock.elapsed() >= maxMs))
+            return false;
+        for (int i = 0; i < 10; ++i) {
+            values[i] = {};
+            trap.step(3 + i, [&] { values[i] = readCell(fill.rs, fill.columns[i], projectFields[i]); });
+        }
+        m_projects->appendRow(values);
+        ++read;
+        if (!trap.step(13, [&] { fill.rs.moveNext(); }))
+            break;
+    }
+    return true;
+}
+
+void Form1::finishProjectFill(ErrorTrap& trap) {
+    trap.step(14, [&] { m_projectFill->rs.close(); });
+    m_projectFill.reset();
+    m_projects->finishFill();
+    showFillProgress(false);
+}
+
+void Form1::continueProjectFill(std::uint64_t generation) {
+    if (!m_projectFill || m_projectFill->generation != generation)
+        return; // replaced by a newer fill, or already completed
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+    if (!readProjectRows(trap, -1, sliceMs)) {
+        m_projects->publish();
+        QTimer::singleShot(0, this, [this, generation] { continueProjectFill(generation); });
+        return;
+    }
+    completeProjectFill();
+}
+
+void Form1::completeProjectFill() {
+    if (!m_projectFill)
+        return;
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+    readProjectRows(trap, -1, -1);
+    // Once the list is whole, its sort holds and, as after any fill, its first row is selected
+    // (unless the user has chosen another row meanwhile).
+    const int selected = selectedRow(ListView1);
+    const QString selectedId = selectedCell(ListView1, 0);
+    finishProjectFill(trap);
+    if (m_projects->isSorted() && selected == 0 && selectedCell(ListView1, 0) != selectedId) {
+        m_filling = true;
+        selectRow(ListView1, 0);
+        m_filling = false;
+        ErrorTrap tasks(QStringLiteral("Form1"), QStringLiteral("ListView1_ItemClick"));
+        tasks.step(1, [this] { ListTasks(); });
+    } else if (selected == 0) {
+        ListView1->scrollTo(m_projects->index(0, 0));
+    }
+}
+
+void Form1::abortProjectFill() {
+    if (!m_projectFill)
+        return;
+    m_projectFill.reset();
+    showFillProgress(false);
+}
+
+void Form1::showFillProgress(bool on) {
+    if (!m_fillProgress) {
+        if (!on)
+            return;
+        m_fillProgress = new QProgressBar(ListView1);
+        m_fillProgress->setObjectName(QStringLiteral("ListFillProgress"));
+        m_fillProgress->setRange(0, 0); // the length of the list is not known until it is read
+        m_fillProgress->setTextVisible(false);
+        m_fillProgress->setAccessibleName(QStringLiteral("Loading projects"));
+    }
+    if (on) {
+        const int height = qMax(6, ListView1->fontMetrics().height() / 3);
+        m_fillProgress->setGeometry(0, ListView1->height() - height, ListView1->width(), height);
+        m_fillProgress->raise();
+    }
+    m_fillProgress->setVisible(on);
 }
 
 void Form1::ListTasks() {
@@ -372,35 +451,32 @@ void Form1::ListTasks() {
         return;
     m_filling = true;
     const QString projectId = selectedCell(ListView1, 0);
-    std::vector<RecordListModel::Row> rows;
+    auto done = [this] {
+        m_tasks->finishFill();
+        selectRow(ListView2, 0);
+        m_filling = false;
+    };
     try {
-        m_tasks->clear();
+        m_tasks->beginFill();
         ResultSet rs =
             Database::shared().query(QStringLiteral("select * from [Open Tasks] where ProjectID=") + projectId);
         int columns[10];
         for (int i = 0; i < 10; ++i)
             columns[i] = rs.column(QLatin1String(taskFields[i].name));
-        TextPool pool;
+        RawValue values[10];
         while (!rs.eof()) {
-            rows.emplace_back(10);
-            for (int i = 0; i < 10; ++i) {
-                QString text = readCell(rs, columns[i], taskFields[i]);
-                rows.back()[static_cast<size_t>(i)] =
-                    isSharedColumn(i) ? pool.intern(std::move(text)) : std::move(text);
-            }
+            for (int i = 0; i < 10; ++i)
+                values[i] = readCell(rs, columns[i], taskFields[i]);
+            m_tasks->appendRow(values);
             rs.moveNext();
         }
         rs.close();
     } catch (...) {
         // The rows read so far stay; the caller's trap reports the failure.
-        m_tasks->setRows(std::move(rows));
-        selectRow(ListView2, 0);
-        m_filling = false;
+        done();
         throw;
     }
-    m_tasks->setRows(std::move(rows));
-    selectRow(ListView2, 0);
-    m_filling = false;
+    done();
 }
 
 int Form1::selectedRow(QTreeView* list) {

@@ -4,8 +4,13 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <memory>
+
 class QMenu;
 class QMenuBar;
+class ErrorTrap;
+class QProgressBar;
 class QPushButton;
 namespace MainLayout {
 struct Placement;
@@ -25,8 +30,12 @@ public:
     // Shutdown: saves the settings and closes the shared connection.
     void Form_QueryUnload();
 
-    // Refills the project list (own error trap).
+    // Refills the project list (own error trap). A long list shows its first part at once and
+    // reads the rest while the user can already work; commands that need the whole list ask
+    // the model to complete it (RecordListModel::ensureComplete).
     void ListData();
+    // Reads the rest of a project list fill that is still streaming in.
+    void completeProjectFill();
     // Refills the task list for the selected project. Throws DbError on the first failure;
     // the caller's trap reports it.
     void ListTasks();
@@ -108,9 +117,19 @@ private:
     void saveWidths(QTreeView* list, const QString& prefix);
     void projectRowClicked();
     double dpi() const;
+    struct ProjectFill;
+    // Reads project rows into the model; true when the result has no more rows.
+    bool readProjectRows(ErrorTrap& trap, int maxRows, int maxMs);
+    void finishProjectFill(ErrorTrap& trap);
+    void continueProjectFill(std::uint64_t generation);
+    void abortProjectFill();
+    void showFillProgress(bool on);
 
     QWidget* m_client = nullptr;
     RecordListModel* m_projects = nullptr;
+    std::unique_ptr<ProjectFill> m_projectFill;
+    std::uint64_t m_fillGeneration = 0;
+    QProgressBar* m_fillProgress = nullptr;
     RecordListModel* m_tasks = nullptr;
     bool m_restoreFlag = false;
     bool m_unloaded = false;

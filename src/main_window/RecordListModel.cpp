@@ -2,28 +2,335 @@
 
 #include "app/Database.h"
 
+#include <QDate>
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
+namespace {
+
+constexpr std::int32_t noDate = std::numeric_limits<std::int32_t>::min(); // an empty date cell
+constexpr std::int32_t oddDate = noDate + 1;                              // a date cell kept as text
+
+// Hashing for the repeated-text dictionary, looked up by the bytes just read.
+struct ViewHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+struct ViewEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+};
+
+// The day of a stored "yyyy-MM-dd" text; noDate when the text is anything else.
+std::int32_t dayOf(const char* text, qsizetype size) {
+    if (size != 10 || text[4] != '-' || text[7] != '-')
+        return noDate;
+    auto digits = [text](int from, int count) {
+        int n = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            n = n * 10 + (text[i] - '0');
+        }
+        return n;
+    };
+    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+    if (y < 0 || m < 0 || d < 0 || !QDate::isValid(y, m, d))
+        return noDate;
+    return static_cast<std::int32_t>(QDate(y, m, d).toJulianDay());
+}
+
+QString isoText(std::int32_t day) {
+    const QDate d = QDate::fromJulianDay(day);
+    char text[11];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year(), d.month(), d.day());
+    return QString::fromLatin1(text, 10);
+}
+
+// The text of a value that is not a text (a number where a text or a date was expected).
+QString textOf(const RecordListModel::Value& v) {
+    switch (v.type) {
+    case RecordListModel::Value::Type::Null:
+        return {};
+    case RecordListModel::Value::Type::Integer:
+        return QString::number(v.integer);
+    case RecordListModel::Value::Type::Real:
+        return numberText(v.real);
+    case RecordListModel::Value::Type::Text:
+        break;
+    }
+    return QString::fromUtf8(v.text, v.size);
+}
+
+// One entry of a sort: its key, its place before the sort (ties keep it) and its stored row.
+struct SortEntry {
+    double key;
+    std::uint32_t before;
+    std::uint32_t stored;
+};
+
+void sortEntries(std::vector<SortEntry>& entries, bool descending) {
+    if (descending)
+        std::sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
+            return a.key != b.key ? a.key > b.key : a.before < b.before;
+        });
+    else
+        std::sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
+            return a.key != b.key ? a.key < b.key : a.before < b.before;
+        });
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- one column's cells
+
+struct RecordListModel::Store {
+    Kind kind = Kind::Text;
+    bool repeated = false;
+
+    // Texts of their own: one arena, each row's text ending at ends[row].
+    std::string arena;
+    std::vector<std::uint32_t> ends;
+    // Repeated texts: an entry of the dictionary per row (0: empty).
+    std::vector<std::uint32_t> ids;
+    std::vector<QString> dictionary;
+    std::unordered_map<std::string, std::uint32_t, ViewHash, ViewEqual> lookup;
+    // Numbers (NaN: empty, or a text in odd) and dates (days; noDate, oddDate).
+    std::vector<double> numbers;
+    std::vector<std::int32_t> days;
+    // Cells whose value does not fit their column's form, kept as texts.
+    QHash<std::uint32_t, QString> odd;
+
+    void clear() {
+        std::string().swap(arena);
+        std::vector<std::uint32_t>().swap(ends);
+        std::vector<std::uint32_t>().swap(ids);
+        dictionary = {QString()};
+        lookup.clear();
+        lookup.emplace(std::string(), 0);
+        std::vector<double>().swap(numbers);
+        std::vector<std::int32_t>().swap(days);
+        odd.clear();
+    }
+
+    std::uint32_t intern(std::string_view text) {
+        const auto it = lookup.find(text);
+        if (it != lookup.end())
+            return it->second;
+        const auto id = static_cast<std::uint32_t>(dictionary.size());
+        dictionary.push_back(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        lookup.emplace(std::string(text), id);
+        return id;
+    }
+
+    void append(const Value& v, std::uint32_t row) {
+        switch (kind) {
+        case Kind::Text:
+            if (repeated) {
+                if (v.type == Value::Type::Text)
+                    ids.push_back(intern(std::string_view(v.text, static_cast<std::size_t>(v.size))));
+                else
+                    ids.push_back(intern(textOf(v).toStdString()));
+            } else {
+                if (v.type == Value::Type::Text)
+                    arena.append(v.text, static_cast<std::size_t>(v.size));
+                else
+                    arena.append(textOf(v).toStdString());
+                ends.push_back(static_cast<std::uint32_t>(arena.size()));
+            }
+            break;
+        case Kind::Number:
+            if (v.type == Value::Type::Real) {
+                numbers.push_back(v.real);
+            } else if (v.type == Value::Type::Integer && std::abs(v.integer) < 1000000000000000LL) {
+                numbers.push_back(static_cast<double>(v.integer));
+            } else {
+                numbers.push_back(std::numeric_limits<double>::quiet_NaN());
+                if (v.type != Value::Type::Null)
+                    odd.insert(row, textOf(v));
+            }
+            break;
+        case Kind::Date: {
+            std::int32_t day = noDate;
+            if (v.type == Value::Type::Text)
+                day = dayOf(v.text, v.size);
+            if (day == noDate && v.type != Value::Type::Null) {
+                day = oddDate;
+                odd.insert(row, textOf(v));
+            }
+            days.push_back(day);
+            break;
+        }
+        }
+    }
+
+    QString text(std::uint32_t row) const {
+        switch (kind) {
+        case Kind::Text:
+            if (repeated)
+                return dictionary[ids[row]];
+            else {
+                const std::uint32_t start = row == 0 ? 0 : ends[row - 1];
+                return QString::fromUtf8(arena.data() + start, static_cast<qsizetype>(ends[row] - start));
+            }
+        case Kind::Number: {
+            const double v = numbers[row];
+            return std::isnan(v) ? odd.value(row) : numberText(v);
+        }
+        case Kind::Date: {
+            const std::int32_t day = days[row];
+            if (day == noDate)
+                return {};
+            return day == oddDate ? odd.value(row) : isoText(day);
+        }
+        }
+        return {};
+    }
+
+    std::size_t bytes() const {
+        std::size_t n =
+            arena.capacity() + ends.capacity() * 4 + ids.capacity() * 4 + numbers.capacity() * 8 + days.capacity() * 4;
+        for (const QString& s : dictionary)
+            n += sizeof(QString) + 24 + static_cast<std::size_t>(s.capacity()) * 2;
+        n += lookup.size() * 64;
+        n += static_cast<std::size_t>(odd.size()) * 64;
+        return n;
+    }
+
+    // Orders the texts of their own without regard to case: a radix sort on eight folded bytes
+    // at a time, so a long shared beginning ("Project …") costs one pass, not every comparison.
+    void sortTexts(std::vector<SortEntry>& entries, bool descending) const;
+};
+
+void RecordListModel::Store::sortTexts(std::vector<SortEntry>& entries, bool descending) const {
+    // Texts beyond ASCII are folded by Qt once; ASCII texts are folded as they are read.
+    std::unordered_map<std::uint32_t, std::string> folded;
+    std::size_t longest = 0;
+    for (const SortEntry& e : entries) {
+        const std::uint32_t start = e.stored == 0 ? 0 : ends[e.stored - 1];
+        const std::uint32_t size = ends[e.stored] - start;
+        longest = std::max<std::size_t>(longest, size);
+        for (std::uint32_t i = start; i < start + size; ++i) {
+            if (static_cast<unsigned char>(arena[i]) >= 0x80) {
+                folded.emplace(e.stored, QString::fromUtf8(arena.data() + start, size).toCaseFolded().toStdString());
+                break;
+            }
+        }
+    }
+    auto chunk = [&](std::uint32_t stored, std::size_t depth) {
+        const char* text;
+        std::size_t size;
+        const auto it = folded.empty() ? folded.end() : folded.find(stored);
+        if (it != folded.end()) {
+            text = it->second.data();
+            size = it->second.size();
+        } else {
+            const std::uint32_t start = stored == 0 ? 0 : ends[stored - 1];
+            text = arena.data() + start;
+            size = ends[stored] - start;
+        }
+        std::uint64_t key = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            unsigned char c = depth + i < size ? static_cast<unsigned char>(text[depth + i]) : 0;
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<unsigned char>(c + 32);
+            key = (key << 8) | c;
+        }
+        return key;
+    };
+
+    struct Entry {
+        std::uint64_t key;
+        std::uint32_t before;
+        std::uint32_t stored;
+    };
+    std::vector<Entry> work(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        work[i] = {0, entries[i].before, entries[i].stored};
+
+    // Sorts work[from, to) by the chunk at depth, then each run of equal chunks one level deeper.
+    std::function<void(std::size_t, std::size_t, std::size_t)> pass = [&](std::size_t from, std::size_t to,
+                                                                          std::size_t depth) {
+        for (std::size_t i = from; i < to; ++i)
+            work[i].key = chunk(work[i].stored, depth);
+        auto first = work.begin() + static_cast<std::ptrdiff_t>(from);
+        auto last = work.begin() + static_cast<std::ptrdiff_t>(to);
+        if (descending)
+            std::sort(first, last, [](const Entry& a, const Entry& b) {
+                return a.key != b.key ? a.key > b.key : a.before < b.before;
+            });
+        else
+            std::sort(first, last, [](const Entry& a, const Entry& b) {
+                return a.key != b.key ? a.key < b.key : a.before < b.before;
+            });
+        if (depth + 8 >= longest)
+            return;
+        for (std::size_t i = from; i < to;) {
+            std::size_t j = i + 1;
+            while (j < to && work[j].key == work[i].key)
+                ++j;
+            // A run whose chunk ends before eight bytes holds texts that ended: all equal.
+            if (j - i > 1 && (work[i].key & 0xff) != 0)
+                pass(i, j, depth + 8);
+            i = j;
+        }
+    };
+    pass(0, work.size(), 0);
+    for (std::size_t i = 0; i < work.size(); ++i)
+        entries[i] = {0, work[i].before, work[i].stored};
+}
+
+// ---------------------------------------------------------------- the model
+
 RecordListModel::RecordListModel(std::vector<Column> columns, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_columns(std::move(columns)) {}
+    , m_columns(std::move(columns)) {
+    for (const Column& c : m_columns) {
+        auto store = std::make_unique<Store>();
+        store->kind = c.kind;
+        store->repeated = c.repeated && c.kind == Kind::Text;
+        store->clear();
+        m_stores.push_back(std::move(store));
+    }
+}
+
+RecordListModel::~RecordListModel() = default;
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
+QString RecordListModel::storedText(std::uint32_t stored, int column) const {
+    return m_stores[static_cast<std::size_t>(column)]->text(stored);
+}
+
+QString RecordListModel::rawCell(int row, int column) const {
+    return storedText(storedRow(row), column);
+}
+
 QString RecordListModel::cellText(int row, int column) const {
-    const QString& raw = rawCell(row, column);
-    if (m_columns[static_cast<size_t>(column)].kind == Kind::Date && !raw.isEmpty())
-        return shortDateText(raw);
-    return raw;
+    const Store& store = *m_stores[static_cast<std::size_t>(column)];
+    const std::uint32_t stored = storedRow(row);
+    if (store.kind != Kind::Date)
+        return store.text(stored);
+    const std::int32_t day = store.days[stored];
+    if (day == noDate)
+        return {};
+    if (day == oddDate)
+        return shortDateText(store.odd.value(stored));
+    auto it = m_shortDates.constFind(day);
+    if (it == m_shortDates.constEnd())
+        it = m_shortDates.insert(day, QLocale::system().toString(QDate::fromJulianDay(day), QLocale::ShortFormat));
+    return it.value();
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
@@ -36,71 +343,206 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
-        return m_columns[static_cast<size_t>(section)].header;
+        return m_columns[static_cast<std::size_t>(section)].header;
     return {};
+}
+
+void RecordListModel::beginFill() {
+    beginResetModel();
+    for (auto& store : m_stores)
+        store->clear();
+    std::vector<std::uint32_t>().swap(m_order);
+    m_count = 0;
+    m_filling = true;
+    endResetModel();
+}
+
+void RecordListModel::appendRow(const Value* values) {
+    for (std::size_t c = 0; c < m_stores.size(); ++c)
+        m_stores[c]->append(values[c], m_count);
+    ++m_count;
+}
+
+void RecordListModel::publish() {
+    const auto shown = static_cast<std::uint32_t>(m_order.size());
+    if (m_count == shown)
+        return;
+    beginInsertRows({}, static_cast<int>(shown), static_cast<int>(m_count) - 1);
+    m_order.resize(m_count);
+    std::iota(m_order.begin() + shown, m_order.end(), shown);
+    endInsertRows();
+}
+
+void RecordListModel::finishFill() {
+    publish();
+    m_filling = false;
+    if (m_sorted && !m_order.empty()) {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        std::vector<std::uint32_t> storedBefore;
+        storedBefore.reserve(static_cast<std::size_t>(before.size()));
+        for (const QModelIndex& idx : before)
+            storedBefore.push_back(storedRow(idx.row()));
+        sortOrderIndex();
+        std::vector<int> positionOf(m_count);
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            positionOf[m_order[i]] = static_cast<int>(i);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.append(index(positionOf[storedBefore[static_cast<std::size_t>(i)]], before[i].column()));
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+}
+
+void RecordListModel::ensureComplete() {
+    if (m_filling && m_completer)
+        m_completer();
 }
 
 void RecordListModel::setRows(std::vector<Row> rows) {
     beginResetModel();
-    m_rows = std::move(rows);
-    for (Row& row : m_rows)
-        row.resize(m_columns.size());
+    for (auto& store : m_stores)
+        store->clear();
+    std::vector<std::uint32_t>().swap(m_order);
+    m_count = 0;
+    m_filling = false;
+    std::vector<Value> values(m_columns.size());
+    std::vector<QByteArray> utf8(m_columns.size());
+    for (const Row& row : rows) {
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            const QString text = c < row.size() ? row[c] : QString();
+            Value& v = values[c];
+            v = {};
+            if (text.isEmpty())
+                continue;
+            if (m_columns[c].kind == Kind::Number) {
+                bool ok = false;
+                const double d = text.toDouble(&ok);
+                if (ok && numberText(d) == text) {
+                    v.type = Value::Type::Real;
+                    v.real = d;
+                    continue;
+                }
+            }
+            utf8[c] = text.toUtf8();
+            v.type = Value::Type::Text;
+            v.text = utf8[c].constData();
+            v.size = utf8[c].size();
+        }
+        appendRow(values.data());
+    }
+    m_order.resize(m_count);
+    std::iota(m_order.begin(), m_order.end(), 0u);
     if (m_sorted)
-        sortRows();
+        sortOrderIndex();
     endResetModel();
 }
 
 void RecordListModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= columnCount())
         return;
+    ensureComplete();
     m_sorted = true;
     m_sortColumn = column;
     m_sortOrder = order;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    const std::vector<size_t> oldRowOf = sortRows(); // new position -> old position
-    std::vector<int> newRowOf(oldRowOf.size());
-    for (size_t i = 0; i < oldRowOf.size(); ++i)
-        newRowOf[oldRowOf[i]] = static_cast<int>(i);
+    std::vector<std::uint32_t> storedBefore;
+    storedBefore.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& idx : before)
+        storedBefore.push_back(storedRow(idx.row()));
+    sortOrderIndex();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& idx : before)
-        after.append(index(newRowOf[static_cast<size_t>(idx.row())], idx.column()));
+    if (!before.isEmpty()) {
+        std::vector<int> positionOf(m_count);
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            positionOf[m_order[i]] = static_cast<int>(i);
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.append(index(positionOf[storedBefore[static_cast<std::size_t>(i)]], before[i].column()));
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-std::vector<size_t> RecordListModel::sortRows() {
-    const auto col = static_cast<size_t>(m_sortColumn);
-    const Kind kind = m_columns[col].kind;
+void RecordListModel::sortOrderIndex() {
+    const Store& store = *m_stores[static_cast<std::size_t>(m_sortColumn)];
     const bool descending = m_sortOrder == Qt::DescendingOrder;
-    const size_t n = m_rows.size();
+    const std::size_t n = m_order.size();
+    constexpr double lowest = -std::numeric_limits<double>::infinity();
 
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t{0});
-    if (kind == Kind::Number) {
+    // Each shown row with its place now: rows that compare equal keep the order they had.
+    std::vector<SortEntry> entries(n);
+    for (std::size_t i = 0; i < n; ++i)
+        entries[i] = {0, static_cast<std::uint32_t>(i), m_order[i]};
+
+    switch (store.kind) {
+    case Kind::Number:
         // Numbers by value; empty or unreadable cells sort before every number.
-        std::vector<double> keys(n);
-        for (size_t i = 0; i < n; ++i) {
-            bool ok = false;
-            const double v = m_rows[i][col].toDouble(&ok);
-            keys[i] = ok ? v : -std::numeric_limits<double>::infinity();
+        for (SortEntry& e : entries) {
+            const double v = store.numbers[e.stored];
+            if (!std::isnan(v)) {
+                e.key = v;
+            } else {
+                bool ok = false;
+                const double parsed = store.odd.value(e.stored).toDouble(&ok);
+                e.key = ok ? parsed : lowest;
+            }
         }
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) { return descending ? keys[b] < keys[a] : keys[a] < keys[b]; });
-    } else {
-        // Texts without regard to case; dates compare as their ISO texts, which is date order.
-        const Qt::CaseSensitivity cs = kind == Kind::Date ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            const int c = QString::compare(m_rows[a][col], m_rows[b][col], cs);
-            return descending ? c > 0 : c < 0;
-        });
+        sortEntries(entries, descending);
+        break;
+    case Kind::Date:
+        if (store.odd.isEmpty()) {
+            // Days are in date order, as ISO texts are; empty cells first.
+            for (SortEntry& e : entries) {
+                const std::int32_t day = store.days[e.stored];
+                e.key = day == noDate ? lowest : static_cast<double>(day);
+            }
+            sortEntries(entries, descending);
+        } else {
+            // Some dates are odd texts: compare the stored texts, as texts.
+            std::vector<QString> texts(m_count);
+            for (const SortEntry& e : entries)
+                texts[e.stored] = store.text(e.stored);
+            std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+                const int c = QString::compare(texts[a.stored], texts[b.stored], Qt::CaseSensitive);
+                return descending ? c > 0 : c < 0;
+            });
+        }
+        break;
+    case Kind::Text:
+        if (store.repeated) {
+            // The dictionary is small: rank its texts once, then sort rows by rank.
+            std::vector<std::uint32_t> byText(store.dictionary.size());
+            std::iota(byText.begin(), byText.end(), 0u);
+            std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return QString::compare(store.dictionary[a], store.dictionary[b], Qt::CaseInsensitive) < 0;
+            });
+            std::vector<double> rank(store.dictionary.size());
+            for (std::size_t i = 0; i < byText.size(); ++i) {
+                const bool sameAsBefore =
+                    i > 0 && QString::compare(store.dictionary[byText[i]], store.dictionary[byText[i - 1]],
+                                              Qt::CaseInsensitive) == 0;
+                rank[byText[i]] = sameAsBefore ? rank[byText[i - 1]] : static_cast<double>(i);
+            }
+            for (SortEntry& e : entries)
+                e.key = rank[store.ids[e.stored]];
+            sortEntries(entries, descending);
+        } else {
+            store.sortTexts(entries, descending);
+        }
+        break;
     }
-    std::vector<Row> sorted;
-    sorted.reserve(n);
-    for (size_t i : order)
-        sorted.push_back(std::move(m_rows[i]));
-    m_rows = std::move(sorted);
-    return order;
+    for (std::size_t i = 0; i < n; ++i)
+        m_order[i] = entries[i].stored;
+}
+
+std::size_t RecordListModel::memoryBytes() const {
+    std::size_t n = m_order.capacity() * 4;
+    for (const auto& store : m_stores)
+        n += store->bytes();
+    return n;
 }

@@ -1,10 +1,25 @@
-// The model behind the project and task lists: rows of cell texts read straight from a query,
-// sorted in place on a header click.
+// The model behind the project and task lists. Rows are kept compact, column by column: texts
+// that repeat from row to row (owners, value-list texts) once in a small dictionary, other texts
+// in one UTF-8 arena, numbers and dates as numbers. The cell texts are made only for the rows
+// being painted. A header click sorts an index of the rows, never the rows themselves.
+//
+// A fill may arrive in parts (a large list streams in while the user can already work): rows are
+// appended, then published; finishFill() applies the sort once the list is complete.
 #pragma once
 
+#include "app/RawValue.h"
+
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class RecordListModel : public QAbstractTableModel {
@@ -14,12 +29,17 @@ public:
     struct Column {
         QString header;
         Kind kind = Kind::Text;
+        // Texts that repeat from row to row (contacts, value lists): kept once each.
+        bool repeated = false;
     };
-    // A row: one text per column. Date cells hold the stored ISO text and are shown in the
-    // system's short date format.
+    // A row given as texts: one per column, dates as stored (ISO).
     using Row = std::vector<QString>;
 
+    // One value as read from the database, for appending without making a QString.
+    using Value = RawValue;
+
     explicit RecordListModel(std::vector<Column> columns, QObject* parent = nullptr);
+    ~RecordListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,12 +52,27 @@ public:
     // Replaces all rows (a fill); applies the current sort, if any.
     void setRows(std::vector<Row> rows);
     void clear() { setRows({}); }
-    // The shown text of a cell (dates already formatted).
+
+    // A fill in parts: beginFill() empties the list, appendRow() stores a row unseen (one value
+    // per column), publish() shows the rows appended so far, finishFill() shows the rest and
+    // applies the sort.
+    void beginFill();
+    void appendRow(const Value* values);
+    void publish();
+    void finishFill();
+    bool isFilling() const { return m_filling; }
+    // Rows stored so far, shown or not.
+    int storedCount() const { return static_cast<int>(m_count); }
+
+    // Called by ensureComplete() while a fill is still streaming: reads the rest of it.
+    void setCompleter(std::function<void()> completer) { m_completer = std::move(completer); }
+    // Commands that need the whole list call this first.
+    void ensureComplete();
+
+    // The shown text of a cell (dates in the system's short date format).
     QString cellText(int row, int column) const;
-    // The stored text of a cell (dates as ISO text).
-    const QString& rawCell(int row, int column) const {
-        return m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    }
+    // The stored text of a cell (dates as ISO text, numbers as plain decimal text).
+    QString rawCell(int row, int column) const;
 
     // Sort state kept across fills: whether sorted, by which column, in which order.
     bool isSorted() const { return m_sorted; }
@@ -45,12 +80,25 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     void setSortingEnabled(bool on) { m_sorted = on; }
 
+    // Bytes held by the stored rows (for the benchmark).
+    std::size_t memoryBytes() const;
+
 private:
-    // Sorts the rows by the sort state; returns the old position of each new row.
-    std::vector<size_t> sortRows();
+    struct Store;
+    // The stored row shown at a list position.
+    std::uint32_t storedRow(int row) const { return m_order[static_cast<std::size_t>(row)]; }
+    QString storedText(std::uint32_t stored, int column) const;
+    // Sorts the index by the sort state.
+    void sortOrderIndex();
 
     std::vector<Column> m_columns;
-    std::vector<Row> m_rows;
+    std::vector<std::unique_ptr<Store>> m_stores; // one per column
+    std::vector<std::uint32_t> m_order;           // list position -> stored row
+    std::uint32_t m_count = 0;                    // stored rows
+    bool m_filling = false;
+    std::function<void()> m_completer;
+    mutable QHash<std::int32_t, QString> m_shortDates; // day -> shown text
+
     bool m_sorted = false;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
