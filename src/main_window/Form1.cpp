@@ -410,7 +410,8 @@ void Form1::completeProjectFill() {
     const int selected = selectedRow(ListView1);
     const QString selectedId = selectedCell(ListView1, 0);
     finishProjectFill(trap);
-    if (m_projects->isSorted() && selected == 0 && selectedCell(ListView1, 0) != selectedId) {
+    if (m_projects->isSorted() && selected == 0 && m_projects->rowCount() > 0 &&
+        m_projects->cellText(0, 0) != selectedId) {
         m_filling = true;
         selectRow(ListView1, 0);
         m_filling = false;
