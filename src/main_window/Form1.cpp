@@ -2,6 +2,7 @@
 
 #include "MainLayout.h"
 #include "RecordListModel.h"
+#include "RowSelection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
@@ -213,6 +214,7 @@ void Form1::buildControls() {
 
 void Form1::addColumns(QTreeView* list, RecordListModel* model) {
     list->setModel(model);
+    RowSelection::keepOneSelected(list);
     // Moving through the projects with the keyboard shows each project's tasks, as a click does.
     if (list == ListView1) {
         connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -368,10 +370,10 @@ void Form1::ListData() {
 }
 
 void Form1::ListTasks() {
-    if (m_projects->rowCount() == 0)
+    const QString projectId = selectedCell(ListView1, 0);
+    if (projectId.isEmpty()) // no project, or none selected: nothing to show
         return;
     m_filling = true;
-    const QString projectId = selectedCell(ListView1, 0);
     std::vector<RecordListModel::Row> rows;
     try {
         m_tasks->clear();
