@@ -263,7 +263,6 @@ void Database::open(const QString& path) {
     close();
     m_wantedPath = path;
     openNow(path);
-    Backup::makeDailyBackup(*this);
 }
 
 void Database::openNow(const QString& path) {

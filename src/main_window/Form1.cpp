@@ -3,6 +3,7 @@
 #include "MainLayout.h"
 #include "RecordListModel.h"
 #include "RowSelection.h"
+#include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
@@ -301,6 +302,8 @@ void Form1::Form_Load() {
             setWindowState(Qt::WindowNoState);
     });
     trap.step(15, [this] { m_restoreFlag = windowStateCode() != 0; });
+    // The daily copy of the database runs beside the program, once the lists are filled.
+    Backup::startDailyBackup(Database::shared().path());
 }
 
 int Form1::windowStateCode() const {
@@ -320,6 +323,7 @@ void Form1::Form_QueryUnload() {
     saveWidths(ListView1, QStringLiteral("ColumnHeaders"));
     trap.step(2, [this] { Settings::write(QStringLiteral("WindowState"), QString::number(windowStateCode())); });
     saveWidths(ListView2, QStringLiteral("ColumnHeaders2"));
+    Backup::stopDailyBackup();
     trap.step(4, [] {
         if (Database::shared().isOpen())
             Database::shared().close();

@@ -148,6 +148,8 @@ private slots:
     void twoCopiesKeepEachOthersWrites();
     void cascadingDeletesAreBackedUp();
     void onlyOneStatementRuns();
+    void dailyCopyFollowsTheWindow_data();
+    void dailyCopyFollowsTheWindow();
 };
 
 void TestRobustness::notADatabaseIsKeptAndReplacedLater() {
@@ -357,10 +359,10 @@ void TestRobustness::cascadingDeletesAreBackedUp() {
     TestEnvironment env;
     env.openDatabase();
     const QString path = DataStore::workingDatabase();
-    QCOMPARE(Backup::existing(path).size(), 1); // the daily copy at the first open
-    Database::shared().close();
-    Database::shared().open(path);
-    QCOMPARE(Backup::existing(path).size(), 1); // not twice a day
+    QVERIFY(Backup::existing(path).isEmpty()); // opening makes no copy: start-up makes it later
+    QVERIFY(!Backup::makeDailyBackup(path).isEmpty());
+    QVERIFY(Backup::makeDailyBackup(path).isEmpty()); // not twice a day
+    QCOMPARE(Backup::existing(path).size(), 1);
 
     TestEnvironment::exec(QStringLiteral("insert into [Status] values ('Open')"));
     addProject(QStringLiteral("with task"));
@@ -392,6 +394,46 @@ void TestRobustness::onlyOneStatementRuns() {
                                           "update Projects set Notes='' where ID=1; delete from Projects")));
     QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().query(QStringLiteral("select 1; delete from Projects")));
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
+}
+
+void TestRobustness::dailyCopyFollowsTheWindow_data() {
+    QTest::addColumn<int>("partAgeSeconds"); // age of a partial copy left by a killed copy
+    QTest::addColumn<bool>("partRemoved");
+    QTest::newRow("no partial copy") << -1 << false;
+    QTest::newRow("stale partial copy") << 3600 << true;
+    QTest::newRow("partial copy being written") << 0 << false;
+}
+
+void TestRobustness::dailyCopyFollowsTheWindow() {
+    QFETCH(int, partAgeSeconds);
+    QFETCH(bool, partRemoved);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const QString path = DataStore::workingDatabase();
+    const QString part = Backup::folderFor(path) + QStringLiteral("/dbData-20210831-120000-000.mdb.part");
+    if (partAgeSeconds >= 0) {
+        QVERIFY(QDir().mkpath(Backup::folderFor(path)));
+        QFile f(part);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("half a copy");
+        f.flush();
+        QVERIFY(
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-partAgeSeconds), QFileDevice::FileModificationTime));
+    }
+    Database::shared().close();
+    QVERIFY(Backup::existing(path).isEmpty());
+
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(form.projectModel()->rowCount(), 0);
+    Backup::waitForDailyBackup();
+    QCOMPARE(Backup::existing(path).size(), 1);
+    QCOMPARE(QFile::exists(part), partAgeSeconds >= 0 && !partRemoved);
+    QVERIFY(messages.errors().isEmpty());
+    // The copy is a whole database.
+    QCOMPARE(integrity(Backup::folderFor(path) + QLatin1Char('/') + Backup::existing(path).first()),
+             QStringLiteral("ok"));
 }
 
 int main(int argc, char** argv) {

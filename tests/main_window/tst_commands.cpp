@@ -1,5 +1,7 @@
 // The commands of the main window: adding, editing and deleting through the buttons and the
 // row keys, the refills and reselection that follow, the report window and the sample data.
+#include "app/Backup.h"
+#include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/SqlText.h"
 #include "main_window/Form1.h"
@@ -9,6 +11,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -130,6 +134,7 @@ private slots:
     void deleteProjectAsksAndTakesItsTasksFromTheList();
     void deleteTaskAsksAndDeletesOnlyIt();
     void failedDeleteIsReportedAndListRefilled();
+    void projectWithTasksIsNotDeletedWithoutBackup();
     void editProjectRefillsAndReselects();
     void editOrAddTaskRefillsAndReselects();
     void rowKeysAndDoubleClickUseTheCommands();
@@ -256,6 +261,27 @@ void TestCommands::failedDeleteIsReportedAndListRefilled() {
     QVERIFY2(w.messages.errors().at(0).contains(QStringLiteral("Form1.PushButton7_Click at line 3")),
              qPrintable(w.messages.errors().at(0)));
     QCOMPARE(names(w.form.ListView2), QStringList({"Kept", "Added meanwhile"}));
+}
+
+void TestCommands::projectWithTasksIsNotDeletedWithoutBackup() {
+    MainWindow w;
+    addTask(addProject(QStringLiteral("Alpha")), QStringLiteral("Its task"));
+    w.form.Form_Load();
+    Backup::waitForDailyBackup();
+    // A file where the backup folder belongs: no copy can be made.
+    const QString backups = Backup::folderFor(DataStore::workingDatabase());
+    QDir(backups).removeRecursively();
+    QFile blocker(backups);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    w.answerAndClick(true, "PushButton3");
+    QCOMPARE(w.messages.errors().size(), 1);
+    QVERIFY2(w.messages.errors().at(0).contains(QStringLiteral("so nothing was deleted")),
+             qPrintable(w.messages.errors().at(0)));
+    QCOMPARE(count("Projects"), 1);
+    QCOMPARE(count("Tasks"), 1);
+    QCOMPARE(names(w.form.ListView2), QStringList{QStringLiteral("Its task")});
 }
 
 void TestCommands::editProjectRefillsAndReselects() {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 
@@ -72,6 +73,7 @@ TestEnvironment::TestEnvironment() {
 }
 
 TestEnvironment::~TestEnvironment() {
+    Backup::stopDailyBackup(); // before the folders go
     Database::shared().close();
     DataStore::setProgramFolderForTesting(QString());
     AppTitle::set(QString());
