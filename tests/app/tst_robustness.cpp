@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -149,6 +151,8 @@ private slots:
     void cascadingDeletesAreBackedUp();
     void onlyOneStatementRuns();
     void dailyCopyFollowsTheWindow_data();
+    void endSignalsSaveTheSettingsAndEndCleanly_data();
+    void endSignalsSaveTheSettingsAndEndCleanly();
     void dailyCopyFollowsTheWindow();
 };
 
@@ -434,6 +438,42 @@ void TestRobustness::dailyCopyFollowsTheWindow() {
     // The copy is a whole database.
     QCOMPARE(integrity(Backup::folderFor(path) + QLatin1Char('/') + Backup::existing(path).first()),
              QStringLiteral("ok"));
+}
+
+void TestRobustness::endSignalsSaveTheSettingsAndEndCleanly_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestRobustness::endSignalsSaveTheSettingsAndEndCleanly() {
+    QFETCH(int, signalNumber);
+    // The program itself, in folders of its own.
+    QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(FENNICK_PLANNER), {});
+    QVERIFY(program.waitForStarted());
+    // The working database is made after the handlers are in place; the signal may come at any
+    // time after that, during start-up or with the window open.
+    const QString database = dir.filePath(QStringLiteral("data/Tarnwick/Fennick Planner/dbData.mdb"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), 60000);
+    QTest::qWait(300);
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    const QSettings saved(dir.filePath(QStringLiteral("config/Tarnwick/Tarnwick.conf")), QSettings::IniFormat);
+    QCOMPARE(saved.value(QStringLiteral("Fennick Planner/WindowState")).toString(), QStringLiteral("0"));
+    for (const char* key : {"ColumnHeaders1", "ColumnHeaders10", "ColumnHeaders21", "ColumnHeaders210"})
+        QVERIFY2(saved.value(QStringLiteral("Fennick Planner/") + QLatin1String(key)).toInt() > 0, key);
+    QCOMPARE(integrity(database), QStringLiteral("ok"));
 }
 
 int main(int argc, char** argv) {
