@@ -30,6 +30,25 @@ struct Pace {
     std::stop_token stop;
 };
 
+std::mutex nameMutex;
+
+// Finds a name for a new copy and claims it by making its partial file: the daily copy and a
+// copy before a delete may start within the same millisecond.
+void claimName(const QString& folder, QString& target, QString& partial) {
+    const std::lock_guard lock(nameMutex);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    for (int n = 0; n < 100; ++n) {
+        target = folder + QStringLiteral("/dbData-") + stamp +
+                 (n == 0 ? QString() : QLatin1Char('-') + QString::number(n)) + QStringLiteral(".mdb");
+        partial = target + QStringLiteral(".part");
+        QFile claim(partial);
+        if (!QFile::exists(target) && claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return;
+    }
+    throw DbError(
+        QStringLiteral("A backup copy of the database could not be made in '%1', so nothing was deleted.").arg(folder));
+}
+
 // Copies `source` into a new file in the backup folder and prunes the old copies; returns the
 // new copy's path. The copy is written under a ".part" name and renamed when complete, so a
 // copy that is cut short is never taken for a whole one.
@@ -38,9 +57,9 @@ QString copyDatabase(sqlite3* source, const QString& databasePath, const Pace& p
     if (!QDir().mkpath(folder))
         throw DbError(
             QStringLiteral("The backup folder '%1' could not be created, so nothing was deleted.").arg(folder));
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    const QString target = folder + QStringLiteral("/dbData-") + stamp + QStringLiteral(".mdb");
-    const QString partial = target + QStringLiteral(".part");
+    QString target;
+    QString partial;
+    claimName(folder, target, partial);
 
     sqlite3* copy = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(partial).constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,

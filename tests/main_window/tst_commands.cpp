@@ -212,7 +212,7 @@ void TestCommands::deleteProjectAsksAndTakesItsTasksFromTheList() {
 
     // Yes: that project and its tasks go; the task list follows the project now selected.
     w.answerAndClick(true, "PushButton3");
-    QVERIFY(w.messages.errors().isEmpty());
+    QVERIFY2(w.messages.errors().isEmpty(), qPrintable(w.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects")), QStringList({"Alpha"}));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")), QStringList({"Alpha task"}));
     QCOMPARE(names(w.form.ListView1), QStringList({"Alpha"}));
