@@ -1,10 +1,5 @@
 // The value lists of the project and task editors and their "+", "*" and "-" buttons.
 #include "EditorTestUtil.h"
-#include "app/Backup.h"
-#include "app/DataStore.h"
-
-#include <QDir>
-#include <QFile>
 
 using namespace EditorTest;
 
@@ -167,12 +162,7 @@ void TestLookupLists::deleteWithoutBackupDeletesNothing() {
     PeopleFixture f;
     const qint64 project = addProject("carries them all", f.ann);
     addTask(project, "its task", f.ann);
-    // A file where the backup folder belongs: no copy can be made.
-    const QString backups = Backup::folderFor(DataStore::workingDatabase());
-    QDir(backups).removeRecursively();
-    QFile blocker(backups);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    TestEnvironment::blockBackups();
     const QStringList before = rows("select count(*) from Employees") + rows("select count(*) from Status") +
                                rows("select count(*) from Categories") + rows("select count(*) from Priorities");
 

@@ -1,7 +1,5 @@
 // The commands of the main window: adding, editing and deleting through the buttons and the
 // row keys, the refills and reselection that follow, the report window and the sample data.
-#include "app/Backup.h"
-#include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/SqlText.h"
 #include "main_window/Form1.h"
@@ -11,8 +9,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
-#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -267,13 +263,7 @@ void TestCommands::projectWithTasksIsNotDeletedWithoutBackup() {
     MainWindow w;
     addTask(addProject(QStringLiteral("Alpha")), QStringLiteral("Its task"));
     w.form.Form_Load();
-    Backup::waitForDailyBackup();
-    // A file where the backup folder belongs: no copy can be made.
-    const QString backups = Backup::folderFor(DataStore::workingDatabase());
-    QDir(backups).removeRecursively();
-    QFile blocker(backups);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    TestEnvironment::blockBackups();
 
     w.answerAndClick(true, "PushButton3");
     QCOMPARE(w.messages.errors().size(), 1);

@@ -349,14 +349,12 @@ void TestForm1::selectionCannotBeLost() {
     const QPoint below(onRow.x(), list->viewport()->height() - 2);
     QVERIFY(!list->indexAt(below).isValid());
     list->setFocus();
-    if (route == QLatin1String("ctrl+click on the row"))
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, onRow);
-    else if (route == QLatin1String("ctrl+space"))
-        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
-    else if (route == QLatin1String("click below the rows"))
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
-    else if (route == QLatin1String("ctrl+click below the rows"))
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, below);
+    const Qt::KeyboardModifiers ctrl = route.startsWith(QLatin1String("ctrl")) ? Qt::ControlModifier : Qt::NoModifier;
+    if (route.endsWith(QLatin1String("space")))
+        QTest::keyClick(list, Qt::Key_Space, ctrl);
+    else if (route.contains(QLatin1String("click")))
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, ctrl,
+                          route.contains(QLatin1String("below")) ? below : onRow);
     else
         list->clearSelection();
 

@@ -100,6 +100,15 @@ void TestEnvironment::exec(const QString& statement) {
     Database::shared().execute(statement);
 }
 
+void TestEnvironment::blockBackups() {
+    Backup::waitForDailyBackup();
+    const QString folder = Backup::folderFor(DataStore::workingDatabase());
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    if (!blocker.open(QIODevice::WriteOnly))
+        qWarning("TestEnvironment: could not block the backup folder");
+}
+
 QVariant TestEnvironment::scalar(const QString& query) {
     ResultSet rs = Database::shared().query(query);
     return rs.eof() ? QVariant() : rs.value(0);
