@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
+#include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
 
 #include <QApplication>
@@ -30,9 +31,12 @@ int main(int argc, char** argv) {
     Messages::install(&messages);
 
     Form1 form;
+    SessionEnd sessionEnd(form);
     StartupProbe::install(&form);
     form.Form_Load();
-    if (form.programEnded())
+    if (sessionEnd.ending())
+        form.Form_QueryUnload(); // told to end during start-up
+    if (form.programEnded() || sessionEnd.ending())
         return 0;
     form.show();
     const int code = QApplication::exec();

@@ -70,6 +70,26 @@ QString errorText(const QSqlError& error) {
     return text;
 }
 
+// A rule of the schema refused a change: what that means for the user. The schema's own
+// messages (raised by its triggers) are already in the user's words.
+QString constraintText(int extendedCode, const QString& detail) {
+    switch (extendedCode) {
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return QStringLiteral("The record that this one belongs to no longer exists, so nothing was saved.");
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return QStringLiteral("A value that must be given is missing, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return QStringLiteral("This entry is already there, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_CHECK:
+        return QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_TRIGGER:
+        return detail;
+    default:
+        return QStringLiteral("The database refused the change, so nothing was saved (%1).").arg(detail);
+    }
+}
+
 // The database's message for a failure, in words a user understands for the usual causes.
 QString failureText(sqlite3* handle, int code) {
     const QString detail = QString::fromUtf8(sqlite3_errmsg(handle));
@@ -89,6 +109,8 @@ QString failureText(sqlite3* handle, int code) {
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
         return QStringLiteral("The database file could not be read or written (%1).").arg(detail);
+    case SQLITE_CONSTRAINT:
+        return constraintText(sqlite3_extended_errcode(handle), detail);
     default:
         return detail;
     }
@@ -286,7 +308,6 @@ void Database::open(const QString& path) {
     close();
     m_wantedPath = path;
     openNow(path);
-    Backup::makeDailyBackup(*this);
 }
 
 void Database::openNow(const QString& path) {

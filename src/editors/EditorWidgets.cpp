@@ -91,11 +91,26 @@ bool passes(std::initializer_list<Check> checks) {
     return true;
 }
 
-bool saveRecord(const QString& window, int line, bool editing, const QString& statement) {
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement,
+                const std::function<QString()>& whyRefused) {
     ErrorTrap trap(window, QStringLiteral("PushButton2_Click"));
     int changed = 0;
-    if (!trap.step(line, [&] { changed = Database::shared().execute(statement); }))
+    QString refusal;
+    if (!trap.step(line, [&] {
+            try {
+                changed = Database::shared().execute(statement);
+            } catch (const DbError&) {
+                if (whyRefused)
+                    refusal = whyRefused();
+                if (refusal.isEmpty())
+                    throw;
+            }
+        }))
         return false;
+    if (!refusal.isEmpty()) {
+        Messages::current().notice(refusal);
+        return false;
+    }
     if (editing && changed == 0) {
         Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
                                                   "window was open. Nothing was saved."));

@@ -153,8 +153,22 @@ void Form5::PushButton2_Click() {
 
     const bool editing = !m_ID.isEmpty();
     if (saveRecord(QStringLiteral("Form5"), editing ? 12 : 13, editing,
-                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v)))
+                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v),
+                   [this] { return projectGoneText(); }))
         accept();
+}
+
+QString Form5::projectGoneText() const {
+    // Deleting a status, priority or contact from inside this editor can take the task's own
+    // project with it; a task without its project would be lost to every list.
+    try {
+        if (Database::shared().query(EditorSql::projectQuery(m_ProjectID)).eof())
+            return QStringLiteral("The project of this task no longer exists: it may have been deleted while the "
+                                  "window was open. Nothing was saved.");
+    } catch (const DbError&) {
+        // The project cannot be looked up: the save's own error is reported instead.
+    }
+    return {};
 }
 
 void Form5::PushButton1_Click() {

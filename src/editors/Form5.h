@@ -26,6 +26,9 @@ protected:
     QWidget* firstField() const override;
 
 private:
+    // The words for a refused save when the task's project is gone; empty otherwise.
+    QString projectGoneText() const;
+
     QLineEdit* Text1;
     QLineEdit* Text2;
     QDateEdit* DateTimePicker1;

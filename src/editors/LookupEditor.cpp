@@ -1,6 +1,7 @@
 #include "LookupEditor.h"
 
 #include "Openers.h"
+#include "app/Backup.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
@@ -8,6 +9,8 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+
+#include <optional>
 
 using EditorSql::ValueList;
 
@@ -169,8 +172,13 @@ void LookupEditor::deleteValue(ValueList list, QComboBox* combo, const QString& 
     if (!Messages::current().ask(warning + continueQuestion))
         return;
     const QString value = combo->currentText();
+    // One backup copy for both statements; without it neither runs.
+    std::optional<Backup::Cover> backup;
+    if (!trap.step(3, [&] { backup.emplace(Database::shared()); }))
+        return;
     trap.step(3, [&] { Database::shared().execute(EditorSql::deleteValue(list, value)); });
     trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsWithValue(list, value)); });
+    backup.reset();
     reload(list);
 }
 
@@ -235,8 +243,12 @@ void LookupEditor::PushButton6_Click() {
             continueQuestion))
         return;
     const qint64 id = selectedContactID();
+    std::optional<Backup::Cover> backup;
+    if (!trap.step(3, [&] { backup.emplace(Database::shared()); }))
+        return;
     trap.step(3, [&] { Database::shared().execute(EditorSql::deleteContact(id)); });
     trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsOwnedBy(id)); });
+    backup.reset();
     LoadContacts();
 }
 

@@ -2,6 +2,8 @@
 
 #include "MainLayout.h"
 #include "RecordListModel.h"
+#include "RowSelection.h"
+#include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
@@ -202,6 +204,7 @@ void Form1::buildControls() {
 
 void Form1::addColumns(QTreeView* list, RecordListModel* model) {
     list->setModel(model);
+    RowSelection::keepOneSelected(list);
     // Moving through the projects with the keyboard shows each project's tasks, as a click does.
     if (list == ListView1) {
         connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -288,6 +291,8 @@ void Form1::Form_Load() {
             setWindowState(Qt::WindowNoState);
     });
     trap.step(15, [this] { m_restoreFlag = windowStateCode() != 0; });
+    // The daily copy of the database runs beside the program, once the lists are filled.
+    Backup::startDailyBackup(Database::shared().path());
 }
 
 int Form1::windowStateCode() const {
@@ -308,6 +313,7 @@ void Form1::Form_QueryUnload() {
     saveWidths(ListView1, QStringLiteral("ColumnHeaders"));
     trap.step(2, [this] { Settings::write(QStringLiteral("WindowState"), QString::number(windowStateCode())); });
     saveWidths(ListView2, QStringLiteral("ColumnHeaders2"));
+    Backup::stopDailyBackup();
     trap.step(4, [] {
         if (Database::shared().isOpen())
             Database::shared().close();
@@ -448,10 +454,10 @@ void Form1::showFillProgress(bool on) {
 }
 
 void Form1::ListTasks() {
-    if (m_projects->rowCount() == 0)
+    const QString projectId = selectedCell(ListView1, 0);
+    if (projectId.isEmpty()) // no project, or none selected: nothing to show
         return;
     m_filling = true;
-    const QString projectId = selectedCell(ListView1, 0);
     auto done = [this] {
         m_tasks->finishFill();
         selectRow(ListView2, 0);

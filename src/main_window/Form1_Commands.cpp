@@ -30,10 +30,12 @@ bool askAndDelete(ErrorTrap& trap, QTreeView* list, const QString& table) {
     if (!trap.step(2,
                    [&] {
                        id = Form1::selectedCell(list, 0);
+                       if (id.isEmpty())
+                           return; // no row selected: nothing to delete
                        yes = Messages::current().ask(QStringLiteral("Are you sure you want to delete [") +
                                                      Form1::selectedCell(list, 1) + QStringLiteral("]?"));
                    }) ||
-        !yes)
+        !yes || id.isEmpty())
         return false;
     trap.step(3, [&] {
         Database::shared().execute(QStringLiteral("delete from ") + table + QStringLiteral(" where ID=") + id);
@@ -49,6 +51,12 @@ void refillTasksOfSelectedProject(Form1& form) {
         form.taskModel()->clear();
     else
         form.ListTasks();
+}
+
+// The row commands act on the selected row and do nothing, silently, without one (an empty list,
+// or a list whose selection is being rebuilt): no statement is ever built with an empty ID.
+bool hasSelectedRow(QTreeView* list) {
+    return !Form1::selectedCell(list, 0).isEmpty();
 }
 
 } // namespace
@@ -85,7 +93,7 @@ void Form1::connectCommands() {
 // Edit Selected Project.
 void Form1::PushButton1_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton1_Click"));
-    if (m_projects->rowCount() == 0)
+    if (!hasSelectedRow(ListView1))
         return;
     int position = -1;
     QString id;
@@ -114,7 +122,7 @@ void Form1::PushButton2_Click() {
 // Delete Selected Project.
 void Form1::PushButton3_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton3_Click"));
-    if (m_projects->rowCount() == 0)
+    if (!hasSelectedRow(ListView1))
         return;
     if (!askAndDelete(trap, ListView1, QStringLiteral("Projects")))
         return;
@@ -125,7 +133,7 @@ void Form1::PushButton3_Click() {
 // Add Project Task.
 void Form1::PushButton4_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton4_Click"));
-    if (m_projects->rowCount() == 0)
+    if (!hasSelectedRow(ListView1))
         return;
     QString projectId;
     trap.step(3, [&] { projectId = selectedCell(ListView1, 0); });
@@ -145,7 +153,7 @@ void Form1::PushButton5_Click() {
 // Edit Selected Task.
 void Form1::PushButton6_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton6_Click"));
-    if (m_tasks->rowCount() == 0)
+    if (!hasSelectedRow(ListView2) || !hasSelectedRow(ListView1))
         return;
     int position = -1;
     QString id;
@@ -164,7 +172,7 @@ void Form1::PushButton6_Click() {
 // Delete Selected Task.
 void Form1::PushButton7_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton7_Click"));
-    if (m_tasks->rowCount() == 0)
+    if (!hasSelectedRow(ListView2))
         return;
     if (!askAndDelete(trap, ListView2, QStringLiteral("Tasks")))
         return;

@@ -21,6 +21,8 @@ private slots:
     void notADatabaseIsReportedAndKept();
     void deletingProjectRemovesItsTasks();
     void viewsKeepRowsOfDeletedContacts();
+    void refusedChangesSayWhyInPlainWords_data();
+    void refusedChangesSayWhyInPlainWords();
 };
 
 void TestDatabase::quotesAreDoubled() {
@@ -158,6 +160,40 @@ void TestDatabase::viewsKeepRowsOfDeletedContacts() {
              QStringList{QStringLiteral("p|")});
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, AssignedTo from [Open Tasks]")),
              QStringList{QStringLiteral("t|")});
+}
+
+void TestDatabase::refusedChangesSayWhyInPlainWords_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("task of a missing project") << "insert into Tasks (ProjectID,Title) values (999,'t')"
+                                               << "The record that this one belongs to no longer exists, so "
+                                                  "nothing was saved.";
+    QTest::newRow("missing value") << "insert into Rules (Code) values (null)"
+                                   << "A value that must be given is missing, so nothing was saved";
+    QTest::newRow("duplicate") << "insert into Rules (Code) values (1)"
+                               << "This entry is already there";
+    QTest::newRow("value out of range") << "update Rules set Code=-5"
+                                        << "A value is not one that may be stored here";
+    QTest::newRow("the schema's own words") << "insert into [Status] values ('Open')"
+                                            << "This status is already in the list.";
+}
+
+void TestDatabase::refusedChangesSayWhyInPlainWords() {
+    QFETCH(QString, statement);
+    QFETCH(QString, words);
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("create table Rules (Code integer not null unique check (Code > 0))"));
+    TestEnvironment::exec(QStringLiteral("insert into Rules (Code) values (1)"));
+    TestEnvironment::exec(QStringLiteral("insert into [Status] values ('Open')"));
+    try {
+        Database::shared().execute(statement);
+        QFAIL("the change was not refused");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().startsWith(words), qPrintable(e.description()));
+        QVERIFY2(!e.description().contains(QStringLiteral("FOREIGN KEY")), qPrintable(e.description()));
+    }
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks")).toInt(), 0);
 }
 
 QTEST_MAIN(TestDatabase)

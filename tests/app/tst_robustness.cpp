@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -148,6 +150,10 @@ private slots:
     void twoCopiesKeepEachOthersWrites();
     void cascadingDeletesAreBackedUp();
     void onlyOneStatementRuns();
+    void dailyCopyFollowsTheWindow_data();
+    void endSignalsSaveTheSettingsAndEndCleanly_data();
+    void endSignalsSaveTheSettingsAndEndCleanly();
+    void dailyCopyFollowsTheWindow();
 };
 
 void TestRobustness::notADatabaseIsKeptAndReplacedLater() {
@@ -357,10 +363,10 @@ void TestRobustness::cascadingDeletesAreBackedUp() {
     TestEnvironment env;
     env.openDatabase();
     const QString path = DataStore::workingDatabase();
-    QCOMPARE(Backup::existing(path).size(), 1); // the daily copy at the first open
-    Database::shared().close();
-    Database::shared().open(path);
-    QCOMPARE(Backup::existing(path).size(), 1); // not twice a day
+    QVERIFY(Backup::existing(path).isEmpty()); // opening makes no copy: start-up makes it later
+    QVERIFY(!Backup::makeDailyBackup(path).isEmpty());
+    QVERIFY(Backup::makeDailyBackup(path).isEmpty()); // not twice a day
+    QCOMPARE(Backup::existing(path).size(), 1);
 
     TestEnvironment::exec(QStringLiteral("insert into [Status] values ('Open')"));
     addProject(QStringLiteral("with task"));
@@ -392,6 +398,82 @@ void TestRobustness::onlyOneStatementRuns() {
                                           "update Projects set Notes='' where ID=1; delete from Projects")));
     QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().query(QStringLiteral("select 1; delete from Projects")));
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
+}
+
+void TestRobustness::dailyCopyFollowsTheWindow_data() {
+    QTest::addColumn<int>("partAgeSeconds"); // age of a partial copy left by a killed copy
+    QTest::addColumn<bool>("partRemoved");
+    QTest::newRow("no partial copy") << -1 << false;
+    QTest::newRow("stale partial copy") << 3600 << true;
+    QTest::newRow("partial copy being written") << 0 << false;
+}
+
+void TestRobustness::dailyCopyFollowsTheWindow() {
+    QFETCH(int, partAgeSeconds);
+    QFETCH(bool, partRemoved);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const QString path = DataStore::workingDatabase();
+    const QString part = Backup::folderFor(path) + QStringLiteral("/dbData-20210831-120000-000.mdb.part");
+    if (partAgeSeconds >= 0) {
+        QVERIFY(QDir().mkpath(Backup::folderFor(path)));
+        QFile f(part);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("half a copy");
+        f.flush();
+        QVERIFY(
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-partAgeSeconds), QFileDevice::FileModificationTime));
+    }
+    Database::shared().close();
+    QVERIFY(Backup::existing(path).isEmpty());
+
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(form.projectModel()->rowCount(), 0);
+    Backup::waitForDailyBackup();
+    QCOMPARE(Backup::existing(path).size(), 1);
+    QCOMPARE(QFile::exists(part), partAgeSeconds >= 0 && !partRemoved);
+    QVERIFY(messages.errors().isEmpty());
+    // The copy is a whole database.
+    QCOMPARE(integrity(Backup::folderFor(path) + QLatin1Char('/') + Backup::existing(path).first()),
+             QStringLiteral("ok"));
+}
+
+void TestRobustness::endSignalsSaveTheSettingsAndEndCleanly_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestRobustness::endSignalsSaveTheSettingsAndEndCleanly() {
+    QFETCH(int, signalNumber);
+    // The program itself, in folders of its own.
+    QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(FENNICK_PLANNER), {});
+    QVERIFY(program.waitForStarted());
+    // The working database is made after the handlers are in place; the signal may come at any
+    // time after that, during start-up or with the window open.
+    const QString database = dir.filePath(QStringLiteral("data/Tarnwick/Fennick Planner/dbData.mdb"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), 60000);
+    QTest::qWait(300);
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    const QSettings saved(dir.filePath(QStringLiteral("config/Tarnwick/Tarnwick.conf")), QSettings::IniFormat);
+    QCOMPARE(saved.value(QStringLiteral("Fennick Planner/WindowState")).toString(), QStringLiteral("0"));
+    for (const char* key : {"ColumnHeaders1", "ColumnHeaders10", "ColumnHeaders21", "ColumnHeaders210"})
+        QVERIFY2(saved.value(QStringLiteral("Fennick Planner/") + QLatin1String(key)).toInt() > 0, key);
+    QCOMPARE(integrity(database), QStringLiteral("ok"));
 }
 
 int main(int argc, char** argv) {

@@ -40,6 +40,8 @@ private slots:
     void cancelWritesNothing();
     void failedSaveKeepsEditorOpen();
     void saveOfDeletedTaskSaysNothingWasSaved();
+    void saveForMissingProjectSaysSo_data();
+    void saveForMissingProjectSaysSo();
     void numbersAreWrittenAsSqlReadsThem();
     void keyboardFollowsTheTabOrder();
 };
@@ -145,8 +147,7 @@ void TestForm5::cancelWritesNothing() {
 void TestForm5::failedSaveKeepsEditorOpen() {
     TaskFixture f;
     auto form = open<Form5>({}, f.projectId);
-    // The project goes away while the editor is open: the task cannot be added to it.
-    TestEnvironment::exec("delete from Projects");
+    refuseInserts("Tasks");
     checkFailedSaveKeepsEditorOpen(form.get(), f.messages, valid + QStringList{"Text3=typed"}, "Tasks");
 }
 
@@ -155,6 +156,46 @@ void TestForm5::saveOfDeletedTaskSaysNothingWasSaved() {
     auto form = open<Form5>(QString::number(addTask(f.project, "T", f.ann)), f.projectId);
     TestEnvironment::exec("delete from Tasks");
     checkSaveOfDeletedRecord(form.get(), f.messages, "Tasks");
+}
+
+void TestForm5::saveForMissingProjectSaysSo_data() {
+    QTest::addColumn<QString>("combo"); // the list whose value is deleted inside the editor
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("project deleted elsewhere") << ""
+                                               << ""
+                                               << "";
+    QTest::newRow("its status deleted in this editor") << "Combo3"
+                                                       << "PushButton8"
+                                                       << "In process";
+    QTest::newRow("its owner deleted in this editor") << "Combo1"
+                                                      << "PushButton6"
+                                                      << "Ann Lee";
+}
+
+void TestForm5::saveForMissingProjectSaysSo() {
+    QFETCH(QString, combo);
+    QFETCH(QString, button);
+    QFETCH(QString, value);
+    TaskFixture f;
+    auto form = open<Form5>({}, f.projectId);
+    if (combo.isEmpty()) {
+        TestEnvironment::exec("delete from Projects");
+    } else {
+        set(form.get(), combo, value);
+        f.messages.answerNext(true);
+        click(form.get(), qPrintable(button));
+    }
+    QCOMPARE(rowCount("Projects"), 0);
+    QStringList typed = valid;
+    typed.replaceInStrings("Combo3=In process", "Combo3=Closed");
+    set(form.get(), typed);
+    save(form.get());
+    QCOMPARE(f.messages.notices(), QStringList{"The project of this task no longer exists: it may have been deleted "
+                                               "while the window was open. Nothing was saved."});
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join('\n')));
+    QVERIFY(form->isVisible());
+    QCOMPARE(rowCount("Tasks"), 0);
 }
 
 void TestForm5::numbersAreWrittenAsSqlReadsThem() {

@@ -19,6 +19,8 @@ private slots:
     void deleteCascadesToExactlyTheProjectsWithTheValue_data();
     void deleteCascadesToExactlyTheProjectsWithTheValue();
     void deleteAnsweredNoChangesNothing();
+    void deleteWithoutBackupDeletesNothing_data();
+    void deleteWithoutBackupDeletesNothing();
     void minusWithoutSelectionSaysNothing();
     void twinContactsEachEditAndDeleteTheirOwnRecord();
     void addContactCancelledStillReloadsAndClearsThePick();
@@ -135,6 +137,49 @@ void TestLookupLists::deleteCascadesToExactlyTheProjectsWithTheValue() {
     QCOMPARE(shown(editor.get(), combo), QString());
     QCOMPARE(rows("select ID from Projects"), QStringList{QString::number(kept)});
     QCOMPARE(rows("select ID from Tasks"), QStringList{QString::number(task)});
+}
+
+void TestLookupLists::deleteWithoutBackupDeletesNothing_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<QString>("pick");
+    auto row = [](const char* tag, QString form, QString button, QString combo, QString pick) {
+        QTest::newRow(tag) << form << button << combo << pick;
+    };
+    row("status", "Form2", "PushButton8", "Combo3", "In process");
+    row("category", "Form2", "PushButton12", "Combo4", "Main");
+    row("priority, task editor", "Form5", "PushButton14", "Combo5", "High");
+    row("contact, project editor", "Form2", "PushButton6", "Combo1", "Ann Lee");
+    row("contact, task editor", "Form5", "PushButton6", "Combo1", "Ann Lee");
+}
+
+void TestLookupLists::deleteWithoutBackupDeletesNothing() {
+    QFETCH(QString, form);
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+    QFETCH(QString, pick);
+    PeopleFixture f;
+    const qint64 project = addProject("carries them all", f.ann);
+    addTask(project, "its task", f.ann);
+    TestEnvironment::blockBackups();
+    const QStringList before = rows("select count(*) from Employees") + rows("select count(*) from Status") +
+                               rows("select count(*) from Categories") + rows("select count(*) from Priorities");
+
+    auto editor = open(form);
+    set(editor.get(), combo, pick);
+    f.messages.answerNext(true);
+    click(editor.get(), qPrintable(button));
+    QCOMPARE(f.messages.errors().size(), 1);
+    QVERIFY2(f.messages.errors()[0].contains("so nothing was deleted") &&
+                 f.messages.errors()[0].contains(form + "." + button + "_Click "),
+             qPrintable(f.messages.errors()[0]));
+    QCOMPARE(rows("select count(*) from Employees") + rows("select count(*) from Status") +
+                 rows("select count(*) from Categories") + rows("select count(*) from Priorities"),
+             before);
+    QCOMPARE(rowCount("Projects"), 1);
+    QCOMPARE(rowCount("Tasks"), 1);
+    QCOMPARE(shown(editor.get(), combo), pick); // nothing changed, so the pick stays
 }
 
 void TestLookupLists::deleteAnsweredNoChangesNothing() {

@@ -130,6 +130,7 @@ private slots:
     void deleteProjectAsksAndTakesItsTasksFromTheList();
     void deleteTaskAsksAndDeletesOnlyIt();
     void failedDeleteIsReportedAndListRefilled();
+    void projectWithTasksIsNotDeletedWithoutBackup();
     void editProjectRefillsAndReselects();
     void editOrAddTaskRefillsAndReselects();
     void rowKeysAndDoubleClickUseTheCommands();
@@ -138,32 +139,50 @@ private slots:
 
 void TestCommands::commandsWithoutARowDoNothing_data() {
     QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<bool>("oneProject"); // else no project at all
-    QTest::addColumn<QString>("opens");   // the window it opens, if any
+    QTest::addColumn<QString>("world"); // "empty", "one project" or "unselected" (rows, no selection)
+    QTest::addColumn<QString>("opens"); // the window it opens, if any
     const QString nothing;
-    QTest::newRow("edit project, no project") << QByteArray("PushButton1") << false << nothing;
-    QTest::newRow("delete project, no project") << QByteArray("PushButton3") << false << nothing;
-    QTest::newRow("add task, no project") << QByteArray("PushButton4") << false << nothing;
-    QTest::newRow("edit task, no project") << QByteArray("PushButton6") << false << nothing;
-    QTest::newRow("delete task, no project") << QByteArray("PushButton7") << false << nothing;
-    QTest::newRow("edit task, no task") << QByteArray("PushButton6") << true << nothing;
-    QTest::newRow("delete task, no task") << QByteArray("PushButton7") << true << nothing;
-    QTest::newRow("add project, no project") << QByteArray("PushButton2") << false << "Form2|Add New Project|";
-    QTest::newRow("reports, no project") << QByteArray("PushButton5") << false << "Form4|Reports";
+    QTest::newRow("edit project, no project") << QByteArray("PushButton1") << "empty" << nothing;
+    QTest::newRow("delete project, no project") << QByteArray("PushButton3") << "empty" << nothing;
+    QTest::newRow("add task, no project") << QByteArray("PushButton4") << "empty" << nothing;
+    QTest::newRow("edit task, no project") << QByteArray("PushButton6") << "empty" << nothing;
+    QTest::newRow("delete task, no project") << QByteArray("PushButton7") << "empty" << nothing;
+    QTest::newRow("edit task, no task") << QByteArray("PushButton6") << "one project" << nothing;
+    QTest::newRow("delete task, no task") << QByteArray("PushButton7") << "one project" << nothing;
+    QTest::newRow("add project, no project") << QByteArray("PushButton2") << "empty"
+                                             << "Form2|Add New Project|";
+    QTest::newRow("reports, no project") << QByteArray("PushButton5") << "empty"
+                                         << "Form4|Reports";
+    for (const char* button : {"PushButton1", "PushButton3", "PushButton4", "PushButton6", "PushButton7"})
+        QTest::addRow("%s, rows but none selected", button) << QByteArray(button) << "unselected" << nothing;
 }
 
 void TestCommands::commandsWithoutARowDoNothing() {
     QFETCH(QByteArray, button);
-    QFETCH(bool, oneProject);
+    QFETCH(QString, world);
     QFETCH(QString, opens);
-    MainWindow w(oneProject);
-    if (oneProject)
-        addProject(QStringLiteral("Alpha"));
+    MainWindow w(world != QLatin1String("empty"));
+    if (world != QLatin1String("empty")) {
+        const int project = addProject(QStringLiteral("Alpha"));
+        if (world == QLatin1String("unselected"))
+            addTask(project, QStringLiteral("Alpha task"));
+    }
     w.form.Form_Load();
+    if (world == QLatin1String("unselected")) {
+        // The state a refill passes through: rows, and no selection yet (the lists themselves
+        // refuse to lose their selection, so the base class clears it).
+        for (QTreeView* list : {w.form.ListView1, w.form.ListView2})
+            list->selectionModel()->QItemSelectionModel::select(QItemSelection(), QItemSelectionModel::Clear);
+    }
+    QStringList statements;
+    Database::shared().setStatementObserver([&](const QString& s) { statements << s; });
     ModalCloser closer;
     w.click(button.constData());
+    Database::shared().setStatementObserver({});
     QCOMPARE(w.shown(), QStringList());
     QCOMPARE(closer.seen, opens.isEmpty() ? QStringList() : QStringList{opens});
+    if (opens.isEmpty())
+        QCOMPARE(statements, QStringList());
 }
 
 void TestCommands::deleteProjectAsksAndTakesItsTasksFromTheList() {
@@ -189,7 +208,7 @@ void TestCommands::deleteProjectAsksAndTakesItsTasksFromTheList() {
 
     // Yes: that project and its tasks go; the task list follows the project now selected.
     w.answerAndClick(true, "PushButton3");
-    QVERIFY(w.messages.errors().isEmpty());
+    QVERIFY2(w.messages.errors().isEmpty(), qPrintable(w.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects")), QStringList({"Alpha"}));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")), QStringList({"Alpha task"}));
     QCOMPARE(names(w.form.ListView1), QStringList({"Alpha"}));
@@ -238,6 +257,21 @@ void TestCommands::failedDeleteIsReportedAndListRefilled() {
     QVERIFY2(w.messages.errors().at(0).contains(QStringLiteral("Form1.PushButton7_Click at line 3")),
              qPrintable(w.messages.errors().at(0)));
     QCOMPARE(names(w.form.ListView2), QStringList({"Kept", "Added meanwhile"}));
+}
+
+void TestCommands::projectWithTasksIsNotDeletedWithoutBackup() {
+    MainWindow w;
+    addTask(addProject(QStringLiteral("Alpha")), QStringLiteral("Its task"));
+    w.form.Form_Load();
+    TestEnvironment::blockBackups();
+
+    w.answerAndClick(true, "PushButton3");
+    QCOMPARE(w.messages.errors().size(), 1);
+    QVERIFY2(w.messages.errors().at(0).contains(QStringLiteral("so nothing was deleted")),
+             qPrintable(w.messages.errors().at(0)));
+    QCOMPARE(count("Projects"), 1);
+    QCOMPARE(count("Tasks"), 1);
+    QCOMPARE(names(w.form.ListView2), QStringList{QStringLiteral("Its task")});
 }
 
 void TestCommands::editProjectRefillsAndReselects() {

@@ -65,6 +65,8 @@ private slots:
     void listsShowFieldsAndEmptyCells();
     void missingValueReportsOnceAndFillGoesOn();
     void clickOnProjectRefillsTasks();
+    void selectionCannotBeLost_data();
+    void selectionCannotBeLost();
     void headerClicksSortByKind();
     void titleIsShortened();
     void skinAndHandCursorFiles();
@@ -308,6 +310,58 @@ void TestForm1::clickOnProjectRefillsTasks() {
     QTest::keyClick(list, Qt::Key_Up);
     QCOMPARE(column(form.ListView2, 1), QStringList{QStringLiteral("task of a")});
     QVERIFY(messages.errors().isEmpty());
+}
+
+void TestForm1::selectionCannotBeLost_data() {
+    QTest::addColumn<int>("listNumber");
+    QTest::addColumn<QString>("route");
+    for (int list : {1, 2}) {
+        for (const char* route : {"ctrl+click on the row", "ctrl+space", "click below the rows",
+                                  "ctrl+click below the rows", "clear selection call"})
+            QTest::addRow("list %d, %s", list, route) << list << QString::fromLatin1(route);
+    }
+}
+
+void TestForm1::selectionCannotBeLost() {
+    QFETCH(int, listNumber);
+    QFETCH(QString, route);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("a"), QStringLiteral("1"));
+    addProject(QStringLiteral("b"), QStringLiteral("2"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo,StartDate,DueDate,Status,"
+                                         "PercentComplete,Cost) values (2,'task of b',1,'2021-08-31','2021-09-03',"
+                                         "'Open',0,10)"));
+    Database::shared().close();
+    Form1 form;
+    form.resize(900, 700);
+    form.show();
+    form.Form_Load();
+    QTreeView* projects = form.ListView1;
+    QTest::mouseClick(projects->viewport(), Qt::LeftButton, {},
+                      projects->visualRect(projects->model()->index(1, 1)).center());
+    QTreeView* list = listNumber == 1 ? form.ListView1 : form.ListView2;
+    const int row = Form1::selectedRow(list);
+    QVERIFY(row >= 0);
+
+    const QPoint onRow = list->visualRect(list->model()->index(row, 1)).center();
+    const QPoint below(onRow.x(), list->viewport()->height() - 2);
+    QVERIFY(!list->indexAt(below).isValid());
+    list->setFocus();
+    const Qt::KeyboardModifiers ctrl = route.startsWith(QLatin1String("ctrl")) ? Qt::ControlModifier : Qt::NoModifier;
+    if (route.endsWith(QLatin1String("space")))
+        QTest::keyClick(list, Qt::Key_Space, ctrl);
+    else if (route.contains(QLatin1String("click")))
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, ctrl,
+                          route.contains(QLatin1String("below")) ? below : onRow);
+    else
+        list->clearSelection();
+
+    QCOMPARE(Form1::selectedRow(list), row);
+    QCOMPARE(Form1::selectedRow(projects), 1);
+    QCOMPARE(column(form.ListView2, 1), QStringList{QStringLiteral("task of b")});
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestForm1::headerClicksSortByKind() {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 
@@ -72,6 +73,7 @@ TestEnvironment::TestEnvironment() {
 }
 
 TestEnvironment::~TestEnvironment() {
+    Backup::stopDailyBackup(); // before the folders go
     Database::shared().close();
     DataStore::setProgramFolderForTesting(QString());
     AppTitle::set(QString());
@@ -96,6 +98,15 @@ void TestEnvironment::openDatabase() {
 
 void TestEnvironment::exec(const QString& statement) {
     Database::shared().execute(statement);
+}
+
+void TestEnvironment::blockBackups() {
+    Backup::waitForDailyBackup();
+    const QString folder = Backup::folderFor(DataStore::workingDatabase());
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    if (!blocker.open(QIODevice::WriteOnly))
+        qWarning("TestEnvironment: could not block the backup folder");
 }
 
 QVariant TestEnvironment::scalar(const QString& query) {

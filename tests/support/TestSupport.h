@@ -65,6 +65,8 @@ public:
     static void exec(const QString& statement);
     // The single value of a query ("select count(*) from Projects").
     static QVariant scalar(const QString& query);
+    // A file where the backup folder of the working database belongs: no copy can be made.
+    static void blockBackups();
     // All rows of a query, each as its values joined by "|".
     static QStringList rows(const QString& query);
 
