@@ -19,15 +19,23 @@ bool looksLikeFormula(const QString& text) {
     return !text.isEmpty() && isFormulaStart(text.front());
 }
 
+namespace {
+// A text needs the guard when, after any quotes it already starts with, it looks like a formula:
+// then a text that starts with the guard itself gets one more, and importText() takes off one.
+bool needsGuard(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char('\''))
+        ++i;
+    return i < text.size() && isFormulaStart(text.at(i));
+}
+} // namespace
+
 QString exportText(const QString& text) {
-    const bool guarded = text.size() >= 2 && text.front() == QLatin1Char('\'') && isFormulaStart(text.at(1));
-    if (looksLikeFormula(text) || guarded)
-        return QLatin1Char('\'') + text;
-    return text;
+    return needsGuard(text) ? QLatin1Char('\'') + text : text;
 }
 
 QString importText(const QString& cell) {
-    if (cell.size() >= 2 && cell.front() == QLatin1Char('\'') && isFormulaStart(cell.at(1)))
+    if (cell.startsWith(QLatin1Char('\'')) && needsGuard(cell.mid(1)))
         return cell.mid(1);
     return cell;
 }

@@ -14,8 +14,8 @@ enum class Kind { Text, Number, Date, Id };
 // Whether a spreadsheet would take the text for a formula: it starts with = + - @, a tab or a
 // carriage return.
 bool looksLikeFormula(const QString& text);
-// A text cell as written: a formula-like text (or one that already starts with "'" followed by
-// such a character) gets a leading "'", which importText() removes again.
+// A text cell as written: a formula-like text gets a leading "'" (as does one that starts with
+// quotes followed by such a character), which importText() removes again.
 QString exportText(const QString& text);
 QString importText(const QString& cell);
 // A stored value as a cell of the given kind (numbers and dates as stored, texts guarded).
