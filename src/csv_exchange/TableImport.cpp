@@ -14,7 +14,7 @@ using Kind = CsvCells::Kind;
 namespace ImportFields {
 
 const std::vector<ImportField>& of(ImportKind kind) {
-    // Names as the usual address-book exports spell them (Outlook, Google, Thunderbird, Apple),
+    // Names as the usual address-book exports spell them (desktop mail programs, web address books),
     // and as the program's own exports and lists head their columns.
     static const std::vector<ImportField> contacts = {
         {"ID", "ID", Kind::Id, {"id", "contactid"}},
@@ -32,7 +32,7 @@ const std::vector<ImportField>& of(ImportKind kind) {
          "Company",
          Kind::Text,
          {"company", "companyname", "organization", "organisation", "organization1name", "organisation1name"}},
-        {"JobTitle", "Job Title", Kind::Text, {"jobtitle", "title", "position", "organization1title"}},
+        {"JobTitle", "Job Title", Kind::Text, {"jobtitle", "position", "organization1title"}},
         {"BusinessPhone",
          "Business Phone",
          Kind::Text,
@@ -183,7 +183,7 @@ ImportFile::ImportFile(QString path_, ImportKind kind_, CsvTable table_)
     , kind(kind_)
     , table(std::move(table_)) {
     // Each field takes the first column that names it; a later column of the same field is
-    // used where the first one is empty (Outlook's business and home addresses).
+    // used where the first one is empty (an export's business and home addresses).
     for (const QString& header : std::as_const(table.header))
         mapping.push_back(ImportFields::match(kind, header));
 }

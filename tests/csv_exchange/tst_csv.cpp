@@ -12,11 +12,11 @@
 namespace {
 
 // Cell pieces that matter to CSV: separators, quotes, line ends, marks and wide characters.
-const QString pieces[] = {QStringLiteral(","),  QStringLiteral("\""),   QStringLiteral("\"\""),
-                          QStringLiteral("\r"), QStringLiteral("\n"),   QStringLiteral("\r\n"),
-                          QStringLiteral(" "),  QStringLiteral("\t"),   QStringLiteral("'"),
-                          QStringLiteral("="),  QStringLiteral("a"),    QStringLiteral("Café"),
-                          QString(QChar(0xFEFF)), QStringLiteral("€"), QString::fromUtf8("\xF0\x9F\x98\x80"),
+const QString pieces[] = {QStringLiteral(","),    QStringLiteral("\""),  QStringLiteral("\"\""),
+                          QStringLiteral("\r"),   QStringLiteral("\n"),  QStringLiteral("\r\n"),
+                          QStringLiteral(" "),    QStringLiteral("\t"),  QStringLiteral("'"),
+                          QStringLiteral("="),    QStringLiteral("a"),   QStringLiteral("Café"),
+                          QString(QChar(0xFEFF)), QStringLiteral("€"),   QString::fromUtf8("\xF0\x9F\x98\x80"),
                           QStringLiteral("x\"y"), QStringLiteral("1.5"), QStringLiteral("")};
 
 QString randomCell(std::mt19937& random) {
@@ -97,7 +97,8 @@ void TestCsv::decodesFiles_data() {
     QTest::addColumn<QString>("cells"); // header and rows joined by "|" and " // "
     QTest::addColumn<QString>("lines"); // line of each data row
 
-    QTest::newRow("UTF-8") << QByteArray("Name,City\r\nAnn,Z\xC3\xBCrich\r\n") << "UTF-8" << "Name|City // Ann|Zürich"
+    QTest::newRow("UTF-8") << QByteArray("Name,City\r\nAnn,Z\xC3\xBCrich\r\n") << "UTF-8"
+                           << "Name|City // Ann|Zürich"
                            << "2";
     QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBFName\nCaf\xC3\xA9\n") << "UTF-8"
                                      << "Name // Café"
@@ -108,22 +109,29 @@ void TestCsv::decodesFiles_data() {
     QTest::newRow("UTF-16 with mark") << QByteArray("\xFF\xFEN\0a\0,\0b\0\n\0x\0,\0y\0", 18) << "UTF-16"
                                       << "Na|b // x|y"
                                       << "2";
-    QTest::newRow("no line end at the end") << QByteArray("a,b\n1,2") << "UTF-8" << "a|b // 1|2"
+    QTest::newRow("no line end at the end") << QByteArray("a,b\n1,2") << "UTF-8"
+                                            << "a|b // 1|2"
                                             << "2";
-    QTest::newRow("old Mac line ends") << QByteArray("a\r1\r2\r") << "UTF-8" << "a // 1 // 2"
+    QTest::newRow("old Mac line ends") << QByteArray("a\r1\r2\r") << "UTF-8"
+                                       << "a // 1 // 2"
                                        << "2,3";
-    QTest::newRow("blank lines skipped") << QByteArray("a,b\n\n1,2\r\n\r\n3,4\n\n") << "UTF-8" << "a|b // 1|2 // 3|4"
+    QTest::newRow("blank lines skipped") << QByteArray("a,b\n\n1,2\r\n\r\n3,4\n\n") << "UTF-8"
+                                         << "a|b // 1|2 // 3|4"
                                          << "3,5";
     QTest::newRow("quoted line break counts lines") << QByteArray("a,b\n\"x\ny\",1\n2,3\n") << "UTF-8"
                                                     << "a|b // x\ny|1 // 2|3"
                                                     << "2,4";
-    QTest::newRow("quoted comma and quotes") << QByteArray("a\n\"1,\"\"2\"\"\"\n") << "UTF-8" << "a // 1,\"2\""
+    QTest::newRow("quoted comma and quotes") << QByteArray("a\n\"1,\"\"2\"\"\"\n") << "UTF-8"
+                                             << "a // 1,\"2\""
                                              << "2";
-    QTest::newRow("quote inside a plain cell is kept") << QByteArray("a\n5\" disk\n") << "UTF-8" << "a // 5\" disk"
+    QTest::newRow("quote inside a plain cell is kept") << QByteArray("a\n5\" disk\n") << "UTF-8"
+                                                       << "a // 5\" disk"
                                                        << "2";
-    QTest::newRow("empty quoted cell is a row") << QByteArray("a\n\"\"\n") << "UTF-8" << "a // "
+    QTest::newRow("empty quoted cell is a row") << QByteArray("a\n\"\"\n") << "UTF-8"
+                                                << "a // "
                                                 << "2";
-    QTest::newRow("trailing comma is an empty cell") << QByteArray("a,b\n1,\n") << "UTF-8" << "a|b // 1|"
+    QTest::newRow("trailing comma is an empty cell") << QByteArray("a,b\n1,\n") << "UTF-8"
+                                                     << "a|b // 1|"
                                                      << "2";
 }
 
@@ -149,12 +157,18 @@ void TestCsv::refusesBadInput_data() {
     QTest::newRow("only blank lines") << QByteArray("\r\n\n") << "empty";
     QTest::newRow("ragged row") << QByteArray("a,b\n1,2\n3\n") << "Line 3 has 1 cells, but the header has 2";
     QTest::newRow("too many cells") << QByteArray("a\n1,2\n") << "Line 2 has 2 cells";
-    QTest::newRow("quote never closed") << QByteArray("a,b\n1,\"open\n2,3\n") << "Line 2: a quoted cell is never closed";
+    QTest::newRow("quote never closed") << QByteArray("a,b\n1,\"open\n2,3\n")
+                                        << "Line 2: a quoted cell is never closed";
     QTest::newRow("NUL byte") << QByteArray("a,b\n1,2\n3\0,4\n", 13) << "NUL byte (line 3)";
     QTest::newRow("binary file") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "NUL byte";
     QTest::newRow("text after closing quote") << QByteArray("a\n\"x\"y\n") << "Line 2: a quoted cell is followed by";
-    QTest::newRow("marked UTF-8 that is not") << QByteArray("\xEF\xBB\xBF" "a\n\xE9\n") << "not UTF-8";
-    QTest::newRow("UTF-16 with NUL") << QByteArray("\xFF\xFE" "a\0\0\0", 6) << "NUL characters";
+    QTest::newRow("marked UTF-8 that is not") << QByteArray("\xEF\xBB\xBF"
+                                                            "a\n\xE9\n")
+                                              << "not UTF-8";
+    QTest::newRow("UTF-16 with NUL") << QByteArray("\xFF\xFE"
+                                                   "a\0\0\0",
+                                                   6)
+                                     << "NUL characters";
 }
 
 void TestCsv::refusesBadInput() {
