@@ -20,6 +20,18 @@ CsvReadResult refused(const QString& why) {
     return result;
 }
 
+// Whether every surrogate of the text is one half of a pair.
+bool pairedSurrogates(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
 // Decodes the bytes; false with a reason when they are not text.
 bool decode(const QByteArray& bytes, QString* text, QString* encoding, QString* error) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
@@ -27,8 +39,8 @@ bool decode(const QByteArray& bytes, QString* text, QString* encoding, QString* 
                                QStringConverter::Flag::Stateless);
         *text = decoder.decode(bytes.mid(2));
         *encoding = QStringLiteral("UTF-16");
-        if (decoder.hasError()) {
-            *error = QStringLiteral("The file is not valid UTF-16 text.");
+        if (decoder.hasError() || bytes.size() % 2 != 0 || !pairedSurrogates(*text)) {
+            *error = QStringLiteral("The file is marked as UTF-16 but is not valid UTF-16 text.");
             return false;
         }
         if (text->contains(QChar(0))) {

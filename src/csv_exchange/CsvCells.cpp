@@ -1,7 +1,5 @@
 #include "CsvCells.h"
 
-#include "app/Database.h"
-
 #include <QLocale>
 
 #include <cmath>
