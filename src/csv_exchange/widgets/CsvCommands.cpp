@@ -150,8 +150,8 @@ CsvTable listAsShown(const QTreeView* list) {
     return table;
 }
 
-QStringList selectedRow(const QTreeView* list) {
-    const int row = Form1::selectedRow(const_cast<QTreeView*>(list));
+QStringList selectedRow(QTreeView* list) {
+    const int row = Form1::selectedRow(list);
     if (row < 0)
         return {};
     return rowCells(list, row, shownColumns(list));

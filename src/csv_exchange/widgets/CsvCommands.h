@@ -17,7 +17,7 @@ void install(Form1& form);
 // their current order; dates as ISO text, numbers with ".", texts guarded against formulas.
 CsvTable listAsShown(const QTreeView* list);
 // The cells of the list's selected row in the same form; empty when no row is selected.
-QStringList selectedRow(const QTreeView* list);
+QStringList selectedRow(QTreeView* list);
 
 void exportList(Form1& form, QTreeView* list);
 void exportTable(TableExport::Table table);

@@ -34,13 +34,19 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
         auto* table = new QTableWidget(static_cast<int>(file.table.header.size()), 3, page);
         table->setObjectName(QStringLiteral("Mapping"));
         table->setHorizontalHeaderLabels(
-            {QStringLiteral("Column in the file"), QStringLiteral("First value"), QStringLiteral("Imported as")});
+            {QStringLiteral("Column in the file"), QStringLiteral("Example"), QStringLiteral("Imported as")});
         table->verticalHeader()->hide();
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         const auto& fields = ImportFields::of(file.kind);
         for (int c = 0; c < file.table.header.size(); ++c) {
             table->setItem(c, 0, new QTableWidgetItem(file.table.header[c]));
-            const QString sample = file.table.rows.empty() ? QString() : file.table.rows.front().value(c);
+            QString sample; // the first value that the column has
+            for (const QStringList& row : file.table.rows) {
+                if (!row.value(c).trimmed().isEmpty()) {
+                    sample = row.value(c);
+                    break;
+                }
+            }
             table->setItem(c, 1, new QTableWidgetItem(sample.left(80)));
             auto* combo = new QComboBox(table);
             combo->setObjectName(QStringLiteral("Map%1").arg(c));
@@ -56,7 +62,7 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
             table->setCellWidget(c, 2, combo);
         }
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-        pageLayout->addWidget(table, 2);
+        pageLayout->addWidget(table, 3);
 
         pageLayout->addWidget(new QLabel(QStringLiteral("Rows that are refused:"), page));
         auto* refused = new QListWidget(page);
