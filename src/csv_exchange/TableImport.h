@@ -58,6 +58,7 @@ public:
     QString path;
     ImportKind kind;
     CsvTable table;
+    QString encoding; // as the reader recognised it, for the preview
     // For each CSV column, the index of its field in ImportFields::of(kind), or -1 (not imported).
     std::vector<int> mapping;
 
@@ -90,7 +91,7 @@ public:
     // The kind of table that a header belongs to, when it is recognisable.
     static std::optional<ImportKind> recognise(const QStringList& header);
 
-    void add(QString path, ImportKind kind, CsvTable table);
+    void add(QString path, ImportKind kind, CsvTable table, QString encoding = QString());
     std::vector<ImportFile>& files() { return m_files; }
     const std::vector<ImportFile>& files() const { return m_files; }
 

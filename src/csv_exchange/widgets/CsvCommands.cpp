@@ -65,9 +65,11 @@ QStringList rowCells(const QTreeView* list, int row, const std::vector<int>& col
 }
 
 void save(const QString& title, const QString& suggested, const CsvTable& table) {
-    const QString path = Messages::current().saveFileName(title, suggested, csvFilter);
+    QString path = Messages::current().saveFileName(title, suggested, csvFilter);
     if (path.isEmpty())
         return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
     QString error;
     if (!Csv::writeFile(path, table, &error))
         Messages::current().notice(QStringLiteral("Nothing was exported. ") + error);
@@ -98,7 +100,7 @@ void importFiles(Form1& form, bool contactsOnly) {
                                 .arg(name));
             return;
         }
-        batch.add(path, *kind, std::move(read.table));
+        batch.add(path, *kind, std::move(read.table), read.encoding);
     }
     batch.check();
     if (!ImportReview::current().confirm(batch))

@@ -27,9 +27,12 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
         auto* page = new QWidget(tabs);
         page->setObjectName(QStringLiteral("File%1").arg(f));
         auto* pageLayout = new QVBoxLayout(page);
-        pageLayout->addWidget(new QLabel(QStringLiteral("Rows of %1 become %2. Choose what each column is imported as:")
-                                             .arg(file.fileName(), ImportFields::rowsName(file.kind)),
-                                         page));
+        const QString encoding =
+            file.encoding.isEmpty() ? QString() : QStringLiteral(" (read as %1)").arg(file.encoding);
+        pageLayout->addWidget(
+            new QLabel(QStringLiteral("Rows of %1%2 become %3. Choose what each column is imported as:")
+                           .arg(file.fileName(), encoding, ImportFields::rowsName(file.kind)),
+                       page));
 
         auto* table = new QTableWidget(static_cast<int>(file.table.header.size()), 3, page);
         table->setObjectName(QStringLiteral("Mapping"));
