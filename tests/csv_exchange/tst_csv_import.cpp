@@ -308,6 +308,8 @@ void TestCsvImport::badFilesChangeNothing_data() {
                             << "Nothing was imported. bad.csv cannot be read as a CSV file: The file holds a NUL";
     QTest::newRow("unknown columns") << QByteArray("actionImportProjects") << QByteArray("Colour,Size\nred,2\n")
                                      << "Nothing was imported. bad.csv is not a CSV file of projects";
+    QTest::newRow("no contact column") << QByteArray("actionImportContacts") << QByteArray("{\"a\": 1, \"b\": 2}\n")
+                                       << "Nothing was imported. bad.csv has no column named like a contact field";
     QTest::newRow("nothing to add") << QByteArray("actionImportContacts") << QByteArray("First Name\nAnn\n")
                                     << "Nothing was imported: no row can be added.";
 }

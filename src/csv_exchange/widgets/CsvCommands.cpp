@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QTreeView>
 
+#include <algorithm>
 #include <functional>
 
 namespace CsvCommands {
@@ -94,6 +95,14 @@ void importFiles(Form1& form, bool contactsOnly) {
         std::optional<ImportKind> kind = ImportKind::Contacts;
         if (!contactsOnly)
             kind = ImportBatch::recognise(read.table.header);
+        else if (std::none_of(read.table.header.cbegin(), read.table.header.cend(), [](const QString& header) {
+                     return ImportFields::match(ImportKind::Contacts, header) >= 0;
+                 })) {
+            messages.notice(QStringLiteral("Nothing was imported. %1 has no column named like a contact field (for "
+                                           "example First Name, Last Name or E-mail Address).")
+                                .arg(name));
+            return;
+        }
         if (!kind) {
             messages.notice(QStringLiteral("Nothing was imported. %1 is not a CSV file of projects, tasks, contacts "
                                            "or value lists: none of its column names is known.")
