@@ -16,6 +16,14 @@ QString g_title;
 
 } // namespace
 
+QString Messages::saveFileName(const QString&, const QString&, const QString&) {
+    return {};
+}
+
+QStringList Messages::openFileNames(const QString&, const QString&, bool) {
+    return {};
+}
+
 Messages& Messages::current() {
     return g_current ? *g_current : g_silent;
 }

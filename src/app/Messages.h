@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Messages {
 public:
@@ -16,6 +17,11 @@ public:
     virtual void error(const QString& text) = 0;
     // An input box with OK and Cancel; Cancel gives the empty text.
     virtual QString input(const QString& title, const QString& prompt) = 0;
+    // A save dialog offering suggestedName; the chosen path, or the empty text when cancelled.
+    // The filter is a dialog filter such as "CSV files (*.csv)". By default it is cancelled.
+    virtual QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter);
+    // An open dialog for one file or several; the chosen paths, or none when cancelled.
+    virtual QStringList openFileNames(const QString& title, const QString& filter, bool several);
 
     // The one instance in use. Never null: before the program installs its boxes, a silent
     // fallback answers No and Cancel.

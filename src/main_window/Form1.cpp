@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "csv_exchange/widgets/CsvCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -96,6 +97,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
+    CsvCommands::install(*this);
 }
 
 Form1::~Form1() = default;

@@ -42,6 +42,24 @@ QString ScriptedMessages::input(const QString& title, const QString& prompt) {
     return text;
 }
 
+QString ScriptedMessages::saveFileName(const QString& title, const QString& suggestedName, const QString&) {
+    m_shown.push_back({Kind::FileDialog, title, suggestedName});
+    if (m_files.empty())
+        return {};
+    const QStringList paths = m_files.front();
+    m_files.pop_front();
+    return paths.value(0);
+}
+
+QStringList ScriptedMessages::openFileNames(const QString& title, const QString&, bool several) {
+    m_shown.push_back({Kind::FileDialog, title, QString()});
+    if (m_files.empty())
+        return {};
+    QStringList paths = m_files.front();
+    m_files.pop_front();
+    return several ? paths : paths.mid(0, 1);
+}
+
 QStringList ScriptedMessages::texts(Kind kind) const {
     QStringList list;
     for (const Shown& s : m_shown)

@@ -14,7 +14,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input };
+    enum class Kind { Notice, Question, Error, Input, FileDialog };
     struct Shown {
         Kind kind;
         QString title;
@@ -28,11 +28,16 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
+    QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.
     void answerNext(bool yes) { m_answers.push_back(yes); }
     void inputNext(const QString& text) { m_inputs.push_back(text); }
+    // Answers for the next file dialogs (save or open); an unscripted one is cancelled. A save
+    // dialog takes the first path of its answer.
+    void fileNext(const QStringList& paths) { m_files.push_back(paths); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts(Kind kind) const;
@@ -45,6 +50,7 @@ private:
     std::vector<Shown> m_shown;
     std::deque<bool> m_answers;
     std::deque<QString> m_inputs;
+    std::deque<QStringList> m_files;
 };
 
 // A clean world for one test: empty data and settings folders, a program folder holding the

@@ -1,8 +1,10 @@
 #include "QtMessages.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 namespace {
 QWidget* owner() {
@@ -32,4 +34,17 @@ QString QtMessages::input(const QString& title, const QString& prompt) {
     bool ok = false;
     const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
+}
+
+QString QtMessages::saveFileName(const QString& title, const QString& suggestedName, const QString& filter) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileDialog::getSaveFileName(owner(), title, folder + QLatin1Char('/') + suggestedName, filter);
+}
+
+QStringList QtMessages::openFileNames(const QString& title, const QString& filter, bool several) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (several)
+        return QFileDialog::getOpenFileNames(owner(), title, folder, filter);
+    const QString path = QFileDialog::getOpenFileName(owner(), title, folder, filter);
+    return path.isEmpty() ? QStringList() : QStringList{path};
 }

@@ -9,4 +9,6 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
+    QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
 };

@@ -1,0 +1,131 @@
+// Importing CSV files into the tables: which header names mean which field, a check of every row
+// that says which rows will be added and which are refused and why, and the writing of all
+// accepted rows in one transaction.
+#pragma once
+
+#include "Csv.h"
+#include "CsvCells.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <optional>
+#include <vector>
+
+enum class ImportKind { ValueLists, Contacts, Projects, Tasks }; // in the order they are written
+
+struct ImportField {
+    const char* key;   // the table column, or a helper field (FullName, OwnerName, AssignedTo...)
+    const char* label; // as the preview shows it
+    CsvCells::Kind kind;
+    std::vector<const char*> names; // header names that mean this field, in normalised form
+};
+
+namespace ImportFields {
+const std::vector<ImportField>& of(ImportKind kind);
+// Lower case, letters and digits only: "E-mail 1 - Value" gives "email1value".
+QString normalisedHeader(const QString& header);
+// The field that a header names, or -1.
+int match(ImportKind kind, const QString& header);
+// "contacts", "projects", "tasks", "value-list entries".
+QString rowsName(ImportKind kind);
+} // namespace ImportFields
+
+// A transaction on the shared connection: begun on construction, rolled back on destruction
+// unless committed.
+class ImportTransaction {
+public:
+    ImportTransaction();
+    ~ImportTransaction();
+    ImportTransaction(const ImportTransaction&) = delete;
+    ImportTransaction& operator=(const ImportTransaction&) = delete;
+    void commit();
+
+private:
+    bool m_open = false;
+};
+
+struct RefusedRow {
+    int line;
+    QString reason;
+};
+
+// One file of an import, with the mapping of its columns to the fields of its table.
+class ImportFile {
+public:
+    ImportFile(QString path, ImportKind kind, CsvTable table);
+
+    QString path;
+    ImportKind kind;
+    CsvTable table;
+    QString encoding; // as the reader recognised it, for the preview
+    // For each CSV column, the index of its field in ImportFields::of(kind), or -1 (not imported).
+    std::vector<int> mapping;
+
+    // The outcome of the last check.
+    int accepted = 0;
+    std::vector<RefusedRow> refused;
+    bool keepIds = false; // IDs of the file are kept (the table was empty)
+
+    QString fileName() const;
+    // The key of the field that a column is mapped to, or the empty text.
+    QString mappedKey(int column) const;
+    // Maps a column to a field (-1: not imported); the caller checks the batch again.
+    void setMapping(int column, int field);
+
+private:
+    friend class ImportBatch;
+    struct Row {
+        int line;
+        QHash<QString, QString> values; // field key -> cell (texts without their formula guard)
+        std::optional<qint64> id;
+    };
+    std::vector<Row> m_rows; // the accepted rows
+};
+
+class ImportBatch {
+public:
+    // Reads what the check needs from the shared connection (throws DbError).
+    ImportBatch();
+
+    // The kind of table that a header belongs to, when it is recognisable.
+    static std::optional<ImportKind> recognise(const QStringList& header);
+
+    void add(QString path, ImportKind kind, CsvTable table, QString encoding = QString());
+    std::vector<ImportFile>& files() { return m_files; }
+    const std::vector<ImportFile>& files() const { return m_files; }
+
+    // Checks every row of every file with its current mapping.
+    void check();
+    int rowsToAdd() const;
+    // "12 projects and 30 tasks will be added; 2 rows are refused." for the preview.
+    QString summary() const;
+
+    struct Outcome {
+        bool ok = false;
+        QString message;
+    };
+    // Writes the accepted rows in one transaction: all of them or, on any failure, none.
+    Outcome apply();
+
+private:
+    QSet<qint64> m_contactIds;
+    QSet<qint64> m_projectIds;
+    QHash<QString, qint64> m_rowCounts;         // table -> rows before the import
+    QHash<QString, QSet<QString>> m_valueLists; // list -> entries in lower case
+    std::vector<ImportFile> m_files;
+};
+
+// The preview of an import: shows the batch, lets the user change the mappings, and says whether
+// to go on. The program installs the dialog; tests install a scripted review.
+class ImportReview {
+public:
+    virtual ~ImportReview() = default;
+    virtual bool confirm(ImportBatch& batch) = 0;
+
+    // Never null: without an installed review every import is cancelled.
+    static ImportReview& current();
+    static bool isInstalled();
+    // Installs an instance (not owned); nullptr removes it.
+    static void install(ImportReview* review);
+};

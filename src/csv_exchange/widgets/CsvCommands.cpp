@@ -1,0 +1,239 @@
+#include "CsvCommands.h"
+
+#include "ImportPreviewDialog.h"
+#include "app/Backup.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
+#include "csv_exchange/TableImport.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+
+#include <QAbstractProxyModel>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTreeView>
+
+#include <algorithm>
+#include <functional>
+
+namespace CsvCommands {
+
+namespace {
+
+const QString csvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
+
+// A cell of a list as it goes into a file: the stored text of the list's model where the
+// list shows one (through any proxy in between), the shown text otherwise.
+QString exportedCell(const QModelIndex& index) {
+    QModelIndex source = index;
+    const QAbstractItemModel* model = index.model();
+    while (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model)) {
+        source = proxy->mapToSource(source);
+        model = proxy->sourceModel();
+    }
+    if (const auto* records = qobject_cast<const RecordListModel*>(model); records && source.isValid()) {
+        const auto kind = records->columns()[static_cast<size_t>(source.column())].kind;
+        const CsvCells::Kind cellKind = kind == RecordListModel::Kind::Number ? CsvCells::Kind::Number
+                                        : kind == RecordListModel::Kind::Date ? CsvCells::Kind::Date
+                                                                              : CsvCells::Kind::Text;
+        return CsvCells::exportCell(records->rawCell(source.row(), source.column()), cellKind);
+    }
+    return CsvCells::exportText(index.data().toString());
+}
+
+// The logical columns in the order the header shows them.
+std::vector<int> shownColumns(const QTreeView* list) {
+    std::vector<int> columns;
+    const QHeaderView* header = list->header();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (logical >= 0 && !header->isSectionHidden(logical))
+            columns.push_back(logical);
+    }
+    return columns;
+}
+
+QStringList rowCells(const QTreeView* list, int row, const std::vector<int>& columns) {
+    QStringList cells;
+    for (const int c : columns)
+        cells << exportedCell(list->model()->index(row, c));
+    return cells;
+}
+
+void save(const QString& title, const QString& suggested, const CsvTable& table) {
+    QString path = Messages::current().saveFileName(title, suggested, csvFilter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    QString error;
+    if (!Csv::writeFile(path, table, &error))
+        Messages::current().notice(QStringLiteral("Nothing was exported. ") + error);
+}
+
+void importFiles(Form1& form, bool contactsOnly) {
+    const QString title =
+        contactsOnly ? QStringLiteral("Import Contacts") : QStringLiteral("Import Projects and Tasks");
+    const QStringList paths = Messages::current().openFileNames(title, csvFilter, !contactsOnly);
+    if (paths.isEmpty())
+        return;
+    Messages& messages = Messages::current();
+    ImportBatch batch;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        CsvReadResult read = Csv::readFile(path);
+        if (!read.ok) {
+            messages.notice(
+                QStringLiteral("Nothing was imported. %1 cannot be read as a CSV file: %2").arg(name, read.error));
+            return;
+        }
+        std::optional<ImportKind> kind = ImportKind::Contacts;
+        if (!contactsOnly)
+            kind = ImportBatch::recognise(read.table.header);
+        else if (std::none_of(read.table.header.cbegin(), read.table.header.cend(), [](const QString& header) {
+                     return ImportFields::match(ImportKind::Contacts, header) >= 0;
+                 })) {
+            messages.notice(QStringLiteral("Nothing was imported. %1 has no column named like a contact field (for "
+                                           "example First Name, Last Name or E-mail Address).")
+                                .arg(name));
+            return;
+        }
+        if (!kind) {
+            messages.notice(QStringLiteral("Nothing was imported. %1 is not a CSV file of projects, tasks, contacts "
+                                           "or value lists: none of its column names is known.")
+                                .arg(name));
+            return;
+        }
+        batch.add(path, *kind, std::move(read.table), read.encoding);
+    }
+    batch.check();
+    if (!ImportReview::current().confirm(batch))
+        return;
+    if (batch.rowsToAdd() == 0) {
+        messages.notice(QStringLiteral("Nothing was imported: no row can be added."));
+        return;
+    }
+    try {
+        Backup::makeBackup(Database::shared());
+    } catch (const DbError& e) {
+        messages.notice(QStringLiteral("Nothing was imported, because a backup copy of the database could not be "
+                                       "made first (%1).")
+                            .arg(e.description()));
+        return;
+    }
+    const ImportBatch::Outcome outcome = batch.apply();
+    messages.notice(outcome.message);
+    if (outcome.ok) {
+        form.ListData();
+        form.ListTasks();
+    }
+}
+
+QAction* addAction(Form1& form, QMenu* menu, QAction* before, const char* name, const QString& text,
+                   const QString& procedure, std::function<void()> handler) {
+    auto* action = new QAction(text, &form);
+    action->setObjectName(QLatin1String(name));
+    QObject::connect(action, &QAction::triggered, &form, [procedure, handler] {
+        ErrorTrap trap(QStringLiteral("Form1"), procedure);
+        trap.step(1, handler);
+    });
+    menu->insertAction(before, action);
+    return action;
+}
+
+} // namespace
+
+CsvTable listAsShown(const QTreeView* list) {
+    CsvTable table;
+    const QAbstractItemModel* model = list->model();
+    if (!model)
+        return table;
+    const std::vector<int> columns = shownColumns(list);
+    for (const int c : columns)
+        table.header << model->headerData(c, Qt::Horizontal).toString();
+    for (int row = 0; row < model->rowCount(); ++row)
+        table.rows.push_back(rowCells(list, row, columns));
+    return table;
+}
+
+QStringList selectedRow(QTreeView* list) {
+    const int row = Form1::selectedRow(list);
+    if (row < 0)
+        return {};
+    return rowCells(list, row, shownColumns(list));
+}
+
+void exportList(Form1& form, QTreeView* list) {
+    const bool projects = list == form.ListView1;
+    save(projects ? QStringLiteral("Export Project List") : QStringLiteral("Export Task List"),
+         projects ? QStringLiteral("project-list.csv") : QStringLiteral("task-list.csv"), listAsShown(list));
+}
+
+void exportTable(TableExport::Table table) {
+    save(QStringLiteral("Export Table"), TableExport::suggestedFileName(table), TableExport::read(table));
+}
+
+void copySelectedRow(Form1& form) {
+    QTreeView* list = form.ListView1;
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        if (w == form.ListView2 || w == form.ListView1) {
+            list = static_cast<QTreeView*>(w);
+            break;
+        }
+    }
+    const QStringList cells = selectedRow(list);
+    if (!cells.isEmpty())
+        QGuiApplication::clipboard()->setText(Csv::tabSeparated(cells));
+}
+
+void importContacts(Form1& form) {
+    importFiles(form, true);
+}
+
+void importProjectsAndTasks(Form1& form) {
+    importFiles(form, false);
+}
+
+void install(Form1& form) {
+    static DialogImportReview dialogReview;
+    if (!ImportReview::isInstalled())
+        ImportReview::install(&dialogReview);
+
+    QAction* quit = form.findChild<QAction*>(QStringLiteral("actionQuit"));
+    QMenu* file = form.menuFile;
+    QMenu* exportMenu = new QMenu(QStringLiteral("&Export"), file);
+    exportMenu->setObjectName(QStringLiteral("menuExport"));
+    file->insertMenu(quit, exportMenu);
+    using Table = TableExport::Table;
+    Form1* f = &form;
+    addAction(form, exportMenu, nullptr, "actionExportProjectList", QStringLiteral("&Project List as Shown..."),
+              QStringLiteral("ExportProjectList_Click"), [f] { exportList(*f, f->ListView1); });
+    addAction(form, exportMenu, nullptr, "actionExportTaskList", QStringLiteral("&Task List as Shown..."),
+              QStringLiteral("ExportTaskList_Click"), [f] { exportList(*f, f->ListView2); });
+    exportMenu->addSeparator();
+    addAction(form, exportMenu, nullptr, "actionExportProjects", QStringLiteral("All P&rojects..."),
+              QStringLiteral("ExportProjects_Click"), [] { exportTable(Table::Projects); });
+    addAction(form, exportMenu, nullptr, "actionExportTasks", QStringLiteral("All T&asks..."),
+              QStringLiteral("ExportTasks_Click"), [] { exportTable(Table::Tasks); });
+    addAction(form, exportMenu, nullptr, "actionExportContacts", QStringLiteral("All &Contacts..."),
+              QStringLiteral("ExportContacts_Click"), [] { exportTable(Table::Contacts); });
+    addAction(form, exportMenu, nullptr, "actionExportValueLists", QStringLiteral("&Value Lists..."),
+              QStringLiteral("ExportValueLists_Click"), [] { exportTable(Table::ValueLists); });
+    addAction(form, file, quit, "actionImportContacts", QStringLiteral("Import &Contacts..."),
+              QStringLiteral("ImportContacts_Click"), [f] { importContacts(*f); });
+    addAction(form, file, quit, "actionImportProjects", QStringLiteral("Import &Projects and Tasks..."),
+              QStringLiteral("ImportProjects_Click"), [f] { importProjectsAndTasks(*f); });
+    file->insertSeparator(quit);
+
+    QAction* copy = addAction(form, form.menuEdit, nullptr, "actionCopy", QStringLiteral("&Copy"),
+                              QStringLiteral("Copy_Click"), [f] { copySelectedRow(*f); });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WindowShortcut);
+}
+
+} // namespace CsvCommands

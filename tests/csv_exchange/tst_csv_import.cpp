@@ -1,0 +1,416 @@
+// Export and import through the main window's commands: whole tables back into an empty
+// database, an address book's contacts through a scripted preview, all-or-nothing writing, the
+// lists as shown and Edit > Copy.
+#include "app/Backup.h"
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "csv_exchange/TableImport.h"
+#include "csv_exchange/widgets/CsvCommands.h"
+#include "csv_exchange/widgets/ImportPreviewDialog.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+#include "sample_data/SampleData.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// A preview that hands the batch to the test and answers as told.
+class ScriptedReview final : public ImportReview {
+public:
+    ScriptedReview() { ImportReview::install(this); }
+    ~ScriptedReview() override { ImportReview::install(nullptr); }
+    bool confirm(ImportBatch& batch) override {
+        ++shown;
+        return script ? script(batch) : true;
+    }
+    std::function<bool(ImportBatch&)> script;
+    int shown = 0;
+};
+
+// Every table as the program reads it, one text per row; a missing text reads as empty, as CSV
+// cannot tell them apart.
+QStringList snapshot() {
+    QStringList all;
+    const char* queries[] = {
+        "select ID,ifnull(FirstName,''),ifnull(LastName,''),ifnull(Email,''),ifnull(Company,''),"
+        "ifnull(JobTitle,''),ifnull(BusinessPhone,''),ifnull(HomePhone,''),ifnull(MobilePhone,''),"
+        "ifnull(FaxNumber,''),ifnull(Address,''),ifnull(City,''),ifnull(State,''),ifnull(ZIP,''),"
+        "ifnull(Country,''),ifnull(WebPage,''),ifnull(Notes,'') from Employees order by ID",
+        "select ID,ProjectName,Owner,StartDate,ifnull(Status,''),Category,Priority,ifnull(Notes,''),EndDate,"
+        "BudgetInDays,Budget from Projects order by ID",
+        "select ID,ProjectID,Title,ifnull(Priority,''),Status,Cost,CostInDays,PercentComplete,AssignedTo,"
+        "ifnull(Description,''),StartDate,DueDate from Tasks order by ID",
+        "select Status from Status",
+        "select Category from Categories",
+        "select Priority from Priorities"};
+    for (const char* q : queries)
+        all << TestEnvironment::rows(QLatin1String(q));
+    return all;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int count(const char* table) {
+    return TestEnvironment::scalar(QStringLiteral("select count(*) from ") + QLatin1String(table)).toInt();
+}
+
+struct Window {
+    Window() {
+        env.openDatabase();
+        form.Form_Load();
+    }
+    void trigger(const char* action) {
+        QAction* a = form.findChild<QAction*>(QLatin1String(action));
+        QVERIFY2(a, action);
+        a->trigger();
+    }
+    QString path(const char* name) const { return env.root() + QLatin1Char('/') + QLatin1String(name); }
+
+    TestEnvironment env;
+    ScriptedMessages messages;
+    ScriptedReview review;
+    Form1 form;
+};
+
+// An address book's export: a desktop mail program's column names in its own order, and a column the
+// program has no field for.
+const QByteArray addressBook = "\xEF\xBB\xBF"
+                               "Title,First Name,Middle Name,Last Name,Company,Job Title,Business Street,"
+                               "Home Street,Business Phone,Mobile Phone,E-mail Address,Notes,Nickname\r\n"
+                               ",Zoë,,Brandt,Acme,Buyer,,12 Elm Road,+44 20 7946 0000,07700 900123,"
+                               "zoe@example.com,\"=cmd|' /C calc'!A0\",\r\n"
+                               ",Raj,,,,,,,,,raj@example.com,,Patel\r\n"
+                               "Dr,Mei,,O'Neill,\"Lab, Inc.\",,1 Main St,2 Side St,,,,\"line 1\nline 2\",\r\n";
+
+} // namespace
+
+class TestCsvImport : public QObject {
+    Q_OBJECT
+private slots:
+    void headerNames_data();
+    void headerNames();
+    void wholeTablesImportBackUnchanged();
+    void addressBookThroughScriptedPreview();
+    void previewDialogRemapsAndCounts();
+    void failureAddsNothingAndNamesTheRow();
+    void badFilesChangeNothing_data();
+    void badFilesChangeNothing();
+    void projectsBringTheirContactsAndValues();
+    void listExportFollowsSortAndColumnOrder();
+    void copyPutsTheSelectedRowOnTheClipboard();
+};
+
+void TestCsvImport::headerNames_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("field");
+    const int contacts = int(ImportKind::Contacts), projects = int(ImportKind::Projects),
+              tasks = int(ImportKind::Tasks);
+    const struct {
+        int kind;
+        const char* header;
+        const char* field;
+    } cases[] = {
+        {contacts, "First Name", "FirstName"},
+        {contacts, "Given Name", "FirstName"},
+        {contacts, "Last Name", "LastName"},
+        {contacts, "Family Name", "LastName"},
+        {contacts, "Surname", "LastName"},
+        {contacts, "E-mail Address", "Email"},
+        {contacts, "Email", "Email"},
+        {contacts, "E-mail 1 - Value", "Email"},
+        {contacts, "Primary Email", "Email"},
+        {contacts, "Mobile Phone", "MobilePhone"},
+        {contacts, "Mobile Number", "MobilePhone"},
+        {contacts, "Business Phone", "BusinessPhone"},
+        {contacts, "Phone 1 - Value", "BusinessPhone"},
+        {contacts, "Home Phone", "HomePhone"},
+        {contacts, "Business Fax", "FaxNumber"},
+        {contacts, "Company", "Company"},
+        {contacts, "Organization 1 - Name", "Company"},
+        {contacts, "Job Title", "JobTitle"},
+        {contacts, "Business Street", "Address"},
+        {contacts, "Business City", "City"},
+        {contacts, "Business State", "State"},
+        {contacts, "Business Postal Code", "ZIP"},
+        {contacts, "Zip Code", "ZIP"},
+        {contacts, "Business Country/Region", "Country"},
+        {contacts, "Web Page", "WebPage"},
+        {contacts, "Display Name", "FullName"},
+        {contacts, "Notes", "Notes"},
+        {contacts, "Nickname", ""},
+        {contacts, "Middle Name", ""},
+        {projects, "Project ID", "ID"},
+        {projects, "Project Name", "ProjectName"},
+        {projects, "Owner", "OwnerName"},
+        {projects, "OwnerID", "OwnerID"},
+        {projects, "Start", "StartDate"},
+        {projects, "Budget in Days", "BudgetInDays"},
+        {tasks, "Assigned To", "AssignedTo"},
+        {tasks, "AssignedID", "AssignedID"},
+        {tasks, "% Complete", "PercentComplete"},
+        {tasks, "Cost in Days", "CostInDays"},
+        {tasks, "Due Date", "DueDate"},
+    };
+    for (const auto& c : cases)
+        QTest::addRow("%s", c.header) << c.kind << QString::fromUtf8(c.header) << QString::fromUtf8(c.field);
+}
+
+void TestCsvImport::headerNames() {
+    QFETCH(int, kind);
+    QFETCH(QString, header);
+    QFETCH(QString, field);
+    const int f = ImportFields::match(ImportKind(kind), header);
+    QCOMPARE(f < 0 ? QString() : QString::fromLatin1(ImportFields::of(ImportKind(kind))[size_t(f)].key), field);
+}
+
+void TestCsvImport::wholeTablesImportBackUnchanged() {
+    Window w;
+    SampleData::load(QDate(2026, 3, 2));
+    // Rows that test the cells: quotes, a formula, line breaks, wide characters, fractions,
+    // missing dates and numbers, and a task whose contact is gone.
+    for (const char* statement :
+         {"insert into Employees (FirstName,LastName,Notes) values ('Zoë','O''Neill','=cmd|'' /C calc''!A0')",
+          "insert into Status values ('-on hold')",
+          "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,BudgetInDays,"
+          "Budget) values ('Café, \"big\"',3,'2026-01-31','-on hold','Main Category','High','line 1\r\nline 2',"
+          "'2026-12-31',NULL,-1234.75)",
+          "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,AssignedTo,Description,"
+          "StartDate,DueDate) values (4,'@risk','High','-on hold',0.1,NULL,100,99,'日本語','2026-02-01','2026-02-28')"})
+        TestEnvironment::exec(QLatin1String(statement));
+    const QStringList before = snapshot();
+
+    const char* actions[] = {"actionExportContacts", "actionExportValueLists", "actionExportProjects",
+                             "actionExportTasks"};
+    const char* files[] = {"contacts.csv", "value-lists.csv", "projects.csv", "tasks.csv"};
+    QStringList paths;
+    for (int i = 0; i < 4; ++i) {
+        paths << w.path(files[i]);
+        w.messages.fileNext({paths.back()});
+        w.trigger(actions[i]);
+    }
+    QVERIFY(fileBytes(w.path("projects.csv")).contains("2026-01-31,2026-12-31,'-on hold,"));
+    QVERIFY(fileBytes(w.path("contacts.csv")).contains(",'=cmd|' /C calc'!A0\r\n"));
+
+    // A fresh, empty database; the files in an order of their own.
+    Database::shared().close();
+    QVERIFY(QFile::remove(DataStore::workingDatabase()));
+    w.env.openDatabase();
+    QCOMPARE(count("Projects") + count("Employees") + count("Status"), 0);
+    std::reverse(paths.begin(), paths.end());
+    w.messages.fileNext(paths);
+    w.trigger("actionImportProjects");
+    QCOMPARE(w.review.shown, 1);
+    QCOMPARE(w.messages.errors().join(QLatin1Char('\n')), QString());
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 7 value-list entries, 3 contacts, 4 projects, 4 tasks."});
+    QCOMPARE(snapshot(), before);
+    QCOMPARE(Backup::existing(DataStore::workingDatabase()).size() >= 1, true);
+    QCOMPARE(w.form.projectModel()->rowCount(), 4);
+}
+
+void TestCsvImport::addressBookThroughScriptedPreview() {
+    Window w;
+    writeFile(w.path("book.csv"), addressBook);
+    QStringList seen;
+    w.review.script = [&](ImportBatch& batch) {
+        ImportFile& file = batch.files().front();
+        seen << batch.summary();
+        for (const RefusedRow& r : file.refused)
+            seen << QStringLiteral("%1: %2").arg(r.line).arg(r.reason);
+        // "Nickname" holds Raj's last name here: the user maps it.
+        file.setMapping(12, ImportFields::match(ImportKind::Contacts, QStringLiteral("Last Name")));
+        batch.check();
+        seen << batch.summary();
+        return true;
+    };
+    const int backups = int(Backup::existing(DataStore::workingDatabase()).size());
+    w.messages.fileNext({w.path("book.csv")});
+    w.trigger("actionImportContacts");
+    QCOMPARE(seen, QStringList({"2 contacts will be added; 1 row is refused.", "3: no last name",
+                                "3 contacts will be added."}));
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 3 contacts."});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral(
+                 "select FirstName,LastName,Email,Company,JobTitle,BusinessPhone,MobilePhone,Address,Notes "
+                 "from Employees order by ID")),
+             QStringList({"Zoë|Brandt|zoe@example.com|Acme|Buyer|+44 20 7946 0000|07700 900123|12 Elm Road|"
+                          "=cmd|' /C calc'!A0",
+                          "Raj|Patel|raj@example.com||||||", "Mei|O'Neill||Lab, Inc.||||1 Main St|line 1\nline 2"}));
+    QCOMPARE(int(Backup::existing(DataStore::workingDatabase()).size()), backups + 1);
+}
+
+void TestCsvImport::previewDialogRemapsAndCounts() {
+    TestEnvironment env;
+    env.openDatabase();
+    CsvReadResult read = Csv::read(addressBook);
+    QVERIFY(read.ok);
+    ImportBatch batch;
+    batch.add(QStringLiteral("book.csv"), ImportKind::Contacts, read.table);
+    batch.check();
+    ImportPreviewDialog dialog(batch);
+    auto* summary = dialog.findChild<QLabel*>(QStringLiteral("Summary"));
+    auto* refused = dialog.findChild<QListWidget*>(QStringLiteral("Refused"));
+    QCOMPARE(summary->text(), QStringLiteral("2 contacts will be added; 1 row is refused."));
+    QCOMPARE(refused->item(0)->text(), QStringLiteral("Line 3: no last name"));
+    auto* firstName = dialog.findChild<QComboBox*>(QStringLiteral("Map1"));
+    QCOMPARE(firstName->currentText(), QStringLiteral("First Name"));
+    firstName->setCurrentIndex(0); // not imported: nobody has a first name now
+    QCOMPARE(summary->text(), QStringLiteral("0 contacts will be added; 3 rows are refused."));
+    QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("ImportButton"))->isEnabled());
+}
+
+void TestCsvImport::failureAddsNothingAndNamesTheRow() {
+    Window w;
+    TestEnvironment::exec(
+        QStringLiteral("create trigger Refuse before insert on Employees when NEW.LastName='O''Neill' "
+                       "begin select raise(abort, 'refused by the database'); end"));
+    writeFile(w.path("book.csv"), addressBook);
+    w.messages.fileNext({w.path("book.csv")});
+    w.trigger("actionImportContacts");
+    QCOMPARE(w.messages.notices(), QStringList{"Nothing was imported. book.csv, line 4: refused by the database"});
+    QCOMPARE(count("Employees"), 0);
+    // The connection is usable afterwards: no transaction was left open.
+    TestEnvironment::exec(QStringLiteral("insert into Status values ('Open')"));
+    QCOMPARE(count("Status"), 1);
+}
+
+void TestCsvImport::badFilesChangeNothing_data() {
+    QTest::addColumn<QByteArray>("action");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("ragged") << QByteArray("actionImportContacts") << QByteArray("First Name,Last Name\nAnn\n")
+                            << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 2 has 1 cells";
+    QTest::newRow("open quote") << QByteArray("actionImportContacts") << QByteArray("First Name\n\"Ann\n")
+                                << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 2: a quoted";
+    QTest::newRow("binary") << QByteArray("actionImportProjects") << QByteArray("PK\3\4\0\0", 6)
+                            << "Nothing was imported. bad.csv cannot be read as a CSV file: The file holds a NUL";
+    QTest::newRow("unknown columns") << QByteArray("actionImportProjects") << QByteArray("Colour,Size\nred,2\n")
+                                     << "Nothing was imported. bad.csv is not a CSV file of projects";
+    QTest::newRow("no contact column") << QByteArray("actionImportContacts") << QByteArray("{\"a\": 1, \"b\": 2}\n")
+                                       << "Nothing was imported. bad.csv has no column named like a contact field";
+    QTest::newRow("nothing to add") << QByteArray("actionImportContacts") << QByteArray("First Name\nAnn\n")
+                                    << "Nothing was imported: no row can be added.";
+}
+
+void TestCsvImport::badFilesChangeNothing() {
+    QFETCH(QByteArray, action);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, notice);
+    Window w;
+    writeFile(w.path("bad.csv"), bytes);
+    const QStringList before = snapshot();
+    const int backups = int(Backup::existing(DataStore::workingDatabase()).size());
+    w.messages.fileNext({w.path("bad.csv")});
+    w.trigger(action.constData());
+    QCOMPARE(w.messages.notices().size(), 1);
+    QVERIFY2(w.messages.notices().front().startsWith(notice), qPrintable(w.messages.notices().front()));
+    QCOMPARE(snapshot(), before);
+    QCOMPARE(int(Backup::existing(DataStore::workingDatabase()).size()), backups);
+}
+
+void TestCsvImport::projectsBringTheirContactsAndValues() {
+    Window w;
+    SampleData::load(QDate(2026, 3, 2));
+    const int projects = count("Projects");
+    // The project list as another copy of the program shows it: names, not IDs.
+    writeFile(w.path("list.csv"), "Project ID,Project Name,Owner,Category,Priority,Status,Start,End,Budget,"
+                                  "Budget in Days\r\n"
+                                  "1,Moved,Nina Novak,Research,Urgent,Open,2026-05-01,2026-06-30,1500.5,10\r\n"
+                                  "2,Bad date,Nina Novak,Research,Urgent,Open,31.02.2026,2026-06-30,1,1\r\n"
+                                  "3,No owner,,Research,Urgent,Open,2026-05-01,2026-06-30,1,1\r\n"
+                                  "4,Bad budget,Nina Novak,Research,Urgent,Open,2026-05-01,2026-06-30,\"1,5\",1\r\n");
+    QStringList refused;
+    w.review.script = [&](ImportBatch& batch) {
+        for (const RefusedRow& r : batch.files().front().refused)
+            refused << QStringLiteral("%1: %2").arg(r.line).arg(r.reason);
+        return true;
+    };
+    w.messages.fileNext({w.path("list.csv")});
+    w.trigger("actionImportProjects");
+    QCOMPARE(refused, QStringList({"3: Start \"31.02.2026\" is not a date (write it like 2026-12-31)", "4: no owner",
+                                   "5: Budget \"1,5\" is not a number (write it like 1234.5)"}));
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 1 projects. Added along with them: 1 contacts and 3 "
+                                               "value-list entries."});
+    QCOMPARE(count("Projects"), projects + 1);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName,OwnerName,Priority,StartDate,Budget from "
+                                                  "[Open Projects] where ID>3")),
+             QStringList{"Moved|Nina Novak|Urgent|2026-05-01|1500.5"});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Status from Status union all select Category from "
+                                                  "Categories union all select Priority from Priorities")),
+             QStringList({"In process", "Cancelled", "Open", "New Category", "Main Category", "Research", "High", "Low",
+                          "Urgent"}));
+}
+
+void TestCsvImport::listExportFollowsSortAndColumnOrder() {
+    Window w;
+    for (const char* statement :
+         {"insert into Employees (FirstName,LastName) values ('Ann','Lee')",
+          "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,BudgetInDays,"
+          "Budget) values ('=SUM(A1)',1,'2026-01-31','Open','Main','High','',"
+          "'2026-12-31',9,900)",
+          "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,BudgetInDays,"
+          "Budget) values ('Big',1,'2026-02-01','Open','Main','High','','2026-11-30',10,10000.5)"})
+        TestEnvironment::exec(QLatin1String(statement));
+    w.form.ListData();
+    Form1::headerClick(w.form.ListView1, 9); // Budget: ascending, then descending
+    Form1::headerClick(w.form.ListView1, 9);
+    w.form.ListView1->header()->moveSection(8, 0);
+    w.form.ListView1->header()->hideSection(9);
+    const CsvTable table = CsvCommands::listAsShown(w.form.ListView1);
+    QCOMPARE(table.header, QStringList({"Budget", "Project ID", "Project Name", "Owner", "Category", "Priority",
+                                        "Status", "Start", "End"}));
+    QCOMPARE(table.rows.size(), size_t(2));
+    QCOMPARE(table.rows[0],
+             QStringList({"10000.5", "2", "Big", "Ann Lee", "Main", "High", "Open", "2026-02-01", "2026-11-30"}));
+    QCOMPARE(table.rows[1],
+             QStringList({"900", "1", "'=SUM(A1)", "Ann Lee", "Main", "High", "Open", "2026-01-31", "2026-12-31"}));
+    w.messages.fileNext({w.path("shown.csv")});
+    w.trigger("actionExportProjectList");
+    QVERIFY(fileBytes(w.path("shown.csv"))
+                .startsWith("\xEF\xBB\xBF"
+                            "Budget,Project ID,Project Name,Owner,Category,Priority,Status,Start,End\r\n"
+                            "10000.5,2,Big,Ann Lee,Main,High,Open,2026-02-01,2026-11-30\r\n"));
+}
+
+void TestCsvImport::copyPutsTheSelectedRowOnTheClipboard() {
+    Window w;
+    SampleData::load(QDate(2026, 3, 2));
+    w.form.ListData();
+    w.form.ListTasks();
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    w.form.activateWindow();
+    w.form.ListView2->setFocus();
+    const QString id = Form1::selectedCell(w.form.ListView2, 0);
+    QTest::keyClick(w.form.ListView2, Qt::Key_C, Qt::ControlModifier);
+    const QStringList cells = QGuiApplication::clipboard()->text().split(QLatin1Char('\t'));
+    QCOMPARE(cells.size(), 10);
+    QCOMPARE(cells[0], id);
+    QCOMPARE(cells[3], QStringLiteral("2026-03-02")); // the start date, as ISO text
+    QCOMPARE(QGuiApplication::clipboard()->text(), CsvCommands::selectedRow(w.form.ListView2).join(QLatin1Char('\t')));
+}
+
+QTEST_MAIN(TestCsvImport)
+#include "tst_csv_import.moc"
