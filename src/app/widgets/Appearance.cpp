@@ -20,10 +20,10 @@
 namespace Appearance {
 
 QString skinFile() {
-    return DataStore::programFolder() + QStringLiteral("/x/o.cjs");
+    return DataStore::programFile(QStringLiteral("x/o.cjs"), DataStore::Search::ProgramAndUser);
 }
 QString handCursorFile() {
-    return DataStore::programFolder() + QStringLiteral("/HAND-M.CUR");
+    return DataStore::programFile(QStringLiteral("HAND-M.CUR"), DataStore::Search::ProgramAndUser);
 }
 
 namespace {
@@ -58,8 +58,18 @@ void applyMainWindowAppearance(QWidget* window) {
 }
 
 QIcon programIcon() {
-    static QIcon icon(QStringLiteral(":/fennick/icon.png"));
+    // The same images the desktop entry and the installed icon theme show, one per size.
+    static const QIcon icon = [] {
+        QIcon made;
+        for (int size : programIconSizes())
+            made.addFile(QStringLiteral(":/fennick/icons/%1.png").arg(size), QSize(size, size));
+        return made;
+    }();
     return icon;
+}
+
+QList<int> programIconSizes() {
+    return {16, 22, 24, 32, 48, 64, 128, 256};
 }
 
 void applyIcon(QWidget* window) {
