@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "help/HelpCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,6 +107,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
+    Help::addHelpCommands(this, menuHelp);
 }
 
 Form1::~Form1() = default;

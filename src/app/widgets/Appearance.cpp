@@ -2,6 +2,7 @@
 
 #include "app/DataStore.h"
 #include "app/DbError.h"
+#include "app/widgets/AccessibleNames.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -27,10 +28,11 @@ QString handCursorFile() {
 }
 
 namespace {
+// The background takes the palette's button-face role rather than a copy of its colour, so the
+// text colour that Qt pairs with that role goes with it, and both follow the system when it
+// switches between light and dark.
 void paintButtonFace(QWidget* w) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, w->palette().color(QPalette::Button));
-    w->setPalette(p);
+    w->setBackgroundRole(QPalette::Button);
     w->setAutoFillBackground(true);
 }
 } // namespace
@@ -74,6 +76,7 @@ QList<int> programIconSizes() {
 
 void applyIcon(QWidget* window) {
     window->setWindowIcon(programIcon());
+    AccessibleNames::nameControls(window);
 }
 
 bool loadCursorFile(const QString& path, QCursor* cursor) {
