@@ -71,7 +71,9 @@ QString shortcutCommand(const QShortcut* shortcut, const QWidget* owner) {
 QString placeName(QWidget* widget) {
     if (!widget)
         return {};
-    const QString name = AccessibleNames::spokenName(widget);
+    QString name = AccessibleNames::nameFor(widget->window(), widget);
+    if (name.isEmpty())
+        name = AccessibleNames::spokenName(widget);
     return name.isEmpty() ? widget->objectName() : name;
 }
 

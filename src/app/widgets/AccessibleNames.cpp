@@ -159,6 +159,10 @@ bool isFocusableControl(QWidget* widget) {
     return !qobject_cast<QMenuBar*>(widget);
 }
 
+QString nameFor(QWidget* window, QWidget* control) {
+    return derivedName(window, control, 0);
+}
+
 void nameControls(QWidget* window) {
     const auto widgets = window->findChildren<QWidget*>();
     for (QWidget* w : widgets) {

@@ -13,6 +13,8 @@ QString spokenName(QWidget* widget);
 // Whether the user can move the focus to the widget itself (not to a part of a compound
 // control such as the text field inside a date picker).
 bool isFocusableControl(QWidget* widget);
+// The name nameControls() gives the control (its own accessible name when it has one already).
+QString nameFor(QWidget* window, QWidget* control);
 // Sets the accessible name of every focusable control of the window that has none: the text of
 // the label whose buddy it is, the caption of a button (a symbol caption such as "+" or "-" is
 // spelt out with the name of the field it serves: "Add Owner"), the title of the frame it
