@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -185,7 +186,8 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
         const auto menus = bar->actions();
         for (QAction* entry : menus)
             rows.add(QKeySequence::mnemonic(entry->text()).toString(QKeySequence::NativeText),
-                     QStringLiteral("Open the %1 menu").arg(withoutMnemonic(entry->text())), QStringLiteral("Menu bar"));
+                     QStringLiteral("Open the %1 menu").arg(withoutMnemonic(entry->text())),
+                     QStringLiteral("Menu bar"));
     }
     const auto buttons = window->findChildren<QAbstractButton*>();
     for (QAbstractButton* button : buttons)
@@ -221,6 +223,7 @@ AboutWindow::AboutWindow(QWidget* parent)
             field->setTextFormat(Qt::RichText);
             field->setTextInteractionFlags(Qt::TextBrowserInteraction);
             connect(field, &QLabel::linkActivated, this, [](const QString& url) { openFolder(QUrl(url)); });
+            m_links << field;
         } else {
             field->setText(value);
             field->setTextFormat(Qt::PlainText);
@@ -257,6 +260,19 @@ AboutWindow::AboutWindow(QWidget* parent)
     layout->addWidget(buttons);
     Appearance::applyDialogAppearance(this);
     setMinimumWidth(fontMetrics().averageCharWidth() * 70);
+}
+
+void AboutWindow::changeEvent(QEvent* event) {
+    // A label lays out its links once, in the link colour of that moment: when the system
+    // switches between light and dark, they are laid out again in the new colour.
+    if (event->type() == QEvent::PaletteChange) {
+        for (QLabel* link : std::as_const(m_links)) {
+            const QString text = link->text();
+            link->clear();
+            link->setText(text);
+        }
+    }
+    QDialog::changeEvent(event);
 }
 
 void AboutWindow::openFolder(const QUrl& url) {

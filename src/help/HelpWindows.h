@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QLabel;
 class QTreeWidget;
 
 namespace Help {
@@ -39,6 +40,12 @@ public:
 
     // Opens a folder link in the file manager; tells the user when the folder is not there yet.
     static void openFolder(const QUrl& url);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    QList<QLabel*> m_links;
 };
 
 class ShortcutsWindow : public QDialog {

@@ -64,9 +64,12 @@ void TestHelp::aboutFacts_data() {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("expected");
     QTest::newRow("version") << true << "lblVersion" << QStringLiteral(FENNICK_VERSION);
-    QTest::newRow("licence") << true << "lblLicence" << "MIT";
-    QTest::newRow("database open") << true << "lblDatabase" << "SQLite file <db>";
-    QTest::newRow("database closed") << false << "lblDatabase" << "None: the database <db> is not open";
+    QTest::newRow("licence") << true << "lblLicence"
+                             << "MIT";
+    QTest::newRow("database open") << true << "lblDatabase"
+                                   << "SQLite file <db>";
+    QTest::newRow("database closed") << false << "lblDatabase"
+                                     << "None: the database <db> is not open";
 }
 
 void TestHelp::aboutFacts() {
@@ -123,14 +126,29 @@ void TestHelp::mainWindowShortcuts_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("where");
     // The quit key is the platform's own (none on some).
-    QTest::newRow("quit") << QKeySequence(QKeySequence::Quit).toString(QKeySequence::NativeText) << "Quit" << "File";
-    QTest::newRow("shortcuts") << "F1" << "Keyboard Shortcuts" << "Help";
-    QTest::newRow("edit project") << "Return, Enter" << "Edit the selected project" << "Projects";
-    QTest::newRow("delete project") << "Del" << "Delete the selected project" << "Projects";
-    QTest::newRow("edit task") << "Return, Enter" << "Edit the selected task" << "Tasks of the selected project";
-    QTest::newRow("delete task") << "Del" << "Delete the selected task" << "Tasks of the selected project";
-    QTest::newRow("file menu") << "Alt+F" << "Open the File menu" << "Menu bar";
-    QTest::newRow("help menu") << "Alt+H" << "Open the Help menu" << "Menu bar";
+    QTest::newRow("quit") << QKeySequence(QKeySequence::Quit).toString(QKeySequence::NativeText) << "Quit"
+                          << "File";
+    QTest::newRow("shortcuts") << "F1"
+                               << "Keyboard Shortcuts"
+                               << "Help";
+    QTest::newRow("edit project") << "Return, Enter"
+                                  << "Edit the selected project"
+                                  << "Projects";
+    QTest::newRow("delete project") << "Del"
+                                    << "Delete the selected project"
+                                    << "Projects";
+    QTest::newRow("edit task") << "Return, Enter"
+                               << "Edit the selected task"
+                               << "Tasks of the selected project";
+    QTest::newRow("delete task") << "Del"
+                                 << "Delete the selected task"
+                                 << "Tasks of the selected project";
+    QTest::newRow("file menu") << "Alt+F"
+                               << "Open the File menu"
+                               << "Menu bar";
+    QTest::newRow("help menu") << "Alt+H"
+                               << "Open the Help menu"
+                               << "Menu bar";
 }
 
 void TestHelp::mainWindowShortcuts() {
@@ -178,8 +196,10 @@ void TestHelp::shortcutsReadWhenOpened() {
 void TestHelp::menuOpensBothWindows_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("window");
-    QTest::newRow("about") << "actionAbout" << "AboutWindow";
-    QTest::newRow("shortcuts") << "actionShortcuts" << "ShortcutsWindow";
+    QTest::newRow("about") << "actionAbout"
+                           << "AboutWindow";
+    QTest::newRow("shortcuts") << "actionShortcuts"
+                               << "ShortcutsWindow";
 }
 
 void TestHelp::menuOpensBothWindows() {

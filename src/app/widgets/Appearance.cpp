@@ -18,6 +18,12 @@
 #include <QWidget>
 #include <QtEndian>
 
+// The images live in the GUI library, a static library: its resources are registered by hand so
+// that the linker keeps them.
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace Appearance {
 
 QString skinFile() {
@@ -62,6 +68,7 @@ void applyMainWindowAppearance(QWidget* window) {
 QIcon programIcon() {
     // The same images the desktop entry and the installed icon theme show, one per size.
     static const QIcon icon = [] {
+        registerResources();
         QIcon made;
         for (int size : programIconSizes())
             made.addFile(QStringLiteral(":/fennick/icons/%1.png").arg(size), QSize(size, size));
