@@ -27,25 +27,20 @@ const char* const windowNames[] = {"Form1", "Form2", "Form3", "Form4", "Form5", 
 
 // A window of the program, loaded as its opener loads it, and shown.
 std::unique_ptr<QWidget> showWindow(const QString& name) {
-    static Form1 main; // whose shortcuts the shortcuts window lists
-    std::unique_ptr<QWidget> w;
-    if (name == "Form1") {
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
-        w = std::move(form);
-    } else if (name == "Form2") {
-        w = std::make_unique<Form2>();
-    } else if (name == "Form3") {
-        w = std::make_unique<Form3>();
-    } else if (name == "Form4") {
-        w = std::make_unique<Form4>();
-    } else if (name == "Form5") {
-        w = std::make_unique<Form5>();
-    } else if (name == "AboutWindow") {
-        w = std::make_unique<Help::AboutWindow>();
-    } else {
-        w = std::make_unique<Help::ShortcutsWindow>(&main);
-    }
+    const std::map<QString, std::function<QWidget*()>> makers{
+        {"Form1",
+         [] {
+             auto* f = new Form1;
+             f->Form_Load();
+             return f;
+         }},
+        {"Form2", [] { return new Form2; }},
+        {"Form3", [] { return new Form3; }},
+        {"Form4", [] { return new Form4; }},
+        {"Form5", [] { return new Form5; }},
+        {"AboutWindow", [] { return new Help::AboutWindow; }},
+        {"ShortcutsWindow", [] { return new Help::ShortcutsWindow(std::make_unique<Form1>().get()); }}};
+    std::unique_ptr<QWidget> w(makers.at(name)());
     w->show();
     QCoreApplication::processEvents();
     return w;
