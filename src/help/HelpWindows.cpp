@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -78,11 +79,9 @@ QString placeName(QWidget* widget) {
     return name.isEmpty() ? widget->objectName() : name;
 }
 
+// The rows in the order found; keys that do the same thing in the same place share a row.
 class Collector {
 public:
-    explicit Collector(QWidget* window)
-        : m_window(window) {}
-
     void add(const QString& keys, const QString& command, const QString& where) {
         if (keys.isEmpty())
             return;
@@ -118,10 +117,7 @@ public:
 
     std::vector<Shortcut> take() { return std::move(m_rows); }
 
-    QWidget* window() const { return m_window; }
-
 private:
-    QWidget* m_window;
     QSet<QAction*> m_seen;
     std::vector<Shortcut> m_rows;
 };
@@ -151,7 +147,7 @@ QString backupsFolder() {
 }
 
 std::vector<Shortcut> shortcutsOf(QWidget* window) {
-    Collector rows(window);
+    Collector rows;
     const auto bars = window->findChildren<QMenuBar*>();
     for (QMenuBar* bar : bars) {
         const auto menus = bar->actions();
