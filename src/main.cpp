@@ -1,6 +1,7 @@
 // Fennick Planner: the main window is the program.
 #include "app/CommandLine.h"
 #include "app/Messages.h"
+#include "app/widgets/Appearance.h"
 #include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
@@ -13,6 +14,8 @@
 int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Fennick Planner"));
     QApplication::setApplicationVersion(QStringLiteral(FENNICK_VERSION));
+    // Lets the desktop match the program's windows to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwick.FennickPlanner"));
 
     // The options are read before any window system is reached: --help and --version work
     // without a display.
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(Appearance::programIcon());
 
     QtMessages messages;
     Messages::install(&messages);

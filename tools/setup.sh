@@ -2,6 +2,7 @@
 # Sets up a Debian 12 machine for Fennick Planner, builds it, then runs the program or the tests.
 #   bash tools/setup.sh run    install what is missing, build, start the program
 #   bash tools/setup.sh test   install what is missing, build, run the whole test suite
+#   bash tools/setup.sh deb    install what is missing, build, make the Debian package in build/
 set -euo pipefail
 
 mode="${1:-run}"
@@ -15,6 +16,7 @@ packages=(
     fonts-liberation poppler-utils
     clang libclang-rt-14-dev
     xvfb xauth
+    dpkg-dev file lintian appstream desktop-file-utils
 )
 
 missing=()
@@ -45,8 +47,12 @@ test)
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
     ;;
+deb)
+    cd "$build"
+    cpack -G DEB
+    ;;
 *)
-    echo "usage: bash tools/setup.sh run|test" >&2
+    echo "usage: bash tools/setup.sh run|test|deb" >&2
     exit 2
     ;;
 esac

@@ -110,7 +110,7 @@ Outcome run(const Services& services) {
         // A failing width query leaves the width empty: the 32-bit package is chosen.
         QString width;
         quietly([&] { width = services.processorWidth ? services.processorWidth() : Main::GetProcessorWidth(); });
-        const QString package = DataStore::programFolder() + QLatin1Char('/') + packageName(width);
+        const QString package = DataStore::programFile(packageName(width));
         if (!DataStore::fileExists(package))
             return;
 

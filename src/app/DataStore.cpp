@@ -45,7 +45,36 @@ QString workingDatabase() {
     return dataFolder() + QStringLiteral("/dbData.mdb");
 }
 QString templateDatabase() {
-    return programFolder() + QStringLiteral("/dbBlank.mdb");
+    return programFile(QStringLiteral("dbBlank.mdb"));
+}
+
+QString installedDataFolder() {
+    return QDir::cleanPath(programFolder() + QStringLiteral("/../share/fennick-planner"));
+}
+
+QString userConfigFolder() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        return {};
+    return base + QStringLiteral("/Tarnwick/Fennick Planner");
+}
+
+QStringList searchFolders(Search search) {
+    QStringList folders{programFolder()};
+    if (search == Search::ProgramAndUser && !userConfigFolder().isEmpty())
+        folders << userConfigFolder();
+    folders << installedDataFolder();
+    return folders;
+}
+
+QString programFile(const QString& relativePath, Search search) {
+    const QStringList folders = searchFolders(search);
+    for (const QString& folder : folders) {
+        const QString candidate = folder + QLatin1Char('/') + relativePath;
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return folders.first() + QLatin1Char('/') + relativePath;
 }
 
 bool fileExists(const QString& path) {

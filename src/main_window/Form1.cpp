@@ -12,6 +12,7 @@
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
 #include "csv_exchange/widgets/CsvCommands.h"
+#include "help/HelpCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -98,6 +99,7 @@ Form1::Form1(QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
     CsvCommands::install(*this);
+    Help::addHelpCommands(this, menuHelp);
 }
 
 Form1::~Form1() = default;

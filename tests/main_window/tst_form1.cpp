@@ -449,7 +449,7 @@ void TestForm1::skinAndHandCursorFiles() {
     QVERIFY(messages.errors().isEmpty());
     QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { font-weight: bold; }"));
     QVERIFY(form.autoFillBackground());
-    QCOMPARE(form.palette().color(QPalette::Window), form.palette().color(QPalette::Button));
+    QCOMPARE(form.backgroundRole(), QPalette::Button);
     QCOMPARE(form.PushButton8->cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(form.PushButton8->cursor().hotSpot(), QPoint(1, 1));
     QCOMPARE(form.ListView1->cursor().shape(), Qt::ArrowCursor);

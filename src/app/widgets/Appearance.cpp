@@ -2,6 +2,7 @@
 
 #include "app/DataStore.h"
 #include "app/DbError.h"
+#include "app/widgets/AccessibleNames.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -17,20 +18,27 @@
 #include <QWidget>
 #include <QtEndian>
 
+// The images live in the GUI library, a static library: its resources are registered by hand so
+// that the linker keeps them.
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace Appearance {
 
 QString skinFile() {
-    return DataStore::programFolder() + QStringLiteral("/x/o.cjs");
+    return DataStore::programFile(QStringLiteral("x/o.cjs"), DataStore::Search::ProgramAndUser);
 }
 QString handCursorFile() {
-    return DataStore::programFolder() + QStringLiteral("/HAND-M.CUR");
+    return DataStore::programFile(QStringLiteral("HAND-M.CUR"), DataStore::Search::ProgramAndUser);
 }
 
 namespace {
+// The background takes the palette's button-face role rather than a copy of its colour, so the
+// text colour that Qt pairs with that role goes with it, and both follow the system when it
+// switches between light and dark.
 void paintButtonFace(QWidget* w) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, w->palette().color(QPalette::Button));
-    w->setPalette(p);
+    w->setBackgroundRole(QPalette::Button);
     w->setAutoFillBackground(true);
 }
 } // namespace
@@ -58,12 +66,24 @@ void applyMainWindowAppearance(QWidget* window) {
 }
 
 QIcon programIcon() {
-    static QIcon icon(QStringLiteral(":/fennick/icon.png"));
+    // The same images the desktop entry and the installed icon theme show, one per size.
+    static const QIcon icon = [] {
+        registerResources();
+        QIcon made;
+        for (int size : programIconSizes())
+            made.addFile(QStringLiteral(":/fennick/icons/%1.png").arg(size), QSize(size, size));
+        return made;
+    }();
     return icon;
+}
+
+QList<int> programIconSizes() {
+    return {16, 22, 24, 32, 48, 64, 128, 256};
 }
 
 void applyIcon(QWidget* window) {
     window->setWindowIcon(programIcon());
+    AccessibleNames::nameControls(window);
 }
 
 bool loadCursorFile(const QString& path, QCursor* cursor) {

@@ -4,23 +4,29 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QList>
 #include <QString>
 
 class QWidget;
 
 namespace Appearance {
 
-QString skinFile();       // program folder + "/x/o.cjs"
-QString handCursorFile(); // program folder + "/HAND-M.CUR"
+// The optional files, looked for beside the program, in the user's configuration folder, then
+// in the installed data folder (see DataStore::programFile()).
+QString skinFile();       // "x/o.cjs"
+QString handCursorFile(); // "HAND-M.CUR"
 
 // Background of the window and of its labels, check boxes, option buttons and frames set to
-// the system's button-face colour.
+// the system's button-face colour (the palette's Button role, with its ButtonText for text).
 void applySystemColours(QWidget* window);
 // Main window only: nothing at all without the skin file; with it, the system colours and the
 // skin applied as a style sheet. Throws DbError when the skin cannot be read.
 void applyMainWindowAppearance(QWidget* window);
-// The program's icon.
+// The program's icon, drawn at every size it ships in (programIconSizes(), in pixels).
 QIcon programIcon();
+QList<int> programIconSizes();
+// What the desktop reads from a window at load: the program's icon, and a name for every control
+// that a screen reader could not otherwise name (AccessibleNames::nameControls()).
 void applyIcon(QWidget* window);
 // When the hand cursor file exists, every push button of the window shows it. A busy cursor
 // (QApplication's override cursor) always wins over it.

@@ -1,0 +1,296 @@
+// The program as a desktop citizen: where it finds its files once installed, a name for every
+// control, readable windows after a switch to a dark palette, the designed proportions at 192 dpi.
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/widgets/AccessibleNames.h"
+#include "app/widgets/Appearance.h"
+#include "editors/Form2.h"
+#include "editors/Form3.h"
+#include "editors/Form5.h"
+#include "help/HelpWindows.h"
+#include "main_window/Form1.h"
+#include "reports/Form4.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+const char* const windowNames[] = {"Form1", "Form2", "Form3", "Form4", "Form5", "AboutWindow", "ShortcutsWindow"};
+
+// A window of the program, loaded as its opener loads it, and shown.
+std::unique_ptr<QWidget> showWindow(const QString& name) {
+    const std::map<QString, std::function<QWidget*()>> makers{
+        {"Form1",
+         [] {
+             auto* f = new Form1;
+             f->Form_Load();
+             return f;
+         }},
+        {"Form2", [] { return new Form2; }},
+        {"Form3", [] { return new Form3; }},
+        {"Form4", [] { return new Form4; }},
+        {"Form5", [] { return new Form5; }},
+        {"AboutWindow", [] { return new Help::AboutWindow; }},
+        {"ShortcutsWindow", [] { return new Help::ShortcutsWindow(std::make_unique<Form1>().get()); }}};
+    std::unique_ptr<QWidget> w(makers.at(name)());
+    w->show();
+    QCoreApplication::processEvents();
+    return w;
+}
+
+void addWindowRows() {
+    QTest::addColumn<QString>("window");
+    for (const char* name : windowNames)
+        QTest::newRow(name) << QString(name);
+}
+
+// Contrast ratio of two colours as the web accessibility guidelines define it (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The strongest contrast of any painted pixel against the background: the text as really drawn.
+double drawnContrast(QWidget* w) {
+    const QImage image = w->grab().toImage();
+    const QColor background = w->palette().color(w->backgroundRole());
+    double best = 1.0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            best = std::max(best, contrast(image.pixelColor(x, y), background));
+    return best;
+}
+
+// Child-process mode: "dpi <n>", then "window/control x y width height" in device pixels,
+// relative to the widget holding the control, for every named control of every window.
+int dumpGeometry(int argc, char** argv) {
+    QApplication app(argc, argv);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Messages::install(&messages);
+    env.openDatabase();
+    QTextStream out(stdout);
+    for (const char* name : windowNames) {
+        std::unique_ptr<QWidget> window = showWindow(name);
+        const qreal ratio = window->devicePixelRatioF();
+        out << "dpi " << qRound(window->logicalDpiX() * ratio) << '\n';
+        QList<QWidget*> widgets = window->findChildren<QWidget*>();
+        for (QWidget* w : widgets << window.get()) {
+            if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
+                continue;
+            const QPoint at = w->isWindow() ? QPoint() : w->pos();
+            out << name << '/' << w->objectName() << ' ' << qRound(at.x() * ratio) << ' ' << qRound(at.y() * ratio)
+                << ' ' << qRound(w->width() * ratio) << ' ' << qRound(w->height() * ratio) << '\n';
+        }
+    }
+    Messages::install(nullptr);
+    return 0;
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_env = std::make_unique<TestEnvironment>();
+        Messages::install(&m_messages);
+        m_env->openDatabase();
+    }
+    void cleanup() {
+        QApplication::setPalette(QPalette());
+        Messages::install(nullptr);
+        Database::shared().close();
+        m_env.reset();
+        QVERIFY2(m_messages.errors().isEmpty(), qPrintable(m_messages.errors().join('\n')));
+        m_messages.clear();
+    }
+    void filesFound_data();
+    void filesFound();
+    void everyControlNamed_data() { addWindowRows(); }
+    void everyControlNamed();
+    void readableInDarkPalette_data() { addWindowRows(); }
+    void readableInDarkPalette();
+    void iconAtEverySize();
+    void proportionsAt192Dpi_data();
+    void proportionsAt192Dpi();
+
+private:
+    std::unique_ptr<TestEnvironment> m_env;
+    ScriptedMessages m_messages;
+};
+
+void TestDesktop::filesFound_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("placedIn"); // of bin (beside the program), config, share
+    QTest::addColumn<QString>("foundIn");
+    QTest::newRow("skin beside the program") << "x/o.cjs" << QStringList{"bin", "config", "share"} << "bin";
+    QTest::newRow("skin of the user") << "x/o.cjs" << QStringList{"config", "share"} << "config";
+    QTest::newRow("skin installed") << "x/o.cjs" << QStringList{"share"} << "share";
+    QTest::newRow("skin nowhere") << "x/o.cjs" << QStringList{} << "bin";
+    QTest::newRow("cursor of the user") << "HAND-M.CUR" << QStringList{"config"} << "config";
+    QTest::newRow("template installed") << "dbBlank.mdb" << QStringList{"share"} << "share";
+    QTest::newRow("repair not of the user") << "ADOFix64.msu" << QStringList{"config"} << "bin";
+    QTest::newRow("repair installed") << "ADOFix64.msu" << QStringList{"config", "share"} << "share";
+}
+
+void TestDesktop::filesFound() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, placedIn);
+    QFETCH(QString, foundIn);
+    const QString prefix = m_env->root() + "/usr";
+    const QMap<QString, QString> folders{{"bin", prefix + "/bin"},
+                                         {"config", m_env->configHome() + "/Tarnwick/Fennick Planner"},
+                                         {"share", prefix + "/share/fennick-planner"}};
+    DataStore::setProgramFolderForTesting(folders["bin"]);
+    for (const QString& place : placedIn) {
+        QFile f(folders[place] + "/" + file);
+        QVERIFY(QDir().mkpath(QFileInfo(f).absolutePath()) && f.open(QIODevice::WriteOnly));
+    }
+    const QString found = file == "x/o.cjs"       ? Appearance::skinFile()
+                          : file == "HAND-M.CUR"  ? Appearance::handCursorFile()
+                          : file == "dbBlank.mdb" ? DataStore::templateDatabase()
+                                                  : DataStore::programFile(file);
+    DataStore::setProgramFolderForTesting(m_env->programFolder());
+    QCOMPARE(found, folders[foundIn] + "/" + file);
+}
+
+void TestDesktop::everyControlNamed() {
+    QFETCH(QString, window);
+    std::unique_ptr<QWidget> w = showWindow(window);
+    QStringList unnamed;
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        const QString name = AccessibleNames::spokenName(c);
+        if (c->isVisible() && AccessibleNames::isFocusableControl(c) &&
+            std::none_of(name.begin(), name.end(), [](QChar ch) { return ch.isLetter(); }))
+            unnamed << c->objectName() + " \"" + name + "\"";
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    if (window == "Form2") { // a symbol button is read with the field it serves
+        QCOMPARE(AccessibleNames::spokenName(w->findChild<QWidget*>("PushButton9")), "Edit Owner");
+        QCOMPARE(AccessibleNames::spokenName(w->findChild<QWidget*>("PushButton8")), "Delete Status");
+    }
+}
+
+void TestDesktop::readableInDarkPalette() {
+    QFETCH(QString, window);
+    // Loaded in the light palette; the system switches to dark while the window is open.
+    std::unique_ptr<QWidget> w = showWindow(window);
+    QPalette dark(QColor(0x3a, 0x3a, 0x3a), QColor(0x2d, 0x2d, 0x2d));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::Link, QColor(0x8a, 0xb8, 0xff));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    if (const QString folder = qEnvironmentVariable("FENNICK_SHOT_DIR"); !folder.isEmpty())
+        w->grab().save(folder + "/dark-" + window + ".png");
+
+    QStringList unreadable;
+    QList<QWidget*> widgets = w->findChildren<QWidget*>();
+    for (QWidget* c : widgets << w.get()) {
+        if (!c->isVisible() || !c->isEnabled())
+            continue;
+        const QPalette& p = c->palette();
+        if (contrast(p.color(c->foregroundRole()), p.color(c->backgroundRole())) < 4.5 ||
+            (qobject_cast<QAbstractItemView*>(c) &&
+             contrast(p.color(QPalette::Text), p.color(QPalette::AlternateBase)) < 4.5))
+            unreadable << c->objectName();
+        if (auto* label = qobject_cast<QLabel*>(c); label && !label->text().isEmpty() && drawnContrast(label) < 4.5)
+            unreadable << c->objectName() + " (as drawn)";
+    }
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
+}
+
+void TestDesktop::iconAtEverySize() {
+    // The window icon is the desktop entry's, drawn for every size rather than scaled.
+    std::unique_ptr<QWidget> w = showWindow("Form1");
+    for (int size : Appearance::programIconSizes())
+        QVERIFY2(w->windowIcon().availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+}
+
+void TestDesktop::proportionsAt192Dpi_data() {
+    QTest::addColumn<int>("screenDpi");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("compared"); // the controls compared; empty: all
+    QTest::newRow("scaled twice") << 96 << QStringList{"QT_SCALE_FACTOR=2"} << "";
+    QTest::newRow("192 dpi screen") << 192 << QStringList{} << "";
+    // Without Qt's scaling only the twips conversion makes the windows placed in twips grow; the
+    // style's own pixel sizes (menu bar, laid-out editors) do not double there.
+    QTest::newRow("192 dpi, unscaled twips") << 96 << QStringList{"QT_FONT_DPI=192", "QT_ENABLE_HIGHDPI_SCALING=0"}
+                                             << "^(Form1/(ListView|PushButton)|Form4/)";
+}
+
+void TestDesktop::proportionsAt192Dpi() {
+    QFETCH(int, screenDpi);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, compared);
+    auto run = [this](int dpi, const QStringList& settings) {
+        // A screen large enough for every window at both sizes: a small one would squeeze them.
+        QFile screen(m_env->root() + QStringLiteral("/screen-%1.json").arg(dpi));
+        if (screen.open(QIODevice::WriteOnly))
+            screen.write(QStringLiteral(R"({"screens":[{"name":"s","width":5120,"height":3200,"logicalDpi":%1,)"
+                                        R"("logicalBaseDpi":96,"dpr":1}]})")
+                             .arg(dpi)
+                             .toUtf8());
+        screen.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("FENNICK_GEOMETRY_DUMP", "1");
+        env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + screen.fileName());
+        for (const QString& s : settings)
+            env.insert(s.section('=', 0, 0), s.section('=', 1));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        child.waitForFinished(-1);
+        QMap<QString, QList<int>> geometry; // "dpi" too
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            for (int i = 1; i < f.size(); ++i)
+                geometry[f[0]] << f[i].toInt();
+        }
+        return geometry;
+    };
+    const QMap<QString, QList<int>> at1x = run(96, {}), at2x = run(screenDpi, environment);
+    QCOMPARE(at1x.value("dpi").value(0), 96);
+    QCOMPARE(at2x.value("dpi").value(0), 192);
+    QCOMPARE(at2x.keys(), at1x.keys());
+    // Every control keeps its place and size in its window: twice the pixels, give or take what
+    // text rendering rounds at another size.
+    QStringList moved;
+    int checked = 0;
+    for (auto it = at1x.constBegin(); it != at1x.constEnd(); ++it) {
+        if (it.key() == "dpi" || !it.key().contains(QRegularExpression(compared)))
+            continue;
+        ++checked;
+        for (int i = 0; i < 4; ++i)
+            if (std::abs(at2x[it.key()].value(i) - 2 * it.value().value(i)) > std::max(4, it.value().value(i) / 10))
+                moved << it.key();
+    }
+    QVERIFY2(moved.isEmpty(), qPrintable(moved.join(", ")));
+    QVERIFY(checked >= 14);
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("FENNICK_GEOMETRY_DUMP"))
+        return dumpGeometry(argc, argv);
+    QApplication app(argc, argv);
+    TestDesktop test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_desktop.moc"
