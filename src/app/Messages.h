@@ -16,6 +16,9 @@ public:
     virtual void error(const QString& text) = 0;
     // An input box with OK and Cancel; Cancel gives the empty text.
     virtual QString input(const QString& title, const QString& prompt) = 0;
+    // The file dialog that asks where to save: the chosen path, or the empty text on Cancel.
+    // `filter` lists the file types as "PDF document (*.pdf);;PNG image (*.png)".
+    virtual QString saveFileName(const QString& caption, const QString& suggestedName, const QString& filter) = 0;
 
     // The one instance in use. Never null: before the program installs its boxes, a silent
     // fallback answers No and Cancel.

@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "timeline/TimelineCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,6 +107,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
+    Timeline::installCommands(this);
 }
 
 Form1::~Form1() = default;
@@ -365,6 +367,7 @@ void Form1::ListData() {
     }
     selectRow(ListView1, 0);
     m_filling = false;
+    emit listsRefilled();
 }
 
 void Form1::ListTasks() {

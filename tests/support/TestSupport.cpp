@@ -41,6 +41,15 @@ QString ScriptedMessages::input(const QString& title, const QString& prompt) {
     return text;
 }
 
+QString ScriptedMessages::saveFileName(const QString& caption, const QString& suggestedName, const QString&) {
+    m_shown.push_back({Kind::SaveFile, caption, suggestedName});
+    if (m_saveFileNames.empty())
+        return {};
+    const QString path = m_saveFileNames.front();
+    m_saveFileNames.pop_front();
+    return path;
+}
+
 QStringList ScriptedMessages::texts(Kind kind) const {
     QStringList list;
     for (const Shown& s : m_shown)

@@ -14,7 +14,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input };
+    enum class Kind { Notice, Question, Error, Input, SaveFile };
     struct Shown {
         Kind kind;
         QString title;
@@ -28,11 +28,15 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    // Records the caption (as title) and the suggested name (as text).
+    QString saveFileName(const QString& caption, const QString& suggestedName, const QString& filter) override;
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.
     void answerNext(bool yes) { m_answers.push_back(yes); }
     void inputNext(const QString& text) { m_inputs.push_back(text); }
+    // The path the next save-file dialog answers (empty text = Cancel, also when unscripted).
+    void saveFileNameNext(const QString& path) { m_saveFileNames.push_back(path); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts(Kind kind) const;
@@ -45,6 +49,7 @@ private:
     std::vector<Shown> m_shown;
     std::deque<bool> m_answers;
     std::deque<QString> m_inputs;
+    std::deque<QString> m_saveFileNames;
 };
 
 // A clean world for one test: empty data and settings folders, a program folder holding the

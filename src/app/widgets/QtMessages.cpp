@@ -1,6 +1,8 @@
 #include "QtMessages.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -32,4 +34,9 @@ QString QtMessages::input(const QString& title, const QString& prompt) {
     bool ok = false;
     const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
+}
+
+QString QtMessages::saveFileName(const QString& caption, const QString& suggestedName, const QString& filter) {
+    const QString start = QDir::home().filePath(suggestedName);
+    return QFileDialog::getSaveFileName(owner(), caption, start, filter);
 }

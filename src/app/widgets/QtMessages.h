@@ -9,4 +9,5 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    QString saveFileName(const QString& caption, const QString& suggestedName, const QString& filter) override;
 };
