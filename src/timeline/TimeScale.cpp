@@ -23,11 +23,11 @@ int clampZoom(int step) {
 }
 
 int zoomIn(int step) {
-    return clampZoom(step + 1);
+    return clampZoom(clampZoom(step) + 1);
 }
 
 int zoomOut(int step) {
-    return clampZoom(step - 1);
+    return clampZoom(clampZoom(step) - 1);
 }
 
 int fitZoom(qint64 days, double width) {
