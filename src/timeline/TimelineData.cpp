@@ -13,18 +13,47 @@ enum ProjectColumn { Id = 0, Name = 1, Owner = 2, Category = 3, Priority = 4, St
 const QString& taskColumns() {
     static const QString text =
         QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,DueDate "
-                       "from [Open Tasks]");
+                       "from Tasks");
     return text;
 }
 
+// The contacts' shown names by ID, as the stored queries give them (first name, one blank, last
+// name; a missing half as empty text).
+QHash<qint64, QString> contactNames() {
+    QHash<qint64, QString> names;
+    ResultSet rs = Database::shared().query(QStringLiteral("select ID,FirstName,LastName from Employees"));
+    while (!rs.eof()) {
+        names.insert(rs.value(0).toLongLong(), rs.rawText(1) + QLatin1Char(' ') + rs.rawText(2));
+        rs.moveNext();
+    }
+    rs.close();
+    return names;
+}
+
+QDate dateOf(const QString& text, QString* keep) {
+    const QDate date = parseStoredDate(text);
+    if (!date.isValid())
+        *keep = text; // shown in the tooltip as it is
+    return date;
+}
+
 std::vector<Item> readTasks(const QString& statement) {
+    const QHash<qint64, QString> names = contactNames();
     std::vector<Item> tasks;
     ResultSet rs = Database::shared().query(statement);
     while (!rs.eof()) {
-        // rawText gives the empty text for a missing value: such a row is shown without a bar.
-        TaskCells cells{rs.rawText(0), rs.rawText(1), rs.rawText(2), rs.rawText(3), rs.rawText(4),
-                        rs.rawText(5), rs.rawText(6), rs.rawText(7), rs.rawText(8)};
-        tasks.push_back(taskItem(cells));
+        // A missing value reads as empty text or 0: such a row is shown without a bar.
+        Item& item = tasks.emplace_back();
+        item.isTask = true;
+        item.id = rs.value(0).toLongLong();
+        item.projectId = rs.value(1).toLongLong();
+        item.name = rs.rawText(2);
+        item.who = names.value(rs.value(3).toLongLong());
+        item.status = rs.rawText(4);
+        item.priority = rs.rawText(5);
+        item.percent = rs.value(6).toDouble();
+        item.start = dateOf(rs.rawText(7), &item.startText);
+        item.end = dateOf(rs.rawText(8), &item.endText);
         rs.moveNext();
     }
     rs.close();
@@ -38,10 +67,16 @@ std::vector<Item> projectsFromList(const RecordListModel& list) {
     const int count = list.rowCount();
     projects.reserve(static_cast<size_t>(count));
     for (int r = 0; r < count; ++r) {
-        ProjectCells cells{list.rawCell(r, Id),       list.rawCell(r, Name),     list.rawCell(r, Owner),
-                           list.rawCell(r, Category), list.rawCell(r, Priority), list.rawCell(r, Status),
-                           list.rawCell(r, Start),    list.rawCell(r, End)};
-        projects.push_back(projectItem(cells));
+        Item& item = projects.emplace_back();
+        item.id = list.rawCell(r, Id).toLongLong();
+        item.projectId = item.id;
+        item.name = list.rawCell(r, Name);
+        item.who = list.rawCell(r, Owner);
+        item.category = list.rawCell(r, Category);
+        item.priority = list.rawCell(r, Priority);
+        item.status = list.rawCell(r, Status);
+        item.start = dateOf(list.rawCell(r, Start), &item.startText);
+        item.end = dateOf(list.rawCell(r, End), &item.endText);
     }
     return projects;
 }

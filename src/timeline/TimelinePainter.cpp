@@ -99,16 +99,15 @@ void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
                                     : g.nameWidth + s.scale.x(nextUnit(marks[i].date, s.unit)) - chartX;
             p.setPen(s.colours.grid);
             p.drawLine(QPointF(x, top), QPointF(x, top + g.bandHeight));
-            // A label that does not fit its unit is left out rather than drawn over its neighbours.
+            // Keep the upper band's label in sight while its unit runs on past the left edge; a label
+            // that does not fit its unit is left out rather than drawn over its neighbour.
             const QString& text = marks[i].label;
-            const double width = upper ? std::max(next, static_cast<double>(g.nameWidth + chartW)) - x : next - x;
-            if (fm.horizontalAdvance(text) + 4 > width && !upper)
+            const double textX = (upper ? std::max(x, static_cast<double>(g.nameWidth)) : x) + 3;
+            const double room = next - textX - 2;
+            if (fm.horizontalAdvance(text) > room)
                 continue;
-            // Keep the upper band's label in sight while its unit runs on past the left edge.
-            const double textX = upper ? std::max(x, static_cast<double>(g.nameWidth)) + 3 : x + 2;
             p.setPen(s.colours.headerText);
-            p.drawText(QRectF(textX, top, std::max(width - 4, 1.0) + 400 * upper, g.bandHeight),
-                       Qt::AlignVCenter | Qt::AlignLeft, text);
+            p.drawText(QRectF(textX, top, room, g.bandHeight), Qt::AlignVCenter | Qt::AlignLeft, text);
         }
     }
     p.setPen(s.colours.grid);
@@ -198,8 +197,7 @@ void paintNames(QPainter& p, const Scene& s, QSize size, int firstRow, int count
         const int top = g.scaleHeight() + i * g.rowHeight;
         int x = 6;
         if (row.task < 0) {
-            const bool hasTasks = static_cast<size_t>(row.project) < s.data->tasks.size() &&
-                                  !s.data->tasks[static_cast<size_t>(row.project)].empty();
+            const bool hasTasks = s.data->taskCount(static_cast<size_t>(row.project)) > 0;
             if (hasTasks) {
                 // The triangle that collapses and expands the project's tasks.
                 const bool collapsed = s.collapsed && s.collapsed->contains(item.id);

@@ -20,12 +20,6 @@ int digits(const QString& s, qsizetype pos, int count) {
     return value;
 }
 
-double percentOf(const QString& text) {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? value : 0;
-}
-
 } // namespace
 
 QDate parseStoredDate(const QString& raw) {
@@ -41,101 +35,74 @@ QDate parseStoredDate(const QString& raw) {
     return QDate(y, m, d); // invalid for a day that does not exist
 }
 
-Item projectItem(const ProjectCells& c) {
-    Item item;
-    item.id = c.id.toLongLong();
-    item.projectId = item.id;
-    item.name = c.name;
-    item.who = c.owner;
-    item.category = c.category;
-    item.priority = c.priority;
-    item.status = c.status;
-    item.startText = c.start;
-    item.endText = c.end;
-    item.start = parseStoredDate(c.start);
-    item.end = parseStoredDate(c.end);
-    return item;
-}
-
-Item taskItem(const TaskCells& c) {
-    Item item;
-    item.isTask = true;
-    item.id = c.id.toLongLong();
-    item.projectId = c.projectId.toLongLong();
-    item.name = c.title;
-    item.who = c.assignedTo;
-    item.status = c.status;
-    item.priority = c.priority;
-    item.percent = percentOf(c.percent);
-    item.startText = c.start;
-    item.endText = c.due;
-    item.start = parseStoredDate(c.start);
-    item.end = parseStoredDate(c.due);
-    return item;
-}
-
-namespace {
-
-void sortTasks(std::vector<Item>& tasks) {
-    std::stable_sort(tasks.begin(), tasks.end(), [](const Item& a, const Item& b) {
-        if (a.start.isValid() != b.start.isValid())
-            return a.start.isValid();
-        return a.start < b.start;
-    });
-}
-
-} // namespace
-
 void attachTasks(Data& data, std::vector<Item> tasks) {
-    data.tasks.assign(data.projects.size(), {});
+    // A counting sort of the positions by project: one pass to count, one to place.
+    const size_t projectCount = data.projects.size();
     QHash<qint64, int> indexOf;
-    indexOf.reserve(static_cast<qsizetype>(data.projects.size()));
-    for (size_t i = 0; i < data.projects.size(); ++i)
+    indexOf.reserve(static_cast<qsizetype>(projectCount));
+    for (size_t i = 0; i < projectCount; ++i)
         indexOf.insert(data.projects[i].id, static_cast<int>(i));
+    std::vector<int> projectOf;
+    projectOf.reserve(tasks.size());
+    data.tasks.clear();
+    data.tasks.reserve(tasks.size());
+    data.firstTask.assign(projectCount + 1, 0);
     for (Item& task : tasks) {
         const auto it = indexOf.constFind(task.projectId);
         if (it == indexOf.constEnd())
-            continue;
-        Item& project = data.projects[static_cast<size_t>(*it)];
-        task.category = project.category;
-        data.tasks[static_cast<size_t>(*it)].push_back(std::move(task));
+            continue; // its project is not listed
+        task.category = data.projects[static_cast<size_t>(*it)].category; // coloured by its project's category
+        data.tasks.push_back(std::move(task));
+        projectOf.push_back(*it);
+        ++data.firstTask[static_cast<size_t>(*it) + 1];
     }
-    for (auto& list : data.tasks)
-        if (list.size() > 1)
-            sortTasks(list);
+    for (size_t p = 0; p < projectCount; ++p)
+        data.firstTask[p + 1] += data.firstTask[p];
+    std::vector<int> next(data.firstTask.begin(), data.firstTask.end() - 1);
+    data.order.assign(data.tasks.size(), 0);
+    for (size_t t = 0; t < projectOf.size(); ++t)
+        data.order[static_cast<size_t>(next[static_cast<size_t>(projectOf[t])]++)] = static_cast<int>(t);
+    const auto startsBefore = [&data](int a, int b) {
+        const Item& x = data.tasks[static_cast<size_t>(a)];
+        const Item& y = data.tasks[static_cast<size_t>(b)];
+        if (x.start.isValid() != y.start.isValid())
+            return x.start.isValid();
+        return x.start < y.start;
+    };
+    for (size_t p = 0; p < projectCount; ++p)
+        if (data.taskCount(p) > 1)
+            std::stable_sort(data.order.begin() + data.firstTask[p], data.order.begin() + data.firstTask[p + 1],
+                             startsBefore);
 }
 
 void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks) {
-    data.tasks.resize(data.projects.size());
-    for (size_t i = 0; i < data.projects.size(); ++i) {
-        if (data.projects[i].id != projectId)
-            continue;
-        for (Item& task : tasks)
-            task.category = data.projects[i].category;
-        sortTasks(tasks);
-        data.tasks[i] = std::move(tasks);
+    bool listed = false;
+    for (const Item& p : data.projects)
+        listed = listed || p.id == projectId;
+    if (!listed)
         return;
-    }
+    std::vector<Item> all = data.takeTasks();
+    std::erase_if(all, [projectId](const Item& t) { return t.projectId == projectId; });
+    all.insert(all.end(), std::make_move_iterator(tasks.begin()), std::make_move_iterator(tasks.end()));
+    attachTasks(data, std::move(all));
 }
 
 std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed) {
     std::vector<Row> rows;
-    size_t count = data.projects.size();
-    for (const auto& list : data.tasks)
-        count += list.size();
-    rows.reserve(count);
+    rows.reserve(data.projects.size() + data.tasks.size());
     for (size_t p = 0; p < data.projects.size(); ++p) {
         rows.push_back({static_cast<int>(p), -1});
-        if (p < data.tasks.size() && !collapsed.contains(data.projects[p].id))
-            for (size_t t = 0; t < data.tasks[p].size(); ++t)
-                rows.push_back({static_cast<int>(p), static_cast<int>(t)});
+        const int count = data.taskCount(p);
+        if (count > 0 && !collapsed.contains(data.projects[p].id))
+            for (int t = 0; t < count; ++t)
+                rows.push_back({static_cast<int>(p), t});
     }
     return rows;
 }
 
 const Item& itemOf(const Data& data, const Row& row) {
     const auto p = static_cast<size_t>(row.project);
-    return row.task < 0 ? data.projects[p] : data.tasks[p][static_cast<size_t>(row.task)];
+    return row.task < 0 ? data.projects[p] : data.task(p, row.task);
 }
 
 std::pair<QDate, QDate> dateRange(const Data& data) {
@@ -148,15 +115,11 @@ std::pair<QDate, QDate> dateRange(const Data& data) {
         if (!last.isValid() || d > last)
             last = d;
     };
-    for (size_t p = 0; p < data.projects.size(); ++p) {
-        take(data.projects[p].start);
-        take(data.projects[p].end);
-        if (p < data.tasks.size())
-            for (const Item& t : data.tasks[p]) {
-                take(t.start);
-                take(t.end);
-            }
-    }
+    for (const auto* list : {&data.projects, &data.tasks})
+        for (const Item& item : *list) {
+            take(item.start);
+            take(item.end);
+        }
     return {first, last};
 }
 
@@ -173,14 +136,24 @@ QString colourKey(const Item& item, ColourBy by) {
 }
 
 std::vector<QString> legendKeys(const Data& data, ColourBy by) {
-    QSet<QString> seen;
-    for (size_t p = 0; p < data.projects.size(); ++p) {
-        seen.insert(colourKey(data.projects[p], by));
-        if (p < data.tasks.size())
-            for (const Item& t : data.tasks[p])
-                seen.insert(colourKey(t, by));
-    }
-    std::vector<QString> keys(seen.begin(), seen.end());
+    // Value lists are short: a few keys compared in turn beat hashing every row's text.
+    std::vector<QString> keys;
+    QSet<QString> many;
+    for (const auto* list : {&data.projects, &data.tasks})
+        for (const Item& item : *list) {
+            const QString& key = colourKey(item, by);
+            if (many.isEmpty()) {
+                if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                    continue;
+                keys.push_back(key);
+                if (keys.size() > 32)
+                    many = QSet<QString>(keys.begin(), keys.end());
+            } else {
+                many.insert(key);
+            }
+        }
+    if (!many.isEmpty())
+        keys.assign(many.begin(), many.end());
     std::sort(keys.begin(), keys.end(),
               [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
     return keys;

@@ -38,22 +38,27 @@ struct Item {
     bool overdue(QDate today) const { return isTask && end.isValid() && end < today && percent < 100; }
 };
 
-// The cells of one project as the project list holds them (dates as stored).
-struct ProjectCells {
-    QString id, name, owner, category, priority, status, start, end;
-};
-Item projectItem(const ProjectCells& cells);
-
-// The fields of one task row as read from the database (dates as stored).
-struct TaskCells {
-    QString id, projectId, title, assignedTo, status, priority, percent, start, due;
-};
-Item taskItem(const TaskCells& cells);
-
-// The projects in list order, each with its tasks.
+// The projects in list order, each with its tasks. The tasks lie in one list as they were read;
+// `order` lists their positions project by project, so that grouping a hundred thousand tasks
+// moves numbers, not tasks.
 struct Data {
     std::vector<Item> projects;
-    std::vector<std::vector<Item>> tasks; // parallel to projects
+    std::vector<Item> tasks;    // tasks of projects not listed are left out
+    std::vector<int> order;     // positions in `tasks`, project by project, each in start order
+    std::vector<int> firstTask; // the tasks of project p: order[firstTask[p]] to order[firstTask[p + 1] - 1]
+
+    int taskCount(size_t project) const {
+        return project + 1 < firstTask.size() ? firstTask[project + 1] - firstTask[project] : 0;
+    }
+    const Item& task(size_t project, int n) const {
+        return tasks[static_cast<size_t>(order[static_cast<size_t>(firstTask[project] + n)])];
+    }
+    // Every task, for handing to attachTasks() again.
+    std::vector<Item> takeTasks() {
+        order.clear();
+        firstTask.clear();
+        return std::move(tasks);
+    }
 };
 
 // Hands every task to its project (tasks of projects not listed are left out), each project's

@@ -133,7 +133,12 @@ TimelineWindow::TimelineWindow(Form1* form)
         m_colourBy->setCurrentIndex(ok && by >= 0 && by < m_colourBy->count() ? by : 0);
     });
     reload();
-    m_view->goToToday();
+}
+
+void TimelineWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!std::exchange(m_placed, true))
+        m_view->goToToday();
 }
 
 TimelineWindow::~TimelineWindow() = default;
@@ -233,10 +238,7 @@ void TimelineWindow::projectListChanged() {
         // The same tasks, under the projects in their new order.
         Data data;
         data.projects = projectsFromList(*m_form->projectModel());
-        std::vector<Item> tasks;
-        for (const auto& list : m_view->data().tasks)
-            tasks.insert(tasks.end(), list.begin(), list.end());
-        attachTasks(data, std::move(tasks));
+        attachTasks(data, Data(m_view->data()).takeTasks());
         m_view->setData(std::move(data));
         updateLegend();
     });

@@ -43,6 +43,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
@@ -63,6 +64,7 @@ private:
     QLabel* m_legend;
     QUndoStack* m_undo;
     bool m_reorderPending = false;
+    bool m_placed = false; // today was put in the middle once the window had its size
 };
 
 } // namespace Timeline

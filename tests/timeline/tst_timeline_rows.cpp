@@ -9,14 +9,35 @@ using namespace Timeline;
 
 namespace {
 
-Item project(qint64 id, const QString& start, const QString& end, const QString& status = QStringLiteral("Open")) {
-    return projectItem({QString::number(id), QStringLiteral("P%1").arg(id), QStringLiteral("Owner"),
-                        QStringLiteral("Cat%1").arg(id % 2), QStringLiteral("High"), status, start, end});
+Item item(bool isTask, qint64 id, qint64 projectId, const QString& start, const QString& end) {
+    Item i;
+    i.isTask = isTask;
+    i.id = id;
+    i.projectId = projectId;
+    i.name = (isTask ? QStringLiteral("T%1") : QStringLiteral("P%1")).arg(id);
+    i.startText = start;
+    i.endText = end;
+    i.start = parseStoredDate(start);
+    i.end = parseStoredDate(end);
+    return i;
 }
 
-Item task(qint64 id, qint64 projectId, const QString& start, const QString& due, const QString& percent = "0") {
-    return taskItem({QString::number(id), QString::number(projectId), QStringLiteral("T%1").arg(id),
-                     QStringLiteral("Someone"), QStringLiteral("Open"), QStringLiteral("Low"), percent, start, due});
+Item project(qint64 id, const QString& start, const QString& end, const QString& status = QStringLiteral("Open")) {
+    Item p = item(false, id, id, start, end);
+    p.who = QStringLiteral("Owner");
+    p.category = QStringLiteral("Cat%1").arg(id % 2);
+    p.priority = QStringLiteral("High");
+    p.status = status;
+    return p;
+}
+
+Item task(qint64 id, qint64 projectId, const QString& start, const QString& due, double percent = 0) {
+    Item t = item(true, id, projectId, start, due);
+    t.who = QStringLiteral("Someone");
+    t.status = QStringLiteral("Open");
+    t.priority = QStringLiteral("Low");
+    t.percent = percent;
+    return t;
 }
 
 QStringList names(const Data& data, const std::vector<Row>& rows) {
@@ -69,45 +90,29 @@ void TestTimelineRows::storedDates() {
 void TestTimelineRows::bars_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("due");
-    QTest::addColumn<QString>("percent");
+    QTest::addColumn<double>("percent");
     QTest::addColumn<bool>("hasBar");
     QTest::addColumn<bool>("reversed");
     QTest::addColumn<bool>("overdue");
     QTest::addColumn<QString>("tipHas");
     // Today is 2026-12-07.
-    QTest::newRow("plain") << "2026-12-01"
-                           << "2026-12-10"
-                           << "20" << true << false << false << "Due: ";
-    QTest::newRow("one day") << "2026-12-08"
-                             << "2026-12-08"
-                             << "0" << true << false << false << "Start: ";
-    QTest::newRow("missing start") << ""
-                                   << "2026-12-10"
-                                   << "0" << false << false << false << "Start: (none)";
-    QTest::newRow("unreadable due") << "2026-12-01"
-                                    << "soon"
-                                    << "0" << false << false << false << "(unreadable: soon)";
-    QTest::newRow("end before start") << "2026-12-10"
-                                      << "2026-12-01"
-                                      << "0" << true << true << true << "before the start date";
-    QTest::newRow("overdue") << "2026-11-01"
-                             << "2026-12-06"
-                             << "99.5" << true << false << true << "Overdue";
-    QTest::newRow("late but done") << "2026-11-01"
-                                   << "2026-12-06"
-                                   << "100" << true << false << false << "100 %";
-    QTest::newRow("due today is not late") << "2026-11-01"
-                                           << "2026-12-07"
-                                           << "0" << true << false << false << "0 %";
-    QTest::newRow("percent unreadable counts as 0") << "2026-11-01"
-                                                    << "2026-12-01"
-                                                    << "x" << true << false << true << "Complete: 0 %";
+    // clang-format off
+    QTest::newRow("plain")                 << "2026-12-01" << "2026-12-10" << 20.0 << true << false << false << "Due: ";
+    QTest::newRow("one day")               << "2026-12-08" << "2026-12-08" << 0.0 << true << false << false << "Start: ";
+    QTest::newRow("missing start")         << "" << "2026-12-10" << 0.0 << false << false << false << "Start: (none)";
+    QTest::newRow("unreadable due")        << "2026-12-01" << "soon" << 0.0 << false << false << false << "(unreadable: soon)";
+    QTest::newRow("end before start")      << "2026-12-10" << "2026-12-01" << 0.0 << true << true << true << "before the start";
+    QTest::newRow("overdue")               << "2026-11-01" << "2026-12-06" << 99.5 << true << false << true << "Overdue";
+    QTest::newRow("late but done")         << "2026-11-01" << "2026-12-06" << 100.0 << true << false << false << "100 %";
+    QTest::newRow("due today is not late") << "2026-11-01" << "2026-12-07" << 0.0 << true << false << false << "0 %";
+    QTest::newRow("a week late, none done") << "2026-11-01" << "2026-12-01" << 0.0 << true << false << true << "Complete: 0 %";
+    // clang-format on
 }
 
 void TestTimelineRows::bars() {
     QFETCH(QString, start);
     QFETCH(QString, due);
-    QFETCH(QString, percent);
+    QFETCH(double, percent);
     QFETCH(bool, hasBar);
     QFETCH(bool, reversed);
     QFETCH(bool, overdue);
@@ -130,7 +135,7 @@ void TestTimelineRows::projectsWithTasks() {
     attachTasks(data, {task(1, 5, "2026-12-09", "2026-12-12"), task(2, 2, "", ""), task(3, 5, "2026-12-02", "x"),
                        task(4, 77, "2026-12-02", "2026-12-03"), task(5, 5, "bad", "2026-12-03")});
     QCOMPARE(names(data, buildRows(data, {})), (QStringList{"P5", "T3", "T1", "T5", "P2", "T2", "P9"}));
-    QCOMPARE(data.tasks[0][0].category, data.projects[0].category); // a task is coloured by its project's category
+    QCOMPARE(data.task(0, 0).category, data.projects[0].category); // a task is coloured by its project's category
     // Collapsed projects keep their row and hide their tasks.
     QCOMPARE(names(data, buildRows(data, {5})), (QStringList{"P5", "P2", "T2", "P9"}));
     QCOMPARE(names(data, buildRows(data, {5, 2, 9})), (QStringList{"P5", "P2", "P9"}));
