@@ -3,6 +3,8 @@
 #include "app/Database.h"
 #include "main_window/RecordListModel.h"
 
+#include <algorithm>
+
 namespace Timeline {
 
 namespace {
@@ -37,9 +39,15 @@ QDate dateOf(const QString& text, QString* keep) {
     return date;
 }
 
-std::vector<Item> readTasks(const QString& statement) {
+std::vector<Item> readTasks(const QString& statement, const QString& countStatement) {
     const QHash<qint64, QString> names = contactNames();
     std::vector<Item> tasks;
+    {
+        // Room for every task at once: growing the list would move each task several times.
+        ResultSet count = Database::shared().query(countStatement);
+        if (!count.eof())
+            tasks.reserve(static_cast<size_t>(std::max<qint64>(0, count.value(0).toLongLong())));
+    }
     ResultSet rs = Database::shared().query(statement);
     while (!rs.eof()) {
         // A missing value reads as empty text or 0: such a row is shown without a bar.
@@ -82,11 +90,12 @@ std::vector<Item> projectsFromList(const RecordListModel& list) {
 }
 
 std::vector<Item> readAllTasks() {
-    return readTasks(taskColumns());
+    return readTasks(taskColumns(), QStringLiteral("select count(*) from Tasks"));
 }
 
 std::vector<Item> readTasksOf(qint64 projectId) {
-    return readTasks(taskColumns() + QStringLiteral(" where ProjectID=") + QString::number(projectId));
+    const QString where = QStringLiteral(" where ProjectID=") + QString::number(projectId);
+    return readTasks(taskColumns() + where, QStringLiteral("select count(*) from Tasks") + where);
 }
 
 Data load(const RecordListModel& list) {

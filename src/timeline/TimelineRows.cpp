@@ -38,23 +38,41 @@ QDate parseStoredDate(const QString& raw) {
 void attachTasks(Data& data, std::vector<Item> tasks) {
     // A counting sort of the positions by project: one pass to count, one to place.
     const size_t projectCount = data.projects.size();
-    QHash<qint64, int> indexOf;
-    indexOf.reserve(static_cast<qsizetype>(projectCount));
-    for (size_t i = 0; i < projectCount; ++i)
-        indexOf.insert(data.projects[i].id, static_cast<int>(i));
+    // Project IDs are numbered automatically and mostly dense: a plain table by ID finds a task's
+    // project fastest; sparse IDs go into a hash.
+    qint64 maxId = 0;
+    bool dense = true;
+    for (const Item& p : data.projects) {
+        maxId = std::max(maxId, p.id);
+        dense = dense && p.id >= 0;
+    }
+    dense = dense && maxId <= static_cast<qint64>(projectCount) * 8 + 1024;
+    std::vector<int> byId(dense ? static_cast<size_t>(maxId) + 1 : 0, -1);
+    QHash<qint64, int> byHash;
+    for (size_t i = 0; i < projectCount; ++i) {
+        if (dense)
+            byId[static_cast<size_t>(data.projects[i].id)] = static_cast<int>(i);
+        else
+            byHash.insert(data.projects[i].id, static_cast<int>(i));
+    }
+    auto indexOf = [&](qint64 id) {
+        if (dense)
+            return id >= 0 && id <= maxId ? byId[static_cast<size_t>(id)] : -1;
+        return byHash.value(id, -1);
+    };
     std::vector<int> projectOf;
     projectOf.reserve(tasks.size());
     data.tasks.clear();
     data.tasks.reserve(tasks.size());
     data.firstTask.assign(projectCount + 1, 0);
     for (Item& task : tasks) {
-        const auto it = indexOf.constFind(task.projectId);
-        if (it == indexOf.constEnd())
-            continue; // its project is not listed
-        task.category = data.projects[static_cast<size_t>(*it)].category; // coloured by its project's category
+        const int project = indexOf(task.projectId);
+        if (project < 0)
+            continue;                                                         // its project is not listed
+        task.category = data.projects[static_cast<size_t>(project)].category; // coloured by its project's
         data.tasks.push_back(std::move(task));
-        projectOf.push_back(*it);
-        ++data.firstTask[static_cast<size_t>(*it) + 1];
+        projectOf.push_back(project);
+        ++data.firstTask[static_cast<size_t>(project) + 1];
     }
     for (size_t p = 0; p < projectCount; ++p)
         data.firstTask[p + 1] += data.firstTask[p];
