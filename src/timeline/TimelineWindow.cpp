@@ -141,7 +141,21 @@ void TimelineWindow::showEvent(QShowEvent* event) {
         m_view->goToToday();
 }
 
-TimelineWindow::~TimelineWindow() = default;
+// Closing the main window ends the program without closing this one first: the settings are
+// saved on the way out as well.
+TimelineWindow::~TimelineWindow() {
+    saveSettings();
+}
+
+void TimelineWindow::saveSettings() {
+    if (std::exchange(m_saved, true))
+        return;
+    ErrorTrap trap(windowName, QStringLiteral("Form_QueryUnload"));
+    trap.step(1, [&] {
+        Settings::write(QStringLiteral("TimelineGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
+        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
+    });
+}
 
 void TimelineWindow::buildMenus() {
     auto* bar = new QMenuBar(this);
@@ -381,11 +395,7 @@ void TimelineWindow::exportTimeline() {
 }
 
 void TimelineWindow::closeEvent(QCloseEvent* event) {
-    ErrorTrap trap(windowName, QStringLiteral("Form_QueryUnload"));
-    trap.step(1, [&] {
-        Settings::write(QStringLiteral("TimelineGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
-        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
-    });
+    saveSettings();
     event->accept();
 }
 

@@ -47,6 +47,8 @@ protected:
 
 private:
     void buildMenus();
+    // The size, place and zoom, once: when the window closes or goes with the main window.
+    void saveSettings();
     void updateLegend();
     // After a record changed here: the main window's lists and this window refill, with the
     // changed project selected in the main window so its tasks show.
@@ -64,6 +66,7 @@ private:
     QLabel* m_legend;
     QUndoStack* m_undo;
     bool m_reorderPending = false;
+    bool m_saved = false;
     bool m_placed = false; // today was put in the middle once the window had its size
 };
 
