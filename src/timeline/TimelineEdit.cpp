@@ -6,6 +6,7 @@
 #include "app/SqlText.h"
 #include "editors/EditorSql.h"
 
+#include <cmath>
 #include <optional>
 
 namespace Timeline {
@@ -55,17 +56,45 @@ bool blank(const QString& text) {
     return text.trimmed().isEmpty();
 }
 
+// A stored number as the statement writes it. The text is made from the number itself, never
+// copied from the stored value, so that nothing but a number goes into the statement unquoted;
+// a stored text that is no number is refused as the editor refuses it.
+struct Number {
+    bool missing = false;
+    bool valid = false;
+    QString sql;
+};
+Number storedNumber(const ResultSet& rs, const QString& column) {
+    const QVariant value = rs.value(column);
+    Number n;
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())) {
+        n.missing = true;
+        return n;
+    }
+    if (value.typeId() == QMetaType::LongLong) {
+        n.valid = true;
+        n.sql = QString::number(value.toLongLong());
+        return n;
+    }
+    bool ok = value.typeId() == QMetaType::Double;
+    const double d = ok ? value.toDouble() : value.toString().trimmed().toDouble(&ok);
+    n.valid = ok && std::isfinite(d);
+    if (n.valid)
+        n.sql = numberText(d);
+    return n;
+}
+
 // Builds the update of a task from its stored row; empty when a check failed.
 std::optional<QString> taskUpdate(ResultSet& rs, qint64 id, QDate start, QDate due) {
     using EditorSql::ValueList;
     EditorSql::TaskValues v;
-    v.projectId = rs.rawText(rs.column(QStringLiteral("ProjectID")));
+    v.projectId = QString::number(rs.value(QStringLiteral("ProjectID")).toLongLong());
     v.title = rs.textOrEmpty(QStringLiteral("Title"));
     v.status = rs.textOrEmpty(QStringLiteral("Status"));
     v.priority = rs.textOrEmpty(QStringLiteral("Priority"));
-    v.cost = rs.rawText(rs.column(QStringLiteral("Cost")));
-    v.costInDays = rs.rawText(rs.column(QStringLiteral("CostInDays")));
-    v.percentComplete = rs.rawText(rs.column(QStringLiteral("PercentComplete")));
+    const Number cost = storedNumber(rs, QStringLiteral("Cost"));
+    const Number costInDays = storedNumber(rs, QStringLiteral("CostInDays"));
+    const Number percent = storedNumber(rs, QStringLiteral("PercentComplete"));
     v.description = rs.textOrEmpty(QStringLiteral("Description"));
     const bool hasContact = contactExists(rs, QStringLiteral("AssignedID"));
     if (!passes({
@@ -73,11 +102,17 @@ std::optional<QString> taskUpdate(ResultSet& rs, qint64 id, QDate start, QDate d
             {!hasContact, "You forgot to select Assigned To."},
             {!inList(ValueList::Status, v.status), "You forgot to select Status."},
             {!inList(ValueList::Priorities, v.priority), "You forgot to select Priority."},
-            {v.cost.isEmpty(), "You forgot to input Cost."},
-            {v.costInDays.isEmpty(), "You forgot to input Cost in Days."},
-            {v.percentComplete.isEmpty(), "You forgot to input % Complete."},
+            {cost.missing, "You forgot to input Cost."},
+            {!cost.valid, "Cost must be numeric value."},
+            {costInDays.missing, "You forgot to input Cost in Days."},
+            {!costInDays.valid, "Cost in Days must be a numeric value."},
+            {percent.missing, "You forgot to input % Complete."},
+            {!percent.valid, "% Complete must be numeric value."},
         }))
         return std::nullopt;
+    v.cost = cost.sql;
+    v.costInDays = costInDays.sql;
+    v.percentComplete = percent.sql;
     v.assignedTo = rs.value(QStringLiteral("AssignedID")).toLongLong();
     v.startDate = start;
     v.dueDate = due;
@@ -92,8 +127,8 @@ std::optional<QString> projectUpdate(ResultSet& rs, qint64 id, QDate start, QDat
     v.category = rs.textOrEmpty(QStringLiteral("Category"));
     v.priority = rs.textOrEmpty(QStringLiteral("Priority"));
     v.notes = rs.textOrEmpty(QStringLiteral("Notes"));
-    v.budget = rs.rawText(rs.column(QStringLiteral("Budget")));
-    v.budgetInDays = rs.rawText(rs.column(QStringLiteral("BudgetInDays")));
+    const Number budget = storedNumber(rs, QStringLiteral("Budget"));
+    const Number budgetInDays = storedNumber(rs, QStringLiteral("BudgetInDays"));
     const bool hasOwner = contactExists(rs, QStringLiteral("Owner"));
     if (!passes({
             {blank(v.name), "You forgot to input Project Name."},
@@ -101,10 +136,14 @@ std::optional<QString> projectUpdate(ResultSet& rs, qint64 id, QDate start, QDat
             {!inList(ValueList::Status, v.status), "You forgot to select Status."},
             {!inList(ValueList::Categories, v.category), "You forgot to select Category."},
             {!inList(ValueList::Priorities, v.priority), "You forgot to select Priority."},
-            {v.budget.isEmpty(), "You forgot to input Budget."},
-            {v.budgetInDays.isEmpty(), "You forgot to input Budget in Days."},
+            {budget.missing, "You forgot to input Budget."},
+            {!budget.valid, "Budget must be a numeric value."},
+            {budgetInDays.missing, "You forgot to input Budget in Days."},
+            {!budgetInDays.valid, "Budget in Days must be a numeric value."},
         }))
         return std::nullopt;
+    v.budget = budget.sql;
+    v.budgetInDays = budgetInDays.sql;
     v.owner = rs.value(QStringLiteral("Owner")).toLongLong();
     v.startDate = start;
     v.endDate = end;

@@ -241,6 +241,14 @@ void TestTimelineWindow::refusedMoves_data() {
     QTest::newRow("no percent") << "update Tasks set PercentComplete=null where Title='Trip'"
                                 << "You forgot to input % Complete."
                                 << "Trip";
+    // A stored text in a number column never goes into the statement unquoted.
+    QTest::newRow("cost that is a statement") << "update Tasks set Cost='0,Title=''hacked''' where Title='Trip'"
+                                              << "Cost must be numeric value."
+                                              << "Trip";
+    QTest::newRow("budget in days not a number")
+        << "update Projects set BudgetInDays='five' where ProjectName='Implementinging'"
+        << "Budget in Days must be a numeric value."
+        << "Implementinging";
 }
 
 void TestTimelineWindow::refusedMoves() {
