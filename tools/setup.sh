@@ -11,7 +11,7 @@ build="$here/build"
 
 packages=(
     g++ make cmake pkg-config
-    qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins
+    qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins
     libsqlite3-dev
     fonts-liberation poppler-utils
     clang libclang-rt-14-dev

@@ -8,6 +8,7 @@ public:
     bool ask(const QString&) override { return false; }
     void error(const QString&) override {}
     QString input(const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 SilentMessages g_silent;

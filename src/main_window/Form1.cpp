@@ -13,6 +13,7 @@
 #include "app/widgets/Appearance.h"
 #include "csv_exchange/widgets/CsvCommands.h"
 #include "help/HelpCommands.h"
+#include "timeline/TimelineCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -100,6 +101,7 @@ Form1::Form1(QWidget* parent)
     buildControls();
     CsvCommands::install(*this);
     Help::addHelpCommands(this, menuHelp);
+    Timeline::installCommands(this);
 }
 
 Form1::~Form1() = default;
@@ -368,6 +370,8 @@ void Form1::ListData() {
     }
     selectRow(ListView1, 0);
     m_filling = false;
+    if (!m_projectFill)
+        emit listsRefilled(); // a list still streaming in tells once it is complete
 }
 
 bool Form1::readProjectRows(ErrorTrap& trap, int maxRows, int maxMs) {
@@ -430,6 +434,7 @@ void Form1::completeProjectFill() {
     } else if (selected == 0) {
         ListView1->scrollTo(m_projects->index(0, 0));
     }
+    emit listsRefilled();
 }
 
 void Form1::abortProjectFill() {

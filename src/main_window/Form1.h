@@ -98,6 +98,10 @@ public:
     // Header click on a list: the same column toggles the order, another one sorts ascending.
     static void headerClick(QTreeView* list, int columnNumber);
 
+signals:
+    // The project list was refilled (ListData): windows that show the same projects follow.
+    void listsRefilled();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -14,7 +14,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input, FileDialog };
+    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog };
     struct Shown {
         Kind kind;
         QString title;
@@ -38,6 +38,7 @@ public:
     // Answers for the next file dialogs (save or open); an unscripted one is cancelled. A save
     // dialog takes the first path of its answer.
     void fileNext(const QStringList& paths) { m_files.push_back(paths); }
+    void saveFileNameNext(const QString& path) { fileNext({path}); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts(Kind kind) const;

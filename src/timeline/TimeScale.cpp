@@ -1,0 +1,126 @@
+#include "TimeScale.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Timeline {
+
+const std::vector<ZoomStep>& zoomSteps() {
+    static const std::vector<ZoomStep> steps = {
+        {0.5, ScaleUnit::Quarter}, {1, ScaleUnit::Quarter}, {2, ScaleUnit::Month},
+        {4, ScaleUnit::Month},     {8, ScaleUnit::Week},    {16, ScaleUnit::Week},
+        {24, ScaleUnit::Day},      {40, ScaleUnit::Day},    {64, ScaleUnit::Day},
+    };
+    return steps;
+}
+
+int defaultZoom() {
+    return 6;
+}
+
+int clampZoom(int step) {
+    return std::clamp(step, 0, static_cast<int>(zoomSteps().size()) - 1);
+}
+
+int zoomIn(int step) {
+    return clampZoom(clampZoom(step) + 1);
+}
+
+int zoomOut(int step) {
+    return clampZoom(clampZoom(step) - 1);
+}
+
+int fitZoom(qint64 days, double width) {
+    const auto& steps = zoomSteps();
+    for (int i = static_cast<int>(steps.size()) - 1; i > 0; --i)
+        if (static_cast<double>(std::max<qint64>(days, 1)) * steps[static_cast<size_t>(i)].pixelsPerDay <= width)
+            return i;
+    return 0;
+}
+
+QDate TimeScale::dateAt(double x) const {
+    return m_origin.addDays(static_cast<qint64>(std::floor(x / m_pixelsPerDay)));
+}
+
+qint64 TimeScale::daysFor(double dx) const {
+    return std::llround(dx / m_pixelsPerDay);
+}
+
+QDate unitStart(QDate date, ScaleUnit unit, Qt::DayOfWeek firstDayOfWeek) {
+    switch (unit) {
+    case ScaleUnit::Day:
+        return date;
+    case ScaleUnit::Week:
+        return date.addDays(-((date.dayOfWeek() - firstDayOfWeek + 7) % 7));
+    case ScaleUnit::Month:
+        return QDate(date.year(), date.month(), 1);
+    case ScaleUnit::Quarter:
+        break;
+    }
+    return QDate(date.year(), (date.month() - 1) / 3 * 3 + 1, 1);
+}
+
+QDate nextUnit(QDate start, ScaleUnit unit) {
+    switch (unit) {
+    case ScaleUnit::Day:
+        return start.addDays(1);
+    case ScaleUnit::Week:
+        return start.addDays(7);
+    case ScaleUnit::Month:
+        return start.addMonths(1);
+    case ScaleUnit::Quarter:
+        break;
+    }
+    return start.addMonths(3);
+}
+
+ScaleUnit upperUnit(ScaleUnit lower) {
+    return lower == ScaleUnit::Day || lower == ScaleUnit::Week ? ScaleUnit::Month : ScaleUnit::Quarter;
+}
+
+namespace {
+
+QString label(QDate d, ScaleUnit unit, bool upper, const QLocale& locale) {
+    if (upper) {
+        // Months above days and weeks; years above months and quarters.
+        if (unit == ScaleUnit::Month)
+            return locale.standaloneMonthName(d.month(), QLocale::LongFormat) + QLatin1Char(' ') +
+                   QString::number(d.year());
+        return QString::number(d.year());
+    }
+    switch (unit) {
+    case ScaleUnit::Day:
+        return QString::number(d.day());
+    case ScaleUnit::Week:
+        return QString::number(d.day()) + QLatin1Char(' ') + locale.monthName(d.month(), QLocale::ShortFormat);
+    case ScaleUnit::Month:
+        return locale.standaloneMonthName(d.month(), QLocale::ShortFormat);
+    case ScaleUnit::Quarter:
+        break;
+    }
+    return QStringLiteral("Q%1").arg((d.month() - 1) / 3 + 1);
+}
+
+} // namespace
+
+std::vector<Tick> ticks(QDate from, QDate to, ScaleUnit unit, bool upper, const QLocale& locale) {
+    std::vector<Tick> result;
+    if (!from.isValid() || !to.isValid() || to < from)
+        return result;
+    // The upper band of quarters is the year: a quarter step of three months from January.
+    const ScaleUnit band = upper ? upperUnit(unit) : unit;
+    QDate d = unitStart(from, band, locale.firstDayOfWeek());
+    if (upper && band == ScaleUnit::Quarter)
+        d = QDate(from.year(), 1, 1);
+    while (d <= to) {
+        result.push_back({d, label(d, upper ? band : unit, upper, locale)});
+        d = upper && band == ScaleUnit::Quarter ? d.addYears(1) : nextUnit(d, band);
+    }
+    return result;
+}
+
+bool isWeekend(QDate date, const QLocale& locale) {
+    return !locale.weekdays().contains(static_cast<Qt::DayOfWeek>(date.dayOfWeek()));
+}
+
+} // namespace Timeline

@@ -1,0 +1,289 @@
+#include "TimelinePainter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Timeline {
+
+const std::vector<QColor>& keyColours() {
+    // Okabe and Ito's palette for colour-blind readers (black left out: it is the text colour).
+    static const std::vector<QColor> colours = {
+        QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9), QColor(0x00, 0x9E, 0x73), QColor(0xF0, 0xE4, 0x42),
+        QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E, 0x00), QColor(0xCC, 0x79, 0xA7), QColor(0x99, 0x99, 0x99),
+    };
+    return colours;
+}
+
+QColor textOn(const QColor& fill) {
+    const double luminance = 0.2126 * fill.redF() + 0.7152 * fill.greenF() + 0.0722 * fill.blueF();
+    return luminance > 0.45 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+Colours Colours::fromPalette(const QPalette& palette) {
+    Colours c;
+    c.base = palette.color(QPalette::Base);
+    c.alternate = palette.color(QPalette::AlternateBase);
+    c.text = palette.color(QPalette::Text);
+    const bool dark = c.base.lightnessF() < 0.5;
+    c.dimText = palette.color(QPalette::PlaceholderText);
+    c.grid = dark ? c.base.lighter(170) : c.base.darker(115);
+    c.weekend = dark ? QColor(255, 255, 255, 18) : QColor(0, 0, 0, 14);
+    // Vermillion reads on both backgrounds and for every kind of colour vision.
+    c.today = QColor(0xD5, 0x5E, 0x00);
+    c.header = palette.color(QPalette::Button);
+    c.headerText = palette.color(QPalette::ButtonText);
+    c.mark = dark ? QColor(Qt::white) : QColor(Qt::black);
+    return c;
+}
+
+Colours Colours::forPaper() {
+    Colours c;
+    c.base = Qt::white;
+    c.alternate = QColor(0xF4, 0xF4, 0xF4);
+    c.text = Qt::black;
+    c.dimText = QColor(0x60, 0x60, 0x60);
+    c.grid = QColor(0xD0, 0xD0, 0xD0);
+    c.weekend = QColor(0, 0, 0, 16);
+    c.today = QColor(0xD5, 0x5E, 0x00);
+    c.header = QColor(0xE8, 0xE8, 0xE8);
+    c.headerText = Qt::black;
+    c.mark = Qt::black;
+    return c;
+}
+
+QColor Scene::colourOf(const Item& item) const {
+    const auto it = colourIndex.constFind(colourKey(item, colourBy));
+    if (it == colourIndex.constEnd())
+        return QColor(0x99, 0x99, 0x99);
+    const auto& colours = keyColours();
+    return colours[static_cast<size_t>(*it) % colours.size()];
+}
+
+QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, double top, double chartX) {
+    const Geometry& g = scene.geometry;
+    const double rowH = g.rowHeight;
+    const double height = item.isTask ? rowH * 0.62 : rowH * 0.72;
+    const double y = top + (rowH - height) / 2;
+    const double left = g.nameWidth + scene.scale.x(start) - chartX;
+    if (end < start) // a point
+        return QRectF(left - height / 2 + scene.scale.pixelsPerDay() / 2, y, height, height);
+    const double right = g.nameWidth + scene.scale.x(end) + scene.scale.pixelsPerDay() - chartX;
+    return QRectF(left, y, std::max(right - left, 3.0), height);
+}
+
+namespace {
+
+void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
+    const Geometry& g = s.geometry;
+    const int chartW = size.width() - g.nameWidth;
+    const QRect area(g.nameWidth, 0, chartW, g.scaleHeight());
+    p.fillRect(area, s.colours.header);
+    p.save();
+    p.setClipRect(area);
+    const QDate from = s.scale.dateAt(chartX);
+    const QDate to = s.scale.dateAt(chartX + chartW);
+    const QFontMetrics fm(p.font());
+    for (int band = 0; band < 2; ++band) {
+        const bool upper = band == 0;
+        const int top = upper ? 0 : g.bandHeight;
+        const auto marks = ticks(from, to, s.unit, upper, s.locale);
+        for (size_t i = 0; i < marks.size(); ++i) {
+            const double x = g.nameWidth + s.scale.x(marks[i].date) - chartX;
+            const double next = i + 1 < marks.size()
+                                    ? g.nameWidth + s.scale.x(marks[i + 1].date) - chartX
+                                    : g.nameWidth + s.scale.x(nextUnit(marks[i].date, s.unit)) - chartX;
+            p.setPen(s.colours.grid);
+            p.drawLine(QPointF(x, top), QPointF(x, top + g.bandHeight));
+            // Keep the upper band's label in sight while its unit runs on past the left edge; a label
+            // that does not fit its unit is left out rather than drawn over its neighbour.
+            const QString& text = marks[i].label;
+            const double textX = (upper ? std::max(x, static_cast<double>(g.nameWidth)) : x) + 3;
+            const double room = next - textX - 2;
+            if (fm.horizontalAdvance(text) > room)
+                continue;
+            p.setPen(s.colours.headerText);
+            p.drawText(QRectF(textX, top, room, g.bandHeight), Qt::AlignVCenter | Qt::AlignLeft, text);
+        }
+    }
+    p.setPen(s.colours.grid);
+    p.drawLine(QPointF(g.nameWidth, g.bandHeight), QPointF(size.width(), g.bandHeight));
+    p.drawLine(QPointF(g.nameWidth, g.scaleHeight() - 0.5), QPointF(size.width(), g.scaleHeight() - 0.5));
+    p.restore();
+}
+
+void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, double top, double chartX) {
+    QDate start = item.start, end = item.end;
+    if (rowIndex == s.dragRow) {
+        start = s.dragStart;
+        end = s.dragEnd;
+    }
+    if (!start.isValid() || !end.isValid())
+        return;
+    const QRectF r = barRect(s, item, start, end, top, chartX);
+    const QColor colour = s.colourOf(item);
+    const QFontMetrics fm(p.font());
+    const bool overdue = end.isValid() && item.isTask && end < s.today && item.percent < 100;
+    QString label = item.name;
+    if (end < start) {
+        // The point: a diamond, outlined, with a mark that names the fault.
+        QPainterPath diamond;
+        const QPointF c = r.center();
+        const double h = r.height() / 2;
+        diamond.moveTo(c.x(), c.y() - h);
+        diamond.lineTo(c.x() + h, c.y());
+        diamond.lineTo(c.x(), c.y() + h);
+        diamond.lineTo(c.x() - h, c.y());
+        diamond.closeSubpath();
+        p.setPen(QPen(s.colours.mark, 1.5));
+        p.setBrush(colour);
+        p.drawPath(diamond);
+        label = QStringLiteral("\u26A0 ") + label + QStringLiteral(" (ends before it starts)");
+        p.setPen(s.colours.text);
+        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
+                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        return;
+    }
+    p.setPen(QPen(colour.darker(160), 1));
+    if (item.isTask) {
+        // The whole span pale, the part done in full colour.
+        QColor pale = colour;
+        pale.setAlphaF(0.35);
+        p.setBrush(pale);
+        p.drawRect(r);
+        const double done = std::clamp(item.percent, 0.0, 100.0) / 100.0;
+        if (done > 0)
+            p.fillRect(QRectF(r.left(), r.top(), r.width() * done, r.height()), colour);
+    } else {
+        p.setBrush(colour);
+        p.drawRect(r);
+    }
+    if (overdue) {
+        // Hatched and framed: seen without telling colours apart.
+        p.setBrush(QBrush(s.colours.mark, Qt::BDiagPattern));
+        p.setPen(QPen(s.colours.today, 2));
+        p.drawRect(r);
+        label = QStringLiteral("\u26A0 ") + label;
+    }
+    p.setBrush(Qt::NoBrush);
+    const int textWidth = fm.horizontalAdvance(label);
+    if (textWidth + 8 <= r.width() && !overdue && !item.isTask) {
+        p.setPen(textOn(colour));
+        p.drawText(r.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, label);
+    } else {
+        p.setPen(s.colours.text);
+        p.drawText(QRectF(r.right() + 4, top, textWidth + 8, s.geometry.rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                   label);
+    }
+}
+
+void paintNames(QPainter& p, const Scene& s, QSize size, int firstRow, int count) {
+    const Geometry& g = s.geometry;
+    p.fillRect(QRect(0, 0, g.nameWidth, g.scaleHeight()), s.colours.header);
+    p.setPen(s.colours.headerText);
+    p.drawText(QRect(6, g.bandHeight, g.nameWidth - 8, g.bandHeight), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("Project / Task"));
+    const QFontMetrics fm(p.font());
+    QFont bold = p.font();
+    bold.setBold(true);
+    const QFont normal = p.font();
+    for (int i = 0; i < count; ++i) {
+        const Row& row = (*s.rows)[static_cast<size_t>(firstRow + i)];
+        const Item& item = itemOf(*s.data, row);
+        const int top = g.scaleHeight() + i * g.rowHeight;
+        int x = 6;
+        if (row.task < 0) {
+            const bool hasTasks = s.data->taskCount(static_cast<size_t>(row.project)) > 0;
+            if (hasTasks) {
+                // The triangle that collapses and expands the project's tasks.
+                const bool collapsed = s.collapsed && s.collapsed->contains(item.id);
+                QPainterPath triangle;
+                const double cx = x + 5, cy = top + g.rowHeight / 2.0;
+                if (collapsed) {
+                    triangle.moveTo(cx - 3, cy - 5);
+                    triangle.lineTo(cx + 4, cy);
+                    triangle.lineTo(cx - 3, cy + 5);
+                } else {
+                    triangle.moveTo(cx - 5, cy - 3);
+                    triangle.lineTo(cx + 5, cy - 3);
+                    triangle.lineTo(cx, cy + 4);
+                }
+                triangle.closeSubpath();
+                p.fillPath(triangle, s.colours.text);
+            }
+            x += 14;
+            p.setFont(bold);
+        } else {
+            x += 26;
+            p.setFont(normal);
+        }
+        QString text = item.name;
+        p.setPen(s.colours.text);
+        if (!item.hasBar()) {
+            text += QStringLiteral("  (no dates)");
+            p.setPen(s.colours.dimText);
+        }
+        p.drawText(QRect(x, top, g.nameWidth - x - 4, g.rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                   fm.elidedText(text, Qt::ElideRight, g.nameWidth - x - 4));
+    }
+    p.setFont(normal);
+    p.setPen(s.colours.grid);
+    p.drawLine(QPointF(g.nameWidth - 0.5, 0), QPointF(g.nameWidth - 0.5, size.height()));
+}
+
+} // namespace
+
+void paint(QPainter& p, const Scene& s, QSize size, int firstRow, double chartX) {
+    const Geometry& g = s.geometry;
+    p.fillRect(QRect(QPoint(0, 0), size), s.colours.base);
+    if (!s.data || !s.rows)
+        return;
+    const int total = static_cast<int>(s.rows->size());
+    firstRow = std::clamp(firstRow, 0, std::max(total, 0));
+    const int fit = (size.height() - g.scaleHeight() + g.rowHeight - 1) / g.rowHeight;
+    const int count = std::clamp(fit, 0, total - firstRow);
+    const int chartW = size.width() - g.nameWidth;
+    const QRect chart(g.nameWidth, g.scaleHeight(), chartW, size.height() - g.scaleHeight());
+
+    for (int i = 0; i < count; ++i)
+        if ((firstRow + i) % 2)
+            p.fillRect(QRect(0, g.scaleHeight() + i * g.rowHeight, size.width(), g.rowHeight), s.colours.alternate);
+
+    p.save();
+    p.setClipRect(chart);
+    const double ppd = s.scale.pixelsPerDay();
+    const QDate from = s.scale.dateAt(chartX);
+    const QDate to = s.scale.dateAt(chartX + chartW);
+    if (ppd >= 4) {
+        for (QDate d = from; d <= to; d = d.addDays(1))
+            if (isWeekend(d, s.locale))
+                p.fillRect(QRectF(g.nameWidth + s.scale.x(d) - chartX, chart.top(), ppd, chart.height()),
+                           s.colours.weekend);
+    }
+    p.setPen(s.colours.grid);
+    for (const Tick& t : ticks(from, to, s.unit, false, s.locale)) {
+        const double x = g.nameWidth + s.scale.x(t.date) - chartX;
+        p.drawLine(QPointF(x, chart.top()), QPointF(x, chart.bottom() + 1));
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    for (int i = 0; i < count; ++i) {
+        const Row& row = (*s.rows)[static_cast<size_t>(firstRow + i)];
+        paintBar(p, s, itemOf(*s.data, row), firstRow + i, g.scaleHeight() + i * g.rowHeight, chartX);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (s.today >= from && s.today <= to) {
+        const double x = g.nameWidth + s.scale.x(s.today) + ppd / 2 - chartX;
+        p.setPen(QPen(s.colours.today, 2));
+        p.drawLine(QPointF(x, chart.top()), QPointF(x, chart.bottom() + 1));
+    }
+    p.restore();
+
+    paintScale(p, s, size, chartX);
+    paintNames(p, s, size, firstRow, count);
+}
+
+} // namespace Timeline

@@ -1,0 +1,69 @@
+// Paints the timeline: the row names on the left, the time scale on top and the bars, for one
+// screenful or one printed page. Only the rows and days inside the given size are visited.
+#pragma once
+
+#include "TimeScale.h"
+#include "TimelineRows.h"
+
+#include <QColor>
+#include <QHash>
+#include <QLocale>
+#include <QRectF>
+#include <QSize>
+
+class QPainter;
+class QPalette;
+
+namespace Timeline {
+
+// The colours the keys get: a palette that people with any kind of colour blindness can tell
+// apart, and that stays readable on light and dark backgrounds.
+const std::vector<QColor>& keyColours();
+// Black or white, whichever reads better on the fill.
+QColor textOn(const QColor& fill);
+
+// The colours of everything but the bars.
+struct Colours {
+    QColor base, alternate, text, dimText, grid, weekend, today, header, headerText, mark;
+    // From the window's palette, so that dark and light themes both read well.
+    static Colours fromPalette(const QPalette& palette);
+    // Black on white, for paper and files.
+    static Colours forPaper();
+};
+
+struct Geometry {
+    int nameWidth = 240;
+    int bandHeight = 20; // each of the two bands of the time scale
+    int rowHeight = 22;
+    int scaleHeight() const { return 2 * bandHeight; }
+};
+
+// Everything one paint needs. The pointers are borrowed for the paint.
+struct Scene {
+    const Data* data = nullptr;
+    const std::vector<Row>* rows = nullptr;
+    const QSet<qint64>* collapsed = nullptr;
+    TimeScale scale;
+    ScaleUnit unit = ScaleUnit::Day;
+    QLocale locale;
+    QDate today;
+    ColourBy colourBy = ColourBy::Status;
+    QHash<QString, int> colourIndex; // key -> position in the legend
+    Colours colours = Colours::forPaper();
+    Geometry geometry;
+    // A bar being dragged is shown at its new dates.
+    int dragRow = -1;
+    QDate dragStart, dragEnd;
+
+    QColor colourOf(const Item& item) const;
+};
+
+// Paints `size` with the rows from `firstRow` and the days from `chartX` (pixels from the
+// scale's origin) at the left edge of the chart.
+void paint(QPainter& painter, const Scene& scene, QSize size, int firstRow, double chartX);
+
+// The bar of an item at the given dates, in the coordinates of paint(); the row's top at `top`.
+// A reversed bar is the small square around its point.
+QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, double top, double chartX);
+
+} // namespace Timeline

@@ -1,0 +1,204 @@
+#include "TimelineRows.h"
+
+#include "app/Database.h"
+
+#include <algorithm>
+
+namespace Timeline {
+
+namespace {
+
+// Digits at [pos, pos + count) as a number, or -1.
+int digits(const QString& s, qsizetype pos, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const QChar c = s.at(pos + i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+QDate parseStoredDate(const QString& raw) {
+    const QString s = raw.trimmed();
+    // yyyy-MM-dd, alone or followed by a time.
+    if (s.size() < 10 || (s.size() > 10 && s.at(10) != QLatin1Char(' ') && s.at(10) != QLatin1Char('T')))
+        return {};
+    if (s.at(4) != QLatin1Char('-') || s.at(7) != QLatin1Char('-'))
+        return {};
+    const int y = digits(s, 0, 4), m = digits(s, 5, 2), d = digits(s, 8, 2);
+    if (y < 0 || m < 0 || d < 0)
+        return {};
+    return QDate(y, m, d); // invalid for a day that does not exist
+}
+
+void attachTasks(Data& data, std::vector<Item> tasks) {
+    // A counting sort of the positions by project: one pass to count, one to place.
+    const size_t projectCount = data.projects.size();
+    // Project IDs are numbered automatically and mostly dense: a plain table by ID finds a task's
+    // project fastest; sparse IDs go into a hash.
+    qint64 maxId = 0;
+    bool dense = true;
+    for (const Item& p : data.projects) {
+        maxId = std::max(maxId, p.id);
+        dense = dense && p.id >= 0;
+    }
+    dense = dense && maxId <= static_cast<qint64>(projectCount) * 8 + 1024;
+    std::vector<int> byId(dense ? static_cast<size_t>(maxId) + 1 : 0, -1);
+    QHash<qint64, int> byHash;
+    for (size_t i = 0; i < projectCount; ++i) {
+        if (dense)
+            byId[static_cast<size_t>(data.projects[i].id)] = static_cast<int>(i);
+        else
+            byHash.insert(data.projects[i].id, static_cast<int>(i));
+    }
+    auto indexOf = [&](qint64 id) {
+        if (dense)
+            return id >= 0 && id <= maxId ? byId[static_cast<size_t>(id)] : -1;
+        return byHash.value(id, -1);
+    };
+    std::vector<int> projectOf;
+    projectOf.reserve(tasks.size());
+    data.tasks.clear();
+    data.tasks.reserve(tasks.size());
+    data.firstTask.assign(projectCount + 1, 0);
+    for (Item& task : tasks) {
+        const int project = indexOf(task.projectId);
+        if (project < 0)
+            continue;                                                         // its project is not listed
+        task.category = data.projects[static_cast<size_t>(project)].category; // coloured by its project's
+        data.tasks.push_back(std::move(task));
+        projectOf.push_back(project);
+        ++data.firstTask[static_cast<size_t>(project) + 1];
+    }
+    for (size_t p = 0; p < projectCount; ++p)
+        data.firstTask[p + 1] += data.firstTask[p];
+    std::vector<int> next(data.firstTask.begin(), data.firstTask.end() - 1);
+    data.order.assign(data.tasks.size(), 0);
+    for (size_t t = 0; t < projectOf.size(); ++t)
+        data.order[static_cast<size_t>(next[static_cast<size_t>(projectOf[t])]++)] = static_cast<int>(t);
+    const auto startsBefore = [&data](int a, int b) {
+        const Item& x = data.tasks[static_cast<size_t>(a)];
+        const Item& y = data.tasks[static_cast<size_t>(b)];
+        if (x.start.isValid() != y.start.isValid())
+            return x.start.isValid();
+        return x.start < y.start;
+    };
+    for (size_t p = 0; p < projectCount; ++p)
+        if (data.taskCount(p) > 1)
+            std::stable_sort(data.order.begin() + data.firstTask[p], data.order.begin() + data.firstTask[p + 1],
+                             startsBefore);
+}
+
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks) {
+    bool listed = false;
+    for (const Item& p : data.projects)
+        listed = listed || p.id == projectId;
+    if (!listed)
+        return;
+    std::vector<Item> all = data.takeTasks();
+    std::erase_if(all, [projectId](const Item& t) { return t.projectId == projectId; });
+    all.insert(all.end(), std::make_move_iterator(tasks.begin()), std::make_move_iterator(tasks.end()));
+    attachTasks(data, std::move(all));
+}
+
+std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed) {
+    std::vector<Row> rows;
+    rows.reserve(data.projects.size() + data.tasks.size());
+    for (size_t p = 0; p < data.projects.size(); ++p) {
+        rows.push_back({static_cast<int>(p), -1});
+        const int count = data.taskCount(p);
+        if (count > 0 && !collapsed.contains(data.projects[p].id))
+            for (int t = 0; t < count; ++t)
+                rows.push_back({static_cast<int>(p), t});
+    }
+    return rows;
+}
+
+const Item& itemOf(const Data& data, const Row& row) {
+    const auto p = static_cast<size_t>(row.project);
+    return row.task < 0 ? data.projects[p] : data.task(p, row.task);
+}
+
+std::pair<QDate, QDate> dateRange(const Data& data) {
+    QDate first, last;
+    auto take = [&](QDate d) {
+        if (!d.isValid())
+            return;
+        if (!first.isValid() || d < first)
+            first = d;
+        if (!last.isValid() || d > last)
+            last = d;
+    };
+    for (const auto* list : {&data.projects, &data.tasks})
+        for (const Item& item : *list) {
+            take(item.start);
+            take(item.end);
+        }
+    return {first, last};
+}
+
+QString colourKey(const Item& item, ColourBy by) {
+    switch (by) {
+    case ColourBy::Status:
+        return item.status;
+    case ColourBy::Priority:
+        return item.priority;
+    case ColourBy::Category:
+        break;
+    }
+    return item.category;
+}
+
+std::vector<QString> legendKeys(const Data& data, ColourBy by) {
+    // Value lists are short: a few keys compared in turn beat hashing every row's text.
+    std::vector<QString> keys;
+    QSet<QString> many;
+    for (const auto* list : {&data.projects, &data.tasks})
+        for (const Item& item : *list) {
+            const QString& key = colourKey(item, by);
+            if (many.isEmpty()) {
+                if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                    continue;
+                keys.push_back(key);
+                if (keys.size() > 32)
+                    many = QSet<QString>(keys.begin(), keys.end());
+            } else {
+                many.insert(key);
+            }
+        }
+    if (!many.isEmpty())
+        keys.assign(many.begin(), many.end());
+    std::sort(keys.begin(), keys.end(),
+              [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    return keys;
+}
+
+QString toolTip(const Item& item, QDate today) {
+    auto dateText = [](QDate d, const QString& stored) {
+        if (d.isValid())
+            return shortDateText(d.toString(Qt::ISODate));
+        return stored.trimmed().isEmpty() ? QStringLiteral("(none)") : QStringLiteral("(unreadable: %1)").arg(stored);
+    };
+    QStringList lines;
+    lines << item.name;
+    lines << (item.isTask ? QStringLiteral("Assigned to: ") : QStringLiteral("Owner: ")) + item.who;
+    lines << QStringLiteral("Start: ") + dateText(item.start, item.startText);
+    lines << (item.isTask ? QStringLiteral("Due: ") : QStringLiteral("End: ")) + dateText(item.end, item.endText);
+    lines << QStringLiteral("Status: ") + item.status;
+    if (item.isTask)
+        lines << QStringLiteral("Complete: %1 %").arg(numberText(item.percent));
+    if (item.reversed())
+        lines << (item.isTask ? QStringLiteral("The due date lies before the start date.")
+                              : QStringLiteral("The end date lies before the start date."));
+    if (item.overdue(today))
+        lines << QStringLiteral("Overdue");
+    if (!item.hasBar())
+        lines << QStringLiteral("Not drawn: a date is missing or cannot be read.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace Timeline

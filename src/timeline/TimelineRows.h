@@ -1,0 +1,91 @@
+// What the timeline shows, free of widgets: one item per project and task with the dates read
+// leniently, the rows that the expanded projects give, and the keys the colours stand for.
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <vector>
+
+namespace Timeline {
+
+// A stored date (yyyy-MM-dd, possibly followed by a time); an invalid date when the text is
+// missing or cannot be read.
+QDate parseStoredDate(const QString& raw);
+
+struct Item {
+    qint64 id = 0;
+    qint64 projectId = 0; // a project's own ID for a project
+    bool isTask = false;
+    QString name;
+    QString who; // owner of a project, assignee of a task
+    QString status;
+    QString priority;
+    QString category;  // a task's is its project's
+    QString startText; // the stored texts, shown when they cannot be read
+    QString endText;
+    QDate start;
+    QDate end; // end date of a project, due date of a task
+    double percent = 0;
+
+    // Rows with a missing or unreadable date are listed without a bar.
+    bool hasBar() const { return start.isValid() && end.isValid(); }
+    // An end before the start: drawn as a point at the start and marked.
+    bool reversed() const { return hasBar() && end < start; }
+    // A task past its due date and not complete.
+    bool overdue(QDate today) const { return isTask && end.isValid() && end < today && percent < 100; }
+};
+
+// The projects in list order, each with its tasks. The tasks lie in one list as they were read;
+// `order` lists their positions project by project, so that grouping a hundred thousand tasks
+// moves numbers, not tasks.
+struct Data {
+    std::vector<Item> projects;
+    std::vector<Item> tasks;    // tasks of projects not listed are left out
+    std::vector<int> order;     // positions in `tasks`, project by project, each in start order
+    std::vector<int> firstTask; // the tasks of project p: order[firstTask[p]] to order[firstTask[p + 1] - 1]
+
+    int taskCount(size_t project) const {
+        return project + 1 < firstTask.size() ? firstTask[project + 1] - firstTask[project] : 0;
+    }
+    const Item& task(size_t project, int n) const {
+        return tasks[static_cast<size_t>(order[static_cast<size_t>(firstTask[project] + n)])];
+    }
+    // Every task, for handing to attachTasks() again.
+    std::vector<Item> takeTasks() {
+        order.clear();
+        firstTask.clear();
+        return std::move(tasks);
+    }
+};
+
+// Hands every task to its project (tasks of projects not listed are left out), each project's
+// tasks in start order, those without a start date last.
+void attachTasks(Data& data, std::vector<Item> tasks);
+// Replaces the tasks of one project (after the task list of that project was refilled).
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks);
+
+// One row of the chart: a project (task == -1) or one of its tasks.
+struct Row {
+    int project;
+    int task;
+};
+// Each project followed by its tasks unless it is collapsed.
+std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed);
+const Item& itemOf(const Data& data, const Row& row);
+
+// The earliest and latest readable date of all items (invalid dates when there is none).
+std::pair<QDate, QDate> dateRange(const Data& data);
+
+// What the colours stand for.
+enum class ColourBy { Status, Priority, Category };
+QString colourKey(const Item& item, ColourBy by);
+// The keys that occur, in alphabetical order; each gets the colour of its position.
+std::vector<QString> legendKeys(const Data& data, ColourBy by);
+
+// The tooltip text: name, owner or assignee, dates, status and percent.
+QString toolTip(const Item& item, QDate today);
+
+} // namespace Timeline

@@ -1,0 +1,404 @@
+#include "TimelineView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Timeline {
+
+namespace {
+// How close to a bar's right end a press grabs the end rather than the whole bar.
+constexpr int endGrip = 6;
+} // namespace
+
+TimelineView::TimelineView(QWidget* parent)
+    : QAbstractScrollArea(parent)
+    , m_zoom(defaultZoom())
+    , m_today(QDate::currentDate()) {
+    setObjectName(QStringLiteral("TimelineView"));
+    viewport()->setObjectName(QStringLiteral("TimelineViewport"));
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    const QFontMetrics fm(font());
+    m_geometry.rowHeight = std::max(22, fm.height() + 8);
+    m_geometry.bandHeight = std::max(20, fm.height() + 6);
+    horizontalScrollBar()->setSingleStep(40);
+    verticalScrollBar()->setSingleStep(1);
+    updateRange();
+}
+
+void TimelineView::setData(Data data) {
+    m_data = std::move(data);
+    // Projects that are gone need not stay collapsed.
+    QSet<qint64> present;
+    for (const Item& p : m_data.projects)
+        if (m_collapsed.contains(p.id))
+            present.insert(p.id);
+    m_collapsed = std::move(present);
+    if (m_dragRow >= 0) {
+        m_drag = Drag::None;
+        m_dragRow = -1;
+    }
+    rebuildRows();
+    rebuildLegend();
+    const int x = horizontalScrollBar()->value();
+    const QDate oldOrigin = m_origin;
+    updateRange();
+    // Keep the same days in view although the chart may now start elsewhere.
+    horizontalScrollBar()->setValue(
+        x + static_cast<int>(std::lround(static_cast<double>(m_origin.daysTo(oldOrigin)) *
+                                         zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay)));
+    viewport()->update();
+}
+
+void TimelineView::setToday(QDate today) {
+    m_today = today;
+    updateRange();
+    viewport()->update();
+}
+
+void TimelineView::rebuildRows() {
+    m_rows = buildRows(m_data, m_collapsed);
+    updateScrollBars();
+}
+
+void TimelineView::rebuildLegend() {
+    m_legend = legendKeys(m_data, m_colourBy);
+    m_colourIndex.clear();
+    for (size_t i = 0; i < m_legend.size(); ++i)
+        m_colourIndex.insert(m_legend[i], static_cast<int>(i));
+}
+
+void TimelineView::setColourBy(ColourBy by) {
+    m_colourBy = by;
+    rebuildLegend();
+    viewport()->update();
+}
+
+void TimelineView::setCollapsed(qint64 projectId, bool collapsed) {
+    if (collapsed)
+        m_collapsed.insert(projectId);
+    else
+        m_collapsed.remove(projectId);
+    rebuildRows();
+    viewport()->update();
+}
+
+void TimelineView::setAllCollapsed(bool collapsed) {
+    m_collapsed.clear();
+    if (collapsed)
+        for (const Item& p : m_data.projects)
+            m_collapsed.insert(p.id);
+    rebuildRows();
+    viewport()->update();
+}
+
+int TimelineView::chartWidth() const {
+    return std::max(1, viewport()->width() - m_geometry.nameWidth);
+}
+
+int TimelineView::visibleRows() const {
+    return std::max(1, (viewport()->height() - m_geometry.scaleHeight()) / m_geometry.rowHeight);
+}
+
+void TimelineView::updateRange() {
+    // The chart reaches a good way past the dates and today on both sides.
+    auto [first, last] = dateRange(m_data);
+    if (!first.isValid() || m_today < first)
+        first = m_today;
+    if (!last.isValid() || m_today > last)
+        last = m_today;
+    m_origin = unitStart(first.addDays(-92), ScaleUnit::Quarter, Qt::Monday);
+    m_last = last.addDays(183);
+    updateScrollBars();
+}
+
+void TimelineView::updateScrollBars() {
+    const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+    const double total = static_cast<double>(m_origin.daysTo(m_last) + 1) * ppd;
+    horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(total)) - chartWidth()));
+    horizontalScrollBar()->setPageStep(chartWidth());
+    const int rows = static_cast<int>(m_rows.size());
+    verticalScrollBar()->setRange(0, std::max(0, rows - visibleRows()));
+    verticalScrollBar()->setPageStep(visibleRows());
+}
+
+Scene TimelineView::scene() const {
+    Scene s;
+    s.data = &m_data;
+    s.rows = &m_rows;
+    s.collapsed = &m_collapsed;
+    const ZoomStep& step = zoomSteps()[static_cast<size_t>(m_zoom)];
+    s.scale = TimeScale(m_origin, step.pixelsPerDay);
+    s.unit = step.unit;
+    s.locale = locale();
+    s.today = m_today;
+    s.colourBy = m_colourBy;
+    s.colourIndex = m_colourIndex;
+    s.colours = Colours::fromPalette(palette());
+    s.geometry = m_geometry;
+    if (m_drag == Drag::Move || m_drag == Drag::End) {
+        s.dragRow = m_dragRow;
+        s.dragStart = m_dragStart;
+        s.dragEnd = m_dragEnd;
+    }
+    return s;
+}
+
+int TimelineView::firstRow() const {
+    return verticalScrollBar()->value();
+}
+
+double TimelineView::chartX() const {
+    return horizontalScrollBar()->value();
+}
+
+void TimelineView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    paint(painter, scene(), viewport()->size(), firstRow(), chartX());
+}
+
+void TimelineView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void TimelineView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TimelineView::setZoom(int step) {
+    zoomAround(step, chartWidth() / 2.0);
+}
+
+void TimelineView::zoomAround(int step, double anchorX) {
+    step = clampZoom(step);
+    const double oldPpd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+    const double day = (chartX() + anchorX) / oldPpd; // the day (with its fraction) under the anchor
+    m_zoom = step;
+    updateScrollBars();
+    const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround(day * ppd - anchorX)));
+    viewport()->update();
+}
+
+void TimelineView::scrollToDate(QDate date, double atX) {
+    const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+    horizontalScrollBar()->setValue(
+        static_cast<int>(std::lround(static_cast<double>(m_origin.daysTo(date)) * ppd - atX)));
+}
+
+void TimelineView::fitAll() {
+    const auto [first, last] = dateRange(m_data);
+    if (!first.isValid()) {
+        goToToday();
+        return;
+    }
+    const qint64 days = first.daysTo(last) + 1;
+    m_zoom = fitZoom(days + 2, chartWidth());
+    updateScrollBars();
+    scrollToDate(first.addDays(-1), 0);
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void TimelineView::goToToday() {
+    scrollToDate(m_today, chartWidth() / 2.0);
+    viewport()->update();
+}
+
+int TimelineView::rowOf(bool isTask, qint64 id) const {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const Item& item = itemOf(m_data, m_rows[i]);
+        if (item.isTask == isTask && item.id == id)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void TimelineView::scrollToRow(int row) {
+    if (row < firstRow() || row >= firstRow() + visibleRows())
+        verticalScrollBar()->setValue(row - visibleRows() / 2);
+    if (row >= 0 && row < static_cast<int>(m_rows.size())) {
+        const Item& item = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
+        if (item.start.isValid()) {
+            const double x = m_origin.daysTo(item.start) * zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+            if (x < chartX() || x > chartX() + chartWidth() - 40)
+                scrollToDate(item.start, chartWidth() / 4.0);
+        }
+    }
+}
+
+QRect TimelineView::barRectOf(int row) const {
+    if (row < firstRow() || row >= firstRow() + visibleRows() || row >= static_cast<int>(m_rows.size()))
+        return {};
+    const Item& item = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
+    if (!item.hasBar())
+        return {};
+    const Scene s = scene();
+    const double top = m_geometry.scaleHeight() + (row - firstRow()) * m_geometry.rowHeight;
+    return barRect(s, item, item.start, item.end, top, chartX()).toAlignedRect();
+}
+
+int TimelineView::rowAt(QPoint pos) const {
+    if (pos.y() < m_geometry.scaleHeight())
+        return -1;
+    const int row = firstRow() + (pos.y() - m_geometry.scaleHeight()) / m_geometry.rowHeight;
+    return row < static_cast<int>(m_rows.size()) ? row : -1;
+}
+
+void TimelineView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    m_pressPos = pos;
+    m_pressScrollX = horizontalScrollBar()->value();
+    m_pressScrollY = verticalScrollBar()->value();
+    const int row = rowAt(pos);
+    if (pos.x() < m_geometry.nameWidth) {
+        // The triangle before a project's name collapses and expands its tasks.
+        if (row >= 0 && m_rows[static_cast<size_t>(row)].task < 0 && pos.x() < 22) {
+            const Item& project = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
+            setCollapsed(project.id, !m_collapsed.contains(project.id));
+        }
+        return;
+    }
+    const QRect bar = row >= 0 ? barRectOf(row) : QRect();
+    if (!bar.isEmpty() && bar.adjusted(-2, 0, endGrip / 2, 0).contains(pos)) {
+        const Item& item = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
+        m_drag = !item.reversed() && pos.x() >= bar.right() - endGrip ? Drag::End : Drag::Move;
+        m_dragRow = row;
+        m_dragStart = item.start;
+        m_dragEnd = item.end;
+        return;
+    }
+    m_drag = Drag::Pan;
+    viewport()->setCursor(Qt::ClosedHandCursor);
+}
+
+void TimelineView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (m_drag == Drag::None) {
+        // Over the end of a bar the pointer shows that it can be dragged.
+        const int row = rowAt(pos);
+        const QRect bar = row >= 0 && pos.x() >= m_geometry.nameWidth ? barRectOf(row) : QRect();
+        const bool onEnd = !bar.isEmpty() && pos.y() >= bar.top() && pos.y() <= bar.bottom() &&
+                           pos.x() >= bar.right() - endGrip && pos.x() <= bar.right() + endGrip / 2;
+        viewport()->setCursor(onEnd ? Qt::SizeHorCursor : Qt::ArrowCursor);
+        return;
+    }
+    const QPoint delta = pos - m_pressPos;
+    if (m_drag == Drag::Pan) {
+        horizontalScrollBar()->setValue(m_pressScrollX - delta.x());
+        verticalScrollBar()->setValue(m_pressScrollY - delta.y() / m_geometry.rowHeight);
+        return;
+    }
+    const Item& item = itemOf(m_data, m_rows[static_cast<size_t>(m_dragRow)]);
+    const qint64 days = TimeScale(m_origin, zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay).daysFor(delta.x());
+    if (m_drag == Drag::Move) {
+        m_dragStart = item.start.addDays(days);
+        m_dragEnd = item.end.addDays(days);
+    } else {
+        // The end never goes before the start.
+        m_dragStart = item.start;
+        m_dragEnd = std::max(item.end.addDays(days), item.start);
+    }
+    viewport()->update();
+}
+
+void TimelineView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const Drag drag = std::exchange(m_drag, Drag::None);
+    viewport()->setCursor(Qt::ArrowCursor);
+    if ((drag == Drag::Move || drag == Drag::End) && m_dragRow >= 0 && m_dragRow < static_cast<int>(m_rows.size())) {
+        const Item item = itemOf(m_data, m_rows[static_cast<size_t>(m_dragRow)]);
+        m_dragRow = -1;
+        viewport()->update();
+        if (m_dragStart != item.start || m_dragEnd != item.end)
+            emit moveRequested(item.isTask, item.id, m_dragStart, m_dragEnd);
+        return;
+    }
+    m_dragRow = -1;
+}
+
+void TimelineView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    const int row = rowAt(pos);
+    if (row < 0 || (pos.x() < 22 && m_rows[static_cast<size_t>(row)].task < 0))
+        return;
+    m_drag = Drag::None;
+    m_dragRow = -1;
+    const Item item = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
+    emit openRequested(item.isTask, item.id, item.projectId);
+}
+
+void TimelineView::wheelEvent(QWheelEvent* event) {
+    const QPoint angle = event->angleDelta();
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (angle.y() != 0) {
+            const double anchor = event->position().x() - m_geometry.nameWidth;
+            zoomAround(m_zoom + (angle.y() > 0 ? 1 : -1), std::clamp(anchor, 0.0, double(chartWidth())));
+        }
+        event->accept();
+        return;
+    }
+    if ((event->modifiers() & Qt::ShiftModifier) || angle.x() != 0) {
+        const int step = angle.x() != 0 ? angle.x() : angle.y();
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step / 2);
+        event->accept();
+        return;
+    }
+    verticalScrollBar()->setValue(verticalScrollBar()->value() - angle.y() / 40);
+    event->accept();
+}
+
+void TimelineView::keyPressEvent(QKeyEvent* event) {
+    QScrollBar* h = horizontalScrollBar();
+    switch (event->key()) {
+    case Qt::Key_Left:
+        h->setValue(h->value() - h->singleStep());
+        return;
+    case Qt::Key_Right:
+        h->setValue(h->value() + h->singleStep());
+        return;
+    case Qt::Key_Home:
+        verticalScrollBar()->setValue(0);
+        return;
+    case Qt::Key_End:
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        return;
+    default:
+        break;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool TimelineView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int row = rowAt(help->pos());
+        if (row >= 0)
+            QToolTip::showText(help->globalPos(),
+                               Timeline::toolTip(itemOf(m_data, m_rows[static_cast<size_t>(row)]), m_today),
+                               viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+} // namespace Timeline

@@ -1,0 +1,103 @@
+// The chart of the timeline window: scrolls by rows down and by pixels across, zooms in steps,
+// and lets the user drag a bar (or its end) and double-click it.
+#pragma once
+
+#include "TimelinePainter.h"
+
+#include <QAbstractScrollArea>
+
+namespace Timeline {
+
+class TimelineView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit TimelineView(QWidget* parent = nullptr);
+
+    // Shows new items; the zoom, the collapsed projects and the place in the chart stay.
+    void setData(Data data);
+    const Data& data() const { return m_data; }
+    const std::vector<Row>& rows() const { return m_rows; }
+
+    int zoom() const { return m_zoom; }
+    void setZoom(int step);
+    void zoomIn() { zoomAround(m_zoom + 1, chartWidth() / 2.0); }
+    void zoomOut() { zoomAround(m_zoom - 1, chartWidth() / 2.0); }
+    // The closest zoom that shows every readable date, scrolled to the earliest.
+    void fitAll();
+    // Scrolls so that today stands in the middle.
+    void goToToday();
+    void setColourBy(ColourBy by);
+    ColourBy colourBy() const { return m_colourBy; }
+    // The keys of the legend for the current colouring, in the order of their colours.
+    const std::vector<QString>& legend() const { return m_legend; }
+
+    void setCollapsed(qint64 projectId, bool collapsed);
+    void setAllCollapsed(bool collapsed);
+
+    // The scene as painted now, for printing, export and measuring.
+    Scene scene() const;
+    int firstRow() const;
+    double chartX() const;
+    QDate today() const { return m_today; }
+    // For tests: the day of the timeline that counts as today.
+    void setToday(QDate today);
+
+    // The row of a project or task, or -1. Scrolls it into view when asked.
+    int rowOf(bool isTask, qint64 id) const;
+    void scrollToRow(int row);
+    // The bar of a row in viewport coordinates (empty when not visible or it has none).
+    QRect barRectOf(int row) const;
+
+signals:
+    // The user dropped a bar at new dates.
+    void moveRequested(bool isTask, qint64 id, QDate start, QDate end);
+    // The user double-clicked a row.
+    void openRequested(bool isTask, qint64 id, qint64 projectId);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    enum class Drag { None, Pan, Move, End };
+
+    int chartWidth() const;
+    int visibleRows() const;
+    // The row under a viewport point, or -1.
+    int rowAt(QPoint pos) const;
+    void updateRange();
+    void updateScrollBars();
+    void rebuildRows();
+    void rebuildLegend();
+    void zoomAround(int step, double anchorX);
+    void scrollToDate(QDate date, double atX);
+
+    Data m_data;
+    std::vector<Row> m_rows;
+    QSet<qint64> m_collapsed;
+    int m_zoom;
+    QDate m_origin; // the first day the chart scrolls to
+    QDate m_last;   // the last
+    QDate m_today;
+    ColourBy m_colourBy = ColourBy::Status;
+    std::vector<QString> m_legend;
+    QHash<QString, int> m_colourIndex;
+    Geometry m_geometry;
+
+    Drag m_drag = Drag::None;
+    QPoint m_pressPos;
+    int m_pressScrollX = 0;
+    int m_pressScrollY = 0;
+    int m_dragRow = -1;
+    QDate m_dragStart, m_dragEnd;
+};
+
+} // namespace Timeline

@@ -1,0 +1,73 @@
+// The timeline window: the projects of the project list and their tasks as bars on a time axis.
+// Modeless, one at a time; it follows the main window's lists and writes through the editors'
+// statements.
+#pragma once
+
+#include "TimelineRows.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class Form1;
+class QComboBox;
+class QLabel;
+class QPrinter;
+class QUndoStack;
+
+namespace Timeline {
+
+class TimelineView;
+
+class TimelineWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TimelineWindow(Form1* form);
+    ~TimelineWindow() override;
+
+    TimelineView* view() const { return m_view; }
+    QUndoStack* undoStack() const { return m_undo; }
+
+    // Reads the projects from the project list and all tasks anew.
+    void reload();
+
+    // File -> Print: the print preview, paged across and down.
+    void print();
+    // File -> Export: PDF, PNG or SVG, by the file name's suffix.
+    void exportTimeline();
+
+    // How the print preview is shown. Tests put in a function that paints onto a printer of
+    // their own; an empty function restores the preview dialog.
+    using Previewer = std::function<void(QWidget* owner, const std::function<void(QPrinter*)>& paint)>;
+    static void setPreviewer(Previewer previewer);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenus();
+    // The size, place and zoom, once: when the window closes or goes with the main window.
+    void saveSettings();
+    void updateLegend();
+    // After a record changed here: the main window's lists and this window refill, with the
+    // changed project selected in the main window so its tasks show.
+    void refillAfterChange(qint64 projectId);
+    void moveBar(bool isTask, qint64 id, QDate start, QDate end);
+    void openEditor(bool isTask, qint64 id, qint64 projectId);
+    // The main window refilled its task list: the tasks of its selected project are read anew.
+    void taskListRefilled();
+    // The project list was sorted or filtered: the rows follow its order.
+    void projectListChanged();
+
+    Form1* m_form;
+    TimelineView* m_view;
+    QComboBox* m_colourBy;
+    QLabel* m_legend;
+    QUndoStack* m_undo;
+    bool m_reorderPending = false;
+    bool m_saved = false;
+    bool m_placed = false; // today was put in the middle once the window had its size
+};
+
+} // namespace Timeline

@@ -1,0 +1,198 @@
+// What the timeline shows, without widgets: dates read leniently (a bad date loses the bar, never
+// the row), projects with their tasks, collapsing, marks, colour keys and the division into pages.
+#include "timeline/TimelineOutput.h"
+#include "timeline/TimelineRows.h"
+
+#include <QtTest>
+
+using namespace Timeline;
+
+namespace {
+
+Item item(bool isTask, qint64 id, qint64 projectId, const QString& start, const QString& end) {
+    Item i;
+    i.isTask = isTask;
+    i.id = id;
+    i.projectId = projectId;
+    i.name = (isTask ? QStringLiteral("T%1") : QStringLiteral("P%1")).arg(id);
+    i.startText = start;
+    i.endText = end;
+    i.start = parseStoredDate(start);
+    i.end = parseStoredDate(end);
+    return i;
+}
+
+Item project(qint64 id, const QString& start, const QString& end, const QString& status = QStringLiteral("Open")) {
+    Item p = item(false, id, id, start, end);
+    p.who = QStringLiteral("Owner");
+    p.category = QStringLiteral("Cat%1").arg(id % 2);
+    p.priority = QStringLiteral("High");
+    p.status = status;
+    return p;
+}
+
+Item task(qint64 id, qint64 projectId, const QString& start, const QString& due, double percent = 0) {
+    Item t = item(true, id, projectId, start, due);
+    t.who = QStringLiteral("Someone");
+    t.status = QStringLiteral("Open");
+    t.priority = QStringLiteral("Low");
+    t.percent = percent;
+    return t;
+}
+
+QStringList names(const Data& data, const std::vector<Row>& rows) {
+    QStringList list;
+    for (const Row& r : rows)
+        list << itemOf(data, r).name;
+    return list;
+}
+
+} // namespace
+
+class TestTimelineRows : public QObject {
+    Q_OBJECT
+private slots:
+    void storedDates_data();
+    void storedDates();
+    void bars_data();
+    void bars();
+    void projectsWithTasks();
+    void range();
+    void colourKeys();
+    void pages_data();
+    void pages();
+};
+
+void TestTimelineRows::storedDates_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("ISO date") << "2026-12-07" << QDate(2026, 12, 7);
+    QTest::newRow("with a time") << "2026-12-07 10:30:00" << QDate(2026, 12, 7);
+    QTest::newRow("with a T time") << "2026-12-07T10:30:00" << QDate(2026, 12, 7);
+    QTest::newRow("blanks around") << " 2026-12-07 " << QDate(2026, 12, 7);
+    QTest::newRow("leap day") << "2024-02-29" << QDate(2024, 2, 29);
+    QTest::newRow("missing") << "" << QDate();
+    QTest::newRow("no such day") << "2026-02-30" << QDate();
+    QTest::newRow("month 13") << "2026-13-01" << QDate();
+    QTest::newRow("short date text") << "12/7/2026" << QDate();
+    QTest::newRow("words") << "next week" << QDate();
+    QTest::newRow("digits run on") << "2026-12-071" << QDate();
+    QTest::newRow("letters in the year") << "2O26-12-07" << QDate();
+    QTest::newRow("year zero") << "0000-01-01" << QDate();
+}
+
+void TestTimelineRows::storedDates() {
+    QFETCH(QString, stored);
+    QFETCH(QDate, date);
+    QCOMPARE(parseStoredDate(stored), date);
+}
+
+void TestTimelineRows::bars_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("due");
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<bool>("hasBar");
+    QTest::addColumn<bool>("reversed");
+    QTest::addColumn<bool>("overdue");
+    QTest::addColumn<QString>("tipHas");
+    // Today is 2026-12-07.
+    // clang-format off
+    QTest::newRow("plain")                 << "2026-12-01" << "2026-12-10" << 20.0 << true << false << false << "Due: ";
+    QTest::newRow("one day")               << "2026-12-08" << "2026-12-08" << 0.0 << true << false << false << "Start: ";
+    QTest::newRow("missing start")         << "" << "2026-12-10" << 0.0 << false << false << false << "Start: (none)";
+    QTest::newRow("unreadable due")        << "2026-12-01" << "soon" << 0.0 << false << false << false << "(unreadable: soon)";
+    QTest::newRow("end before start")      << "2026-12-10" << "2026-12-01" << 0.0 << true << true << true << "before the start";
+    QTest::newRow("overdue")               << "2026-11-01" << "2026-12-06" << 99.5 << true << false << true << "Overdue";
+    QTest::newRow("late but done")         << "2026-11-01" << "2026-12-06" << 100.0 << true << false << false << "100 %";
+    QTest::newRow("due today is not late") << "2026-11-01" << "2026-12-07" << 0.0 << true << false << false << "0 %";
+    QTest::newRow("a week late, none done") << "2026-11-01" << "2026-12-01" << 0.0 << true << false << true << "Complete: 0 %";
+    // clang-format on
+}
+
+void TestTimelineRows::bars() {
+    QFETCH(QString, start);
+    QFETCH(QString, due);
+    QFETCH(double, percent);
+    QFETCH(bool, hasBar);
+    QFETCH(bool, reversed);
+    QFETCH(bool, overdue);
+    QFETCH(QString, tipHas);
+    const QDate today(2026, 12, 7);
+    const Item t = task(1, 1, start, due, percent);
+    QCOMPARE(t.hasBar(), hasBar);
+    QCOMPARE(t.reversed(), reversed);
+    QCOMPARE(t.overdue(today), overdue);
+    QVERIFY2(toolTip(t, today).contains(tipHas), qPrintable(toolTip(t, today)));
+    // A project is never overdue, however late its end.
+    QVERIFY(!project(1, start, due).overdue(today));
+}
+
+void TestTimelineRows::projectsWithTasks() {
+    // Bad dates lose the bar and keep the row; tasks of projects not listed are left out.
+    Data data;
+    data.projects = {project(5, "2026-12-01", "2026-12-31"), project(2, "", "garbled"),
+                     project(9, "2026-12-10", "2026-12-01")};
+    attachTasks(data, {task(1, 5, "2026-12-09", "2026-12-12"), task(2, 2, "", ""), task(3, 5, "2026-12-02", "x"),
+                       task(4, 77, "2026-12-02", "2026-12-03"), task(5, 5, "bad", "2026-12-03")});
+    QCOMPARE(names(data, buildRows(data, {})), (QStringList{"P5", "T3", "T1", "T5", "P2", "T2", "P9"}));
+    QCOMPARE(data.task(0, 0).category, data.projects[0].category); // a task is coloured by its project's category
+    // Collapsed projects keep their row and hide their tasks.
+    QCOMPARE(names(data, buildRows(data, {5})), (QStringList{"P5", "P2", "T2", "P9"}));
+    QCOMPARE(names(data, buildRows(data, {5, 2, 9})), (QStringList{"P5", "P2", "P9"}));
+    // The main window refilled the tasks of one project.
+    replaceTasks(data, 2, {task(8, 2, "2026-12-05", "2026-12-06"), task(7, 2, "2026-12-01", "2026-12-02")});
+    QCOMPARE(names(data, buildRows(data, {5})), (QStringList{"P5", "P2", "T7", "T8", "P9"}));
+    replaceTasks(data, 1234, {task(6, 1234, "2026-12-05", "2026-12-06")}); // not listed: nothing changes
+    QCOMPARE(buildRows(data, {}).size(), size_t(8));
+}
+
+void TestTimelineRows::range() {
+    Data data;
+    QCOMPARE(dateRange(data).first, QDate());
+    data.projects = {project(1, "", "bad"), project(2, "2026-12-10", "2026-12-01")};
+    attachTasks(data, {task(1, 1, "2027-03-01", ""), task(2, 2, "2025-05-05", "x")});
+    QCOMPARE(dateRange(data), std::make_pair(QDate(2025, 5, 5), QDate(2027, 3, 1)));
+}
+
+void TestTimelineRows::colourKeys() {
+    Data data;
+    data.projects = {project(1, "", "", "open"), project(2, "", "", "Closed"), project(3, "", "", "")};
+    attachTasks(data, {task(1, 1, "", "")});
+    QCOMPARE(legendKeys(data, ColourBy::Status), (std::vector<QString>{"", "Closed", "open", "Open"}));
+    QCOMPARE(legendKeys(data, ColourBy::Priority), (std::vector<QString>{"High", "Low"}));
+    QCOMPARE(legendKeys(data, ColourBy::Category), (std::vector<QString>{"Cat0", "Cat1"}));
+}
+
+void TestTimelineRows::pages_data() {
+    QTest::addColumn<QSizeF>("page");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<double>("chartWidth");
+    QTest::addColumn<int>("across");
+    QTest::addColumn<int>("down");
+    QTest::addColumn<int>("rowsPerPage");
+    // Names 240 wide, scale 40 high, rows 22 high.
+    QTest::newRow("fits one page") << QSizeF(1040, 700) << 10 << 500.0 << 1 << 1 << 30;
+    QTest::newRow("no rows still one page") << QSizeF(1040, 700) << 0 << 0.0 << 1 << 1 << 30;
+    QTest::newRow("exactly one page across") << QSizeF(1040, 700) << 30 << 800.0 << 1 << 1 << 30;
+    QTest::newRow("one pixel more: two across") << QSizeF(1040, 700) << 31 << 801.0 << 2 << 2 << 30;
+    QTest::newRow("many rows") << QSizeF(1040, 700) << 1000 << 3000.0 << 4 << 34 << 30;
+    QTest::newRow("page lower than a row") << QSizeF(1040, 50) << 3 << 10.0 << 1 << 3 << 1;
+    QTest::newRow("page narrower than the names") << QSizeF(200, 700) << 3 << 10.0 << 10 << 1 << 30;
+}
+
+void TestTimelineRows::pages() {
+    QFETCH(QSizeF, page);
+    QFETCH(int, rows);
+    QFETCH(double, chartWidth);
+    QFETCH(int, across);
+    QFETCH(int, down);
+    QFETCH(int, rowsPerPage);
+    const PageGrid grid = pageGrid(page, Geometry{}, rows, chartWidth);
+    QCOMPARE(grid.across, across);
+    QCOMPARE(grid.down, down);
+    QCOMPARE(grid.rowsPerPage, rowsPerPage);
+    QVERIFY(grid.across * grid.chartWidth >= chartWidth); // every day lands on some page
+}
+
+QTEST_GUILESS_MAIN(TestTimelineRows)
+#include "tst_timeline_rows.moc"

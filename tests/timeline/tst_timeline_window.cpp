@@ -1,0 +1,403 @@
+// The timeline window driven as a user drives it: opened from the main window over the example
+// data, a bar dragged and the move undone, the editors opened by a double-click, the main
+// window's changes followed, and the timeline printed and exported.
+#include "app/Database.h"
+#include "editors/LookupEditor.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+#include "support/TestSupport.h"
+#include "timeline/TimelineView.h"
+#include "timeline/TimelineWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QUndoStack>
+#include <QtTest>
+
+using Timeline::TimelineView;
+using Timeline::TimelineWindow;
+
+namespace {
+
+const QDate today = QDate::currentDate();
+
+QString iso(const QDate& d) {
+    return d.toString(Qt::ISODate);
+}
+
+QString taskDates(const char* title) {
+    return TestEnvironment::rows(
+               QStringLiteral("select StartDate, DueDate from Tasks where Title='%1'").arg(QLatin1String(title)))
+        .value(0);
+}
+
+// The main window over the example data, and its timeline once opened.
+struct Fixture {
+    Fixture() {
+        form.Form_Load();
+        form.PushButton8_Click(); // Load Sample/Example Data
+        form.show();
+    }
+    TimelineWindow* open() {
+        form.findChild<QAction*>(QStringLiteral("actionTimeline"))->trigger();
+        auto* window = form.findChild<TimelineWindow*>(QStringLiteral("TimelineWindow"));
+        if (window) {
+            window->resize(1100, 500);
+            window->view()->setToday(today);
+            QApplication::processEvents();
+        }
+        return window;
+    }
+    QStringList rowNames(TimelineWindow* window) const {
+        QStringList names;
+        const TimelineView* view = window->view();
+        for (const Timeline::Row& row : view->rows())
+            names << Timeline::itemOf(view->data(), row).name;
+        return names;
+    }
+    // The row of a project or task by its name.
+    int rowNamed(TimelineWindow* window, const QString& name) const {
+        return static_cast<int>(rowNames(window).indexOf(name));
+    }
+    // Drags the bar of a row by `days` days; from its middle, or from its right end.
+    void drag(TimelineWindow* window, const QString& name, int days, bool byEnd = false) {
+        TimelineView* view = window->view();
+        const int row = rowNamed(window, name);
+        view->scrollToRow(row);
+        const QRect bar = view->barRectOf(row);
+        QVERIFY2(!bar.isEmpty(), qPrintable(name));
+        const QPoint from = byEnd ? QPoint(bar.right() - 2, bar.center().y()) : bar.center();
+        const int dx = static_cast<int>(days * view->scene().scale.pixelsPerDay());
+        QWidget* viewport = view->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(dx / 2, 0));
+        QTest::mouseMove(viewport, from + QPoint(dx, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    }
+
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+};
+
+// While it lives, records every modal window that opens ("objectName|caption|m_ID") and cancels it.
+class ModalCloser : public QObject {
+public:
+    ModalCloser() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal || modal == m_last)
+                return;
+            m_last = modal;
+            seen << modal->objectName() + QLatin1Char('|') + modal->windowTitle() + QLatin1Char('|') +
+                        (qobject_cast<LookupEditor*>(modal) ? qobject_cast<LookupEditor*>(modal)->m_ID : QString());
+            modal->reject();
+        });
+        m_timer.start(0);
+    }
+    QStringList seen;
+
+private:
+    QTimer m_timer;
+    QPointer<QDialog> m_last;
+};
+
+int pdfPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = file.readAll();
+    return static_cast<int>(pdf.count("/Type /Page") - pdf.count("/Type /Pages"));
+}
+
+} // namespace
+
+class TestTimelineWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOnceWithTheExampleData();
+    void dragMovesAndUndoes();
+    void refusedMoves_data();
+    void refusedMoves();
+    void doubleClickOpensTheEditor();
+    void followsTheMainWindow();
+    void rowsWithBadDates();
+    void exportWritesFiles_data();
+    void exportWritesFiles();
+    void printsAcrossAndDown();
+};
+
+void TestTimelineWindow::opensOnceWithTheExampleData() {
+    Fixture f;
+    TimelineWindow* window = f.open();
+    QVERIFY(window);
+    QCOMPARE(f.rowNames(window),
+             (QStringList{"Developing", "Research", "Testing", "Blind test", "Implementinging", "Trip"}));
+    QVERIFY(f.messages.errors().isEmpty());
+    // Ctrl+T again brings the same window forward.
+    QCOMPARE(f.open(), window);
+    QCOMPARE(f.form.findChildren<TimelineWindow*>().size(), 1);
+    // The bars stand around today, and the legend names what each colour means.
+    const QRect trip = window->view()->barRectOf(f.rowNamed(window, QStringLiteral("Trip")));
+    QVERIFY(!trip.isEmpty());
+    QVERIFY(trip.left() > 0 && trip.right() < window->view()->viewport()->width());
+    const QString legend = window->findChild<QLabel*>(QStringLiteral("Legend"))->text();
+    for (const QString& status : TestEnvironment::rows(QStringLiteral("select Status from Status")))
+        QVERIFY2(legend.contains(status), qPrintable(legend));
+    auto* colourBy = window->findChild<QComboBox*>(QStringLiteral("ColourBy"));
+    colourBy->setCurrentIndex(2);
+    QVERIFY(window->findChild<QLabel*>(QStringLiteral("Legend"))->text().startsWith(QStringLiteral("<b>Category")));
+
+    // Zoom, size and colouring come back the next time.
+    window->findChild<QAction*>(QStringLiteral("actionZoomOut"))->trigger();
+    const int zoom = window->view()->zoom();
+    window->resize(900, 450);
+    window->close();
+    QApplication::processEvents();
+    QVERIFY(!f.form.findChild<TimelineWindow*>());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    window = f.open();
+    QCOMPARE(window->view()->zoom(), zoom);
+    QCOMPARE(window->findChild<QComboBox*>(QStringLiteral("ColourBy"))->currentIndex(), 2);
+}
+
+void TestTimelineWindow::dragMovesAndUndoes() {
+    Fixture f;
+    TimelineWindow* window = f.open();
+    const QString before = taskDates("Trip");
+    QCOMPARE(before, iso(today) + QLatin1Char('|') + iso(today.addDays(5)));
+
+    // Trip two days later: both dates move, through the one update of the task editor.
+    QStringList statements;
+    Database::shared().setStatementObserver([&](const QString& s) {
+        if (!s.startsWith(QLatin1String("select")))
+            statements << s;
+    });
+    f.drag(window, QStringLiteral("Trip"), 2);
+    Database::shared().setStatementObserver({});
+    QVERIFY(f.messages.shown().empty());
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    QCOMPARE(statements.size(), 1);
+    QVERIFY(statements.front().startsWith(QLatin1String("update Tasks set ProjectID=")));
+    // The main window now shows Trip's project and the new due date in its task list.
+    auto* tasks = static_cast<RecordListModel*>(f.form.ListView2->model());
+    QCOMPARE(tasks->rowCount(), 1);
+    QCOMPARE(tasks->cellText(0, 1), QStringLiteral("Trip"));
+    QCOMPARE(tasks->rawCell(0, 4), iso(today.addDays(7)));
+    // The timeline shows the new dates too.
+    const Timeline::Item& trip =
+        Timeline::itemOf(window->view()->data(), window->view()->rows()[size_t(f.rowNamed(window, "Trip"))]);
+    QCOMPARE(trip.end, today.addDays(7));
+
+    // Its end alone, one day earlier.
+    f.drag(window, QStringLiteral("Trip"), -1, true);
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(6)));
+    // A project moves the same way, through the project editor's update.
+    f.drag(window, QStringLiteral("Testing"), 3);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, EndDate from Projects where ProjectName="
+                                                  "'Testing'")),
+             QStringList{iso(today.addDays(3)) + QLatin1Char('|') + iso(today.addDays(3))});
+
+    // Ctrl+Z takes the moves back one by one; redo does them again.
+    window->activateWindow();
+    QAction* undo = window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"));
+    QCOMPARE(window->undoStack()->count(), 3);
+    undo->trigger();
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate from Projects where ProjectName='Testing'")),
+             QStringList{iso(today)});
+    undo->trigger();
+    undo->trigger();
+    QCOMPARE(taskDates("Trip"), before);
+    window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->trigger();
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    QVERIFY(f.messages.shown().empty());
+}
+
+void TestTimelineWindow::refusedMoves_data() {
+    QTest::addColumn<QString>("spoil");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shownAs");
+    QTest::newRow("title blank") << "update Tasks set Title='  ' where Title='Trip'"
+                                 << "You forgot to input Title."
+                                 << "  ";
+    QTest::newRow("assignee gone") << "update Tasks set AssignedTo=999 where Title='Trip'"
+                                   << "You forgot to select Assigned To."
+                                   << "Trip";
+    QTest::newRow("status not in the list") << "update Tasks set Status='Gone' where Title='Trip'"
+                                            << "You forgot to select Status."
+                                            << "Trip";
+    QTest::newRow("priority not in the list") << "update Tasks set Priority='' where Title='Trip'"
+                                              << "You forgot to select Priority."
+                                              << "Trip";
+    QTest::newRow("no percent") << "update Tasks set PercentComplete=null where Title='Trip'"
+                                << "You forgot to input % Complete."
+                                << "Trip";
+    // A stored text in a number column never goes into the statement unquoted.
+    QTest::newRow("cost that is a statement") << "update Tasks set Cost='0,Title=''hacked''' where Title='Trip'"
+                                              << "Cost must be numeric value."
+                                              << "Trip";
+    QTest::newRow("budget in days not a number")
+        << "update Projects set BudgetInDays='five' where ProjectName='Implementinging'"
+        << "Budget in Days must be a numeric value."
+        << "Implementinging";
+}
+
+void TestTimelineWindow::refusedMoves() {
+    QFETCH(QString, spoil);
+    QFETCH(QString, message);
+    QFETCH(QString, shownAs);
+    Fixture f;
+    const QString id = TestEnvironment::scalar(QStringLiteral("select ID from Tasks where Title='Trip'")).toString();
+    const QString dates = QStringLiteral("select StartDate, DueDate from Tasks where ID=") + id;
+    TestEnvironment::exec(spoil);
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    const QStringList before = TestEnvironment::rows(dates);
+    f.drag(window, shownAs, 2);
+    QCOMPARE(f.messages.notices(), QStringList{message});
+    QVERIFY(f.messages.errors().isEmpty());
+    QCOMPARE(TestEnvironment::rows(dates), before);
+    QCOMPARE(window->undoStack()->count(), 0);
+}
+
+void TestTimelineWindow::doubleClickOpensTheEditor() {
+    Fixture f;
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    const QString tripId =
+        TestEnvironment::scalar(QStringLiteral("select ID from Tasks where Title='Trip'")).toString();
+    const QString testingId =
+        TestEnvironment::scalar(QStringLiteral("select ID from Projects where ProjectName='Testing'")).toString();
+    ModalCloser closer;
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->barRectOf(f.rowNamed(window, "Trip")).center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->barRectOf(f.rowNamed(window, "Testing")).center());
+    QCOMPARE(closer.seen, (QStringList{"Form5|Edit Tasks|" + tripId, "Form2|Edit Data|" + testingId}));
+    QVERIFY(f.messages.errors().isEmpty());
+}
+
+void TestTimelineWindow::followsTheMainWindow() {
+    Fixture f;
+    TimelineWindow* window = f.open();
+    // A project added elsewhere and the project list refilled.
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
+                                         "Notes,EndDate,BudgetInDays,Budget) select 'Added',Owner,StartDate,Status,"
+                                         "Category,Priority,'',EndDate,1,1 from Projects limit 1"));
+    f.form.ListData();
+    QCOMPARE(f.rowNames(window).last(), QStringLiteral("Added"));
+    // A task of the selected project deleted and the task list refilled.
+    Form1::selectRow(f.form.ListView1, 0);
+    TestEnvironment::exec(QStringLiteral("delete from Tasks where Title='Research'"));
+    f.form.ListTasks();
+    QVERIFY(!f.rowNames(window).contains(QStringLiteral("Research")));
+    // The project list sorted by name: the timeline follows its order.
+    Form1::headerClick(f.form.ListView1, 2);
+    QTRY_COMPARE(f.rowNames(window),
+                 (QStringList{"Added", "Developing", "Implementinging", "Trip", "Testing", "Blind test"}));
+    // Collapsing a project hides its tasks; its row stays.
+    window->view()->setAllCollapsed(true);
+    QCOMPARE(f.rowNames(window), (QStringList{"Added", "Developing", "Implementinging", "Testing"}));
+}
+
+void TestTimelineWindow::rowsWithBadDates() {
+    Fixture f;
+    TestEnvironment::exec(QStringLiteral("update Projects set EndDate='garbled' where ProjectName='Developing'"));
+    TestEnvironment::exec(QStringLiteral("update Tasks set StartDate=null where Title='Research'"));
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(iso(today.addDays(-3))));
+    f.form.ListData();
+    f.messages.clear();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    QCOMPARE(view->rows().size(), size_t(6)); // nothing dropped
+    QVERIFY(f.messages.shown().empty());      // and no box about it
+    QVERIFY(view->barRectOf(f.rowNamed(window, "Developing")).isEmpty());
+    QVERIFY(view->barRectOf(f.rowNamed(window, "Research")).isEmpty());
+    // Trip now ends before it starts: a point, still there to be dragged.
+    const Timeline::Item& trip = Timeline::itemOf(view->data(), view->rows()[size_t(f.rowNamed(window, "Trip"))]);
+    QVERIFY(trip.reversed());
+    const QRect point = view->barRectOf(f.rowNamed(window, "Trip"));
+    QVERIFY(!point.isEmpty());
+    QVERIFY(point.width() <= view->scene().geometry.rowHeight);
+    // Painting all of it, with the marks, goes without an error.
+    QImage image(view->viewport()->size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    Timeline::paint(painter, view->scene(), image.size(), 0, view->chartX());
+    QVERIFY(f.messages.shown().empty());
+}
+
+void TestTimelineWindow::exportWritesFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("begins");
+    QTest::newRow("PDF") << "timeline.pdf" << QByteArray("%PDF");
+    QTest::newRow("PNG") << "timeline.png" << QByteArray("\x89PNG");
+    QTest::newRow("SVG") << "timeline.SVG" << QByteArray("<?xml");
+    QTest::newRow("cancelled") << "" << QByteArray();
+    QTest::newRow("unknown type") << "timeline.doc" << QByteArray();
+}
+
+void TestTimelineWindow::exportWritesFiles() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, begins);
+    Fixture f;
+    TimelineWindow* window = f.open();
+    const QString path = name.isEmpty() ? QString() : f.env.root() + QLatin1Char('/') + name;
+    f.messages.clear();
+    f.messages.saveFileNameNext(path);
+    window->findChild<QAction*>(QStringLiteral("actionTimelineExport"))->trigger();
+    QCOMPARE(f.messages.texts(ScriptedMessages::Kind::SaveFile), QStringList{"Timeline.pdf"});
+    QVERIFY(f.messages.errors().isEmpty());
+    QFile file(path);
+    if (begins.isEmpty()) {
+        QVERIFY(!file.exists());
+        QCOMPARE(f.messages.notices().size(), name.isEmpty() ? 0 : 1);
+        return;
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QVERIFY(content.size() > 1000);
+    QVERIFY(content.startsWith(begins));
+    QVERIFY(f.messages.notices().isEmpty());
+}
+
+void TestTimelineWindow::printsAcrossAndDown() {
+    Fixture f;
+    const QString pdf = f.env.root() + QStringLiteral("/printed.pdf");
+    int pages = 0;
+    TimelineWindow::setPreviewer([&](QWidget*, const std::function<void(QPrinter*)>& paint) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        paint(&printer);
+        pages = pdfPages(pdf);
+    });
+    TimelineWindow* window = f.open();
+    window->findChild<QAction*>(QStringLiteral("actionTimelinePrint"))->trigger();
+    QCOMPARE(pages, 1); // the example data fits one page
+    // Sixty projects over two years at the closest zoom: pages across and down.
+    for (int i = 0; i < 60; ++i)
+        TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,"
+                                             "Priority,Notes,EndDate,BudgetInDays,Budget) values ('P%1',1,'%2',"
+                                             "'Open','Main','High','','%3',1,1)")
+                                  .arg(i)
+                                  .arg(iso(today.addDays(i * 12)), iso(today.addDays(i * 12 + 10))));
+    f.form.ListData();
+    window->view()->setZoom(99);
+    window->findChild<QAction*>(QStringLiteral("actionTimelinePrint"))->trigger();
+    TimelineWindow::setPreviewer({});
+    QVERIFY(f.messages.errors().isEmpty());
+    QVERIFY2(pages > 20, qPrintable(QString::number(pages))); // 2 pages down, 720 days of 64 pixels across
+    QCOMPARE(pages % 2, 0);
+}
+
+QTEST_MAIN(TestTimelineWindow)
+#include "tst_timeline_window.moc"
