@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "find_filter/widgets/ListFilter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,6 +107,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
+    FindFilter::installFind(*this);
 }
 
 Form1::~Form1() = default;

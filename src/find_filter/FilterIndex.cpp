@@ -1,0 +1,288 @@
+#include "FilterIndex.h"
+
+#include "TextFold.h"
+#include "app/Database.h"
+
+#include <QHash>
+
+#include <cmath>
+#include <limits>
+
+namespace FindFilter {
+
+namespace {
+
+// Between the texts of one record: no typed word holds it, so no match spans two columns.
+constexpr char separator = '\x1f';
+
+double numberOf(const QString& text) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+qint64 idOf(const QString& text) {
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    return ok ? v : -1;
+}
+
+// A date is found by its stored ISO text and by the text the list shows.
+void appendDate(std::string& out, const QString& iso) {
+    appendFolded(out, iso);
+    if (!iso.isEmpty()) {
+        out.push_back(' ');
+        appendFolded(out, shortDateText(iso));
+    }
+}
+
+} // namespace
+
+void FilterIndex::Records::clear() {
+    text.clear();
+    textStart.clear();
+    numbers.clear();
+    dates.clear();
+}
+
+std::string_view FilterIndex::Records::slot(int record, int slot) const {
+    const size_t at = static_cast<size_t>(record * (textSlots + 1) + slot);
+    return std::string_view(text).substr(textStart[at], textStart[at + 1] - textStart[at] - 1);
+}
+
+std::string_view FilterIndex::Records::all(int record) const {
+    const size_t at = static_cast<size_t>(record * (textSlots + 1));
+    return std::string_view(text).substr(textStart[at], textStart[at + static_cast<size_t>(textSlots)] -
+                                                            textStart[at] - 1);
+}
+
+void FilterIndex::clear() {
+    m_projects.clear();
+    m_tasks.clear();
+    m_projectIds.clear();
+    m_taskIds.clear();
+    m_taskProject.clear();
+    m_firstTask.clear();
+    m_taskOrder.clear();
+    m_recordOfProject.clear();
+}
+
+void FilterIndex::reserve(int projects, int tasks) {
+    const auto p = static_cast<size_t>(projects);
+    const auto t = static_cast<size_t>(tasks);
+    m_projects.text.reserve(p * 96);
+    m_projects.textStart.reserve(p * (ProjectText::Count + 1));
+    m_projects.numbers.reserve(p * ProjectNumber::Count);
+    m_projects.dates.reserve(p * ProjectDate::Count);
+    m_projectIds.reserve(p);
+    m_recordOfProject.reserve(projects);
+    m_tasks.text.reserve(t * 64);
+    m_tasks.textStart.reserve(t * (TaskText::Count + 1));
+    m_tasks.numbers.reserve(t * TaskNumber::Count);
+    m_tasks.dates.reserve(t * TaskDate::Count);
+    m_taskIds.reserve(t);
+    m_taskProject.reserve(t);
+}
+
+int FilterIndex::addProject(const QString* cells) {
+    const int record = projectCount();
+    Records& r = m_projects;
+    for (int slot = 0; slot < ProjectText::Count; ++slot) {
+        r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
+        const QString& cell = cells[slot];
+        if (slot == ProjectText::Start || slot == ProjectText::End)
+            appendDate(r.text, cell);
+        else
+            appendFolded(r.text, cell);
+        r.text.push_back(separator);
+    }
+    r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
+    r.numbers.push_back(numberOf(cells[ProjectText::Id]));
+    r.numbers.push_back(numberOf(cells[ProjectText::Budget]));
+    r.numbers.push_back(numberOf(cells[ProjectText::BudgetInDays]));
+    r.dates.push_back(dayNumber(cells[ProjectText::Start]));
+    r.dates.push_back(dayNumber(cells[ProjectText::End]));
+    const qint64 id = idOf(cells[ProjectText::Id]);
+    m_projectIds.push_back(id);
+    m_recordOfProject.insert(id, record);
+    return record;
+}
+
+void FilterIndex::addTask(const TaskFields& task) {
+    const auto project = m_recordOfProject.constFind(idOf(task.projectId));
+    if (project == m_recordOfProject.constEnd())
+        return;
+    Records& r = m_tasks;
+    const QString* texts[] = {&task.title, &task.assignedTo, &task.description, &task.status, &task.priority};
+    for (const QString* text : texts) {
+        r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
+        appendFolded(r.text, *text);
+        r.text.push_back(separator);
+    }
+    r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
+    appendDate(r.text, task.dueDate);
+    r.text.push_back(separator);
+    r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
+    r.numbers.push_back(numberOf(task.id));
+    r.numbers.push_back(numberOf(task.percentComplete));
+    r.numbers.push_back(numberOf(task.cost));
+    r.numbers.push_back(numberOf(task.costInDays));
+    r.dates.push_back(dayNumber(task.startDate));
+    r.dates.push_back(dayNumber(task.dueDate));
+    m_taskIds.push_back(idOf(task.id));
+    m_taskProject.push_back(*project);
+}
+
+void FilterIndex::finish() {
+    // A counting sort: the tasks of project p are m_taskOrder[m_firstTask[p] .. m_firstTask[p+1]).
+    const auto projects = static_cast<size_t>(projectCount());
+    m_firstTask.assign(projects + 1, 0);
+    for (int p : m_taskProject)
+        ++m_firstTask[static_cast<size_t>(p) + 1];
+    for (size_t p = 0; p < projects; ++p)
+        m_firstTask[p + 1] += m_firstTask[p];
+    m_taskOrder.assign(m_taskProject.size(), 0);
+    std::vector<int> next(m_firstTask.begin(), m_firstTask.end() - 1);
+    for (size_t t = 0; t < m_taskProject.size(); ++t)
+        m_taskOrder[static_cast<size_t>(next[static_cast<size_t>(m_taskProject[t])]++)] = static_cast<int>(t);
+}
+
+int FilterIndex::taskCount(int project) const {
+    if (m_firstTask.empty())
+        return 0;
+    const auto p = static_cast<size_t>(project);
+    return m_firstTask[p + 1] - m_firstTask[p];
+}
+
+qint64 FilterIndex::taskId(int project, int task) const {
+    return m_taskIds[static_cast<size_t>(m_taskOrder[static_cast<size_t>(m_firstTask[static_cast<size_t>(project)] +
+                                                                         task)])];
+}
+
+int FilterIndex::projectSlot(const Term& term) {
+    if (!(term.scope & InProjects))
+        return -1;
+    return term.field < 0 ? 0 : fields()[static_cast<size_t>(term.field)].projectSlot;
+}
+
+int FilterIndex::taskSlot(const Term& term) {
+    if (!(term.scope & InTasks))
+        return -1;
+    return term.field < 0 ? 0 : fields()[static_cast<size_t>(term.field)].taskSlot;
+}
+
+bool FilterIndex::holds(const Term& term, const Records& records, int record, int slot) {
+    if (term.field < 0)
+        return records.all(record).find(term.text) != std::string_view::npos;
+    switch (fields()[static_cast<size_t>(term.field)].kind) {
+    case FieldKind::Text: {
+        const std::string_view text = records.slot(record, slot);
+        return term.op == Op::Equals ? text == term.text : text.find(term.text) != std::string_view::npos;
+    }
+    case FieldKind::Number: {
+        const double v = records.number(record, slot);
+        if (std::isnan(v))
+            return false;
+        switch (term.op) {
+        case Op::Less:
+            return v < term.low;
+        case Op::LessOrEqual:
+            return v <= term.low;
+        case Op::Greater:
+            return v > term.low;
+        case Op::GreaterOrEqual:
+            return v >= term.low;
+        default:
+            return v >= term.low && v <= term.high;
+        }
+    }
+    case FieldKind::Date: {
+        const int d = records.date(record, slot);
+        if (d == 0)
+            return false;
+        switch (term.op) {
+        case Op::Less:
+            return d < term.firstDay;
+        case Op::LessOrEqual:
+            return d <= term.lastDay;
+        case Op::Greater:
+            return d > term.lastDay;
+        case Op::GreaterOrEqual:
+            return d >= term.firstDay;
+        default:
+            return d >= term.firstDay && d <= term.lastDay;
+        }
+    }
+    }
+    return false;
+}
+
+std::vector<char> FilterIndex::matchProjects(const Query& query) const {
+    const int n = projectCount();
+    std::vector<char> out(static_cast<size_t>(n), 0);
+    const size_t termCount = query.terms.size();
+    std::vector<int> pSlot(termCount), tSlot(termCount);
+    for (size_t i = 0; i < termCount; ++i) {
+        pSlot[i] = projectSlot(query.terms[i]);
+        tSlot[i] = taskSlot(query.terms[i]);
+    }
+    std::vector<char> projectHit(termCount);
+    for (int p = 0; p < n; ++p) {
+        bool alone = true;
+        bool possible = true;
+        for (size_t i = 0; i < termCount && possible; ++i) {
+            const Term& term = query.terms[i];
+            const bool hit = pSlot[i] >= 0 && holds(term, m_projects, p, pSlot[i]);
+            projectHit[i] = hit;
+            if (term.exclude ? hit : !hit) {
+                alone = false;
+                // An excluded term the project has, or a wanted one that no task can give.
+                possible = !hit && tSlot[i] >= 0;
+            }
+        }
+        if (alone) {
+            out[static_cast<size_t>(p)] = 1;
+            continue;
+        }
+        if (!possible)
+            continue;
+        const int first = m_firstTask.empty() ? 0 : m_firstTask[static_cast<size_t>(p)];
+        const int last = first + taskCount(p);
+        for (int k = first; k < last && !out[static_cast<size_t>(p)]; ++k) {
+            const int task = m_taskOrder[static_cast<size_t>(k)];
+            bool ok = true;
+            for (size_t i = 0; i < termCount && ok; ++i) {
+                if (projectHit[i])
+                    continue;
+                const Term& term = query.terms[i];
+                const bool hit = tSlot[i] >= 0 && holds(term, m_tasks, task, tSlot[i]);
+                ok = term.exclude ? !hit : hit;
+            }
+            if (ok)
+                out[static_cast<size_t>(p)] = 1;
+        }
+    }
+    return out;
+}
+
+std::vector<char> FilterIndex::matchTasks(const Query& query, int project) const {
+    const int count = taskCount(project);
+    std::vector<char> out(static_cast<size_t>(count), 0);
+    const int first = count ? m_firstTask[static_cast<size_t>(project)] : 0;
+    for (int k = 0; k < count; ++k) {
+        const int task = m_taskOrder[static_cast<size_t>(first + k)];
+        bool ok = true;
+        for (size_t i = 0; i < query.terms.size() && ok; ++i) {
+            const Term& term = query.terms[i];
+            const int pSlot = projectSlot(term);
+            const int tSlot = taskSlot(term);
+            const bool hit = (pSlot >= 0 && holds(term, m_projects, project, pSlot)) ||
+                             (tSlot >= 0 && holds(term, m_tasks, task, tSlot));
+            ok = term.exclude ? !hit : hit;
+        }
+        out[static_cast<size_t>(k)] = ok ? 1 : 0;
+    }
+    return out;
+}
+
+} // namespace FindFilter

@@ -1,0 +1,243 @@
+#include "ListFilter.h"
+
+#include "FilterLine.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QTreeView>
+
+#include <optional>
+
+namespace FindFilter {
+
+namespace {
+
+// The task fields the filter reads, in the order of TaskFields.
+const QString taskColumns = QStringLiteral("ID, ProjectID, Title, AssignedTo, Description, Status, Priority, "
+                                           "StartDate, DueDate, PercentComplete, Cost, CostInDays");
+
+TaskFields taskFields(const ResultSet& rs) {
+    TaskFields t;
+    QString* fields[] = {&t.id,     &t.projectId, &t.title,   &t.assignedTo,      &t.description, &t.status,
+                         &t.priority, &t.startDate, &t.dueDate, &t.percentComplete, &t.cost,        &t.costInDays};
+    for (int i = 0; i < 12; ++i)
+        *fields[i] = rs.rawText(i);
+    return t;
+}
+
+QString windowName() {
+    return QStringLiteral("Form1");
+}
+
+} // namespace
+
+ListFilter::ListFilter(Form1& form)
+    : QObject(&form)
+    , m_form(form) {
+    setObjectName(QStringLiteral("ListFilter"));
+
+    // The line sits in the menu bar's corner: the designed controls below keep their places.
+    m_bar = new QWidget(form.MenuBar);
+    m_bar->setObjectName(QStringLiteral("FilterBar"));
+    auto* layout = new QHBoxLayout(m_bar);
+    layout->setContentsMargins(0, 0, 4, 0);
+    layout->setSpacing(6);
+    m_line = new FilterLine(m_bar);
+    m_line->setMinimumWidth(280);
+    m_count = new QLabel(m_bar);
+    m_count->setObjectName(QStringLiteral("FilterCount"));
+    layout->addWidget(m_line);
+    layout->addWidget(m_count);
+    // Never taller than the menu bar, so the client area does not move when the line shows.
+    m_bar->setMaximumHeight(form.MenuBar->sizeHint().height());
+    form.MenuBar->setCornerWidget(m_bar, Qt::TopRightCorner);
+    m_bar->hide();
+
+    m_find = new QAction(QStringLiteral("&Find..."), &form);
+    m_find->setObjectName(QStringLiteral("actionFind"));
+    m_find->setShortcut(QKeySequence::Find);
+    m_find->setShortcutContext(Qt::WindowShortcut);
+    form.menuEdit->addAction(m_find);
+    connect(m_find, &QAction::triggered, this, &ListFilter::open);
+
+    connect(m_line, &QLineEdit::textChanged, this, &ListFilter::textChanged);
+    connect(m_line, &FilterLine::escapePressed, this, &ListFilter::close);
+    connect(m_line, &FilterLine::leaveToList, this, [this] { m_form.ListView1->setFocus(Qt::ShortcutFocusReason); });
+
+    RecordListModel* projects = form.projectModel();
+    connect(projects, &RecordListModel::rowsReplaced, this, &ListFilter::projectsReplaced);
+    connect(projects, &QAbstractItemModel::layoutChanged, this, [this] { m_rowsMoved = true; });
+    connect(form.taskModel(), &RecordListModel::rowsReplaced, this, &ListFilter::tasksReplaced);
+}
+
+void ListFilter::open() {
+    m_bar->show();
+    m_form.MenuBar->updateGeometry();
+    m_form.MenuBar->adjustSize();
+    m_line->setFocus(Qt::ShortcutFocusReason);
+    m_line->selectAll();
+}
+
+void ListFilter::close() {
+    m_line->clear();
+    m_bar->hide();
+    m_form.ListView1->setFocus(Qt::OtherFocusReason);
+}
+
+void ListFilter::textChanged(const QString& text) {
+    const bool wasActive = m_query.active();
+    m_query = parse(text);
+    m_line->showProblems(m_query.problems);
+    if (m_query.active() || wasActive)
+        filterProjects();
+}
+
+void ListFilter::filterProjects() {
+    ErrorTrap trap(windowName(), QStringLiteral("FilterLine_Change"));
+    RecordListModel* projects = m_form.projectModel();
+    if (!m_query.active()) {
+        // All rows again; the project the user found stays selected, with all its tasks.
+        const int selected = Form1::selectedRow(m_form.ListView1);
+        const int source = selected >= 0 ? projects->sourceRow(selected) : 0;
+        trap.step(1, [&] {
+            projects->showAllRows();
+            projects->setFilterNote(QString());
+        });
+        trap.step(2, [&] { Form1::selectRow(m_form.ListView1, source); });
+        showCount();
+        return;
+    }
+    if (!m_indexFresh)
+        buildIndex();
+    trap.step(3, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    trap.step(4, [&] {
+        if (projects->rowCount() > 0)
+            Form1::selectRow(m_form.ListView1, 0); // the task list follows the selection
+        else
+            m_form.taskModel()->clear();
+    });
+    showCount();
+}
+
+void ListFilter::projectsReplaced() {
+    m_indexFresh = false;
+    RecordListModel* projects = m_form.projectModel();
+    if (!m_query.active() || projects->sourceRowCount() == 0) {
+        showCount();
+        return;
+    }
+    ErrorTrap trap(windowName(), QStringLiteral("FilterProjects"));
+    buildIndex();
+    trap.step(1, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    showCount();
+}
+
+void ListFilter::tasksReplaced() {
+    RecordListModel* tasks = m_form.taskModel();
+    RecordListModel* projects = m_form.projectModel();
+    const int selected = Form1::selectedRow(m_form.ListView1);
+    if (!m_query.active() || tasks->sourceRowCount() == 0 || selected < 0) {
+        tasks->setFilterNote(QString());
+        return;
+    }
+    // The selected project's tasks as stored now (an edit may have changed them since the fill).
+    ErrorTrap trap(windowName(), QStringLiteral("FilterTasks"));
+    const int source = projects->sourceRow(selected);
+    FilterIndex one;
+    trap.step(1, [&] {
+        one.addProject(&projects->sourceCell(source, 0));
+        ResultSet rs = Database::shared().query(QStringLiteral("select ") + taskColumns +
+                                                QStringLiteral(" from [Open Tasks] where ProjectID=") +
+                                                projects->sourceCell(source, 0));
+        while (!rs.eof()) {
+            one.addTask(taskFields(rs));
+            rs.moveNext();
+        }
+        rs.close();
+    });
+    one.finish();
+    trap.step(2, [&] {
+        const std::vector<char> match = one.matchTasks(m_query, 0);
+        QSet<qint64> ids;
+        for (size_t k = 0; k < match.size(); ++k)
+            if (match[k])
+                ids.insert(one.taskId(0, static_cast<int>(k)));
+        std::vector<int> rows;
+        for (int r = 0; r < tasks->sourceRowCount(); ++r)
+            if (ids.contains(tasks->sourceCell(r, 0).toLongLong()))
+                rows.push_back(r);
+        tasks->setVisibleRows(std::move(rows));
+        tasks->setFilterNote(QStringLiteral("Filtered: %1 of %2 tasks of this project match")
+                                 .arg(tasks->rowCount())
+                                 .arg(tasks->sourceRowCount()));
+    });
+}
+
+void ListFilter::buildIndex() {
+    ErrorTrap trap(windowName(), QStringLiteral("FilterIndex"));
+    const RecordListModel* projects = m_form.projectModel();
+    m_index.clear();
+    m_indexFresh = true; // also after a failure: one error box per fill, not one per keystroke
+    const int count = projects->sourceRowCount();
+    m_index.reserve(count, count);
+    m_recordOfRow.resize(static_cast<size_t>(count));
+    for (int r = 0; r < count; ++r)
+        m_recordOfRow[static_cast<size_t>(r)] = m_index.addProject(&projects->sourceCell(r, 0));
+    m_rowsMoved = false;
+    // All tasks in one query; the index keeps those of the listed projects.
+    trap.step(1, [&] {
+        ResultSet rs = Database::shared().query(QStringLiteral("select ") + taskColumns +
+                                                QStringLiteral(" from [Open Tasks]"));
+        while (!rs.eof()) {
+            m_index.addTask(taskFields(rs));
+            rs.moveNext();
+        }
+        rs.close();
+    });
+    m_index.finish();
+}
+
+std::vector<int> ListFilter::matchingProjectRows() {
+    const RecordListModel* projects = m_form.projectModel();
+    const int count = projects->sourceRowCount();
+    if (m_rowsMoved) {
+        // A header click sorted the rows: find each row's record again by its ID.
+        for (int r = 0; r < count; ++r)
+            m_recordOfRow[static_cast<size_t>(r)] = m_index.recordOf(projects->sourceCell(r, 0).toLongLong());
+        m_rowsMoved = false;
+    }
+    const std::vector<char> match = m_index.matchProjects(m_query);
+    std::vector<int> rows;
+    for (int r = 0; r < count; ++r) {
+        const int record = m_recordOfRow[static_cast<size_t>(r)];
+        if (record >= 0 && match[static_cast<size_t>(record)])
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+void ListFilter::showCount() {
+    RecordListModel* projects = m_form.projectModel();
+    if (!m_query.active()) {
+        m_count->clear();
+        projects->setFilterNote(QString());
+        return;
+    }
+    const QString text = QStringLiteral("%1 of %2 projects").arg(projects->rowCount()).arg(projects->sourceRowCount());
+    m_count->setText(text);
+    projects->setFilterNote(QStringLiteral("Filtered: ") + text);
+}
+
+void installFind(Form1& form) {
+    new ListFilter(form);
+}
+
+} // namespace FindFilter
