@@ -52,8 +52,8 @@ std::string_view FilterIndex::Records::slot(int record, int slot) const {
 
 std::string_view FilterIndex::Records::all(int record) const {
     const size_t at = static_cast<size_t>(record * (textSlots + 1));
-    return std::string_view(text).substr(textStart[at], textStart[at + static_cast<size_t>(textSlots)] -
-                                                            textStart[at] - 1);
+    return std::string_view(text).substr(textStart[at],
+                                         textStart[at + static_cast<size_t>(textSlots)] - textStart[at] - 1);
 }
 
 void FilterIndex::clear() {
@@ -155,8 +155,8 @@ int FilterIndex::taskCount(int project) const {
 }
 
 qint64 FilterIndex::taskId(int project, int task) const {
-    return m_taskIds[static_cast<size_t>(m_taskOrder[static_cast<size_t>(m_firstTask[static_cast<size_t>(project)] +
-                                                                         task)])];
+    return m_taskIds[static_cast<size_t>(
+        m_taskOrder[static_cast<size_t>(m_firstTask[static_cast<size_t>(project)] + task)])];
 }
 
 int FilterIndex::projectSlot(const Term& term) {

@@ -65,9 +65,7 @@ private:
         int count() const { return textSlots ? static_cast<int>(textStart.size()) / (textSlots + 1) : 0; }
         std::string_view slot(int record, int slot) const;
         std::string_view all(int record) const;
-        double number(int record, int slot) const {
-            return numbers[static_cast<size_t>(record * numberSlots + slot)];
-        }
+        double number(int record, int slot) const { return numbers[static_cast<size_t>(record * numberSlots + slot)]; }
         int date(int record, int slot) const { return dates[static_cast<size_t>(record * dateSlots + slot)]; }
         void clear();
     };
@@ -80,11 +78,11 @@ private:
 
     Records m_projects{ProjectText::Count, ProjectNumber::Count, ProjectDate::Count, {}, {}, {}, {}};
     Records m_tasks{TaskText::Count, TaskNumber::Count, TaskDate::Count, {}, {}, {}, {}};
-    std::vector<qint64> m_projectIds;  // per project record
-    std::vector<qint64> m_taskIds;     // per task record
-    std::vector<int> m_taskProject;    // per task record: its project record (before finish)
-    std::vector<int> m_firstTask;      // per project record + 1: its tasks in m_taskOrder
-    std::vector<int> m_taskOrder;      // task records grouped by project
+    std::vector<qint64> m_projectIds; // per project record
+    std::vector<qint64> m_taskIds;    // per task record
+    std::vector<int> m_taskProject;   // per task record: its project record (before finish)
+    std::vector<int> m_firstTask;     // per project record + 1: its tasks in m_taskOrder
+    std::vector<int> m_taskOrder;     // task records grouped by project
     QHash<qint64, int> m_recordOfProject;
 };
 

@@ -26,10 +26,9 @@ const std::vector<Field>& fields() {
     // "id" and "name" mean the project's, as a project list user means them.
     static const std::vector<Field> all = {
         {"Project ID", names({"projectid", "id"}), FieldKind::Number, ProjectNumber::Id, TaskNumber::Id, InProjects},
-        {"Project Name", names({"projectname", "name", "project"}), FieldKind::Text, ProjectText::Name,
-         TaskText::Title, InProjects},
-        {"Owner", names({"owner", "ownername"}), FieldKind::Text, ProjectText::Owner, TaskText::AssignedTo,
+        {"Project Name", names({"projectname", "name", "project"}), FieldKind::Text, ProjectText::Name, TaskText::Title,
          InProjects},
+        {"Owner", names({"owner", "ownername"}), FieldKind::Text, ProjectText::Owner, TaskText::AssignedTo, InProjects},
         {"Category", names({"category", "cat"}), FieldKind::Text, ProjectText::Category, -1, InProjects},
         {"Priority", names({"priority", "prio", "pri"}), FieldKind::Text, ProjectText::Priority, TaskText::Priority,
          InBoth},
@@ -227,8 +226,8 @@ private:
         while (op < rest.size() && !isQuote(rest[op]) && rest[op] != u':' && rest[op] != u'<' && rest[op] != u'>' &&
                rest[op] != u'=')
             ++op;
-        const bool fieldTerm = op > 0 && op < rest.size() && !isQuote(rest[op]) &&
-                               (rest[0].isLetter() || rest[0] == u'%');
+        const bool fieldTerm =
+            op > 0 && op < rest.size() && !isQuote(rest[op]) && (rest[0].isLetter() || rest[0] == u'%');
         if (!fieldTerm) {
             const QString value = withoutQuotes(rest);
             if (value.isEmpty())
@@ -287,8 +286,9 @@ private:
             break;
         case FieldKind::Number:
             if (!readNumberTerm(term, value))
-                return problem(t, QStringLiteral("%1 takes a number, such as %2>1000, %2:250 or %2:100..500.")
-                                      .arg(label, example));
+                return problem(
+                    t,
+                    QStringLiteral("%1 takes a number, such as %2>1000, %2:250 or %2:100..500.").arg(label, example));
             break;
         case FieldKind::Date:
             if (!readDateTerm(term, value))

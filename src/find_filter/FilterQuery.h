@@ -61,7 +61,7 @@ struct Term {
     int length = 0;
     bool exclude = false;
     unsigned scope = InBoth;
-    int field = -1;   // -1: a free word or phrase
+    int field = -1; // -1: a free word or phrase
     Op op = Op::Contains;
     std::string text; // folded word, phrase or text value
     double low = 0;   // numbers: the value, or the range for Between

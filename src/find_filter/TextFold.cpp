@@ -10,7 +10,7 @@ namespace FindFilter {
 namespace {
 
 // Table values: the folded character, or one of these markers.
-constexpr char16_t dropped = 0;   // a combining mark: left out
+constexpr char16_t dropped = 0;    // a combining mark: left out
 constexpr char16_t twoLetters = 1; // folds to two letters (see pairOf)
 
 // Letters that fold to two letters, as users type them without the special key.

@@ -26,7 +26,7 @@ const QString taskColumns = QStringLiteral("ID, ProjectID, Title, AssignedTo, De
 
 TaskFields taskFields(const ResultSet& rs) {
     TaskFields t;
-    QString* fields[] = {&t.id,     &t.projectId, &t.title,   &t.assignedTo,      &t.description, &t.status,
+    QString* fields[] = {&t.id,       &t.projectId, &t.title,   &t.assignedTo,      &t.description, &t.status,
                          &t.priority, &t.startDate, &t.dueDate, &t.percentComplete, &t.cost,        &t.costInDays};
     for (int i = 0; i < 12; ++i)
         *fields[i] = rs.rawText(i);
@@ -194,8 +194,8 @@ void ListFilter::buildIndex() {
     m_rowsMoved = false;
     // All tasks in one query; the index keeps those of the listed projects.
     trap.step(1, [&] {
-        ResultSet rs = Database::shared().query(QStringLiteral("select ") + taskColumns +
-                                                QStringLiteral(" from [Open Tasks]"));
+        ResultSet rs =
+            Database::shared().query(QStringLiteral("select ") + taskColumns + QStringLiteral(" from [Open Tasks]"));
         while (!rs.eof()) {
             m_index.addTask(taskFields(rs));
             rs.moveNext();
