@@ -5,6 +5,7 @@
 
 #include <QHash>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -15,28 +16,52 @@ namespace {
 // Between the texts of one record: no typed word holds it, so no match spans two columns.
 constexpr char separator = '\x1f';
 
-double numberOf(const QString& text) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? v : std::numeric_limits<double>::quiet_NaN();
-}
-
-qint64 idOf(const QString& text) {
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok);
-    return ok ? v : -1;
-}
-
-// A date is found by its stored ISO text and by the text the list shows.
-void appendDate(std::string& out, const QString& iso) {
-    appendFolded(out, iso);
-    if (!iso.isEmpty()) {
-        out.push_back(' ');
-        appendFolded(out, shortDateText(iso));
+// Numbers and IDs as the lists hold them: plain decimal text with "." (QString's own conversion
+// would take most of the time of making the index).
+template <typename T> bool parsePlain(QStringView text, T& value) {
+    char buffer[64];
+    const qsizetype n = text.size();
+    if (n == 0 || n >= qsizetype(sizeof buffer))
+        return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return false;
+        buffer[i] = static_cast<char>(c);
     }
+    const char* start = buffer[0] == '+' ? buffer + 1 : buffer;
+    const auto [end, error] = std::from_chars(start, buffer + n, value);
+    return error == std::errc() && end == buffer + n;
+}
+
+double numberOf(QStringView text) {
+    double v = 0;
+    return parsePlain(text.trimmed(), v) ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+qint64 idOf(QStringView text) {
+    qint64 v = 0;
+    return parsePlain(text, v) ? v : -1;
 }
 
 } // namespace
+
+// A date is found by its stored ISO text and by the text the list shows.
+void FilterIndex::appendDate(std::string& out, const QString& iso) {
+    const int day = dayNumber(iso);
+    if (day == 0) {
+        appendFolded(out, iso);
+        return;
+    }
+    auto it = m_dateTexts.find(day);
+    if (it == m_dateTexts.end()) {
+        std::string text = folded(iso.left(10));
+        text.push_back(' ');
+        appendFolded(text, shortDateText(iso.left(10)));
+        it = m_dateTexts.emplace(day, std::move(text)).first;
+    }
+    out.append(it->second);
+}
 
 void FilterIndex::Records::clear() {
     text.clear();
@@ -64,7 +89,10 @@ void FilterIndex::clear() {
     m_taskProject.clear();
     m_firstTask.clear();
     m_taskOrder.clear();
-    m_recordOfProject.clear();
+    m_lookupMade = false;
+    m_recordById.clear();
+    m_recordByIdHash.clear();
+    m_dateTexts.clear();
 }
 
 void FilterIndex::reserve(int projects, int tasks) {
@@ -75,7 +103,6 @@ void FilterIndex::reserve(int projects, int tasks) {
     m_projects.numbers.reserve(p * ProjectNumber::Count);
     m_projects.dates.reserve(p * ProjectDate::Count);
     m_projectIds.reserve(p);
-    m_recordOfProject.reserve(projects);
     m_tasks.text.reserve(t * 64);
     m_tasks.textStart.reserve(t * (TaskText::Count + 1));
     m_tasks.numbers.reserve(t * TaskNumber::Count);
@@ -102,15 +129,44 @@ int FilterIndex::addProject(const QString* cells) {
     r.numbers.push_back(numberOf(cells[ProjectText::BudgetInDays]));
     r.dates.push_back(dayNumber(cells[ProjectText::Start]));
     r.dates.push_back(dayNumber(cells[ProjectText::End]));
-    const qint64 id = idOf(cells[ProjectText::Id]);
-    m_projectIds.push_back(id);
-    m_recordOfProject.insert(id, record);
+    m_projectIds.push_back(idOf(cells[ProjectText::Id]));
+    m_lookupMade = false;
     return record;
 }
 
+void FilterIndex::makeLookup() const {
+    m_lookupMade = true;
+    m_recordById.clear();
+    m_recordByIdHash.clear();
+    qint64 largest = -1;
+    for (qint64 id : m_projectIds)
+        largest = std::max(largest, id);
+    const auto count = static_cast<qint64>(m_projectIds.size());
+    if (largest < 4 * count + 1024) {
+        m_recordById.assign(static_cast<size_t>(largest + 1), -1);
+        for (size_t r = 0; r < m_projectIds.size(); ++r)
+            if (m_projectIds[r] >= 0)
+                m_recordById[static_cast<size_t>(m_projectIds[r])] = static_cast<int>(r);
+    } else {
+        m_recordByIdHash.reserve(static_cast<qsizetype>(count));
+        for (size_t r = 0; r < m_projectIds.size(); ++r)
+            m_recordByIdHash.insert(m_projectIds[r], static_cast<int>(r));
+    }
+}
+
+int FilterIndex::recordOf(qint64 projectId) const {
+    if (!m_lookupMade)
+        makeLookup();
+    if (projectId < 0)
+        return -1;
+    if (!m_recordById.empty() || m_recordByIdHash.isEmpty())
+        return projectId < static_cast<qint64>(m_recordById.size()) ? m_recordById[static_cast<size_t>(projectId)] : -1;
+    return m_recordByIdHash.value(projectId, -1);
+}
+
 void FilterIndex::addTask(const TaskFields& task) {
-    const auto project = m_recordOfProject.constFind(idOf(task.projectId));
-    if (project == m_recordOfProject.constEnd())
+    const int project = recordOf(task.projectId);
+    if (project < 0)
         return;
     Records& r = m_tasks;
     const QString* texts[] = {&task.title, &task.assignedTo, &task.description, &task.status, &task.priority};
@@ -123,14 +179,14 @@ void FilterIndex::addTask(const TaskFields& task) {
     appendDate(r.text, task.dueDate);
     r.text.push_back(separator);
     r.textStart.push_back(static_cast<std::uint32_t>(r.text.size()));
-    r.numbers.push_back(numberOf(task.id));
-    r.numbers.push_back(numberOf(task.percentComplete));
-    r.numbers.push_back(numberOf(task.cost));
-    r.numbers.push_back(numberOf(task.costInDays));
+    r.numbers.push_back(static_cast<double>(task.id));
+    r.numbers.push_back(task.percentComplete);
+    r.numbers.push_back(task.cost);
+    r.numbers.push_back(task.costInDays);
     r.dates.push_back(dayNumber(task.startDate));
     r.dates.push_back(dayNumber(task.dueDate));
-    m_taskIds.push_back(idOf(task.id));
-    m_taskProject.push_back(*project);
+    m_taskIds.push_back(task.id);
+    m_taskProject.push_back(project);
 }
 
 void FilterIndex::finish() {

@@ -14,16 +14,22 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace FindFilter {
 
-// One task's fields as read from the task query (numbers as plain decimal text, dates as ISO).
+// One task's fields as read from the task query (dates as ISO text; NaN: no number).
 struct TaskFields {
-    QString id, projectId, title, assignedTo, description, status, priority, startDate, dueDate;
-    QString percentComplete, cost, costInDays;
+    qint64 id = -1;
+    qint64 projectId = -1;
+    QString title, assignedTo, description, status, priority, startDate, dueDate;
+    double percentComplete = std::numeric_limits<double>::quiet_NaN();
+    double cost = std::numeric_limits<double>::quiet_NaN();
+    double costInDays = std::numeric_limits<double>::quiet_NaN();
 };
 
 class FilterIndex {
@@ -41,7 +47,7 @@ public:
 
     int projectCount() const { return static_cast<int>(m_projects.count()); }
     // The record of a project by its ID, or -1.
-    int recordOf(qint64 projectId) const { return m_recordOfProject.value(projectId, -1); }
+    int recordOf(qint64 projectId) const;
     int taskCount(int project) const;
     // The ID of a task of a project (task 0 .. taskCount-1).
     qint64 taskId(int project, int task) const;
@@ -83,7 +89,14 @@ private:
     std::vector<int> m_taskProject;   // per task record: its project record (before finish)
     std::vector<int> m_firstTask;     // per project record + 1: its tasks in m_taskOrder
     std::vector<int> m_taskOrder;     // task records grouped by project
-    QHash<qint64, int> m_recordOfProject;
+    // Project ID -> record: a plain array while the IDs are dense (as numbered IDs are), else a hash.
+    void makeLookup() const;
+    mutable bool m_lookupMade = false;
+    mutable std::vector<int> m_recordById;
+    mutable QHash<qint64, int> m_recordByIdHash;
+    // The folded text of each date seen (by yyyymmdd): lists repeat a few dates on many rows.
+    std::unordered_map<int, std::string> m_dateTexts;
+    void appendDate(std::string& out, const QString& iso);
 };
 
 } // namespace FindFilter

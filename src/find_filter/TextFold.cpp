@@ -92,54 +92,64 @@ const Table& table() {
     return *t;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
+char* putUtf8(char* out, char32_t c) {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
 } // namespace
 
 void appendFolded(std::string& out, QStringView text) {
-    const Table& t = table();
     const qsizetype n = text.size();
+    if (n == 0)
+        return;
+    const Table& t = table();
     const char16_t* s = text.utf16();
+    // At most three bytes for each UTF-16 unit (a pair of units takes four).
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(n) * 3);
+    char* p = out.data() + start;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+            *p++ = static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
             continue;
         }
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
-            const char32_t full = QChar::surrogateToUcs4(c, s[i + 1]);
-            appendUtf8(out, QChar::toCaseFolded(full));
+            p = putUtf8(p, QChar::toCaseFolded(QChar::surrogateToUcs4(c, s[i + 1])));
             ++i;
             continue;
         }
         if (QChar::isSurrogate(c)) {
-            appendUtf8(out, 0xFFFD);
+            p = putUtf8(p, 0xFFFD);
             continue;
         }
         const char16_t f = t[c];
         if (f == dropped)
             continue;
-        if (f == twoLetters)
-            out.append(pairOf(c));
-        else
-            appendUtf8(out, f);
+        if (f == twoLetters) {
+            const char* pair = pairOf(c);
+            *p++ = pair[0];
+            *p++ = pair[1];
+        } else {
+            p = putUtf8(p, f);
+        }
     }
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 } // namespace FindFilter

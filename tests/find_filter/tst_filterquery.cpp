@@ -24,15 +24,12 @@ const QStringList projectRows[] = {
 
 // ID, project, title, assigned to, description, status, priority, start, due, % complete, cost, cost in days.
 const TaskFields taskRows[] = {
-    {"10", "1", "Order espresso machine", "Daniel Carter", "Ask for a quote", "Open", "Low", "2026-03-02", "2026-04-01",
-     "50", "300", "2"},
-    {"11", "1", "Paint walls", "John Wilson", "Two coats", "Done", "High", "2026-04-01", "2026-05-01", "100", "120",
-     "1"},
-    {"12", "2", "Write copy", "Daniel Carter", "Landing page review", "Open", "High", "2026-01-11", "2026-02-01", "0",
-     "50", "1"},
-    {"13", "3", "Interview residents", "Zoë Ørsted", "", "Open", "Normal", "2025-12-01", "2026-01-15", "20", "0", "3"},
-    {"14", "99", "Task of a project not listed", "John Wilson", "", "Open", "High", "2026-01-01", "2026-01-02", "0",
-     "0", "0"},
+    {10, 1, "Order espresso machine", "Daniel Carter", "Ask for a quote", "Open", "Low", "2026-03-02", "2026-04-01", 50,
+     300, 2},
+    {11, 1, "Paint walls", "John Wilson", "Two coats", "Done", "High", "2026-04-01", "2026-05-01", 100, 120, 1},
+    {12, 2, "Write copy", "Daniel Carter", "Landing page review", "Open", "High", "2026-01-11", "2026-02-01", 0, 50, 1},
+    {13, 3, "Interview residents", "Zoë Ørsted", "", "Open", "Normal", "2025-12-01", "2026-01-15", 20, 0, 3},
+    {14, 99, "Task of a project not listed", "John Wilson", "", "Open", "High", "2026-01-01", "2026-01-02", 0, 0, 0},
 };
 
 FilterIndex makeIndex() {

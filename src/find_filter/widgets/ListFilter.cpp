@@ -12,8 +12,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
+#include <QTimer>
 #include <QTreeView>
 
+#include <limits>
 #include <optional>
 
 namespace FindFilter {
@@ -24,12 +26,23 @@ namespace {
 const QString taskColumns = QStringLiteral("ID, ProjectID, Title, AssignedTo, Description, Status, Priority, "
                                            "StartDate, DueDate, PercentComplete, Cost, CostInDays");
 
+double number(const ResultSet& rs, int column) {
+    const QVariant v = rs.value(column);
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return !v.isNull() && ok ? d : std::numeric_limits<double>::quiet_NaN();
+}
+
 TaskFields taskFields(const ResultSet& rs) {
     TaskFields t;
-    QString* fields[] = {&t.id,       &t.projectId, &t.title,   &t.assignedTo,      &t.description, &t.status,
-                         &t.priority, &t.startDate, &t.dueDate, &t.percentComplete, &t.cost,        &t.costInDays};
-    for (int i = 0; i < 12; ++i)
-        *fields[i] = rs.rawText(i);
+    t.id = rs.isNull(0) ? -1 : rs.value(0).toLongLong();
+    t.projectId = rs.isNull(1) ? -1 : rs.value(1).toLongLong();
+    QString* texts[] = {&t.title, &t.assignedTo, &t.description, &t.status, &t.priority, &t.startDate, &t.dueDate};
+    for (int i = 0; i < 7; ++i)
+        *texts[i] = rs.rawText(2 + i);
+    t.percentComplete = number(rs, 9);
+    t.cost = number(rs, 10);
+    t.costInDays = number(rs, 11);
     return t;
 }
 
@@ -84,6 +97,13 @@ void ListFilter::open() {
     m_form.MenuBar->adjustSize();
     m_line->setFocus(Qt::ShortcutFocusReason);
     m_line->selectAll();
+    // Make the searchable form while the user starts to type, once the line has shown.
+    if (!m_indexFresh) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_bar->isVisible() && !m_indexFresh && m_form.projectModel()->sourceRowCount() > 0)
+                buildIndex();
+        });
+    }
 }
 
 void ListFilter::close() {
