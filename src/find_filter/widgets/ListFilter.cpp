@@ -64,12 +64,15 @@ ListFilter::ListFilter(Form1& form)
     layout->setContentsMargins(0, 0, 4, 0);
     layout->setSpacing(6);
     m_line = new FilterLine(m_bar);
-    m_line->setMinimumWidth(280);
     m_count = new QLabel(m_bar);
     m_count->setObjectName(QStringLiteral("FilterCount"));
+    m_count->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     layout->addWidget(m_line);
     layout->addWidget(m_count);
-    // Never taller than the menu bar, so the client area does not move when the line shows.
+    // The menu bar places its corner widget by its size when shown: fixed widths keep it in place
+    // as the count changes. Never taller than the menu bar, so the client area does not move.
+    m_line->setFixedWidth(m_line->fontMetrics().averageCharWidth() * 30);
+    m_count->setFixedWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 projects")));
     m_bar->setMaximumHeight(form.MenuBar->sizeHint().height());
     form.MenuBar->setCornerWidget(m_bar, Qt::TopRightCorner);
     m_bar->hide();
@@ -93,8 +96,6 @@ ListFilter::ListFilter(Form1& form)
 
 void ListFilter::open() {
     m_bar->show();
-    m_form.MenuBar->updateGeometry();
-    m_form.MenuBar->adjustSize();
     m_line->setFocus(Qt::ShortcutFocusReason);
     m_line->selectAll();
     // Make the searchable form while the user starts to type, once the line has shown.
