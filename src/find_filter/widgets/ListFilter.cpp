@@ -132,7 +132,7 @@ void ListFilter::filterProjects() {
             projects->showAllRows();
             projects->setFilterNote(QString());
         });
-        trap.step(2, [&] { Form1::selectRow(m_form.ListView1, source); });
+        trap.step(2, [&] { selectProject(source); });
         showCount();
         return;
     }
@@ -141,11 +141,19 @@ void ListFilter::filterProjects() {
     trap.step(3, [&] { projects->setVisibleRows(matchingProjectRows()); });
     trap.step(4, [&] {
         if (projects->rowCount() > 0)
-            Form1::selectRow(m_form.ListView1, 0); // the task list follows the selection
+            selectProject(0);
         else
             m_form.taskModel()->clear();
     });
     showCount();
+}
+
+void ListFilter::selectProject(int row) {
+    // Selecting a project refills the task list; when the selection did not move, refill it here.
+    const int fills = m_taskFills;
+    Form1::selectRow(m_form.ListView1, row);
+    if (m_taskFills == fills)
+        m_form.ListTasks();
 }
 
 void ListFilter::projectsReplaced() {
@@ -162,6 +170,7 @@ void ListFilter::projectsReplaced() {
 }
 
 void ListFilter::tasksReplaced() {
+    ++m_taskFills;
     RecordListModel* tasks = m_form.taskModel();
     RecordListModel* projects = m_form.projectModel();
     const int selected = Form1::selectedRow(m_form.ListView1);

@@ -45,6 +45,8 @@ private:
     // The shown project rows for the current query.
     std::vector<int> matchingProjectRows();
     void showCount();
+    // Selects a shown project row; the task list follows it.
+    void selectProject(int row);
 
     Form1& m_form;
     QWidget* m_bar = nullptr;
@@ -56,6 +58,7 @@ private:
     bool m_indexFresh = false;
     bool m_rowsMoved = false; // a sort moved the project rows since the index was made
     std::vector<int> m_recordOfRow;
+    int m_taskFills = 0; // fills of the task list so far
 };
 
 // Called once by the main window's constructor.
