@@ -217,6 +217,10 @@ private:
             if (rest.isEmpty())
                 return problem(t, QStringLiteral("task: needs a word after it, such as task:review, to look for the "
                                                  "word in tasks only."));
+            if (rest.startsWith(u'-') && rest.size() > 1 && !term.exclude) {
+                term.exclude = true;
+                rest = rest.mid(1);
+            }
         }
         if (t.openQuote)
             return problem(t, QStringLiteral("The quote is not closed: put a second \" after the words."));

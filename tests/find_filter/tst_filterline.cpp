@@ -1,6 +1,7 @@
 // The filter line on the main window, driven as a user drives it: Ctrl+F, typing, header clicks,
 // refills, terms it cannot read, and Escape.
 #include "app/SqlText.h"
+#include "find_filter/widgets/FilterLine.h"
 #include "main_window/Form1.h"
 #include "main_window/RecordListModel.h"
 #include "support/TestSupport.h"
@@ -160,6 +161,8 @@ void TestFilterLine::typingFiltersBothLists() {
 
 void TestFilterLine::filterSurvivesSortAndRefillUntilEscape() {
     Fixture f;
+    QAbstractItemModelTester projects(f.form.projectModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tasks(f.form.taskModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(f.form.findChild<QAction*>(QStringLiteral("actionFind"))->shortcut(), QKeySequence(QKeySequence::Find));
     QVERIFY(f.form.menuEdit->actions().contains(f.form.findChild<QAction*>(QStringLiteral("actionFind"))));
     f.type(QStringLiteral("wilson"));
@@ -206,7 +209,7 @@ void TestFilterLine::filterSurvivesSortAndRefillUntilEscape() {
 void TestFilterLine::unreadableTermIsMarkedNotApplied() {
     Fixture f;
     f.type(QStringLiteral("budget>lots"));
-    auto* line = f.form.findChild<QLineEdit*>(QStringLiteral("FilterLine"));
+    auto* line = f.form.findChild<FindFilter::FilterLine*>(QStringLiteral("FilterLine"));
     QVERIFY(line->toolTip().contains(QLatin1String("Budget takes a number")));
     QVERIFY(f.form.findChild<QAction*>(QStringLiteral("FilterProblems"))->isVisible());
     QCOMPARE(f.form.projectModel()->rowCount(), 4);
@@ -215,9 +218,12 @@ void TestFilterLine::unreadableTermIsMarkedNotApplied() {
     QTest::keyClicks(line, QStringLiteral(" garden"));
     QCOMPARE(column(f.form.ListView1, 1), QStringLiteral("Garden"));
     QVERIFY(line->toolTip().contains(QLatin1String("budget>lots")));
+    QCOMPARE(line->marks().size(), 1);
+    QCOMPARE(std::pair(line->marks().front().start, line->marks().front().length), std::pair(0, 11));
     line->setText(QStringLiteral("budget>100 garden"));
-    QVERIFY(line->toolTip().isEmpty());
+    QVERIFY(!line->toolTip().contains(QLatin1String("Not understood")));
     QVERIFY(!f.form.findChild<QAction*>(QStringLiteral("FilterProblems"))->isVisible());
+    QVERIFY(line->marks().isEmpty());
     QCOMPARE(column(f.form.ListView1, 1), QStringLiteral("Garden"));
 }
 

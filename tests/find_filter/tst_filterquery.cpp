@@ -122,6 +122,7 @@ void TestFilterQuery::terms_data() {
     row("leave out a word", "-cancelled", "1,3", "10,11,13");
     row("leave out an owner", "-wilson", "2,3", "12,13");
     row("leave out tasks only", "-task:open", "1,2,3,4", "11");
+    row("minus after task:", "task:-open", "1,2,3,4", "11");
     row("project found alone, one task left out", "wilson -paint", "1,4", "10");
     // Terms that cannot be read: marked with the reason and left out; the rest still filters.
     row("number expected", "budget>abc", "-", "", "Budget takes a number", 0);

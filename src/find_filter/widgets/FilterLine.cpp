@@ -9,11 +9,22 @@
 
 namespace FindFilter {
 
+QString FilterLine::howTo() {
+    return QStringLiteral("Every word must match a column of the project or of one of its tasks; case and accents "
+                          "do not count.\n"
+                          "\"two words\" match as a phrase; -word leaves out what contains it.\n"
+                          "Columns by name: owner:carter, status:open, priority=high, category:main, name:...\n"
+                          "Numbers and dates: budget>1000, budget:100..500, start<2026-12-31, end:2026-12.\n"
+                          "task:word, task:status:done and title:, assignee:, due: look in tasks only.\n"
+                          "Escape clears the filter.");
+}
+
 FilterLine::FilterLine(QWidget* parent)
     : QLineEdit(parent) {
     setObjectName(QStringLiteral("FilterLine"));
     setPlaceholderText(QStringLiteral("Filter: words, \"a phrase\", owner:name, budget>1000, -word"));
     setClearButtonEnabled(true);
+    setToolTip(howTo());
     m_warning = addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
     m_warning->setObjectName(QStringLiteral("FilterProblems"));
     m_warning->setVisible(false);
@@ -48,12 +59,13 @@ void FilterLine::showProblems(const std::vector<Problem>& problems) {
     }
     const bool changed = marks.size() != m_marks.size() || !reasons.isEmpty() || !m_marks.isEmpty();
     m_marks = marks;
-    const QString tip = reasons.isEmpty() ? QString()
-                                          : (reasons.size() == 1 ? QStringLiteral("Not understood, left out: ")
-                                                                 : QStringLiteral("Not understood, left out:\n")) +
-                                                reasons.join(QLatin1Char('\n'));
-    setToolTip(tip);
+    QString tip =
+        reasons.isEmpty() ? QString() : QStringLiteral("Not understood, left out:\n") + reasons.join(QLatin1Char('\n'));
     m_warning->setToolTip(tip);
+    if (!tip.isEmpty())
+        tip += QStringLiteral("\n\n");
+    tip += howTo();
+    setToolTip(tip);
     m_warning->setVisible(!reasons.isEmpty());
     if (changed)
         applyMarks();

@@ -21,6 +21,8 @@ public:
     void showProblems(const std::vector<Problem>& problems);
     // The marked stretches of the text (start, length), for the tests and the tooltip.
     const QList<QTextLayout::FormatRange>& marks() const { return m_marks; }
+    // The short guide to the filter language that the tooltip shows.
+    static QString howTo();
 
 signals:
     void escapePressed();
