@@ -194,13 +194,42 @@ void FilterIndex::finish() {
     const auto projects = static_cast<size_t>(projectCount());
     m_firstTask.assign(projects + 1, 0);
     for (int p : m_taskProject)
-        ++m_firstTask[static_cast<size_t>(p) + 1];
+        if (p >= 0)
+            ++m_firstTask[static_cast<size_t>(p) + 1];
     for (size_t p = 0; p < projects; ++p)
         m_firstTask[p + 1] += m_firstTask[p];
-    m_taskOrder.assign(m_taskProject.size(), 0);
+    m_taskOrder.assign(static_cast<size_t>(m_firstTask[projects]), 0);
     std::vector<int> next(m_firstTask.begin(), m_firstTask.end() - 1);
     for (size_t t = 0; t < m_taskProject.size(); ++t)
-        m_taskOrder[static_cast<size_t>(next[static_cast<size_t>(m_taskProject[t])]++)] = static_cast<int>(t);
+        if (m_taskProject[t] >= 0)
+            m_taskOrder[static_cast<size_t>(next[static_cast<size_t>(m_taskProject[t])]++)] = static_cast<int>(t);
+}
+
+void FilterIndex::replaceTasks(int project, const FilterIndex& fresh) {
+    if (project < 0 || project >= projectCount())
+        return;
+    // The old records stay in the arrays, belonging to no project; the fresh ones are added.
+    const int first = m_firstTask.empty() ? 0 : m_firstTask[static_cast<size_t>(project)];
+    for (int k = 0; k < taskCount(project); ++k)
+        m_taskProject[static_cast<size_t>(m_taskOrder[static_cast<size_t>(first + k)])] = -1;
+    const Records& from = fresh.m_tasks;
+    Records& to = m_tasks;
+    for (int k = 0; k < fresh.taskCount(0); ++k) {
+        const int task = fresh.m_taskOrder[static_cast<size_t>(fresh.m_firstTask[0] + k)];
+        for (int slot = 0; slot < TaskText::Count; ++slot) {
+            to.textStart.push_back(static_cast<std::uint32_t>(to.text.size()));
+            to.text.append(from.slot(task, slot));
+            to.text.push_back(separator);
+        }
+        to.textStart.push_back(static_cast<std::uint32_t>(to.text.size()));
+        for (int slot = 0; slot < TaskNumber::Count; ++slot)
+            to.numbers.push_back(from.number(task, slot));
+        for (int slot = 0; slot < TaskDate::Count; ++slot)
+            to.dates.push_back(from.date(task, slot));
+        m_taskIds.push_back(fresh.m_taskIds[static_cast<size_t>(task)]);
+        m_taskProject.push_back(project);
+    }
+    finish();
 }
 
 int FilterIndex::taskCount(int project) const {

@@ -44,6 +44,9 @@ public:
     void addTask(const TaskFields& task);
     // Groups the tasks under their projects; call once after the last addTask.
     void finish();
+    // Replaces the tasks of one project by those of project 0 of another index, read afresh after
+    // the tasks changed.
+    void replaceTasks(int project, const FilterIndex& fresh);
 
     int projectCount() const { return static_cast<int>(m_projects.count()); }
     // The record of a project by its ID, or -1.

@@ -191,6 +191,9 @@ void TestFilterLine::filterSurvivesSortAndRefillUntilEscape() {
     TestEnvironment::exec(QStringLiteral("update Tasks set Title='Paint the counter' where Title like 'Order%'"));
     f.form.ListTasks();
     QCOMPARE(column(f.form.ListView2, 1), QStringLiteral("Paint the counter|Paint walls and doors"));
+    QTest::keyClicks(f.line, QStringLiteral(" doors"));
+    QCOMPARE(column(f.form.ListView1, 1), QStringLiteral("Café Renovation"));
+    QCOMPARE(column(f.form.ListView2, 1), QStringLiteral("Paint walls and doors"));
 
     // Escape clears and hides the line; the project found stays selected with all its tasks.
     QTest::keyClick(f.line, Qt::Key_Escape);

@@ -194,6 +194,9 @@ void ListFilter::tasksReplaced() {
         rs.close();
     });
     one.finish();
+    // Later keys see the tasks as they are now, too.
+    if (m_indexFresh)
+        m_index.replaceTasks(m_index.recordOf(projects->sourceCell(source, 0).toLongLong()), one);
     trap.step(2, [&] {
         const std::vector<char> match = one.matchTasks(m_query, 0);
         QSet<qint64> ids;
