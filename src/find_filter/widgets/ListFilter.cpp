@@ -182,7 +182,7 @@ void ListFilter::tasksReplaced() {
     ErrorTrap trap(windowName(), QStringLiteral("FilterTasks"));
     const int source = projects->sourceRow(selected);
     FilterIndex one;
-    trap.step(1, [&] {
+    const bool read = trap.step(1, [&] {
         one.addProject(&projects->sourceCell(source, 0));
         ResultSet rs = Database::shared().query(QStringLiteral("select ") + taskColumns +
                                                 QStringLiteral(" from [Open Tasks] where ProjectID=") +
@@ -193,6 +193,10 @@ void ListFilter::tasksReplaced() {
         }
         rs.close();
     });
+    if (!read) {
+        tasks->setFilterNote(QString()); // all tasks stay shown: better than a list cut short
+        return;
+    }
     one.finish();
     // Later keys see the tasks as they are now, too.
     if (m_indexFresh)
