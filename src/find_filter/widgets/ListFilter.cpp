@@ -160,6 +160,7 @@ void ListFilter::projectsReplaced() {
     m_indexFresh = false;
     RecordListModel* projects = m_form.projectModel();
     if (!m_query.active() || projects->sourceRowCount() == 0) {
+        m_index = FilterIndex(); // the old rows' form is of no more use: give its memory back
         showCount();
         return;
     }
