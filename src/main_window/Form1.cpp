@@ -12,6 +12,7 @@
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
 #include "csv_exchange/widgets/CsvCommands.h"
+#include "find_filter/widgets/ListFilter.h"
 #include "help/HelpCommands.h"
 #include "timeline/TimelineCommands.h"
 
@@ -102,6 +103,7 @@ Form1::Form1(QWidget* parent)
     CsvCommands::install(*this);
     Help::addHelpCommands(this, menuHelp);
     Timeline::installCommands(this);
+    FindFilter::installFind(*this);
 }
 
 Form1::~Form1() = default;
@@ -424,8 +426,10 @@ void Form1::completeProjectFill() {
     const int selected = selectedRow(ListView1);
     const QString selectedId = selectedCell(ListView1, 0);
     finishProjectFill(trap);
-    if (m_projects->isSorted() && selected == 0 && m_projects->rowCount() > 0 &&
-        m_projects->cellText(0, 0) != selectedId) {
+    // (A filter applied to the complete list may have taken the selected row away.)
+    const bool lost = selectedRow(ListView1) < 0;
+    if (m_projects->rowCount() > 0 &&
+        (lost || (m_projects->isSorted() && selected == 0 && m_projects->cellText(0, 0) != selectedId))) {
         m_filling = true;
         selectRow(ListView1, 0);
         m_filling = false;

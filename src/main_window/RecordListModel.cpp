@@ -2,8 +2,12 @@
 
 #include "app/Database.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QLocale>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +16,19 @@
 #include <numeric>
 
 namespace {
+
+// A small funnel: the mark of a filtered list's header.
+QIcon filterMark() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QApplication::palette().color(QPalette::Highlight));
+    const QPointF funnel[] = {{1.5, 2.5}, {14.5, 2.5}, {9.5, 8.5}, {9.5, 14.0}, {6.5, 12.5}, {6.5, 8.5}};
+    painter.drawPolygon(funnel, 6);
+    return QIcon(pixmap);
+}
 
 constexpr std::int32_t noDate = std::numeric_limits<std::int32_t>::min(); // an empty date cell
 constexpr std::int32_t oddDate = noDate + 1;                              // a date cell kept as text
@@ -302,7 +319,9 @@ RecordListModel::RecordListModel(std::vector<Column> columns, QObject* parent)
 RecordListModel::~RecordListModel() = default;
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(m_filtered ? m_visible.size() : m_order.size());
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
@@ -342,9 +361,51 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
         return m_columns[static_cast<std::size_t>(section)].header;
+    if (section == 0 && m_filtered && !m_filterNote.isEmpty()) {
+        if (role == Qt::ToolTipRole)
+            return m_filterNote;
+        if (role == Qt::DecorationRole) {
+            if (m_filterMark.isNull())
+                m_filterMark = filterMark();
+            return m_filterMark;
+        }
+    }
     return {};
+}
+
+std::vector<QString> RecordListModel::sourceRowCells(int sourceRow) const {
+    std::vector<QString> cells;
+    cells.reserve(m_stores.size());
+    for (int c = 0; c < columnCount(); ++c)
+        cells.push_back(sourceCell(sourceRow, c));
+    return cells;
+}
+
+void RecordListModel::setVisibleRows(std::vector<int> sourceRows) {
+    beginResetModel();
+    m_visible = std::move(sourceRows);
+    m_filtered = true;
+    endResetModel();
+}
+
+void RecordListModel::showAllRows() {
+    if (!m_filtered)
+        return;
+    beginResetModel();
+    m_filtered = false;
+    m_visible.clear();
+    endResetModel();
+}
+
+void RecordListModel::setFilterNote(const QString& note) {
+    if (note == m_filterNote)
+        return;
+    m_filterNote = note;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
 void RecordListModel::beginFill() {
@@ -354,6 +415,8 @@ void RecordListModel::beginFill() {
     std::vector<std::uint32_t>().swap(m_order);
     m_count = 0;
     m_filling = true;
+    m_filtered = false;
+    m_visible.clear();
     endResetModel();
 }
 
@@ -376,7 +439,7 @@ void RecordListModel::publish() {
 void RecordListModel::finishFill() {
     publish();
     m_filling = false;
-    if (m_sorted && !m_order.empty()) {
+    if (m_sorted && !m_order.empty() && !m_filtered) {
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
         const QModelIndexList before = persistentIndexList();
         std::vector<std::uint32_t> storedBefore;
@@ -394,6 +457,7 @@ void RecordListModel::finishFill() {
         changePersistentIndexList(before, after);
         emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
+    emit rowsReplaced();
 }
 
 void RecordListModel::ensureComplete() {
@@ -437,7 +501,10 @@ void RecordListModel::setRows(std::vector<Row> rows) {
     std::iota(m_order.begin(), m_order.end(), 0u);
     if (m_sorted)
         sortOrderIndex();
+    m_filtered = false;
+    m_visible.clear();
     endResetModel();
+    emit rowsReplaced();
 }
 
 void RecordListModel::sort(int column, Qt::SortOrder order) {
@@ -454,13 +521,26 @@ void RecordListModel::sort(int column, Qt::SortOrder order) {
     storedBefore.reserve(static_cast<std::size_t>(before.size()));
     for (const QModelIndex& idx : before)
         storedBefore.push_back(storedRow(idx.row()));
+    std::vector<char> shown;
+    if (m_filtered) {
+        shown.assign(m_count, 0);
+        for (int v : m_visible)
+            shown[m_order[static_cast<std::size_t>(v)]] = 1;
+    }
     sortOrderIndex();
+    if (m_filtered) {
+        // The shown rows are the same stored rows, at their new places.
+        m_visible.clear();
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            if (shown[m_order[i]])
+                m_visible.push_back(static_cast<int>(i));
+    }
     QModelIndexList after;
     after.reserve(before.size());
     if (!before.isEmpty()) {
-        std::vector<int> positionOf(m_count);
-        for (std::size_t i = 0; i < m_order.size(); ++i)
-            positionOf[m_order[i]] = static_cast<int>(i);
+        std::vector<int> positionOf(m_count, -1);
+        for (int row = 0; row < rowCount(); ++row)
+            positionOf[storedRow(row)] = row;
         for (qsizetype i = 0; i < before.size(); ++i)
             after.append(index(positionOf[storedBefore[static_cast<std::size_t>(i)]], before[i].column()));
     }

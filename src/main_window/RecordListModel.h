@@ -5,12 +5,16 @@
 //
 // A fill may arrive in parts (a large list streams in while the user can already work): rows are
 // appended, then published; finishFill() applies the sort once the list is complete.
+//
+// A filter may show only some of the rows. The source rows are all rows in the current sort
+// order; row numbers outside the model are always those of the shown rows.
 #pragma once
 
 #include "app/RawValue.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -49,7 +53,8 @@ public:
 
     const std::vector<Column>& columns() const { return m_columns; }
 
-    // Replaces all rows (a fill); applies the current sort, if any.
+    // Replaces all rows (a fill); applies the current sort, if any. Every row is shown again, and
+    // rowsReplaced() tells a filter to choose anew.
     void setRows(std::vector<Row> rows);
     void clear() { setRows({}); }
 
@@ -74,6 +79,23 @@ public:
     // The stored text of a cell (dates as ISO text, numbers as plain decimal text).
     QString rawCell(int row, int column) const;
 
+    // Filtering: all rows (source rows, in the current sort order), and which of them are shown.
+    int sourceRowCount() const { return static_cast<int>(m_order.size()); }
+    QString sourceCell(int sourceRow, int column) const {
+        return storedText(m_order[static_cast<std::size_t>(sourceRow)], column);
+    }
+    // The raw texts of every cell of a source row, in column order.
+    std::vector<QString> sourceRowCells(int sourceRow) const;
+    // The source row of a shown row.
+    int sourceRow(int row) const { return m_filtered ? m_visible[static_cast<std::size_t>(row)] : row; }
+    // Shows only the given source rows (in ascending order), in the current sort order.
+    void setVisibleRows(std::vector<int> sourceRows);
+    // Shows every row again.
+    void showAllRows();
+    bool isFiltered() const { return m_filtered; }
+    // A note on the first column's header while filtered (an icon, and this text as its tooltip).
+    void setFilterNote(const QString& note);
+
     // Sort state kept across fills: whether sorted, by which column, in which order.
     bool isSorted() const { return m_sorted; }
     int sortColumn() const { return m_sortColumn; }
@@ -83,10 +105,14 @@ public:
     // Bytes held by the stored rows (for the benchmark).
     std::size_t memoryBytes() const;
 
+signals:
+    // After a fill is complete (setRows(), finishFill()): the rows are new and all shown.
+    void rowsReplaced();
+
 private:
     struct Store;
     // The stored row shown at a list position.
-    std::uint32_t storedRow(int row) const { return m_order[static_cast<std::size_t>(row)]; }
+    std::uint32_t storedRow(int row) const { return m_order[static_cast<std::size_t>(sourceRow(row))]; }
     QString storedText(std::uint32_t stored, int column) const;
     // Sorts the index by the sort state.
     void sortOrderIndex();
@@ -98,6 +124,10 @@ private:
     bool m_filling = false;
     std::function<void()> m_completer;
     mutable QHash<std::int32_t, QString> m_shortDates; // day -> shown text
+    bool m_filtered = false;
+    std::vector<int> m_visible; // shown source rows, ascending, while filtered
+    QString m_filterNote;
+    mutable QIcon m_filterMark; // made on first use
 
     bool m_sorted = false;
     int m_sortColumn = 0;

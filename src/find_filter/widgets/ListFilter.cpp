@@ -1,0 +1,283 @@
+#include "ListFilter.h"
+
+#include "FilterLine.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QTimer>
+#include <QTreeView>
+
+#include <limits>
+#include <optional>
+
+namespace FindFilter {
+
+namespace {
+
+// The task fields the filter reads, in the order of TaskFields.
+const QString taskColumns = QStringLiteral("ID, ProjectID, Title, AssignedTo, Description, Status, Priority, "
+                                           "StartDate, DueDate, PercentComplete, Cost, CostInDays");
+
+double number(const ResultSet& rs, int column) {
+    const QVariant v = rs.value(column);
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return !v.isNull() && ok ? d : std::numeric_limits<double>::quiet_NaN();
+}
+
+TaskFields taskFields(const ResultSet& rs) {
+    TaskFields t;
+    t.id = rs.isNull(0) ? -1 : rs.value(0).toLongLong();
+    t.projectId = rs.isNull(1) ? -1 : rs.value(1).toLongLong();
+    QString* texts[] = {&t.title, &t.assignedTo, &t.description, &t.status, &t.priority, &t.startDate, &t.dueDate};
+    for (int i = 0; i < 7; ++i)
+        *texts[i] = rs.rawText(2 + i);
+    t.percentComplete = number(rs, 9);
+    t.cost = number(rs, 10);
+    t.costInDays = number(rs, 11);
+    return t;
+}
+
+QString windowName() {
+    return QStringLiteral("Form1");
+}
+
+} // namespace
+
+ListFilter::ListFilter(Form1& form)
+    : QObject(&form)
+    , m_form(form) {
+    setObjectName(QStringLiteral("ListFilter"));
+
+    // The line sits in the menu bar's corner: the designed controls below keep their places.
+    m_bar = new QWidget(form.MenuBar);
+    m_bar->setObjectName(QStringLiteral("FilterBar"));
+    auto* layout = new QHBoxLayout(m_bar);
+    layout->setContentsMargins(0, 0, 4, 0);
+    layout->setSpacing(6);
+    m_line = new FilterLine(m_bar);
+    m_count = new QLabel(m_bar);
+    m_count->setObjectName(QStringLiteral("FilterCount"));
+    m_count->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(m_line);
+    layout->addWidget(m_count);
+    // The menu bar places its corner widget by its size when shown: fixed widths keep it in place
+    // as the count changes. Never taller than the menu bar, so the client area does not move.
+    m_line->setFixedWidth(m_line->fontMetrics().averageCharWidth() * 30);
+    m_count->setFixedWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 projects")));
+    m_bar->setMaximumHeight(form.MenuBar->sizeHint().height());
+    form.MenuBar->setCornerWidget(m_bar, Qt::TopRightCorner);
+    m_bar->hide();
+
+    m_find = new QAction(QStringLiteral("&Find..."), &form);
+    m_find->setObjectName(QStringLiteral("actionFind"));
+    m_find->setShortcut(QKeySequence::Find);
+    m_find->setShortcutContext(Qt::WindowShortcut);
+    form.menuEdit->addAction(m_find);
+    connect(m_find, &QAction::triggered, this, &ListFilter::open);
+
+    connect(m_line, &QLineEdit::textChanged, this, &ListFilter::textChanged);
+    connect(m_line, &FilterLine::escapePressed, this, &ListFilter::close);
+    connect(m_line, &FilterLine::leaveToList, this, [this] { m_form.ListView1->setFocus(Qt::ShortcutFocusReason); });
+
+    RecordListModel* projects = form.projectModel();
+    connect(projects, &RecordListModel::rowsReplaced, this, &ListFilter::projectsReplaced);
+    connect(projects, &QAbstractItemModel::layoutChanged, this, [this] { m_rowsMoved = true; });
+    connect(form.taskModel(), &RecordListModel::rowsReplaced, this, &ListFilter::tasksReplaced);
+}
+
+void ListFilter::open() {
+    m_bar->show();
+    m_line->setFocus(Qt::ShortcutFocusReason);
+    m_line->selectAll();
+    // Make the searchable form while the user starts to type, once the line has shown.
+    if (!m_indexFresh) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_bar->isVisible() && !m_indexFresh && m_form.projectModel()->sourceRowCount() > 0)
+                buildIndex();
+        });
+    }
+}
+
+void ListFilter::close() {
+    m_line->clear();
+    m_bar->hide();
+    m_form.ListView1->setFocus(Qt::OtherFocusReason);
+}
+
+void ListFilter::textChanged(const QString& text) {
+    const bool wasActive = m_query.active();
+    m_query = parse(text);
+    m_line->showProblems(m_query.problems);
+    if (m_query.active() || wasActive)
+        filterProjects();
+}
+
+void ListFilter::filterProjects() {
+    ErrorTrap trap(windowName(), QStringLiteral("FilterLine_Change"));
+    RecordListModel* projects = m_form.projectModel();
+    projects->ensureComplete(); // a list still streaming in is read to its end first
+    if (!m_query.active()) {
+        // All rows again; the project the user found stays selected, with all its tasks.
+        const int selected = Form1::selectedRow(m_form.ListView1);
+        const int source = selected >= 0 ? projects->sourceRow(selected) : 0;
+        trap.step(1, [&] {
+            projects->showAllRows();
+            projects->setFilterNote(QString());
+        });
+        trap.step(2, [&] { selectProject(source); });
+        showCount();
+        return;
+    }
+    if (!m_indexFresh)
+        buildIndex();
+    trap.step(3, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    trap.step(4, [&] {
+        if (projects->rowCount() > 0)
+            selectProject(0);
+        else
+            m_form.taskModel()->clear();
+    });
+    showCount();
+}
+
+void ListFilter::selectProject(int row) {
+    // Selecting a project refills the task list; when the selection did not move, refill it here.
+    const int fills = m_taskFills;
+    Form1::selectRow(m_form.ListView1, row);
+    if (m_taskFills == fills)
+        m_form.ListTasks();
+}
+
+void ListFilter::projectsReplaced() {
+    m_indexFresh = false;
+    RecordListModel* projects = m_form.projectModel();
+    if (!m_query.active() || projects->sourceRowCount() == 0) {
+        m_index = FilterIndex(); // the old rows' form is of no more use: give its memory back
+        showCount();
+        return;
+    }
+    ErrorTrap trap(windowName(), QStringLiteral("FilterProjects"));
+    buildIndex();
+    trap.step(1, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    showCount();
+}
+
+void ListFilter::tasksReplaced() {
+    ++m_taskFills;
+    RecordListModel* tasks = m_form.taskModel();
+    RecordListModel* projects = m_form.projectModel();
+    const int selected = Form1::selectedRow(m_form.ListView1);
+    if (!m_query.active() || tasks->sourceRowCount() == 0 || selected < 0) {
+        tasks->setFilterNote(QString());
+        return;
+    }
+    // The selected project's tasks as stored now (an edit may have changed them since the fill).
+    ErrorTrap trap(windowName(), QStringLiteral("FilterTasks"));
+    const int source = projects->sourceRow(selected);
+    FilterIndex one;
+    const bool read = trap.step(1, [&] {
+        const std::vector<QString> cells = projects->sourceRowCells(source);
+        one.addProject(cells.data());
+        ResultSet rs = Database::shared().query(QStringLiteral("select ") + taskColumns +
+                                                QStringLiteral(" from [Open Tasks] where ProjectID=") +
+                                                projects->sourceCell(source, 0));
+        while (!rs.eof()) {
+            one.addTask(taskFields(rs));
+            rs.moveNext();
+        }
+        rs.close();
+    });
+    if (!read) {
+        tasks->setFilterNote(QString()); // all tasks stay shown: better than a list cut short
+        return;
+    }
+    one.finish();
+    // Later keys see the tasks as they are now, too.
+    if (m_indexFresh)
+        m_index.replaceTasks(m_index.recordOf(projects->sourceCell(source, 0).toLongLong()), one);
+    trap.step(2, [&] {
+        const std::vector<char> match = one.matchTasks(m_query, 0);
+        QSet<qint64> ids;
+        for (size_t k = 0; k < match.size(); ++k)
+            if (match[k])
+                ids.insert(one.taskId(0, static_cast<int>(k)));
+        std::vector<int> rows;
+        for (int r = 0; r < tasks->sourceRowCount(); ++r)
+            if (ids.contains(tasks->sourceCell(r, 0).toLongLong()))
+                rows.push_back(r);
+        tasks->setVisibleRows(std::move(rows));
+        tasks->setFilterNote(QStringLiteral("Filtered: %1 of %2 tasks of this project match")
+                                 .arg(tasks->rowCount())
+                                 .arg(tasks->sourceRowCount()));
+    });
+}
+
+void ListFilter::buildIndex() {
+    ErrorTrap trap(windowName(), QStringLiteral("FilterIndex"));
+    const RecordListModel* projects = m_form.projectModel();
+    m_index.clear();
+    m_indexFresh = true; // also after a failure: one error box per fill, not one per keystroke
+    const int count = projects->sourceRowCount();
+    m_index.reserve(count, count);
+    m_recordOfRow.resize(static_cast<size_t>(count));
+    for (int r = 0; r < count; ++r)
+        m_recordOfRow[static_cast<size_t>(r)] = m_index.addProject(projects->sourceRowCells(r).data());
+    m_rowsMoved = false;
+    // All tasks in one query; the index keeps those of the listed projects.
+    trap.step(1, [&] {
+        ResultSet rs =
+            Database::shared().query(QStringLiteral("select ") + taskColumns + QStringLiteral(" from [Open Tasks]"));
+        while (!rs.eof()) {
+            m_index.addTask(taskFields(rs));
+            rs.moveNext();
+        }
+        rs.close();
+    });
+    m_index.finish();
+}
+
+std::vector<int> ListFilter::matchingProjectRows() {
+    const RecordListModel* projects = m_form.projectModel();
+    const int count = projects->sourceRowCount();
+    if (m_rowsMoved) {
+        // A header click sorted the rows: find each row's record again by its ID.
+        for (int r = 0; r < count; ++r)
+            m_recordOfRow[static_cast<size_t>(r)] = m_index.recordOf(projects->sourceCell(r, 0).toLongLong());
+        m_rowsMoved = false;
+    }
+    const std::vector<char> match = m_index.matchProjects(m_query);
+    std::vector<int> rows;
+    for (int r = 0; r < count; ++r) {
+        const int record = m_recordOfRow[static_cast<size_t>(r)];
+        if (record >= 0 && match[static_cast<size_t>(record)])
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+void ListFilter::showCount() {
+    RecordListModel* projects = m_form.projectModel();
+    if (!m_query.active()) {
+        m_count->clear();
+        projects->setFilterNote(QString());
+        return;
+    }
+    const QString text = QStringLiteral("%1 of %2 projects").arg(projects->rowCount()).arg(projects->sourceRowCount());
+    m_count->setText(text);
+    projects->setFilterNote(QStringLiteral("Filtered: ") + text);
+}
+
+void installFind(Form1& form) {
+    new ListFilter(form);
+}
+
+} // namespace FindFilter
