@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir root;
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/fennick-planner");
-    const int repeats = 7;
+    const int repeats = 11;
     const std::vector<int> sizes = {0, 100000, 1000000};
 
     std::vector<QString> homes;

@@ -84,6 +84,8 @@ RawValue readCell(const ResultSet& rs, int column, const ListField& field) {
 // and more), the rest in slices of this many milliseconds while the user can already work.
 constexpr int firstPartRows = 300;
 constexpr int sliceMs = 12;
+// How long the rest waits for the window's first paint.
+constexpr int unpaintedWaitMs = 200;
 
 // The captions of the eight command buttons.
 constexpr std::pair<const char*, const char*> buttonCaptions[] = {
@@ -172,6 +174,9 @@ void Form1::buildControls() {
     ListView2 = makeList("ListView2");
     m_projects = new RecordListModel(projectColumns(), this);
     m_projects->setCompleter([this] { completeProjectFill(); });
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setSingleShot(true);
+    connect(m_sliceTimer, &QTimer::timeout, this, [this] { continueProjectFill(); });
     m_tasks = new RecordListModel(taskColumns(), this);
 
     QPushButton** buttons[] = {&PushButton1, &PushButton2, &PushButton3, &PushButton4,
@@ -224,6 +229,11 @@ void Form1::addColumns(QTreeView* list, RecordListModel* model) {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ListView1->viewport()) {
+        if (event->type() == QEvent::Paint && !m_listPainted) {
+            m_listPainted = true;
+            if (m_sliceTimer->isActive())
+                m_sliceTimer->start(0); // the first screenful is up: read the rest now
+        }
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
             m_mouseDown = true;
         else if (event->type() == QEvent::MouseButtonRelease)
@@ -344,7 +354,6 @@ struct Form1::ProjectFill {
     ResultSet rs;
     int columns[10] = {};
     bool haveColumns = false;
-    std::uint64_t generation = 0;
 };
 
 void Form1::ListData() {
@@ -354,7 +363,7 @@ void Form1::ListData() {
     trap.step(1, [this] { m_projects->beginFill(); });
     std::optional<ResultSet> rs;
     if (trap.step(2, [&] { rs.emplace(Database::shared().query(QStringLiteral("select * from [Open Projects]"))); })) {
-        m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false, ++m_fillGeneration});
+        m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false});
         m_projectFill->haveColumns = trap.step(3, [&] {
             for (int i = 0; i < 10; ++i)
                 m_projectFill->columns[i] = m_projectFill->rs.column(QLatin1String(projectFields[i].name));
@@ -365,7 +374,9 @@ void Form1::ListData() {
             // The rest streams in while the window is already usable.
             m_projects->publish();
             showFillProgress(true);
-            QTimer::singleShot(0, this, [this, generation = m_fillGeneration] { continueProjectFill(generation); });
+            // The window paints its first screenful before the rest is read; should no paint come
+            // (a window not shown), the reading starts all the same.
+            m_sliceTimer->start(m_listPainted ? 0 : unpaintedWaitMs);
         }
     } else {
         m_projects->finishFill();
@@ -398,19 +409,20 @@ bool Form1::readProjectRows(ErrorTrap& trap, int maxRows, int maxMs) {
 }
 
 void Form1::finishProjectFill(ErrorTrap& trap) {
+    m_sliceTimer->stop();
     trap.step(14, [&] { m_projectFill->rs.close(); });
     m_projectFill.reset();
     m_projects->finishFill();
     showFillProgress(false);
 }
 
-void Form1::continueProjectFill(std::uint64_t generation) {
-    if (!m_projectFill || m_projectFill->generation != generation)
-        return; // replaced by a newer fill, or already completed
+void Form1::continueProjectFill() {
+    if (!m_projectFill)
+        return; // already completed
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     if (!readProjectRows(trap, -1, sliceMs)) {
         m_projects->publish();
-        QTimer::singleShot(0, this, [this, generation] { continueProjectFill(generation); });
+        m_sliceTimer->start(0);
         return;
     }
     completeProjectFill();
@@ -442,6 +454,7 @@ void Form1::completeProjectFill() {
 }
 
 void Form1::abortProjectFill() {
+    m_sliceTimer->stop();
     if (!m_projectFill)
         return;
     m_projectFill.reset();

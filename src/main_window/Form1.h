@@ -12,6 +12,7 @@ class QMenuBar;
 class ErrorTrap;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 namespace MainLayout {
 struct Placement;
 }
@@ -125,14 +126,15 @@ private:
     // Reads project rows into the model; true when the result has no more rows.
     bool readProjectRows(ErrorTrap& trap, int maxRows, int maxMs);
     void finishProjectFill(ErrorTrap& trap);
-    void continueProjectFill(std::uint64_t generation);
+    void continueProjectFill();
     void abortProjectFill();
     void showFillProgress(bool on);
 
     QWidget* m_client = nullptr;
     RecordListModel* m_projects = nullptr;
     std::unique_ptr<ProjectFill> m_projectFill;
-    std::uint64_t m_fillGeneration = 0;
+    QTimer* m_sliceTimer = nullptr; // the next slice of a fill that streams in
+    bool m_listPainted = false;     // the project list has been painted once
     QProgressBar* m_fillProgress = nullptr;
     RecordListModel* m_tasks = nullptr;
     bool m_restoreFlag = false;
