@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
+#include "team_database/TeamCommandLine.h"
 
 #include <QApplication>
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
         std::fputs(options.output.toLocal8Bit().constData(), options.exitCode == 0 ? stdout : stderr);
         return options.exitCode;
     }
+
+    if (options.createSchema)
+        return TeamCommandLine::createSchema(options.database);
+    TeamCommandLine::chooseDatabase(options.database);
 
     QApplication app(argc, argv);
 

@@ -14,6 +14,11 @@ struct CommandLine {
     // mistake.
     QString output;
 
+    // --database <uri>: the team database to open instead of the one configured (empty: none).
+    QString database;
+    // --create-schema: create the tables in the team database, then end.
+    bool createSchema = false;
+
     // Reads the arguments (the first is the program's own name).
     static CommandLine parse(const QStringList& arguments);
 };

@@ -16,6 +16,8 @@ public:
     virtual void error(const QString& text) = 0;
     // An input box with OK and Cancel; Cancel gives the empty text.
     virtual QString input(const QString& title, const QString& prompt) = 0;
+    // A password box (the typed text hidden) with OK and Cancel; Cancel gives the empty text.
+    virtual QString password(const QString& /*title*/, const QString& /*prompt*/) { return {}; }
 
     // The one instance in use. Never null: before the program installs its boxes, a silent
     // fallback answers No and Cancel.

@@ -1,5 +1,7 @@
 #include "EditorWidgets.h"
 
+#include "team_database/RecordGuard.h"
+
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/ErrorTrap.h"
@@ -91,11 +93,18 @@ bool passes(std::initializer_list<Check> checks) {
     return true;
 }
 
-bool saveRecord(const QString& window, int line, bool editing, const QString& statement) {
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor) {
     ErrorTrap trap(window, QStringLiteral("PushButton2_Click"));
     int changed = 0;
-    if (!trap.step(line, [&] { changed = Database::shared().execute(statement); }))
+    RecordGuard* guard = editing ? RecordGuard::of(editor) : nullptr;
+    if (guard) {
+        RecordGuard::Outcome outcome = RecordGuard::Outcome::KeptOpen;
+        if (!trap.step(line, [&] { outcome = guard->save(statement, changed); }) ||
+            outcome == RecordGuard::Outcome::KeptOpen)
+            return false;
+    } else if (!trap.step(line, [&] { changed = Database::shared().execute(statement); })) {
         return false;
+    }
     if (editing && changed == 0) {
         Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
                                                   "window was open. Nothing was saved."));

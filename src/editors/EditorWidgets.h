@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QObject;
 class QVariant;
 class QWidget;
 
@@ -43,6 +44,8 @@ bool passes(std::initializer_list<Check> checks);
 // Writes the record with one statement under the save handler's trap and tells the user how it
 // went. True when the editor may close: a failed write, or an update of a record that no longer
 // exists, saved nothing and leaves the window open with what the user typed.
-bool saveRecord(const QString& window, int line, bool editing, const QString& statement);
+// editor: the editor window, whose record guard (if any) keeps an edit from overwriting someone
+// else's save.
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor = nullptr);
 
 } // namespace EditorWidgets

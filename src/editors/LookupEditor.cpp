@@ -4,6 +4,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "team_database/TeamCascade.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -169,8 +170,7 @@ void LookupEditor::deleteValue(ValueList list, QComboBox* combo, const QString& 
     if (!Messages::current().ask(warning + continueQuestion))
         return;
     const QString value = combo->currentText();
-    trap.step(3, [&] { Database::shared().execute(EditorSql::deleteValue(list, value)); });
-    trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsWithValue(list, value)); });
+    TeamCascade::run(trap, EditorSql::deleteValue(list, value), EditorSql::deleteProjectsWithValue(list, value));
     reload(list);
 }
 
@@ -235,8 +235,7 @@ void LookupEditor::PushButton6_Click() {
             continueQuestion))
         return;
     const qint64 id = selectedContactID();
-    trap.step(3, [&] { Database::shared().execute(EditorSql::deleteContact(id)); });
-    trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsOwnedBy(id)); });
+    TeamCascade::run(trap, EditorSql::deleteContact(id), EditorSql::deleteProjectsOwnedBy(id));
     LoadContacts();
 }
 

@@ -9,6 +9,8 @@
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "team_database/DatabaseChoice.h"
+#include "team_database/widgets/TeamCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,6 +108,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
+    TeamCommands::install(this);
 }
 
 Form1::~Form1() = default;
@@ -281,7 +284,10 @@ void Form1::Form_Load() {
         AppTitle::set(AppTitle::shortenTitle(AppTitle::productName()));
     });
     trap.step(6, [] { Database::shared().close(); });
-    trap.step(7, [] { Database::shared().open(DataStore::workingDatabase()); });
+    trap.step(7, [this] {
+        Database::shared().open(DatabaseChoice::chosen());
+        setWindowTitle(DatabaseChoice::windowTitle(windowTitle()));
+    });
     trap.step(8, [this] { addColumns(ListView1, m_projects); });
     trap.step(9, [this] { addColumns(ListView2, m_tasks); });
     restoreWidths(ListView1, QStringLiteral("ColumnHeaders"));

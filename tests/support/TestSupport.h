@@ -14,7 +14,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input };
+    enum class Kind { Notice, Question, Error, Input, Password };
     struct Shown {
         Kind kind;
         QString title;
@@ -28,11 +28,13 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    QString password(const QString& title, const QString& prompt) override;
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.
     void answerNext(bool yes) { m_answers.push_back(yes); }
     void inputNext(const QString& text) { m_inputs.push_back(text); }
+    void passwordNext(const QString& text) { m_passwords.push_back(text); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts(Kind kind) const;
@@ -45,14 +47,40 @@ private:
     std::vector<Shown> m_shown;
     std::deque<bool> m_answers;
     std::deque<QString> m_inputs;
+    std::deque<QString> m_passwords;
 };
 
+// The PostgreSQL server of a test run (started around ctest by pg_virtualenv; libpq finds it
+// through PGHOST, PGPORT, PGUSER and PGPASSWORD).
+namespace TestServer {
+// Whether this run tests the team database (FENNICK_TEST_BACKEND=postgresql).
+bool wanted();
+// Whether a server answers.
+bool available();
+// The database that every test's database is copied from.
+QString templateName();
+// Creates the template database with the program's tables (dropping an older one first).
+void createTemplate();
+// A new, empty database copied from the template; returns its connection string.
+QString freshDatabase();
+// Drops a database made by freshDatabase(), even while other processes are connected to it.
+void dropDatabase(const QString& target);
+// Runs one statement on the server's maintenance database.
+void admin(const QString& statement);
+} // namespace TestServer
+
 // A clean world for one test: empty data and settings folders, a program folder holding the
-// template, and the shared connection closed.
+// template, and the shared connection closed. When the run tests the team database, a fresh
+// team database too, named in FENNICK_DATABASE so that start-up opens it.
 class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
+
+    // Whether the tests run against a team database.
+    static bool isTeam() { return TestServer::wanted(); }
+    // The database the tests use: the team database, or the local working database.
+    QString databaseTarget() const;
 
     QString root() const { return m_dir.path(); }
     QString programFolder() const;
@@ -70,6 +98,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_team; // connection string of this test's team database
 };
 
 // The path of the template database made by the build.

@@ -33,3 +33,9 @@ QString QtMessages::input(const QString& title, const QString& prompt) {
     const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
 }
+
+QString QtMessages::password(const QString& title, const QString& prompt) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? text : QString();
+}

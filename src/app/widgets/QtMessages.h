@@ -9,4 +9,5 @@ public:
     bool ask(const QString& text) override;
     void error(const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
+    QString password(const QString& title, const QString& prompt) override;
 };

@@ -1,0 +1,156 @@
+#include "TeamCommands.h"
+
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+#include "team_database/ChangeFeed.h"
+#include "team_database/DatabaseChoice.h"
+#include "team_database/PgConnection.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTreeView>
+
+namespace TeamCommands {
+
+namespace {
+
+// What a refill must give back to a list: the selected record and where the list was scrolled.
+struct ListPlace {
+    QString selectedId;
+    int vertical = 0;
+    int horizontal = 0;
+};
+
+ListPlace remember(QTreeView* list) {
+    return {Form1::selectedCell(list, 0), list->verticalScrollBar()->value(), list->horizontalScrollBar()->value()};
+}
+
+void restore(QTreeView* list, const ListPlace& place) {
+    auto* model = static_cast<RecordListModel*>(list->model());
+    if (!model)
+        return;
+    if (!place.selectedId.isEmpty()) {
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->cellText(row, 0) == place.selectedId) {
+                if (Form1::selectedRow(list) != row)
+                    Form1::selectRow(list, row);
+                break;
+            }
+        }
+    }
+    list->verticalScrollBar()->setValue(place.vertical);
+    list->horizontalScrollBar()->setValue(place.horizontal);
+}
+
+QString programTitle() {
+    return QStringLiteral("Fennick Planner");
+}
+
+void showTitle(Form1* form, bool unreachable = false) {
+    QString title = DatabaseChoice::windowTitle(programTitle());
+    if (unreachable)
+        title += QStringLiteral(" (server unreachable, connecting again...)");
+    form->setWindowTitle(title);
+}
+
+bool g_refilling = false;
+
+} // namespace
+
+void refill(Form1* form) {
+    if (g_refilling || !Database::shared().isOpen())
+        return;
+    g_refilling = true;
+    const ListPlace projects = remember(form->ListView1);
+    const ListPlace tasks = remember(form->ListView2);
+    form->ListData();
+    restore(form->ListView1, projects);
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
+    trap.step(1, [form] { form->ListTasks(); });
+    // The task place belongs to the project it was taken in.
+    if (Form1::selectedCell(form->ListView1, 0) == projects.selectedId)
+        restore(form->ListView2, tasks);
+    g_refilling = false;
+}
+
+bool switchTo(Form1* form, const QString& target) {
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("TeamDatabase"));
+    const QString opening = target.isEmpty() ? DataStore::workingDatabase() : target;
+    if (!target.isEmpty()) {
+        // Test first: the database in use stays when the new one cannot be opened.
+        bool reachable = false;
+        trap.step(1, [&] {
+            PgConnection test(target);
+            reachable = true;
+        });
+        if (!reachable)
+            return false;
+    }
+    if (!trap.step(2, [&] { Database::shared().open(opening); }))
+        return false;
+    // Remembered for the next start; a text that holds a password is never written.
+    trap.step(3, [&] {
+        if (!target.contains(QLatin1String("password"), Qt::CaseInsensitive))
+            Settings::write(QStringLiteral("Database"), target);
+    });
+    showTitle(form);
+    form->ListData();
+    trap.step(4, [form] { form->ListTasks(); });
+    return true;
+}
+
+void chooseDatabase(Form1* form) {
+    const Database& db = Database::shared();
+    const QString inUse = db.isTeam() ? QStringLiteral("the team database %1").arg(db.describe())
+                                      : QStringLiteral("the local file %1").arg(db.describe());
+    const QString answer =
+        Messages::current()
+            .input(QStringLiteral("Team Database"),
+                   QStringLiteral("In use: %1.\n\nTo connect to a team database, type its connection string (for "
+                                  "example postgresql://server/fennick or service=fennick). Type \"local\" to go "
+                                  "back to the local file.")
+                       .arg(inUse))
+            .trimmed();
+    if (answer.isEmpty())
+        return;
+    if (answer.compare(QLatin1String("local"), Qt::CaseInsensitive) == 0) {
+        switchTo(form, QString());
+        return;
+    }
+    if (!Database::isTeamDatabase(answer)) {
+        Messages::current().notice(
+            QStringLiteral("\"%1\" is not a team database connection string (postgresql://server/database or "
+                           "key=value pairs such as service=fennick).")
+                .arg(answer));
+        return;
+    }
+    switchTo(form, answer);
+}
+
+void install(Form1* form) {
+    auto* action = new QAction(QStringLiteral("&Team Database..."), form);
+    action->setObjectName(QStringLiteral("actionTeamDatabase"));
+    QObject::connect(action, &QAction::triggered, form, [form] { chooseDatabase(form); });
+    if (form->menuFile) {
+        const QList<QAction*> actions = form->menuFile->actions();
+        form->menuFile->insertAction(actions.isEmpty() ? nullptr : actions.first(), action);
+        if (!actions.isEmpty())
+            form->menuFile->insertSeparator(actions.first());
+    }
+
+    ChangeFeed& feed = ChangeFeed::instance();
+    QObject::connect(&feed, &ChangeFeed::changed, form, [form] { refill(form); });
+    QObject::connect(&feed, &ChangeFeed::connectionLost, form, [form] { showTitle(form, true); });
+    QObject::connect(&feed, &ChangeFeed::reconnected, form, [form] {
+        showTitle(form);
+        refill(form);
+    });
+}
+
+} // namespace TeamCommands
