@@ -144,8 +144,13 @@ void PgConnection::connectNow(bool mayAsk) {
         if (m_conn)
             PQfinish(m_conn);
         m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
-        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK) {
+            // The server's notices (NOTICE, WARNING) are not for the user.
+            PQsetNoticeProcessor(
+                m_conn, [](void*, const char*) {}, nullptr);
+            m_lost = false;
             return;
+        }
         const QString reason =
             m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : QStringLiteral("out of memory");
         const bool wantsPassword = m_conn && PQconnectionNeedsPassword(m_conn);

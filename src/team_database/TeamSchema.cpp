@@ -5,9 +5,16 @@
 
 #include <QFile>
 
+// The script is a resource of the core library, a static library: it must be registered by hand.
+static void registerSchemaResource() {
+    Q_INIT_RESOURCE(schema);
+}
+
 namespace TeamSchema {
 
 QString script() {
+    static const bool registered = (registerSchemaResource(), true);
+    Q_UNUSED(registered);
     QFile file(QStringLiteral(":/schema/postgresql.sql"));
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(QStringLiteral("The schema script is missing from the program."));

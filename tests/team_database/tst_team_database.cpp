@@ -51,9 +51,9 @@ int finish(QProcess* child) {
 
 qint64 addProject(const QString& name) {
     TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
-                                         "Notes,EndDate,BudgetInDays,Budget) values (%1,0,'2021-08-31','Open','Main',"
+                                         "Notes,EndDate,BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main',"
                                          "'High','','2021-09-30',5,10)")
-                              .arg(SqlText::quoted(name)));
+                              .arg(SqlText::quoted(name), QStringLiteral("0")));
     return TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
 }
 
@@ -300,6 +300,9 @@ void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
     ScriptedMessages messages;
     TestServer::admin(QStringLiteral("drop role if exists fennick_writer"));
     TestServer::admin(QStringLiteral("create role fennick_writer login password 'secret'"));
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_writer"));
+    Database::shared().close();
     qunsetenv("PGPASSWORD");
     messages.passwordNext(QStringLiteral("secret"));
     Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_writer"));
@@ -310,6 +313,7 @@ void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
     QVERIFY_THROWS_EXCEPTION(DbError,
                              Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_writer")));
     qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    TestServer::admin(QStringLiteral("drop owned by fennick_writer"));
 }
 
 void TestTeamDatabase::cascadeIsOneTransaction() {
@@ -355,7 +359,7 @@ void TestTeamDatabase::conflictingEditIsNotLost() {
     QFETCH(QString, shown);
     QFETCH(bool, closed);
     PeopleFixture f;
-    const qint64 id = addProject(QStringLiteral("first"));
+    const qint64 id = EditorTest::addProject(QStringLiteral("first"), f.ann);
     auto form = open<Form2>(QString::number(id));
     set(form.get(), QStringLiteral("Text1"), QStringLiteral("mine"));
     const QStringList theirEdit{QStringLiteral("edit"), Database::shared().target(), QString::number(id),
@@ -366,6 +370,7 @@ void TestTeamDatabase::conflictingEditIsNotLost() {
     for (bool answer : answers)
         f.messages.answerNext(answer);
     save(form.get());
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(f.messages.questions().size(), answers.size());
     if (!answers.isEmpty())
         QVERIFY(f.messages.questions().first().contains(QLatin1String("Someone else saved this project")));
@@ -417,6 +422,7 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     REQUIRE_SERVER();
     TestEnvironment env;
     ScriptedMessages messages;
+    env.openDatabase();
     for (int i = 0; i < 60; ++i)
         addProject(QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')));
     Form1 form;
@@ -461,6 +467,7 @@ void TestTeamDatabase::teamDatabaseCommandSwitchesBackAndForth() {
     REQUIRE_SERVER();
     TestEnvironment env;
     ScriptedMessages messages;
+    env.openDatabase();
     addProject(QStringLiteral("team row"));
     Form1 form;
     form.Form_Load();
