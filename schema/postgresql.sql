@@ -33,41 +33,45 @@ CREATE TABLE employees (
     row_version bigint NOT NULL DEFAULT 1
 );
 
--- Value lists: the text, then seq, which keeps the order in which entries were added (the
--- First/Last aggregates read it). Entries are added without a column list, so seq fills itself.
-CREATE TABLE status (status text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
-CREATE TABLE categories (category text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
-CREATE TABLE priorities (priority text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
-CREATE UNIQUE INDEX status_text ON status (status);
-CREATE UNIQUE INDEX categories_text ON categories (category);
-CREATE UNIQUE INDEX priorities_text ON priorities (priority);
+-- Value lists: each list is a view of one column over a table that also keeps seq, the order in
+-- which entries were added (the First/Last aggregates read it). The program sees, adds and
+-- deletes entries through the views; seq fills itself and never shows.
+CREATE TABLE status_entries (status text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
+CREATE TABLE categories_entries (category text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
+CREATE TABLE priorities_entries (priority text COLLATE nocase, seq bigint GENERATED ALWAYS AS IDENTITY);
+CREATE UNIQUE INDEX status_text ON status_entries (status);
+CREATE UNIQUE INDEX categories_text ON categories_entries (category);
+CREATE UNIQUE INDEX priorities_text ON priorities_entries (priority);
+CREATE VIEW status AS SELECT status FROM status_entries;
+CREATE VIEW categories AS SELECT category FROM categories_entries;
+CREATE VIEW priorities AS SELECT priority FROM priorities_entries;
 
 CREATE FUNCTION status_no_duplicates() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
-    IF EXISTS (SELECT 1 FROM status WHERE status = NEW.status) THEN
+    IF EXISTS (SELECT 1 FROM status_entries WHERE status = NEW.status) THEN
         RAISE EXCEPTION 'This status is already in the list.';
     END IF;
     RETURN NEW;
 END $$;
 CREATE FUNCTION categories_no_duplicates() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
-    IF EXISTS (SELECT 1 FROM categories WHERE category = NEW.category) THEN
+    IF EXISTS (SELECT 1 FROM categories_entries WHERE category = NEW.category) THEN
         RAISE EXCEPTION 'This category is already in the list.';
     END IF;
     RETURN NEW;
 END $$;
 CREATE FUNCTION priorities_no_duplicates() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
-    IF EXISTS (SELECT 1 FROM priorities WHERE priority = NEW.priority) THEN
+    IF EXISTS (SELECT 1 FROM priorities_entries WHERE priority = NEW.priority) THEN
         RAISE EXCEPTION 'This priority is already in the list.';
     END IF;
     RETURN NEW;
 END $$;
-CREATE TRIGGER status_no_duplicates BEFORE INSERT ON status
+CREATE TRIGGER status_no_duplicates BEFORE INSERT ON status_entries
     FOR EACH ROW EXECUTE FUNCTION status_no_duplicates();
-CREATE TRIGGER categories_no_duplicates BEFORE INSERT ON categories
+CREATE TRIGGER categories_no_duplicates BEFORE INSERT ON categories_entries
     FOR EACH ROW EXECUTE FUNCTION categories_no_duplicates();
-CREATE TRIGGER priorities_no_duplicates BEFORE INSERT ON priorities
+CREATE TRIGGER priorities_no_duplicates BEFORE INSERT ON priorities_entries
     FOR EACH ROW EXECUTE FUNCTION priorities_no_duplicates();
 
 CREATE TABLE projects (
@@ -127,17 +131,18 @@ BEGIN
 END $$;
 CREATE TRIGGER employees_notify AFTER INSERT OR UPDATE OR DELETE ON employees
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
-CREATE TRIGGER status_notify AFTER INSERT OR UPDATE OR DELETE ON status
+CREATE TRIGGER status_notify AFTER INSERT OR UPDATE OR DELETE ON status_entries
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
-CREATE TRIGGER categories_notify AFTER INSERT OR UPDATE OR DELETE ON categories
+CREATE TRIGGER categories_notify AFTER INSERT OR UPDATE OR DELETE ON categories_entries
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
-CREATE TRIGGER priorities_notify AFTER INSERT OR UPDATE OR DELETE ON priorities
+CREATE TRIGGER priorities_notify AFTER INSERT OR UPDATE OR DELETE ON priorities_entries
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
 CREATE TRIGGER projects_notify AFTER INSERT OR UPDATE OR DELETE ON projects
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
 CREATE TRIGGER tasks_notify AFTER INSERT OR UPDATE OR DELETE ON tasks
     FOR EACH STATEMENT EXECUTE FUNCTION fennick_notify();
 
+-- Rows come in the order they were added (PostgreSQL keeps no stored order of its own).
 -- A contact's display name: first name, one blank, last name. A missing half shows as empty
 -- text; a contact that no longer exists gives an empty name, so its projects and tasks stay listed.
 CREATE VIEW "open projects" AS
@@ -145,7 +150,8 @@ SELECT p.id AS id, p.projectname AS projectname, p.owner AS owner, p.startdate A
        p.status AS status, p.category AS category, p.priority AS priority, p.notes AS notes,
        p.enddate AS enddate, p.budgetindays AS budgetindays, p.budget AS budget,
        CASE WHEN e.id IS NULL THEN '' ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS ownername
-FROM projects p LEFT JOIN employees e ON e.id = p.owner;
+FROM projects p LEFT JOIN employees e ON e.id = p.owner
+ORDER BY p.id;
 
 CREATE VIEW "open tasks" AS
 SELECT t.id AS id, t.projectid AS projectid, t.title AS title, t.priority AS priority, t.status AS status,
@@ -153,4 +159,5 @@ SELECT t.id AS id, t.projectid AS projectid, t.title AS title, t.priority AS pri
        t.description AS description, t.startdate AS startdate, t.duedate AS duedate,
        t.assignedto AS assignedid,
        CASE WHEN e.id IS NULL THEN '' ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS assignedto
-FROM tasks t LEFT JOIN employees e ON e.id = t.assignedto;
+FROM tasks t LEFT JOIN employees e ON e.id = t.assignedto
+ORDER BY t.id;

@@ -61,8 +61,8 @@ bool joinsTexts(const QString& s, qsizetype i) {
     return true;
 }
 
-// First(x)/Last(x) over one table in stored order, for PostgreSQL: the value lists keep their
-// order in a "seq" column, the other tables in their ID.
+// First(x)/Last(x) over one table in stored order, for PostgreSQL: a value list is read from the
+// table behind its view, which keeps the order in "seq"; the other tables keep it in their ID.
 QString postgresFirstLast(const QString& statement) {
     static const QRegularExpression firstLast(QStringLiteral("\\b(first|last)\\s*\\(([^()]*)\\)"),
                                               QRegularExpression::CaseInsensitiveOption);
@@ -88,6 +88,9 @@ QString postgresFirstLast(const QString& statement) {
         at = m.capturedEnd();
     }
     out += statement.mid(at);
+    if (valueList) // the table behind the view, under the view's name
+        out = out.left(table.capturedStart(1) + (out.size() - statement.size())) + name +
+              QStringLiteral("_entries AS ") + name + out.mid(table.capturedEnd(1) + (out.size() - statement.size()));
     return out;
 }
 

@@ -70,9 +70,9 @@ RecordGuard::Outcome RecordGuard::save(const QString& statement, int& changed) {
         if (found == expected)
             return Outcome::Saved;
         if (found < 0) {
-            Messages::current().notice(QStringLiteral("Someone else deleted this %1 after you opened it, so your "
-                                                      "changes were not saved. What you typed is still here; Cancel "
-                                                      "closes the window.")
+            Messages::current().notice(QStringLiteral("This record no longer exists: someone else deleted this %1 "
+                                                      "after you opened it. Nothing was saved; what you typed is "
+                                                      "still here, and Cancel closes the window.")
                                            .arg(noun()));
             return Outcome::KeptOpen;
         }

@@ -2,6 +2,7 @@
 
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/SqlText.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamSchema.h"
 
@@ -237,4 +238,25 @@ QStringList TestEnvironment::rows(const QString& query) {
         rs.moveNext();
     }
     return result;
+}
+
+void TestEnvironment::refuse(const QString& event, const QString& table, const QString& message) {
+    static int count = 0;
+    const QString name = QStringLiteral("refuse_%1").arg(++count);
+    if (isTeam()) {
+        exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin raise exception %2; "
+                            "end $$")
+                 .arg(name, SqlText::quoted(message)));
+        exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
+                 .arg(name, event, table));
+        return;
+    }
+    exec(QStringLiteral("create trigger %1 before %2 on %3 begin select raise(abort, %4); end")
+             .arg(name, event, table, SqlText::quoted(message)));
+}
+
+void TestEnvironment::withoutForeignKeys(const std::function<void()>& statements) {
+    exec(isTeam() ? QStringLiteral("set session_replication_role = replica") : QStringLiteral("PRAGMA foreign_keys = OFF"));
+    statements();
+    exec(isTeam() ? QStringLiteral("set session_replication_role = origin") : QStringLiteral("PRAGMA foreign_keys = ON"));
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -95,11 +96,20 @@ public:
     static QVariant scalar(const QString& query);
     // All rows of a query, each as its values joined by "|".
     static QStringList rows(const QString& query);
+    // Makes every insert, update or delete (event) on the table fail with the message.
+    static void refuse(const QString& event, const QString& table, const QString& message);
+    // Runs statements with the checks of references between tables switched off.
+    static void withoutForeignKeys(const std::function<void()>& statements);
 
 private:
     QTemporaryDir m_dir;
     QString m_team; // connection string of this test's team database
 };
+
+// For a test about the local file only (its folder, its template, its file modes).
+#define SKIP_FOR_TEAM_DATABASE()                                                                                       \
+    if (TestEnvironment::isTeam())                                                                                     \
+    QSKIP("about the local database file")
 
 // The path of the template database made by the build.
 QString templatePath();

@@ -129,7 +129,7 @@ void TestTeamDatabase::dialectForPostgres_data() {
                                     << "insert into \"status\" values ('[a]+b')";
     QTest::newRow("first of value list")
         << "SELECT First(Status.Status) AS [MaxID] FROM Status"
-        << "SELECT (array_agg(Status.Status ORDER BY seq))[1] AS \"maxid\" FROM Status";
+        << "SELECT (array_agg(Status.Status ORDER BY seq))[1] AS \"maxid\" FROM status_entries AS status";
     QTest::newRow("last of table") << "SELECT Last(Projects.ID) AS [MaxID] FROM Projects"
                                    << "SELECT (array_agg(Projects.ID ORDER BY id DESC))[1] AS \"maxid\" FROM Projects";
     QTest::newRow("number sign") << "update Tasks set Cost=+5 where ID=1"
