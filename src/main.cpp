@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
 
     if (options.createSchema)
         return TeamCommandLine::createSchema(options.database);
+    if (options.copyToTeam || !options.copyToLocal.isEmpty())
+        return TeamCommandLine::copy(options.database, options.copyToLocal);
     TeamCommandLine::chooseDatabase(options.database);
 
     QApplication app(argc, argv);

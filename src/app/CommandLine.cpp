@@ -20,8 +20,17 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("create-schema"),
         QStringLiteral("Create the program's tables in the empty team database named by --database (or "
                        "FENNICK_DATABASE), then end."));
+    const QCommandLineOption copyToTeam(
+        QStringLiteral("copy-to-team"),
+        QStringLiteral("Copy the local database file into the empty team database named by --database, then end."));
+    const QCommandLineOption copyToLocal(
+        QStringLiteral("copy-to-local"),
+        QStringLiteral("Copy the team database named by --database into the new local database <file>, then end."),
+        QStringLiteral("file"));
     parser.addOption(database);
     parser.addOption(createSchema);
+    parser.addOption(copyToTeam);
+    parser.addOption(copyToLocal);
 
     if (!parser.parse(arguments)) {
         result.exitNow = true;
@@ -45,6 +54,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     }
     result.database = parser.value(database);
     result.createSchema = parser.isSet(createSchema);
+    result.copyToTeam = parser.isSet(copyToTeam);
+    result.copyToLocal = parser.value(copyToLocal);
     if (!parser.positionalArguments().isEmpty()) {
         result.exitNow = true;
         result.exitCode = 2;

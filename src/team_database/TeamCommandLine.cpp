@@ -1,7 +1,9 @@
 #include "TeamCommandLine.h"
 
 #include "DatabaseChoice.h"
+#include "TeamCopy.h"
 #include "TeamSchema.h"
+#include "app/DataStore.h"
 #include "app/DbError.h"
 
 #include <cstdio>
@@ -26,6 +28,40 @@ int createSchema(const QString& fromCommandLine) {
         return 1;
     }
     std::fputs("The Fennick Planner tables were created.\n", stdout);
+    return 0;
+}
+
+int copy(const QString& fromCommandLine, const QString& localFile) {
+    chooseDatabase(fromCommandLine);
+    const QString target = DatabaseChoice::configuredTeamDatabase();
+    if (target.isEmpty()) {
+        std::fputs("Copying needs a team database: give --database <uri> or set FENNICK_DATABASE.\n", stderr);
+        return 2;
+    }
+    int shown = -1;
+    const TeamCopy::Progress progress = [&shown](qint64 done, qint64 total) {
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        if (percent != shown) {
+            shown = percent;
+            std::fprintf(stdout, "\rCopying: %3d%%", percent);
+            std::fflush(stdout);
+        }
+        return true;
+    };
+    try {
+        if (localFile.isEmpty()) {
+            DataStore::makeCompanyFolder();
+            DataStore::makeDataFolder();
+            DataStore::copyTemplateIfMissing();
+            TeamCopy::localToTeam(DataStore::workingDatabase(), target, progress);
+        } else {
+            TeamCopy::teamToLocal(target, localFile, progress);
+        }
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "\n%s\n", e.description().toLocal8Bit().constData());
+        return 1;
+    }
+    std::fputs("\nDone.\n", stdout);
     return 0;
 }
 

@@ -10,5 +10,8 @@ void chooseDatabase(const QString& fromCommandLine);
 // --create-schema: creates the tables in the configured team database; prints what happened and
 // gives the program's exit code.
 int createSchema(const QString& fromCommandLine);
+// --copy-to-team (localFile empty: the working database into the team database) and
+// --copy-to-local <file>: prints the progress and gives the program's exit code.
+int copy(const QString& fromCommandLine, const QString& localFile);
 
 } // namespace TeamCommandLine

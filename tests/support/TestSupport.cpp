@@ -256,7 +256,9 @@ void TestEnvironment::refuse(const QString& event, const QString& table, const Q
 }
 
 void TestEnvironment::withoutForeignKeys(const std::function<void()>& statements) {
-    exec(isTeam() ? QStringLiteral("set session_replication_role = replica") : QStringLiteral("PRAGMA foreign_keys = OFF"));
+    exec(isTeam() ? QStringLiteral("set session_replication_role = replica")
+                  : QStringLiteral("PRAGMA foreign_keys = OFF"));
     statements();
-    exec(isTeam() ? QStringLiteral("set session_replication_role = origin") : QStringLiteral("PRAGMA foreign_keys = ON"));
+    exec(isTeam() ? QStringLiteral("set session_replication_role = origin")
+                  : QStringLiteral("PRAGMA foreign_keys = ON"));
 }

@@ -1,6 +1,7 @@
 // The team database: the dialect, the choice of database, the schema checks, refused writes,
 // the cascades as one transaction, no lost update, and several real clients at once. The cases
 // that need a server run when the suite tests the team database (FENNICK_TEST_BACKEND=postgresql).
+#include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
@@ -9,10 +10,12 @@
 #include "editors/Form2.h"
 #include "main_window/Form1.h"
 #include "main_window/RecordListModel.h"
+#include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
 #include "team_database/ChangeFeed.h"
 #include "team_database/DatabaseChoice.h"
 #include "team_database/PgConnection.h"
+#include "team_database/TeamCopy.h"
 #include "team_database/TeamSchema.h"
 #include "team_database/widgets/TeamCommands.h"
 
@@ -116,6 +119,8 @@ private slots:
     void liveRefreshKeepsSortSelectionAndScroll();
     void twentyWritersLoseNothing();
     void teamDatabaseCommandSwitchesBackAndForth();
+    void copiesBothWaysKeepEveryRow();
+    void copyIntoAFilledTeamDatabaseIsRefused();
 };
 
 void TestTeamDatabase::dialectForPostgres_data() {
@@ -488,6 +493,92 @@ void TestTeamDatabase::teamDatabaseCommandSwitchesBackAndForth() {
     QVERIFY(Database::shared().isTeam());
     QCOMPARE(form.projectModel()->rowCount(), 1);
     QCOMPARE(Settings::read(QStringLiteral("Database"), QString()), env.databaseTarget());
+}
+
+namespace {
+const QStringList copiedViews{"select * from [Open Projects] order by ID",
+                              "select * from [Open Tasks] order by ID",
+                              "select ID,FirstName,LastName,Email,Notes from Employees order by ID",
+                              "SELECT First(Status.Status) AS [MaxID] FROM Status",
+                              "SELECT Last(Priorities.Priority) AS [MaxID] FROM Priorities",
+                              "select count(*) from Categories"};
+
+QStringList snapshot() {
+    QStringList all;
+    for (const QString& q : copiedViews)
+        all << TestEnvironment::rows(q);
+    return all;
+}
+
+QStringList snapshotOf(const QString& target) {
+    Database::shared().open(target);
+    const QStringList all = snapshot();
+    Database::shared().close();
+    return all;
+}
+} // namespace
+
+void TestTeamDatabase::copiesBothWaysKeepEveryRow() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const QString local = DataStore::workingDatabase();
+    Database::shared().open(local);
+    SampleData::load(QDate(2021, 8, 31));
+    TestEnvironment::exec(QStringLiteral("delete from Projects where ID=1")); // a gap in the IDs
+    TestEnvironment::exec(QStringLiteral("update Employees set Notes=%1 where ID=2")
+                              .arg(SqlText::quoted(QStringLiteral("O'Brien's \"notes\"\n\u00e9\U0001F600"))));
+    const QStringList before = snapshot();
+    Database::shared().close();
+    QVERIFY(messages.errors().isEmpty());
+
+    QList<qint64> seen;
+    TeamCopy::localToTeam(local, env.databaseTarget(), [&seen](qint64 done, qint64 total) {
+        seen << done << total;
+        return true;
+    });
+    QVERIFY(seen.size() >= 4);
+    QCOMPARE(seen.at(seen.size() - 2), seen.last()); // ends at all rows
+    QCOMPARE(snapshotOf(env.databaseTarget()), before);
+    // New records get IDs past the copied ones.
+    Database::shared().open(env.databaseTarget());
+    const qint64 highest = TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
+    const qint64 added = addProject(QStringLiteral("new"));
+    QVERIFY(added > highest);
+    TestEnvironment::exec(QStringLiteral("delete from Projects where ID=%1").arg(added));
+    Database::shared().close();
+
+    const QString back = env.root() + QStringLiteral("/back.mdb");
+    TeamCopy::teamToLocal(env.databaseTarget(), back);
+    QCOMPARE(snapshotOf(back), before);
+    // An existing file is never overwritten.
+    QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::teamToLocal(env.databaseTarget(), back));
+}
+
+void TestTeamDatabase::copyIntoAFilledTeamDatabaseIsRefused() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    addProject(QStringLiteral("already here"));
+    Database::shared().close();
+    // A local file whose copy would fail half-way: nothing of it may stay.
+    try {
+        TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget());
+        QFAIL("copied into a filled database");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("not empty")), qPrintable(e.description()));
+    }
+    Database::shared().open(env.databaseTarget());
+    TestEnvironment::exec(QStringLiteral("delete from Projects"));
+    Database::shared().close();
+    Database::shared().open(DataStore::workingDatabase());
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName) values ('Ann')"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,StartDate) values ('bad date','someday')"));
+    Database::shared().close();
+    QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget()));
+    Database::shared().open(env.databaseTarget());
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Employees")).toInt(), 0);
 }
 
 int main(int argc, char** argv) {
