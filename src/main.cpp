@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
 
     if (options.createSchema)
         return TeamCommandLine::createSchema(options.database);
-    if (options.copyToTeam || !options.copyToLocal.isEmpty())
+    if (options.copyToTeam || !options.copyToLocal.isEmpty()) {
+        QCoreApplication console(argc, argv); // the program folder holds the empty template
         return TeamCommandLine::copy(options.database, options.copyToLocal);
+    }
     TeamCommandLine::chooseDatabase(options.database);
 
     QApplication app(argc, argv);
