@@ -43,7 +43,9 @@ int copy(const QString& fromCommandLine, const QString& localFile) {
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
         if (percent != shown) {
             shown = percent;
-            std::fprintf(stdout, "\rCopying: %3d%%", percent);
+            const int filled = percent * 40 / 100;
+            std::fprintf(stdout, "\rCopying [%s%s] %3d%%", QByteArray(filled, '#').constData(),
+                         QByteArray(40 - filled, ' ').constData(), percent);
             std::fflush(stdout);
         }
         return true;
