@@ -86,17 +86,18 @@ int main(int argc, char** argv) {
     const int rowCount = 100000;
     {
         PgConnection fill(target);
-        fill.runScript(QStringLiteral(
-            "insert into employees (firstname, lastname) select 'First' || i, 'Last' || i from generate_series(1, "
-            "100) i;"
-            "insert into projects (projectname, owner, startdate, status, category, priority, notes, enddate, "
-            "budgetindays, budget) select 'Project ' || i, 1 + i % 100, date '2021-01-01' + i % 365, 'Open', "
-            "'Main', 'High', 'Notes', date '2021-06-01' + i % 365, i % 50, i * 1.5 from generate_series(1, %1) i;"
-            "insert into tasks (projectid, title, priority, status, cost, costindays, percentcomplete, assignedto, "
-            "description, startdate, duedate) select 1 + i % %1, 'Task ' || i, 'High', 'Open', i, 1, 50, 1 + i % "
-            "100, 'Description', date '2021-01-01', date '2021-02-01' from generate_series(1, %1) i;"
-            "analyze;")
-                           .arg(rowCount));
+        fill.runScript(
+            QStringLiteral(
+                "insert into employees (firstname, lastname) select 'First' || i, 'Last' || i from generate_series(1, "
+                "100) i;"
+                "insert into projects (projectname, owner, startdate, status, category, priority, notes, enddate, "
+                "budgetindays, budget) select 'Project ' || i, 1 + i % 100, date '2021-01-01' + i % 365, 'Open', "
+                "'Main', 'High', 'Notes', date '2021-06-01' + i % 365, i % 50, i * 1.5 from generate_series(1, %1) i;"
+                "insert into tasks (projectid, title, priority, status, cost, costindays, percentcomplete, assignedto, "
+                "description, startdate, duedate) select 1 + i % %1, 'Task ' || i, 'High', 'Open', i, 1, 50, 1 + i % "
+                "100, 'Description', date '2021-01-01', date '2021-02-01' from generate_series(1, %1) i;"
+                "analyze;")
+                .arg(rowCount));
     }
 
     Form1 form;
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
 
     // 20 writers at once.
     const int writers = 20, each = 200;
-    const qint64 before = Database::shared().query(QStringLiteral("select count(*) from Projects")).value(0).toLongLong();
+    const qint64 before =
+        Database::shared().query(QStringLiteral("select count(*) from Projects")).value(0).toLongLong();
     std::vector<QProcess*> processes;
     const double ms = timeMs([&] {
         for (int w = 0; w < writers; ++w) {
@@ -155,7 +157,8 @@ int main(int argc, char** argv) {
             delete p;
         }
     });
-    const qint64 after = Database::shared().query(QStringLiteral("select count(*) from Projects")).value(0).toLongLong();
+    const qint64 after =
+        Database::shared().query(QStringLiteral("select count(*) from Projects")).value(0).toLongLong();
     std::printf("%d writer processes x %d adds: %8.1f ms, %.0f saves per second, %lld rows lost\n", writers, each, ms,
                 writers * each / (ms / 1000.0), static_cast<long long>(writers * each - (after - before)));
     form.Form_QueryUnload();

@@ -19,6 +19,7 @@
 #include "team_database/TeamSchema.h"
 #include "team_database/widgets/TeamCommands.h"
 
+#include <QAction>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -121,6 +122,7 @@ private slots:
     void teamDatabaseCommandSwitchesBackAndForth();
     void copiesBothWaysKeepEveryRow();
     void copyIntoAFilledTeamDatabaseIsRefused();
+    void copyCommandsOfTheFileMenu();
 };
 
 void TestTeamDatabase::dialectForPostgres_data() {
@@ -579,6 +581,27 @@ void TestTeamDatabase::copyIntoAFilledTeamDatabaseIsRefused() {
     QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget()));
     Database::shared().open(env.databaseTarget());
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Employees")).toInt(), 0);
+}
+
+void TestTeamDatabase::copyCommandsOfTheFileMenu() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    addProject(QStringLiteral("from the team"));
+    const QString file = env.root() + QStringLiteral("/copy.mdb");
+    messages.inputNext(file);
+    form.findChild<QAction*>(QStringLiteral("actionCopyToLocal"))->trigger();
+    QCOMPARE(messages.notices(), QStringList{"Everything was copied."});
+    // The local file goes back into an emptied team database through the other command.
+    TestEnvironment::exec(QStringLiteral("delete from Projects"));
+    QVERIFY(QFile::remove(DataStore::workingDatabase()));
+    QVERIFY(QFile::copy(file, DataStore::workingDatabase()));
+    form.findChild<QAction*>(QStringLiteral("actionCopyToTeam"))->trigger();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects")), QStringList{"from the team"});
+    QCOMPARE(form.projectModel()->rowCount(), 1);
 }
 
 int main(int argc, char** argv) {

@@ -10,9 +10,12 @@
 #include "team_database/ChangeFeed.h"
 #include "team_database/DatabaseChoice.h"
 #include "team_database/PgConnection.h"
+#include "team_database/TeamCopy.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QTreeView>
 
@@ -133,15 +136,79 @@ void chooseDatabase(Form1* form) {
     switchTo(form, answer);
 }
 
+namespace {
+
+// Runs a copy under a progress bar that can cancel it; reports the outcome.
+void copyWithProgress(Form1* form, const QString& title, const std::function<void(const TeamCopy::Progress&)>& copy) {
+    QProgressDialog bar(title, QStringLiteral("Cancel"), 0, 100, form);
+    bar.setObjectName(QStringLiteral("CopyProgress"));
+    bar.setWindowModality(Qt::WindowModal);
+    bar.setMinimumDuration(0);
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("TeamCopy"));
+    const bool done = trap.step(1, [&] {
+        copy([&bar](qint64 doneRows, qint64 total) {
+            bar.setValue(total > 0 ? static_cast<int>(doneRows * 100 / total) : 100);
+            QCoreApplication::processEvents();
+            return !bar.wasCanceled();
+        });
+    });
+    bar.reset();
+    if (done)
+        Messages::current().notice(QStringLiteral("Everything was copied."));
+}
+
+} // namespace
+
+void copyLocalToTeam(Form1* form) {
+    QString target = Database::shared().isTeam() ? Database::shared().target() : QString();
+    if (target.isEmpty())
+        target = Messages::current()
+                     .input(QStringLiteral("Copy to Team Database"),
+                            QStringLiteral("Copy the local file into which empty team database (connection string)?"))
+                     .trimmed();
+    if (target.isEmpty())
+        return;
+    copyWithProgress(form, QStringLiteral("Copying the local file into the team database..."),
+                     [&](const TeamCopy::Progress& progress) {
+                         TeamCopy::localToTeam(DataStore::workingDatabase(), target, progress);
+                     });
+    if (Database::shared().isTeam())
+        refill(form);
+}
+
+void copyTeamToLocal(Form1* form) {
+    if (!Database::shared().isTeam()) {
+        Messages::current().notice(QStringLiteral("No team database is in use; connect to one first (File, Team "
+                                                  "Database...)."));
+        return;
+    }
+    const QString file = Messages::current()
+                             .input(QStringLiteral("Copy to Local File"),
+                                    QStringLiteral("Copy the team database into which new file (full path)?"))
+                             .trimmed();
+    if (file.isEmpty())
+        return;
+    const QString target = Database::shared().target();
+    copyWithProgress(form, QStringLiteral("Copying the team database into a local file..."),
+                     [&](const TeamCopy::Progress& progress) { TeamCopy::teamToLocal(target, file, progress); });
+}
+
 void install(Form1* form) {
     auto* action = new QAction(QStringLiteral("&Team Database..."), form);
     action->setObjectName(QStringLiteral("actionTeamDatabase"));
     QObject::connect(action, &QAction::triggered, form, [form] { chooseDatabase(form); });
+    auto* toTeam = new QAction(QStringLiteral("Copy Local Data to Team Database..."), form);
+    toTeam->setObjectName(QStringLiteral("actionCopyToTeam"));
+    QObject::connect(toTeam, &QAction::triggered, form, [form] { copyLocalToTeam(form); });
+    auto* toLocal = new QAction(QStringLiteral("Copy Team Database to Local File..."), form);
+    toLocal->setObjectName(QStringLiteral("actionCopyToLocal"));
+    QObject::connect(toLocal, &QAction::triggered, form, [form] { copyTeamToLocal(form); });
     if (form->menuFile) {
         const QList<QAction*> actions = form->menuFile->actions();
-        form->menuFile->insertAction(actions.isEmpty() ? nullptr : actions.first(), action);
-        if (!actions.isEmpty())
-            form->menuFile->insertSeparator(actions.first());
+        QAction* before = actions.isEmpty() ? nullptr : actions.first();
+        form->menuFile->insertActions(before, {action, toTeam, toLocal});
+        if (before)
+            form->menuFile->insertSeparator(before);
     }
 
     ChangeFeed& feed = ChangeFeed::instance();

@@ -19,6 +19,11 @@ void chooseDatabase(Form1* form);
 // then refills both lists and the title. The database in use stays when the test fails.
 bool switchTo(Form1* form, const QString& target);
 
+// The copy commands: the local file into the team database in use (or one asked for), and the
+// team database in use into a new local file; with a progress bar, all or nothing.
+void copyLocalToTeam(Form1* form);
+void copyTeamToLocal(Form1* form);
+
 // Refills both lists through the main window's fills, keeping the sort, the selected rows (by
 // their ID) and the scroll positions.
 void refill(Form1* form);
