@@ -209,7 +209,7 @@ void PgConnection::watchSocket() {
         return;
     m_notifier = std::make_unique<QSocketNotifier>(PQsocket(m_conn), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-        if (PQconsumeInput(m_conn) == 0) {
+        if (PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK) {
             lost();
             return;
         }
@@ -230,7 +230,10 @@ void PgConnection::lost() {
     if (m_lost)
         return;
     m_lost = true;
-    m_notifier.reset();
+    if (m_notifier) { // may be the notifier whose signal runs now: deleted once it has returned
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
     emit ChangeFeed::instance().connectionLost();
     if (!QCoreApplication::instance())
         return;
