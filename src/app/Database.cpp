@@ -159,6 +159,12 @@ void Database::open(const QString& target) {
         Backup::makeDailyBackup(*this);
 }
 
+void Database::adopt(const QString& target, std::unique_ptr<Connection> connection) {
+    close();
+    m_wanted = target;
+    m_connection = std::move(connection);
+}
+
 void Database::openNow() {
     m_transactionDepth = 0;
     if (isTeam())

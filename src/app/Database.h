@@ -84,6 +84,9 @@ public:
     // database is ever created in its place. When the open fails, the next query or statement
     // tries again, so the program works once the cause is gone.
     void open(const QString& target);
+    // Takes over a connection that is open already (tested before switching to it), in place of
+    // the one in use.
+    void adopt(const QString& target, std::unique_ptr<Connection> connection);
     bool isOpen() const;
     // Whether every write is refused (a read-only file, a role that may only read).
     bool isReadOnly() const;

@@ -84,19 +84,17 @@ void refill(Form1* form) {
 
 bool switchTo(Form1* form, const QString& target) {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("TeamDatabase"));
-    const QString opening = target.isEmpty() ? DataStore::workingDatabase() : target;
-    if (!target.isEmpty()) {
-        // Test first: the database in use stays when the new one cannot be opened.
-        bool reachable = false;
-        trap.step(1, [&] {
-            PgConnection test(target);
-            reachable = true;
-        });
-        if (!reachable)
+    if (target.isEmpty()) {
+        if (!trap.step(2, [&] { Database::shared().open(DataStore::workingDatabase()); }))
             return false;
+    } else {
+        // Connect first: the database in use stays when the new one cannot be opened, and the
+        // tested connection (with any password typed for it) becomes the one in use.
+        std::unique_ptr<PgConnection> tested;
+        if (!trap.step(1, [&] { tested = std::make_unique<PgConnection>(target); }))
+            return false;
+        Database::shared().adopt(target, std::move(tested));
     }
-    if (!trap.step(2, [&] { Database::shared().open(opening); }))
-        return false;
     // Remembered for the next start; a text that holds a password is never written.
     trap.step(3, [&] {
         if (!target.contains(QLatin1String("password"), Qt::CaseInsensitive))
