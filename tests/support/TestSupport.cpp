@@ -169,6 +169,8 @@ TestEnvironment::TestEnvironment() {
     if (TestServer::wanted()) {
         m_team = TestServer::freshDatabase();
         qputenv("FENNICK_DATABASE", m_team.toUtf8());
+    } else {
+        qunsetenv("FENNICK_DATABASE"); // the local file, whatever the caller's environment says
     }
     AppTitle::set(QString());
     QDir().mkpath(programFolder());
