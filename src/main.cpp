@@ -6,6 +6,7 @@
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "team_database/TeamCommandLine.h"
 
 #include <QApplication>
 
@@ -27,6 +28,14 @@ int main(int argc, char** argv) {
         std::fputs(options.output.toLocal8Bit().constData(), options.exitCode == 0 ? stdout : stderr);
         return options.exitCode;
     }
+
+    if (options.createSchema)
+        return TeamCommandLine::createSchema(options.database);
+    if (options.copyToTeam || !options.copyToLocal.isEmpty()) {
+        QCoreApplication console(argc, argv); // the program folder holds the empty template
+        return TeamCommandLine::copy(options.database, options.copyToLocal);
+    }
+    TeamCommandLine::chooseDatabase(options.database);
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(Appearance::programIcon());

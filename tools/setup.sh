@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Fennick Planner, builds it, then runs the program or the tests.
 #   bash tools/setup.sh run    install what is missing, build, start the program
-#   bash tools/setup.sh test   install what is missing, build, run the whole test suite
+#   bash tools/setup.sh test   install what is missing, build, run the whole test suite; the tests
+#                              of the team database run on a PostgreSQL server of their own that
+#                              pg_virtualenv starts for the run and removes afterwards
 #   bash tools/setup.sh deb    install what is missing, build, make the Debian package in build/
 set -euo pipefail
 
@@ -13,6 +15,7 @@ packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins
     libsqlite3-dev
+    libpq-dev postgresql postgresql-common
     fonts-liberation poppler-utils
     clang libclang-rt-14-dev
     xvfb xauth
@@ -45,7 +48,7 @@ run)
     ;;
 test)
     cd "$build"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+    QT_QPA_PLATFORM=offscreen pg_virtualenv -v 15 ctest --output-on-failure -j"$jobs"
     ;;
 deb)
     cd "$build"

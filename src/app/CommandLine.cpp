@@ -10,6 +10,27 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                                     "who own projects or do tasks."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("Work on the team database <uri>, a PostgreSQL connection string or URI such as "
+                       "postgresql://host/fennick or service=fennick. Without it: the environment variable "
+                       "FENNICK_DATABASE, then the setting \"Database\", then the local file."),
+        QStringLiteral("uri"));
+    const QCommandLineOption createSchema(
+        QStringLiteral("create-schema"),
+        QStringLiteral("Create the program's tables in the empty team database named by --database (or "
+                       "FENNICK_DATABASE), then end."));
+    const QCommandLineOption copyToTeam(
+        QStringLiteral("copy-to-team"),
+        QStringLiteral("Copy the local database file into the empty team database named by --database, then end."));
+    const QCommandLineOption copyToLocal(
+        QStringLiteral("copy-to-local"),
+        QStringLiteral("Copy the team database named by --database into the new local database <file>, then end."),
+        QStringLiteral("file"));
+    parser.addOption(database);
+    parser.addOption(createSchema);
+    parser.addOption(copyToTeam);
+    parser.addOption(copyToLocal);
 
     if (!parser.parse(arguments)) {
         result.exitNow = true;
@@ -31,6 +52,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                         QCoreApplication::applicationVersion() + QLatin1Char('\n');
         return result;
     }
+    result.database = parser.value(database);
+    result.createSchema = parser.isSet(createSchema);
+    result.copyToTeam = parser.isSet(copyToTeam);
+    result.copyToLocal = parser.value(copyToLocal);
     if (!parser.positionalArguments().isEmpty()) {
         result.exitNow = true;
         result.exitCode = 2;

@@ -14,6 +14,15 @@ struct CommandLine {
     // mistake.
     QString output;
 
+    // --database <uri>: the team database to open instead of the one configured (empty: none).
+    QString database;
+    // --create-schema: create the tables in the team database, then end.
+    bool createSchema = false;
+    // --copy-to-team: copy the local file into the (empty) team database, then end.
+    bool copyToTeam = false;
+    // --copy-to-local <file>: copy the team database into a new local file, then end.
+    QString copyToLocal;
+
     // Reads the arguments (the first is the program's own name).
     static CommandLine parse(const QStringList& arguments);
 };

@@ -1,143 +1,34 @@
 #include "Database.h"
 
 #include "Backup.h"
-#include "SqlText.h"
+#include "Connection.h"
+#include "SqliteConnection.h"
+#include "team_database/PgConnection.h"
 
-#include <QFileInfo>
-#include <QLocale>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QUrl>
-#include <QUuid>
 
-#include <sqlite3.h>
-
-#include <cctype>
-#include <cmath>
 #include <utility>
-
-namespace {
-
-// First() and Last(): the value of the first and of the last row that the aggregate sees.
-struct FirstLastState {
-    sqlite3_value* value;
-    bool seen;
-};
-
-void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, sizeof(FirstLastState)));
-    if (state && !state->seen) {
-        state->value = sqlite3_value_dup(argv[0]);
-        state->seen = true;
-    }
-}
-
-void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, sizeof(FirstLastState)));
-    if (state) {
-        sqlite3_value_free(state->value);
-        state->value = sqlite3_value_dup(argv[0]);
-        state->seen = true;
-    }
-}
-
-void firstLastFinal(sqlite3_context* ctx) {
-    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, 0));
-    if (state && state->value) {
-        sqlite3_result_value(ctx, state->value);
-        sqlite3_value_free(state->value);
-        state->value = nullptr;
-    } else {
-        sqlite3_result_null(ctx);
-    }
-}
-
-sqlite3* handleOf(const QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.data());
-}
-
-QString errorText(const QSqlError& error) {
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.driverText();
-    if (text.isEmpty())
-        text = QStringLiteral("Unknown database error");
-    return text;
-}
-
-// A rule of the schema refused a change: what that means for the user. The schema's own
-// messages (raised by its triggers) are already in the user's words.
-QString constraintText(int extendedCode, const QString& detail) {
-    switch (extendedCode) {
-    case SQLITE_CONSTRAINT_FOREIGNKEY:
-        return QStringLiteral("The record that this one belongs to no longer exists, so nothing was saved.");
-    case SQLITE_CONSTRAINT_NOTNULL:
-        return QStringLiteral("A value that must be given is missing, so nothing was saved (%1).").arg(detail);
-    case SQLITE_CONSTRAINT_UNIQUE:
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-        return QStringLiteral("This entry is already there, so nothing was saved (%1).").arg(detail);
-    case SQLITE_CONSTRAINT_CHECK:
-        return QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail);
-    case SQLITE_CONSTRAINT_TRIGGER:
-        return detail;
-    default:
-        return QStringLiteral("The database refused the change, so nothing was saved (%1).").arg(detail);
-    }
-}
-
-// The database's message for a failure, in words a user understands for the usual causes.
-QString failureText(sqlite3* handle, int code) {
-    const QString detail = QString::fromUtf8(sqlite3_errmsg(handle));
-    switch (code & 0xff) {
-    case SQLITE_READONLY:
-        return QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(detail);
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("The database file is in use by another program, so nothing was saved; please try "
-                              "again (%1).")
-            .arg(detail);
-    case SQLITE_FULL:
-        return QStringLiteral("The disk is full, so nothing was saved (%1).").arg(detail);
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return QStringLiteral("The database file is damaged or is not a Fennick Planner database (%1).").arg(detail);
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
-        return QStringLiteral("The database file could not be read or written (%1).").arg(detail);
-    case SQLITE_CONSTRAINT:
-        return constraintText(sqlite3_extended_errcode(handle), detail);
-    default:
-        return detail;
-    }
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- ResultSet
 
-ResultSet::ResultSet(sqlite3_stmt* statement)
-    : m_statement(statement) {
-    const int count = sqlite3_column_count(m_statement);
+ResultSet::ResultSet(std::unique_ptr<ResultCursor> cursor)
+    : m_cursor(std::move(cursor)) {
+    const int count = m_cursor->columnCount();
     for (int i = 0; i < count; ++i)
-        m_columns.insert(QString::fromUtf8(sqlite3_column_name(m_statement, i)).toLower(), i);
+        m_columns.insert(m_cursor->columnName(i).toLower(), i);
     m_eof = false;
     step();
 }
 
 ResultSet::ResultSet(ResultSet&& other) noexcept
-    : m_statement(std::exchange(other.m_statement, nullptr))
+    : m_cursor(std::move(other.m_cursor))
     , m_columns(std::move(other.m_columns))
     , m_eof(std::exchange(other.m_eof, true)) {}
 
 ResultSet& ResultSet::operator=(ResultSet&& other) noexcept {
     if (this != &other) {
         close();
-        m_statement = std::exchange(other.m_statement, nullptr);
+        m_cursor = std::move(other.m_cursor);
         m_columns = std::move(other.m_columns);
         m_eof = std::exchange(other.m_eof, true);
     }
@@ -149,19 +40,18 @@ ResultSet::~ResultSet() {
 }
 
 void ResultSet::step() {
-    const int rc = sqlite3_step(m_statement);
-    if (rc == SQLITE_ROW)
-        return;
-    m_eof = true;
-    if (rc != SQLITE_DONE) {
-        const QString message = failureText(sqlite3_db_handle(m_statement), rc);
+    try {
+        if (m_cursor->next())
+            return;
+    } catch (const DbError&) {
         close();
-        throw DbError(message);
+        throw;
     }
+    m_eof = true;
 }
 
 void ResultSet::requireRow() const {
-    if (m_eof || !m_statement)
+    if (m_eof || !m_cursor)
         throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
 }
 
@@ -171,10 +61,7 @@ void ResultSet::moveNext() {
 }
 
 void ResultSet::close() {
-    if (m_statement) {
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
-    }
+    m_cursor.reset();
     m_eof = true;
 }
 
@@ -197,63 +84,22 @@ bool ResultSet::hasColumn(const QString& name) const {
 
 QVariant ResultSet::value(int column) const {
     requireRow();
-    switch (sqlite3_column_type(m_statement, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qint64>(sqlite3_column_int64(m_statement, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(m_statement, column));
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
-                          sqlite3_column_bytes(m_statement, column));
-    default:
-        return rawText(column);
-    }
+    return m_cursor->value(column);
 }
 
 bool ResultSet::isNull(int column) const {
     requireRow();
-    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+    return m_cursor->isNull(column);
 }
 
 QString ResultSet::rawText(int column) const {
     requireRow();
-    switch (sqlite3_column_type(m_statement, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QString::number(sqlite3_column_int64(m_statement, column));
-    case SQLITE_FLOAT:
-        return numberText(sqlite3_column_double(m_statement, column));
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column));
-    }
-    }
+    return m_cursor->rawText(column);
 }
 
 RawValue ResultSet::raw(int column) const {
     requireRow();
-    RawValue v;
-    switch (sqlite3_column_type(m_statement, column)) {
-    case SQLITE_NULL:
-        break;
-    case SQLITE_INTEGER:
-        v.type = RawValue::Type::Integer;
-        v.integer = sqlite3_column_int64(m_statement, column);
-        break;
-    case SQLITE_FLOAT:
-        v.type = RawValue::Type::Real;
-        v.real = sqlite3_column_double(m_statement, column);
-        break;
-    default:
-        v.type = RawValue::Type::Text;
-        v.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-        v.size = sqlite3_column_bytes(m_statement, column);
-        break;
-    }
-    return v;
+    return m_cursor->raw(column);
 }
 
 QVariant ResultSet::checkedValue(const QString& name) const {
@@ -297,145 +143,126 @@ Database& Database::shared() {
     return *instance;
 }
 
-Database::Database()
-    : m_connectionName(QStringLiteral("fennick-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+Database::Database() = default;
 
 Database::~Database() {
     close();
 }
 
-void Database::open(const QString& path) {
+bool Database::isTeamDatabase(const QString& target) {
+    // libpq's two forms: a URI, or key=value pairs (host=..., dbname=..., service=...).
+    static const QRegularExpression keyValue(QStringLiteral("^\\s*[a-z_]+\\s*="));
+    return target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://")) ||
+           keyValue.match(target).hasMatch();
+}
+
+void Database::open(const QString& target) {
     close();
-    m_wantedPath = path;
-    openNow(path);
+    m_wanted = target;
+    openNow();
 }
 
-void Database::openNow(const QString& path) {
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
-        throw DbError(QStringLiteral("The SQLite database driver is not installed."));
-    if (!QFileInfo(path).isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
-
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        // mode=rw: opening never creates a file; a busy timeout lets a second copy of the
-        // program wait for a lock instead of failing at once.
-        const QString uri = QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rw");
-        db.setDatabaseName(uri);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open()) {
-            const QString reason = errorText(db.lastError());
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, reason));
-        }
-        sqlite3* handle = handleOf(db);
-        if (!handle) {
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            throw DbError(QStringLiteral("The SQLite driver gave no database handle."));
-        }
-        m_handle = handle;
-        {
-            sqlite3_create_function_v2(handle, "First", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, firstLastFinal,
-                                       nullptr);
-            sqlite3_create_function_v2(handle, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, firstLastFinal,
-                                       nullptr);
-        }
-        m_path = path;
-    }
-
-    // A file that is not a database (or is damaged) opens lazily: read it now so the user is
-    // told at start-up, and leave the file as it is.
-    try {
-        execute(QStringLiteral("PRAGMA foreign_keys = ON"));
-        query(QStringLiteral("select count(*) from sqlite_master"));
-    } catch (const DbError& e) {
-        const QString wanted = m_wantedPath;
-        close();
-        m_wantedPath = wanted;
-        throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
-    }
+void Database::adopt(const QString& target, std::unique_ptr<Connection> connection) {
+    close();
+    m_wanted = target;
+    m_connection = std::move(connection);
 }
 
-bool Database::isReadOnly() const {
-    return m_handle && sqlite3_db_readonly(m_handle, "main") == 1;
+void Database::openNow() {
+    m_transactionDepth = 0;
+    if (isTeam())
+        m_connection = std::make_unique<PgConnection>(m_wanted);
+    else
+        m_connection = std::make_unique<SqliteConnection>(m_wanted);
 }
 
 bool Database::isOpen() const {
-    return m_handle != nullptr;
+    return m_connection != nullptr;
+}
+
+bool Database::isReadOnly() const {
+    return m_connection && m_connection->isReadOnly();
 }
 
 void Database::close() {
-    if (QSqlDatabase::contains(m_connectionName)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
-    m_path.clear();
-    m_wantedPath.clear();
-    m_handle = nullptr;
+    m_connection.reset();
+    m_wanted.clear();
+    m_transactionDepth = 0;
 }
 
-sqlite3_stmt* Database::prepare(const QString& statement) {
-    if (!m_handle && !m_wantedPath.isEmpty())
-        openNow(m_wantedPath); // the cause of an earlier failure may be gone
-    if (!m_handle)
+QString Database::path() const {
+    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
+    return sqlite ? sqlite->path() : QString();
+}
+
+QString Database::describe() const {
+    return m_connection ? m_connection->describe() : m_wanted;
+}
+
+SqlText::Dialect Database::dialect() const {
+    return isTeam() ? SqlText::Dialect::PostgreSql : SqlText::Dialect::Sqlite;
+}
+
+QString Database::connectionName() const {
+    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
+    return sqlite ? sqlite->connectionName() : QString();
+}
+
+sqlite3* Database::handle() const {
+    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
+    return sqlite ? sqlite->handle() : nullptr;
+}
+
+Connection& Database::ready() {
+    if (!m_connection && !m_wanted.isEmpty())
+        openNow(); // the cause of an earlier failure may be gone
+    if (!m_connection)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-    const QString adapted = SqlText::adaptDialect(statement);
+    return *m_connection;
+}
+
+QString Database::adapt(const QString& statement) {
+    const QString adapted = SqlText::adaptDialect(statement, m_connection->dialect());
     if (m_observer)
         m_observer(adapted);
-    const QByteArray text = adapted.toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v2(m_handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail);
-    if (rc != SQLITE_OK) {
-        const QString message = failureText(m_handle, rc);
-        sqlite3_finalize(stmt);
-        throw DbError(message);
-    }
-    if (!stmt)
-        throw DbError(QStringLiteral("The statement is empty."));
-    // One statement per call: anything after its end is refused, never run.
-    for (const char* p = tail; p && *p; ++p) {
-        if (!isspace(static_cast<unsigned char>(*p)) && *p != ';') {
-            sqlite3_finalize(stmt);
-            throw DbError(QStringLiteral("Characters found after end of SQL statement."));
-        }
-    }
-    return stmt;
+    return adapted;
 }
 
 ResultSet Database::query(const QString& statement) {
-    return ResultSet(prepare(statement));
+    Connection& connection = ready();
+    return ResultSet(connection.query(adapt(statement)));
 }
 
 int Database::execute(const QString& statement) {
-    sqlite3_stmt* stmt = prepare(statement);
-    if (!sqlite3_stmt_readonly(stmt)) {
-        if (isReadOnly()) {
-            sqlite3_finalize(stmt);
-            throw DbError(QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(m_path));
-        }
+    Connection& connection = ready();
+    const QString adapted = adapt(statement);
+    if (connection.dialect() == SqlText::Dialect::Sqlite && !connection.isReadOnly())
+        backupBeforeDelete(statement);
+    return connection.execute(adapted);
+}
+
+void Database::transaction(const std::function<void()>& work) {
+    Connection& connection = ready();
+    if (m_transactionDepth > 0) { // already inside one: it takes this work with it
+        work();
+        return;
+    }
+    connection.begin();
+    ++m_transactionDepth;
+    try {
+        work();
+    } catch (...) {
+        m_transactionDepth = 0;
         try {
-            backupBeforeDelete(statement);
+            if (m_connection)
+                m_connection->rollback();
         } catch (const DbError&) {
-            sqlite3_finalize(stmt);
-            throw;
+            // The connection is gone: the server rolled the work back itself.
         }
+        throw;
     }
-    int rc = sqlite3_step(stmt);
-    while (rc == SQLITE_ROW)
-        rc = sqlite3_step(stmt);
-    if (rc != SQLITE_DONE) {
-        const QString message = failureText(m_handle, rc);
-        sqlite3_finalize(stmt);
-        throw DbError(message);
-    }
-    sqlite3_finalize(stmt);
-    return sqlite3_changes(m_handle);
+    m_transactionDepth = 0;
+    connection.commit();
 }
 
 void Database::backupBeforeDelete(const QString& statement) {
@@ -457,48 +284,4 @@ void Database::backupBeforeDelete(const QString& statement) {
     }
     if (needed)
         Backup::makeBackup(*this);
-}
-
-// ---------------------------------------------------------------- value texts
-
-QString numberText(double value) {
-    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
-        return QString::number(static_cast<qint64>(value));
-    return QString::number(value, 'g', 15);
-}
-
-QString shortDateText(const QString& isoDate) {
-    static QHash<QString, QString> cache;
-    const auto it = cache.constFind(isoDate);
-    if (it != cache.constEnd())
-        return it.value();
-    const QDate d = QDate::fromString(isoDate.left(10), Qt::ISODate);
-    const QString shown = d.isValid() ? QLocale::system().toString(d, QLocale::ShortFormat) : isoDate;
-    if (cache.size() > 10000)
-        cache.clear();
-    cache.insert(isoDate, shown);
-    return shown;
-}
-
-QString displayText(const QVariant& value, bool isDateColumn) {
-    if (value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return numberText(value.toDouble());
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return QString::number(value.toLongLong());
-    default:
-        break;
-    }
-    const QString text = value.toString();
-    return isDateColumn ? shortDateText(text) : text;
-}
-
-bool isDateColumnName(const QString& name) {
-    return name.endsWith(QLatin1String("date"), Qt::CaseInsensitive);
 }

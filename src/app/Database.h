@@ -1,8 +1,10 @@
-// The shared connection: the one SQLite connection that every window reads and writes through.
+// The shared connection that every window reads and writes through, and the rows it reads.
 #pragma once
 
 #include "DbError.h"
 #include "RawValue.h"
+#include "SqlText.h"
+#include "ValueText.h"
 
 #include <QDate>
 #include <QHash>
@@ -13,12 +15,15 @@
 #include <memory>
 
 struct sqlite3;
-struct sqlite3_stmt;
+
+class Connection;
+class ResultCursor;
 
 // A read-only result opened on the shared connection and walked forward to its end.
 // Column names are looked up without regard to case. Errors throw DbError.
 class ResultSet {
 public:
+    explicit ResultSet(std::unique_ptr<ResultCursor> cursor);
     ResultSet(ResultSet&&) noexcept;
     ResultSet& operator=(ResultSet&&) noexcept;
     ~ResultSet();
@@ -37,7 +42,8 @@ public:
     // The plain text of a column of the current row: numbers as plain decimal text, dates as
     // stored (ISO). A missing value gives the empty text.
     QString rawText(int column) const;
-    // The value of a column of the current row without conversion.
+    // The value of a column of the current row without conversion (texts valid until the next
+    // move), for fills that must not make a QString for every cell.
     RawValue raw(int column) const;
     QVariant value(const QString& name) const { return value(column(name)); }
     bool isNull(const QString& name) const { return value(name).isNull(); }
@@ -53,17 +59,17 @@ public:
     qint64 integer(const QString& name) const;
 
 private:
-    friend class Database;
-    explicit ResultSet(sqlite3_stmt* statement);
     QVariant checkedValue(const QString& name) const;
     void step();
     void requireRow() const;
 
-    sqlite3_stmt* m_statement = nullptr;
+    std::unique_ptr<ResultCursor> m_cursor;
     QHash<QString, int> m_columns; // lower-case name -> index
     bool m_eof = true;
 };
 
+// The shared connection: one open database, either the local SQLite file or a team database
+// on a PostgreSQL server, named by a libpq connection string or URI.
 class Database {
 public:
     // The program-wide shared connection.
@@ -74,49 +80,58 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens an existing SQLite file for reading and writing. A missing or unreadable file is
-    // an error: no empty database is ever created in its place. When the open fails, the next
-    // query or statement tries again, so the program works once the cause is gone.
-    void open(const QString& path);
+    // Whether a database name is a team database (a libpq connection string or URI) rather
+    // than the path of a local file.
+    static bool isTeamDatabase(const QString& target);
+
+    // Opens a local file or a team database. A missing or unreadable file is an error: no empty
+    // database is ever created in its place. When the open fails, the next query or statement
+    // tries again, so the program works once the cause is gone.
+    void open(const QString& target);
+    // Takes over a connection that is open already (tested before switching to it), in place of
+    // the one in use.
+    void adopt(const QString& target, std::unique_ptr<Connection> connection);
     bool isOpen() const;
-    // Whether the open file can only be read (writes are refused with a clear message).
+    // Whether every write is refused (a read-only file, a role that may only read).
     bool isReadOnly() const;
     void close();
-    QString path() const { return m_path; }
+    // The local file's path; empty for a team database.
+    QString path() const;
+    // What was opened (file path or connection string), even after a failed open.
+    QString target() const { return m_wanted; }
+    bool isTeam() const { return isTeamDatabase(m_wanted); }
+    // Where the data lives, for the user: the file path, or host and database name.
+    QString describe() const;
+    SqlText::Dialect dialect() const;
 
     // Runs a query; the result is walked forward with eof()/moveNext() and closed by its owner.
     ResultSet query(const QString& statement);
     // Runs one statement and returns the number of rows it changed.
     int execute(const QString& statement);
+    // Runs work so that all of its statements take effect or none: a throw rolls back and is
+    // passed on.
+    void transaction(const std::function<void()>& work);
 
-    // The name of the Qt connection (for code that needs a QSqlDatabase, such as backups).
-    QString connectionName() const { return m_connectionName; }
+    // The name of the Qt connection of a local file (for code that needs a QSqlDatabase).
+    QString connectionName() const;
 
-    // Called with the text of every statement as it is sent to SQLite (after the dialect
+    // Called with the text of every statement as it is sent to the database (after the dialect
     // adaptation). For diagnostics and tests; an empty function switches it off.
     void setStatementObserver(std::function<void(const QString&)> observer) { m_observer = std::move(observer); }
 
-    // The raw handle while open (for the online backup); nullptr when closed.
-    sqlite3* handle() const { return m_handle; }
+    // The raw SQLite handle while a local file is open (for the online backup); else nullptr.
+    sqlite3* handle() const;
+    // The open connection, or nullptr.
+    Connection* connection() const { return m_connection.get(); }
 
 private:
-    sqlite3_stmt* prepare(const QString& statement);
-    void openNow(const QString& path);
+    Connection& ready();
+    QString adapt(const QString& statement);
+    void openNow();
     void backupBeforeDelete(const QString& statement);
 
-    QString m_connectionName;
-    sqlite3* m_handle = nullptr;
-    QString m_path;
-    QString m_wantedPath; // the file start-up asked for; reopened on demand after a failure
+    std::unique_ptr<Connection> m_connection;
+    QString m_wanted; // what start-up asked for; reopened on demand after a failure
+    int m_transactionDepth = 0;
     std::function<void(const QString&)> m_observer;
 };
-
-// Plain decimal text of a number: no grouping, no exponent for ordinary sizes, "." as separator.
-QString numberText(double value);
-// A stored value as shown in lists: ISO dates in the system's short date format, numbers as
-// plain decimal text, texts as they are.
-QString displayText(const QVariant& value, bool isDateColumn);
-// The system's short date text of an ISO date text (cached: lists show the same dates often).
-QString shortDateText(const QString& isoDate);
-// Whether a column name is one of the date columns (StartDate, EndDate, DueDate...).
-bool isDateColumnName(const QString& name);

@@ -22,6 +22,8 @@ public:
     virtual QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter);
     // An open dialog for one file or several; the chosen paths, or none when cancelled.
     virtual QStringList openFileNames(const QString& title, const QString& filter, bool several);
+    // A password box (the typed text hidden) with OK and Cancel; Cancel gives the empty text.
+    virtual QString password(const QString& /*title*/, const QString& /*prompt*/) { return {}; }
 
     // The one instance in use. Never null: before the program installs its boxes, a silent
     // fallback answers No and Cancel.

@@ -1,5 +1,7 @@
 #include "SqlText.h"
 
+#include "DbError.h"
+
 #include <QRegularExpression>
 
 namespace SqlText {
@@ -59,9 +61,43 @@ bool joinsTexts(const QString& s, qsizetype i) {
     return true;
 }
 
+// First(x)/Last(x) over one table in stored order, for PostgreSQL: a value list is read from the
+// table behind its view, which keeps the order in "seq"; the other tables keep it in their ID.
+QString postgresFirstLast(const QString& statement) {
+    static const QRegularExpression firstLast(QStringLiteral("\\b(first|last)\\s*\\(([^()]*)\\)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fromTable(QStringLiteral("\\bfrom\\s+(\"[^\"]+\"|\\w+)\\s*;?\\s*$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch table = fromTable.match(statement);
+    if (!table.hasMatch())
+        return statement;
+    QString name = table.captured(1).toLower();
+    name.remove(QLatin1Char('"'));
+    const bool valueList =
+        name == QLatin1String("status") || name == QLatin1String("categories") || name == QLatin1String("priorities");
+    const QString order = valueList ? QStringLiteral("seq") : QStringLiteral("id");
+    QString out;
+    qsizetype at = 0;
+    auto it = firstLast.globalMatch(statement);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const bool last = m.captured(1).compare(QLatin1String("last"), Qt::CaseInsensitive) == 0;
+        out += statement.mid(at, m.capturedStart() - at);
+        out += QStringLiteral("(array_agg(%1 ORDER BY %2%3))[1]")
+                   .arg(m.captured(2).trimmed(), order, last ? QStringLiteral(" DESC") : QString());
+        at = m.capturedEnd();
+    }
+    out += statement.mid(at);
+    if (valueList) // the table behind the view, under the view's name
+        out = out.left(table.capturedStart(1) + (out.size() - statement.size())) + name +
+              QStringLiteral("_entries AS ") + name + out.mid(table.capturedEnd(1) + (out.size() - statement.size()));
+    return out;
+}
+
 } // namespace
 
-QString adaptDialect(const QString& statement) {
+QString adaptDialect(const QString& statement, Dialect dialect) {
+    const bool postgres = dialect == Dialect::PostgreSql;
     QString out;
     out.reserve(statement.size() + 16);
     bool inText = false;
@@ -75,32 +111,49 @@ QString adaptDialect(const QString& statement) {
             continue;
         }
         if (inName) {
-            out += c;
-            if (c == QLatin1Char(']'))
+            if (c == QLatin1Char(']')) {
                 inName = false;
+                out += postgres ? QLatin1Char('"') : c;
+            } else if (postgres) {
+                if (c == QLatin1Char('"'))
+                    throw DbError(QStringLiteral("A name in the statement holds a double quote."));
+                out += c.toLower();
+            } else {
+                out += c;
+            }
             continue;
         }
-        if (c == QLatin1Char('\''))
+        if (c == QLatin1Char('\'')) {
+            // The join that stands for a text with a NUL character (see doubled()).
+            if (postgres && i > 0 && statement.at(i - 1).toLower() == QLatin1Char('x') &&
+                out.endsWith(QLatin1String("cast(x"), Qt::CaseInsensitive))
+                throw DbError(QStringLiteral("The text holds a NUL character (code 0), which the team database "
+                                             "cannot store, so nothing was saved. Please remove it and try again."));
             inText = true;
-        else if (c == QLatin1Char('['))
+        } else if (c == QLatin1Char('[')) {
             inName = true;
+            out += postgres ? QLatin1Char('"') : c;
+            continue;
+        }
         if (c == QLatin1Char('+') && joinsTexts(statement, i))
             out += QLatin1String("||");
         else
             out += c;
     }
 
-    // First()/Last() mean the first and last row in stored order. An index could make
-    // SQLite visit the rows in another order, so such a single-table query scans the table.
     static const QRegularExpression firstLast(QStringLiteral("\\b(first|last)\\s*\\("),
                                               QRegularExpression::CaseInsensitiveOption);
+    if (!firstLast.match(out).hasMatch())
+        return out;
+    if (postgres)
+        return postgresFirstLast(out);
+    // First()/Last() mean the first and last row in stored order. An index could make
+    // SQLite visit the rows in another order, so such a single-table query scans the table.
     static const QRegularExpression fromTable(QStringLiteral("\\bfrom\\s+(\\[[^\\]]+\\]|\\w+)\\s*;?\\s*$"),
                                               QRegularExpression::CaseInsensitiveOption);
-    if (firstLast.match(out).hasMatch()) {
-        const QRegularExpressionMatch m = fromTable.match(out);
-        if (m.hasMatch())
-            out = out.left(m.capturedEnd(1)) + QLatin1String(" NOT INDEXED");
-    }
+    const QRegularExpressionMatch m = fromTable.match(out);
+    if (m.hasMatch())
+        out = out.left(m.capturedEnd(1)) + QLatin1String(" NOT INDEXED");
     return out;
 }
 

@@ -19,9 +19,15 @@ QString quoted(const QString& text);
 // The stored form of a date (yyyy-MM-dd), without quotes.
 QString dateText(const QDate& date);
 
-// Rewrites a statement text for SQLite: '+' joining texts becomes '||', and a
-// single-table First/Last query scans the table in stored order. Quoted texts
-// and bracketed names are never touched.
-QString adaptDialect(const QString& statement);
+// The SQL dialects the statement texts are adapted to.
+enum class Dialect { Sqlite, PostgreSql };
+
+// Rewrites a statement text for a database engine: '+' joining texts becomes '||', and a
+// single-table First/Last query reads the table in stored order. Quoted texts are never
+// touched. For SQLite bracketed names stay as they are; for PostgreSQL they become quoted
+// lower-case names (the schema's names are all lower case there), First/Last follow the
+// table's order column, and a text holding a NUL character, which PostgreSQL cannot store,
+// is refused with DbError.
+QString adaptDialect(const QString& statement, Dialect dialect = Dialect::Sqlite);
 
 } // namespace SqlText

@@ -1,5 +1,7 @@
 #include "EditorWidgets.h"
 
+#include "team_database/RecordGuard.h"
+
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/ErrorTrap.h"
@@ -91,14 +93,19 @@ bool passes(std::initializer_list<Check> checks) {
     return true;
 }
 
-bool saveRecord(const QString& window, int line, bool editing, const QString& statement,
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor,
                 const std::function<QString()>& whyRefused) {
     ErrorTrap trap(window, QStringLiteral("PushButton2_Click"));
     int changed = 0;
     QString refusal;
+    RecordGuard* guard = editing ? RecordGuard::of(editor) : nullptr;
+    RecordGuard::Outcome outcome = RecordGuard::Outcome::Saved;
     if (!trap.step(line, [&] {
             try {
-                changed = Database::shared().execute(statement);
+                if (guard)
+                    outcome = guard->save(statement, changed);
+                else
+                    changed = Database::shared().execute(statement);
             } catch (const DbError&) {
                 if (whyRefused)
                     refusal = whyRefused();
@@ -111,6 +118,8 @@ bool saveRecord(const QString& window, int line, bool editing, const QString& st
         Messages::current().notice(refusal);
         return false;
     }
+    if (outcome == RecordGuard::Outcome::KeptOpen)
+        return false;
     if (editing && changed == 0) {
         Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
                                                   "window was open. Nothing was saved."));

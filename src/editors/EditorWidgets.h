@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QObject;
 class QVariant;
 class QWidget;
 
@@ -44,11 +45,12 @@ bool passes(std::initializer_list<Check> checks);
 
 // Writes the record with one statement under the save handler's trap and tells the user how it
 // went. True when the editor may close: a failed write, or an update of a record that no longer
-// exists, saved nothing and leaves the window open with what the user typed. When the write
-// fails, `whyRefused` may name a cause that is the user's situation rather than a fault (the
-// record it belongs to was deleted meanwhile): that text is shown as a notice instead of the
-// error box. It returns the empty text when it knows no such cause.
-bool saveRecord(const QString& window, int line, bool editing, const QString& statement,
+// exists, saved nothing and leaves the window open with what the user typed.
+// editor: the editor window, whose record guard (if any) keeps an edit from overwriting someone
+// else's save. When the write fails, `whyRefused` may name a cause that is the user's situation
+// rather than a fault (the record it belongs to was deleted meanwhile): that text is shown as a
+// notice instead of the error box. It returns the empty text when it knows no such cause.
+bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor = nullptr,
                 const std::function<QString()>& whyRefused = {});
 
 } // namespace EditorWidgets

@@ -6,6 +6,7 @@
 #include "app/Messages.h"
 #include "app/NumericText.h"
 #include "app/widgets/Appearance.h"
+#include "team_database/RecordGuard.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -99,8 +100,10 @@ void Form2::Form_Load() {
         DateTimePicker1->setDate(QDate::currentDate());
         DateTimePicker2->setDate(QDate::currentDate());
     });
-    if (!m_ID.isEmpty())
+    if (!m_ID.isEmpty()) {
+        RecordGuard::watch(this, QStringLiteral("Projects"), m_ID, [this] { LoadData(); });
         LoadData();
+    }
 }
 
 void Form2::LoadData() {
@@ -157,7 +160,7 @@ void Form2::PushButton2_Click() {
 
     const bool editing = !m_ID.isEmpty();
     if (saveRecord(QStringLiteral("Form2"), editing ? 11 : 12, editing,
-                   editing ? EditorSql::updateProject(v, m_ID) : EditorSql::insertProject(v)))
+                   editing ? EditorSql::updateProject(v, m_ID) : EditorSql::insertProject(v), this))
         accept();
 }
 

@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
+#include "team_database/RecordGuard.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -162,6 +163,7 @@ void Form3::Form_Load() {
     trap.step(5, [&] { addColumns(ListView2, taskColumns); });
     if (m_ID.isEmpty())
         return;
+    RecordGuard::watch(this, QStringLiteral("Employees"), m_ID, [this] { LoadData(); });
     LoadData();
     trap.step(6, [&] { LoadProjects(); });
     trap.step(7, [&] { LoadTasks(); });
@@ -235,7 +237,7 @@ void Form3::PushButton2_Click() {
     const bool editing = !m_ID.isEmpty();
     const QStringList values = fields();
     if (saveRecord(QStringLiteral("Form3"), editing ? 3 : 4, editing,
-                   editing ? EditorSql::updateContact(values, m_ID) : EditorSql::insertContact(values)))
+                   editing ? EditorSql::updateContact(values, m_ID) : EditorSql::insertContact(values), this))
         accept();
 }
 

@@ -6,6 +6,7 @@
 #include "app/Messages.h"
 #include "app/NumericText.h"
 #include "app/widgets/Appearance.h"
+#include "team_database/RecordGuard.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -99,8 +100,10 @@ void Form5::Form_Load() {
         DateTimePicker1->setDate(QDate::currentDate());
         DateTimePicker2->setDate(QDate::currentDate());
     });
-    if (!m_ID.isEmpty())
+    if (!m_ID.isEmpty()) {
+        RecordGuard::watch(this, QStringLiteral("Tasks"), m_ID, [this] { LoadData(); });
         trap.step(7, [&] { LoadData(); });
+    }
 }
 
 void Form5::LoadData() {
@@ -153,7 +156,7 @@ void Form5::PushButton2_Click() {
 
     const bool editing = !m_ID.isEmpty();
     if (saveRecord(QStringLiteral("Form5"), editing ? 12 : 13, editing,
-                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v),
+                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v), this,
                    [this] { return projectGoneText(); }))
         accept();
 }

@@ -5,6 +5,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "team_database/TeamCascade.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -172,12 +173,12 @@ void LookupEditor::deleteValue(ValueList list, QComboBox* combo, const QString& 
     if (!Messages::current().ask(warning + continueQuestion))
         return;
     const QString value = combo->currentText();
-    // One backup copy for both statements; without it neither runs.
+    // One backup copy of a local file for both statements; without it neither runs. (A team
+    // database's backups are the server's business.)
     std::optional<Backup::Cover> backup;
-    if (!trap.step(3, [&] { backup.emplace(Database::shared()); }))
+    if (!Database::shared().isTeam() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
         return;
-    trap.step(3, [&] { Database::shared().execute(EditorSql::deleteValue(list, value)); });
-    trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsWithValue(list, value)); });
+    TeamCascade::run(trap, EditorSql::deleteValue(list, value), EditorSql::deleteProjectsWithValue(list, value));
     backup.reset();
     reload(list);
 }
@@ -244,10 +245,9 @@ void LookupEditor::PushButton6_Click() {
         return;
     const qint64 id = selectedContactID();
     std::optional<Backup::Cover> backup;
-    if (!trap.step(3, [&] { backup.emplace(Database::shared()); }))
+    if (!Database::shared().isTeam() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
         return;
-    trap.step(3, [&] { Database::shared().execute(EditorSql::deleteContact(id)); });
-    trap.step(4, [&] { Database::shared().execute(EditorSql::deleteProjectsOwnedBy(id)); });
+    TeamCascade::run(trap, EditorSql::deleteContact(id), EditorSql::deleteProjectsOwnedBy(id));
     backup.reset();
     LoadContacts();
 }

@@ -130,6 +130,9 @@ QString version() {
 
 QString databaseInUse() {
     const Database& db = Database::shared();
+    if (db.isOpen() && db.isTeam())
+        return QStringLiteral("Team database %1%2")
+            .arg(db.describe(), db.isReadOnly() ? QStringLiteral(" (read only)") : QString());
     if (db.isOpen())
         return QStringLiteral("SQLite file %1%2")
             .arg(db.path(), db.isReadOnly() ? QStringLiteral(" (read only)") : QString());

@@ -15,6 +15,8 @@
 #include "find_filter/widgets/ListFilter.h"
 #include "help/HelpCommands.h"
 #include "timeline/TimelineCommands.h"
+#include "team_database/DatabaseChoice.h"
+#include "team_database/widgets/TeamCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,6 +108,7 @@ Form1::Form1(QWidget* parent)
     Help::addHelpCommands(this, menuHelp);
     Timeline::installCommands(this);
     FindFilter::installFind(*this);
+    TeamCommands::install(this);
 }
 
 Form1::~Form1() = default;
@@ -291,7 +294,10 @@ void Form1::Form_Load() {
         AppTitle::set(AppTitle::shortenTitle(AppTitle::productName()));
     });
     trap.step(6, [] { Database::shared().close(); });
-    trap.step(7, [] { Database::shared().open(DataStore::workingDatabase()); });
+    trap.step(7, [this] {
+        Database::shared().open(DatabaseChoice::chosen());
+        setWindowTitle(DatabaseChoice::windowTitle(windowTitle()));
+    });
     trap.step(8, [this] { addColumns(ListView1, m_projects); });
     trap.step(9, [this] { addColumns(ListView2, m_tasks); });
     restoreWidths(ListView1, QStringLiteral("ColumnHeaders"));

@@ -90,9 +90,7 @@ inline qint64 addTask(qint64 project, const QString& title, qint64 assigned,
 
 // Makes every insert into the table fail as a full disk would.
 inline void refuseInserts(const QString& table) {
-    TestEnvironment::exec(QStringLiteral("create trigger refuse before insert on %1 begin "
-                                         "select raise(abort, 'The disk is full.'); end")
-                              .arg(table));
+    TestEnvironment::refuse(QStringLiteral("insert"), table, QStringLiteral("The disk is full."));
 }
 
 // A fresh data store with the value lists above; message boxes are recorded.

@@ -198,6 +198,7 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
     TextMaker maker(20240607);
     int saves = 0;
     int refusals = 0;
+    int nulRefusals = 0; // texts a team database cannot store
     const int attempts = 450;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const int which = attempt % 3;
@@ -237,6 +238,16 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         messages.clear();
         save(form.get());
         Database::shared().setStatementObserver({});
+        // A team database cannot store NUL: such a save is refused with a plain message, never cut.
+        const bool holdsNul = TestEnvironment::isTeam() && held.join(QString()).contains(QChar(0)) &&
+                              expectedRefusal(editor, held).isEmpty();
+        if (holdsNul) {
+            QVERIFY2(messages.errors().size() == 1 && messages.errors().first().contains(QLatin1String("NUL")),
+                     qPrintable(context + QStringLiteral(": ") + messages.errors().join(u'/')));
+            QCOMPARE(tableCounts(), before);
+            ++nulRefusals;
+            continue;
+        }
         QVERIFY2(messages.errors().isEmpty(),
                  qPrintable(context + QStringLiteral(": ") + messages.errors().join(u'/')));
 
@@ -253,6 +264,8 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         QCOMPARE(messages.notices(), QStringList{editing ? QStringLiteral("Record Successfully Updated")
                                                          : QStringLiteral("Record Successfully Saved")});
         QVERIFY2(!form->isVisible(), qPrintable(context));
+        // On a team database the record's version is read around an update as well.
+        sent.removeIf([](const QString& s) { return s.startsWith(QLatin1String("select row_version")); });
         QCOMPARE(sent.size(), 1);
         QVERIFY2(sent.first().startsWith(editing ? editor.updateStart : editor.insertStart),
                  qPrintable(context + QStringLiteral(": ") + describe(sent.first())));
@@ -302,7 +315,7 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         }
     }
     qInfo("%d attempts: %d saves, %d refused by validation", attempts, saves, refusals);
-    QVERIFY(saves > attempts / 3);
+    QVERIFY(saves > (attempts - nulRefusals) / 3);
     QVERIFY(refusals > 0);
 }
 

@@ -5,11 +5,14 @@
 // - in every locale tried, x either fails the numeric test (and toSql gives nothing) or
 //   toSql(x) is a plain SQL number that SQLite reads as the value the locale gives x.
 // Everything goes through Database, so the dialect adaptation and the one-statement rule run.
+// With FENNICK_TEST_BACKEND=postgresql the same checks run on a team database (a PostgreSQL server
+// found through libpq's environment), where a text holding NUL must be refused instead of stored.
 #include "FuzzTarget.h"
 
 #include "app/Database.h"
 #include "app/NumericText.h"
 #include "app/SqlText.h"
+#include "team_database/PgConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +33,7 @@ namespace {
 struct Harness {
     QTemporaryDir dir;
     Database db;
+    bool team = false;
     QList<QLocale> locales;
     QStringList sent; // statements the connection sent for the current check
 };
@@ -72,6 +76,26 @@ void createDatabase(const QString& path) {
     sqlite3_close(handle);
 }
 
+// A database of its own on the test run's PostgreSQL server, with the table T and the mark of the
+// program's schema; the run is skipped (77) without a server.
+QString createTeamDatabase() {
+    const QString name = QStringLiteral("fennick_fuzz_%1").arg(QCoreApplication::applicationPid());
+    try {
+        PgConnection admin(QStringLiteral("dbname=postgres"), PgConnection::Check::None);
+        admin.execute(QStringLiteral("drop database if exists ") + name);
+        admin.execute(QStringLiteral("create database ") + name);
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "SKIP: no PostgreSQL server (%s)\n", e.description().toUtf8().constData());
+        std::exit(77);
+    }
+    PgConnection setup(QStringLiteral("dbname=") + name, PgConnection::Check::None);
+    setup.execute(QStringLiteral("create table fennick_schema (version integer)"));
+    setup.execute(QStringLiteral("insert into fennick_schema values (1)"));
+    setup.execute(QStringLiteral("create table projects (id bigint)")); // where the right to write is read
+    setup.execute(QStringLiteral("create table T (V text)"));
+    return QStringLiteral("dbname=") + name;
+}
+
 // Runs a statement, recording what was sent; a refused statement is a fault.
 bool execute(const QString& statement, const QString& x, int* changed) {
     try {
@@ -104,6 +128,18 @@ QStringList column(const QString& query, const QString& x) {
 void checkStoredOnce(const QString& x, const QString& statement, const QString& sent, const char* rule) {
     harness->sent.clear();
     int changed = 0;
+    if (harness->team && x.contains(QChar(0))) {
+        try {
+            harness->db.execute(statement);
+            fault("a text holding NUL was not refused by the team database", x, statement);
+        } catch (const DbError& e) {
+            if (!e.description().contains(QLatin1String("NUL")))
+                fault("a text holding NUL was refused without saying why", x, e.description());
+        }
+        if (!column(QStringLiteral("select V from T"), x).isEmpty())
+            fault("a refused text left a row", x, QString());
+        return;
+    }
     if (!execute(statement, x, &changed))
         return;
     if (changed != 1)
@@ -164,15 +200,19 @@ void checkNumber(const QString& x, const QLocale& locale) {
         fault("the numeric test accepted a text the locale cannot read", x, sql + where);
         return;
     }
-    const QString query =
-        QStringLiteral("select ") + sql + QStringLiteral(" as N, typeof(") + sql + QStringLiteral(") as T");
-    if (SqlText::adaptDialect(query) != query)
-        fault("the dialect adaptation changed a number", x, SqlText::adaptDialect(query) + where);
+    const QString query = QStringLiteral("select ") + sql + QStringLiteral(" as N, ") +
+                          (harness->team ? QStringLiteral("pg_typeof(") + sql + QStringLiteral(")::text as T")
+                                         : QStringLiteral("typeof(") + sql + QStringLiteral(") as T"));
+    const SqlText::Dialect dialect = harness->team ? SqlText::Dialect::PostgreSql : SqlText::Dialect::Sqlite;
+    if (SqlText::adaptDialect(query, dialect) != query)
+        fault("the dialect adaptation changed a number", x, SqlText::adaptDialect(query, dialect) + where);
+    static const QStringList numberTypes{QStringLiteral("integer"), QStringLiteral("real"), QStringLiteral("bigint"),
+                                         QStringLiteral("numeric")};
     try {
         ResultSet rs = harness->db.query(query);
         const QString type = rs.value(QStringLiteral("T")).toString();
         const double read = rs.value(QStringLiteral("N")).toDouble();
-        if (type != QLatin1String("integer") && type != QLatin1String("real"))
+        if (!numberTypes.contains(type))
             fault("SQL does not read toSql's text as a number", x, sql + QStringLiteral(" is ") + type + where);
         // SQLite's own decimal conversion may differ from Qt's in the last bits.
         const double tolerance = 1e-14 * std::fabs(meant);
@@ -198,13 +238,19 @@ void setUp(int* argc, char*** argv) {
         std::fprintf(stderr, "no temporary folder\n");
         std::exit(2);
     }
-    const QString path = QDir(harness->dir.path()).filePath(QStringLiteral("fuzz.db"));
-    createDatabase(path);
+    harness->team = qEnvironmentVariable("FENNICK_TEST_BACKEND") == QLatin1String("postgresql");
     try {
-        harness->db.open(path);
-        // Speed: the file is thrown away; nothing here needs to survive a crash.
-        harness->db.execute(QStringLiteral("PRAGMA synchronous = OFF"));
-        harness->db.query(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+        if (harness->team) {
+            const QString target = createTeamDatabase();
+            harness->db.open(target);
+        } else {
+            const QString path = QDir(harness->dir.path()).filePath(QStringLiteral("fuzz.db"));
+            createDatabase(path);
+            harness->db.open(path);
+            // Speed: the file is thrown away; nothing here needs to survive a crash.
+            harness->db.execute(QStringLiteral("PRAGMA synchronous = OFF"));
+            harness->db.query(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+        }
     } catch (const DbError& e) {
         std::fprintf(stderr, "cannot open the database: %s\n", e.description().toUtf8().constData());
         std::exit(2);

@@ -247,8 +247,7 @@ void TestCommands::failedDeleteIsReportedAndListRefilled() {
     MainWindow w;
     const int project = addProject(QStringLiteral("Alpha"));
     addTask(project, QStringLiteral("Kept"));
-    TestEnvironment::exec(
-        QStringLiteral("create trigger KeepTasks before delete on Tasks begin select raise(abort, 'locked'); end"));
+    TestEnvironment::refuse(QStringLiteral("delete"), QStringLiteral("Tasks"), QStringLiteral("locked"));
     w.form.Form_Load();
     addTask(project, QStringLiteral("Added meanwhile"));
 

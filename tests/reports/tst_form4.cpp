@@ -190,11 +190,11 @@ void TestForm4::taskReportListsTasksOfListedProjectsInOrder() {
         "(15,1,'Paint 2','A','Done',2,'','2021-05-01','2021-06-01'),"
         "(16,2,'Gate','A','Open',1,'','2021-02-03','2021-02-15')"));
     // A task whose project is gone is not in the report.
-    TestEnvironment::exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-    TestEnvironment::exec(
-        QStringLiteral("insert into Tasks (ID,ProjectID,Title,StartDate,DueDate) values "
-                       "(17,99,'Orphan','2020-01-01','2020-01-02'),(18,null,'No project',null,null)"));
-    TestEnvironment::exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    TestEnvironment::withoutForeignKeys([] {
+        TestEnvironment::exec(
+            QStringLiteral("insert into Tasks (ID,ProjectID,Title,StartDate,DueDate) values "
+                           "(17,99,'Orphan','2020-01-01','2020-01-02'),(18,null,'No project',null,null)"));
+    });
 
     w.column = QStringLiteral("TaskID");
     w.choose(QStringLiteral("Project Tasks"));

@@ -9,12 +9,13 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog };
+    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog, Password };
     struct Shown {
         Kind kind;
         QString title;
@@ -30,6 +31,7 @@ public:
     QString input(const QString& title, const QString& prompt) override;
     QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
     QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
+    QString password(const QString& title, const QString& prompt) override;
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.
@@ -39,6 +41,7 @@ public:
     // dialog takes the first path of its answer.
     void fileNext(const QStringList& paths) { m_files.push_back(paths); }
     void saveFileNameNext(const QString& path) { fileNext({path}); }
+    void passwordNext(const QString& text) { m_passwords.push_back(text); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts(Kind kind) const;
@@ -52,14 +55,40 @@ private:
     std::deque<bool> m_answers;
     std::deque<QString> m_inputs;
     std::deque<QStringList> m_files;
+    std::deque<QString> m_passwords;
 };
 
+// The PostgreSQL server of a test run (started around ctest by pg_virtualenv; libpq finds it
+// through PGHOST, PGPORT, PGUSER and PGPASSWORD).
+namespace TestServer {
+// Whether this run tests the team database (FENNICK_TEST_BACKEND=postgresql).
+bool wanted();
+// Whether a server answers.
+bool available();
+// The database that every test's database is copied from.
+QString templateName();
+// Creates the template database with the program's tables (dropping an older one first).
+void createTemplate();
+// A new, empty database copied from the template; returns its connection string.
+QString freshDatabase();
+// Drops a database made by freshDatabase(), even while other processes are connected to it.
+void dropDatabase(const QString& target);
+// Runs one statement on the server's maintenance database.
+void admin(const QString& statement);
+} // namespace TestServer
+
 // A clean world for one test: empty data and settings folders, a program folder holding the
-// template, and the shared connection closed.
+// template, and the shared connection closed. When the run tests the team database, a fresh
+// team database too, named in FENNICK_DATABASE so that start-up opens it.
 class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
+
+    // Whether the tests run against a team database.
+    static bool isTeam() { return TestServer::wanted(); }
+    // The database the tests use: the team database, or the local working database.
+    QString databaseTarget() const;
 
     QString root() const { return m_dir.path(); }
     QString programFolder() const;
@@ -76,10 +105,20 @@ public:
     static void blockBackups();
     // All rows of a query, each as its values joined by "|".
     static QStringList rows(const QString& query);
+    // Makes every insert, update or delete (event) on the table fail with the message.
+    static void refuse(const QString& event, const QString& table, const QString& message);
+    // Runs statements with the checks of references between tables switched off.
+    static void withoutForeignKeys(const std::function<void()>& statements);
 
 private:
     QTemporaryDir m_dir;
+    QString m_team; // connection string of this test's team database
 };
+
+// For a test about the local file only (its folder, its template, its file modes).
+#define SKIP_FOR_TEAM_DATABASE()                                                                                       \
+    if (TestEnvironment::isTeam())                                                                                     \
+    QSKIP("about the local database file")
 
 // The path of the template database made by the build.
 QString templatePath();

@@ -48,3 +48,9 @@ QStringList QtMessages::openFileNames(const QString& title, const QString& filte
     const QString path = QFileDialog::getOpenFileName(owner(), title, folder, filter);
     return path.isEmpty() ? QStringList() : QStringList{path};
 }
+
+QString QtMessages::password(const QString& title, const QString& prompt) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? text : QString();
+}

@@ -11,4 +11,5 @@ public:
     QString input(const QString& title, const QString& prompt) override;
     QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
     QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
+    QString password(const QString& title, const QString& prompt) override;
 };

@@ -119,7 +119,9 @@ void importFiles(Form1& form, bool contactsOnly) {
         return;
     }
     try {
-        Backup::makeBackup(Database::shared());
+        // A team database's backups are the server's business.
+        if (!Database::shared().isTeam())
+            Backup::makeBackup(Database::shared());
     } catch (const DbError& e) {
         messages.notice(QStringLiteral("Nothing was imported, because a backup copy of the database could not be "
                                        "made first (%1).")

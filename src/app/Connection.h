@@ -1,0 +1,50 @@
+// One open database behind the shared connection: the local SQLite file or a team database on
+// a PostgreSQL server. The shared connection (Database) adapts the statement texts and hands
+// them to the connection it holds; lists, editors, reports and the sample loader never see which.
+#pragma once
+
+#include "RawValue.h"
+#include "SqlText.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+// The rows of one query, read forward. Errors throw DbError.
+class ResultCursor {
+public:
+    virtual ~ResultCursor() = default;
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    // Moves to the next row (the first on the first call); false when there is none.
+    virtual bool next() = 0;
+    // Values of the current row: integers as qint64, other numbers as double, everything else
+    // (dates too, as yyyy-MM-dd) as text; a missing value is a null QVariant.
+    virtual QVariant value(int column) const = 0;
+    virtual bool isNull(int column) const = 0;
+    // Numbers as plain decimal text, texts and dates as stored; a missing value gives "".
+    virtual QString rawText(int column) const = 0;
+    // The value as the database gave it, without making a QString (for list fills).
+    virtual RawValue raw(int column) const = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+
+    virtual SqlText::Dialect dialect() const = 0;
+    // Runs one statement (already adapted to the dialect) and returns its rows.
+    virtual std::unique_ptr<ResultCursor> query(const QString& statement) = 0;
+    // Runs one statement (already adapted) and returns the number of rows it changed.
+    virtual int execute(const QString& statement) = 0;
+    // Whether every write would be refused (a read-only file, a role that may not write).
+    virtual bool isReadOnly() const = 0;
+    // What the user is told about where the data lives (a file path, or host and database).
+    virtual QString describe() const = 0;
+
+    // Groups statements so that all of them or none take effect.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};

@@ -1,0 +1,314 @@
+#include "SqliteConnection.h"
+
+#include "DbError.h"
+#include "ValueText.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <cctype>
+
+namespace {
+
+// First() and Last(): the value of the first and of the last row that the aggregate sees.
+struct FirstLastState {
+    sqlite3_value* value;
+    bool seen;
+};
+
+void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, sizeof(FirstLastState)));
+    if (state && !state->seen) {
+        state->value = sqlite3_value_dup(argv[0]);
+        state->seen = true;
+    }
+}
+
+void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, sizeof(FirstLastState)));
+    if (state) {
+        sqlite3_value_free(state->value);
+        state->value = sqlite3_value_dup(argv[0]);
+        state->seen = true;
+    }
+}
+
+void firstLastFinal(sqlite3_context* ctx) {
+    auto* state = static_cast<FirstLastState*>(sqlite3_aggregate_context(ctx, 0));
+    if (state && state->value) {
+        sqlite3_result_value(ctx, state->value);
+        sqlite3_value_free(state->value);
+        state->value = nullptr;
+    } else {
+        sqlite3_result_null(ctx);
+    }
+}
+
+sqlite3* handleOf(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
+
+QString errorText(const QSqlError& error) {
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.driverText();
+    if (text.isEmpty())
+        text = QStringLiteral("Unknown database error");
+    return text;
+}
+
+// A rule of the schema refused a change: what that means for the user. The schema's own
+// messages (raised by its triggers) are already in the user's words.
+QString constraintText(int extendedCode, const QString& detail) {
+    switch (extendedCode) {
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return QStringLiteral("The record that this one belongs to no longer exists, so nothing was saved.");
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return QStringLiteral("A value that must be given is missing, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return QStringLiteral("This entry is already there, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_CHECK:
+        return QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CONSTRAINT_TRIGGER:
+        return detail;
+    default:
+        return QStringLiteral("The database refused the change, so nothing was saved (%1).").arg(detail);
+    }
+}
+
+// The database's message for a failure, in words a user understands for the usual causes.
+QString failureText(sqlite3* handle, int code) {
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(handle));
+    switch (code & 0xff) {
+    case SQLITE_READONLY:
+        return QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The database file is in use by another program, so nothing was saved; please try "
+                              "again (%1).")
+            .arg(detail);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk is full, so nothing was saved (%1).").arg(detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The database file is damaged or is not a Fennick Planner database (%1).").arg(detail);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("The database file could not be read or written (%1).").arg(detail);
+    case SQLITE_CONSTRAINT:
+        return constraintText(sqlite3_extended_errcode(handle), detail);
+    default:
+        return detail;
+    }
+}
+
+// One prepared statement, stepped row by row.
+class SqliteCursor final : public ResultCursor {
+public:
+    explicit SqliteCursor(sqlite3_stmt* statement)
+        : m_statement(statement) {}
+    ~SqliteCursor() override { sqlite3_finalize(m_statement); }
+    SqliteCursor(const SqliteCursor&) = delete;
+    SqliteCursor& operator=(const SqliteCursor&) = delete;
+
+    int columnCount() const override { return sqlite3_column_count(m_statement); }
+    QString columnName(int column) const override {
+        return QString::fromUtf8(sqlite3_column_name(m_statement, column));
+    }
+    bool next() override {
+        const int rc = sqlite3_step(m_statement);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            throw DbError(failureText(sqlite3_db_handle(m_statement), rc));
+        return false;
+    }
+    QVariant value(int column) const override {
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_INTEGER:
+            return QVariant(static_cast<qint64>(sqlite3_column_int64(m_statement, column)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_statement, column));
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
+                              sqlite3_column_bytes(m_statement, column));
+        default:
+            return rawText(column);
+        }
+    }
+    bool isNull(int column) const override { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+    QString rawText(int column) const override {
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_INTEGER:
+            return QString::number(sqlite3_column_int64(m_statement, column));
+        case SQLITE_FLOAT:
+            return numberText(sqlite3_column_double(m_statement, column));
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+            return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column));
+        }
+        }
+    }
+
+    RawValue raw(int column) const override {
+        RawValue v;
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_INTEGER:
+            v.type = RawValue::Type::Integer;
+            v.integer = sqlite3_column_int64(m_statement, column);
+            break;
+        case SQLITE_FLOAT:
+            v.type = RawValue::Type::Real;
+            v.real = sqlite3_column_double(m_statement, column);
+            break;
+        default:
+            v.type = RawValue::Type::Text;
+            v.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+            v.size = sqlite3_column_bytes(m_statement, column);
+            break;
+        }
+        return v;
+    }
+
+private:
+    sqlite3_stmt* m_statement;
+};
+
+sqlite3_stmt* prepareOne(sqlite3* handle, const QString& statement) {
+    const QByteArray text = statement.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        const QString message = failureText(handle, rc);
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    if (!stmt)
+        throw DbError(QStringLiteral("The statement is empty."));
+    // One statement per call: anything after its end is refused, never run.
+    for (const char* p = tail; p && *p; ++p) {
+        if (!isspace(static_cast<unsigned char>(*p)) && *p != ';') {
+            sqlite3_finalize(stmt);
+            throw DbError(QStringLiteral("Characters found after end of SQL statement."));
+        }
+    }
+    return stmt;
+}
+
+} // namespace
+
+SqliteConnection::SqliteConnection(const QString& path)
+    : m_connectionName(QStringLiteral("fennick-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        throw DbError(QStringLiteral("The SQLite database driver is not installed."));
+    if (!QFileInfo(path).isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        // mode=rw: opening never creates a file; a busy timeout lets a second copy of the
+        // program wait for a lock instead of failing at once.
+        const QString uri = QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rw");
+        db.setDatabaseName(uri);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            const QString reason = errorText(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, reason));
+        }
+        sqlite3* handle = handleOf(db);
+        if (!handle) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw DbError(QStringLiteral("The SQLite driver gave no database handle."));
+        }
+        m_handle = handle;
+        sqlite3_create_function_v2(handle, "First", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, firstLastFinal,
+                                   nullptr);
+        sqlite3_create_function_v2(handle, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, firstLastFinal, nullptr);
+        m_path = path;
+    }
+
+    // A file that is not a database (or is damaged) opens lazily: read it now so the user is
+    // told at start-up, and leave the file as it is.
+    try {
+        execute(QStringLiteral("PRAGMA foreign_keys = ON"));
+        auto cursor = query(QStringLiteral("select count(*) from sqlite_master"));
+        cursor->next();
+    } catch (const DbError& e) {
+        close();
+        throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
+    }
+}
+
+SqliteConnection::~SqliteConnection() {
+    close();
+}
+
+void SqliteConnection::close() {
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_handle = nullptr;
+}
+
+bool SqliteConnection::isReadOnly() const {
+    return m_handle && sqlite3_db_readonly(m_handle, "main") == 1;
+}
+
+std::unique_ptr<ResultCursor> SqliteConnection::query(const QString& statement) {
+    return std::make_unique<SqliteCursor>(prepareOne(m_handle, statement));
+}
+
+int SqliteConnection::execute(const QString& statement) {
+    sqlite3_stmt* stmt = prepareOne(m_handle, statement);
+    if (!sqlite3_stmt_readonly(stmt) && isReadOnly()) {
+        sqlite3_finalize(stmt);
+        throw DbError(QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(m_path));
+    }
+    int rc = sqlite3_step(stmt);
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) {
+        const QString message = failureText(m_handle, rc);
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    sqlite3_finalize(stmt);
+    return sqlite3_changes(m_handle);
+}
+
+void SqliteConnection::begin() {
+    execute(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void SqliteConnection::commit() {
+    execute(QStringLiteral("COMMIT"));
+}
+
+void SqliteConnection::rollback() {
+    if (m_handle && !sqlite3_get_autocommit(m_handle))
+        execute(QStringLiteral("ROLLBACK"));
+}

@@ -1,0 +1,34 @@
+// The local database: one SQLite file opened through Qt's SQLite driver.
+#pragma once
+
+#include "Connection.h"
+
+struct sqlite3;
+
+class SqliteConnection final : public Connection {
+public:
+    // Opens an existing file for reading and writing; a missing or unreadable file throws
+    // DbError, and no empty database is ever created in its place.
+    explicit SqliteConnection(const QString& path);
+    ~SqliteConnection() override;
+
+    SqlText::Dialect dialect() const override { return SqlText::Dialect::Sqlite; }
+    std::unique_ptr<ResultCursor> query(const QString& statement) override;
+    int execute(const QString& statement) override;
+    bool isReadOnly() const override;
+    QString describe() const override { return m_path; }
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    sqlite3* handle() const { return m_handle; }
+    QString path() const { return m_path; }
+    QString connectionName() const { return m_connectionName; }
+
+private:
+    void close();
+
+    QString m_connectionName;
+    QString m_path;
+    sqlite3* m_handle = nullptr;
+};

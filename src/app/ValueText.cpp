@@ -1,0 +1,49 @@
+#include "ValueText.h"
+
+#include <QDate>
+#include <QHash>
+#include <QLocale>
+
+#include <cmath>
+
+QString numberText(double value) {
+    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<qint64>(value));
+    return QString::number(value, 'g', 15);
+}
+
+QString shortDateText(const QString& isoDate) {
+    static QHash<QString, QString> cache;
+    const auto it = cache.constFind(isoDate);
+    if (it != cache.constEnd())
+        return it.value();
+    const QDate d = QDate::fromString(isoDate.left(10), Qt::ISODate);
+    const QString shown = d.isValid() ? QLocale::system().toString(d, QLocale::ShortFormat) : isoDate;
+    if (cache.size() > 10000)
+        cache.clear();
+    cache.insert(isoDate, shown);
+    return shown;
+}
+
+QString displayText(const QVariant& value, bool isDateColumn) {
+    if (value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return numberText(value.toDouble());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return QString::number(value.toLongLong());
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    return isDateColumn ? shortDateText(text) : text;
+}
+
+bool isDateColumnName(const QString& name) {
+    return name.endsWith(QLatin1String("date"), Qt::CaseInsensitive);
+}

@@ -1,0 +1,30 @@
+// News from a team database for the windows: another client changed rows, the server went away,
+// the server is back. Announcements close together are merged into one.
+#pragma once
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+class ChangeFeed final : public QObject {
+    Q_OBJECT
+public:
+    static ChangeFeed& instance();
+
+    // A table was changed by another client; changed() follows once for all announcements that
+    // arrive within a short moment.
+    void announce(const QString& table);
+    // The tables announced since the last changed().
+    QSet<QString> pendingTables() const { return m_tables; }
+
+signals:
+    void changed();
+    void connectionLost();
+    void reconnected();
+
+private:
+    ChangeFeed();
+    QTimer m_merge;
+    QSet<QString> m_tables;
+};

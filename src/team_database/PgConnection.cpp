@@ -1,0 +1,384 @@
+#include "PgConnection.h"
+
+#include "ChangeFeed.h"
+#include "app/DbError.h"
+#include "app/Messages.h"
+#include "app/ValueText.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <vector>
+
+namespace PgTypes {
+bool isInteger(unsigned int oid) {
+    return oid == 20 || oid == 21 || oid == 23 || oid == 26; // int8, int2, int4, oid
+}
+bool isFloat(unsigned int oid) {
+    return oid == 700 || oid == 701 || oid == 1700; // float4, float8, numeric
+}
+} // namespace PgTypes
+
+namespace {
+
+constexpr const char* channel = "fennick_changes";
+// While the server is away, how often the program looks for it again.
+constexpr int retryMilliseconds = 1000;
+
+double toDouble(const char* text, int length) {
+    double value = 0;
+    std::from_chars(text, text + length, value);
+    return value;
+}
+
+qint64 toInteger(const char* text, int length) {
+    qint64 value = 0;
+    std::from_chars(text, text + length, value);
+    return value;
+}
+
+// All rows of one result, held by the client and read forward.
+class PgCursor final : public ResultCursor {
+public:
+    explicit PgCursor(PGresult* result)
+        : m_result(result)
+        , m_rows(PQntuples(result))
+        , m_columns(PQnfields(result)) {
+        m_types.reserve(static_cast<size_t>(m_columns));
+        for (int i = 0; i < m_columns; ++i)
+            m_types.push_back(PQftype(result, i));
+    }
+    ~PgCursor() override { PQclear(m_result); }
+    PgCursor(const PgCursor&) = delete;
+    PgCursor& operator=(const PgCursor&) = delete;
+
+    int columnCount() const override { return m_columns; }
+    QString columnName(int column) const override { return QString::fromUtf8(PQfname(m_result, column)); }
+    bool next() override { return ++m_row < m_rows; }
+    bool isNull(int column) const override { return PQgetisnull(m_result, m_row, column) != 0; }
+    QVariant value(int column) const override {
+        if (isNull(column))
+            return {};
+        const char* text = PQgetvalue(m_result, m_row, column);
+        const int length = PQgetlength(m_result, m_row, column);
+        const Oid type = m_types[static_cast<size_t>(column)];
+        if (PgTypes::isInteger(type))
+            return QVariant(toInteger(text, length));
+        if (PgTypes::isFloat(type))
+            return QVariant(toDouble(text, length));
+        if (type == 16) // bool
+            return QVariant(text[0] == 't');
+        return QString::fromUtf8(text, length);
+    }
+    QString rawText(int column) const override {
+        if (isNull(column))
+            return {};
+        const char* text = PQgetvalue(m_result, m_row, column);
+        const int length = PQgetlength(m_result, m_row, column);
+        const Oid type = m_types[static_cast<size_t>(column)];
+        if (PgTypes::isInteger(type))
+            return QString::fromLatin1(text, length);
+        if (PgTypes::isFloat(type))
+            return numberText(toDouble(text, length));
+        return QString::fromUtf8(text, length);
+    }
+
+    RawValue raw(int column) const override {
+        RawValue v;
+        if (isNull(column))
+            return v;
+        const char* text = PQgetvalue(m_result, m_row, column);
+        const int length = PQgetlength(m_result, m_row, column);
+        const Oid type = m_types[static_cast<size_t>(column)];
+        if (PgTypes::isInteger(type)) {
+            v.type = RawValue::Type::Integer;
+            v.integer = toInteger(text, length);
+        } else if (PgTypes::isFloat(type)) {
+            v.type = RawValue::Type::Real;
+            v.real = toDouble(text, length);
+        } else {
+            v.type = RawValue::Type::Text;
+            v.text = text;
+            v.size = length;
+        }
+        return v;
+    }
+
+private:
+    PGresult* m_result;
+    int m_row = -1;
+    int m_rows;
+    int m_columns;
+    std::vector<Oid> m_types;
+};
+
+QString serverMessage(const PGresult* result, pg_conn* conn) {
+    const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("Unknown database error");
+    return text;
+}
+
+} // namespace
+
+PgConnection::PgConnection(const QString& target, Check check)
+    : m_target(target)
+    , m_check(check) {
+    connectNow(true);
+    try {
+        prepareSession();
+    } catch (...) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw;
+    }
+    watchSocket();
+}
+
+PgConnection::~PgConnection() {
+    m_notifier.reset();
+    m_retry.reset();
+    if (m_conn)
+        PQfinish(m_conn);
+}
+
+void PgConnection::connectNow(bool mayAsk) {
+    const QByteArray target = m_target.toUtf8();
+    for (;;) {
+        const QByteArray password = m_password.toUtf8();
+        // The connection string comes after the program's defaults, so its own settings win.
+        std::vector<const char*> keys = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
+                                         "keepalives_count", "dbname",          "fallback_application_name",
+                                         "client_encoding"};
+        std::vector<const char*> values = {"10", "10", "5", "3", target.constData(), "fennick-planner", "UTF8"};
+        if (!m_password.isEmpty()) {
+            keys.push_back("password");
+            values.push_back(password.constData());
+        }
+        keys.push_back(nullptr);
+        values.push_back(nullptr);
+        if (m_conn)
+            PQfinish(m_conn);
+        m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK) {
+            // The server's notices (NOTICE, WARNING) are not for the user.
+            PQsetNoticeProcessor(
+                m_conn, [](void*, const char*) {}, nullptr);
+            m_lost = false;
+            return;
+        }
+        const QString reason =
+            m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : QStringLiteral("out of memory");
+        const bool wantsPassword = m_conn && PQconnectionNeedsPassword(m_conn);
+        if (wantsPassword && m_password.isEmpty() && mayAsk) {
+            const QString user = QString::fromUtf8(PQuser(m_conn));
+            const QString typed = Messages::current().password(
+                QStringLiteral("Team Database"),
+                QStringLiteral("The team database %1 asks for the password of %2:").arg(describe(), user));
+            if (!typed.isEmpty()) {
+                m_password = typed;
+                continue;
+            }
+        }
+        if (m_conn)
+            PQfinish(m_conn);
+        m_conn = nullptr;
+        if (wantsPassword)
+            m_password.clear(); // a wrong password is asked for again next time
+        throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
+    }
+}
+
+void PgConnection::prepareSession() {
+    PQclear(run(QStringLiteral("SET DateStyle = ISO, YMD")));
+    if (m_check == Check::Schema) {
+        PGresult* version = PQexec(m_conn, "select version from fennick_schema");
+        if (PQresultStatus(version) != PGRES_TUPLES_OK) {
+            const char* state = PQresultErrorField(version, PG_DIAG_SQLSTATE);
+            const bool missing = state && qstrcmp(state, "42P01") == 0;
+            const QString detail = serverMessage(version, m_conn);
+            PQclear(version);
+            if (missing)
+                throw DbError(QStringLiteral("The team database %1 has no Fennick Planner tables. Create them with: "
+                                             "fennick-planner --create-schema --database \"%2\"")
+                                  .arg(describe(), m_target));
+            throw DbError(QStringLiteral("The team database %1 could not be read: %2").arg(describe(), detail));
+        }
+        const int found = PQntuples(version) == 1 ? QByteArray(PQgetvalue(version, 0, 0)).toInt() : -1;
+        PQclear(version);
+        if (found != schemaVersion)
+            throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
+                                         "uses (%3), so it was not opened.")
+                              .arg(describe(), QString::number(found), QString::number(schemaVersion)));
+        PGresult* rights = PQexec(m_conn, "select has_table_privilege('projects', 'INSERT') and "
+                                          "current_setting('transaction_read_only') = 'off'");
+        m_readOnly = PQresultStatus(rights) != PGRES_TUPLES_OK || PQgetvalue(rights, 0, 0)[0] != 't';
+        PQclear(rights);
+    }
+    PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
+    m_lost = false;
+}
+
+void PgConnection::watchSocket() {
+    m_notifier.reset();
+    if (!QCoreApplication::instance() || !m_conn)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(PQsocket(m_conn), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+        if (PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK) {
+            lost();
+            return;
+        }
+        readNotifications();
+    });
+}
+
+void PgConnection::readNotifications() {
+    const int self = PQbackendPID(m_conn);
+    while (PGnotify* note = PQnotifies(m_conn)) {
+        if (note->be_pid != self) // the program refills after its own changes itself
+            ChangeFeed::instance().announce(QString::fromUtf8(note->extra));
+        PQfreemem(note);
+    }
+}
+
+void PgConnection::lost() {
+    if (m_lost)
+        return;
+    m_lost = true;
+    if (m_notifier) { // may be the notifier whose signal runs now: deleted once it has returned
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
+    emit ChangeFeed::instance().connectionLost();
+    if (!QCoreApplication::instance())
+        return;
+    if (!m_retry) {
+        m_retry = std::make_unique<QTimer>();
+        m_retry->setInterval(retryMilliseconds);
+        QObject::connect(m_retry.get(), &QTimer::timeout, [this] { reconnect(); });
+    }
+    m_retry->start();
+}
+
+bool PgConnection::reconnect() {
+    if (isConnected())
+        return true;
+    try {
+        connectNow(false); // never a password box from a timer
+        prepareSession();
+    } catch (const DbError&) {
+        return false;
+    }
+    watchSocket();
+    if (m_retry)
+        m_retry->stop();
+    emit ChangeFeed::instance().reconnected();
+    return true;
+}
+
+bool PgConnection::isConnected() const {
+    return m_conn && !m_lost && PQstatus(m_conn) == CONNECTION_OK;
+}
+
+PGresult* PgConnection::run(const QString& statement) {
+    if (!isConnected() && !reconnect())
+        throw DbError(QStringLiteral("The team database server %1 cannot be reached, so nothing was read or "
+                                     "saved. The program connects again by itself when the server is back.")
+                          .arg(describe()));
+    const QByteArray text = statement.toUtf8();
+    // Without parameters, but through the extended protocol: exactly one statement per call.
+    PGresult* result = PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    readNotifications();
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
+        return result;
+    fail(result);
+}
+
+void PgConnection::fail(PGresult* result) {
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        PQclear(result);
+        lost();
+        throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so this was not "
+                                     "saved. The program connects again by itself when the server is back.")
+                          .arg(describe()));
+    }
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const QByteArray code(state ? state : "");
+    const QString detail = serverMessage(result, m_conn);
+    PQclear(result);
+    if (code == "42501" || code == "25006")
+        throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved "
+                                     "(%1).")
+                          .arg(detail));
+    if (code == "23505")
+        throw DbError(QStringLiteral("This entry is already in the list (%1).").arg(detail));
+    if (code.startsWith("08"))
+        throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
+    throw DbError(detail);
+}
+
+std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
+    return std::make_unique<PgCursor>(run(statement));
+}
+
+int PgConnection::execute(const QString& statement) {
+    if (m_readOnly)
+        throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved."));
+    PGresult* result = run(statement);
+    const int changed = QByteArray(PQcmdTuples(result)).toInt();
+    PQclear(result);
+    return changed;
+}
+
+void PgConnection::begin() {
+    PQclear(run(QStringLiteral("BEGIN")));
+}
+
+void PgConnection::commit() {
+    PQclear(run(QStringLiteral("COMMIT")));
+}
+
+void PgConnection::rollback() {
+    if (isConnected() && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(run(QStringLiteral("ROLLBACK")));
+}
+
+void PgConnection::runScript(const QString& script) {
+    if (!isConnected())
+        throw DbError(QStringLiteral("The team database server %1 cannot be reached.").arg(describe()));
+    PGresult* result = PQexec(m_conn, script.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        PQclear(result);
+        return;
+    }
+    fail(result);
+}
+
+QString PgConnection::hostText() const {
+    if (!m_conn)
+        return {};
+    const QString host = QString::fromUtf8(PQhost(m_conn));
+    return host.startsWith(QLatin1Char('/')) ? QStringLiteral("localhost") : host;
+}
+
+QString PgConnection::databaseName() const {
+    return m_conn ? QString::fromUtf8(PQdb(m_conn)) : QString();
+}
+
+QString PgConnection::userName() const {
+    return m_conn ? QString::fromUtf8(PQuser(m_conn)) : QString();
+}
+
+QString PgConnection::describe() const {
+    if (!m_conn)
+        return m_target;
+    return QStringLiteral("%1 on %2").arg(databaseName(), hostText());
+}

@@ -1,0 +1,70 @@
+// A team database: one libpq connection to a PostgreSQL server, named by a connection string or
+// URI. Changes by other clients arrive as notifications on the same connection, watched by the
+// event loop; a lost connection is re-established by itself once the server is back.
+#pragma once
+
+#include "app/Connection.h"
+
+#include <memory>
+
+class QSocketNotifier;
+class QTimer;
+struct pg_conn;
+struct pg_result;
+
+class PgConnection final : public Connection {
+public:
+    // The schema version this program reads and writes.
+    static constexpr int schemaVersion = 1;
+
+    enum class Check { Schema, None };
+    // Connects (asking for a password when the server wants one that libpq's own sources do not
+    // give) and, unless told otherwise, refuses a database without the program's tables.
+    explicit PgConnection(const QString& target, Check check = Check::Schema);
+    ~PgConnection() override;
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    SqlText::Dialect dialect() const override { return SqlText::Dialect::PostgreSql; }
+    std::unique_ptr<ResultCursor> query(const QString& statement) override;
+    int execute(const QString& statement) override;
+    bool isReadOnly() const override { return m_readOnly; }
+    QString describe() const override;
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    // Runs a script of several statements (schema creation); throws DbError on failure.
+    void runScript(const QString& script);
+    // Host and database name ("fennick on db.example.org").
+    QString hostText() const;
+    QString databaseName() const;
+    QString userName() const;
+    bool isConnected() const;
+    // Tries once to get a lost connection back; true when connected.
+    bool reconnect();
+
+private:
+    void connectNow(bool mayAsk);
+    void prepareSession();
+    void watchSocket();
+    void readNotifications();
+    pg_result* run(const QString& statement);
+    [[noreturn]] void fail(pg_result* result);
+    void lost();
+
+    QString m_target;
+    Check m_check;
+    pg_conn* m_conn = nullptr;
+    QString m_password; // asked for in this run only, never stored
+    bool m_readOnly = false;
+    bool m_lost = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QTimer> m_retry;
+};
+
+// Texts of PostgreSQL's type numbers that the rows are read by.
+namespace PgTypes {
+bool isInteger(unsigned int oid);
+bool isFloat(unsigned int oid);
+} // namespace PgTypes

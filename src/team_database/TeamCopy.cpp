@@ -1,0 +1,201 @@
+#include "TeamCopy.h"
+
+#include "PgConnection.h"
+#include "app/DataStore.h"
+#include "app/DbError.h"
+#include "app/SqlText.h"
+#include "app/SqliteConnection.h"
+#include "app/ValueText.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <memory>
+
+namespace TeamCopy {
+
+namespace {
+
+// The tables in an order that keeps every reference valid; value lists in the order of entry.
+struct Table {
+    const char* name;
+    const char* localOrder;
+    const char* teamSource; // where a team database keeps the rows in stored order
+    const char* teamOrder;
+};
+
+constexpr Table tables[] = {
+    {"Employees", "ID", "employees", "id"},
+    {"Status", "rowid", "status_entries", "seq"},
+    {"Categories", "rowid", "categories_entries", "seq"},
+    {"Priorities", "rowid", "priorities_entries", "seq"},
+    {"Projects", "ID", "projects", "id"},
+    {"Tasks", "ID", "tasks", "id"},
+};
+
+// The columns the program knows (row_version and seq stay behind).
+QStringList columnsOf(const char* table) {
+    const QString t = QLatin1String(table);
+    if (t == QLatin1String("Employees"))
+        return {QStringLiteral("ID"),
+                QStringLiteral("FirstName"),
+                QStringLiteral("LastName"),
+                QStringLiteral("Email"),
+                QStringLiteral("Company"),
+                QStringLiteral("JobTitle"),
+                QStringLiteral("BusinessPhone"),
+                QStringLiteral("HomePhone"),
+                QStringLiteral("MobilePhone"),
+                QStringLiteral("FaxNumber"),
+                QStringLiteral("Address"),
+                QStringLiteral("City"),
+                QStringLiteral("State"),
+                QStringLiteral("ZIP"),
+                QStringLiteral("Country"),
+                QStringLiteral("WebPage"),
+                QStringLiteral("Notes")};
+    if (t == QLatin1String("Status"))
+        return {QStringLiteral("Status")};
+    if (t == QLatin1String("Categories"))
+        return {QStringLiteral("Category")};
+    if (t == QLatin1String("Priorities"))
+        return {QStringLiteral("Priority")};
+    if (t == QLatin1String("Projects"))
+        return {QStringLiteral("ID"),           QStringLiteral("ProjectName"), QStringLiteral("Owner"),
+                QStringLiteral("StartDate"),    QStringLiteral("Status"),      QStringLiteral("Category"),
+                QStringLiteral("Priority"),     QStringLiteral("Notes"),       QStringLiteral("EndDate"),
+                QStringLiteral("BudgetInDays"), QStringLiteral("Budget")};
+    return {QStringLiteral("ID"),          QStringLiteral("ProjectID"),       QStringLiteral("Title"),
+            QStringLiteral("Priority"),    QStringLiteral("Status"),          QStringLiteral("Cost"),
+            QStringLiteral("CostInDays"),  QStringLiteral("PercentComplete"), QStringLiteral("AssignedTo"),
+            QStringLiteral("Description"), QStringLiteral("StartDate"),       QStringLiteral("DueDate")};
+}
+
+// One value as a literal of the statement: numbers as numbers, texts through the one quoting rule.
+QString literal(const QVariant& value, bool toTeam) {
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return QString::number(value.toLongLong());
+    case QMetaType::Double:
+        return numberText(value.toDouble());
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    if (toTeam && text.contains(QChar(0)))
+        throw DbError(QStringLiteral("A text in the local file holds a NUL character (code 0), which the team "
+                                     "database cannot store, so nothing was copied."));
+    return SqlText::quoted(text);
+}
+
+qint64 count(Connection& db, const QString& table) {
+    auto rows = db.query(QStringLiteral("select count(*) from %1").arg(table));
+    return rows->next() ? rows->value(0).toLongLong() : 0;
+}
+
+// Copies every table from one connection to the other inside the target's open transaction.
+void copyAll(Connection& from, Connection& to, bool toTeam, const Progress& progress) {
+    qint64 total = 0;
+    for (const Table& t : tables)
+        total += count(from, toTeam ? QLatin1String(t.name) : QLatin1String(t.teamSource));
+    qint64 done = 0;
+    if (progress && !progress(done, total))
+        throw DbError(QStringLiteral("The copy was cancelled; nothing was copied."));
+    constexpr int batch = 500;
+    for (const Table& t : tables) {
+        const QStringList columns = columnsOf(t.name);
+        const QString source = toTeam ? QLatin1String(t.name) : QLatin1String(t.teamSource);
+        const QString order = toTeam ? QLatin1String(t.localOrder) : QLatin1String(t.teamOrder);
+        auto rows = from.query(
+            QStringLiteral("select %1 from %2 order by %3").arg(columns.join(QLatin1Char(',')), source, order));
+        const QString head = QStringLiteral("insert into %1 (%2) values ")
+                                 .arg(QString::fromLatin1(t.name).toLower(), columns.join(QLatin1Char(',')).toLower());
+        QStringList values;
+        auto flush = [&] {
+            if (values.isEmpty())
+                return;
+            to.execute(head + values.join(QLatin1Char(',')));
+            done += values.size();
+            values.clear();
+            if (progress && !progress(done, total))
+                throw DbError(QStringLiteral("The copy was cancelled; nothing was copied."));
+        };
+        while (rows->next()) {
+            QStringList row;
+            for (int i = 0; i < columns.size(); ++i)
+                row << literal(rows->value(i), toTeam);
+            values << QLatin1Char('(') + row.join(QLatin1Char(',')) + QLatin1Char(')');
+            if (values.size() == batch)
+                flush();
+        }
+        flush();
+    }
+}
+
+} // namespace
+
+void localToTeam(const QString& localFile, const QString& target, const Progress& progress) {
+    SqliteConnection local(localFile);
+    PgConnection team(target);
+    if (team.isReadOnly())
+        throw DbError(QStringLiteral("You may read the team database %1 but not change it, so nothing was copied.")
+                          .arg(team.describe()));
+    for (const Table& t : tables) {
+        if (count(team, QLatin1String(t.teamSource)) > 0)
+            throw DbError(QStringLiteral("The team database %1 is not empty (%2 has rows), so nothing was copied. "
+                                         "Copy into a database that was just created.")
+                              .arg(team.describe(), QLatin1String(t.name)));
+    }
+    team.begin();
+    try {
+        copyAll(local, team, true, progress);
+        // New records get IDs past the copied ones.
+        for (const char* table : {"employees", "projects", "tasks"})
+            team.query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, "
+                                      "false) from %1")
+                           .arg(QLatin1String(table)));
+        team.commit();
+    } catch (...) {
+        try {
+            team.rollback();
+        } catch (const DbError&) {
+            // The server rolls back by itself when the connection is gone.
+        }
+        throw;
+    }
+}
+
+void teamToLocal(const QString& target, const QString& localFile, const Progress& progress) {
+    if (QFile::exists(localFile))
+        throw DbError(QStringLiteral("The file '%1' exists already; choose a new file name.").arg(localFile));
+    PgConnection team(target);
+    const QString partial = localFile + QStringLiteral(".part");
+    QFile::remove(partial);
+    if (!QFile::copy(DataStore::templateDatabase(), partial))
+        throw DbError(QStringLiteral("The empty database '%1' could not be copied to '%2'.")
+                          .arg(DataStore::templateDatabase(), partial));
+    QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    try {
+        {
+            SqliteConnection local(partial);
+            local.begin();
+            try {
+                copyAll(team, local, false, progress);
+                local.commit();
+            } catch (...) {
+                local.rollback();
+                throw;
+            }
+        }
+        if (!QFile::rename(partial, localFile))
+            throw DbError(QStringLiteral("The file '%1' could not be written.").arg(localFile));
+    } catch (...) {
+        QFile::remove(partial);
+        throw;
+    }
+}
+
+} // namespace TeamCopy

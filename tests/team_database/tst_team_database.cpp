@@ -1,0 +1,619 @@
+// The team database: the dialect, the choice of database, the schema checks, refused writes,
+// the cascades as one transaction, no lost update, and several real clients at once. The cases
+// that need a server run when the suite tests the team database (FENNICK_TEST_BACKEND=postgresql).
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/Settings.h"
+#include "app/SqlText.h"
+#include "editors/EditorSql.h"
+#include "editors/EditorTestUtil.h"
+#include "editors/Form2.h"
+#include "main_window/Form1.h"
+#include "main_window/RecordListModel.h"
+#include "sample_data/SampleData.h"
+#include "support/TestSupport.h"
+#include "team_database/ChangeFeed.h"
+#include "team_database/DatabaseChoice.h"
+#include "team_database/PgConnection.h"
+#include "team_database/TeamCopy.h"
+#include "team_database/TeamSchema.h"
+#include "team_database/widgets/TeamCommands.h"
+
+#include <QAction>
+#include <QProcess>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTreeView>
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace EditorTest;
+
+namespace {
+
+#define REQUIRE_SERVER()                                                                                               \
+    if (!TestEnvironment::isTeam())                                                                                    \
+    QSKIP("needs the team database run (FENNICK_TEST_BACKEND=postgresql)")
+
+QProcess* startChild(const QStringList& args) {
+    auto* child = new QProcess;
+    child->setProgram(QCoreApplication::applicationFilePath());
+    child->setArguments(QStringList{QStringLiteral("--child")} + args);
+    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child->start();
+    child->waitForStarted();
+    return child;
+}
+
+int finish(QProcess* child) {
+    child->waitForFinished(120000);
+    const int code = child->exitCode();
+    delete child;
+    return code;
+}
+
+qint64 addProject(const QString& name) {
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
+                                         "Notes,EndDate,BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main',"
+                                         "'High','','2021-09-30',5,10)")
+                              .arg(SqlText::quoted(name), QStringLiteral("0")));
+    return TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
+}
+
+QStringList projectNames(Form1& form) {
+    QStringList names;
+    for (int row = 0; row < form.projectModel()->rowCount(); ++row)
+        names << form.projectModel()->cellText(row, 1);
+    return names;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ child programs
+
+// add <target> <prefix> <count>: adds projects one statement at a time, then prints "done".
+// edit <target> <id> <name>: renames a project.
+int childMain(const QStringList& args) {
+    const QString mode = args.value(0);
+    Database& db = Database::shared();
+    try {
+        db.open(args.value(1));
+        if (mode == QLatin1String("add")) {
+            const int count = args.value(3).toInt();
+            for (int i = 0; i < count; ++i)
+                db.execute(QStringLiteral("insert into Projects (ProjectName,Owner) values (%1,0)")
+                               .arg(SqlText::quoted(args.value(2) + QString::number(i))));
+        } else if (mode == QLatin1String("edit")) {
+            db.execute(QStringLiteral("update Projects set ProjectName=%1 where ID=%2")
+                           .arg(SqlText::quoted(args.value(3)), args.value(2)));
+        }
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "child failed: %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    std::printf("done\n");
+    return 0;
+}
+
+class TestTeamDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void dialectForPostgres_data();
+    void dialectForPostgres();
+    void teamDatabaseNames_data();
+    void teamDatabaseNames();
+    void firstFoundChoiceWins();
+
+    void schemaIsCheckedWhenOpening_data();
+    void schemaIsCheckedWhenOpening();
+    void createSchemaRefusesTwiceAndWithoutRights();
+    void valueListsKeepOrderAndIgnoreCase();
+    void refusedTexts_data();
+    void refusedTexts();
+    void readOnlyRoleBrowsesButCannotWrite();
+    void passwordIsAskedForThisRunOnly();
+    void cascadeIsOneTransaction();
+    void conflictingEditIsNotLost_data();
+    void conflictingEditIsNotLost();
+    void lostConnectionIsReportedAndRestored();
+    void liveRefreshKeepsSortSelectionAndScroll();
+    void twentyWritersLoseNothing();
+    void teamDatabaseCommandSwitchesBackAndForth();
+    void copiesBothWaysKeepEveryRow();
+    void copyIntoAFilledTeamDatabaseIsRefused();
+    void copyCommandsOfTheFileMenu();
+};
+
+void TestTeamDatabase::dialectForPostgres_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("adapted");
+    QTest::newRow("bracketed view") << "select * from [Open Projects] where [Owner]=3"
+                                    << "select * from \"open projects\" where \"owner\"=3";
+    QTest::newRow("joined names") << "select FirstName+' '+LastName as ContactName from Employees"
+                                  << "select FirstName||' '||LastName as ContactName from Employees";
+    QTest::newRow("text untouched") << "insert into [Status] values ('[a]+b')"
+                                    << "insert into \"status\" values ('[a]+b')";
+    QTest::newRow("first of value list")
+        << "SELECT First(Status.Status) AS [MaxID] FROM Status"
+        << "SELECT (array_agg(Status.Status ORDER BY seq))[1] AS \"maxid\" FROM status_entries AS status";
+    QTest::newRow("last of table") << "SELECT Last(Projects.ID) AS [MaxID] FROM Projects"
+                                   << "SELECT (array_agg(Projects.ID ORDER BY id DESC))[1] AS \"maxid\" FROM Projects";
+    QTest::newRow("number sign") << "update Tasks set Cost=+5 where ID=1"
+                                 << "update Tasks set Cost=+5 where ID=1";
+}
+
+void TestTeamDatabase::dialectForPostgres() {
+    QFETCH(QString, statement);
+    QFETCH(QString, adapted);
+    QCOMPARE(SqlText::adaptDialect(statement, SqlText::Dialect::PostgreSql), adapted);
+}
+
+void TestTeamDatabase::teamDatabaseNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("team");
+    QTest::newRow("uri") << "postgresql://db.example.org/fennick?sslmode=verify-full" << true;
+    QTest::newRow("short uri") << "postgres://localhost/fennick" << true;
+    QTest::newRow("service") << "service=fennick" << true;
+    QTest::newRow("pairs") << "host=db port=5433 dbname=fennick" << true;
+    QTest::newRow("file") << "/home/ann/.local/share/Tarnwick/Fennick Planner/dbData.mdb" << false;
+    QTest::newRow("file with equals") << "/data/a=b/dbData.mdb" << false;
+}
+
+void TestTeamDatabase::teamDatabaseNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, team);
+    QCOMPARE(Database::isTeamDatabase(name), team);
+}
+
+void TestTeamDatabase::firstFoundChoiceWins() {
+    TestEnvironment env;
+    qunsetenv("FENNICK_DATABASE");
+    DatabaseChoice::setFromCommandLine(QString());
+    QCOMPARE(DatabaseChoice::chosen(), env.dataHome() + QStringLiteral("/Tarnwick/Fennick Planner/dbData.mdb"));
+    Settings::write(QStringLiteral("Database"), QStringLiteral("service=from_settings"));
+    QCOMPARE(DatabaseChoice::chosen(), QStringLiteral("service=from_settings"));
+    qputenv("FENNICK_DATABASE", "service=from_environment");
+    QCOMPARE(DatabaseChoice::chosen(), QStringLiteral("service=from_environment"));
+    DatabaseChoice::setFromCommandLine(QStringLiteral("service=from_command_line"));
+    QCOMPARE(DatabaseChoice::chosen(), QStringLiteral("service=from_command_line"));
+    DatabaseChoice::setFromCommandLine(QString());
+    qunsetenv("FENNICK_DATABASE");
+}
+
+void TestTeamDatabase::schemaIsCheckedWhenOpening_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("other version") << "update fennick_schema set version=99"
+                                   << "another version (99)";
+    QTest::newRow("no tables") << "drop table fennick_schema"
+                               << "--create-schema";
+}
+
+void TestTeamDatabase::schemaIsCheckedWhenOpening() {
+    REQUIRE_SERVER();
+    QFETCH(QString, change);
+    QFETCH(QString, message);
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(change);
+    Database::shared().close();
+    try {
+        Database::shared().open(env.databaseTarget());
+        QFAIL("opened");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(message), qPrintable(e.description()));
+    }
+}
+
+void TestTeamDatabase::createSchemaRefusesTwiceAndWithoutRights() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    try {
+        TeamSchema::create(env.databaseTarget());
+        QFAIL("created twice");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("already has")), qPrintable(e.description()));
+    }
+    TestServer::admin(QStringLiteral("drop role if exists fennick_no_create"));
+    TestServer::admin(QStringLiteral("create role fennick_no_create login password 'x'"));
+    const QString empty = TestServer::freshDatabase(); // has the tables: make it empty
+    TestServer::admin(QStringLiteral("drop database %1").arg(empty.section(QLatin1Char('='), 1)));
+    TestServer::admin(QStringLiteral("create database %1").arg(empty.section(QLatin1Char('='), 1)));
+    qputenv("PGPASSWORD", "x");
+    try {
+        TeamSchema::create(empty + QStringLiteral(" user=fennick_no_create"));
+        QFAIL("created without rights");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("may not create tables")), qPrintable(e.description()));
+    }
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    TestServer::dropDatabase(empty);
+}
+
+void TestTeamDatabase::valueListsKeepOrderAndIgnoreCase() {
+    TestEnvironment env;
+    env.openDatabase();
+    for (const char* value : {"Zeta", "alpha", "Mid"})
+        TestEnvironment::exec(EditorSql::insertValue(EditorSql::ValueList::Status, QLatin1String(value)));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT First(Status.Status) AS [MaxID] FROM Status")).toString(),
+             QStringLiteral("Zeta"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("SELECT Last(Status.Status) AS [MaxID] FROM Status")).toString(),
+             QStringLiteral("Mid"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Status from Status order by Status")),
+             QStringList({"alpha", "Mid", "Zeta"}));
+    QVERIFY_THROWS_EXCEPTION(
+        DbError, TestEnvironment::exec(EditorSql::insertValue(EditorSql::ValueList::Status, QStringLiteral("ZETA"))));
+    addProject(QStringLiteral("p"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects where Status='OPEN'")).toInt(), 1);
+}
+
+void TestTeamDatabase::refusedTexts_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("NUL") << QStringLiteral("insert into Projects (ProjectName) values (%1)")
+                                .arg(SqlText::quoted(QStringLiteral("a") + QChar(0) + QStringLiteral("b")))
+                         << "NUL character";
+    QTest::newRow("two statements") << "update Projects set Notes='' where ID=1; delete from Projects"
+                                    << "multiple commands";
+}
+
+void TestTeamDatabase::refusedTexts() {
+    REQUIRE_SERVER();
+    QFETCH(QString, statement);
+    QFETCH(QString, message);
+    TestEnvironment env;
+    env.openDatabase();
+    addProject(QStringLiteral("safe"));
+    try {
+        TestEnvironment::exec(statement);
+        QFAIL("ran");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(message), qPrintable(e.description()));
+    }
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects")), QStringList{"safe"});
+}
+
+void TestTeamDatabase::readOnlyRoleBrowsesButCannotWrite() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    addProject(QStringLiteral("shared plan"));
+    TestServer::admin(QStringLiteral("drop role if exists fennick_reader"));
+    TestServer::admin(QStringLiteral("create role fennick_reader login password 'r'"));
+    TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_reader"));
+    Database::shared().close();
+    qputenv("PGPASSWORD", "r");
+    Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_reader"));
+    QVERIFY(Database::shared().isReadOnly());
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from [Open Projects]")),
+             QStringList{"shared plan"});
+    try {
+        TestEnvironment::exec(QStringLiteral("delete from Projects"));
+        QFAIL("wrote");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("not change it")), qPrintable(e.description()));
+    }
+    Database::shared().close();
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    TestServer::admin(QStringLiteral("drop owned by fennick_reader"));
+}
+
+void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
+    REQUIRE_SERVER();
+    if (qEnvironmentVariable("PGHOST").isEmpty() || qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/')))
+        QSKIP("the server does not ask for passwords on its socket");
+    TestEnvironment env;
+    ScriptedMessages messages;
+    TestServer::admin(QStringLiteral("drop role if exists fennick_writer"));
+    TestServer::admin(QStringLiteral("create role fennick_writer login password 'secret'"));
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_writer"));
+    Database::shared().close();
+    qunsetenv("PGPASSWORD");
+    messages.passwordNext(QStringLiteral("secret"));
+    Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_writer"));
+    QCOMPARE(messages.texts(ScriptedMessages::Kind::Password).size(), 1);
+    QVERIFY(messages.texts(ScriptedMessages::Kind::Password).first().contains(QLatin1String("fennick_writer")));
+    Database::shared().close();
+    // Cancel: no connection, a plain message.
+    QVERIFY_THROWS_EXCEPTION(DbError,
+                             Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_writer")));
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    TestServer::admin(QStringLiteral("drop owned by fennick_writer"));
+}
+
+void TestTeamDatabase::cascadeIsOneTransaction() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    TestEnvironment::exec(EditorSql::insertValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
+    addProject(QStringLiteral("kept"));
+    // The second statement fails: the first one must not stay done.
+    TestEnvironment::exec(QStringLiteral("create function refuse() returns trigger language plpgsql as "
+                                         "$$ begin raise exception 'refused'; end $$"));
+    TestEnvironment::exec(
+        QStringLiteral("create trigger refuse before delete on projects for each row execute function refuse()"));
+    QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().transaction([] {
+        TestEnvironment::exec(EditorSql::deleteValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
+        TestEnvironment::exec(EditorSql::deleteProjectsWithValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
+    }));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Status")).toInt(), 1);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
+}
+
+void TestTeamDatabase::conflictingEditIsNotLost_data() {
+    QTest::addColumn<bool>("otherSavesFirst");
+    QTest::addColumn<QList<bool>>("answers"); // load theirs?, overwrite?
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("mine first") << false << QList<bool>{} << "mine"
+                                << "mine" << true;
+    QTest::newRow("theirs first, keep editing") << true << QList<bool>{false, false} << "theirs"
+                                                << "mine" << false;
+    QTest::newRow("theirs first, load theirs") << true << QList<bool>{true} << "theirs"
+                                               << "theirs" << false;
+    QTest::newRow("theirs first, overwrite") << true << QList<bool>{false, true} << "mine"
+                                             << "mine" << true;
+}
+
+void TestTeamDatabase::conflictingEditIsNotLost() {
+    REQUIRE_SERVER();
+    QFETCH(bool, otherSavesFirst);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, closed);
+    PeopleFixture f;
+    const qint64 id = EditorTest::addProject(QStringLiteral("first"), f.ann);
+    auto form = open<Form2>(QString::number(id));
+    set(form.get(), QStringLiteral("Text1"), QStringLiteral("mine"));
+    const QStringList theirEdit{QStringLiteral("edit"), Database::shared().target(), QString::number(id),
+                                QStringLiteral("theirs")};
+    // The other person saves from a process of their own, before or after this editor.
+    if (otherSavesFirst)
+        QCOMPARE(finish(startChild(theirEdit)), 0);
+    for (bool answer : answers)
+        f.messages.answerNext(answer);
+    save(form.get());
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(f.messages.questions().size(), answers.size());
+    if (!answers.isEmpty())
+        QVERIFY(f.messages.questions().first().contains(QLatin1String("Someone else saved this project")));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
+             stored);
+    QCOMPARE(form->isVisible(), !closed);
+    QCOMPARE(EditorTest::shown(form.get(), QStringLiteral("Text1")), shown);
+    if (!otherSavesFirst) { // a save that comes later is a change like any other
+        QCOMPARE(finish(startChild(theirEdit)), 0);
+        QCOMPARE(
+            TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
+            QStringLiteral("theirs"));
+    }
+}
+
+void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    addProject(QStringLiteral("before")); // this client's own change: no refill
+    QCOMPARE(form.projectModel()->rowCount(), 0);
+    QSignalSpy lost(&ChangeFeed::instance(), &ChangeFeed::connectionLost);
+    QSignalSpy back(&ChangeFeed::instance(), &ChangeFeed::reconnected);
+    // The server drops this client, as a restart or a cut network does.
+    TestServer::admin(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname='%1' and "
+                                     "application_name='fennick-planner'")
+                          .arg(env.databaseTarget().section(QLatin1Char('='), 1)));
+    try {
+        addProject(QStringLiteral("lost"));
+        QFAIL("saved on a lost connection");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("was lost")) ||
+                     e.description().contains(QLatin1String("cannot be reached")),
+                 qPrintable(e.description()));
+    }
+    QVERIFY(lost.count() >= 1);
+    QTRY_VERIFY_WITH_TIMEOUT(back.count() >= 1, 20000);
+    QVERIFY(form.windowTitle().endsWith(Database::shared().describe()));
+    QCOMPARE(form.projectModel()->rowCount(), 1); // refilled after the reconnect
+    // Nothing reported saved is gone, and the program works again.
+    addProject(QStringLiteral("after"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects order by ID")),
+             QStringList({"before", "after"}));
+}
+
+void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    for (int i = 0; i < 60; ++i)
+        addProject(QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')));
+    Form1 form;
+    form.Form_Load();
+    form.resize(800, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    Form1::headerClick(form.ListView1, 2);
+    Form1::headerClick(form.ListView1, 2); // by name, descending
+    const int row = 30;
+    Form1::selectRow(form.ListView1, row);
+    const QString selected = Form1::selectedCell(form.ListView1, 0);
+    const int scroll = form.ListView1->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+
+    QSignalSpy changed(&ChangeFeed::instance(), &ChangeFeed::changed);
+    QCOMPARE(finish(startChild(
+                 {QStringLiteral("add"), env.databaseTarget(), QStringLiteral("ZZ new "), QStringLiteral("1")})),
+             0);
+    QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= 1, 5000);
+    QTRY_COMPARE(form.projectModel()->rowCount(), 61);
+    QCOMPARE(projectNames(form).first(), QStringLiteral("ZZ new 0")); // still sorted by name, descending
+    QCOMPARE(Form1::selectedCell(form.ListView1, 0), selected);
+    QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+}
+
+void TestTeamDatabase::twentyWritersLoseNothing() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    std::vector<QProcess*> writers;
+    for (int w = 0; w < 20; ++w)
+        writers.push_back(startChild(
+            {QStringLiteral("add"), env.databaseTarget(), QStringLiteral("w%1-").arg(w), QStringLiteral("200")}));
+    for (QProcess* writer : writers)
+        QCOMPARE(finish(writer), 0);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 4000);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(distinct ProjectName) from Projects")).toInt(), 4000);
+}
+
+void TestTeamDatabase::teamDatabaseCommandSwitchesBackAndForth() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("team row"));
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(form.windowTitle().contains(QLatin1String(" on ")));
+    QCOMPARE(form.projectModel()->rowCount(), 1);
+    messages.inputNext(QStringLiteral("local"));
+    TeamCommands::chooseDatabase(&form);
+    QVERIFY(!Database::shared().isTeam());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Fennick Planner"));
+    QCOMPARE(form.projectModel()->rowCount(), 0);
+    // A database that cannot be reached: the local file stays in use.
+    messages.inputNext(QStringLiteral("host=localhost port=1 dbname=nothing connect_timeout=2"));
+    TeamCommands::chooseDatabase(&form);
+    QVERIFY(!Database::shared().isTeam());
+    QVERIFY(messages.errors().last().contains(QLatin1String("Could not connect")));
+    messages.inputNext(env.databaseTarget());
+    TeamCommands::chooseDatabase(&form);
+    QVERIFY(Database::shared().isTeam());
+    QCOMPARE(form.projectModel()->rowCount(), 1);
+    QCOMPARE(Settings::read(QStringLiteral("Database"), QString()), env.databaseTarget());
+}
+
+namespace {
+const QStringList copiedViews{"select * from [Open Projects] order by ID",
+                              "select * from [Open Tasks] order by ID",
+                              "select ID,FirstName,LastName,Email,Notes from Employees order by ID",
+                              "SELECT First(Status.Status) AS [MaxID] FROM Status",
+                              "SELECT Last(Priorities.Priority) AS [MaxID] FROM Priorities",
+                              "select count(*) from Categories"};
+
+QStringList snapshot() {
+    QStringList all;
+    for (const QString& q : copiedViews)
+        all << TestEnvironment::rows(q);
+    return all;
+}
+
+QStringList snapshotOf(const QString& target) {
+    Database::shared().open(target);
+    const QStringList all = snapshot();
+    Database::shared().close();
+    return all;
+}
+} // namespace
+
+void TestTeamDatabase::copiesBothWaysKeepEveryRow() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const QString local = DataStore::workingDatabase();
+    Database::shared().open(local);
+    SampleData::load(QDate(2021, 8, 31));
+    TestEnvironment::exec(QStringLiteral("delete from Projects where ID=1")); // a gap in the IDs
+    TestEnvironment::exec(QStringLiteral("update Employees set Notes=%1 where ID=2")
+                              .arg(SqlText::quoted(QStringLiteral("O'Brien's \"notes\"\n\u00e9\U0001F600"))));
+    const QStringList before = snapshot();
+    Database::shared().close();
+    QVERIFY(messages.errors().isEmpty());
+
+    QList<qint64> seen;
+    TeamCopy::localToTeam(local, env.databaseTarget(), [&seen](qint64 done, qint64 total) {
+        seen << done << total;
+        return true;
+    });
+    QVERIFY(seen.size() >= 4);
+    QCOMPARE(seen.at(seen.size() - 2), seen.last()); // ends at all rows
+    QCOMPARE(snapshotOf(env.databaseTarget()), before);
+    // New records get IDs past the copied ones.
+    Database::shared().open(env.databaseTarget());
+    const qint64 highest = TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
+    const qint64 added = addProject(QStringLiteral("new"));
+    QVERIFY(added > highest);
+    TestEnvironment::exec(QStringLiteral("delete from Projects where ID=%1").arg(added));
+    Database::shared().close();
+
+    const QString back = env.root() + QStringLiteral("/back.mdb");
+    TeamCopy::teamToLocal(env.databaseTarget(), back);
+    QCOMPARE(snapshotOf(back), before);
+    // An existing file is never overwritten.
+    QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::teamToLocal(env.databaseTarget(), back));
+}
+
+void TestTeamDatabase::copyIntoAFilledTeamDatabaseIsRefused() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    addProject(QStringLiteral("already here"));
+    Database::shared().close();
+    // A local file whose copy would fail half-way: nothing of it may stay.
+    try {
+        TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget());
+        QFAIL("copied into a filled database");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("not empty")), qPrintable(e.description()));
+    }
+    Database::shared().open(env.databaseTarget());
+    TestEnvironment::exec(QStringLiteral("delete from Projects"));
+    Database::shared().close();
+    Database::shared().open(DataStore::workingDatabase());
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName) values ('Ann')"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,StartDate) values ('bad date','someday')"));
+    Database::shared().close();
+    QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget()));
+    Database::shared().open(env.databaseTarget());
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Employees")).toInt(), 0);
+}
+
+void TestTeamDatabase::copyCommandsOfTheFileMenu() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    addProject(QStringLiteral("from the team"));
+    const QString file = env.root() + QStringLiteral("/copy.mdb");
+    messages.inputNext(file);
+    form.findChild<QAction*>(QStringLiteral("actionCopyToLocal"))->trigger();
+    QCOMPARE(messages.notices(), QStringList{"Everything was copied."});
+    // The local file goes back into an emptied team database through the other command.
+    TestEnvironment::exec(QStringLiteral("delete from Projects"));
+    QVERIFY(QFile::remove(DataStore::workingDatabase()));
+    QVERIFY(QFile::copy(file, DataStore::workingDatabase()));
+    form.findChild<QAction*>(QStringLiteral("actionCopyToTeam"))->trigger();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects")), QStringList{"from the team"});
+    QCOMPARE(form.projectModel()->rowCount(), 1);
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0) {
+        QCoreApplication app(argc, argv);
+        return childMain(app.arguments().mid(2));
+    }
+    // The tests change PGPASSWORD for other roles; this is the run's own.
+    qputenv("FENNICK_TEST_PGPASSWORD", qgetenv("PGPASSWORD"));
+    QApplication app(argc, argv);
+    TestTeamDatabase test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_team_database.moc"
