@@ -317,8 +317,16 @@ void PgConnection::fail(PGresult* result) {
         throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved "
                                      "(%1).")
                           .arg(detail));
+    // A rule of the schema refused the change: the same plain words as for the local file.
+    if (code == "23503")
+        throw DbError(QStringLiteral("The record that this one belongs to no longer exists, so nothing was saved."));
+    if (code == "23502")
+        throw DbError(QStringLiteral("A value that must be given is missing, so nothing was saved (%1).").arg(detail));
     if (code == "23505")
-        throw DbError(QStringLiteral("This entry is already in the list (%1).").arg(detail));
+        throw DbError(QStringLiteral("This entry is already there, so nothing was saved (%1).").arg(detail));
+    if (code == "23514")
+        throw DbError(
+            QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail));
     if (code.startsWith("08"))
         throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
     throw DbError(detail);
