@@ -116,6 +116,8 @@ private slots:
     void wholeTablesImportBackUnchanged();
     void addressBookThroughScriptedPreview();
     void previewDialogRemapsAndCounts();
+    void countsInWords_data();
+    void countsInWords();
     void failureAddsNothingAndNamesTheRow();
     void badFilesChangeNothing_data();
     void badFilesChangeNothing();
@@ -288,6 +290,26 @@ void TestCsvImport::previewDialogRemapsAndCounts() {
     QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("ImportButton"))->isEnabled());
 }
 
+void TestCsvImport::countsInWords_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("one contact") << int(ImportKind::Contacts) << 1 << "1 contact";
+    QTest::newRow("no contacts") << int(ImportKind::Contacts) << 0 << "0 contacts";
+    QTest::newRow("one project") << int(ImportKind::Projects) << 1 << "1 project";
+    QTest::newRow("two tasks") << int(ImportKind::Tasks) << 2 << "2 tasks";
+    QTest::newRow("one task") << int(ImportKind::Tasks) << 1 << "1 task";
+    QTest::newRow("one entry") << int(ImportKind::ValueLists) << 1 << "1 value-list entry";
+    QTest::newRow("entries") << int(ImportKind::ValueLists) << 6 << "6 value-list entries";
+}
+
+void TestCsvImport::countsInWords() {
+    QFETCH(int, kind);
+    QFETCH(int, count);
+    QFETCH(QString, words);
+    QCOMPARE(ImportFields::countOf(static_cast<ImportKind>(kind), count), words);
+}
+
 void TestCsvImport::failureAddsNothingAndNamesTheRow() {
     Window w;
     TestEnvironment::exec(
@@ -359,7 +381,7 @@ void TestCsvImport::projectsBringTheirContactsAndValues() {
     w.trigger("actionImportProjects");
     QCOMPARE(refused, QStringList({"3: Start \"31.02.2026\" is not a date (write it like 2026-12-31)", "4: no owner",
                                    "5: Budget \"1,5\" is not a number (write it like 1234.5)"}));
-    QCOMPARE(w.messages.notices(), QStringList{"Imported 1 projects. Added along with them: 1 contacts and 3 "
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 1 project. Added along with them: 1 contact and 3 "
                                                "value-list entries."});
     QCOMPARE(count("Projects"), projects + 1);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName,OwnerName,Priority,StartDate,Budget from "
