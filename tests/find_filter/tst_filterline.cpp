@@ -96,6 +96,7 @@ private slots:
     void typingFiltersBothLists();
     void filterSurvivesSortAndRefillUntilEscape();
     void unreadableTermIsMarkedNotApplied();
+    void escapeFromTheListClearsTheFilter();
     void markReadableInLightAndDark_data();
     void markReadableInLightAndDark();
 };
@@ -230,6 +231,22 @@ void TestFilterLine::unreadableTermIsMarkedNotApplied() {
     QVERIFY(!f.form.findChild<QAction*>(QStringLiteral("FilterProblems"))->isVisible());
     QVERIFY(line->marks().isEmpty());
     QCOMPARE(column(f.form.ListView1, 1), QStringLiteral("Garden"));
+}
+
+void TestFilterLine::escapeFromTheListClearsTheFilter() {
+    Fixture f;
+    f.type(QStringLiteral("garden"));
+    QTest::keyClick(f.line, Qt::Key_Return); // on to the list
+    QTRY_VERIFY(f.form.ListView1->hasFocus());
+    QVERIFY(f.form.projectModel()->isFiltered());
+    QTest::keyClick(f.form.ListView1, Qt::Key_Escape);
+    QVERIFY(!f.line->isVisible());
+    QVERIFY(!f.form.projectModel()->isFiltered());
+    QCOMPARE(selectedName(f.form.ListView1), QStringLiteral("Garden"));
+    // With the line closed, Escape does nothing to the lists.
+    QTest::keyClick(f.form.ListView1, Qt::Key_Escape);
+    QCOMPARE(f.form.projectModel()->rowCount(), 4);
+    QVERIFY(f.messages.shown().empty());
 }
 
 void TestFilterLine::markReadableInLightAndDark_data() {
