@@ -152,6 +152,13 @@ QString rowsName(ImportKind kind) {
     return QStringLiteral("value-list entries");
 }
 
+QString countOf(ImportKind kind, int count) {
+    if (count != 1)
+        return QStringLiteral("%1 %2").arg(count).arg(rowsName(kind));
+    return kind == ImportKind::ValueLists ? QStringLiteral("1 value-list entry")
+                                          : QStringLiteral("1 ") + rowsName(kind).chopped(1);
+}
+
 } // namespace ImportFields
 
 // ---------------------------------------------------------------- transaction
@@ -476,7 +483,7 @@ QString ImportBatch::summary() const {
     QStringList parts;
     int refused = 0;
     for (const ImportFile& f : m_files) {
-        parts << QStringLiteral("%1 %2").arg(f.accepted).arg(ImportFields::rowsName(f.kind));
+        parts << ImportFields::countOf(f.kind, f.accepted);
         refused += static_cast<int>(f.refused.size());
     }
     QString text = parts.join(QStringLiteral(", ")) + QStringLiteral(" will be added");
@@ -697,12 +704,12 @@ ImportBatch::Outcome ImportBatch::apply() {
 
         QStringList parts;
         for (const ImportFile& f : m_files)
-            parts << QStringLiteral("%1 %2").arg(f.accepted).arg(ImportFields::rowsName(f.kind));
+            parts << ImportFields::countOf(f.kind, f.accepted);
         outcome.message = QStringLiteral("Imported ") + parts.join(QStringLiteral(", ")) + QLatin1Char('.');
         if (writer.addedContacts > 0 || writer.addedEntries > 0)
-            outcome.message += QStringLiteral(" Added along with them: %1 contacts and %2 value-list entries.")
-                                   .arg(writer.addedContacts)
-                                   .arg(writer.addedEntries);
+            outcome.message += QStringLiteral(" Added along with them: %1 and %2.")
+                                   .arg(ImportFields::countOf(ImportKind::Contacts, writer.addedContacts),
+                                        ImportFields::countOf(ImportKind::ValueLists, writer.addedEntries));
         outcome.ok = true;
     } catch (const DbError& e) {
         outcome.message = file ? QStringLiteral("Nothing was imported. %1, line %2: %3")

@@ -29,6 +29,8 @@ QString normalisedHeader(const QString& header);
 int match(ImportKind kind, const QString& header);
 // "contacts", "projects", "tasks", "value-list entries".
 QString rowsName(ImportKind kind);
+// A count of rows in words: "1 contact", "3 contacts", "1 value-list entry".
+QString countOf(ImportKind kind, int count);
 } // namespace ImportFields
 
 // A transaction on the shared connection: begun on construction, rolled back on destruction

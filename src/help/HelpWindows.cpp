@@ -151,6 +151,11 @@ QString backupsFolder() {
 
 std::vector<Shortcut> shortcutsOf(QWidget* window) {
     Collector rows;
+    // A place in another window that belongs to this one (the timeline) is named with that window.
+    auto inWindow = [window](const QWidget* w, const QString& place) {
+        const QWidget* own = w ? w->window() : nullptr;
+        return own && own != window ? own->windowTitle() + QStringLiteral(" \u2192 ") + place : place;
+    };
     const auto bars = window->findChildren<QMenuBar*>();
     for (QMenuBar* bar : bars) {
         const auto menus = bar->actions();
@@ -158,7 +163,7 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
             if (!entry->menu())
                 continue;
             const QString title = withoutMnemonic(entry->text());
-            rows.addMenu(entry->menu(), title);
+            rows.addMenu(entry->menu(), inWindow(bar, title));
         }
     }
     // Actions outside the menus: on the window or on one of its controls.
@@ -169,12 +174,14 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
         for (QObject* o : objects)
             if (auto* w = qobject_cast<QWidget*>(o); w && !qobject_cast<QMenu*>(w))
                 owner = w;
-        rows.addAction(action, owner && owner != window ? placeName(owner) : QStringLiteral("Main window"));
+        rows.addAction(action,
+                       owner && owner != window ? inWindow(owner, placeName(owner)) : QStringLiteral("Main window"));
     }
     const auto shortcuts = window->findChildren<QShortcut*>();
     for (QShortcut* shortcut : shortcuts) {
         auto* owner = qobject_cast<QWidget*>(shortcut->parent());
-        const QString where = owner && owner != window ? placeName(owner) : QStringLiteral("Main window");
+        const QString where =
+            owner && owner != window ? inWindow(owner, placeName(owner)) : QStringLiteral("Main window");
         QString command = shortcutCommand(shortcut, owner);
         if (command.isEmpty())
             command = QStringLiteral("Shortcut in %1").arg(where);
@@ -186,12 +193,12 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
         for (QAction* entry : menus)
             rows.add(QKeySequence::mnemonic(entry->text()).toString(QKeySequence::NativeText),
                      QStringLiteral("Open the %1 menu").arg(withoutMnemonic(entry->text())),
-                     QStringLiteral("Menu bar"));
+                     inWindow(bar, QStringLiteral("Menu bar")));
     }
     const auto buttons = window->findChildren<QAbstractButton*>();
     for (QAbstractButton* button : buttons)
         rows.add(QKeySequence::mnemonic(button->text()).toString(QKeySequence::NativeText),
-                 withoutMnemonic(button->text()), QStringLiteral("Button"));
+                 withoutMnemonic(button->text()), inWindow(button, QStringLiteral("Button")));
     return rows.take();
 }
 

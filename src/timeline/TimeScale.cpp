@@ -113,8 +113,9 @@ std::vector<Tick> ticks(QDate from, QDate to, ScaleUnit unit, bool upper, const 
     if (upper && band == ScaleUnit::Quarter)
         d = QDate(from.year(), 1, 1);
     while (d <= to) {
-        result.push_back({d, label(d, upper ? band : unit, upper, locale)});
-        d = upper && band == ScaleUnit::Quarter ? d.addYears(1) : nextUnit(d, band);
+        const QDate next = upper && band == ScaleUnit::Quarter ? d.addYears(1) : nextUnit(d, band);
+        result.push_back({d, label(d, upper ? band : unit, upper, locale), next});
+        d = next;
     }
     return result;
 }

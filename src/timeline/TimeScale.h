@@ -64,6 +64,7 @@ ScaleUnit upperUnit(ScaleUnit lower);
 struct Tick {
     QDate date; // first day of the unit
     QString label;
+    QDate end; // first day after the unit
 };
 // The marks of one band for the units that overlap [from, to], in the locale's words
 // (month names, first day of the week). `upper` gives the coarser band.

@@ -94,14 +94,15 @@ void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
         const auto marks = ticks(from, to, s.unit, upper, s.locale);
         for (size_t i = 0; i < marks.size(); ++i) {
             const double x = g.nameWidth + s.scale.x(marks[i].date) - chartX;
-            const double next = i + 1 < marks.size()
-                                    ? g.nameWidth + s.scale.x(marks[i + 1].date) - chartX
-                                    : g.nameWidth + s.scale.x(nextUnit(marks[i].date, s.unit)) - chartX;
+            const double next = g.nameWidth + s.scale.x(marks[i].end) - chartX;
             p.setPen(s.colours.grid);
             p.drawLine(QPointF(x, top), QPointF(x, top + g.bandHeight));
             // Keep the upper band's label in sight while its unit runs on past the left edge; a label
             // that does not fit its unit is left out rather than drawn over its neighbour.
+            // A lower label whose unit begins left of the chart would show only its tail ("1" for 21).
             const QString& text = marks[i].label;
+            if (!upper && x < g.nameWidth)
+                continue;
             const double textX = (upper ? std::max(x, static_cast<double>(g.nameWidth)) : x) + 3;
             const double room = next - textX - 2;
             if (fm.horizontalAdvance(text) > room)

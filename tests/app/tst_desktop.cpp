@@ -52,16 +52,6 @@ void addWindowRows() {
         QTest::newRow(name) << QString(name);
 }
 
-// Contrast ratio of two colours as the web accessibility guidelines define it (1 to 21).
-double contrast(const QColor& a, const QColor& b) {
-    auto luminance = [](const QColor& c) {
-        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // The strongest contrast of any painted pixel against the background: the text as really drawn.
 double drawnContrast(QWidget* w) {
     const QImage image = w->grab().toImage();
@@ -69,7 +59,7 @@ double drawnContrast(QWidget* w) {
     double best = 1.0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            best = std::max(best, contrast(image.pixelColor(x, y), background));
+            best = std::max(best, contrastRatio(image.pixelColor(x, y), background));
     return best;
 }
 
@@ -205,9 +195,9 @@ void TestDesktop::readableInDarkPalette() {
         if (!c->isVisible() || !c->isEnabled())
             continue;
         const QPalette& p = c->palette();
-        if (contrast(p.color(c->foregroundRole()), p.color(c->backgroundRole())) < 4.5 ||
+        if (contrastRatio(p.color(c->foregroundRole()), p.color(c->backgroundRole())) < 4.5 ||
             (qobject_cast<QAbstractItemView*>(c) &&
-             contrast(p.color(QPalette::Text), p.color(QPalette::AlternateBase)) < 4.5))
+             contrastRatio(p.color(QPalette::Text), p.color(QPalette::AlternateBase)) < 4.5))
             unreadable << c->objectName();
         if (auto* label = qobject_cast<QLabel*>(c); label && !label->text().isEmpty() && drawnContrast(label) < 4.5)
             unreadable << c->objectName() + " (as drawn)";

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <functional>
@@ -115,6 +116,8 @@ private slots:
     void wholeTablesImportBackUnchanged();
     void addressBookThroughScriptedPreview();
     void previewDialogRemapsAndCounts();
+    void countsInWords_data();
+    void countsInWords();
     void failureAddsNothingAndNamesTheRow();
     void badFilesChangeNothing_data();
     void badFilesChangeNothing();
@@ -277,9 +280,34 @@ void TestCsvImport::previewDialogRemapsAndCounts() {
     QCOMPARE(refused->item(0)->text(), QStringLiteral("Line 3: no last name"));
     auto* firstName = dialog.findChild<QComboBox*>(QStringLiteral("Map1"));
     QCOMPARE(firstName->currentText(), QStringLiteral("First Name"));
+    // A wheel turned while the pointer passes over a box (scrolling the table) leaves its mapping.
+    QWheelEvent wheel(QPointF(5, 5), firstName->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(firstName, &wheel);
+    QCOMPARE(firstName->currentText(), QStringLiteral("First Name"));
     firstName->setCurrentIndex(0); // not imported: nobody has a first name now
     QCOMPARE(summary->text(), QStringLiteral("0 contacts will be added; 3 rows are refused."));
     QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("ImportButton"))->isEnabled());
+}
+
+void TestCsvImport::countsInWords_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("one contact") << int(ImportKind::Contacts) << 1 << "1 contact";
+    QTest::newRow("no contacts") << int(ImportKind::Contacts) << 0 << "0 contacts";
+    QTest::newRow("one project") << int(ImportKind::Projects) << 1 << "1 project";
+    QTest::newRow("two tasks") << int(ImportKind::Tasks) << 2 << "2 tasks";
+    QTest::newRow("one task") << int(ImportKind::Tasks) << 1 << "1 task";
+    QTest::newRow("one entry") << int(ImportKind::ValueLists) << 1 << "1 value-list entry";
+    QTest::newRow("entries") << int(ImportKind::ValueLists) << 6 << "6 value-list entries";
+}
+
+void TestCsvImport::countsInWords() {
+    QFETCH(int, kind);
+    QFETCH(int, count);
+    QFETCH(QString, words);
+    QCOMPARE(ImportFields::countOf(static_cast<ImportKind>(kind), count), words);
 }
 
 void TestCsvImport::failureAddsNothingAndNamesTheRow() {
@@ -353,7 +381,7 @@ void TestCsvImport::projectsBringTheirContactsAndValues() {
     w.trigger("actionImportProjects");
     QCOMPARE(refused, QStringList({"3: Start \"31.02.2026\" is not a date (write it like 2026-12-31)", "4: no owner",
                                    "5: Budget \"1,5\" is not a number (write it like 1234.5)"}));
-    QCOMPARE(w.messages.notices(), QStringList{"Imported 1 projects. Added along with them: 1 contacts and 3 "
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 1 project. Added along with them: 1 contact and 3 "
                                                "value-list entries."});
     QCOMPARE(count("Projects"), projects + 1);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName,OwnerName,Priority,StartDate,Budget from "

@@ -96,6 +96,9 @@ private slots:
     void typingFiltersBothLists();
     void filterSurvivesSortAndRefillUntilEscape();
     void unreadableTermIsMarkedNotApplied();
+    void escapeFromTheListClearsTheFilter();
+    void markReadableInLightAndDark_data();
+    void markReadableInLightAndDark();
 };
 
 void TestFilterLine::typingFiltersBothLists_data() {
@@ -228,6 +231,48 @@ void TestFilterLine::unreadableTermIsMarkedNotApplied() {
     QVERIFY(!f.form.findChild<QAction*>(QStringLiteral("FilterProblems"))->isVisible());
     QVERIFY(line->marks().isEmpty());
     QCOMPARE(column(f.form.ListView1, 1), QStringLiteral("Garden"));
+}
+
+void TestFilterLine::escapeFromTheListClearsTheFilter() {
+    Fixture f;
+    f.type(QStringLiteral("garden"));
+    QTest::keyClick(f.line, Qt::Key_Return); // on to the list
+    QTRY_VERIFY(f.form.ListView1->hasFocus());
+    QVERIFY(f.form.projectModel()->isFiltered());
+    QTest::keyClick(f.form.ListView1, Qt::Key_Escape);
+    QVERIFY(!f.line->isVisible());
+    QVERIFY(!f.form.projectModel()->isFiltered());
+    QCOMPARE(selectedName(f.form.ListView1), QStringLiteral("Garden"));
+    // With the line closed, Escape does nothing to the lists.
+    QTest::keyClick(f.form.ListView1, Qt::Key_Escape);
+    QCOMPARE(f.form.projectModel()->rowCount(), 4);
+    QVERIFY(f.messages.shown().empty());
+}
+
+void TestFilterLine::markReadableInLightAndDark_data() {
+    QTest::addColumn<QColor>("markedOn");
+    QTest::addColumn<QColor>("shownOn"); // the palette may change while the mark is shown
+    const QColor light(Qt::white), dark(0x1e, 0x1e, 0x1e);
+    QTest::newRow("light") << light << light;
+    QTest::newRow("dark") << dark << dark;
+    QTest::newRow("light, then dark") << light << dark;
+    QTest::newRow("dark, then light") << dark << light;
+}
+
+void TestFilterLine::markReadableInLightAndDark() {
+    QFETCH(QColor, markedOn);
+    QFETCH(QColor, shownOn);
+    FindFilter::FilterLine line;
+    QPalette p = line.palette();
+    p.setColor(QPalette::Base, markedOn);
+    line.setPalette(p);
+    line.setText(QStringLiteral("budget>lots"));
+    line.showProblems({{0, 11, QStringLiteral("Budget takes a number")}});
+    p.setColor(QPalette::Base, shownOn);
+    line.setPalette(p);
+    QCOMPARE(line.marks().size(), 1);
+    const QColor text = line.marks().front().format.foreground().color();
+    QVERIFY2(contrastRatio(text, shownOn) >= 4.5, qPrintable(text.name() + " on " + shownOn.name()));
 }
 
 QTEST_MAIN(TestFilterLine)

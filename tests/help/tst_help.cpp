@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QtTest>
@@ -94,6 +95,11 @@ void TestHelp::shortcutsListed() {
     form.menuEdit->addAction(find);
     (new QShortcut(QKeySequence("Ctrl+R"), form.ListView1))->setWhatsThis("Reload the lists");
     new QShortcut(QKeySequence("Ctrl+U"), &form);
+    // A window of its own that the main window owns lists its keys under its own name.
+    auto* other = new QWidget(&form, Qt::Window);
+    other->setWindowTitle("Timeline");
+    auto* otherBar = new QMenuBar(other);
+    otherBar->addMenu("&File")->addAction("&Print...", QKeySequence("Ctrl+P"), [] {});
 
     Help::ShortcutsWindow window(&form);
     QStringList rows;
@@ -111,11 +117,13 @@ void TestHelp::shortcutsListed() {
                          "Alt+H|Open the Help menu|Menu bar",
                          "Ctrl+F|Find|Edit",
                          "Ctrl+R|Reload the lists|Projects",
-                         "Ctrl+U|Shortcut in Main window|Main window"};
+                         "Ctrl+U|Shortcut in Main window|Main window",
+                         "Ctrl+P|Print|Timeline \u2192 File"};
     if (!quit.isEmpty()) // the platform's own key; some have none
         expected << quit + "|Quit|File";
     for (const QString& row : expected)
         QVERIFY2(rows.contains(row), qPrintable(row + " not in\n" + rows.join('\n')));
+    QVERIFY(!rows.contains("Ctrl+P|Print|File"));
     QVERIFY(form.menuHelp->actions().contains(form.findChild<QAction*>("actionAbout")));
 }
 

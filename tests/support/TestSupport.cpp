@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -292,4 +294,13 @@ void TestEnvironment::withoutForeignKeys(const std::function<void()>& statements
     statements();
     exec(isTeam() ? QStringLiteral("set session_replication_role = origin")
                   : QStringLiteral("PRAGMA foreign_keys = ON"));
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }

@@ -4,6 +4,7 @@
 
 #include "app/Messages.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -122,3 +123,6 @@ private:
 
 // The path of the template database made by the build.
 QString templatePath();
+
+// Contrast ratio of two colours as the web accessibility guidelines define it (1 to 21).
+double contrastRatio(const QColor& a, const QColor& b);

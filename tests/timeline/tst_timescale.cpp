@@ -164,21 +164,27 @@ void TestTimeScale::scaleMarks_data() {
     QTest::addColumn<bool>("upper");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<QDate>("first");
+    // The first day after the last unit: a label is drawn only when it fits its unit.
+    QTest::addColumn<QDate>("lastEnd");
     // 2026-12-03 (Thursday) to 2026-12-15.
     QTest::newRow("days") << "en_US" << int(ScaleUnit::Day) << false
                           << QStringList{"3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"}
-                          << QDate(2026, 12, 3);
+                          << QDate(2026, 12, 3) << QDate(2026, 12, 16);
     QTest::newRow("weeks begin on Sunday in the US")
-        << "en_US" << int(ScaleUnit::Week) << false << QStringList{"29 Nov", "6 Dec", "13 Dec"} << QDate(2026, 11, 29);
+        << "en_US" << int(ScaleUnit::Week) << false << QStringList{"29 Nov", "6 Dec", "13 Dec"} << QDate(2026, 11, 29)
+        << QDate(2026, 12, 20);
     QTest::newRow("weeks begin on Monday in Germany")
         << "de_DE" << int(ScaleUnit::Week) << false << QStringList{"30 Nov.", "7 Dez.", "14 Dez."}
-        << QDate(2026, 11, 30);
+        << QDate(2026, 11, 30) << QDate(2026, 12, 21);
     QTest::newRow("month above days, in German")
-        << "de_DE" << int(ScaleUnit::Day) << true << QStringList{"Dezember 2026"} << QDate(2026, 12, 1);
-    QTest::newRow("month") << "en_US" << int(ScaleUnit::Month) << false << QStringList{"Dec"} << QDate(2026, 12, 1);
-    QTest::newRow("quarter") << "en_US" << int(ScaleUnit::Quarter) << false << QStringList{"Q4"} << QDate(2026, 10, 1);
+        << "de_DE" << int(ScaleUnit::Day) << true << QStringList{"Dezember 2026"} << QDate(2026, 12, 1)
+        << QDate(2027, 1, 1);
+    QTest::newRow("month") << "en_US" << int(ScaleUnit::Month) << false << QStringList{"Dec"} << QDate(2026, 12, 1)
+                           << QDate(2027, 1, 1);
+    QTest::newRow("quarter") << "en_US" << int(ScaleUnit::Quarter) << false << QStringList{"Q4"} << QDate(2026, 10, 1)
+                             << QDate(2027, 1, 1);
     QTest::newRow("year above quarters") << "en_US" << int(ScaleUnit::Quarter) << true << QStringList{"2026"}
-                                         << QDate(2026, 1, 1);
+                                         << QDate(2026, 1, 1) << QDate(2027, 1, 1);
 }
 
 void TestTimeScale::scaleMarks() {
@@ -187,6 +193,7 @@ void TestTimeScale::scaleMarks() {
     QFETCH(bool, upper);
     QFETCH(QStringList, labels);
     QFETCH(QDate, first);
+    QFETCH(QDate, lastEnd);
     const auto marks =
         ticks(QDate(2026, 12, 3), QDate(2026, 12, 15), static_cast<ScaleUnit>(unit), upper, QLocale(locale));
     QStringList got;
@@ -194,6 +201,9 @@ void TestTimeScale::scaleMarks() {
         got << t.label;
     QCOMPARE(got, labels);
     QCOMPARE(marks.front().date, first);
+    for (size_t i = 0; i + 1 < marks.size(); ++i)
+        QCOMPARE(marks[i].end, marks[i + 1].date);
+    QCOMPARE(marks.back().end, lastEnd);
 }
 
 void TestTimeScale::weekends_data() {

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -57,6 +59,8 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
             for (const ImportField& field : fields)
                 combo->addItem(QLatin1String(field.label));
             combo->setCurrentIndex(file.mapping[static_cast<size_t>(c)] + 1);
+            combo->setFocusPolicy(Qt::StrongFocus);
+            combo->installEventFilter(this);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, &file, c](int index) {
                 file.setMapping(c, index - 1);
                 m_batch.check();
@@ -87,6 +91,20 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
     layout->addWidget(buttons);
     resize(720, 520);
     refresh();
+}
+
+bool ImportPreviewDialog::eventFilter(QObject* watched, QEvent* event) {
+    auto* combo = qobject_cast<QComboBox*>(watched);
+    if (combo && event->type() == QEvent::Wheel && !combo->hasFocus()) {
+        for (QWidget* w = combo->parentWidget(); w; w = w->parentWidget()) {
+            if (auto* table = qobject_cast<QTableWidget*>(w)) {
+                QCoreApplication::sendEvent(table->viewport(), event);
+                break;
+            }
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ImportPreviewDialog::refresh() {

@@ -15,6 +15,11 @@ class ImportPreviewDialog : public QDialog {
 public:
     explicit ImportPreviewDialog(ImportBatch& batch, QWidget* parent = nullptr);
 
+protected:
+    // A wheel turned over a mapping box that the user has not picked scrolls the table instead of
+    // changing the mapping behind the user's back.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void refresh();
 

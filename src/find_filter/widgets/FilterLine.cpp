@@ -45,11 +45,28 @@ void FilterLine::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void FilterLine::showProblems(const std::vector<Problem>& problems) {
+QTextCharFormat FilterLine::problemFormat() const {
+    // A deep red on a light background, a light red on a dark one: both well above 4.5:1.
+    const bool dark = palette().color(QPalette::Base).lightness() < 128;
     QTextCharFormat format;
     format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    format.setUnderlineColor(Qt::red);
-    format.setForeground(QColor(0xB0, 0x00, 0x20));
+    format.setUnderlineColor(dark ? QColor(0xFF, 0x6B, 0x6B) : QColor(Qt::red));
+    format.setForeground(dark ? QColor(0xFF, 0x8A, 0x8A) : QColor(0xB0, 0x00, 0x20));
+    return format;
+}
+
+void FilterLine::changeEvent(QEvent* event) {
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_marks.isEmpty()) {
+        const QTextCharFormat format = problemFormat();
+        for (QTextLayout::FormatRange& m : m_marks)
+            m.format = format;
+        applyMarks();
+    }
+}
+
+void FilterLine::showProblems(const std::vector<Problem>& problems) {
+    const QTextCharFormat format = problemFormat();
 
     QList<QTextLayout::FormatRange> marks;
     QStringList reasons;

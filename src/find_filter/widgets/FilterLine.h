@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 #include <QList>
+#include <QTextCharFormat>
 #include <QTextLayout>
 
 class QAction;
@@ -31,9 +32,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void applyMarks();
+    // The format of a marked term, readable on the line's background in light and dark palettes.
+    QTextCharFormat problemFormat() const;
 
     QList<QTextLayout::FormatRange> m_marks;
     QAction* m_warning = nullptr;

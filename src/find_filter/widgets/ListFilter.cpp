@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 
@@ -86,6 +87,13 @@ ListFilter::ListFilter(Form1& form)
 
     connect(m_line, &QLineEdit::textChanged, this, &ListFilter::textChanged);
     connect(m_line, &FilterLine::escapePressed, this, &ListFilter::close);
+    // Escape also clears the filter after the user went on to the lists (Enter or Down).
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
+    m_escape->setObjectName(QStringLiteral("FilterEscape"));
+    m_escape->setWhatsThis(QStringLiteral("Clear the filter"));
+    m_escape->setContext(Qt::WindowShortcut);
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &ListFilter::close);
     connect(m_line, &FilterLine::leaveToList, this, [this] { m_form.ListView1->setFocus(Qt::ShortcutFocusReason); });
 
     RecordListModel* projects = form.projectModel();
@@ -96,6 +104,7 @@ ListFilter::ListFilter(Form1& form)
 
 void ListFilter::open() {
     m_bar->show();
+    m_escape->setEnabled(true);
     m_line->setFocus(Qt::ShortcutFocusReason);
     m_line->selectAll();
     // Make the searchable form while the user starts to type, once the line has shown.
@@ -110,6 +119,7 @@ void ListFilter::open() {
 void ListFilter::close() {
     m_line->clear();
     m_bar->hide();
+    m_escape->setEnabled(false);
     m_form.ListView1->setFocus(Qt::OtherFocusReason);
 }
 

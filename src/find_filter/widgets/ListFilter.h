@@ -13,6 +13,7 @@
 class Form1;
 class QAction;
 class QLabel;
+class QShortcut;
 class QWidget;
 
 namespace FindFilter {
@@ -53,6 +54,7 @@ private:
     FilterLine* m_line = nullptr;
     QLabel* m_count = nullptr;
     QAction* m_find = nullptr;
+    QShortcut* m_escape = nullptr; // Escape from anywhere in the window while the line is open
     Query m_query;
     FilterIndex m_index;
     bool m_indexFresh = false;
