@@ -122,6 +122,16 @@ struct RecordListModel::Store {
     std::vector<std::int32_t> days;
     // Cells whose value does not fit their column's form, kept as texts.
     QHash<std::uint32_t, QString> odd;
+    // What the fill remembers to go faster: the last repeated text, and recent date texts.
+    static constexpr std::uint32_t noId = 0xffffffffu;
+    std::string_view lastText;
+    std::uint32_t lastId = noId;
+    struct DayMemo {
+        char text[10];
+        int size = 0;
+        std::int32_t day = 0;
+    };
+    DayMemo dayMemo[256];
 
     void clear() {
         std::string().swap(arena);
@@ -130,19 +140,47 @@ struct RecordListModel::Store {
         dictionary = {QString()};
         lookup.clear();
         lookup.emplace(std::string(), 0);
+        lastId = noId;
+        lastText = {};
         std::vector<double>().swap(numbers);
         std::vector<std::int32_t>().swap(days);
         odd.clear();
     }
 
     std::uint32_t intern(std::string_view text) {
+        // Neighbouring rows often repeat a text: compare with the last one before hashing.
+        if (lastId != noId && text == lastText)
+            return lastId;
         const auto it = lookup.find(text);
-        if (it != lookup.end())
-            return it->second;
-        const auto id = static_cast<std::uint32_t>(dictionary.size());
-        dictionary.push_back(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-        lookup.emplace(std::string(text), id);
+        std::uint32_t id;
+        if (it != lookup.end()) {
+            id = it->second;
+            lastText = it->first;
+        } else {
+            id = static_cast<std::uint32_t>(dictionary.size());
+            dictionary.push_back(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            lastText = lookup.emplace(std::string(text), id).first->first;
+        }
+        lastId = id;
         return id;
+    }
+
+    // The day of a stored date text, remembered for the texts seen lately (dates repeat).
+    std::int32_t day(const char* text, qsizetype size) {
+        if (size != 10)
+            return dayOf(text, size);
+        std::uint64_t key = 0;
+        std::memcpy(&key, text, 8);
+        key ^= static_cast<std::uint64_t>(static_cast<unsigned char>(text[8])) << 3;
+        key ^= static_cast<std::uint64_t>(static_cast<unsigned char>(text[9])) << 11;
+        DayMemo& memo = dayMemo[(key * 0x9E3779B97F4A7C15ULL) >> 56];
+        if (memo.size == 10 && std::memcmp(memo.text, text, 10) == 0)
+            return memo.day;
+        const std::int32_t d = dayOf(text, size);
+        std::memcpy(memo.text, text, 10);
+        memo.size = 10;
+        memo.day = d;
+        return d;
     }
 
     void append(const Value& v, std::uint32_t row) {
@@ -175,7 +213,7 @@ struct RecordListModel::Store {
         case Kind::Date: {
             std::int32_t day = noDate;
             if (v.type == Value::Type::Text)
-                day = dayOf(v.text, v.size);
+                day = this->day(v.text, v.size);
             if (day == noDate && v.type != Value::Type::Null) {
                 day = oddDate;
                 odd.insert(row, textOf(v));

@@ -147,24 +147,28 @@ PgConnection::~PgConnection() {
         PQfinish(m_conn);
 }
 
-void PgConnection::connectNow(bool mayAsk) {
+PGconn* PgConnection::openConnection() const {
     const QByteArray target = m_target.toUtf8();
+    const QByteArray password = m_password.toUtf8();
+    // The connection string comes after the program's defaults, so its own settings win.
+    std::vector<const char*> keys = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
+                                     "keepalives_count", "dbname",          "fallback_application_name",
+                                     "client_encoding"};
+    std::vector<const char*> values = {"10", "10", "5", "3", target.constData(), "fennick-planner", "UTF8"};
+    if (!m_password.isEmpty()) {
+        keys.push_back("password");
+        values.push_back(password.constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keys.data(), values.data(), 1);
+}
+
+void PgConnection::connectNow(bool mayAsk) {
     for (;;) {
-        const QByteArray password = m_password.toUtf8();
-        // The connection string comes after the program's defaults, so its own settings win.
-        std::vector<const char*> keys = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
-                                         "keepalives_count", "dbname",          "fallback_application_name",
-                                         "client_encoding"};
-        std::vector<const char*> values = {"10", "10", "5", "3", target.constData(), "fennick-planner", "UTF8"};
-        if (!m_password.isEmpty()) {
-            keys.push_back("password");
-            values.push_back(password.constData());
-        }
-        keys.push_back(nullptr);
-        values.push_back(nullptr);
         if (m_conn)
             PQfinish(m_conn);
-        m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
+        m_conn = openConnection();
         if (m_conn && PQstatus(m_conn) == CONNECTION_OK) {
             // The server's notices (NOTICE, WARNING) are not for the user.
             PQsetNoticeProcessor(
@@ -330,6 +334,94 @@ void PgConnection::fail(PGresult* result) {
     if (code.startsWith("08"))
         throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
     throw DbError(detail);
+}
+
+namespace {
+
+// The rows of a cursor on a connection of its own, fetched a part at a time: a small first part,
+// then larger ones. The connection ends with the cursor.
+class PgStreamCursor final : public ResultCursor {
+public:
+    PgStreamCursor(PGconn* conn, const QString& statement)
+        : m_conn(conn) {
+        run("SET DateStyle = ISO, YMD");
+        // The whole result is read: plan for all of it, not for the first rows.
+        run("SET cursor_tuple_fraction = 1");
+        run("BEGIN READ ONLY");
+        run(QByteArray("DECLARE fennick_rows NO SCROLL CURSOR FOR ") + statement.toUtf8());
+        fetch(firstPart);
+    }
+    ~PgStreamCursor() override { PQfinish(m_conn); }
+    PgStreamCursor(const PgStreamCursor&) = delete;
+    PgStreamCursor& operator=(const PgStreamCursor&) = delete;
+
+    int columnCount() const override { return m_part->columnCount(); }
+    QString columnName(int column) const override { return m_part->columnName(column); }
+    bool next() override {
+        while (!m_part->next()) {
+            if (m_done)
+                return false;
+            fetch(laterPart);
+        }
+        return true;
+    }
+    QVariant value(int column) const override { return m_part->value(column); }
+    bool isNull(int column) const override { return m_part->isNull(column); }
+    QString rawText(int column) const override { return m_part->rawText(column); }
+    RawValue raw(int column) const override { return m_part->raw(column); }
+
+private:
+    static constexpr int firstPart = 300;
+    static constexpr int laterPart = 20000;
+
+    void fetch(int rows) {
+        PGresult* result = run(QByteArray("FETCH ") + QByteArray::number(rows) + QByteArray(" FROM fennick_rows"));
+        m_done = PQntuples(result) < rows;
+        m_part = std::make_unique<PgCursor>(result);
+    }
+    PGresult* run(const QByteArray& statement) {
+        // Through the extended protocol: exactly one statement per call.
+        PGresult* result = PQexecParams(m_conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+            if (status == PGRES_TUPLES_OK)
+                return result;
+            PQclear(result);
+            return nullptr;
+        }
+        const QString detail = serverMessage(result, m_conn);
+        PQclear(result);
+        throw DbError(QStringLiteral("The team database could not be read (%1).").arg(detail));
+    }
+
+    PGconn* m_conn;
+    std::unique_ptr<PgCursor> m_part;
+    bool m_done = false;
+};
+
+} // namespace
+
+std::unique_ptr<ResultCursor> PgConnection::stream(const QString& statement) {
+    if (!isConnected() && !reconnect())
+        throw DbError(QStringLiteral("The team database server %1 cannot be reached, so nothing was read or "
+                                     "saved. The program connects again by itself when the server is back.")
+                          .arg(describe()));
+    PGconn* reader = openConnection();
+    if (!reader || PQstatus(reader) != CONNECTION_OK) {
+        const QString reason = reader ? QString::fromUtf8(PQerrorMessage(reader)).trimmed() : QString();
+        if (reader)
+            PQfinish(reader);
+        throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
+    }
+    PQsetNoticeProcessor(
+        reader, [](void*, const char*) {}, nullptr);
+    try {
+        return std::make_unique<PgStreamCursor>(reader, statement);
+    } catch (...) {
+        // The cursor's constructor failed: it never took the connection.
+        PQfinish(reader);
+        throw;
+    }
 }
 
 std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
