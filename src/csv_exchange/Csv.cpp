@@ -74,19 +74,25 @@ bool decode(const QByteArray& bytes, QString* text, QString* encoding, QString* 
     return true;
 }
 
-bool needsQuotes(const QString& cell, QChar separator) {
+// The characters that the reader may take for the separator.
+bool isSeparator(QChar c) {
+    return c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char('\t');
+}
+
+// Whether a cell must be quoted: when it holds a character of specials, a quote or a line break.
+bool needsQuotes(const QString& cell, QStringView specials) {
     // A leading byte order mark would be taken for the file's own.
     if (cell.startsWith(QChar(0xFEFF)))
         return true;
     for (const QChar c : cell) {
-        if (c == separator || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+        if (specials.contains(c) || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             return true;
     }
     return false;
 }
 
-void appendCell(QString& out, const QString& cell, QChar separator) {
-    if (!needsQuotes(cell, separator)) {
+void appendCell(QString& out, const QString& cell, QStringView specials) {
+    if (!needsQuotes(cell, specials)) {
         out += cell;
         return;
     }
@@ -113,11 +119,63 @@ QString fromWindows1252(const QByteArray& bytes) {
     return text;
 }
 
+QChar detectSeparator(QStringView text) {
+    // Quotes are told apart as the reader does: a quote opens a quoted cell only at the start of a
+    // cell, which here is the start of the line or any of the three characters.
+    int commas = 0;
+    int semicolons = 0;
+    int tabs = 0;
+    bool quoted = false;
+    bool cellStart = true;
+    bool started = false; // past the blank lines before the header
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < n && text.at(i + 1) == QLatin1Char('"'))
+                    ++i;
+                else
+                    quoted = false;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (started)
+                break;
+            continue;
+        }
+        started = true;
+        if (isSeparator(c)) {
+            ++(c == QLatin1Char(',') ? commas : c == QLatin1Char(';') ? semicolons : tabs);
+            cellStart = true;
+        } else {
+            quoted = c == QLatin1Char('"') && cellStart;
+            cellStart = false;
+        }
+    }
+    if (semicolons > commas && semicolons > tabs)
+        return QLatin1Char(';');
+    if (tabs > commas && tabs > semicolons)
+        return QLatin1Char('\t');
+    return QLatin1Char(',');
+}
+
+QString separatorName(QChar separator, bool plural) {
+    QString name = separator == QLatin1Char(';')    ? QStringLiteral("semicolon")
+                   : separator == QLatin1Char('\t') ? QStringLiteral("tab")
+                                                    : QStringLiteral("comma");
+    if (plural)
+        name += QLatin1Char('s');
+    return name;
+}
+
 CsvReadResult read(const QByteArray& bytes) {
     CsvReadResult result;
     QString text;
     if (!decode(bytes, &text, &result.encoding, &result.error))
         return result;
+    const QChar separator = detectSeparator(text);
 
     std::vector<QStringList> records;
     std::vector<int> lines;
@@ -165,7 +223,7 @@ CsvReadResult read(const QByteArray& bytes) {
             }
             continue;
         }
-        if (c == QLatin1Char(',')) {
+        if (c == separator) {
             record << cell;
             cell.clear();
             cellStarted = true;
@@ -177,10 +235,11 @@ CsvReadResult read(const QByteArray& bytes) {
             ++line;
             recordLine = line;
         } else if (wasQuoted) {
-            return refused(QStringLiteral("Line %1: a quoted cell is followed by \"%2\" instead of a comma or "
+            return refused(QStringLiteral("Line %1: a quoted cell is followed by \"%2\" instead of a %3 or "
                                           "the end of the line.")
                                .arg(line)
-                               .arg(c));
+                               .arg(c)
+                               .arg(separatorName(separator)));
         } else if (c == QLatin1Char('"') && cell.isEmpty()) {
             quoted = true;
             cellStarted = true;
@@ -207,6 +266,7 @@ CsvReadResult read(const QByteArray& bytes) {
     }
     result.table.rows.assign(std::make_move_iterator(records.begin() + 1), std::make_move_iterator(records.end()));
     result.table.lines.assign(lines.begin() + 1, lines.end());
+    result.separator = separator;
     result.ok = true;
     return result;
 }
@@ -229,7 +289,14 @@ CsvReadResult readFile(const QString& path, qint64 maxSize) {
     return read(bytes);
 }
 
-bool write(const CsvTable& table, QByteArray* out, QString* error) {
+bool write(const CsvTable& table, QByteArray* out, QString* error, QChar separator) {
+    if (!isSeparator(separator)) {
+        *error = QStringLiteral("Cells can be separated only by commas, semicolons or tabs.");
+        return false;
+    }
+    // Every character that the reader might take for the separator is quoted, whichever one
+    // separates the cells: the header row then holds outside quotes only the separator written.
+    static const QString specials = QStringLiteral(",;\t");
     QString text;
     auto appendRecord = [&](const QStringList& cells, int row) {
         for (qsizetype i = 0; i < cells.size(); ++i) {
@@ -240,8 +307,8 @@ bool write(const CsvTable& table, QByteArray* out, QString* error) {
                 return false;
             }
             if (i > 0)
-                text += QLatin1Char(',');
-            appendCell(text, cells[i], QLatin1Char(','));
+                text += separator;
+            appendCell(text, cells[i], specials);
         }
         if (cells.size() == 1 && cells.front().isEmpty())
             text += QLatin1String("\"\"");
@@ -287,7 +354,7 @@ QString tabSeparated(const QStringList& cells) {
     for (qsizetype i = 0; i < cells.size(); ++i) {
         if (i > 0)
             out += QLatin1Char('\t');
-        appendCell(out, cells[i], QLatin1Char('\t'));
+        appendCell(out, cells[i], u"\t");
     }
     return out;
 }

@@ -308,9 +308,10 @@ std::optional<ImportKind> ImportBatch::recognise(const QStringList& header) {
     return std::nullopt;
 }
 
-void ImportBatch::add(QString path, ImportKind kind, CsvTable table, QString encoding) {
+void ImportBatch::add(QString path, ImportKind kind, CsvTable table, QString encoding, QChar separator) {
     m_files.emplace_back(std::move(path), kind, std::move(table));
     m_files.back().encoding = std::move(encoding);
+    m_files.back().separator = separator;
     // Written in the order that lets later rows refer to earlier ones.
     std::stable_sort(m_files.begin(), m_files.end(),
                      [](const ImportFile& a, const ImportFile& b) { return order(a.kind) < order(b.kind); });

@@ -60,7 +60,8 @@ public:
     QString path;
     ImportKind kind;
     CsvTable table;
-    QString encoding; // as the reader recognised it, for the preview
+    QString encoding;                   // as the reader recognised it, for the preview
+    QChar separator = QLatin1Char(','); // as the reader found it in the header row, for the preview
     // For each CSV column, the index of its field in ImportFields::of(kind), or -1 (not imported).
     std::vector<int> mapping;
 
@@ -93,7 +94,8 @@ public:
     // The kind of table that a header belongs to, when it is recognisable.
     static std::optional<ImportKind> recognise(const QStringList& header);
 
-    void add(QString path, ImportKind kind, CsvTable table, QString encoding = QString());
+    void add(QString path, ImportKind kind, CsvTable table, QString encoding = QString(),
+             QChar separator = QLatin1Char(','));
     std::vector<ImportFile>& files() { return m_files; }
     const std::vector<ImportFile>& files() const { return m_files; }
 

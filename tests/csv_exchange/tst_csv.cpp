@@ -12,12 +12,12 @@
 namespace {
 
 // Cell pieces that matter to CSV: separators, quotes, line ends, marks and wide characters.
-const QString pieces[] = {QStringLiteral(","),    QStringLiteral("\""),  QStringLiteral("\"\""),
-                          QStringLiteral("\r"),   QStringLiteral("\n"),  QStringLiteral("\r\n"),
-                          QStringLiteral(" "),    QStringLiteral("\t"),  QStringLiteral("'"),
-                          QStringLiteral("="),    QStringLiteral("a"),   QStringLiteral("Café"),
-                          QString(QChar(0xFEFF)), QStringLiteral("€"),   QString::fromUtf8("\xF0\x9F\x98\x80"),
-                          QStringLiteral("x\"y"), QStringLiteral("1.5"), QStringLiteral("")};
+const QString pieces[] = {
+    QStringLiteral(","),    QStringLiteral(";"),    QStringLiteral("\""),   QStringLiteral("\"\""),
+    QStringLiteral("\r"),   QStringLiteral("\n"),   QStringLiteral("\r\n"), QStringLiteral(" "),
+    QStringLiteral("\t"),   QStringLiteral("'"),    QStringLiteral("="),    QStringLiteral("a"),
+    QStringLiteral("Café"), QString(QChar(0xFEFF)), QStringLiteral("€"),    QString::fromUtf8("\xF0\x9F\x98\x80"),
+    QStringLiteral("x\"y"), QStringLiteral("1.5"),  QStringLiteral("")};
 
 QString randomCell(std::mt19937& random) {
     QString cell;
@@ -67,16 +67,22 @@ private slots:
 
 void TestCsv::writtenTablesReadBackTheSame() {
     std::mt19937 random(12);
+    const QChar separators[] = {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')};
     for (int i = 0; i < 3000; ++i) {
         const CsvTable table = randomTable(random);
+        // Files are written with commas; the others stand for the files of other programs, which
+        // the reader must tell apart by their header row.
+        const QChar separator = separators[i % 3];
         QByteArray bytes;
         QString error;
-        QVERIFY2(Csv::write(table, &bytes, &error), qPrintable(error));
+        QVERIFY2(Csv::write(table, &bytes, &error, separator), qPrintable(error));
         const CsvReadResult back = Csv::read(bytes);
         QVERIFY2(back.ok, qPrintable(back.error + QStringLiteral(" for ") + describe(table)));
         QVERIFY2(back.table.sameCells(table),
                  qPrintable(describe(table) + QStringLiteral(" read back as ") + describe(back.table)));
         QCOMPARE(back.encoding, QStringLiteral("UTF-8"));
+        // One column has no separator to find: any reads it the same, and comma is taken.
+        QCOMPARE(back.separator, table.header.size() > 1 ? separator : QLatin1Char(','));
     }
 }
 
@@ -89,6 +95,9 @@ void TestCsv::tablesWithNulAreNotWritten() {
     QString error;
     QVERIFY(!Csv::write(table, &bytes, &error));
     QVERIFY2(error.contains(QStringLiteral("Row 2")), qPrintable(error));
+    table.rows.pop_back();
+    QVERIFY(!Csv::write(table, &bytes, &error, QLatin1Char('|')));
+    QVERIFY2(error.contains(QStringLiteral("only by commas, semicolons or tabs")), qPrintable(error));
 }
 
 void TestCsv::decodesFiles_data() {
@@ -96,43 +105,98 @@ void TestCsv::decodesFiles_data() {
     QTest::addColumn<QString>("encoding");
     QTest::addColumn<QString>("cells"); // header and rows joined by "|" and " // "
     QTest::addColumn<QString>("lines"); // line of each data row
+    QTest::addColumn<QString>("separator");
 
     QTest::newRow("UTF-8") << QByteArray("Name,City\r\nAnn,Z\xC3\xBCrich\r\n") << "UTF-8"
                            << "Name|City // Ann|Zürich"
-                           << "2";
+                           << "2"
+                           << ",";
     QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBFName\nCaf\xC3\xA9\n") << "UTF-8"
                                      << "Name // Café"
-                                     << "2";
+                                     << "2"
+                                     << ",";
     QTest::newRow("Windows-1252") << QByteArray("Name,Price\nCaf\xE9,\x80 5\n") << "Windows-1252"
                                   << "Name|Price // Café|€ 5"
-                                  << "2";
+                                  << "2"
+                                  << ",";
     QTest::newRow("UTF-16 with mark") << QByteArray("\xFF\xFEN\0a\0,\0b\0\n\0x\0,\0y\0", 18) << "UTF-16"
                                       << "Na|b // x|y"
-                                      << "2";
+                                      << "2"
+                                      << ",";
     QTest::newRow("no line end at the end") << QByteArray("a,b\n1,2") << "UTF-8"
                                             << "a|b // 1|2"
-                                            << "2";
+                                            << "2"
+                                            << ",";
     QTest::newRow("old Mac line ends") << QByteArray("a\r1\r2\r") << "UTF-8"
                                        << "a // 1 // 2"
-                                       << "2,3";
+                                       << "2,3"
+                                       << ",";
     QTest::newRow("blank lines skipped") << QByteArray("a,b\n\n1,2\r\n\r\n3,4\n\n") << "UTF-8"
                                          << "a|b // 1|2 // 3|4"
-                                         << "3,5";
+                                         << "3,5"
+                                         << ",";
     QTest::newRow("quoted line break counts lines") << QByteArray("a,b\n\"x\ny\",1\n2,3\n") << "UTF-8"
                                                     << "a|b // x\ny|1 // 2|3"
-                                                    << "2,4";
+                                                    << "2,4"
+                                                    << ",";
     QTest::newRow("quoted comma and quotes") << QByteArray("a\n\"1,\"\"2\"\"\"\n") << "UTF-8"
                                              << "a // 1,\"2\""
-                                             << "2";
+                                             << "2"
+                                             << ",";
     QTest::newRow("quote inside a plain cell is kept") << QByteArray("a\n5\" disk\n") << "UTF-8"
                                                        << "a // 5\" disk"
-                                                       << "2";
+                                                       << "2"
+                                                       << ",";
     QTest::newRow("empty quoted cell is a row") << QByteArray("a\n\"\"\n") << "UTF-8"
                                                 << "a // "
-                                                << "2";
+                                                << "2"
+                                                << ",";
     QTest::newRow("trailing comma is an empty cell") << QByteArray("a,b\n1,\n") << "UTF-8"
                                                      << "a|b // 1|"
-                                                     << "2";
+                                                     << "2"
+                                                     << ",";
+    // Semicolons and tabs, as address books and spreadsheets write them in many countries.
+    QTest::newRow("semicolons") << QByteArray("First Name;Last Name;Notes\r\nJ\xFCrgen;M\xFCller;1,5 days\r\n")
+                                << "Windows-1252"
+                                << "First Name|Last Name|Notes // Jürgen|Müller|1,5 days"
+                                << "2"
+                                << ";";
+    QTest::newRow("tabs") << QByteArray("a\tb c\n1,5\t\"x\ty\"\n") << "UTF-8"
+                          << "a|b c // 1,5|x\ty"
+                          << "2"
+                          << "\t";
+    QTest::newRow("semicolons in UTF-16") << QByteArray("\xFF\xFEN\0;\0b\0\n\0x\0,\0y\0;\0z\0", 20) << "UTF-16"
+                                          << "N|b // x,y|z"
+                                          << "2"
+                                          << ";";
+    QTest::newRow("quoted separators are not counted") << QByteArray("\"a;b;c\",d\n1,2\n") << "UTF-8"
+                                                       << "a;b;c|d // 1|2"
+                                                       << "2"
+                                                       << ",";
+    QTest::newRow("quoted header over two lines") << QByteArray("\"a\nb\";c\n1;2\n") << "UTF-8"
+                                                  << "a\nb|c // 1|2"
+                                                  << "3"
+                                                  << ";";
+    QTest::newRow("quote inside a plain cell hides nothing") << QByteArray("Size 5\";Note;x\n1;2;3\n") << "UTF-8"
+                                                             << "Size 5\"|Note|x // 1|2|3"
+                                                             << "2"
+                                                             << ";";
+    QTest::newRow("only the header row decides") << QByteArray("a,b\n1;2;3,4\n") << "UTF-8"
+                                                 << "a|b // 1;2;3|4"
+                                                 << "2"
+                                                 << ",";
+    QTest::newRow("semicolons outnumber commas") << QByteArray("Name;Notes, misc;City\nAnn;x;y\n") << "UTF-8"
+                                                 << "Name|Notes, misc|City // Ann|x|y"
+                                                 << "2"
+                                                 << ";";
+    QTest::newRow("a tie is read as commas") << QByteArray("a,b;c\n1,2;3\n") << "UTF-8"
+                                             << "a|b;c // 1|2;3"
+                                             << "2"
+                                             << ",";
+    QTest::newRow("blank lines before the header") << QByteArray("\r\n\na;b\n1;2\n") << "UTF-8"
+                                                   << "a|b // 1|2"
+                                                   << "4"
+                                                   << ";";
 }
 
 void TestCsv::decodesFiles() {
@@ -140,9 +204,11 @@ void TestCsv::decodesFiles() {
     QFETCH(QString, encoding);
     QFETCH(QString, cells);
     QFETCH(QString, lines);
+    QFETCH(QString, separator);
     const CsvReadResult result = Csv::read(bytes);
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(result.encoding, encoding);
+    QCOMPARE(QString(result.separator), separator);
     QCOMPARE(describe(result.table), cells);
     QStringList got;
     for (const int line : result.table.lines)
@@ -169,6 +235,11 @@ void TestCsv::refusesBadInput_data() {
                                                    "a\0\0\0",
                                                    6)
                                      << "NUL characters";
+    QTest::newRow("ragged semicolon row") << QByteArray("a;b\n1;2\n3\n") << "Line 3 has 1 cells, but the header has 2";
+    QTest::newRow("commas under a semicolon header")
+        << QByteArray("First Name;Last Name\nAnn,Lee\n") << "Line 2 has 1 cells, but the header has 2";
+    QTest::newRow("text after quote, semicolons")
+        << QByteArray("a;b\n\"x\",y;1\n") << "Line 2: a quoted cell is followed by \",\" instead of a semicolon";
 }
 
 void TestCsv::refusesBadInput() {

@@ -106,6 +106,13 @@ const QByteArray addressBook = "\xEF\xBB\xBF"
                                ",Raj,,,,,,,,,raj@example.com,,Patel\r\n"
                                "Dr,Mei,,O'Neill,\"Lab, Inc.\",,1 Main St,2 Side St,,,,\"line 1\nline 2\",\r\n";
 
+// The same kind of export from a mail program set up for a country that writes decimal commas: cells
+// separated by semicolons, Windows-1252 text.
+const QByteArray semicolonBook = "First Name;Last Name;E-mail Address;Mobile Phone;Business Street;Notes\r\n"
+                                 "J\xFCrgen;M\xFCller;j.mueller@example.de;+49 30 1234567;Hauptstra\xDF"
+                                 "e 5, Berlin;\"Rabatt 2,5 %; Zahlung 30 Tage\"\r\n"
+                                 "Ana\xEFs;Lef\xE8vre;anais@example.fr;06 12 34 56 78;;\r\n";
+
 } // namespace
 
 class TestCsvImport : public QObject {
@@ -115,6 +122,7 @@ private slots:
     void headerNames();
     void wholeTablesImportBackUnchanged();
     void addressBookThroughScriptedPreview();
+    void semicolonAddressBookThroughScriptedPreview();
     void previewDialogRemapsAndCounts();
     void countsInWords_data();
     void countsInWords();
@@ -265,6 +273,30 @@ void TestCsvImport::addressBookThroughScriptedPreview() {
     QCOMPARE(int(Backup::existing(DataStore::workingDatabase()).size()), backups + 1);
 }
 
+void TestCsvImport::semicolonAddressBookThroughScriptedPreview() {
+    Window w;
+    writeFile(w.path("kontakte.csv"), semicolonBook);
+    QStringList seen;
+    w.review.script = [&](ImportBatch& batch) {
+        const ImportFile& file = batch.files().front();
+        ImportPreviewDialog dialog(batch);
+        seen << dialog.findChild<QLabel*>(QStringLiteral("Source"))->text() << batch.summary() << file.mappedKey(0)
+             << file.mappedKey(2) << file.mappedKey(5);
+        return true;
+    };
+    w.messages.fileNext({w.path("kontakte.csv")});
+    w.trigger("actionImportContacts");
+    QCOMPARE(seen, QStringList({"Rows of kontakte.csv (read as Windows-1252, cells separated by semicolons) become "
+                                "contacts. Choose what each column is imported as:",
+                                "2 contacts will be added.", "FirstName", "Email", "Notes"}));
+    QCOMPARE(w.messages.notices(), QStringList{"Imported 2 contacts."});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral(
+                 "select FirstName,LastName,Email,MobilePhone,Address,Notes from Employees order by ID")),
+             QStringList({"Jürgen|Müller|j.mueller@example.de|+49 30 1234567|Hauptstraße 5, Berlin|Rabatt 2,5 %; "
+                          "Zahlung 30 Tage",
+                          "Anaïs|Lefèvre|anais@example.fr|06 12 34 56 78||"}));
+}
+
 void TestCsvImport::previewDialogRemapsAndCounts() {
     TestEnvironment env;
     env.openDatabase();
@@ -331,6 +363,12 @@ void TestCsvImport::badFilesChangeNothing_data() {
     QTest::addColumn<QString>("notice");
     QTest::newRow("ragged") << QByteArray("actionImportContacts") << QByteArray("First Name,Last Name\nAnn\n")
                             << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 2 has 1 cells";
+    QTest::newRow("ragged semicolons")
+        << QByteArray("actionImportContacts") << QByteArray("First Name;Last Name\nAnn;Lee\nBo\n")
+        << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 3 has 1 cells";
+    QTest::newRow("commas under a tab header")
+        << QByteArray("actionImportContacts") << QByteArray("First Name\tLast Name\nAnn,Lee\n")
+        << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 2 has 1 cells, but the header has 2";
     QTest::newRow("open quote") << QByteArray("actionImportContacts") << QByteArray("First Name\n\"Ann\n")
                                 << "Nothing was imported. bad.csv cannot be read as a CSV file: Line 2: a quoted";
     QTest::newRow("binary") << QByteArray("actionImportProjects") << QByteArray("PK\3\4\0\0", 6)

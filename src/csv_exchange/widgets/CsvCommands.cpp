@@ -109,7 +109,7 @@ void importFiles(Form1& form, bool contactsOnly) {
                                 .arg(name));
             return;
         }
-        batch.add(path, *kind, std::move(read.table), read.encoding);
+        batch.add(path, *kind, std::move(read.table), read.encoding, read.separator);
     }
     batch.check();
     if (!ImportReview::current().confirm(batch))

@@ -29,12 +29,18 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
         auto* page = new QWidget(tabs);
         page->setObjectName(QStringLiteral("File%1").arg(f));
         auto* pageLayout = new QVBoxLayout(page);
-        const QString encoding =
-            file.encoding.isEmpty() ? QString() : QStringLiteral(" (read as %1)").arg(file.encoding);
-        pageLayout->addWidget(
-            new QLabel(QStringLiteral("Rows of %1%2 become %3. Choose what each column is imported as:")
-                           .arg(file.fileName(), encoding, ImportFields::rowsName(file.kind)),
-                       page));
+        // How the file was read: a file separated by semicolons or tabs is named as such, so that
+        // a mapping that looks wrong can be traced to the separator.
+        const QString separated = QStringLiteral("cells separated by %1").arg(Csv::separatorName(file.separator, true));
+        const QString reading = file.encoding.isEmpty()
+                                    ? QStringLiteral(" (%1)").arg(separated)
+                                    : QStringLiteral(" (read as %1, %2)").arg(file.encoding, separated);
+        auto* source = new QLabel(QStringLiteral("Rows of %1%2 become %3. Choose what each column is imported as:")
+                                      .arg(file.fileName(), reading, ImportFields::rowsName(file.kind)),
+                                  page);
+        source->setObjectName(QStringLiteral("Source"));
+        source->setWordWrap(true);
+        pageLayout->addWidget(source);
 
         auto* table = new QTableWidget(static_cast<int>(file.table.header.size()), 3, page);
         table->setObjectName(QStringLiteral("Mapping"));
