@@ -207,6 +207,7 @@ QStringList fieldTexts(QWidget* window) {
 // (and the text of any error box) once loaded, then answers one line per command:
 //   list        "list " and the names of the project list, joined by "|"
 //   add <name>  adds a project as a handler does: "saved", or "refused " and the error box text
+//   rename <id> <name>  the same through the project editor
 //   title       "title " and the window title
 //   quit
 int clientMain() {
@@ -246,6 +247,14 @@ int clientMain() {
                 });
                 answer(saved ? QStringLiteral("saved")
                              : QStringLiteral("refused ") + messages.errors().join(QLatin1Char(' ')));
+            } else if (command == QLatin1String("rename")) {
+                auto editor = open<Form2>(rest.section(QLatin1Char(' '), 0, 0));
+                set(editor.get(), QStringLiteral("Text1"), rest.section(QLatin1Char(' '), 1));
+                save(editor.get());
+                const QStringList said = messages.errors() + messages.notices();
+                answer(said.isEmpty() && !editor->isVisible()
+                           ? QStringLiteral("saved")
+                           : QStringLiteral("refused ") + said.join(QLatin1Char(' ')));
             } else if (command == QLatin1String("title")) {
                 answer(QStringLiteral("title ") + form.windowTitle());
             } else {
@@ -659,7 +668,8 @@ void TestTeamDatabase::readOnlyClientBrowsesWhileAnotherWrites() {
     REQUIRE_SERVER();
     TestEnvironment env;
     env.openDatabase();
-    addProject(QStringLiteral("shared plan"));
+    addValueLists();
+    const qint64 shared = EditorTest::addProject(QStringLiteral("shared plan"), addContact(QStringLiteral("Ann"), {}));
     TestServer::admin(QStringLiteral("drop role if exists fennick_browser"));
     TestServer::admin(QStringLiteral("create role fennick_browser login password 'b'"));
     TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_browser"));
@@ -671,6 +681,9 @@ void TestTeamDatabase::readOnlyClientBrowsesWhileAnotherWrites() {
         const QString refused = reader.ask(QStringLiteral("add not mine to add"));
         QVERIFY2(refused.startsWith(QLatin1String("refused")) && refused.contains(QLatin1String("not change it")),
                  qPrintable(refused));
+        const QString renamed = reader.ask(QStringLiteral("rename %1 not mine to rename").arg(shared));
+        QVERIFY2(renamed.startsWith(QLatin1String("refused")) && renamed.contains(QLatin1String("not change it")),
+                 qPrintable(renamed));
         // The writer next to it saves as always, and the reader sees it live.
         addProject(QStringLiteral("second plan"));
         QTRY_COMPARE(reader.ask(QStringLiteral("list")), QStringLiteral("list shared plan|second plan"));
