@@ -57,11 +57,15 @@ int finish(QProcess* child) {
     return code;
 }
 
+// A project with every field the lists show.
+QString projectInsert(const QString& name, int owner = 0) {
+    return QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                          "BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main','High','','2021-09-30',5,10)")
+        .arg(SqlText::quoted(name), QString::number(owner));
+}
+
 qint64 addProject(const QString& name) {
-    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
-                                         "Notes,EndDate,BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main',"
-                                         "'High','','2021-09-30',5,10)")
-                              .arg(SqlText::quoted(name), QStringLiteral("0")));
+    TestEnvironment::exec(projectInsert(name));
     return TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
 }
 
@@ -206,21 +210,25 @@ QStringList fieldTexts(QWidget* window) {
 // The main window on FENNICK_DATABASE, offscreen, with message boxes recorded. Prints "ready"
 // (and the text of any error box) once loaded, then answers one line per command:
 //   list        "list " and the names of the project list, joined by "|"
-//   add <name>  adds a project as a handler does: "saved", or "refused " and the error box text
-//   rename <id> <name>  the same through the project editor
+//   add <name>  adds a project as a handler does: "saved" or "refused", and the text of any error box
+//   open <id>   opens the project editor on a project; type <name> types its name;
+//   save        saves it: "saved", or "refused ", the boxes shown, and the name it still shows
 //   title       "title " and the window title
 //   quit
 int clientMain() {
     ScriptedMessages messages;
     DataStore::setProgramFolderForTesting(qEnvironmentVariable("FENNICK_TEST_PROGRAM_FOLDER"));
+    QApplication::setQuitOnLastWindowClosed(false); // "quit" ends the client
     Form1 form;
     form.Form_Load();
+    form.show();
     const auto answer = [&messages](const QString& text) {
         std::printf("%s\n", qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
         std::fflush(stdout);
         messages.clear();
     };
     answer(QStringLiteral("ready ") + messages.errors().join(QLatin1Char(' ')));
+    std::unique_ptr<Form2> editor;
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -241,20 +249,26 @@ int clientMain() {
             } else if (command == QLatin1String("add")) {
                 ErrorTrap trap(QStringLiteral("Client"), QStringLiteral("Add"));
                 const bool saved = trap.step(1, [&] {
-                    Database::shared().execute(QStringLiteral("insert into Projects (ProjectName,Owner) values (%1,0)")
-                                                   .arg(SqlText::quoted(rest)));
+                    Database::shared().execute(projectInsert(rest));
                     form.ListData(); // as after an add in the window
                 });
-                answer(saved ? QStringLiteral("saved")
-                             : QStringLiteral("refused ") + messages.errors().join(QLatin1Char(' ')));
-            } else if (command == QLatin1String("rename")) {
-                auto editor = open<Form2>(rest.section(QLatin1Char(' '), 0, 0));
-                set(editor.get(), QStringLiteral("Text1"), rest.section(QLatin1Char(' '), 1));
+                answer(QStringList(QStringList{saved ? QStringLiteral("saved") : QStringLiteral("refused")} +
+                                   messages.errors())
+                           .join(QLatin1Char(' ')));
+            } else if (command == QLatin1String("open")) {
+                editor = open<Form2>(rest);
+                answer(QStringLiteral("opened ") + messages.errors().join(QLatin1Char(' ')));
+            } else if (command == QLatin1String("type") && editor) {
+                set(editor.get(), QStringLiteral("Text1"), rest);
+                answer(QStringLiteral("typed"));
+            } else if (command == QLatin1String("save") && editor) {
                 save(editor.get());
                 const QStringList said = messages.errors() + messages.notices();
-                answer(said.isEmpty() && !editor->isVisible()
-                           ? QStringLiteral("saved")
-                           : QStringLiteral("refused ") + said.join(QLatin1Char(' ')));
+                if (messages.errors().isEmpty() && !editor->isVisible())
+                    answer(QStringLiteral("saved"));
+                else
+                    answer(QStringLiteral("refused ") + said.join(QLatin1Char(' ')) + QStringLiteral(" (still open: ") +
+                           shown(editor.get(), QStringLiteral("Text1")) + QLatin1Char(')'));
             } else if (command == QLatin1String("title")) {
                 answer(QStringLiteral("title ") + form.windowTitle());
             } else {
@@ -634,6 +648,17 @@ void TestTeamDatabase::serverRestartDuringASession() {
     }
     const QString target = server.target(QStringLiteral("fennick"));
     TeamSchema::create(target);
+    {
+        PgConnection seed(target);
+        for (const char* statement : {
+                 "insert into Status values ('Open')",
+                 "insert into Categories values ('Main')",
+                 "insert into Priorities values ('High')",
+                 "insert into Employees (FirstName) values ('Ann')",
+             })
+            seed.execute(QLatin1String(statement));
+        seed.execute(projectInsert(QStringLiteral("edited"), 1));
+    }
     Client client(target, env.programFolder());
     QCOMPARE(client.ready(), QStringLiteral("ready"));
     QCOMPARE(client.ask(QStringLiteral("add saved before")), QStringLiteral("saved"));
@@ -641,27 +666,39 @@ void TestTeamDatabase::serverRestartDuringASession() {
         // A change that reaches the client only through the refill after its reconnect.
         PgConnection other(target, PgConnection::Check::None);
         other.execute(QStringLiteral("set session_replication_role = replica")); // no notification
-        other.execute(QStringLiteral("insert into Projects (ProjectName,Owner) values ('unannounced',0)"));
+        other.execute(projectInsert(QStringLiteral("unannounced")));
     }
-    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list saved before"));
+    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list edited|saved before"));
+    // An editor open through the restart, saved while the server is away and again once it is back.
+    QCOMPARE(client.ask(QStringLiteral("open 1")), QStringLiteral("opened"));
+    QCOMPARE(client.ask(QStringLiteral("type edited while away")), QStringLiteral("typed"));
 
     QVERIFY(server.stop());
     QTRY_VERIFY(client.ask(QStringLiteral("title")).contains(QLatin1String("server unreachable")));
     const QString refused = client.ask(QStringLiteral("add while away"));
     QVERIFY2(refused.startsWith(QLatin1String("refused")) && refused.contains(QLatin1String("cannot be reached")),
              qPrintable(refused));
-    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list saved before")); // still there to read
+    const QString kept = client.ask(QStringLiteral("save"));
+    QVERIFY2(kept.contains(QLatin1String("cannot be reached")) &&
+                 kept.endsWith(QLatin1String("(still open: edited while away)")),
+             qPrintable(kept));
+    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list edited|saved before")); // still there to read
 
     QVERIFY(server.start());
-    QTRY_COMPARE_WITH_TIMEOUT(client.ask(QStringLiteral("list")), QStringLiteral("list saved before|unannounced"),
-                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(client.ask(QStringLiteral("list")),
+                              QStringLiteral("list edited|saved before|unannounced"), 10000);
     QVERIFY(!client.ask(QStringLiteral("title")).contains(QLatin1String("unreachable")));
+    QCOMPARE(client.ask(QStringLiteral("save")), QStringLiteral("saved"));
     QCOMPARE(client.ask(QStringLiteral("add after")), QStringLiteral("saved"));
+    // Other clients' changes reach it live again.
+    PgConnection other(target, PgConnection::Check::None);
+    other.execute(projectInsert(QStringLiteral("announced")));
+    QTRY_VERIFY(client.ask(QStringLiteral("list")).endsWith(QLatin1String("|announced")));
     PgConnection check(target);
     QStringList stored;
     for (auto rows = check.query(QStringLiteral("select ProjectName from Projects order by ID")); rows->next();)
         stored << rows->value(0).toString();
-    QCOMPARE(stored, QStringList({"saved before", "unannounced", "after"}));
+    QCOMPARE(stored, QStringList({"edited while away", "saved before", "unannounced", "after", "announced"}));
 }
 
 void TestTeamDatabase::readOnlyClientBrowsesWhileAnotherWrites() {
@@ -681,8 +718,11 @@ void TestTeamDatabase::readOnlyClientBrowsesWhileAnotherWrites() {
         const QString refused = reader.ask(QStringLiteral("add not mine to add"));
         QVERIFY2(refused.startsWith(QLatin1String("refused")) && refused.contains(QLatin1String("not change it")),
                  qPrintable(refused));
-        const QString renamed = reader.ask(QStringLiteral("rename %1 not mine to rename").arg(shared));
-        QVERIFY2(renamed.startsWith(QLatin1String("refused")) && renamed.contains(QLatin1String("not change it")),
+        QCOMPARE(reader.ask(QStringLiteral("open %1").arg(shared)), QStringLiteral("opened"));
+        reader.ask(QStringLiteral("type not mine to rename"));
+        const QString renamed = reader.ask(QStringLiteral("save"));
+        QVERIFY2(renamed.startsWith(QLatin1String("refused")) && renamed.contains(QLatin1String("not change it")) &&
+                     renamed.endsWith(QLatin1String("(still open: not mine to rename)")),
                  qPrintable(renamed));
         // The writer next to it saves as always, and the reader sees it live.
         addProject(QStringLiteral("second plan"));
