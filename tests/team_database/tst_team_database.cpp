@@ -3,6 +3,7 @@
 // that need a server run when the suite tests the team database (FENNICK_TEST_BACKEND=postgresql).
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/ErrorTrap.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
 #include "editors/EditorSql.h"
@@ -23,10 +24,13 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTreeView>
 #include <QtTest>
 
 #include <cstdio>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace EditorTest;
 
@@ -53,11 +57,15 @@ int finish(QProcess* child) {
     return code;
 }
 
+// A project with every field the lists show.
+QString projectInsert(const QString& name, int owner = 0) {
+    return QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                          "BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main','High','','2021-09-30',5,10)")
+        .arg(SqlText::quoted(name), QString::number(owner));
+}
+
 qint64 addProject(const QString& name) {
-    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
-                                         "Notes,EndDate,BudgetInDays,Budget) values (%1,%2,'2021-08-31','Open','Main',"
-                                         "'High','','2021-09-30',5,10)")
-                              .arg(SqlText::quoted(name), QStringLiteral("0")));
+    TestEnvironment::exec(projectInsert(name));
     return TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
 }
 
@@ -68,9 +76,208 @@ QStringList projectNames(Form1& form) {
     return names;
 }
 
+// A client of its own: this test program in client mode (the main window on the database named
+// in FENNICK_DATABASE), answering one line per command (see clientMain).
+class Client {
+public:
+    Client(const QString& target, const QString& programFolder, const QStringList& environment = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FENNICK_DATABASE"), target);
+        env.insert(QStringLiteral("FENNICK_TEST_PROGRAM_FOLDER"), programFolder);
+        env.remove(QStringLiteral("FENNICK_TEST_BACKEND")); // the client is no test run of its own
+        for (const QString& pair : environment)
+            env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+        m_process.setProcessEnvironment(env);
+        m_process.setProgram(QCoreApplication::applicationFilePath());
+        m_process.setArguments({QStringLiteral("--client")});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        m_ready = reply();
+    }
+    ~Client() {
+        m_process.write("quit\n");
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    // What the client said when its window had loaded: "ready" and any error boxes.
+    QString ready() const { return m_ready; }
+    QString ask(const QString& command) {
+        m_process.write(command.toUtf8() + '\n');
+        return reply();
+    }
+
+private:
+    QString reply() {
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(20000))
+                return QStringLiteral("no answer");
+        return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+    QProcess m_process;
+    QString m_ready;
+};
+
+// A PostgreSQL server of one test's own, in a temporary folder and listening only on a socket
+// there, so that stopping it cuts off no other test. The server refuses to run as root: then it
+// runs as the postgres user.
+class OwnServer {
+public:
+    OwnServer() {
+        const QString version = qEnvironmentVariable("PGVERSION", QStringLiteral("15"));
+        m_bin = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(version);
+        if (geteuid() == 0) {
+            const passwd* user = getpwnam("postgres");
+            if (!user || chown(QFile::encodeName(m_dir.path()).constData(), user->pw_uid, user->pw_gid) != 0)
+                return;
+        }
+        m_made = run(QStringLiteral("initdb"),
+                     {QStringLiteral("-D"), data(), QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
+                      QStringLiteral("postgres"), QStringLiteral("--no-sync")});
+    }
+    ~OwnServer() {
+        if (m_made)
+            run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-m"),
+                                           QStringLiteral("immediate"), QStringLiteral("stop")});
+    }
+    OwnServer(const OwnServer&) = delete;
+    OwnServer& operator=(const OwnServer&) = delete;
+
+    bool start() {
+        return m_made && run(QStringLiteral("pg_ctl"),
+                             {QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-l"),
+                              m_dir.path() + QStringLiteral("/log"), QStringLiteral("-o"),
+                              QStringLiteral("-p 5432 -k %1 -c listen_addresses= -c fsync=off").arg(m_dir.path()),
+                              QStringLiteral("start")});
+    }
+    // A fast stop, as an administrator restarting the server does: clients are disconnected.
+    bool stop() {
+        return run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-m"),
+                                              QStringLiteral("fast"), QStringLiteral("stop")});
+    }
+    QString target(const QString& database) const {
+        return QStringLiteral("host=%1 port=5432 user=postgres dbname=%2").arg(m_dir.path(), database);
+    }
+
+private:
+    QString data() const { return m_dir.path() + QStringLiteral("/data"); }
+    bool run(const QString& tool, const QStringList& args) {
+        QProcess p;
+        if (geteuid() == 0) {
+            p.setProgram(QStringLiteral("runuser"));
+            p.setArguments(
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), m_bin + tool} +
+                args);
+        } else {
+            p.setProgram(m_bin + tool);
+            p.setArguments(args);
+        }
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start();
+        const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        if (!ok)
+            qWarning("%s failed: %s", qPrintable(tool), p.readAll().constData());
+        return ok;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_bin;
+    bool m_made = false;
+};
+
+// The texts of an editor's fields, to tell whether anything changed them.
+QStringList fieldTexts(QWidget* window) {
+    QStringList texts;
+    for (const auto* edit : window->findChildren<QLineEdit*>())
+        texts << edit->objectName() + QLatin1Char('=') + edit->text();
+    for (const auto* edit : window->findChildren<QPlainTextEdit*>())
+        texts << edit->objectName() + QLatin1Char('=') + edit->toPlainText();
+    for (const auto* box : window->findChildren<QComboBox*>())
+        texts << box->objectName() + QLatin1Char('=') + box->currentText();
+    for (const auto* date : window->findChildren<QDateEdit*>())
+        texts << date->objectName() + QLatin1Char('=') + date->text();
+    return texts;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ child programs
+
+// The main window on FENNICK_DATABASE, offscreen, with message boxes recorded. Prints "ready"
+// (and the text of any error box) once loaded, then answers one line per command:
+//   list        "list " and the names of the project list, joined by "|"
+//   add <name>  adds a project as a handler does: "saved" or "refused", and the text of any error box
+//   open <id>   opens the project editor on a project; type <name> types its name;
+//   save        saves it: "saved", or "refused ", the boxes shown, and the name it still shows
+//   title       "title " and the window title
+//   quit
+int clientMain() {
+    ScriptedMessages messages;
+    DataStore::setProgramFolderForTesting(qEnvironmentVariable("FENNICK_TEST_PROGRAM_FOLDER"));
+    QApplication::setQuitOnLastWindowClosed(false); // "quit" ends the client
+    Form1 form;
+    form.Form_Load();
+    form.show();
+    const auto answer = [&messages](const QString& text) {
+        std::printf("%s\n", qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        std::fflush(stdout);
+        messages.clear();
+    };
+    answer(QStringLiteral("ready ") + messages.errors().join(QLatin1Char(' ')));
+    std::unique_ptr<Form2> editor;
+    QByteArray pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            QCoreApplication::quit();
+            return;
+        }
+        pending.append(buffer, got);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QString line = QString::fromUtf8(pending.left(end));
+            pending.remove(0, end + 1);
+            const QString command = line.section(QLatin1Char(' '), 0, 0);
+            const QString rest = line.section(QLatin1Char(' '), 1);
+            if (command == QLatin1String("list")) {
+                answer(QStringLiteral("list ") + projectNames(form).join(QLatin1Char('|')));
+            } else if (command == QLatin1String("add")) {
+                ErrorTrap trap(QStringLiteral("Client"), QStringLiteral("Add"));
+                const bool saved = trap.step(1, [&] {
+                    Database::shared().execute(projectInsert(rest));
+                    form.ListData(); // as after an add in the window
+                });
+                answer(QStringList(QStringList{saved ? QStringLiteral("saved") : QStringLiteral("refused")} +
+                                   messages.errors())
+                           .join(QLatin1Char(' ')));
+            } else if (command == QLatin1String("open")) {
+                editor = open<Form2>(rest);
+                answer(QStringLiteral("opened ") + messages.errors().join(QLatin1Char(' ')));
+            } else if (command == QLatin1String("type") && editor) {
+                set(editor.get(), QStringLiteral("Text1"), rest);
+                answer(QStringLiteral("typed"));
+            } else if (command == QLatin1String("save") && editor) {
+                save(editor.get());
+                const QStringList said = messages.errors() + messages.notices();
+                if (messages.errors().isEmpty() && !editor->isVisible())
+                    answer(QStringLiteral("saved"));
+                else
+                    answer(QStringLiteral("refused ") + said.join(QLatin1Char(' ')) + QStringLiteral(" (still open: ") +
+                           shown(editor.get(), QStringLiteral("Text1")) + QLatin1Char(')'));
+            } else if (command == QLatin1String("title")) {
+                answer(QStringLiteral("title ") + form.windowTitle());
+            } else {
+                QCoreApplication::quit();
+            }
+        }
+    });
+    return QCoreApplication::exec();
+}
 
 // add <target> <prefix> <count>: adds projects one statement at a time, then prints "done".
 // edit <target> <id> <name>: renames a project.
@@ -117,7 +324,11 @@ private slots:
     void conflictingEditIsNotLost_data();
     void conflictingEditIsNotLost();
     void lostConnectionIsReportedAndRestored();
+    void serverRestartDuringASession();
+    void readOnlyClientBrowsesWhileAnotherWrites();
     void liveRefreshKeepsSortSelectionAndScroll();
+    void openEditorIsNotDisturbedByARefill_data();
+    void openEditorIsNotDisturbedByARefill();
     void twentyWritersLoseNothing();
     void teamDatabaseCommandSwitchesBackAndForth();
     void copiesBothWaysKeepEveryRow();
@@ -425,6 +636,103 @@ void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
              QStringList({"before", "after"}));
 }
 
+void TestTeamDatabase::serverRestartDuringASession() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    OwnServer server;
+    if (!server.start())
+        QSKIP("no server of this test's own could be started (initdb, pg_ctl)");
+    {
+        PgConnection admin(server.target(QStringLiteral("postgres")), PgConnection::Check::None);
+        admin.execute(QStringLiteral("create database fennick"));
+    }
+    const QString target = server.target(QStringLiteral("fennick"));
+    TeamSchema::create(target);
+    {
+        PgConnection seed(target);
+        for (const char* statement : {
+                 "insert into Status values ('Open')",
+                 "insert into Categories values ('Main')",
+                 "insert into Priorities values ('High')",
+                 "insert into Employees (FirstName) values ('Ann')",
+             })
+            seed.execute(QLatin1String(statement));
+        seed.execute(projectInsert(QStringLiteral("edited"), 1));
+    }
+    Client client(target, env.programFolder());
+    QCOMPARE(client.ready(), QStringLiteral("ready"));
+    QCOMPARE(client.ask(QStringLiteral("add saved before")), QStringLiteral("saved"));
+    {
+        // A change that reaches the client only through the refill after its reconnect.
+        PgConnection other(target, PgConnection::Check::None);
+        other.execute(QStringLiteral("set session_replication_role = replica")); // no notification
+        other.execute(projectInsert(QStringLiteral("unannounced")));
+    }
+    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list edited|saved before"));
+    // An editor open through the restart, saved while the server is away and again once it is back.
+    QCOMPARE(client.ask(QStringLiteral("open 1")), QStringLiteral("opened"));
+    QCOMPARE(client.ask(QStringLiteral("type edited while away")), QStringLiteral("typed"));
+
+    QVERIFY(server.stop());
+    QTRY_VERIFY(client.ask(QStringLiteral("title")).contains(QLatin1String("server unreachable")));
+    const QString refused = client.ask(QStringLiteral("add while away"));
+    QVERIFY2(refused.startsWith(QLatin1String("refused")) && refused.contains(QLatin1String("cannot be reached")),
+             qPrintable(refused));
+    const QString kept = client.ask(QStringLiteral("save"));
+    QVERIFY2(kept.contains(QLatin1String("cannot be reached")) &&
+                 kept.endsWith(QLatin1String("(still open: edited while away)")),
+             qPrintable(kept));
+    QCOMPARE(client.ask(QStringLiteral("list")), QStringLiteral("list edited|saved before")); // still there to read
+
+    QVERIFY(server.start());
+    QTRY_COMPARE_WITH_TIMEOUT(client.ask(QStringLiteral("list")),
+                              QStringLiteral("list edited|saved before|unannounced"), 10000);
+    QVERIFY(!client.ask(QStringLiteral("title")).contains(QLatin1String("unreachable")));
+    QCOMPARE(client.ask(QStringLiteral("save")), QStringLiteral("saved"));
+    QCOMPARE(client.ask(QStringLiteral("add after")), QStringLiteral("saved"));
+    // Other clients' changes reach it live again.
+    PgConnection other(target, PgConnection::Check::None);
+    other.execute(projectInsert(QStringLiteral("announced")));
+    QTRY_VERIFY(client.ask(QStringLiteral("list")).endsWith(QLatin1String("|announced")));
+    PgConnection check(target);
+    QStringList stored;
+    for (auto rows = check.query(QStringLiteral("select ProjectName from Projects order by ID")); rows->next();)
+        stored << rows->value(0).toString();
+    QCOMPARE(stored, QStringList({"edited while away", "saved before", "unannounced", "after", "announced"}));
+}
+
+void TestTeamDatabase::readOnlyClientBrowsesWhileAnotherWrites() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    env.openDatabase();
+    addValueLists();
+    const qint64 shared = EditorTest::addProject(QStringLiteral("shared plan"), addContact(QStringLiteral("Ann"), {}));
+    TestServer::admin(QStringLiteral("drop role if exists fennick_browser"));
+    TestServer::admin(QStringLiteral("create role fennick_browser login password 'b'"));
+    TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_browser"));
+    {
+        Client reader(env.databaseTarget() + QStringLiteral(" user=fennick_browser"), env.programFolder(),
+                      {QStringLiteral("PGPASSWORD=b")});
+        QCOMPARE(reader.ready(), QStringLiteral("ready"));
+        QCOMPARE(reader.ask(QStringLiteral("list")), QStringLiteral("list shared plan"));
+        const QString refused = reader.ask(QStringLiteral("add not mine to add"));
+        QVERIFY2(refused.startsWith(QLatin1String("refused")) && refused.contains(QLatin1String("not change it")),
+                 qPrintable(refused));
+        QCOMPARE(reader.ask(QStringLiteral("open %1").arg(shared)), QStringLiteral("opened"));
+        reader.ask(QStringLiteral("type not mine to rename"));
+        const QString renamed = reader.ask(QStringLiteral("save"));
+        QVERIFY2(renamed.startsWith(QLatin1String("refused")) && renamed.contains(QLatin1String("not change it")) &&
+                     renamed.endsWith(QLatin1String("(still open: not mine to rename)")),
+                 qPrintable(renamed));
+        // The writer next to it saves as always, and the reader sees it live.
+        addProject(QStringLiteral("second plan"));
+        QTRY_COMPARE(reader.ask(QStringLiteral("list")), QStringLiteral("list shared plan|second plan"));
+    }
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects order by ID")),
+             QStringList({"shared plan", "second plan"}));
+    TestServer::admin(QStringLiteral("drop owned by fennick_browser"));
+}
+
 void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     REQUIRE_SERVER();
     TestEnvironment env;
@@ -454,6 +762,46 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     QCOMPARE(projectNames(form).first(), QStringLiteral("ZZ new 0")); // still sorted by name, descending
     QCOMPARE(Form1::selectedCell(form.ListView1, 0), selected);
     QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+}
+
+void TestTeamDatabase::openEditorIsNotDisturbedByARefill_data() {
+    QTest::addColumn<bool>("sameProject");    // whether the other client changes the project being edited
+    QTest::addColumn<QList<bool>>("answers"); // load theirs?, overwrite?
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("another project") << false << QList<bool>{} << "typed";
+    QTest::newRow("this project, keep editing") << true << QList<bool>{false, false} << "theirs";
+    QTest::newRow("this project, overwrite") << true << QList<bool>{false, true} << "typed";
+}
+
+void TestTeamDatabase::openEditorIsNotDisturbedByARefill() {
+    REQUIRE_SERVER();
+    QFETCH(bool, sameProject);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QString, stored);
+    PeopleFixture f;
+    const qint64 edited = EditorTest::addProject(QStringLiteral("first"), f.ann);
+    const qint64 other = EditorTest::addProject(QStringLiteral("second"), f.ann);
+    Form1 list;
+    list.Form_Load();
+    auto form = open<Form2>(QString::number(edited));
+    set(form.get(), {QStringLiteral("Text1=typed"), QStringLiteral("Text3=typed notes"),
+                     QStringLiteral("Combo3=Closed"), QStringLiteral("DateTimePicker1=2022-01-02")});
+    const QStringList typed = fieldTexts(form.get());
+    QCOMPARE(finish(startChild({QStringLiteral("edit"), Database::shared().target(),
+                                QString::number(sameProject ? edited : other), QStringLiteral("theirs")})),
+             0);
+    QTRY_VERIFY(projectNames(list).contains(QStringLiteral("theirs"))); // the list was refilled
+    QCOMPARE(fieldTexts(form.get()), typed);
+    QVERIFY(form->isVisible());
+    for (bool answer : answers)
+        f.messages.answerNext(answer);
+    save(form.get());
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(f.messages.questions().size(), answers.size());
+    if (!answers.isEmpty())
+        QVERIFY(f.messages.questions().first().contains(QLatin1String("Someone else saved this project")));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName,Status from Projects where ID=%1").arg(edited)),
+             QStringList{stored + (stored == QLatin1String("typed") ? "|Closed" : "|In process")});
 }
 
 void TestTeamDatabase::twentyWritersLoseNothing() {
@@ -605,6 +953,10 @@ void TestTeamDatabase::copyCommandsOfTheFileMenu() {
 }
 
 int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--client") == 0) {
+        QApplication app(argc, argv);
+        return clientMain();
+    }
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0) {
         QCoreApplication app(argc, argv);
         return childMain(app.arguments().mid(2));
