@@ -48,7 +48,7 @@ run)
     ;;
 test)
     cd "$build"
-    QT_QPA_PLATFORM=offscreen pg_virtualenv -v 15 ctest --output-on-failure -j"$jobs"
+    QT_QPA_PLATFORM=offscreen pg_virtualenv -t -v 15 ctest --output-on-failure -j"$jobs"
     ;;
 deb)
     cd "$build"
