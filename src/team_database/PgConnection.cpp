@@ -345,8 +345,6 @@ public:
     PgStreamCursor(PGconn* conn, const QString& statement)
         : m_conn(conn) {
         run("SET DateStyle = ISO, YMD");
-        // The whole result is read: plan for all of it, not for the first rows.
-        run("SET cursor_tuple_fraction = 1");
         run("BEGIN READ ONLY");
         run(QByteArray("DECLARE fennick_rows NO SCROLL CURSOR FOR ") + statement.toUtf8());
         fetch(firstPart);
