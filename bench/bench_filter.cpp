@@ -76,27 +76,6 @@ void fillDatabase(const QString& path) {
     sqlite3_close(db);
 }
 
-// The floor: every column of every row of the project view read once through SQLite's own API.
-double rawScanMs(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select * from [Open Projects]", -1, &stmt, nullptr);
-    long long bytes = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-            bytes += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) ? 1 : 0);
-    }
-    sqlite3_finalize(stmt);
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    sqlite3_close(db);
-    if (bytes == 0)
-        std::printf("(empty scan)\n");
-    return ms;
-}
-
 // A query typed up to its last key; the last key is what a keystroke costs.
 struct Keystroke {
     const char* label;
@@ -121,8 +100,8 @@ int main(int argc, char** argv) {
     fillDatabase(path);
 
     Form1 form;
-    form.Form_Load(); // fills both lists once (warm-up and start-up)
-    rawScanMs(path);  // warm the page cache
+    form.Form_Load();       // fills both lists once (warm-up and start-up)
+    Bench::rawScanMs(path); // warm the page cache
     auto* line = form.findChild<FindFilter::FilterLine*>(QStringLiteral("FilterLine"));
     form.findChild<QAction*>(QStringLiteral("actionFind"))->trigger();
 
@@ -131,7 +110,7 @@ int main(int argc, char** argv) {
     std::vector<double> keys(std::size(keystrokes), 1e300);
     std::vector<int> shown(std::size(keystrokes), 0);
     for (int i = 0; i < repeats; ++i) {
-        floor = std::min(floor, rawScanMs(path));
+        floor = std::min(floor, Bench::rawScanMs(path));
         line->clear();
         fill = std::min(fill, timeMs([&] { form.ListData(); }));
         // Once per fill (on Ctrl+F or the first key): the searchable form of the rows and all tasks.

@@ -26,27 +26,6 @@ namespace {
 
 using Bench::timeMs;
 
-// The floor: every column of every row of the project view read once through SQLite's own API.
-double rawScanMs(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select * from [Open Projects]", -1, &stmt, nullptr);
-    long long bytes = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-            bytes += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) ? 1 : 0);
-    }
-    sqlite3_finalize(stmt);
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    sqlite3_close(db);
-    if (bytes == 0)
-        std::printf("(empty scan)\n");
-    return ms;
-}
-
 // Heap bytes in use (for the memory a filled list holds).
 double heapBytes() {
     return static_cast<double>(mallinfo2().uordblks);
@@ -95,9 +74,9 @@ Figures measure(const QString& path, int rows, int repeats) {
     Form1 form;
     form.Form_Load();
     form.projectModel()->ensureComplete();
-    rawScanMs(path); // warm the page cache
+    Bench::rawScanMs(path); // warm the page cache
     for (int i = 0; i < repeats; ++i) {
-        f.floor = std::min(f.floor, rawScanMs(path));
+        f.floor = std::min(f.floor, Bench::rawScanMs(path));
         f.fill = std::min(f.fill, timeMs([&] {
                               form.ListData();
                               form.projectModel()->ensureComplete();

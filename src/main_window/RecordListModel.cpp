@@ -446,15 +446,19 @@ void RecordListModel::setFilterNote(const QString& note) {
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
-void RecordListModel::beginFill() {
-    beginResetModel();
+void RecordListModel::dropRows() {
     for (auto& store : m_stores)
         store->clear();
     std::vector<std::uint32_t>().swap(m_order);
     m_count = 0;
-    m_filling = true;
     m_filtered = false;
     m_visible.clear();
+}
+
+void RecordListModel::beginFill() {
+    beginResetModel();
+    dropRows();
+    m_filling = true;
     endResetModel();
 }
 
@@ -477,24 +481,8 @@ void RecordListModel::publish() {
 void RecordListModel::finishFill() {
     publish();
     m_filling = false;
-    if (m_sorted && !m_order.empty() && !m_filtered) {
-        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-        const QModelIndexList before = persistentIndexList();
-        std::vector<std::uint32_t> storedBefore;
-        storedBefore.reserve(static_cast<std::size_t>(before.size()));
-        for (const QModelIndex& idx : before)
-            storedBefore.push_back(storedRow(idx.row()));
-        sortOrderIndex();
-        std::vector<int> positionOf(m_count);
-        for (std::size_t i = 0; i < m_order.size(); ++i)
-            positionOf[m_order[i]] = static_cast<int>(i);
-        QModelIndexList after;
-        after.reserve(before.size());
-        for (qsizetype i = 0; i < before.size(); ++i)
-            after.append(index(positionOf[storedBefore[static_cast<std::size_t>(i)]], before[i].column()));
-        changePersistentIndexList(before, after);
-        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    }
+    if (m_sorted && !m_order.empty())
+        resort();
     emit rowsReplaced();
 }
 
@@ -505,10 +493,7 @@ void RecordListModel::ensureComplete() {
 
 void RecordListModel::setRows(std::vector<Row> rows) {
     beginResetModel();
-    for (auto& store : m_stores)
-        store->clear();
-    std::vector<std::uint32_t>().swap(m_order);
-    m_count = 0;
+    dropRows();
     m_filling = false;
     std::vector<Value> values(m_columns.size());
     std::vector<QByteArray> utf8(m_columns.size());
@@ -539,8 +524,6 @@ void RecordListModel::setRows(std::vector<Row> rows) {
     std::iota(m_order.begin(), m_order.end(), 0u);
     if (m_sorted)
         sortOrderIndex();
-    m_filtered = false;
-    m_visible.clear();
     endResetModel();
     emit rowsReplaced();
 }
@@ -552,7 +535,10 @@ void RecordListModel::sort(int column, Qt::SortOrder order) {
     m_sorted = true;
     m_sortColumn = column;
     m_sortOrder = order;
+    resort();
+}
 
+void RecordListModel::resort() {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<std::uint32_t> storedBefore;

@@ -116,6 +116,10 @@ private:
     QString storedText(std::uint32_t stored, int column) const;
     // Sorts the index by the sort state.
     void sortOrderIndex();
+    // Sorts the shown rows by the sort state, keeping the filter and the persistent indexes.
+    void resort();
+    // Forgets every row (inside a model reset).
+    void dropRows();
 
     std::vector<Column> m_columns;
     std::vector<std::unique_ptr<Store>> m_stores; // one per column
