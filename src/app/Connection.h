@@ -36,9 +36,6 @@ public:
     virtual SqlText::Dialect dialect() const = 0;
     // Runs one statement (already adapted to the dialect) and returns its rows.
     virtual std::unique_ptr<ResultCursor> query(const QString& statement) = 0;
-    // A long read whose rows may arrive a part at a time while other statements run on this
-    // connection (a list that streams in). By default the same as query().
-    virtual std::unique_ptr<ResultCursor> stream(const QString& statement) { return query(statement); }
     // Runs one statement (already adapted) and returns the number of rows it changed.
     virtual int execute(const QString& statement) = 0;
     // Whether every write would be refused (a read-only file, a role that may not write).

@@ -233,11 +233,6 @@ ResultSet Database::query(const QString& statement) {
     return ResultSet(connection.query(adapt(statement)));
 }
 
-ResultSet Database::stream(const QString& statement) {
-    Connection& connection = ready();
-    return ResultSet(connection.stream(adapt(statement)));
-}
-
 int Database::execute(const QString& statement) {
     Connection& connection = ready();
     const QString adapted = adapt(statement);

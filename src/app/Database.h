@@ -106,9 +106,6 @@ public:
 
     // Runs a query; the result is walked forward with eof()/moveNext() and closed by its owner.
     ResultSet query(const QString& statement);
-    // As query(), for a long read whose rows are taken a part at a time while other statements run
-    // (a team database then reads them on a connection of their own, a part at a time).
-    ResultSet stream(const QString& statement);
     // Runs one statement and returns the number of rows it changed.
     int execute(const QString& statement);
     // Runs work so that all of its statements take effect or none: a throw rolls back and is

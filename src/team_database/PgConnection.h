@@ -27,9 +27,6 @@ public:
 
     SqlText::Dialect dialect() const override { return SqlText::Dialect::PostgreSql; }
     std::unique_ptr<ResultCursor> query(const QString& statement) override;
-    // Reads on a connection of its own through a cursor, a part at a time: the first part at
-    // once, the rest as it is asked for, while this connection serves other statements.
-    std::unique_ptr<ResultCursor> stream(const QString& statement) override;
     int execute(const QString& statement) override;
     bool isReadOnly() const override { return m_readOnly; }
     QString describe() const override;
