@@ -247,16 +247,6 @@ struct RecordListModel::Store {
         return {};
     }
 
-    std::size_t bytes() const {
-        std::size_t n =
-            arena.capacity() + ends.capacity() * 4 + ids.capacity() * 4 + numbers.capacity() * 8 + days.capacity() * 4;
-        for (const QString& s : dictionary)
-            n += sizeof(QString) + 24 + static_cast<std::size_t>(s.capacity()) * 2;
-        n += lookup.size() * 64;
-        n += static_cast<std::size_t>(odd.size()) * 64;
-        return n;
-    }
-
     // Orders the texts of their own without regard to case: a radix sort on eight folded bytes
     // at a time, so a long shared beginning ("Project …") costs one pass, not every comparison.
     void sortTexts(std::vector<SortEntry>& entries, bool descending) const;
@@ -372,6 +362,14 @@ QString RecordListModel::storedText(std::uint32_t stored, int column) const {
 
 QString RecordListModel::rawCell(int row, int column) const {
     return storedText(storedRow(row), column);
+}
+
+QDate RecordListModel::cellDate(int row, int column) const {
+    const Store& store = *m_stores[static_cast<std::size_t>(column)];
+    if (store.kind != Kind::Date)
+        return {};
+    const std::int32_t day = store.days[storedRow(row)];
+    return day == noDate || day == oddDate ? QDate() : QDate::fromJulianDay(day);
 }
 
 QString RecordListModel::cellText(int row, int column) const {
@@ -642,11 +640,4 @@ void RecordListModel::sortOrderIndex() {
     }
     for (std::size_t i = 0; i < n; ++i)
         m_order[i] = entries[i].stored;
-}
-
-std::size_t RecordListModel::memoryBytes() const {
-    std::size_t n = m_order.capacity() * 4;
-    for (const auto& store : m_stores)
-        n += store->bytes();
-    return n;
 }

@@ -13,6 +13,7 @@
 #include "app/RawValue.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
 #include <QHash>
 #include <QIcon>
 #include <QString>
@@ -66,8 +67,6 @@ public:
     void publish();
     void finishFill();
     bool isFilling() const { return m_filling; }
-    // Rows stored so far, shown or not.
-    int storedCount() const { return static_cast<int>(m_count); }
 
     // Called by ensureComplete() while a fill is still streaming: reads the rest of it.
     void setCompleter(std::function<void()> completer) { m_completer = std::move(completer); }
@@ -78,6 +77,9 @@ public:
     QString cellText(int row, int column) const;
     // The stored text of a cell (dates as ISO text, numbers as plain decimal text).
     QString rawCell(int row, int column) const;
+    // The date of a date cell stored as a day; an invalid date for an empty cell or one kept as
+    // other text (read that with rawCell()).
+    QDate cellDate(int row, int column) const;
 
     // Filtering: all rows (source rows, in the current sort order), and which of them are shown.
     int sourceRowCount() const { return static_cast<int>(m_order.size()); }
@@ -101,9 +103,6 @@ public:
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     void setSortingEnabled(bool on) { m_sorted = on; }
-
-    // Bytes held by the stored rows (for the benchmark).
-    std::size_t memoryBytes() const;
 
 signals:
     // After a fill is complete (setRows(), finishFill()): the rows are new and all shown.

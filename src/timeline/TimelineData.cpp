@@ -83,8 +83,13 @@ std::vector<Item> projectsFromList(const RecordListModel& list) {
         item.category = list.rawCell(r, Category);
         item.priority = list.rawCell(r, Priority);
         item.status = list.rawCell(r, Status);
-        item.start = dateOf(list.rawCell(r, Start), &item.startText);
-        item.end = dateOf(list.rawCell(r, End), &item.endText);
+        // Dates the list keeps as days need no reading; others are read from their text.
+        item.start = list.cellDate(r, Start);
+        if (!item.start.isValid())
+            item.start = dateOf(list.rawCell(r, Start), &item.startText);
+        item.end = list.cellDate(r, End);
+        if (!item.end.isValid())
+            item.end = dateOf(list.rawCell(r, End), &item.endText);
     }
     return projects;
 }

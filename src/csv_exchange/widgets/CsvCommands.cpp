@@ -155,6 +155,8 @@ CsvTable listAsShown(const QTreeView* list) {
     const QAbstractItemModel* model = list->model();
     if (!model)
         return table;
+    if (auto* records = qobject_cast<RecordListModel*>(list->model()))
+        records->ensureComplete(); // a list still streaming in is exported whole
     const std::vector<int> columns = shownColumns(list);
     for (const int c : columns)
         table.header << model->headerData(c, Qt::Horizontal).toString();
