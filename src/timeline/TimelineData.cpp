@@ -39,6 +39,25 @@ QDate dateOf(const QString& text, QString* keep) {
     return date;
 }
 
+// A stored date read without making a text first when it is a plain yyyy-MM-dd; any other form
+// is read from its text as dateOf() reads it.
+QDate dateOf(const ResultSet& rs, int column, QString* keep) {
+    const RawValue v = rs.raw(column);
+    if (v.type == RawValue::Type::Text && v.size == 10 && v.text[4] == '-' && v.text[7] == '-') {
+        int parts[3] = {0, 0, 0};
+        const int from[3] = {0, 5, 8}, length[3] = {4, 2, 2};
+        bool digits = true;
+        for (int p = 0; p < 3 && digits; ++p)
+            for (int i = from[p]; i < from[p] + length[p] && digits; ++i) {
+                digits = v.text[i] >= '0' && v.text[i] <= '9';
+                parts[p] = parts[p] * 10 + (v.text[i] - '0');
+            }
+        if (digits && QDate::isValid(parts[0], parts[1], parts[2]))
+            return QDate(parts[0], parts[1], parts[2]);
+    }
+    return dateOf(rs.rawText(column), keep);
+}
+
 std::vector<Item> readTasks(const QString& statement, const QString& countStatement) {
     const QHash<qint64, QString> names = contactNames();
     std::vector<Item> tasks;
@@ -60,8 +79,8 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
         item.status = rs.rawText(4);
         item.priority = rs.rawText(5);
         item.percent = rs.value(6).toDouble();
-        item.start = dateOf(rs.rawText(7), &item.startText);
-        item.end = dateOf(rs.rawText(8), &item.endText);
+        item.start = dateOf(rs, 7, &item.startText);
+        item.end = dateOf(rs, 8, &item.endText);
         rs.moveNext();
     }
     rs.close();
