@@ -90,14 +90,15 @@ inline void fillDatabase(const QString& path, int rowCount) {
     sqlite3_close(db);
 }
 
-// The floor: every column of every row of the project view read once through SQLite's own API.
-inline double rawScanMs(const QString& path) {
+// The floor: every column of every row of the project view (or of another statement) read once
+// through SQLite's own API.
+inline double rawScanMs(const QString& path, const char* statement = "select * from [Open Projects]") {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     QElapsedTimer timer;
     timer.start();
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select * from [Open Projects]", -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db, statement, -1, &stmt, nullptr);
     long long bytes = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         for (int c = 0; c < sqlite3_column_count(stmt); ++c)

@@ -372,6 +372,11 @@ QDate RecordListModel::cellDate(int row, int column) const {
     return day == noDate || day == oddDate ? QDate() : QDate::fromJulianDay(day);
 }
 
+double RecordListModel::cellNumber(int row, int column) const {
+    const Store& store = *m_stores[static_cast<std::size_t>(column)];
+    return store.kind == Kind::Number ? store.numbers[storedRow(row)] : std::numeric_limits<double>::quiet_NaN();
+}
+
 QString RecordListModel::cellText(int row, int column) const {
     const Store& store = *m_stores[static_cast<std::size_t>(column)];
     const std::uint32_t stored = storedRow(row);

@@ -80,6 +80,9 @@ public:
     // The date of a date cell stored as a day; an invalid date for an empty cell or one kept as
     // other text (read that with rawCell()).
     QDate cellDate(int row, int column) const;
+    // The value of a number cell; NaN for an empty cell, one kept as other text, or a column that
+    // does not hold numbers.
+    double cellNumber(int row, int column) const;
 
     // Filtering: all rows (source rows, in the current sort order), and which of them are shown.
     int sourceRowCount() const { return static_cast<int>(m_order.size()); }

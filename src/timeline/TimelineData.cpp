@@ -4,6 +4,7 @@
 #include "main_window/RecordListModel.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Timeline {
 
@@ -58,6 +59,66 @@ QDate dateOf(const ResultSet& rs, int column, QString* keep) {
     return dateOf(rs.rawText(column), keep);
 }
 
+// A whole number read without a QVariant; a text that is not a number reads as 0.
+qint64 integerOf(const ResultSet& rs, int column) {
+    const RawValue v = rs.raw(column);
+    switch (v.type) {
+    case RawValue::Type::Integer:
+        return v.integer;
+    case RawValue::Type::Real:
+        return static_cast<qint64>(v.real);
+    case RawValue::Type::Text:
+        return rs.value(column).toLongLong();
+    case RawValue::Type::Null:
+        break;
+    }
+    return 0;
+}
+
+double numberOf(const ResultSet& rs, int column) {
+    const RawValue v = rs.raw(column);
+    switch (v.type) {
+    case RawValue::Type::Integer:
+        return static_cast<double>(v.integer);
+    case RawValue::Type::Real:
+        return v.real;
+    case RawValue::Type::Text:
+        return rs.value(column).toDouble();
+    case RawValue::Type::Null:
+        break;
+    }
+    return 0;
+}
+
+// The texts of a value-list column (status, priority) repeat from row to row: each is made once
+// and shared by every row that has it. A column with many different texts makes each anew.
+class RepeatedTexts {
+public:
+    QString text(const ResultSet& rs, int column) {
+        const RawValue v = rs.raw(column);
+        if (v.type != RawValue::Type::Text)
+            return rs.rawText(column);
+        const QByteArrayView bytes(v.text, v.size);
+        if (m_last < m_seen.size() && m_seen[m_last].first == bytes)
+            return m_seen[m_last].second;
+        for (size_t i = 0; i < m_seen.size(); ++i)
+            if (m_seen[i].first == bytes) {
+                m_last = i;
+                return m_seen[i].second;
+            }
+        QString made = QString::fromUtf8(bytes);
+        if (m_seen.size() < 32) {
+            m_last = m_seen.size();
+            m_seen.emplace_back(bytes.toByteArray(), made);
+        }
+        return made;
+    }
+
+private:
+    std::vector<std::pair<QByteArray, QString>> m_seen;
+    size_t m_last = 0;
+};
+
 std::vector<Item> readTasks(const QString& statement, const QString& countStatement) {
     const QHash<qint64, QString> names = contactNames();
     std::vector<Item> tasks;
@@ -67,18 +128,20 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
         if (!count.eof())
             tasks.reserve(static_cast<size_t>(std::max<qint64>(0, count.value(0).toLongLong())));
     }
+    RepeatedTexts statuses, priorities;
     ResultSet rs = Database::shared().query(statement);
     while (!rs.eof()) {
         // A missing value reads as empty text or 0: such a row is shown without a bar.
         Item& item = tasks.emplace_back();
         item.isTask = true;
-        item.id = rs.value(0).toLongLong();
-        item.projectId = rs.value(1).toLongLong();
+        item.id = integerOf(rs, 0);
+        item.projectId = integerOf(rs, 1);
         item.name = rs.rawText(2);
-        item.who = names.value(rs.value(3).toLongLong());
-        item.status = rs.rawText(4);
-        item.priority = rs.rawText(5);
-        item.percent = rs.value(6).toDouble();
+        if (!rs.isNull(3))
+            item.who = names.value(integerOf(rs, 3));
+        item.status = statuses.text(rs, 4);
+        item.priority = priorities.text(rs, 5);
+        item.percent = numberOf(rs, 6);
         item.start = dateOf(rs, 7, &item.startText);
         item.end = dateOf(rs, 8, &item.endText);
         rs.moveNext();
@@ -95,7 +158,8 @@ std::vector<Item> projectsFromList(const RecordListModel& list) {
     projects.reserve(static_cast<size_t>(count));
     for (int r = 0; r < count; ++r) {
         Item& item = projects.emplace_back();
-        item.id = list.rawCell(r, Id).toLongLong();
+        const double id = list.cellNumber(r, Id);
+        item.id = std::isnan(id) ? list.rawCell(r, Id).toLongLong() : static_cast<qint64>(id);
         item.projectId = item.id;
         item.name = list.rawCell(r, Name);
         item.who = list.rawCell(r, Owner);

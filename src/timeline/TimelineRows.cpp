@@ -60,20 +60,25 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
             return id >= 0 && id <= maxId ? byId[static_cast<size_t>(id)] : -1;
         return byHash.value(id, -1);
     };
+    // The tasks stay where they were read; those of projects not listed are closed up over.
     std::vector<int> projectOf;
     projectOf.reserve(tasks.size());
-    data.tasks.clear();
-    data.tasks.reserve(tasks.size());
     data.firstTask.assign(projectCount + 1, 0);
-    for (Item& task : tasks) {
+    size_t kept = 0;
+    for (size_t t = 0; t < tasks.size(); ++t) {
+        Item& task = tasks[t];
         const int project = indexOf(task.projectId);
         if (project < 0)
             continue;                                                         // its project is not listed
         task.category = data.projects[static_cast<size_t>(project)].category; // coloured by its project's
-        data.tasks.push_back(std::move(task));
+        if (kept != t)
+            tasks[kept] = std::move(task);
+        ++kept;
         projectOf.push_back(project);
         ++data.firstTask[static_cast<size_t>(project) + 1];
     }
+    tasks.erase(tasks.begin() + static_cast<std::ptrdiff_t>(kept), tasks.end());
+    data.tasks = std::move(tasks);
     for (size_t p = 0; p < projectCount; ++p)
         data.firstTask[p + 1] += data.firstTask[p];
     std::vector<int> next(data.firstTask.begin(), data.firstTask.end() - 1);
@@ -141,7 +146,7 @@ std::pair<QDate, QDate> dateRange(const Data& data) {
     return {first, last};
 }
 
-QString colourKey(const Item& item, ColourBy by) {
+const QString& colourKey(const Item& item, ColourBy by) {
     switch (by) {
     case ColourBy::Status:
         return item.status;
@@ -161,7 +166,9 @@ std::vector<QString> legendKeys(const Data& data, ColourBy by) {
         for (const Item& item : *list) {
             const QString& key = colourKey(item, by);
             if (many.isEmpty()) {
-                if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                // Texts read once per value share their data: most rows match without comparing.
+                if (std::any_of(keys.begin(), keys.end(),
+                                [&](const QString& k) { return k.constData() == key.constData() || k == key; }))
                     continue;
                 keys.push_back(key);
                 if (keys.size() > 32)

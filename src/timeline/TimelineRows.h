@@ -81,7 +81,7 @@ std::pair<QDate, QDate> dateRange(const Data& data);
 
 // What the colours stand for.
 enum class ColourBy { Status, Priority, Category };
-QString colourKey(const Item& item, ColourBy by);
+const QString& colourKey(const Item& item, ColourBy by);
 // The keys that occur, in alphabetical order; each gets the colour of its position.
 std::vector<QString> legendKeys(const Data& data, ColourBy by);
 

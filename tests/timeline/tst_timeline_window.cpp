@@ -6,6 +6,7 @@
 #include "main_window/Form1.h"
 #include "main_window/RecordListModel.h"
 #include "support/TestSupport.h"
+#include "timeline/TimelineData.h"
 #include "timeline/TimelineView.h"
 #include "timeline/TimelineWindow.h"
 
@@ -131,6 +132,7 @@ private slots:
     void doubleClickOpensTheEditor();
     void followsTheMainWindow();
     void rowsWithBadDates();
+    void readsTasksAsStored();
     void exportWritesFiles_data();
     void exportWritesFiles();
     void printsAcrossAndDown();
@@ -332,6 +334,37 @@ void TestTimelineWindow::rowsWithBadDates() {
     QPainter painter(&image);
     Timeline::paint(painter, view->scene(), image.size(), 0, view->chartX());
     QVERIFY(f.messages.shown().empty());
+}
+
+void TestTimelineWindow::readsTasksAsStored() {
+    // Many different statuses (more than are shared), missing assignees, fractions and a text id.
+    Fixture f;
+    for (int i = 0; i < 40; ++i)
+        TestEnvironment::exec(
+            QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
+                           "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,'2026-02-30' "
+                           "from Projects where ProjectName='Developing'")
+                .arg(i)
+                .arg(i % 2 ? "High" : "Low")
+                .arg(i + 0.5)
+                .arg(i % 3 ? QStringLiteral("null") : QStringLiteral("(select min(ID) from Employees)")));
+    const QString firstContact =
+        TestEnvironment::rows(QStringLiteral("select FirstName || ' ' || LastName from Employees order by ID"))
+            .value(0);
+    int seen = 0;
+    for (const Timeline::Item& t : Timeline::readAllTasks()) {
+        if (!t.name.startsWith(QLatin1String("Bulk ")))
+            continue;
+        const int i = t.name.mid(5).toInt();
+        QCOMPARE(t.status, QStringLiteral("S%1").arg(i));
+        QCOMPARE(t.priority, QLatin1String(i % 2 ? "High" : "Low"));
+        QCOMPARE(t.percent, i + 0.5);
+        QCOMPARE(t.who, i % 3 ? QString() : firstContact);
+        QVERIFY(!t.start.isValid()); // 30 February: kept as text, no bar
+        QCOMPARE(t.startText, QStringLiteral("2026-02-30"));
+        ++seen;
+    }
+    QCOMPARE(seen, 40);
 }
 
 void TestTimelineWindow::exportWritesFiles_data() {
