@@ -36,6 +36,9 @@ public:
     virtual SqlText::Dialect dialect() const = 0;
     // Runs one statement (already adapted to the dialect) and returns its rows.
     virtual std::unique_ptr<ResultCursor> query(const QString& statement) = 0;
+    // As query(), for a long list read a slice at a time while other statements run: the first
+    // rows are there as soon as the database has them, the rest arrive as they are read.
+    virtual std::unique_ptr<ResultCursor> streamQuery(const QString& statement) { return query(statement); }
     // Runs one statement (already adapted) and returns the number of rows it changed.
     virtual int execute(const QString& statement) = 0;
     // Whether every write would be refused (a read-only file, a role that may not write).

@@ -170,9 +170,11 @@ void Database::adopt(const QString& target, std::unique_ptr<Connection> connecti
 
 void Database::openNow() {
     m_transactionDepth = 0;
-    if (isTeam())
-        m_connection = std::make_unique<PgConnection>(m_wanted);
-    else
+    if (isTeam()) {
+        auto team = std::make_unique<PgConnection>(m_wanted);
+        team->openReaderSoon(); // while the window is made, for the first list
+        m_connection = std::move(team);
+    } else
         m_connection = std::make_unique<SqliteConnection>(m_wanted);
 }
 
@@ -231,6 +233,11 @@ QString Database::adapt(const QString& statement) {
 ResultSet Database::query(const QString& statement) {
     Connection& connection = ready();
     return ResultSet(connection.query(adapt(statement)));
+}
+
+ResultSet Database::streamQuery(const QString& statement) {
+    Connection& connection = ready();
+    return ResultSet(connection.streamQuery(adapt(statement)));
 }
 
 int Database::execute(const QString& statement) {

@@ -106,6 +106,8 @@ public:
 
     // Runs a query; the result is walked forward with eof()/moveNext() and closed by its owner.
     ResultSet query(const QString& statement);
+    // As query(), for a long list that is read a slice at a time while other statements run.
+    ResultSet streamQuery(const QString& statement);
     // Runs one statement and returns the number of rows it changed.
     int execute(const QString& statement);
     // Runs work so that all of its statements take effect or none: a throw rolls back and is

@@ -368,7 +368,8 @@ void Form1::ListData() {
     abortProjectFill(); // a refill replaces a fill still streaming
     trap.step(1, [this] { m_projects->beginFill(); });
     std::optional<ResultSet> rs;
-    if (trap.step(2, [&] { rs.emplace(Database::shared().query(QStringLiteral("select * from [Open Projects]"))); })) {
+    if (trap.step(
+            2, [&] { rs.emplace(Database::shared().streamQuery(QStringLiteral("select * from [Open Projects]"))); })) {
         m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false});
         m_projectFill->haveColumns = trap.step(3, [&] {
             for (int i = 0; i < 10; ++i)

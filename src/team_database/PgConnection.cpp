@@ -12,6 +12,11 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace PgTypes {
@@ -41,24 +46,11 @@ qint64 toInteger(const char* text, int length) {
     return value;
 }
 
-// All rows of one result, held by the client and read forward.
-class PgCursor final : public ResultCursor {
+// The values of the current row of a result.
+class PgRowValues : public ResultCursor {
 public:
-    explicit PgCursor(PGresult* result)
-        : m_result(result)
-        , m_rows(PQntuples(result))
-        , m_columns(PQnfields(result)) {
-        m_types.reserve(static_cast<size_t>(m_columns));
-        for (int i = 0; i < m_columns; ++i)
-            m_types.push_back(PQftype(result, i));
-    }
-    ~PgCursor() override { PQclear(m_result); }
-    PgCursor(const PgCursor&) = delete;
-    PgCursor& operator=(const PgCursor&) = delete;
-
     int columnCount() const override { return m_columns; }
-    QString columnName(int column) const override { return QString::fromUtf8(PQfname(m_result, column)); }
-    bool next() override { return ++m_row < m_rows; }
+    QString columnName(int column) const override { return m_names[static_cast<size_t>(column)]; }
     bool isNull(int column) const override { return PQgetisnull(m_result, m_row, column) != 0; }
     QVariant value(int column) const override {
         if (isNull(column))
@@ -108,12 +100,112 @@ public:
         return v;
     }
 
-private:
-    PGresult* m_result;
+protected:
+    // Takes the columns from a result.
+    void describe(const PGresult* result) {
+        m_columns = PQnfields(result);
+        m_types.clear();
+        m_names.clear();
+        for (int i = 0; i < m_columns; ++i) {
+            m_types.push_back(PQftype(result, i));
+            m_names.push_back(QString::fromUtf8(PQfname(result, i)));
+        }
+    }
+
+    PGresult* m_result = nullptr;
     int m_row = -1;
-    int m_rows;
-    int m_columns;
+    int m_columns = 0;
     std::vector<Oid> m_types;
+    std::vector<QString> m_names;
+};
+
+// All rows of one result, held by the client and read forward.
+class PgCursor final : public PgRowValues {
+public:
+    explicit PgCursor(PGresult* result)
+        : m_rows(PQntuples(result)) {
+        m_result = result;
+        describe(result);
+    }
+    ~PgCursor() override { PQclear(m_result); }
+    PgCursor(const PgCursor&) = delete;
+    PgCursor& operator=(const PgCursor&) = delete;
+
+    bool next() override { return ++m_row < m_rows; }
+
+private:
+    int m_rows;
+};
+
+// The rows of one query as the server sends them, one result per row (libpq's single-row
+// mode): the first row is there as soon as the server has it, and reading the rows overlaps
+// the server's work. The connection is this cursor's until its last row has been read or it is
+// closed; closing early asks the server to stop.
+class PgStreamCursor final : public PgRowValues {
+public:
+    // Sends the statement and waits for the first row (or the end, or an error).
+    PgStreamCursor(std::shared_ptr<PGconn> connection, const QByteArray& statement)
+        : m_connection(std::move(connection))
+        , m_conn(m_connection.get()) {
+        if (!PQsendQueryParams(m_conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+            throw DbError(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+        PQsetSingleRowMode(m_conn);
+        m_ahead = take();
+        describe(m_ahead);
+    }
+    ~PgStreamCursor() override {
+        PQclear(m_result);
+        PQclear(m_ahead);
+        if (m_done)
+            return;
+        if (PGcancel* cancel = PQgetCancel(m_conn)) {
+            char reason[256];
+            PQcancel(cancel, reason, sizeof reason);
+            PQfreeCancel(cancel);
+        }
+        while (PGresult* rest = PQgetResult(m_conn))
+            PQclear(rest);
+    }
+    PgStreamCursor(const PgStreamCursor&) = delete;
+    PgStreamCursor& operator=(const PgStreamCursor&) = delete;
+
+    bool next() override {
+        PQclear(m_result);
+        m_result = m_ahead ? std::exchange(m_ahead, nullptr) : (m_done ? nullptr : take());
+        m_row = 0;
+        if (m_result && PQresultStatus(m_result) == PGRES_SINGLE_TUPLE)
+            return true;
+        PQclear(m_result);
+        m_result = nullptr;
+        return false;
+    }
+
+private:
+    // The next result: a row, or the end (after which the connection is free again).
+    PGresult* take() {
+        PGresult* result = PQgetResult(m_conn);
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_SINGLE_TUPLE)
+            return result;
+        // The end of the rows (or an error): the connection has nothing more to give after it.
+        while (PGresult* rest = PQgetResult(m_conn))
+            PQclear(rest);
+        m_done = true;
+        if (status == PGRES_TUPLES_OK)
+            return result;
+        QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
+        PQclear(result);
+        if (PQstatus(m_conn) != CONNECTION_OK || message.isEmpty())
+            message = QStringLiteral("The connection to the team database server was lost while the rows were read "
+                                     "(%1).")
+                          .arg(message.isEmpty() ? QStringLiteral("no reason given") : message);
+        throw DbError(message);
+    }
+
+    std::shared_ptr<PGconn> m_connection;
+    PGconn* m_conn;
+    PGresult* m_ahead = nullptr; // read before it was asked for: the first row, or the end
+    bool m_done = false;
 };
 
 QString serverMessage(const PGresult* result, pg_conn* conn) {
@@ -141,21 +233,28 @@ PgConnection::PgConnection(const QString& target, Check check)
 }
 
 PgConnection::~PgConnection() {
+    if (m_readerOpening.valid())
+        PQfinish(m_readerOpening.get());
     m_notifier.reset();
     m_retry.reset();
+    m_reader.reset();
     if (m_conn)
         PQfinish(m_conn);
 }
 
-PGconn* PgConnection::openConnection() const {
-    const QByteArray target = m_target.toUtf8();
-    const QByteArray password = m_password.toUtf8();
+PGconn* PgConnection::openConnection(const QString& target_, const QString& password_, const char* options) {
+    const QByteArray target = target_.toUtf8();
+    const QByteArray password = password_.toUtf8();
     // The connection string comes after the program's defaults, so its own settings win.
     std::vector<const char*> keys = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
                                      "keepalives_count", "dbname",          "fallback_application_name",
                                      "client_encoding"};
     std::vector<const char*> values = {"10", "10", "5", "3", target.constData(), "fennick-planner", "UTF8"};
-    if (!m_password.isEmpty()) {
+    if (options) {
+        keys.insert(keys.begin(), "options");
+        values.insert(values.begin(), options);
+    }
+    if (!password.isEmpty()) {
         keys.push_back("password");
         values.push_back(password.constData());
     }
@@ -338,6 +437,92 @@ void PgConnection::fail(PGresult* result) {
 
 std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
     return std::make_unique<PgCursor>(run(statement));
+}
+
+namespace {
+// The reader's dates read as the shared connection's do, without a statement of its own.
+constexpr const char* readerOptions = "-c DateStyle=ISO,YMD";
+
+// Connections still being opened in the background. The process waits for them before its
+// exit handlers run: libpq's TLS library tears itself down in one of those.
+std::mutex openingsMutex;
+std::condition_variable openingsDone;
+int openings = 0;
+
+void waitForOpenings() {
+    std::unique_lock lock(openingsMutex);
+    openingsDone.wait(lock, [] { return openings == 0; });
+}
+} // namespace
+
+void PgConnection::openReaderSoon() {
+    if (m_readerOpening.valid() || m_reader)
+        return;
+    // Registered after the shared connection set up TLS, so it runs before TLS is torn down.
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(waitForOpenings); });
+    {
+        const std::lock_guard lock(openingsMutex);
+        ++openings;
+    }
+    m_readerOpening = std::async(std::launch::async, [target = m_target, password = m_password] {
+        PGconn* conn = openConnection(target, password, readerOptions);
+        const std::lock_guard lock(openingsMutex);
+        --openings;
+        openingsDone.notify_all();
+        return conn;
+    });
+}
+
+std::shared_ptr<PGconn> PgConnection::reader() {
+    const auto adopt = [this](PGconn* conn) {
+        m_reader.reset(conn, [](PGconn* c) { PQfinish(c); });
+        if (PQstatus(conn) == CONNECTION_OK)
+            PQsetNoticeProcessor(
+                conn, [](void*, const char*) {}, nullptr);
+    };
+    if (m_readerOpening.valid())
+        adopt(m_readerOpening.get());
+    if (m_reader && PQstatus(m_reader.get()) == CONNECTION_OK) {
+        switch (PQtransactionStatus(m_reader.get())) {
+        case PQTRANS_IDLE:
+            return m_reader;
+        case PQTRANS_ACTIVE:
+            return nullptr; // still streaming another list
+        default:
+            break;
+        }
+    }
+    adopt(openConnection(m_target, m_password, readerOptions));
+    if (PQstatus(m_reader.get()) != CONNECTION_OK) {
+        m_reader.reset();
+        return nullptr;
+    }
+    return m_reader;
+}
+
+std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement) {
+    // Inside a transaction only the shared connection sees its changes; without a reader (the
+    // server refuses a second connection, or the reader is still busy) the rows are read at
+    // once, as any query's.
+    if (!isConnected() || PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        return query(statement);
+    const QByteArray text = statement.toUtf8();
+    // A reader left over from before the server went away learns so only when it is used: then
+    // it is replaced once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::shared_ptr<PGconn> conn = reader();
+        if (!conn)
+            break;
+        try {
+            return std::make_unique<PgStreamCursor>(conn, text);
+        } catch (const DbError&) {
+            if (PQstatus(conn.get()) == CONNECTION_OK)
+                throw; // the statement itself was refused
+            m_reader.reset();
+        }
+    }
+    return query(statement);
 }
 
 int PgConnection::execute(const QString& statement) {

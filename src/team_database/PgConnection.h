@@ -5,6 +5,7 @@
 
 #include "app/Connection.h"
 
+#include <future>
 #include <memory>
 
 class QSocketNotifier;
@@ -27,6 +28,9 @@ public:
 
     SqlText::Dialect dialect() const override { return SqlText::Dialect::PostgreSql; }
     std::unique_ptr<ResultCursor> query(const QString& statement) override;
+    // Read row by row on a second connection of its own, so that the shared one stays free
+    // for the statements that run while the rows arrive.
+    std::unique_ptr<ResultCursor> streamQuery(const QString& statement) override;
     int execute(const QString& statement) override;
     bool isReadOnly() const override { return m_readOnly; }
     QString describe() const override;
@@ -41,14 +45,20 @@ public:
     QString databaseName() const;
     QString userName() const;
     bool isConnected() const;
+    // Starts opening the second connection that streamQuery() reads on, in the background.
+    void openReaderSoon();
     // Tries once to get a lost connection back; true when connected.
     bool reconnect();
 
 private:
-    // A new libpq connection with the program's settings and the password of this run, if any.
-    pg_conn* openConnection() const;
+    // A new libpq connection with the program's settings and the password of this run, if any;
+    // `options` are the server settings for the session.
+    static pg_conn* openConnection(const QString& target, const QString& password, const char* options = nullptr);
+    pg_conn* openConnection() const { return openConnection(m_target, m_password); }
     void connectNow(bool mayAsk);
     void prepareSession();
+    // The reader connection, opened or opened again when needed; null when it cannot be had.
+    std::shared_ptr<pg_conn> reader();
     void watchSocket();
     void readNotifications();
     pg_result* run(const QString& statement);
@@ -58,6 +68,10 @@ private:
     QString m_target;
     Check m_check;
     pg_conn* m_conn = nullptr;
+    // For streamQuery(), opened when first needed; shared with the cursor reading on it, which
+    // may outlive a reader that was replaced.
+    std::shared_ptr<pg_conn> m_reader;
+    std::future<pg_conn*> m_readerOpening;
     QString m_password; // asked for in this run only, never stored
     bool m_readOnly = false;
     bool m_lost = false;
