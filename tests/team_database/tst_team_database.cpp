@@ -327,6 +327,7 @@ private slots:
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
     void liveRefreshKeepsSortSelectionAndScroll();
+    void longListStreamsWhileTheConnectionIsFree();
     void openEditorIsNotDisturbedByARefill_data();
     void openEditorIsNotDisturbedByARefill();
     void twentyWritersLoseNothing();
@@ -762,6 +763,47 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     QCOMPARE(projectNames(form).first(), QStringLiteral("ZZ new 0")); // still sorted by name, descending
     QCOMPARE(Form1::selectedCell(form.ListView1, 0), selected);
     QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+}
+
+void TestTeamDatabase::longListStreamsWhileTheConnectionIsFree() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const int count = 5000;
+    {
+        PgConnection seed(env.databaseTarget());
+        seed.execute(
+            QStringLiteral("insert into projects (projectname, owner, startdate, status, category, priority, "
+                           "notes, enddate, budgetindays, budget) select 'P' || i, 0, date '2021-08-31', "
+                           "'Open', 'Main', 'High', '', date '2021-09-30', 5, 10 from generate_series(1, %1) i")
+                .arg(count));
+    }
+    Form1 form;
+    form.Form_Load();
+    RecordListModel* list = form.projectModel();
+    QVERIFY(list->rowCount() < count); // the first part; the rest still on its way
+    // Meanwhile the shared connection answers other statements.
+    QCOMPARE(Database::shared().query(QStringLiteral("select count(*) from Projects")).value(0).toInt(), count);
+    const auto whole = [&](int rows) {
+        list->ensureComplete();
+        QCOMPARE(list->rowCount(), rows);
+        QCOMPARE(list->rawCell(0, 1), QStringLiteral("P1"));
+        QCOMPARE(list->rawCell(count - 1, 1), QStringLiteral("P%1").arg(count));
+    };
+    // Refills that replace a list still streaming in.
+    form.ListData();
+    form.ListData();
+    whole(count);
+    // Within a transaction the list shows the transaction's own changes.
+    Database::shared().transaction([&] {
+        Database::shared().execute(projectInsert(QStringLiteral("Zed")));
+        form.ListData();
+        whole(count + 1);
+    });
+    form.ListData();
+    whole(count + 1);
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestTeamDatabase::openEditorIsNotDisturbedByARefill_data() {
