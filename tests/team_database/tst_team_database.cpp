@@ -492,14 +492,28 @@ void TestTeamDatabase::readOnlyRoleBrowsesButCannotWrite() {
     env.openDatabase();
     addProject(QStringLiteral("shared plan"));
     TestServer::admin(QStringLiteral("drop role if exists fennick_reader"));
-    TestServer::admin(QStringLiteral("create role fennick_reader login password 'r'"));
+    // One connection only: the project list cannot stream in on a second one and is read whole.
+    TestServer::admin(QStringLiteral("create role fennick_reader login password 'r' connection limit 1"));
     TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_reader"));
+    for (int i = 0; i < 400; ++i)
+        addProject(QStringLiteral("more %1").arg(i));
     Database::shared().close();
     qputenv("PGPASSWORD", "r");
     Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_reader"));
     QVERIFY(Database::shared().isReadOnly());
-    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from [Open Projects]")),
-             QStringList{"shared plan"});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from [Open Projects]")).value(0),
+             QStringLiteral("shared plan"));
+    {
+        const QByteArray team = qgetenv("FENNICK_DATABASE");
+        qputenv("FENNICK_DATABASE", (env.databaseTarget() + QStringLiteral(" user=fennick_reader")).toUtf8());
+        ScriptedMessages messages;
+        Form1 form;
+        form.Form_Load();
+        qputenv("FENNICK_DATABASE", team);
+        QVERIFY2(messages.shown().empty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+        form.projectModel()->ensureComplete();
+        QCOMPARE(form.projectModel()->rowCount(), 401);
+    }
     try {
         TestEnvironment::exec(QStringLiteral("delete from Projects"));
         QFAIL("wrote");
