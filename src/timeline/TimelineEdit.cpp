@@ -1,5 +1,6 @@
 #include "TimelineEdit.h"
 
+#include "TimelineRows.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
@@ -152,20 +153,33 @@ std::optional<QString> projectUpdate(ResultSet& rs, qint64 id, QDate start, QDat
 
 } // namespace
 
-SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end) {
+SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end, std::optional<std::pair<QDate, QDate>> expected) {
     ErrorTrap trap(QStringLiteral("Timeline"), QStringLiteral("MoveBar"));
     bool found = false;
+    bool changedSince = false;
     std::optional<QString> statement;
     const QString idText = QString::number(id);
     if (!trap.step(1, [&] {
             ResultSet rs =
                 Database::shared().query(isTask ? EditorSql::taskQuery(idText) : EditorSql::projectQuery(idText));
             found = !rs.eof();
-            if (found)
+            if (found && expected) {
+                const auto stored = [&rs](const char* column) {
+                    return parseStoredDate(rs.rawText(rs.column(QLatin1String(column))));
+                };
+                changedSince = stored("StartDate") != expected->first ||
+                               stored(isTask ? "DueDate" : "EndDate") != expected->second;
+            }
+            if (found && !changedSince)
                 statement = isTask ? taskUpdate(rs, id, start, end) : projectUpdate(rs, id, start, end);
             rs.close();
         }))
         return SaveResult::Failed;
+    if (changedSince) {
+        Messages::current().notice(QStringLiteral("The dates of this record were changed after the move, so they "
+                                                  "were left as they are."));
+        return SaveResult::Refused;
+    }
     if (found && !statement)
         return SaveResult::Refused;
     int changed = 0;

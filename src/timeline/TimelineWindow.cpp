@@ -40,8 +40,9 @@ const QString windowName = QStringLiteral("Timeline");
 // One drag of a bar: done when pushed, undone and redone through the same save.
 class MoveCommand : public QUndoCommand {
 public:
-    MoveCommand(std::function<void(QDate, QDate)> apply, QDate oldStart, QDate oldEnd, QDate newStart, QDate newEnd,
-                const QString& text)
+    // `apply` moves from the first pair of dates to the second.
+    using Apply = std::function<void(std::pair<QDate, QDate>, std::pair<QDate, QDate>)>;
+    MoveCommand(Apply apply, QDate oldStart, QDate oldEnd, QDate newStart, QDate newEnd, const QString& text)
         : QUndoCommand(text)
         , m_apply(std::move(apply))
         , m_old{oldStart, oldEnd}
@@ -49,12 +50,12 @@ public:
     void redo() override {
         // The first save happened before the command was pushed.
         if (!std::exchange(m_first, false))
-            m_apply(m_new.first, m_new.second);
+            m_apply(m_old, m_new);
     }
-    void undo() override { m_apply(m_old.first, m_old.second); }
+    void undo() override { m_apply(m_new, m_old); }
 
 private:
-    std::function<void(QDate, QDate)> m_apply;
+    Apply m_apply;
     std::pair<QDate, QDate> m_old, m_new;
     bool m_first = true;
 };
@@ -325,8 +326,8 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
         return;
     }
     const qint64 projectId = item.projectId;
-    auto apply = [this, isTask, id, projectId](QDate s, QDate e) {
-        saveDates(isTask, id, s, e);
+    auto apply = [this, isTask, id, projectId](std::pair<QDate, QDate> from, std::pair<QDate, QDate> to) {
+        saveDates(isTask, id, to.first, to.second, from);
         refillAfterChange(projectId);
     };
     m_undo->push(new MoveCommand(apply, item.start, item.end, start, end, QStringLiteral("Move %1").arg(item.name)));

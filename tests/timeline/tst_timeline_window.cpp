@@ -222,6 +222,14 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->trigger();
     QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
     QVERIFY(f.messages.shown().empty());
+
+    // Dates changed since the move (in an editor, by someone else) are not undone over.
+    const QString edited = iso(today.addDays(20));
+    TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(edited));
+    undo->trigger();
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + edited);
+    QCOMPARE(f.messages.notices().size(), 1);
+    QVERIFY(f.messages.notices().first().contains(QLatin1String("changed after the move")));
 }
 
 void TestTimelineWindow::refusedMoves_data() {
