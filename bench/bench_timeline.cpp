@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     Form1 form;
     form.Form_Load(); // fills both lists once (warm-up and start-up)
 
-    const int repeats = 3;
+    const int repeats = 5;
     double fill = 1e300, open = 1e300;
     for (int i = 0; i < repeats; ++i) {
         fill = std::min(fill, timeMs([&] {
