@@ -66,19 +66,30 @@ bool g_refilling = false;
 
 } // namespace
 
+// A refill's place still to be given back once its list is whole.
+QMetaObject::Connection g_pendingRestore;
+
 void refill(Form1* form) {
     if (g_refilling || !Database::shared().isOpen())
         return;
     g_refilling = true;
     const ListPlace projects = remember(form->ListView1);
     const ListPlace tasks = remember(form->ListView2);
+    // The place is given back when the list is whole: at once, or once the rest of a long list
+    // has streamed in (unless the user has chosen another row meanwhile).
+    QObject::disconnect(g_pendingRestore);
+    g_pendingRestore = QObject::connect(form, &Form1::listsRefilled, form, [form, projects, tasks] {
+        QObject::disconnect(g_pendingRestore);
+        if (Form1::selectedRow(form->ListView1) > 0)
+            return;
+        restore(form->ListView1, projects);
+        ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
+        trap.step(1, [form] { form->ListTasks(); });
+        // The task place belongs to the project it was taken in.
+        if (Form1::selectedCell(form->ListView1, 0) == projects.selectedId)
+            restore(form->ListView2, tasks);
+    });
     form->ListData();
-    restore(form->ListView1, projects);
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
-    trap.step(1, [form] { form->ListTasks(); });
-    // The task place belongs to the project it was taken in.
-    if (Form1::selectedCell(form->ListView1, 0) == projects.selectedId)
-        restore(form->ListView2, tasks);
     g_refilling = false;
 }
 
