@@ -33,6 +33,8 @@ namespace {
 constexpr const char* channel = "fennick_changes";
 // While the server is away, how often the program looks for it again.
 constexpr int retryMilliseconds = 1000;
+// How long an attempt to connect again may wait for a server that does not answer.
+constexpr qint64 connectTimeoutMilliseconds = 10000;
 
 double toDouble(const char* text, int length) {
     double value = 0;
@@ -233,6 +235,7 @@ PgConnection::PgConnection(const QString& target, Check check)
 }
 
 PgConnection::~PgConnection() {
+    dropAttempt();
     if (m_readerOpening.valid())
         PQfinish(m_readerOpening.get());
     m_notifier.reset();
@@ -242,25 +245,45 @@ PgConnection::~PgConnection() {
         PQfinish(m_conn);
 }
 
-PGconn* PgConnection::openConnection(const QString& target_, const QString& password_, const char* options) {
-    const QByteArray target = target_.toUtf8();
-    const QByteArray password = password_.toUtf8();
-    // The connection string comes after the program's defaults, so its own settings win.
-    std::vector<const char*> keys = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
-                                     "keepalives_count", "dbname",          "fallback_application_name",
-                                     "client_encoding"};
-    std::vector<const char*> values = {"10", "10", "5", "3", target.constData(), "fennick-planner", "UTF8"};
-    if (options) {
-        keys.insert(keys.begin(), "options");
-        values.insert(values.begin(), options);
+namespace {
+// The program's connection settings; the connection string comes after them, so its own
+// settings win.
+class ConnectParams {
+public:
+    ConnectParams(const QString& target, const QString& password, const char* options)
+        : m_target(target.toUtf8())
+        , m_password(password.toUtf8()) {
+        if (options)
+            add("options", options);
+        for (const auto& [key, value] : {std::pair{"connect_timeout", "10"},
+                                         {"keepalives_idle", "10"},
+                                         {"keepalives_interval", "5"},
+                                         {"keepalives_count", "3"}})
+            add(key, value);
+        add("dbname", m_target.constData());
+        add("fallback_application_name", "fennick-planner");
+        add("client_encoding", "UTF8");
+        if (!m_password.isEmpty())
+            add("password", m_password.constData());
+        m_keys.push_back(nullptr);
+        m_values.push_back(nullptr);
     }
-    if (!password.isEmpty()) {
-        keys.push_back("password");
-        values.push_back(password.constData());
+    const char* const* keys() const { return m_keys.data(); }
+    const char* const* values() const { return m_values.data(); }
+
+private:
+    void add(const char* key, const char* value) {
+        m_keys.push_back(key);
+        m_values.push_back(value);
     }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    return PQconnectdbParams(keys.data(), values.data(), 1);
+    QByteArray m_target, m_password;
+    std::vector<const char*> m_keys, m_values;
+};
+} // namespace
+
+PGconn* PgConnection::openConnection(const QString& target, const QString& password, const char* options) {
+    const ConnectParams params(target, password, options);
+    return PQconnectdbParams(params.keys(), params.values(), 1);
 }
 
 void PgConnection::connectNow(bool mayAsk) {
@@ -364,7 +387,7 @@ void PgConnection::lost() {
     if (!m_retry) {
         m_retry = std::make_unique<QTimer>();
         m_retry->setInterval(retryMilliseconds);
-        QObject::connect(m_retry.get(), &QTimer::timeout, [this] { reconnect(); });
+        QObject::connect(m_retry.get(), &QTimer::timeout, [this] { reconnectInBackground(); });
     }
     m_retry->start();
 }
@@ -372,6 +395,8 @@ void PgConnection::lost() {
 bool PgConnection::reconnect() {
     if (isConnected())
         return true;
+    if (m_connecting)
+        return false; // an attempt is under way; it reports when it is through
     try {
         connectNow(false); // never a password box from a timer
         prepareSession();
@@ -383,6 +408,89 @@ bool PgConnection::reconnect() {
         m_retry->stop();
     emit ChangeFeed::instance().reconnected();
     return true;
+}
+
+void PgConnection::reconnectInBackground() {
+    if (isConnected())
+        return;
+    if (m_connecting) {
+        // A server that neither answers nor refuses: give up this attempt after the connect
+        // timeout that a blocking connect keeps.
+        if (m_connectClock.elapsed() < connectTimeoutMilliseconds)
+            return;
+        dropAttempt();
+    }
+    const ConnectParams params(m_target, m_password, nullptr);
+    m_connecting = PQconnectStartParams(params.keys(), params.values(), 1);
+    if (!m_connecting || PQstatus(m_connecting) == CONNECTION_BAD) {
+        dropAttempt();
+        return;
+    }
+    m_connectClock.start();
+    // As libpq asks: first wait until the socket can be written to.
+    waitForAttempt(PGRES_POLLING_WRITING);
+}
+
+void PgConnection::waitForAttempt(int polling) {
+    if (m_connectNotifier) { // may be the notifier whose signal runs now
+        m_connectNotifier->setEnabled(false);
+        m_connectNotifier.release()->deleteLater();
+    }
+    m_connectNotifier = std::make_unique<QSocketNotifier>(
+        PQsocket(m_connecting), polling == PGRES_POLLING_READING ? QSocketNotifier::Read : QSocketNotifier::Write);
+    QObject::connect(m_connectNotifier.get(), &QSocketNotifier::activated, [this] { continueAttempt(); });
+}
+
+void PgConnection::continueAttempt() {
+    if (!m_connecting)
+        return;
+    switch (PQconnectPoll(m_connecting)) {
+    case PGRES_POLLING_READING:
+        waitForAttempt(PGRES_POLLING_READING);
+        return;
+    case PGRES_POLLING_WRITING:
+        waitForAttempt(PGRES_POLLING_WRITING);
+        return;
+    case PGRES_POLLING_OK:
+        break;
+    default:
+        dropAttempt(); // the next tick of the retry timer tries again
+        return;
+    }
+    if (m_connectNotifier) {
+        m_connectNotifier->setEnabled(false);
+        m_connectNotifier.release()->deleteLater();
+    }
+    if (m_conn)
+        PQfinish(m_conn);
+    m_conn = std::exchange(m_connecting, nullptr);
+    PQsetNoticeProcessor(
+        m_conn, [](void*, const char*) {}, nullptr);
+    m_lost = false;
+    try {
+        prepareSession();
+    } catch (const DbError&) {
+        m_lost = true;
+        return; // the retry timer goes on
+    }
+    watchSocket();
+    if (m_retry)
+        m_retry->stop();
+    emit ChangeFeed::instance().reconnected();
+}
+
+void PgConnection::dropAttempt() {
+    if (m_connectNotifier) {
+        m_connectNotifier->setEnabled(false);
+        m_connectNotifier.release()->deleteLater();
+    }
+    if (m_connecting)
+        PQfinish(m_connecting);
+    m_connecting = nullptr;
+}
+
+bool PgConnection::connectionAttemptUnderWay() const {
+    return m_connecting != nullptr;
 }
 
 bool PgConnection::isConnected() const {

@@ -5,6 +5,8 @@
 
 #include "app/Connection.h"
 
+#include <QElapsedTimer>
+
 #include <future>
 #include <memory>
 
@@ -47,8 +49,13 @@ public:
     bool isConnected() const;
     // Starts opening the second connection that streamQuery() reads on, in the background.
     void openReaderSoon();
-    // Tries once to get a lost connection back; true when connected.
+    // Tries once to get a lost connection back, waiting for it; true when connected. False at
+    // once while an attempt in the background is under way.
     bool reconnect();
+    // Starts an attempt to connect again that the event loop carries on, so that the window
+    // stays usable while a server that does not answer is waited for.
+    void reconnectInBackground();
+    bool connectionAttemptUnderWay() const;
 
 private:
     // A new libpq connection with the program's settings and the password of this run, if any;
@@ -64,6 +71,10 @@ private:
     pg_result* run(const QString& statement);
     [[noreturn]] void fail(pg_result* result);
     void lost();
+    // The steps of an attempt in the background: waiting for its socket, going on, giving up.
+    void waitForAttempt(int polling);
+    void continueAttempt();
+    void dropAttempt();
 
     QString m_target;
     Check m_check;
@@ -77,6 +88,9 @@ private:
     bool m_lost = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::unique_ptr<QTimer> m_retry;
+    pg_conn* m_connecting = nullptr; // an attempt to connect again, under way
+    std::unique_ptr<QSocketNotifier> m_connectNotifier;
+    QElapsedTimer m_connectClock;
 };
 
 // Texts of PostgreSQL's type numbers that the rows are read by.

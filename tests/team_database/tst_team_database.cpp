@@ -25,6 +25,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 #include <QTreeView>
 #include <QtTest>
 
@@ -303,6 +306,82 @@ int childMain(const QStringList& args) {
     return 0;
 }
 
+// Passes connections on to the server until it falls silent: then it drops them and takes new
+// ones without ever answering, as a network that drops packets does. It runs on a thread of its
+// own, so that it answers while the program's thread waits.
+class Relay {
+public:
+    explicit Relay(quint16 serverPort) {
+        m_thread.start();
+        m_worker.moveToThread(&m_thread);
+        on([&] {
+            m_worker.server = new QTcpServer(&m_worker);
+            m_worker.server->listen(QHostAddress::LocalHost);
+            QObject::connect(m_worker.server, &QTcpServer::newConnection, &m_worker,
+                             [this, serverPort] { accept(serverPort); });
+            m_port = m_worker.server->serverPort();
+        });
+    }
+    ~Relay() {
+        on([&] { delete m_worker.server; });
+        m_thread.quit();
+        m_thread.wait();
+    }
+    quint16 port() const { return m_port; }
+    void fallSilent() {
+        on([&] {
+            m_silent = true;
+            for (QTcpSocket* s : std::exchange(m_passed, {}))
+                s->abort();
+        });
+    }
+    void speakAgain() {
+        on([&] {
+            m_silent = false;
+            for (QTcpSocket* s : std::exchange(m_held, {}))
+                s->abort();
+        });
+    }
+    // Connections taken while silent whose other end has sent something and still waits.
+    int waiting() {
+        int n = 0;
+        on([&] {
+            n = static_cast<int>(std::count_if(m_held.begin(), m_held.end(), [](QTcpSocket* s) {
+                return s->state() == QAbstractSocket::ConnectedState && s->bytesAvailable() > 0;
+            }));
+        });
+        return n;
+    }
+
+private:
+    struct Worker : QObject {
+        QTcpServer* server = nullptr;
+    };
+    // Runs on the relay's thread and waits for it.
+    template <typename F> void on(F&& f) { QMetaObject::invokeMethod(&m_worker, f, Qt::BlockingQueuedConnection); }
+    void accept(quint16 serverPort) {
+        while (QTcpSocket* in = m_worker.server->nextPendingConnection()) {
+            if (m_silent) {
+                m_held.push_back(in);
+                continue;
+            }
+            auto* out = new QTcpSocket(in);
+            out->connectToHost(QHostAddress::LocalHost, serverPort);
+            QObject::connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+            QObject::connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+            QObject::connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::abort);
+            QObject::connect(in, &QTcpSocket::disconnected, out, &QTcpSocket::abort);
+            m_passed.push_back(in);
+        }
+    }
+
+    QThread m_thread;
+    Worker m_worker;
+    quint16 m_port = 0;
+    bool m_silent = false;
+    std::vector<QTcpSocket*> m_passed, m_held; // used on the relay's thread only
+};
+
 class TestTeamDatabase : public QObject {
     Q_OBJECT
 private slots:
@@ -327,6 +406,7 @@ private slots:
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
     void liveRefreshKeepsSortSelectionAndScroll();
+    void silentServerDoesNotFreezeTheWindow();
     void longListStreamsWhileTheConnectionIsFree();
     void openEditorIsNotDisturbedByARefill_data();
     void openEditorIsNotDisturbedByARefill();
@@ -781,6 +861,42 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     QCOMPARE(projectNames(form).first(), QStringLiteral("ZZ new 0")); // still sorted by name, descending
     QCOMPARE(Form1::selectedCell(form.ListView1, 0), selected);
     QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+}
+
+void TestTeamDatabase::silentServerDoesNotFreezeTheWindow() {
+    REQUIRE_SERVER();
+    if (qEnvironmentVariable("PGHOST").isEmpty() || qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/')))
+        QSKIP("the server is reached on its socket, not over the network");
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    Relay relay(static_cast<quint16>(qEnvironmentVariableIntValue("PGPORT")));
+    Database::shared().open(env.databaseTarget() + QStringLiteral(" host=127.0.0.1 port=%1").arg(relay.port()));
+    addProject(QStringLiteral("before"));
+    QSignalSpy back(&ChangeFeed::instance(), &ChangeFeed::reconnected);
+
+    relay.fallSilent();
+    // The program tries again and waits for the silent server while its events go on: the relay,
+    // which lives on the same thread, sees the attempt still waiting, again and again.
+    QTRY_VERIFY_WITH_TIMEOUT(relay.waiting() >= 1, 20000);
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(50);
+        QCOMPARE(relay.waiting(), 1);
+    }
+    // A save meanwhile is refused at once instead of waiting too.
+    try {
+        addProject(QStringLiteral("while silent"));
+        QFAIL("saved while the server was silent");
+    } catch (const DbError& e) {
+        QVERIFY2(e.description().contains(QLatin1String("cannot be reached")), qPrintable(e.description()));
+    }
+    QCOMPARE(relay.waiting(), 1);
+
+    relay.speakAgain();
+    QTRY_VERIFY_WITH_TIMEOUT(back.count() >= 1, 20000);
+    addProject(QStringLiteral("after"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName from Projects order by ID")),
+             QStringList({"before", "after"}));
 }
 
 void TestTeamDatabase::longListStreamsWhileTheConnectionIsFree() {
