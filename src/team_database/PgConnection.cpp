@@ -436,6 +436,10 @@ void PgConnection::waitForAttempt(int polling) {
         m_connectNotifier->setEnabled(false);
         m_connectNotifier.release()->deleteLater();
     }
+    if (PQsocket(m_connecting) < 0) {
+        dropAttempt();
+        return;
+    }
     m_connectNotifier = std::make_unique<QSocketNotifier>(
         PQsocket(m_connecting), polling == PGRES_POLLING_READING ? QSocketNotifier::Read : QSocketNotifier::Write);
     QObject::connect(m_connectNotifier.get(), &QSocketNotifier::activated, [this] { continueAttempt(); });
@@ -487,10 +491,6 @@ void PgConnection::dropAttempt() {
     if (m_connecting)
         PQfinish(m_connecting);
     m_connecting = nullptr;
-}
-
-bool PgConnection::connectionAttemptUnderWay() const {
-    return m_connecting != nullptr;
 }
 
 bool PgConnection::isConnected() const {

@@ -55,7 +55,6 @@ public:
     // Starts an attempt to connect again that the event loop carries on, so that the window
     // stays usable while a server that does not answer is waited for.
     void reconnectInBackground();
-    bool connectionAttemptUnderWay() const;
 
 private:
     // A new libpq connection with the program's settings and the password of this run, if any;
