@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <vector>
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -46,26 +48,55 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A database written in one transaction: the statements prepared through it are finalized, and
+// the transaction committed, when it goes.
+class BulkWriter {
+public:
+    explicit BulkWriter(const QString& path) {
+        sqlite3_open(QFile::encodeName(path).constData(), &m_db);
+        exec("begin");
+    }
+    ~BulkWriter() {
+        for (sqlite3_stmt* statement : m_statements)
+            sqlite3_finalize(statement);
+        exec("commit");
+        sqlite3_close(m_db);
+    }
+    BulkWriter(const BulkWriter&) = delete;
+    BulkWriter& operator=(const BulkWriter&) = delete;
+
+    sqlite3* handle() const { return m_db; }
+    void exec(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+    sqlite3_stmt* prepare(const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
+        m_statements.push_back(statement);
+        return statement;
+    }
+    // Runs a statement with the values bound to it, ready to be bound again.
+    void run(sqlite3_stmt* statement) {
+        sqlite3_step(statement);
+        sqlite3_reset(statement);
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    std::vector<sqlite3_stmt*> m_statements;
+};
+
 // Fills a working database with the benchmark rows: projects of two owners, and as many tasks
 // spread over the first thousand projects.
 inline void fillDatabase(const QString& path, int rowCount) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')", nullptr,
-                 nullptr, nullptr);
-    sqlite3_stmt* project = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
-                       "BudgetInDays,Budget) values (?1,?2,?3,'In process','Main Category','High','Notes here',?4,"
-                       "?5,?6)",
-                       -1, &project, nullptr);
-    sqlite3_stmt* task = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
-                       "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',?3,2,50,1,"
-                       "'Description','2021-08-31','2021-09-30')",
-                       -1, &task, nullptr);
+    BulkWriter db(path);
+    db.exec("insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')");
+    sqlite3_stmt* project =
+        db.prepare("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                   "BudgetInDays,Budget) values (?1,?2,?3,'In process','Main Category','High','Notes here',?4,"
+                   "?5,?6)");
+    sqlite3_stmt* task =
+        db.prepare("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
+                   "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',?3,2,50,1,"
+                   "'Description','2021-08-31','2021-09-30')");
     for (int i = 1; i <= rowCount; ++i) {
         const std::string name = "Project " + std::to_string((i * 7919) % rowCount);
         const std::string start = "2021-" + std::to_string(10 + i % 3) + "-" + std::to_string(10 + i % 19);
@@ -75,19 +106,13 @@ inline void fillDatabase(const QString& path, int rowCount) {
         sqlite3_bind_text(project, 4, "2022-01-01", -1, SQLITE_STATIC);
         sqlite3_bind_int(project, 5, i % 50);
         sqlite3_bind_double(project, 6, (i * 37) % 100000 / 4.0);
-        sqlite3_step(project);
-        sqlite3_reset(project);
+        db.run(project);
         const std::string title = "Task " + std::to_string(i);
         sqlite3_bind_int(task, 1, 1 + i % 1000);
         sqlite3_bind_text(task, 2, title.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(task, 3, i % 500);
-        sqlite3_step(task);
-        sqlite3_reset(task);
+        db.run(task);
     }
-    sqlite3_finalize(project);
-    sqlite3_finalize(task);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // The floor: every column of every row of the project view (or of another statement) read once

@@ -25,24 +25,16 @@ using Bench::timeMs;
 constexpr int rowCount = 100000;
 
 void fillDatabase(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_exec(db,
-                 "insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter'),"
-                 "('Zoë','Ørsted'),('Ana','Müller')",
-                 nullptr, nullptr, nullptr);
-    sqlite3_stmt* project = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
-                       "BudgetInDays,Budget) values (?1,?2,?3,?4,'Main Category','High','Notes here',?5,?6,?7)",
-                       -1, &project, nullptr);
-    sqlite3_stmt* task = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
-                       "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low',?3,?4,2,50,?5,?6,"
-                       "'2026-08-31',?7)",
-                       -1, &task, nullptr);
+    Bench::BulkWriter db(path);
+    db.exec("insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter'),"
+            "('Zoë','Ørsted'),('Ana','Müller')");
+    sqlite3_stmt* project =
+        db.prepare("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                   "BudgetInDays,Budget) values (?1,?2,?3,?4,'Main Category','High','Notes here',?5,?6,?7)");
+    sqlite3_stmt* task =
+        db.prepare("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
+                   "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low',?3,?4,2,50,?5,?6,"
+                   "'2026-08-31',?7)");
     const char* statuses[] = {"In process", "Cancelled", "Open"};
     for (int i = 1; i <= rowCount; ++i) {
         const std::string name = (i % 10 == 0 ? "Café " : "Project ") + std::to_string((i * 7919) % rowCount);
@@ -55,8 +47,7 @@ void fillDatabase(const QString& path) {
         sqlite3_bind_text(project, 5, end.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(project, 6, i % 50);
         sqlite3_bind_double(project, 7, (i * 37) % 100000 / 4.0);
-        sqlite3_step(project);
-        sqlite3_reset(project);
+        db.run(project);
         const std::string title = (i % 3 ? "Review step " : "Order part ") + std::to_string(i);
         const std::string description = "Notes on task " + std::to_string(i) + " for the weekly meeting";
         const std::string due = "2026-" + std::to_string(10 + i % 3) + "-" + std::to_string(10 + i % 19);
@@ -67,13 +58,8 @@ void fillDatabase(const QString& path) {
         sqlite3_bind_int(task, 5, 1 + (i / 3) % 4);
         sqlite3_bind_text(task, 6, description.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(task, 7, due.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(task);
-        sqlite3_reset(task);
+        db.run(task);
     }
-    sqlite3_finalize(project);
-    sqlite3_finalize(task);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // A query typed up to its last key; the last key is what a keystroke costs.

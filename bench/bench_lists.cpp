@@ -33,29 +33,20 @@ double heapBytes() {
 
 // A task list of 1,000 tasks: the refill after a click on its project.
 void addThousandTaskProject(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db,
-                 "begin; insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,EndDate,Budget) "
-                 "values ('!big',1,'2021-01-01','Open','Main Category','High','2021-12-31',1);",
-                 nullptr, nullptr, nullptr);
-    const sqlite3_int64 project = sqlite3_last_insert_rowid(db);
-    sqlite3_stmt* task = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
-                       "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',5,2,50,1,"
-                       "'Description','2021-08-31','2021-09-30')",
-                       -1, &task, nullptr);
+    Bench::BulkWriter db(path);
+    db.exec("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,EndDate,Budget) "
+            "values ('!big',1,'2021-01-01','Open','Main Category','High','2021-12-31',1);");
+    const sqlite3_int64 project = sqlite3_last_insert_rowid(db.handle());
+    sqlite3_stmt* task =
+        db.prepare("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
+                   "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',5,2,50,1,"
+                   "'Description','2021-08-31','2021-09-30')");
     for (int i = 0; i < 1000; ++i) {
         const std::string title = "Big task " + std::to_string(i);
         sqlite3_bind_int64(task, 1, project);
         sqlite3_bind_text(task, 2, title.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(task);
-        sqlite3_reset(task);
+        db.run(task);
     }
-    sqlite3_finalize(task);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 struct Figures {

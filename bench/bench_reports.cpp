@@ -25,16 +25,11 @@ using Bench::timeMs;
 constexpr int projectCount = 10000;
 
 void fillDatabase(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')", nullptr,
-                 nullptr, nullptr);
-    sqlite3_stmt* project = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
-                       "BudgetInDays,Budget) values (?1,?2,?3,'In process','Main Category','High','Notes',?4,5,100)",
-                       -1, &project, nullptr);
+    Bench::BulkWriter db(path);
+    db.exec("insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')");
+    sqlite3_stmt* project =
+        db.prepare("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                   "BudgetInDays,Budget) values (?1,?2,?3,'In process','Main Category','High','Notes',?4,5,100)");
     for (int i = 1; i <= projectCount; ++i) {
         // Every tenth name is wider than its column and gets cut at its box.
         std::string name = "Project " + std::to_string((i * 7919) % projectCount);
@@ -45,12 +40,8 @@ void fillDatabase(const QString& path) {
         sqlite3_bind_int(project, 2, 1 + i % 2);
         sqlite3_bind_text(project, 3, start.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(project, 4, "2022-01-01", -1, SQLITE_STATIC);
-        sqlite3_step(project);
-        sqlite3_reset(project);
+        db.run(project);
     }
-    sqlite3_finalize(project);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 void landscapeLetter(QPdfWriter& writer) {

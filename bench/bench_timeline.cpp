@@ -34,22 +34,15 @@ std::string isoDate(int dayOffset) {
 }
 
 void fillDatabase(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')", nullptr,
-                 nullptr, nullptr);
-    sqlite3_stmt* project = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
-                       "BudgetInDays,Budget) values (?1,?2,?3,?4,'Main Category','High','Notes here',?5,5,100)",
-                       -1, &project, nullptr);
-    sqlite3_stmt* task = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
-                       "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',10,2,?3,1,"
-                       "'Description',?4,?5)",
-                       -1, &task, nullptr);
+    Bench::BulkWriter db(path);
+    db.exec("insert into Employees (FirstName,LastName) values ('John','Wilson'),('Daniel','Carter')");
+    sqlite3_stmt* project =
+        db.prepare("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                   "BudgetInDays,Budget) values (?1,?2,?3,?4,'Main Category','High','Notes here',?5,5,100)");
+    sqlite3_stmt* task =
+        db.prepare("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
+                   "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',10,2,?3,1,"
+                   "'Description',?4,?5)");
     const char* statuses[] = {"Open", "In process", "Closed", "Cancelled"};
     for (int i = 1; i <= rowCount; ++i) {
         // Projects spread over two years around today, a few weeks long each.
@@ -61,8 +54,7 @@ void fillDatabase(const QString& path) {
         sqlite3_bind_text(project, 3, from.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(project, 4, statuses[i % 4], -1, SQLITE_STATIC);
         sqlite3_bind_text(project, 5, to.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(project);
-        sqlite3_reset(project);
+        db.run(project);
         const std::string title = "Task " + std::to_string(i);
         const std::string due = isoDate(start + 5 + i % 9);
         sqlite3_bind_int(task, 1, i);
@@ -70,13 +62,8 @@ void fillDatabase(const QString& path) {
         sqlite3_bind_int(task, 3, (i * 13) % 101);
         sqlite3_bind_text(task, 4, from.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(task, 5, due.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(task);
-        sqlite3_reset(task);
+        db.run(task);
     }
-    sqlite3_finalize(project);
-    sqlite3_finalize(task);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // One screenful painted as the window paints its chart, best of `repeats`.
