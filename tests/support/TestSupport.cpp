@@ -304,3 +304,12 @@ double contrastRatio(const QColor& a, const QColor& b) {
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
+
+QString refusalOf(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const DbError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(not refused)");
+}

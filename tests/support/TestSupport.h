@@ -116,6 +116,10 @@ private:
     QString m_team; // connection string of this test's team database
 };
 
+// What a refused call says: the description of the DbError that `work` throws, or
+// "(not refused)" when it throws none.
+QString refusalOf(const std::function<void()>& work);
+
 // For a test about the local file only (its folder, its template, its file modes).
 #define SKIP_FOR_TEAM_DATABASE()                                                                                       \
     if (TestEnvironment::isTeam())                                                                                     \
