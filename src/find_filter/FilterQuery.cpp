@@ -323,18 +323,35 @@ private:
         return list.join(QStringLiteral(", "));
     }
 
+    // The ends of "low..high" (trimmed; either may be left open, not both). A range follows ':'
+    // or '=' only.
+    struct Range {
+        bool given = false; // the value has ".."
+        bool valid = false;
+        QStringView low, high;
+    };
+    static Range rangeOf(const Term& term, const QString& value) {
+        Range range;
+        const qsizetype dots = value.indexOf(QLatin1String(".."));
+        if (dots < 0)
+            return range;
+        range.given = true;
+        range.low = QStringView(value).left(dots).trimmed();
+        range.high = QStringView(value).mid(dots + 2).trimmed();
+        range.valid =
+            (term.op == Op::Contains || term.op == Op::Equals) && !(range.low.isEmpty() && range.high.isEmpty());
+        return range;
+    }
+
     // value, or low..high with either end left open.
     static bool readNumberTerm(Term& term, const QString& value) {
-        const qsizetype dots = value.indexOf(QLatin1String(".."));
-        if (dots >= 0) {
-            if (term.op != Op::Contains && term.op != Op::Equals)
+        if (const Range range = rangeOf(term, value); range.given) {
+            if (!range.valid)
                 return false;
-            const QStringView low = QStringView(value).left(dots).trimmed();
-            const QStringView high = QStringView(value).mid(dots + 2).trimmed();
             term.low = -std::numeric_limits<double>::infinity();
             term.high = std::numeric_limits<double>::infinity();
-            if ((low.isEmpty() && high.isEmpty()) || (!low.isEmpty() && !readNumber(low, term.low)) ||
-                (!high.isEmpty() && !readNumber(high, term.high)))
+            if ((!range.low.isEmpty() && !readNumber(range.low, term.low)) ||
+                (!range.high.isEmpty() && !readNumber(range.high, term.high)))
                 return false;
             term.op = Op::Between;
             return true;
@@ -348,17 +365,14 @@ private:
     }
 
     static bool readDateTerm(Term& term, const QString& value) {
-        const qsizetype dots = value.indexOf(QLatin1String(".."));
-        if (dots >= 0) {
-            if (term.op != Op::Contains && term.op != Op::Equals)
+        if (const Range range = rangeOf(term, value); range.given) {
+            if (!range.valid)
                 return false;
-            const QStringView low = QStringView(value).left(dots).trimmed();
-            const QStringView high = QStringView(value).mid(dots + 2).trimmed();
             int unused = 0;
             term.firstDay = 0;
             term.lastDay = 99991231;
-            if ((low.isEmpty() && high.isEmpty()) || (!low.isEmpty() && !readDate(low, term.firstDay, unused)) ||
-                (!high.isEmpty() && !readDate(high, unused, term.lastDay)))
+            if ((!range.low.isEmpty() && !readDate(range.low, term.firstDay, unused)) ||
+                (!range.high.isEmpty() && !readDate(range.high, unused, term.lastDay)))
                 return false;
             term.op = Op::Between;
             return true;
