@@ -33,16 +33,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QProcess* startChild(const QStringList& args) {
-    auto* child = new QProcess;
-    child->setProgram(QCoreApplication::applicationFilePath());
-    child->setArguments(QStringList{QStringLiteral("--child")} + args);
-    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child->start();
-    child->waitForStarted();
-    return child;
-}
-
 // Reads the child's lines until one equals `line` (or the child ends).
 bool waitForLine(QProcess* child, const QByteArray& line, QList<QByteArray>* seen = nullptr) {
     while (true) {

@@ -313,3 +313,13 @@ QString refusalOf(const std::function<void()>& work) {
     }
     return QStringLiteral("(not refused)");
 }
+
+QProcess* startChild(const QStringList& args) {
+    auto* child = new QProcess;
+    child->setProgram(QCoreApplication::applicationFilePath());
+    child->setArguments(QStringList{QStringLiteral("--child")} + args);
+    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child->start();
+    child->waitForStarted();
+    return child;
+}

@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 
 #include <QColor>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -115,6 +116,10 @@ private:
     QTemporaryDir m_dir;
     QString m_team; // connection string of this test's team database
 };
+
+// This test program started again as a child process with "--child" and the arguments (its
+// errors go to the test's own); the caller deletes it.
+QProcess* startChild(const QStringList& args);
 
 // What a refused call says: the description of the DbError that `work` throws, or
 // "(not refused)" when it throws none.

@@ -43,16 +43,6 @@ namespace {
     if (!TestEnvironment::isTeam())                                                                                    \
     QSKIP("needs the team database run (FENNICK_TEST_BACKEND=postgresql)")
 
-QProcess* startChild(const QStringList& args) {
-    auto* child = new QProcess;
-    child->setProgram(QCoreApplication::applicationFilePath());
-    child->setArguments(QStringList{QStringLiteral("--child")} + args);
-    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child->start();
-    child->waitForStarted();
-    return child;
-}
-
 int finish(QProcess* child) {
     child->waitForFinished(120000);
     const int code = child->exitCode();
