@@ -210,6 +210,15 @@ private:
     bool m_done = false;
 };
 
+// Stops a socket notifier. It may be the one whose signal runs now: it is deleted once that has
+// returned.
+void retire(std::unique_ptr<QSocketNotifier>& notifier) {
+    if (!notifier)
+        return;
+    notifier->setEnabled(false);
+    notifier.release()->deleteLater();
+}
+
 QString serverMessage(const PGresult* result, pg_conn* conn) {
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
@@ -377,10 +386,7 @@ void PgConnection::lost() {
     if (m_lost)
         return;
     m_lost = true;
-    if (m_notifier) { // may be the notifier whose signal runs now: deleted once it has returned
-        m_notifier->setEnabled(false);
-        m_notifier.release()->deleteLater();
-    }
+    retire(m_notifier);
     emit ChangeFeed::instance().connectionLost();
     if (!QCoreApplication::instance())
         return;
@@ -432,10 +438,7 @@ void PgConnection::reconnectInBackground() {
 }
 
 void PgConnection::waitForAttempt(int polling) {
-    if (m_connectNotifier) { // may be the notifier whose signal runs now
-        m_connectNotifier->setEnabled(false);
-        m_connectNotifier.release()->deleteLater();
-    }
+    retire(m_connectNotifier);
     if (PQsocket(m_connecting) < 0) {
         dropAttempt();
         return;
@@ -461,10 +464,7 @@ void PgConnection::continueAttempt() {
         dropAttempt(); // the next tick of the retry timer tries again
         return;
     }
-    if (m_connectNotifier) {
-        m_connectNotifier->setEnabled(false);
-        m_connectNotifier.release()->deleteLater();
-    }
+    retire(m_connectNotifier);
     if (m_conn)
         PQfinish(m_conn);
     m_conn = std::exchange(m_connecting, nullptr);
@@ -484,10 +484,7 @@ void PgConnection::continueAttempt() {
 }
 
 void PgConnection::dropAttempt() {
-    if (m_connectNotifier) {
-        m_connectNotifier->setEnabled(false);
-        m_connectNotifier.release()->deleteLater();
-    }
+    retire(m_connectNotifier);
     if (m_connecting)
         PQfinish(m_connecting);
     m_connecting = nullptr;
