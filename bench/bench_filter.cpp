@@ -6,7 +6,7 @@
 #include "app/Database.h"
 #include "find_filter/widgets/FilterLine.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "app/Database.h"
 #include "app/Messages.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

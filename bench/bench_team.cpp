@@ -9,8 +9,8 @@
 
 #include "app/Database.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
-#include "team_database/ChangeFeed.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/ChangeFeed.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamSchema.h"
 

@@ -5,7 +5,7 @@
 #include "BenchSupport.h"
 #include "app/Database.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "timeline/TimelineCommands.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineView.h"
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
                             form.ListData();
                             form.projectModel()->ensureComplete();
                         }));
-        open = std::min(open, timeMs([&] { Timeline::openWindow(&form); }));
+        open = std::min(open, timeMs([&] { Timeline::openWindow(form.port()); }));
         delete Timeline::openedWindow();
     }
 
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
         legend = std::min(legend, timeMs([&] { Timeline::legendKeys(data, Timeline::ColourBy::Status); }));
     }
 
-    Timeline::TimelineWindow* window = Timeline::openWindow(&form);
+    Timeline::TimelineWindow* window = Timeline::openWindow(form.port());
     window->resize(1280, 800);
     QApplication::processEvents();
     Timeline::TimelineView* view = window->view();

@@ -19,7 +19,8 @@ CREATE TABLE Employees (
     ZIP TEXT,
     Country TEXT,
     WebPage TEXT,
-    Notes TEXT
+    Notes TEXT,
+    row_version INTEGER NOT NULL DEFAULT 1
 );
 
 -- Value lists: one text column each and no index, so a table scan visits the
@@ -51,7 +52,8 @@ CREATE TABLE Projects (
     Notes TEXT,
     EndDate TEXT,
     BudgetInDays NUMERIC,
-    Budget NUMERIC
+    Budget NUMERIC,
+    row_version INTEGER NOT NULL DEFAULT 1
 );
 
 -- Deleting a project takes its tasks with it; nothing else can reach them.
@@ -67,8 +69,23 @@ CREATE TABLE Tasks (
     AssignedTo INTEGER,
     Description TEXT,
     StartDate TEXT,
-    DueDate TEXT
+    DueDate TEXT,
+    row_version INTEGER NOT NULL DEFAULT 1
 );
+
+-- row_version counts the updates of a record, so that a save can tell that another copy of the
+-- program changed the record after it was read. The file's user_version says that its tables
+-- have it (an older file gets it when it is first opened for writing).
+CREATE TRIGGER Employees_Version AFTER UPDATE ON Employees FOR EACH ROW
+WHEN NEW.row_version = OLD.row_version
+BEGIN UPDATE Employees SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END;
+CREATE TRIGGER Projects_Version AFTER UPDATE ON Projects FOR EACH ROW
+WHEN NEW.row_version = OLD.row_version
+BEGIN UPDATE Projects SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END;
+CREATE TRIGGER Tasks_Version AFTER UPDATE ON Tasks FOR EACH ROW
+WHEN NEW.row_version = OLD.row_version
+BEGIN UPDATE Tasks SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END;
+PRAGMA user_version = 1;
 
 CREATE INDEX Projects_Owner ON Projects (Owner);
 CREATE INDEX Tasks_ProjectID ON Tasks (ProjectID);

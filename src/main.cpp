@@ -1,18 +1,56 @@
-// Fennick Planner: the main window is the program.
+// Fennick Planner: the composition root. It registers the kinds of database and the features,
+// builds the main window, and runs the start-up; the main window is the program.
+#include "Composition.h"
+#include "app/Backends.h"
 #include "app/CommandLine.h"
 #include "app/Messages.h"
+#include "app/SqliteConnection.h"
 #include "app/widgets/Appearance.h"
+#include "app/widgets/PlannerWindow.h"
 #include "app/widgets/QtMessages.h"
+#include "csv_exchange/widgets/CsvCommands.h"
+#include "find_filter/widgets/ListFilter.h"
+#include "help/HelpCommands.h"
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "team_database/PgConnection.h"
 #include "team_database/TeamCommandLine.h"
+#include "team_database/widgets/TeamCommands.h"
+#include "timeline/TimelineCommands.h"
 
 #include <QApplication>
 
 #include <cstdio>
 
+namespace Composition {
+
+void compose() {
+    // Asked in this order: a libpq connection string or URI names a team database, anything
+    // else a local file.
+    Backends::add({QStringLiteral("PostgreSQL"), PgConnection::recognises,
+                   [](const QString& target) {
+                       auto team = std::make_unique<PgConnection>(target);
+                       team->openReaderSoon(); // while the window is made, for the first list
+                       return team;
+                   },
+                   true});
+    Backends::add({QStringLiteral("SQLite"), [](const QString&) { return true; },
+                   [](const QString& target) { return std::make_unique<SqliteConnection>(target); }, false});
+
+    // The main window's features, each installed through its port when the window is built.
+    Features::add(QStringLiteral("csv_exchange"), CsvCommands::install);
+    Features::add(QStringLiteral("help"), Help::install);
+    Features::add(QStringLiteral("timeline"), Timeline::install);
+    Features::add(QStringLiteral("find_filter"), FindFilter::install);
+    Features::add(QStringLiteral("team_database"), TeamCommands::install);
+}
+
+} // namespace Composition
+
+#ifndef FENNICK_COMPOSITION_ONLY
 int main(int argc, char** argv) {
+    Composition::compose();
     QApplication::setApplicationName(QStringLiteral("Fennick Planner"));
     QApplication::setApplicationVersion(QStringLiteral(FENNICK_VERSION));
     // Lets the desktop match the program's windows to its menu entry and icon.
@@ -56,3 +94,4 @@ int main(int argc, char** argv) {
     Messages::install(nullptr);
     return code;
 }
+#endif

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DbError.h"
+#include "SqliteConnection.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -146,10 +147,15 @@ QStringList existing(const QString& databasePath) {
 QString makeBackup(Database& db) {
     if (const Cover* cover = Cover::of(db))
         return cover->copy();
-    sqlite3* source = db.handle();
-    if (!source)
+    // Copies are made of a local file only: the SQLite connection's own handle.
+    const auto* file = dynamic_cast<const SqliteConnection*>(db.connection());
+    if (!file || !file->handle())
         throw DbError(QStringLiteral("No database is open to back up, so nothing was deleted."));
-    return copyDatabase(source, db.path(), Pace{});
+    return copyDatabase(file->handle(), file->path(), Pace{});
+}
+
+QString copyOpenFile(sqlite3* source, const QString& databasePath) {
+    return copyDatabase(source, databasePath, Pace{});
 }
 
 Cover::Cover(Database& db)

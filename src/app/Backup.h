@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class Database;
+struct sqlite3;
 
 namespace Backup {
 
@@ -18,6 +19,10 @@ constexpr int stalePartialSeconds = 120;
 QString folderFor(const QString& databasePath);
 // The copies present, oldest first.
 QStringList existing(const QString& databasePath);
+
+// Makes a copy of a file open on the handle now (before a change to its tables); throws DbError
+// when it cannot.
+QString copyOpenFile(sqlite3* source, const QString& databasePath);
 
 // Makes a copy now; throws DbError when it cannot (the caller then does not delete). While a
 // Cover of the same connection lives, returns the copy that the cover made instead.

@@ -7,10 +7,12 @@
 #include "SqlText.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
 
+class ChangeFeed;
 // The rows of one query, read forward. Errors throw DbError.
 class ResultCursor {
 public:
@@ -50,4 +52,34 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // What sets one kind of database apart, asked as properties so that no caller needs to know
+    // which kind it has.
+
+    // Whether the program makes its own backup copies before deletes and imports (a local file);
+    // a server's backups are its administrator's business.
+    virtual bool keepsOwnBackups() const = 0;
+    // The local file's path; empty for a database on a server.
+    virtual QString filePath() const { return {}; }
+    // The name the window title carries for this database ("fennick on db.example.org"); empty
+    // when the title names no database (the local file).
+    virtual QString titleName() const { return {}; }
+    // What About says of the database in use ("SQLite file /home/...").
+    virtual QString kindAndPlace() const = 0;
+    // Whether the records carry a row version (row_version) that each update raises, so that a
+    // save can tell that someone else changed the record since it was read.
+    virtual bool hasRowVersions() const = 0;
+    // What a read of a record's version adds to keep the record locked until the transaction
+    // ends (" for update"); empty where the transaction itself holds the lock.
+    virtual QString lockSuffix() const { return {}; }
+    // After rows were written with IDs of their own (an import that keeps IDs): moves the
+    // numbering of new records past every ID in use, so that no number is handed out twice.
+    virtual void moveIdsPastKept(const QStringList& tables) { Q_UNUSED(tables) }
+
+    // Where this connection announces the changes other clients make (none until set).
+    void setChangeFeed(ChangeFeed* feed) { m_feed = feed; }
+    ChangeFeed* changeFeed() const { return m_feed; }
+
+private:
+    ChangeFeed* m_feed = nullptr;
 };

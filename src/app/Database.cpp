@@ -1,9 +1,8 @@
 #include "Database.h"
 
+#include "Backends.h"
 #include "Backup.h"
 #include "Connection.h"
-#include "SqliteConnection.h"
-#include "team_database/PgConnection.h"
 
 #include <QRegularExpression>
 
@@ -149,13 +148,6 @@ Database::~Database() {
     close();
 }
 
-bool Database::isTeamDatabase(const QString& target) {
-    // libpq's two forms: a URI, or key=value pairs (host=..., dbname=..., service=...).
-    static const QRegularExpression keyValue(QStringLiteral("^\\s*[a-z_]+\\s*="));
-    return target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://")) ||
-           keyValue.match(target).hasMatch();
-}
-
 void Database::open(const QString& target) {
     close();
     m_wanted = target;
@@ -166,16 +158,14 @@ void Database::adopt(const QString& target, std::unique_ptr<Connection> connecti
     close();
     m_wanted = target;
     m_connection = std::move(connection);
+    if (m_connection)
+        m_connection->setChangeFeed(&m_changes);
 }
 
 void Database::openNow() {
     m_transactionDepth = 0;
-    if (isTeam()) {
-        auto team = std::make_unique<PgConnection>(m_wanted);
-        team->openReaderSoon(); // while the window is made, for the first list
-        m_connection = std::move(team);
-    } else
-        m_connection = std::make_unique<SqliteConnection>(m_wanted);
+    m_connection = Backends::open(m_wanted);
+    m_connection->setChangeFeed(&m_changes);
 }
 
 bool Database::isOpen() const {
@@ -193,26 +183,21 @@ void Database::close() {
 }
 
 QString Database::path() const {
-    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
-    return sqlite ? sqlite->path() : QString();
+    return m_connection ? m_connection->filePath() : QString();
+}
+
+QString Database::titleName() const {
+    if (m_connection)
+        return m_connection->titleName();
+    return isShared() ? m_wanted : QString(); // not reached: named as it was asked for
+}
+
+bool Database::isShared() const {
+    return Backends::isShared(m_wanted);
 }
 
 QString Database::describe() const {
     return m_connection ? m_connection->describe() : m_wanted;
-}
-
-SqlText::Dialect Database::dialect() const {
-    return isTeam() ? SqlText::Dialect::PostgreSql : SqlText::Dialect::Sqlite;
-}
-
-QString Database::connectionName() const {
-    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
-    return sqlite ? sqlite->connectionName() : QString();
-}
-
-sqlite3* Database::handle() const {
-    const auto* sqlite = dynamic_cast<const SqliteConnection*>(m_connection.get());
-    return sqlite ? sqlite->handle() : nullptr;
 }
 
 Connection& Database::ready() {
@@ -243,7 +228,7 @@ ResultSet Database::streamQuery(const QString& statement) {
 int Database::execute(const QString& statement) {
     Connection& connection = ready();
     const QString adapted = adapt(statement);
-    if (connection.dialect() == SqlText::Dialect::Sqlite && !connection.isReadOnly())
+    if (connection.keepsOwnBackups() && !connection.isReadOnly())
         backupBeforeDelete(statement);
     return connection.execute(adapted);
 }

@@ -1,6 +1,8 @@
 // The shared connection that every window reads and writes through, and the rows it reads.
 #pragma once
 
+#include "ChangeFeed.h"
+#include "Connection.h"
 #include "DbError.h"
 #include "RawValue.h"
 #include "SqlText.h"
@@ -13,8 +15,6 @@
 
 #include <functional>
 #include <memory>
-
-struct sqlite3;
 
 class Connection;
 class ResultCursor;
@@ -68,8 +68,8 @@ private:
     bool m_eof = true;
 };
 
-// The shared connection: one open database, either the local SQLite file or a team database
-// on a PostgreSQL server, named by a libpq connection string or URI.
+// The shared connection: one open database of a kind that the composition root registered
+// (Backends): the local SQLite file, or a team database on a PostgreSQL server.
 class Database {
 public:
     // The program-wide shared connection.
@@ -79,10 +79,6 @@ public:
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
-
-    // Whether a database name is a team database (a libpq connection string or URI) rather
-    // than the path of a local file.
-    static bool isTeamDatabase(const QString& target);
 
     // Opens a local file or a team database. A missing or unreadable file is an error: no empty
     // database is ever created in its place. When the open fails, the next query or statement
@@ -95,14 +91,18 @@ public:
     // Whether every write is refused (a read-only file, a role that may only read).
     bool isReadOnly() const;
     void close();
-    // The local file's path; empty for a team database.
+    // The local file's path; empty for a database on a server.
     QString path() const;
     // What was opened (file path or connection string), even after a failed open.
     QString target() const { return m_wanted; }
-    bool isTeam() const { return isTeamDatabase(m_wanted); }
+    // Whether what was opened lives on a server shared by a team (for the team's own commands).
+    bool isShared() const;
     // Where the data lives, for the user: the file path, or host and database name.
     QString describe() const;
-    SqlText::Dialect dialect() const;
+    // Whether the program makes its own backup copies of this database (see Connection).
+    bool keepsOwnBackups() const { return m_connection && m_connection->keepsOwnBackups(); }
+    // The name that the window title carries for the database in use (empty: none).
+    QString titleName() const;
 
     // Runs a query; the result is walked forward with eof()/moveNext() and closed by its owner.
     ResultSet query(const QString& statement);
@@ -110,21 +110,21 @@ public:
     ResultSet streamQuery(const QString& statement);
     // Runs one statement and returns the number of rows it changed.
     int execute(const QString& statement);
+    // After rows were written with IDs of their own: new records of these tables get IDs past
+    // every ID in use.
+    void moveIdsPastKept(const QStringList& tables) { ready().moveIdsPastKept(tables); }
     // Runs work so that all of its statements take effect or none: a throw rolls back and is
     // passed on.
     void transaction(const std::function<void()>& work);
-
-    // The name of the Qt connection of a local file (for code that needs a QSqlDatabase).
-    QString connectionName() const;
 
     // Called with the text of every statement as it is sent to the database (after the dialect
     // adaptation). For diagnostics and tests; an empty function switches it off.
     void setStatementObserver(std::function<void(const QString&)> observer) { m_observer = std::move(observer); }
 
-    // The raw SQLite handle while a local file is open (for the online backup); else nullptr.
-    sqlite3* handle() const;
     // The open connection, or nullptr.
     Connection* connection() const { return m_connection.get(); }
+    // The news of changes made by others, for as long as this shared connection lives.
+    ChangeFeed& changes() { return m_changes; }
 
 private:
     Connection& ready();
@@ -132,6 +132,7 @@ private:
     void openNow();
     void backupBeforeDelete(const QString& statement);
 
+    ChangeFeed m_changes;
     std::unique_ptr<Connection> m_connection;
     QString m_wanted; // what start-up asked for; reopened on demand after a failure
     int m_transactionDepth = 0;

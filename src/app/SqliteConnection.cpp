@@ -1,5 +1,6 @@
 #include "SqliteConnection.h"
 
+#include "Backup.h"
 #include "DbError.h"
 #include "ValueText.h"
 
@@ -257,6 +258,60 @@ SqliteConnection::SqliteConnection(const QString& path)
         close();
         throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
     }
+    upgrade();
+}
+
+namespace {
+
+constexpr int rowVersionSchema = 1;
+constexpr const char* versionedTables[] = {"Employees", "Projects", "Tasks"};
+
+} // namespace
+
+void SqliteConnection::upgrade() {
+    auto scalar = [this](const QString& sql) {
+        auto cursor = query(sql);
+        return cursor->next() ? cursor->value(0).toLongLong() : 0;
+    };
+    try {
+        if (scalar(QStringLiteral("PRAGMA user_version")) >= rowVersionSchema) {
+            m_rowVersions = true;
+            return;
+        }
+        for (const char* table : versionedTables) {
+            if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
+                           .arg(QLatin1String(table))) == 0)
+                return; // not a file of this program's: left alone
+        }
+        if (isReadOnly())
+            return;
+        Backup::copyOpenFile(m_handle, m_path);
+        begin();
+        for (const char* table : versionedTables) {
+            const QString t = QLatin1String(table);
+            if (scalar(
+                    QStringLiteral("select count(*) from pragma_table_info('%1') where name='row_version'").arg(t)) ==
+                0)
+                execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN row_version INTEGER NOT NULL DEFAULT 1").arg(t));
+            execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_Version AFTER UPDATE ON %1 FOR EACH ROW "
+                                   "WHEN NEW.row_version = OLD.row_version "
+                                   "BEGIN UPDATE %1 SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END")
+                        .arg(t));
+        }
+        execute(QStringLiteral("PRAGMA user_version = %1").arg(rowVersionSchema));
+        commit();
+        m_rowVersions = true;
+    } catch (const DbError&) {
+        // The file works as before, without version checks; the next open tries again.
+        try {
+            rollback();
+        } catch (const DbError&) {
+        }
+    }
+}
+
+QString SqliteConnection::kindAndPlace() const {
+    return QStringLiteral("SQLite file %1").arg(m_path);
 }
 
 SqliteConnection::~SqliteConnection() {

@@ -21,14 +21,23 @@ public:
     void commit() override;
     void rollback() override;
 
+    bool keepsOwnBackups() const override { return true; }
+    QString filePath() const override { return m_path; }
+    QString kindAndPlace() const override;
+    bool hasRowVersions() const override { return m_rowVersions; }
+
     sqlite3* handle() const { return m_handle; }
     QString path() const { return m_path; }
     QString connectionName() const { return m_connectionName; }
 
 private:
     void close();
+    // Gives a file from before row versions its row_version columns and their triggers, after a
+    // backup copy; a read-only file stays as it is (and its saves are not version-checked).
+    void upgrade();
 
     QString m_connectionName;
     QString m_path;
     sqlite3* m_handle = nullptr;
+    bool m_rowVersions = false;
 };

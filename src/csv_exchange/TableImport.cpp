@@ -694,13 +694,9 @@ ImportBatch::Outcome ImportBatch::apply() {
             }
         }
         file = nullptr;
-        if (Database::shared().isTeam()) {
-            // Kept IDs: new records of a team database get IDs past them.
-            for (const char* table : {"employees", "projects", "tasks"})
-                Database::shared().query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), "
-                                                        "coalesce(max(id), 0) + 1, false) from %1")
-                                             .arg(QLatin1String(table)));
-        }
+        // Kept IDs: new records get IDs past them.
+        Database::shared().moveIdsPastKept(
+            {QStringLiteral("Employees"), QStringLiteral("Projects"), QStringLiteral("Tasks")});
         transaction.commit();
 
         QStringList parts;

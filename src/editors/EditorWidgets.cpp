@@ -1,6 +1,6 @@
 #include "EditorWidgets.h"
 
-#include "team_database/RecordGuard.h"
+#include "app/RecordGuard.h"
 
 #include "app/Database.h"
 #include "app/DbError.h"

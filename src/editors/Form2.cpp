@@ -5,8 +5,8 @@
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/NumericText.h"
+#include "app/RecordGuard.h"
 #include "app/widgets/Appearance.h"
-#include "team_database/RecordGuard.h"
 
 #include <QComboBox>
 #include <QDateEdit>

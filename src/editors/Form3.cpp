@@ -5,9 +5,9 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/RecordGuard.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
-#include "team_database/RecordGuard.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -2,10 +2,10 @@
 
 #include "Openers.h"
 #include "app/Backup.h"
+#include "app/Cascade.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
-#include "team_database/TeamCascade.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -176,9 +176,9 @@ void LookupEditor::deleteValue(ValueList list, QComboBox* combo, const QString& 
     // One backup copy of a local file for both statements; without it neither runs. (A team
     // database's backups are the server's business.)
     std::optional<Backup::Cover> backup;
-    if (!Database::shared().isTeam() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
+    if (Database::shared().keepsOwnBackups() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
         return;
-    TeamCascade::run(trap, EditorSql::deleteValue(list, value), EditorSql::deleteProjectsWithValue(list, value));
+    Cascade::run(trap, EditorSql::deleteValue(list, value), EditorSql::deleteProjectsWithValue(list, value));
     backup.reset();
     reload(list);
 }
@@ -245,9 +245,9 @@ void LookupEditor::PushButton6_Click() {
         return;
     const qint64 id = selectedContactID();
     std::optional<Backup::Cover> backup;
-    if (!Database::shared().isTeam() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
+    if (Database::shared().keepsOwnBackups() && !trap.step(3, [&] { backup.emplace(Database::shared()); }))
         return;
-    TeamCascade::run(trap, EditorSql::deleteContact(id), EditorSql::deleteProjectsOwnedBy(id));
+    Cascade::run(trap, EditorSql::deleteContact(id), EditorSql::deleteProjectsOwnedBy(id));
     backup.reset();
     LoadContacts();
 }

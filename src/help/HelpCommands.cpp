@@ -2,13 +2,15 @@
 
 #include "HelpWindows.h"
 #include "app/ErrorTrap.h"
+#include "app/widgets/PlannerWindow.h"
 
 #include <QAction>
 #include <QMenu>
 
 namespace Help {
 
-void addHelpCommands(QWidget* window, QMenu* menuHelp) {
+void install(PlannerWindow& planner) {
+    QWidget* window = planner.window();
     auto* shortcuts = new QAction(QStringLiteral("&Keyboard Shortcuts"), window);
     shortcuts->setObjectName(QStringLiteral("actionShortcuts"));
     shortcuts->setShortcut(QKeySequence::HelpContents);
@@ -32,9 +34,8 @@ void addHelpCommands(QWidget* window, QMenu* menuHelp) {
         });
     });
 
-    menuHelp->addAction(shortcuts);
-    menuHelp->addSeparator();
-    menuHelp->addAction(about);
+    planner.addAction(PlannerWindow::Menu::Help, PlannerWindow::Guide, shortcuts);
+    planner.addAction(PlannerWindow::Menu::Help, PlannerWindow::About, about);
 }
 
 } // namespace Help

@@ -1,14 +1,12 @@
 // Help → Keyboard shortcuts and Help → About on the main window's Help menu.
 #pragma once
 
-class QAction;
-class QMenu;
-class QWidget;
+class PlannerWindow;
 
 namespace Help {
 
-// Adds actionShortcuts (F1) and actionAbout to the menu; the windows open over `window`, and the
-// shortcuts window lists the shortcuts `window` has when it opens.
-void addHelpCommands(QWidget* window, QMenu* menuHelp);
+// Adds actionShortcuts (F1) and actionAbout to the Help menu; the windows open over the main
+// window, and the shortcuts window lists the shortcuts the main window has when it opens.
+void install(PlannerWindow& planner);
 
 } // namespace Help

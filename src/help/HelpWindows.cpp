@@ -1,6 +1,7 @@
 #include "HelpWindows.h"
 
 #include "app/Backup.h"
+#include "app/Connection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/Messages.h"
@@ -130,12 +131,8 @@ QString version() {
 
 QString databaseInUse() {
     const Database& db = Database::shared();
-    if (db.isOpen() && db.isTeam())
-        return QStringLiteral("Team database %1%2")
-            .arg(db.describe(), db.isReadOnly() ? QStringLiteral(" (read only)") : QString());
     if (db.isOpen())
-        return QStringLiteral("SQLite file %1%2")
-            .arg(db.path(), db.isReadOnly() ? QStringLiteral(" (read only)") : QString());
+        return db.connection()->kindAndPlace() + (db.isReadOnly() ? QStringLiteral(" (read only)") : QString());
     return QStringLiteral("None: the database %1 is not open").arg(DataStore::workingDatabase());
 }
 

@@ -1,22 +1,18 @@
 #include "Form1.h"
 
 #include "MainLayout.h"
-#include "RecordListModel.h"
-#include "RowSelection.h"
+#include "MainWindowPort.h"
 #include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/DatabaseChoice.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/Twips.h"
 #include "app/widgets/Appearance.h"
-#include "csv_exchange/widgets/CsvCommands.h"
-#include "find_filter/widgets/ListFilter.h"
-#include "help/HelpCommands.h"
-#include "team_database/DatabaseChoice.h"
-#include "team_database/widgets/TeamCommands.h"
-#include "timeline/TimelineCommands.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -103,15 +99,18 @@ Form1::Form1(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
+    m_port = new MainWindowPort(*this);
+    connect(this, &Form1::listsRefilled, m_port, &PlannerWindow::listsRefilled);
     buildControls();
-    CsvCommands::install(*this);
-    Help::addHelpCommands(this, menuHelp);
-    Timeline::installCommands(this);
-    FindFilter::installFind(*this);
-    TeamCommands::install(this);
+    // Every feature that the composition root added puts its commands in through the port.
+    Features::installAll(*m_port);
 }
 
 Form1::~Form1() = default;
+
+PlannerWindow& Form1::port() const {
+    return *m_port;
+}
 
 double Form1::dpi() const {
     return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
@@ -141,7 +140,7 @@ void Form1::buildMenus() {
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, this, &QWidget::close);
-    menuFile->addAction(quit);
+    m_port->addAction(PlannerWindow::Menu::File, PlannerWindow::Quit, quit);
 }
 
 void Form1::placeFrameParts() {
@@ -248,6 +247,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::projectRowClicked() {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListView1_ItemClick"));
     trap.step(1, [this] { ListTasks(); });
+    emit m_port->projectChosen();
 }
 
 void Form1::restoreWidths(QTreeView* list, const QString& prefix) {
@@ -517,40 +517,4 @@ void Form1::ListTasks() {
         throw;
     }
     done();
-}
-
-int Form1::selectedRow(QTreeView* list) {
-    if (!list->model() || !list->selectionModel())
-        return -1;
-    const QModelIndexList rows = list->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-void Form1::selectRow(QTreeView* list, int row) {
-    if (!list->model() || row < 0 || row >= list->model()->rowCount())
-        return;
-    const QModelIndex index = list->model()->index(row, 0);
-    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    list->scrollTo(index);
-}
-
-QString Form1::selectedCell(QTreeView* list, int column) {
-    const int row = selectedRow(list);
-    if (row < 0)
-        return {};
-    return static_cast<RecordListModel*>(list->model())->cellText(row, column);
-}
-
-void Form1::headerClick(QTreeView* list, int columnNumber) {
-    auto* model = static_cast<RecordListModel*>(list->model());
-    if (!model)
-        return;
-    const int remembered = model->isSorted() ? model->sortColumn() : -1;
-    model->setSortingEnabled(false);
-    Qt::SortOrder order = Qt::AscendingOrder;
-    if (columnNumber - 1 == remembered)
-        order = model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    model->sort(columnNumber - 1, order);
-    list->header()->setSortIndicatorShown(true);
-    list->header()->setSortIndicator(columnNumber - 1, order);
 }

@@ -2,6 +2,8 @@
 // eight command buttons. Its load handler runs the program's start-up; closing it ends the program.
 #pragma once
 
+#include "app/widgets/RowSelection.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -18,6 +20,8 @@ struct Placement;
 }
 class QTreeView;
 class RecordListModel;
+class PlannerWindow;
+class MainWindowPort;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -90,14 +94,14 @@ public:
     RecordListModel* projectModel() const { return m_projects; }
     RecordListModel* taskModel() const { return m_tasks; }
 
-    // The selected row of a list (0-based), or -1.
-    static int selectedRow(QTreeView* list);
-    static void selectRow(QTreeView* list, int row);
-    // The text of a cell of the selected row.
-    static QString selectedCell(QTreeView* list, int column);
+    // The row helpers of the two lists (see RowSelection).
+    static int selectedRow(QTreeView* list) { return RowSelection::selectedRow(list); }
+    static void selectRow(QTreeView* list, int row) { RowSelection::selectRow(list, row); }
+    static QString selectedCell(QTreeView* list, int column) { return RowSelection::selectedCell(list, column); }
+    static void headerClick(QTreeView* list, int columnNumber) { RowSelection::headerClick(list, columnNumber); }
 
-    // Header click on a list: the same column toggles the order, another one sorts ascending.
-    static void headerClick(QTreeView* list, int columnNumber);
+    // What features see of this window.
+    PlannerWindow& port() const;
 
 signals:
     // The project list was refilled (ListData): windows that show the same projects follow.
@@ -130,6 +134,8 @@ private:
     void abortProjectFill();
     void showFillProgress(bool on);
 
+    friend class MainWindowPort;
+    MainWindowPort* m_port = nullptr;
     QWidget* m_client = nullptr;
     RecordListModel* m_projects = nullptr;
     std::unique_ptr<ProjectFill> m_projectFill;

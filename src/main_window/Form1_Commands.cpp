@@ -1,10 +1,10 @@
 // The eight commands of the main window, and the keyboard and mouse ways to reach the row commands.
 #include "Form1.h"
 
-#include "RecordListModel.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/widgets/RecordListModel.h"
 #include "editors/Openers.h"
 #include "reports/Form4.h"
 #include "sample_data/SampleData.h"

@@ -1,11 +1,12 @@
 #include "PgConnection.h"
 
-#include "ChangeFeed.h"
+#include "app/ChangeFeed.h"
 #include "app/DbError.h"
 #include "app/Messages.h"
 #include "app/ValueText.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -377,7 +378,8 @@ void PgConnection::readNotifications() {
     const int self = PQbackendPID(m_conn);
     while (PGnotify* note = PQnotifies(m_conn)) {
         if (note->be_pid != self) // the program refills after its own changes itself
-            ChangeFeed::instance().announce(QString::fromUtf8(note->extra));
+            if (ChangeFeed* feed = changeFeed())
+                feed->announce(QString::fromUtf8(note->extra));
         PQfreemem(note);
     }
 }
@@ -387,7 +389,8 @@ void PgConnection::lost() {
         return;
     m_lost = true;
     retire(m_notifier);
-    emit ChangeFeed::instance().connectionLost();
+    if (ChangeFeed* feed = changeFeed())
+        emit feed->connectionLost();
     if (!QCoreApplication::instance())
         return;
     if (!m_retry) {
@@ -412,7 +415,8 @@ bool PgConnection::reconnect() {
     watchSocket();
     if (m_retry)
         m_retry->stop();
-    emit ChangeFeed::instance().reconnected();
+    if (ChangeFeed* feed = changeFeed())
+        emit feed->reconnected();
     return true;
 }
 
@@ -480,7 +484,8 @@ void PgConnection::continueAttempt() {
     watchSocket();
     if (m_retry)
         m_retry->stop();
-    emit ChangeFeed::instance().reconnected();
+    if (ChangeFeed* feed = changeFeed())
+        emit feed->reconnected();
 }
 
 void PgConnection::dropAttempt() {
@@ -683,4 +688,22 @@ QString PgConnection::describe() const {
     if (!m_conn)
         return m_target;
     return QStringLiteral("%1 on %2").arg(databaseName(), hostText());
+}
+
+bool PgConnection::recognises(const QString& target) {
+    // libpq's two forms: a URI, or key=value pairs (host=..., dbname=..., service=...).
+    static const QRegularExpression keyValue(QStringLiteral("^\\s*[a-z_]+\\s*="));
+    return target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://")) ||
+           keyValue.match(target).hasMatch();
+}
+
+QString PgConnection::kindAndPlace() const {
+    return QStringLiteral("Team database %1").arg(describe());
+}
+
+void PgConnection::moveIdsPastKept(const QStringList& tables) {
+    for (const QString& table : tables)
+        query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false) "
+                             "from %1")
+                  .arg(table.toLower()));
 }

@@ -40,6 +40,17 @@ public:
     void commit() override;
     void rollback() override;
 
+    bool keepsOwnBackups() const override { return false; }
+    QString titleName() const override { return describe(); }
+    QString kindAndPlace() const override;
+    bool hasRowVersions() const override { return true; }
+    QString lockSuffix() const override { return QStringLiteral(" for update"); }
+    void moveIdsPastKept(const QStringList& tables) override;
+
+    // Whether a database name is one of PostgreSQL's (a libpq connection string or URI) rather
+    // than the path of a local file.
+    static bool recognises(const QString& target);
+
     // Runs a script of several statements (schema creation); throws DbError on failure.
     void runScript(const QString& script);
     // Host and database name ("fennick on db.example.org").

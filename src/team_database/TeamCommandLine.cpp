@@ -1,9 +1,9 @@
 #include "TeamCommandLine.h"
 
-#include "DatabaseChoice.h"
 #include "TeamCopy.h"
 #include "TeamSchema.h"
 #include "app/DataStore.h"
+#include "app/DatabaseChoice.h"
 #include "app/DbError.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "TimelineWindow.h"
 #include "app/ErrorTrap.h"
-#include "main_window/Form1.h"
+#include "app/widgets/PlannerWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -17,22 +17,23 @@ QPointer<TimelineWindow>& current() {
 }
 } // namespace
 
-void installCommands(Form1* form) {
-    auto* action = new QAction(QStringLiteral("&Timeline"), form);
+void install(PlannerWindow& planner) {
+    auto* action = new QAction(QStringLiteral("&Timeline"), planner.window());
     action->setObjectName(QStringLiteral("actionTimeline"));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     action->setShortcutContext(Qt::WindowShortcut);
-    QObject::connect(action, &QAction::triggered, form, [form] {
+    PlannerWindow* port = &planner;
+    QObject::connect(action, &QAction::triggered, port, [port] {
         ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("actionTimeline_Click"));
-        trap.step(1, [&] { openWindow(form); });
+        trap.step(1, [&] { openWindow(*port); });
     });
-    form->menuView->addAction(action);
+    planner.addAction(PlannerWindow::Menu::View, PlannerWindow::Windows, action);
 }
 
-TimelineWindow* openWindow(Form1* form) {
+TimelineWindow* openWindow(PlannerWindow& planner) {
     QPointer<TimelineWindow>& window = current();
     if (!window) {
-        window = new TimelineWindow(form);
+        window = new TimelineWindow(planner);
         window->show();
     } else {
         window->showNormal();

@@ -1,16 +1,16 @@
 // The main window's way into the timeline: View -> Timeline (Ctrl+T).
 #pragma once
 
-class Form1;
+class PlannerWindow;
 
 namespace Timeline {
 
 class TimelineWindow;
 
-// Adds the action to the main window's View menu. Called once by the main window.
-void installCommands(Form1* form);
+// Adds the action to the main window's View menu.
+void install(PlannerWindow& planner);
 // Opens the window, or brings the open one to the front.
-TimelineWindow* openWindow(Form1* form);
+TimelineWindow* openWindow(PlannerWindow& planner);
 // The open window, if any.
 TimelineWindow* openedWindow();
 

@@ -1,7 +1,7 @@
 #include "TimelineData.h"
 
 #include "app/Database.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 
 #include <algorithm>
 #include <cmath>

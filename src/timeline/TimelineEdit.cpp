@@ -4,6 +4,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/RecordGuard.h"
 #include "app/SqlText.h"
 #include "editors/EditorSql.h"
 
@@ -155,42 +156,62 @@ std::optional<QString> projectUpdate(ResultSet& rs, qint64 id, QDate start, QDat
 
 SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end, std::optional<std::pair<QDate, QDate>> expected) {
     ErrorTrap trap(QStringLiteral("Timeline"), QStringLiteral("MoveBar"));
-    bool found = false;
-    bool changedSince = false;
-    std::optional<QString> statement;
     const QString idText = QString::number(id);
-    if (!trap.step(1, [&] {
-            ResultSet rs =
-                Database::shared().query(isTask ? EditorSql::taskQuery(idText) : EditorSql::projectQuery(idText));
-            found = !rs.eof();
-            if (found && expected) {
-                const auto stored = [&rs](const char* column) {
-                    return parseStoredDate(rs.rawText(rs.column(QLatin1String(column))));
-                };
-                changedSince = stored("StartDate") != expected->first ||
-                               stored(isTask ? "DueDate" : "EndDate") != expected->second;
-            }
-            if (found && !changedSince)
-                statement = isTask ? taskUpdate(rs, id, start, end) : projectUpdate(rs, id, start, end);
-            rs.close();
-        }))
-        return SaveResult::Failed;
-    if (changedSince) {
-        Messages::current().notice(QStringLiteral("The dates of this record were changed after the move, so they "
-                                                  "were left as they are."));
+    const QString table = isTask ? QStringLiteral("Tasks") : QStringLiteral("Projects");
+    // The record is read with its version and written only if nobody changed it in between: a
+    // change that came between is read again, so that the move keeps it.
+    bool busy = false; // changed by others at every attempt
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        busy = false;
+        bool found = false;
+        bool changedSince = false;
+        qint64 version = 0;
+        std::optional<QString> statement;
+        if (!trap.step(1, [&] {
+                version = RecordVersions::current(table, idText);
+                ResultSet rs =
+                    Database::shared().query(isTask ? EditorSql::taskQuery(idText) : EditorSql::projectQuery(idText));
+                found = !rs.eof() && version >= 0;
+                if (found && expected) {
+                    const auto stored = [&rs](const char* column) {
+                        return parseStoredDate(rs.rawText(rs.column(QLatin1String(column))));
+                    };
+                    changedSince = stored("StartDate") != expected->first ||
+                                   stored(isTask ? "DueDate" : "EndDate") != expected->second;
+                }
+                if (found && !changedSince)
+                    statement = isTask ? taskUpdate(rs, id, start, end) : projectUpdate(rs, id, start, end);
+                rs.close();
+            }))
+            return SaveResult::Failed;
+        if (changedSince) {
+            Messages::current().notice(QStringLiteral("The dates of this record were changed after the move, so "
+                                                      "they were left as they are."));
+            return SaveResult::Refused;
+        }
+        if (found && !statement)
+            return SaveResult::Refused;
+        int changed = 0;
+        RecordVersions::Write write = RecordVersions::Write::Gone;
+        if (found &&
+            !trap.step(2, [&] { write = RecordVersions::writeIf(table, idText, version, *statement, changed); }))
+            return SaveResult::Failed;
+        if (write == RecordVersions::Write::Changed) {
+            busy = true;
+            continue;
+        }
+        if (write == RecordVersions::Write::Gone || changed == 0)
+            break;
+        return SaveResult::Saved;
+    }
+    if (busy) {
+        Messages::current().notice(QStringLiteral("This record is being changed by someone else right now, so the "
+                                                  "move was not saved. Please try again."));
         return SaveResult::Refused;
     }
-    if (found && !statement)
-        return SaveResult::Refused;
-    int changed = 0;
-    if (found && !trap.step(2, [&] { changed = Database::shared().execute(*statement); }))
-        return SaveResult::Failed;
-    if (!found || changed == 0) {
-        Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
-                                                  "window was open. Nothing was saved."));
-        return SaveResult::Gone;
-    }
-    return SaveResult::Saved;
+    Messages::current().notice(QStringLiteral("This record no longer exists: it may have been deleted while the "
+                                              "window was open. Nothing was saved."));
+    return SaveResult::Gone;
 }
 
 } // namespace Timeline

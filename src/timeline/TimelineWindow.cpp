@@ -8,9 +8,10 @@
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/widgets/Appearance.h"
+#include "app/widgets/PlannerWindow.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
 #include "editors/Openers.h"
-#include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -74,9 +75,9 @@ QString colourByName(ColourBy by) {
 
 } // namespace
 
-TimelineWindow::TimelineWindow(Form1* form)
-    : QWidget(form, Qt::Window)
-    , m_form(form)
+TimelineWindow::TimelineWindow(PlannerWindow& planner)
+    : QWidget(planner.window(), Qt::Window)
+    , m_planner(planner)
     , m_view(new TimelineView(this))
     , m_colourBy(new QComboBox(this))
     , m_legend(new QLabel(this))
@@ -112,10 +113,10 @@ TimelineWindow::TimelineWindow(Form1* form)
     });
     // The main window's lists: a refill of the projects reloads everything, a refill of the tasks
     // the tasks of the selected project, a sort or filter the order.
-    connect(form, &Form1::listsRefilled, this, &TimelineWindow::reload);
-    connect(form->taskModel(), &QAbstractItemModel::modelReset, this, &TimelineWindow::taskListRefilled);
-    connect(form->projectModel(), &QAbstractItemModel::layoutChanged, this, &TimelineWindow::projectListChanged);
-    connect(form->projectModel(), &QAbstractItemModel::modelReset, this, &TimelineWindow::projectListChanged);
+    connect(&planner, &PlannerWindow::listsRefilled, this, &TimelineWindow::reload);
+    connect(planner.tasks(), &QAbstractItemModel::modelReset, this, &TimelineWindow::taskListRefilled);
+    connect(planner.projects(), &QAbstractItemModel::layoutChanged, this, &TimelineWindow::projectListChanged);
+    connect(planner.projects(), &QAbstractItemModel::modelReset, this, &TimelineWindow::projectListChanged);
 
     // Size, place, zoom and colouring as they were left.
     ErrorTrap trap(windowName, QStringLiteral("Form_Load"));
@@ -238,7 +239,7 @@ void TimelineWindow::setPreviewer(Previewer previewer_) {
 void TimelineWindow::reload() {
     ErrorTrap trap(windowName, QStringLiteral("LoadData"));
     m_reorderPending = false;
-    trap.step(1, [&] { m_view->setData(load(*m_form->projectModel())); });
+    trap.step(1, [&] { m_view->setData(load(*m_planner.projects())); });
     updateLegend();
 }
 
@@ -252,7 +253,7 @@ void TimelineWindow::projectListChanged() {
             return;
         // The same tasks, under the projects in their new order.
         Data data;
-        data.projects = projectsFromList(*m_form->projectModel());
+        data.projects = projectsFromList(*m_planner.projects());
         attachTasks(data, Data(m_view->data()).takeTasks());
         m_view->setData(std::move(data));
         updateLegend();
@@ -260,7 +261,7 @@ void TimelineWindow::projectListChanged() {
 }
 
 void TimelineWindow::taskListRefilled() {
-    const QString id = Form1::selectedCell(m_form->ListView1, 0);
+    const QString id = RowSelection::selectedCell(m_planner.projectList(), 0);
     if (id.isEmpty())
         return;
     ErrorTrap trap(windowName, QStringLiteral("LoadData"));
@@ -296,18 +297,18 @@ void TimelineWindow::updateLegend() {
 void TimelineWindow::refillAfterChange(qint64 projectId) {
     ErrorTrap trap(windowName, QStringLiteral("Refill"));
     // The project list refill reloads this window through listsRefilled.
-    trap.step(1, [&] { m_form->ListData(); });
+    trap.step(1, [&] { m_planner.refillProjects(); });
     trap.step(2, [&] {
-        RecordListModel* projects = m_form->projectModel();
+        RecordListModel* projects = m_planner.projects();
         const QString id = QString::number(projectId);
         for (int r = 0; r < projects->rowCount(); ++r) {
             if (projects->rawCell(r, 0) == id) {
-                Form1::selectRow(m_form->ListView1, r);
+                RowSelection::selectRow(m_planner.projectList(), r);
                 break;
             }
         }
     });
-    trap.step(3, [&] { m_form->ListTasks(); });
+    trap.step(3, [&] { m_planner.refillTasks(); });
 }
 
 void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {

@@ -9,7 +9,7 @@
 
 #include <functional>
 
-class Form1;
+class PlannerWindow;
 class QComboBox;
 class QLabel;
 class QPrinter;
@@ -22,7 +22,7 @@ class TimelineView;
 class TimelineWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TimelineWindow(Form1* form);
+    explicit TimelineWindow(PlannerWindow& planner);
     ~TimelineWindow() override;
 
     TimelineView* view() const { return m_view; }
@@ -60,7 +60,7 @@ private:
     // The project list was sorted or filtered: the rows follow its order.
     void projectListChanged();
 
-    Form1* m_form;
+    PlannerWindow& m_planner;
     TimelineView* m_view;
     QComboBox* m_colourBy;
     QLabel* m_legend;

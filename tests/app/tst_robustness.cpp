@@ -5,7 +5,7 @@
 #include "app/Database.h"
 #include "app/SqlText.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include "csv_exchange/widgets/CsvCommands.h"
 #include "csv_exchange/widgets/ImportPreviewDialog.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
 

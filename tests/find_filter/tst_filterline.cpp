@@ -3,7 +3,7 @@
 #include "app/SqlText.h"
 #include "find_filter/widgets/FilterLine.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>

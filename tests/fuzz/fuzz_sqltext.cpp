@@ -9,9 +9,11 @@
 // found through libpq's environment), where a text holding NUL must be refused instead of stored.
 #include "FuzzTarget.h"
 
+#include "app/Backends.h"
 #include "app/Database.h"
 #include "app/NumericText.h"
 #include "app/SqlText.h"
+#include "app/SqliteConnection.h"
 #include "team_database/PgConnection.h"
 
 #include <QCoreApplication>
@@ -239,6 +241,11 @@ void setUp(int* argc, char*** argv) {
         std::exit(2);
     }
     harness->team = qEnvironmentVariable("FENNICK_TEST_BACKEND") == QLatin1String("postgresql");
+    // The two kinds of database, as the program registers them.
+    Backends::add({QStringLiteral("PostgreSQL"), PgConnection::recognises,
+                   [](const QString& target) { return std::make_unique<PgConnection>(target); }, true});
+    Backends::add({QStringLiteral("SQLite"), [](const QString&) { return true; },
+                   [](const QString& target) { return std::make_unique<SqliteConnection>(target); }, false});
     try {
         if (harness->team) {
             const QString target = createTeamDatabase();

@@ -4,7 +4,7 @@
 #include "app/ErrorTrap.h"
 #include "app/Twips.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 
 #include <QDataStream>

@@ -3,7 +3,7 @@
 // that streams in while the window is usable.
 #include "app/Database.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>

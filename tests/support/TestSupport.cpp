@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "Composition.h"
 #include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
@@ -17,6 +18,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+// The test programs run the program's pieces as the program composes them.
+namespace {
+void composeProgram() {
+    Composition::compose();
+}
+} // namespace
+Q_CONSTRUCTOR_FUNCTION(composeProgram)
 
 ScriptedMessages::ScriptedMessages() {
     Messages::install(this);

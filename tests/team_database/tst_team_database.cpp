@@ -1,20 +1,20 @@
 // The team database: the dialect, the choice of database, the schema checks, refused writes,
 // the cascades as one transaction, no lost update, and several real clients at once. The cases
 // that need a server run when the suite tests the team database (FENNICK_TEST_BACKEND=postgresql).
+#include "app/ChangeFeed.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/DatabaseChoice.h"
 #include "app/ErrorTrap.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
+#include "app/widgets/RecordListModel.h"
 #include "editors/EditorSql.h"
 #include "editors/EditorTestUtil.h"
 #include "editors/Form2.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
-#include "team_database/ChangeFeed.h"
-#include "team_database/DatabaseChoice.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCopy.h"
 #include "team_database/TeamSchema.h"
@@ -445,7 +445,7 @@ void TestTeamDatabase::teamDatabaseNames_data() {
 void TestTeamDatabase::teamDatabaseNames() {
     QFETCH(QString, name);
     QFETCH(bool, team);
-    QCOMPARE(Database::isTeamDatabase(name), team);
+    QCOMPARE(PgConnection::recognises(name), team);
 }
 
 void TestTeamDatabase::firstFoundChoiceWins() {
@@ -677,8 +677,8 @@ void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
     form.Form_Load();
     addProject(QStringLiteral("before")); // this client's own change: no refill
     QCOMPARE(form.projectModel()->rowCount(), 0);
-    QSignalSpy lost(&ChangeFeed::instance(), &ChangeFeed::connectionLost);
-    QSignalSpy back(&ChangeFeed::instance(), &ChangeFeed::reconnected);
+    QSignalSpy lost(&Database::shared().changes(), &ChangeFeed::connectionLost);
+    QSignalSpy back(&Database::shared().changes(), &ChangeFeed::reconnected);
     // The server drops this client, as a restart or a cut network does.
     TestServer::admin(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname='%1' and "
                                      "application_name='fennick-planner'")
@@ -816,7 +816,7 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     const int scroll = form.ListView1->verticalScrollBar()->value();
     QVERIFY(scroll > 0);
 
-    QSignalSpy changed(&ChangeFeed::instance(), &ChangeFeed::changed);
+    QSignalSpy changed(&Database::shared().changes(), &ChangeFeed::changed);
     QCOMPARE(finish(startChild(
                  {QStringLiteral("add"), env.databaseTarget(), QStringLiteral("ZZ new "), QStringLiteral("1")})),
              0);
@@ -838,7 +838,7 @@ void TestTeamDatabase::silentServerDoesNotFreezeTheWindow() {
     Relay relay(static_cast<quint16>(qEnvironmentVariableIntValue("PGPORT")));
     Database::shared().open(env.databaseTarget() + QStringLiteral(" host=127.0.0.1 port=%1").arg(relay.port()));
     addProject(QStringLiteral("before"));
-    QSignalSpy back(&ChangeFeed::instance(), &ChangeFeed::reconnected);
+    QSignalSpy back(&Database::shared().changes(), &ChangeFeed::reconnected);
 
     relay.fallSilent();
     // The program tries again and waits for the silent server while its events go on: the relay,
@@ -966,18 +966,18 @@ void TestTeamDatabase::teamDatabaseCommandSwitchesBackAndForth() {
     QVERIFY(form.windowTitle().contains(QLatin1String(" on ")));
     QCOMPARE(form.projectModel()->rowCount(), 1);
     messages.inputNext(QStringLiteral("local"));
-    TeamCommands::chooseDatabase(&form);
-    QVERIFY(!Database::shared().isTeam());
+    TeamCommands::chooseDatabase(form.port());
+    QVERIFY(!Database::shared().isShared());
     QCOMPARE(form.windowTitle(), QStringLiteral("Fennick Planner"));
     QCOMPARE(form.projectModel()->rowCount(), 0);
     // A database that cannot be reached: the local file stays in use.
     messages.inputNext(QStringLiteral("host=localhost port=1 dbname=nothing connect_timeout=2"));
-    TeamCommands::chooseDatabase(&form);
-    QVERIFY(!Database::shared().isTeam());
+    TeamCommands::chooseDatabase(form.port());
+    QVERIFY(!Database::shared().isShared());
     QVERIFY(messages.errors().last().contains(QLatin1String("Could not connect")));
     messages.inputNext(env.databaseTarget());
-    TeamCommands::chooseDatabase(&form);
-    QVERIFY(Database::shared().isTeam());
+    TeamCommands::chooseDatabase(form.port());
+    QVERIFY(Database::shared().isShared());
     QCOMPARE(form.projectModel()->rowCount(), 1);
     QCOMPARE(Settings::read(QStringLiteral("Database"), QString()), env.databaseTarget());
 }

@@ -4,7 +4,7 @@
 #include "app/Database.h"
 #include "editors/LookupEditor.h"
 #include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineView.h"

@@ -5,9 +5,10 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/widgets/PlannerWindow.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
 #include "csv_exchange/TableImport.h"
-#include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -76,7 +77,7 @@ void save(const QString& title, const QString& suggested, const CsvTable& table)
         Messages::current().notice(QStringLiteral("Nothing was exported. ") + error);
 }
 
-void importFiles(Form1& form, bool contactsOnly) {
+void importFiles(PlannerWindow& planner, bool contactsOnly) {
     const QString title =
         contactsOnly ? QStringLiteral("Import Contacts") : QStringLiteral("Import Projects and Tasks");
     const QStringList paths = Messages::current().openFileNames(title, csvFilter, !contactsOnly);
@@ -119,8 +120,8 @@ void importFiles(Form1& form, bool contactsOnly) {
         return;
     }
     try {
-        // A team database's backups are the server's business.
-        if (!Database::shared().isTeam())
+        // A server's backups are its administrator's business.
+        if (Database::shared().keepsOwnBackups())
             Backup::makeBackup(Database::shared());
     } catch (const DbError& e) {
         messages.notice(QStringLiteral("Nothing was imported, because a backup copy of the database could not be "
@@ -131,20 +132,19 @@ void importFiles(Form1& form, bool contactsOnly) {
     const ImportBatch::Outcome outcome = batch.apply();
     messages.notice(outcome.message);
     if (outcome.ok) {
-        form.ListData();
-        form.ListTasks();
+        planner.refillProjects();
+        planner.refillTasks();
     }
 }
 
-QAction* addAction(Form1& form, QMenu* menu, QAction* before, const char* name, const QString& text,
-                   const QString& procedure, std::function<void()> handler) {
-    auto* action = new QAction(text, &form);
+QAction* makeAction(QObject* parent, const char* name, const QString& text, const QString& procedure,
+                    std::function<void()> handler) {
+    auto* action = new QAction(text, parent);
     action->setObjectName(QLatin1String(name));
-    QObject::connect(action, &QAction::triggered, &form, [procedure, handler] {
+    QObject::connect(action, &QAction::triggered, parent, [procedure, handler] {
         ErrorTrap trap(QStringLiteral("Form1"), procedure);
         trap.step(1, handler);
     });
-    menu->insertAction(before, action);
     return action;
 }
 
@@ -166,14 +166,14 @@ CsvTable listAsShown(const QTreeView* list) {
 }
 
 QStringList selectedRow(QTreeView* list) {
-    const int row = Form1::selectedRow(list);
+    const int row = RowSelection::selectedRow(list);
     if (row < 0)
         return {};
     return rowCells(list, row, shownColumns(list));
 }
 
-void exportList(Form1& form, QTreeView* list) {
-    const bool projects = list == form.ListView1;
+void exportList(PlannerWindow& planner, QTreeView* list) {
+    const bool projects = list == planner.projectList();
     save(projects ? QStringLiteral("Export Project List") : QStringLiteral("Export Task List"),
          projects ? QStringLiteral("project-list.csv") : QStringLiteral("task-list.csv"), listAsShown(list));
 }
@@ -182,10 +182,10 @@ void exportTable(TableExport::Table table) {
     save(QStringLiteral("Export Table"), TableExport::suggestedFileName(table), TableExport::read(table));
 }
 
-void copySelectedRow(Form1& form) {
-    QTreeView* list = form.ListView1;
+void copySelectedRow(PlannerWindow& planner) {
+    QTreeView* list = planner.projectList();
     for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
-        if (w == form.ListView2 || w == form.ListView1) {
+        if (w == planner.taskList() || w == planner.projectList()) {
             list = static_cast<QTreeView*>(w);
             break;
         }
@@ -195,49 +195,55 @@ void copySelectedRow(Form1& form) {
         QGuiApplication::clipboard()->setText(Csv::tabSeparated(cells));
 }
 
-void importContacts(Form1& form) {
-    importFiles(form, true);
+void importContacts(PlannerWindow& planner) {
+    importFiles(planner, true);
 }
 
-void importProjectsAndTasks(Form1& form) {
-    importFiles(form, false);
+void importProjectsAndTasks(PlannerWindow& planner) {
+    importFiles(planner, false);
 }
 
-void install(Form1& form) {
+void install(PlannerWindow& planner) {
     static DialogImportReview dialogReview;
     if (!ImportReview::isInstalled())
         ImportReview::install(&dialogReview);
 
-    QAction* quit = form.findChild<QAction*>(QStringLiteral("actionQuit"));
-    QMenu* file = form.menuFile;
-    QMenu* exportMenu = new QMenu(QStringLiteral("&Export"), file);
+    QWidget* window = planner.window();
+    auto* exportMenu = new QMenu(QStringLiteral("&Export"), window);
     exportMenu->setObjectName(QStringLiteral("menuExport"));
-    file->insertMenu(quit, exportMenu);
     using Table = TableExport::Table;
-    Form1* f = &form;
-    addAction(form, exportMenu, nullptr, "actionExportProjectList", QStringLiteral("&Project List as Shown..."),
-              QStringLiteral("ExportProjectList_Click"), [f] { exportList(*f, f->ListView1); });
-    addAction(form, exportMenu, nullptr, "actionExportTaskList", QStringLiteral("&Task List as Shown..."),
-              QStringLiteral("ExportTaskList_Click"), [f] { exportList(*f, f->ListView2); });
+    PlannerWindow* p = &planner;
+    auto exportAction = [&](const char* name, const QString& text, const QString& procedure,
+                            std::function<void()> handler) {
+        exportMenu->addAction(makeAction(window, name, text, procedure, std::move(handler)));
+    };
+    exportAction("actionExportProjectList", QStringLiteral("&Project List as Shown..."),
+                 QStringLiteral("ExportProjectList_Click"), [p] { exportList(*p, p->projectList()); });
+    exportAction("actionExportTaskList", QStringLiteral("&Task List as Shown..."),
+                 QStringLiteral("ExportTaskList_Click"), [p] { exportList(*p, p->taskList()); });
     exportMenu->addSeparator();
-    addAction(form, exportMenu, nullptr, "actionExportProjects", QStringLiteral("All P&rojects..."),
-              QStringLiteral("ExportProjects_Click"), [] { exportTable(Table::Projects); });
-    addAction(form, exportMenu, nullptr, "actionExportTasks", QStringLiteral("All T&asks..."),
-              QStringLiteral("ExportTasks_Click"), [] { exportTable(Table::Tasks); });
-    addAction(form, exportMenu, nullptr, "actionExportContacts", QStringLiteral("All &Contacts..."),
-              QStringLiteral("ExportContacts_Click"), [] { exportTable(Table::Contacts); });
-    addAction(form, exportMenu, nullptr, "actionExportValueLists", QStringLiteral("&Value Lists..."),
-              QStringLiteral("ExportValueLists_Click"), [] { exportTable(Table::ValueLists); });
-    addAction(form, file, quit, "actionImportContacts", QStringLiteral("Import &Contacts..."),
-              QStringLiteral("ImportContacts_Click"), [f] { importContacts(*f); });
-    addAction(form, file, quit, "actionImportProjects", QStringLiteral("Import &Projects and Tasks..."),
-              QStringLiteral("ImportProjects_Click"), [f] { importProjectsAndTasks(*f); });
-    file->insertSeparator(quit);
+    exportAction("actionExportProjects", QStringLiteral("All P&rojects..."), QStringLiteral("ExportProjects_Click"),
+                 [] { exportTable(Table::Projects); });
+    exportAction("actionExportTasks", QStringLiteral("All T&asks..."), QStringLiteral("ExportTasks_Click"),
+                 [] { exportTable(Table::Tasks); });
+    exportAction("actionExportContacts", QStringLiteral("All &Contacts..."), QStringLiteral("ExportContacts_Click"),
+                 [] { exportTable(Table::Contacts); });
+    exportAction("actionExportValueLists", QStringLiteral("&Value Lists..."), QStringLiteral("ExportValueLists_Click"),
+                 [] { exportTable(Table::ValueLists); });
+    using Menu = PlannerWindow::Menu;
+    planner.addMenu(Menu::File, PlannerWindow::Exchange, exportMenu);
+    planner.addAction(Menu::File, PlannerWindow::Exchange,
+                      makeAction(window, "actionImportContacts", QStringLiteral("Import &Contacts..."),
+                                 QStringLiteral("ImportContacts_Click"), [p] { importContacts(*p); }));
+    planner.addAction(Menu::File, PlannerWindow::Exchange,
+                      makeAction(window, "actionImportProjects", QStringLiteral("Import &Projects and Tasks..."),
+                                 QStringLiteral("ImportProjects_Click"), [p] { importProjectsAndTasks(*p); }));
 
-    QAction* copy = addAction(form, form.menuEdit, nullptr, "actionCopy", QStringLiteral("&Copy"),
-                              QStringLiteral("Copy_Click"), [f] { copySelectedRow(*f); });
+    QAction* copy = makeAction(window, "actionCopy", QStringLiteral("&Copy"), QStringLiteral("Copy_Click"),
+                               [p] { copySelectedRow(*p); });
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WindowShortcut);
+    planner.addAction(Menu::Edit, PlannerWindow::Clipboard, copy);
 }
 
 } // namespace CsvCommands

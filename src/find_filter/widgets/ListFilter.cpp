@@ -3,8 +3,9 @@
 #include "FilterLine.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
-#include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
+#include "app/widgets/PlannerWindow.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -53,13 +54,14 @@ QString windowName() {
 
 } // namespace
 
-ListFilter::ListFilter(Form1& form)
-    : QObject(&form)
-    , m_form(form) {
+ListFilter::ListFilter(PlannerWindow& planner)
+    : QObject(&planner)
+    , m_planner(planner) {
+    QWidget* window = planner.window();
     setObjectName(QStringLiteral("ListFilter"));
 
     // The line sits in the menu bar's corner: the designed controls below keep their places.
-    m_bar = new QWidget(form.MenuBar);
+    m_bar = new QWidget(window);
     m_bar->setObjectName(QStringLiteral("FilterBar"));
     auto* layout = new QHBoxLayout(m_bar);
     layout->setContentsMargins(0, 0, 4, 0);
@@ -74,32 +76,33 @@ ListFilter::ListFilter(Form1& form)
     // as the count changes. Never taller than the menu bar, so the client area does not move.
     m_line->setFixedWidth(m_line->fontMetrics().averageCharWidth() * 30);
     m_count->setFixedWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 projects")));
-    m_bar->setMaximumHeight(form.MenuBar->sizeHint().height());
-    form.MenuBar->setCornerWidget(m_bar, Qt::TopRightCorner);
+    m_bar->setMaximumHeight(planner.menuBarHeight());
+    planner.setCornerWidget(m_bar);
     m_bar->hide();
 
-    m_find = new QAction(QStringLiteral("&Find..."), &form);
+    m_find = new QAction(QStringLiteral("&Find..."), window);
     m_find->setObjectName(QStringLiteral("actionFind"));
     m_find->setShortcut(QKeySequence::Find);
     m_find->setShortcutContext(Qt::WindowShortcut);
-    form.menuEdit->addAction(m_find);
+    planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Find, m_find);
     connect(m_find, &QAction::triggered, this, &ListFilter::open);
 
     connect(m_line, &QLineEdit::textChanged, this, &ListFilter::textChanged);
     connect(m_line, &FilterLine::escapePressed, this, &ListFilter::close);
     // Escape also clears the filter after the user went on to the lists (Enter or Down).
-    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     m_escape->setObjectName(QStringLiteral("FilterEscape"));
     m_escape->setWhatsThis(QStringLiteral("Clear the filter"));
     m_escape->setContext(Qt::WindowShortcut);
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &ListFilter::close);
-    connect(m_line, &FilterLine::leaveToList, this, [this] { m_form.ListView1->setFocus(Qt::ShortcutFocusReason); });
+    connect(m_line, &FilterLine::leaveToList, this,
+            [this] { m_planner.projectList()->setFocus(Qt::ShortcutFocusReason); });
 
-    RecordListModel* projects = form.projectModel();
+    RecordListModel* projects = planner.projects();
     connect(projects, &RecordListModel::rowsReplaced, this, &ListFilter::projectsReplaced);
     connect(projects, &QAbstractItemModel::layoutChanged, this, [this] { m_rowsMoved = true; });
-    connect(form.taskModel(), &RecordListModel::rowsReplaced, this, &ListFilter::tasksReplaced);
+    connect(planner.tasks(), &RecordListModel::rowsReplaced, this, &ListFilter::tasksReplaced);
 }
 
 void ListFilter::open() {
@@ -110,7 +113,7 @@ void ListFilter::open() {
     // Make the searchable form while the user starts to type, once the line has shown.
     if (!m_indexFresh) {
         QTimer::singleShot(0, this, [this] {
-            if (m_bar->isVisible() && !m_indexFresh && m_form.projectModel()->sourceRowCount() > 0)
+            if (m_bar->isVisible() && !m_indexFresh && m_planner.projects()->sourceRowCount() > 0)
                 buildIndex();
         });
     }
@@ -120,7 +123,7 @@ void ListFilter::close() {
     m_line->clear();
     m_bar->hide();
     m_escape->setEnabled(false);
-    m_form.ListView1->setFocus(Qt::OtherFocusReason);
+    m_planner.projectList()->setFocus(Qt::OtherFocusReason);
 }
 
 void ListFilter::textChanged(const QString& text) {
@@ -133,11 +136,11 @@ void ListFilter::textChanged(const QString& text) {
 
 void ListFilter::filterProjects() {
     ErrorTrap trap(windowName(), QStringLiteral("FilterLine_Change"));
-    RecordListModel* projects = m_form.projectModel();
+    RecordListModel* projects = m_planner.projects();
     projects->ensureComplete(); // a list still streaming in is read to its end first
     if (!m_query.active()) {
         // All rows again; the project the user found stays selected, with all its tasks.
-        const int selected = Form1::selectedRow(m_form.ListView1);
+        const int selected = RowSelection::selectedRow(m_planner.projectList());
         const int source = selected >= 0 ? projects->sourceRow(selected) : 0;
         trap.step(1, [&] {
             projects->showAllRows();
@@ -154,7 +157,7 @@ void ListFilter::filterProjects() {
         if (projects->rowCount() > 0)
             selectProject(0);
         else
-            m_form.taskModel()->clear();
+            m_planner.tasks()->clear();
     });
     showCount();
 }
@@ -162,14 +165,14 @@ void ListFilter::filterProjects() {
 void ListFilter::selectProject(int row) {
     // Selecting a project refills the task list; when the selection did not move, refill it here.
     const int fills = m_taskFills;
-    Form1::selectRow(m_form.ListView1, row);
+    RowSelection::selectRow(m_planner.projectList(), row);
     if (m_taskFills == fills)
-        m_form.ListTasks();
+        m_planner.refillTasks();
 }
 
 void ListFilter::projectsReplaced() {
     m_indexFresh = false;
-    RecordListModel* projects = m_form.projectModel();
+    RecordListModel* projects = m_planner.projects();
     if (!m_query.active() || projects->sourceRowCount() == 0) {
         m_index = FilterIndex(); // the old rows' form is of no more use: give its memory back
         showCount();
@@ -183,9 +186,9 @@ void ListFilter::projectsReplaced() {
 
 void ListFilter::tasksReplaced() {
     ++m_taskFills;
-    RecordListModel* tasks = m_form.taskModel();
-    RecordListModel* projects = m_form.projectModel();
-    const int selected = Form1::selectedRow(m_form.ListView1);
+    RecordListModel* tasks = m_planner.tasks();
+    RecordListModel* projects = m_planner.projects();
+    const int selected = RowSelection::selectedRow(m_planner.projectList());
     if (!m_query.active() || tasks->sourceRowCount() == 0 || selected < 0) {
         tasks->setFilterNote(QString());
         return;
@@ -233,7 +236,7 @@ void ListFilter::tasksReplaced() {
 
 void ListFilter::buildIndex() {
     ErrorTrap trap(windowName(), QStringLiteral("FilterIndex"));
-    const RecordListModel* projects = m_form.projectModel();
+    const RecordListModel* projects = m_planner.projects();
     m_index.clear();
     m_indexFresh = true; // also after a failure: one error box per fill, not one per keystroke
     const int count = projects->sourceRowCount();
@@ -256,7 +259,7 @@ void ListFilter::buildIndex() {
 }
 
 std::vector<int> ListFilter::matchingProjectRows() {
-    const RecordListModel* projects = m_form.projectModel();
+    const RecordListModel* projects = m_planner.projects();
     const int count = projects->sourceRowCount();
     if (m_rowsMoved) {
         // A header click sorted the rows: find each row's record again by its ID.
@@ -275,7 +278,7 @@ std::vector<int> ListFilter::matchingProjectRows() {
 }
 
 void ListFilter::showCount() {
-    RecordListModel* projects = m_form.projectModel();
+    RecordListModel* projects = m_planner.projects();
     if (!m_query.active()) {
         m_count->clear();
         projects->setFilterNote(QString());
@@ -286,8 +289,8 @@ void ListFilter::showCount() {
     projects->setFilterNote(QStringLiteral("Filtered: ") + text);
 }
 
-void installFind(Form1& form) {
-    new ListFilter(form);
+void install(PlannerWindow& planner) {
+    new ListFilter(planner);
 }
 
 } // namespace FindFilter

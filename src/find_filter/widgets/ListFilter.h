@@ -10,7 +10,7 @@
 
 #include <vector>
 
-class Form1;
+class PlannerWindow;
 class QAction;
 class QLabel;
 class QShortcut;
@@ -24,7 +24,7 @@ class ListFilter : public QObject {
     Q_OBJECT
 public:
     // Adds the command to the Edit menu and the line to the menu bar of the window.
-    explicit ListFilter(Form1& form);
+    explicit ListFilter(PlannerWindow& planner);
 
     // Shows the line and gives it the focus (Ctrl+F).
     void open();
@@ -49,7 +49,7 @@ private:
     // Selects a shown project row; the task list follows it.
     void selectProject(int row);
 
-    Form1& m_form;
+    PlannerWindow& m_planner;
     QWidget* m_bar = nullptr;
     FilterLine* m_line = nullptr;
     QLabel* m_count = nullptr;
@@ -63,7 +63,7 @@ private:
     int m_taskFills = 0; // fills of the task list so far
 };
 
-// Called once by the main window's constructor.
-void installFind(Form1& form);
+// Adds Find to the main window.
+void install(PlannerWindow& planner);
 
 } // namespace FindFilter

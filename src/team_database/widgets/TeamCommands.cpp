@@ -1,14 +1,15 @@
 #include "TeamCommands.h"
 
+#include "app/ChangeFeed.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/DatabaseChoice.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/Settings.h"
-#include "main_window/Form1.h"
-#include "main_window/RecordListModel.h"
-#include "team_database/ChangeFeed.h"
-#include "team_database/DatabaseChoice.h"
+#include "app/widgets/PlannerWindow.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCopy.h"
 
@@ -31,7 +32,8 @@ struct ListPlace {
 };
 
 ListPlace remember(QTreeView* list) {
-    return {Form1::selectedCell(list, 0), list->verticalScrollBar()->value(), list->horizontalScrollBar()->value()};
+    return {RowSelection::selectedCell(list, 0), list->verticalScrollBar()->value(),
+            list->horizontalScrollBar()->value()};
 }
 
 void restore(QTreeView* list, const ListPlace& place) {
@@ -41,8 +43,8 @@ void restore(QTreeView* list, const ListPlace& place) {
     if (!place.selectedId.isEmpty()) {
         for (int row = 0; row < model->rowCount(); ++row) {
             if (model->cellText(row, 0) == place.selectedId) {
-                if (Form1::selectedRow(list) != row)
-                    Form1::selectRow(list, row);
+                if (RowSelection::selectedRow(list) != row)
+                    RowSelection::selectRow(list, row);
                 break;
             }
         }
@@ -55,45 +57,64 @@ QString programTitle() {
     return QStringLiteral("Fennick Planner");
 }
 
-void showTitle(Form1* form, bool unreachable = false) {
+void showTitle(PlannerWindow& planner, bool unreachable = false) {
     QString title = DatabaseChoice::windowTitle(programTitle());
     if (unreachable)
         title += QStringLiteral(" (server unreachable, connecting again...)");
-    form->setWindowTitle(title);
+    planner.setTitle(title);
 }
 
-bool g_refilling = false;
+// Live refills of one main window: the place of each list is given back once the list is whole.
+class LiveRefill final : public QObject {
+public:
+    explicit LiveRefill(PlannerWindow& planner)
+        : QObject(&planner)
+        , m_planner(planner) {
+        setObjectName(QStringLiteral("LiveRefill"));
+    }
+    static LiveRefill& of(PlannerWindow& planner) {
+        auto* live = planner.findChild<LiveRefill*>(QStringLiteral("LiveRefill"), Qt::FindDirectChildrenOnly);
+        return live ? *live : *new LiveRefill(planner);
+    }
+
+    void refill() {
+        if (m_refilling || !Database::shared().isOpen())
+            return;
+        m_refilling = true;
+        PlannerWindow& planner = m_planner;
+        const ListPlace projects = remember(planner.projectList());
+        const ListPlace tasks = remember(planner.taskList());
+        // The place is given back when the list is whole: at once, or once the rest of a long
+        // list has streamed in (unless the user has chosen another row meanwhile).
+        QObject::disconnect(m_pendingRestore);
+        m_pendingRestore = QObject::connect(&planner, &PlannerWindow::listsRefilled, this, [this, projects, tasks] {
+            QObject::disconnect(m_pendingRestore);
+            if (RowSelection::selectedRow(m_planner.projectList()) > 0)
+                return;
+            restore(m_planner.projectList(), projects);
+            ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
+            trap.step(1, [this] { m_planner.refillTasks(); });
+            // The task place belongs to the project it was taken in.
+            if (RowSelection::selectedCell(m_planner.projectList(), 0) == projects.selectedId)
+                restore(m_planner.taskList(), tasks);
+        });
+        planner.refillProjects();
+        m_refilling = false;
+    }
+
+private:
+    PlannerWindow& m_planner;
+    QMetaObject::Connection m_pendingRestore;
+    bool m_refilling = false;
+};
 
 } // namespace
 
-// A refill's place still to be given back once its list is whole.
-QMetaObject::Connection g_pendingRestore;
-
-void refill(Form1* form) {
-    if (g_refilling || !Database::shared().isOpen())
-        return;
-    g_refilling = true;
-    const ListPlace projects = remember(form->ListView1);
-    const ListPlace tasks = remember(form->ListView2);
-    // The place is given back when the list is whole: at once, or once the rest of a long list
-    // has streamed in (unless the user has chosen another row meanwhile).
-    QObject::disconnect(g_pendingRestore);
-    g_pendingRestore = QObject::connect(form, &Form1::listsRefilled, form, [form, projects, tasks] {
-        QObject::disconnect(g_pendingRestore);
-        if (Form1::selectedRow(form->ListView1) > 0)
-            return;
-        restore(form->ListView1, projects);
-        ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
-        trap.step(1, [form] { form->ListTasks(); });
-        // The task place belongs to the project it was taken in.
-        if (Form1::selectedCell(form->ListView1, 0) == projects.selectedId)
-            restore(form->ListView2, tasks);
-    });
-    form->ListData();
-    g_refilling = false;
+void refill(PlannerWindow& planner) {
+    LiveRefill::of(planner).refill();
 }
 
-bool switchTo(Form1* form, const QString& target) {
+bool switchTo(PlannerWindow& planner, const QString& target) {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("TeamDatabase"));
     if (target.isEmpty()) {
         if (!trap.step(2, [&] { Database::shared().open(DataStore::workingDatabase()); }))
@@ -111,16 +132,16 @@ bool switchTo(Form1* form, const QString& target) {
         if (!target.contains(QLatin1String("password"), Qt::CaseInsensitive))
             Settings::write(QStringLiteral("Database"), target);
     });
-    showTitle(form);
-    form->ListData();
-    trap.step(4, [form] { form->ListTasks(); });
+    showTitle(planner);
+    planner.refillProjects();
+    trap.step(4, [&planner] { planner.refillTasks(); });
     return true;
 }
 
-void chooseDatabase(Form1* form) {
+void chooseDatabase(PlannerWindow& planner) {
     const Database& db = Database::shared();
-    const QString inUse = db.isTeam() ? QStringLiteral("the team database %1").arg(db.describe())
-                                      : QStringLiteral("the local file %1").arg(db.describe());
+    const QString inUse = db.isShared() ? QStringLiteral("the team database %1").arg(db.describe())
+                                        : QStringLiteral("the local file %1").arg(db.describe());
     const QString answer =
         Messages::current()
             .input(QStringLiteral("Team Database"),
@@ -132,24 +153,25 @@ void chooseDatabase(Form1* form) {
     if (answer.isEmpty())
         return;
     if (answer.compare(QLatin1String("local"), Qt::CaseInsensitive) == 0) {
-        switchTo(form, QString());
+        switchTo(planner, QString());
         return;
     }
-    if (!Database::isTeamDatabase(answer)) {
+    if (!PgConnection::recognises(answer)) {
         Messages::current().notice(
             QStringLiteral("\"%1\" is not a team database connection string (postgresql://server/database or "
                            "key=value pairs such as service=fennick).")
                 .arg(answer));
         return;
     }
-    switchTo(form, answer);
+    switchTo(planner, answer);
 }
 
 namespace {
 
 // Runs a copy under a progress bar that can cancel it; reports the outcome.
-void copyWithProgress(Form1* form, const QString& title, const std::function<void(const TeamCopy::Progress&)>& copy) {
-    QProgressDialog bar(title, QStringLiteral("Cancel"), 0, 100, form);
+void copyWithProgress(PlannerWindow& planner, const QString& title,
+                      const std::function<void(const TeamCopy::Progress&)>& copy) {
+    QProgressDialog bar(title, QStringLiteral("Cancel"), 0, 100, planner.window());
     bar.setObjectName(QStringLiteral("CopyProgress"));
     bar.setWindowModality(Qt::WindowModal);
     bar.setMinimumDuration(0);
@@ -168,8 +190,8 @@ void copyWithProgress(Form1* form, const QString& title, const std::function<voi
 
 } // namespace
 
-void copyLocalToTeam(Form1* form) {
-    QString target = Database::shared().isTeam() ? Database::shared().target() : QString();
+void copyLocalToTeam(PlannerWindow& planner) {
+    QString target = Database::shared().isShared() ? Database::shared().target() : QString();
     if (target.isEmpty())
         target = Messages::current()
                      .input(QStringLiteral("Copy to Team Database"),
@@ -177,16 +199,16 @@ void copyLocalToTeam(Form1* form) {
                      .trimmed();
     if (target.isEmpty())
         return;
-    copyWithProgress(form, QStringLiteral("Copying the local file into the team database..."),
+    copyWithProgress(planner, QStringLiteral("Copying the local file into the team database..."),
                      [&](const TeamCopy::Progress& progress) {
                          TeamCopy::localToTeam(DataStore::workingDatabase(), target, progress);
                      });
-    if (Database::shared().isTeam())
-        refill(form);
+    if (Database::shared().isShared())
+        refill(planner);
 }
 
-void copyTeamToLocal(Form1* form) {
-    if (!Database::shared().isTeam()) {
+void copyTeamToLocal(PlannerWindow& planner) {
+    if (!Database::shared().isShared()) {
         Messages::current().notice(QStringLiteral("No team database is in use; connect to one first (File, Team "
                                                   "Database...)."));
         return;
@@ -198,34 +220,31 @@ void copyTeamToLocal(Form1* form) {
     if (file.isEmpty())
         return;
     const QString target = Database::shared().target();
-    copyWithProgress(form, QStringLiteral("Copying the team database into a local file..."),
+    copyWithProgress(planner, QStringLiteral("Copying the team database into a local file..."),
                      [&](const TeamCopy::Progress& progress) { TeamCopy::teamToLocal(target, file, progress); });
 }
 
-void install(Form1* form) {
-    auto* action = new QAction(QStringLiteral("&Team Database..."), form);
+void install(PlannerWindow& planner) {
+    QWidget* window = planner.window();
+    PlannerWindow* p = &planner;
+    auto* action = new QAction(QStringLiteral("&Team Database..."), window);
     action->setObjectName(QStringLiteral("actionTeamDatabase"));
-    QObject::connect(action, &QAction::triggered, form, [form] { chooseDatabase(form); });
-    auto* toTeam = new QAction(QStringLiteral("Copy Local Data to Team Database..."), form);
+    QObject::connect(action, &QAction::triggered, p, [p] { chooseDatabase(*p); });
+    auto* toTeam = new QAction(QStringLiteral("Copy Local Data to Team Database..."), window);
     toTeam->setObjectName(QStringLiteral("actionCopyToTeam"));
-    QObject::connect(toTeam, &QAction::triggered, form, [form] { copyLocalToTeam(form); });
-    auto* toLocal = new QAction(QStringLiteral("Copy Team Database to Local File..."), form);
+    QObject::connect(toTeam, &QAction::triggered, p, [p] { copyLocalToTeam(*p); });
+    auto* toLocal = new QAction(QStringLiteral("Copy Team Database to Local File..."), window);
     toLocal->setObjectName(QStringLiteral("actionCopyToLocal"));
-    QObject::connect(toLocal, &QAction::triggered, form, [form] { copyTeamToLocal(form); });
-    if (form->menuFile) {
-        const QList<QAction*> actions = form->menuFile->actions();
-        QAction* before = actions.isEmpty() ? nullptr : actions.first();
-        form->menuFile->insertActions(before, {action, toTeam, toLocal});
-        if (before)
-            form->menuFile->insertSeparator(before);
-    }
+    QObject::connect(toLocal, &QAction::triggered, p, [p] { copyTeamToLocal(*p); });
+    for (QAction* a : {action, toTeam, toLocal})
+        planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Database, a);
 
-    ChangeFeed& feed = ChangeFeed::instance();
-    QObject::connect(&feed, &ChangeFeed::changed, form, [form] { refill(form); });
-    QObject::connect(&feed, &ChangeFeed::connectionLost, form, [form] { showTitle(form, true); });
-    QObject::connect(&feed, &ChangeFeed::reconnected, form, [form] {
-        showTitle(form);
-        refill(form);
+    ChangeFeed& feed = Database::shared().changes();
+    QObject::connect(&feed, &ChangeFeed::changed, p, [p] { refill(*p); });
+    QObject::connect(&feed, &ChangeFeed::connectionLost, p, [p] { showTitle(*p, true); });
+    QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] {
+        showTitle(*p);
+        refill(*p);
     });
 }
 

@@ -4,28 +4,28 @@
 
 #include <QString>
 
-class Form1;
+class PlannerWindow;
 class QTreeView;
 
 namespace TeamCommands {
 
-// Adds the command and the live refill to the main window (called once by its constructor).
-void install(Form1* form);
+// Adds the command and the live refill to the main window .
+void install(PlannerWindow& planner);
 
 // The "Team Database..." command: shows the database in use and asks for another one; an
 // empty answer keeps the current one, "local" goes back to the local file.
-void chooseDatabase(Form1* form);
+void chooseDatabase(PlannerWindow& planner);
 // Opens target (a team database, or the local file when empty) after testing the connection,
 // then refills both lists and the title. The database in use stays when the test fails.
-bool switchTo(Form1* form, const QString& target);
+bool switchTo(PlannerWindow& planner, const QString& target);
 
 // The copy commands: the local file into the team database in use (or one asked for), and the
 // team database in use into a new local file; with a progress bar, all or nothing.
-void copyLocalToTeam(Form1* form);
-void copyTeamToLocal(Form1* form);
+void copyLocalToTeam(PlannerWindow& planner);
+void copyTeamToLocal(PlannerWindow& planner);
 
 // Refills both lists through the main window's fills, keeping the sort, the selected rows (by
 // their ID) and the scroll positions.
-void refill(Form1* form);
+void refill(PlannerWindow& planner);
 
 } // namespace TeamCommands

@@ -1,8 +1,8 @@
 #include "DatabaseChoice.h"
 
-#include "app/DataStore.h"
-#include "app/Database.h"
-#include "app/Settings.h"
+#include "DataStore.h"
+#include "Database.h"
+#include "Settings.h"
 
 namespace DatabaseChoice {
 
@@ -29,10 +29,10 @@ QString chosen() {
 }
 
 QString windowTitle(const QString& programTitle) {
-    const Database& db = Database::shared();
-    if (!db.isTeam())
+    const QString name = Database::shared().titleName();
+    if (name.isEmpty())
         return programTitle;
-    return programTitle + QStringLiteral(" - ") + db.describe();
+    return programTitle + QStringLiteral(" - ") + name;
 }
 
 } // namespace DatabaseChoice

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <QItemSelectionModel>
+#include <QString>
 
 class QAbstractItemView;
+class QTreeView;
 
 class KeepOneRowSelected : public QItemSelectionModel {
     Q_OBJECT
@@ -24,4 +26,14 @@ namespace RowSelection {
 // Gives the list (which must already have its model) a selection model that keeps one row
 // selected; the list's former selection model is deleted.
 void keepOneSelected(QAbstractItemView* list);
+
+// The selected row of a list (0-based), or -1.
+int selectedRow(const QTreeView* list);
+// Selects a row and scrolls to it (nothing when there is no such row).
+void selectRow(QTreeView* list, int row);
+// The text of a cell of the selected row of a list of records; empty when none is selected.
+QString selectedCell(const QTreeView* list, int column);
+// Header click on a list of records: the same column toggles the order, another one sorts
+// ascending (columnNumber counts from 1).
+void headerClick(QTreeView* list, int columnNumber);
 } // namespace RowSelection

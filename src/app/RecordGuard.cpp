@@ -1,7 +1,53 @@
 #include "RecordGuard.h"
 
-#include "app/Database.h"
-#include "app/Messages.h"
+#include "Connection.h"
+#include "Database.h"
+#include "Messages.h"
+
+namespace RecordVersions {
+
+namespace {
+bool versioned() {
+    const Connection* connection = Database::shared().connection();
+    return connection && connection->hasRowVersions();
+}
+} // namespace
+
+qint64 current(const QString& table, const QString& id, bool lock) {
+    Database& db = Database::shared();
+    if (!versioned())
+        return 0;
+    bool numeric = false;
+    const qint64 n = id.toLongLong(&numeric);
+    if (!numeric)
+        return -1;
+    const QString suffix = lock ? db.connection()->lockSuffix() : QString();
+    ResultSet rs =
+        db.query(QStringLiteral("select row_version from %1 where id=%2%3").arg(table, QString::number(n), suffix));
+    return rs.eof() ? -1 : rs.integer(QStringLiteral("row_version"));
+}
+
+Write writeIf(const QString& table, const QString& id, qint64 expected, const QString& statement, int& changed,
+              qint64* version) {
+    Database& db = Database::shared();
+    qint64 found = -1;
+    bool written = false;
+    db.transaction([&] {
+        found = current(table, id, true); // the record stays locked until the commit
+        if (found == expected) {
+            changed = db.execute(statement);
+            found = current(table, id);
+            written = true;
+        }
+    });
+    if (version)
+        *version = found;
+    if (written)
+        return Write::Written;
+    return found < 0 ? Write::Gone : Write::Changed;
+}
+
+} // namespace RecordVersions
 
 RecordGuard::RecordGuard(QObject* editor, QString table, QString id)
     : QObject(editor)
@@ -17,7 +63,8 @@ RecordGuard* RecordGuard::of(QObject* editor) {
 
 void RecordGuard::watch(QObject* editor, const QString& table, const QString& id, std::function<void()> reload) {
     RecordGuard* guard = of(editor);
-    if (!Database::shared().isTeam() || id.isEmpty()) {
+    const Connection* connection = Database::shared().connection();
+    if (!connection || !connection->hasRowVersions() || id.isEmpty()) {
         delete guard;
         return;
     }
@@ -33,19 +80,6 @@ void RecordGuard::watch(QObject* editor, const QString& table, const QString& id
     }
 }
 
-qint64 RecordGuard::currentVersion(const QString& table, const QString& id, bool lock) {
-    Database& db = Database::shared();
-    if (!db.isTeam())
-        return 0;
-    bool numeric = false;
-    const qint64 n = id.toLongLong(&numeric);
-    if (!numeric)
-        return -1;
-    ResultSet rs = db.query(QStringLiteral("select row_version from %1 where id=%2%3")
-                                .arg(table, QString::number(n), lock ? QStringLiteral(" for update") : QString()));
-    return rs.eof() ? -1 : rs.integer(QStringLiteral("row_version"));
-}
-
 QString RecordGuard::noun() const {
     const QString t = m_table.toLower();
     if (t == QLatin1String("projects"))
@@ -56,19 +90,14 @@ QString RecordGuard::noun() const {
 }
 
 RecordGuard::Outcome RecordGuard::save(const QString& statement, int& changed) {
-    Database& db = Database::shared();
     for (;;) {
-        const qint64 expected = m_version;
         qint64 found = -1;
-        db.transaction([&] {
-            found = currentVersion(m_table, m_id, true); // the row stays locked until the commit
-            if (found == expected) {
-                changed = db.execute(statement);
-                m_version = currentVersion(m_table, m_id);
-            }
-        });
-        if (found == expected)
+        const RecordVersions::Write write =
+            RecordVersions::writeIf(m_table, m_id, m_version, statement, changed, &found);
+        if (write == RecordVersions::Write::Written) {
+            m_version = found;
             return Outcome::Saved;
+        }
         if (found < 0) {
             Messages::current().notice(QStringLiteral("This record no longer exists: someone else deleted this %1 "
                                                       "after you opened it. Nothing was saved; what you typed is "

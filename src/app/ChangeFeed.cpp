@@ -5,11 +5,6 @@ namespace {
 constexpr int mergeMilliseconds = 20;
 } // namespace
 
-ChangeFeed& ChangeFeed::instance() {
-    static ChangeFeed* feed = new ChangeFeed;
-    return *feed;
-}
-
 ChangeFeed::ChangeFeed() {
     m_merge.setSingleShot(true);
     m_merge.setInterval(mergeMilliseconds);

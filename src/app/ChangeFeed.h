@@ -1,5 +1,7 @@
-// News from a team database for the windows: another client changed rows, the server went away,
-// the server is back. Announcements close together are merged into one.
+// News from the database for the windows: another client changed rows, the server went away,
+// the server is back. Announcements close together are merged into one. The shared connection
+// owns the feed and hands it to the connection it holds; a connection that sees other clients'
+// changes announces them here.
 #pragma once
 
 #include <QObject>
@@ -10,7 +12,7 @@
 class ChangeFeed final : public QObject {
     Q_OBJECT
 public:
-    static ChangeFeed& instance();
+    ChangeFeed();
 
     // A table was changed by another client; changed() follows once for all announcements that
     // arrive within a short moment.
@@ -24,7 +26,6 @@ signals:
     void reconnected();
 
 private:
-    ChangeFeed();
     QTimer m_merge;
     QSet<QString> m_tables;
 };
