@@ -1,4 +1,6 @@
 // The shared connection, the SQL text rules and the dialect adaptation.
+#include "app/Backup.h"
+#include "app/Connection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/SqlText.h"
@@ -23,6 +25,7 @@ private slots:
     void viewsKeepRowsOfDeletedContacts();
     void refusedChangesSayWhyInPlainWords_data();
     void refusedChangesSayWhyInPlainWords();
+    void fileFromBeforeRowVersionsIsUpgraded();
 };
 
 void TestDatabase::quotesAreDoubled() {
@@ -194,3 +197,34 @@ void TestDatabase::refusedChangesSayWhyInPlainWords() {
 
 QTEST_MAIN(TestDatabase)
 #include "tst_database.moc"
+
+// A local file from before row versions gets them when it is opened (after a backup copy) and
+// keeps its rows; each update then raises the version, and the upgrade happens once.
+void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
+    SKIP_FOR_TEAM_DATABASE();
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/old.mdb");
+    QVERIFY(QFile::copy(templatePath(), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        Database old;
+        old.open(path);
+        for (const char* table : {"Employees", "Projects", "Tasks"}) {
+            old.execute(QStringLiteral("drop trigger %1_Version").arg(QLatin1String(table)));
+            old.execute(QStringLiteral("alter table %1 drop column row_version").arg(QLatin1String(table)));
+        }
+        old.execute(QStringLiteral("insert into Projects (ProjectName, Owner) values ('kept', 0)"));
+        old.execute(QStringLiteral("PRAGMA user_version = 0"));
+    }
+    QDir(Backup::folderFor(path)).removeRecursively();
+    Database db;
+    db.open(path);
+    QVERIFY(db.connection()->hasRowVersions());
+    QCOMPARE(Backup::existing(path).size(), 1);
+    QCOMPARE(db.query(QStringLiteral("select ProjectName from Projects")).value(0).toString(), QStringLiteral("kept"));
+    db.execute(QStringLiteral("update Projects set ProjectName = 'renamed'"));
+    QCOMPARE(db.query(QStringLiteral("select row_version from Projects")).value(0).toInt(), 2);
+    db.close();
+    db.open(path); // upgraded once: no second copy
+    QCOMPARE(Backup::existing(path).size(), 1);
+}

@@ -4,11 +4,11 @@
 #include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/widgets/RecordListModel.h"
 #include "csv_exchange/TableImport.h"
 #include "csv_exchange/widgets/CsvCommands.h"
 #include "csv_exchange/widgets/ImportPreviewDialog.h"
 #include "main_window/Form1.h"
-#include "app/widgets/RecordListModel.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
 
@@ -47,14 +47,14 @@ public:
 QStringList snapshot() {
     QStringList all;
     const char* queries[] = {
-        "select ID,ifnull(FirstName,''),ifnull(LastName,''),ifnull(Email,''),ifnull(Company,''),"
-        "ifnull(JobTitle,''),ifnull(BusinessPhone,''),ifnull(HomePhone,''),ifnull(MobilePhone,''),"
-        "ifnull(FaxNumber,''),ifnull(Address,''),ifnull(City,''),ifnull(State,''),ifnull(ZIP,''),"
-        "ifnull(Country,''),ifnull(WebPage,''),ifnull(Notes,'') from Employees order by ID",
-        "select ID,ProjectName,Owner,StartDate,ifnull(Status,''),Category,Priority,ifnull(Notes,''),EndDate,"
+        "select ID,coalesce(FirstName,''),coalesce(LastName,''),coalesce(Email,''),coalesce(Company,''),"
+        "coalesce(JobTitle,''),coalesce(BusinessPhone,''),coalesce(HomePhone,''),coalesce(MobilePhone,''),"
+        "coalesce(FaxNumber,''),coalesce(Address,''),coalesce(City,''),coalesce(State,''),coalesce(ZIP,''),"
+        "coalesce(Country,''),coalesce(WebPage,''),coalesce(Notes,'') from Employees order by ID",
+        "select ID,ProjectName,Owner,StartDate,coalesce(Status,''),Category,Priority,coalesce(Notes,''),EndDate,"
         "BudgetInDays,Budget from Projects order by ID",
-        "select ID,ProjectID,Title,ifnull(Priority,''),Status,Cost,CostInDays,PercentComplete,AssignedTo,"
-        "ifnull(Description,''),StartDate,DueDate from Tasks order by ID",
+        "select ID,ProjectID,Title,coalesce(Priority,''),Status,Cost,CostInDays,PercentComplete,AssignedTo,"
+        "coalesce(Description,''),StartDate,DueDate from Tasks order by ID",
         "select Status from Status",
         "select Category from Categories",
         "select Priority from Priorities"};
@@ -227,9 +227,14 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
     QVERIFY(fileBytes(w.path("contacts.csv")).contains(",'=cmd|' /C calc'!A0\r\n"));
 
     // A fresh, empty database; the files in an order of their own.
-    Database::shared().close();
-    QVERIFY(QFile::remove(DataStore::workingDatabase()));
-    w.env.openDatabase();
+    if (TestEnvironment::isTeam()) {
+        TestEnvironment::exec(QStringLiteral("truncate tasks, projects, employees, status_entries, "
+                                             "categories_entries, priorities_entries restart identity"));
+    } else {
+        Database::shared().close();
+        QVERIFY(QFile::remove(DataStore::workingDatabase()));
+        w.env.openDatabase();
+    }
     QCOMPARE(count("Projects") + count("Employees") + count("Status"), 0);
     std::reverse(paths.begin(), paths.end());
     w.messages.fileNext(paths);
@@ -238,7 +243,7 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
     QCOMPARE(w.messages.errors().join(QLatin1Char('\n')), QString());
     QCOMPARE(w.messages.notices(), QStringList{"Imported 7 value-list entries, 3 contacts, 4 projects, 4 tasks."});
     QCOMPARE(snapshot(), before);
-    QCOMPARE(Backup::existing(DataStore::workingDatabase()).size() >= 1, true);
+    QCOMPARE(Backup::existing(DataStore::workingDatabase()).size() >= 1, !TestEnvironment::isTeam());
     QCOMPARE(w.form.projectModel()->rowCount(), 4);
 }
 
@@ -270,7 +275,8 @@ void TestCsvImport::addressBookThroughScriptedPreview() {
              QStringList({"Zoë|Brandt|zoe@example.com|Acme|Buyer|+44 20 7946 0000|07700 900123|12 Elm Road|"
                           "=cmd|' /C calc'!A0",
                           "Raj|Patel|raj@example.com||||||", "Mei|O'Neill||Lab, Inc.||||1 Main St|line 1\nline 2"}));
-    QCOMPARE(int(Backup::existing(DataStore::workingDatabase()).size()), backups + 1);
+    // A server's backups are its administrator's business.
+    QCOMPARE(int(Backup::existing(DataStore::workingDatabase()).size()), backups + (TestEnvironment::isTeam() ? 0 : 1));
 }
 
 void TestCsvImport::semicolonAddressBookThroughScriptedPreview() {
@@ -344,9 +350,17 @@ void TestCsvImport::countsInWords() {
 
 void TestCsvImport::failureAddsNothingAndNamesTheRow() {
     Window w;
-    TestEnvironment::exec(
-        QStringLiteral("create trigger Refuse before insert on Employees when NEW.LastName='O''Neill' "
-                       "begin select raise(abort, 'refused by the database'); end"));
+    if (TestEnvironment::isTeam()) {
+        TestEnvironment::exec(QStringLiteral(
+            "create function refuse_oneill() returns trigger language plpgsql as $$ begin if NEW.lastname = "
+            "'O''Neill' then raise exception 'refused by the database'; end if; return NEW; end $$"));
+        TestEnvironment::exec(QStringLiteral("create trigger refuse_oneill before insert on employees for each row "
+                                             "execute function refuse_oneill()"));
+    } else {
+        TestEnvironment::exec(
+            QStringLiteral("create trigger Refuse before insert on Employees when NEW.LastName='O''Neill' "
+                           "begin select raise(abort, 'refused by the database'); end"));
+    }
     writeFile(w.path("book.csv"), addressBook);
     w.messages.fileNext({w.path("book.csv")});
     w.trigger("actionImportContacts");

@@ -12,6 +12,8 @@ const QString continueText = "\r\nDo you wish to continue?";
 class TestLookupLists : public QObject {
     Q_OBJECT
 private slots:
+    void cascadeIsAllOrNothing_data();
+    void cascadeIsAllOrNothing();
     void addCancelledOrEmptyChangesNothing();
     void addStoresTheTextAsTyped_data();
     void addStoresTheTextAsTyped();
@@ -307,3 +309,58 @@ void TestLookupLists::unreadableValueIsReportedAndSkipped() {
 
 QTEST_MAIN(TestLookupLists)
 #include "tst_lookuplists.moc"
+
+void TestLookupLists::cascadeIsAllOrNothing_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QString>("refusedTable");
+    QTest::addColumn<int>("line");
+    QTest::newRow("status refused") << "PushButton8"
+                                    << "Combo3"
+                                    << "Doomed"
+                                    << "Status" << 3;
+    QTest::newRow("its projects refused") << "PushButton8"
+                                          << "Combo3"
+                                          << "Doomed"
+                                          << "Projects" << 4;
+    QTest::newRow("contact refused") << "PushButton6"
+                                     << "Combo1"
+                                     << "Ann Lee"
+                                     << "Employees" << 3;
+    QTest::newRow("contact's projects refused") << "PushButton6"
+                                                << "Combo1"
+                                                << "Ann Lee"
+                                                << "Projects" << 4;
+}
+
+// A delete that takes projects with it, through the editor's own command: when either statement
+// is refused, neither takes effect, and the error names the step that failed.
+void TestLookupLists::cascadeIsAllOrNothing() {
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+    QFETCH(QString, pick);
+    QFETCH(QString, refusedTable);
+    QFETCH(int, line);
+    Fixture f;
+    addToValueLists("Doomed");
+    const qint64 owner = addContact("Ann", "Lee");
+    addProject("carries it", owner);
+    TestEnvironment::exec("update Projects set Status='Doomed'");
+    // A team database keeps the value lists' entries in tables of their own behind views.
+    TestEnvironment::refuse(
+        "delete", TestEnvironment::isTeam() && refusedTable == "Status" ? "status_entries" : refusedTable, "refused");
+    const QStringList before = rows("select ID, Status, Owner from Projects") + rows("select Status from Status") +
+                               rows("select ID from Employees");
+
+    auto editor = open("Form2");
+    set(editor.get(), combo, pick);
+    f.messages.answerNext(true);
+    click(editor.get(), qPrintable(button));
+    QCOMPARE(f.messages.errors().size(), 1);
+    QVERIFY2(f.messages.errors().first().contains(QStringLiteral("at line %1").arg(line)),
+             qPrintable(f.messages.errors().first()));
+    QCOMPARE(rows("select ID, Status, Owner from Projects") + rows("select Status from Status") +
+                 rows("select ID from Employees"),
+             before);
+}

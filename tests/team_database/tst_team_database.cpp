@@ -389,7 +389,6 @@ private slots:
     void refusedTexts();
     void readOnlyRoleBrowsesButCannotWrite();
     void passwordIsAskedForThisRunOnly();
-    void cascadeIsOneTransaction();
     void conflictingEditIsNotLost_data();
     void conflictingEditIsNotLost();
     void lostConnectionIsReportedAndRestored();
@@ -599,25 +598,6 @@ void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
     TestServer::admin(QStringLiteral("drop owned by fennick_writer"));
 }
 
-void TestTeamDatabase::cascadeIsOneTransaction() {
-    REQUIRE_SERVER();
-    TestEnvironment env;
-    env.openDatabase();
-    TestEnvironment::exec(EditorSql::insertValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
-    addProject(QStringLiteral("kept"));
-    // The second statement fails: the first one must not stay done.
-    TestEnvironment::exec(QStringLiteral("create function refuse() returns trigger language plpgsql as "
-                                         "$$ begin raise exception 'refused'; end $$"));
-    TestEnvironment::exec(
-        QStringLiteral("create trigger refuse before delete on projects for each row execute function refuse()"));
-    QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().transaction([] {
-        TestEnvironment::exec(EditorSql::deleteValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
-        TestEnvironment::exec(EditorSql::deleteProjectsWithValue(EditorSql::ValueList::Status, QStringLiteral("Open")));
-    }));
-    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Status")).toInt(), 1);
-    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
-}
-
 void TestTeamDatabase::conflictingEditIsNotLost_data() {
     QTest::addColumn<bool>("otherSavesFirst");
     QTest::addColumn<QList<bool>>("answers"); // load theirs?, overwrite?
@@ -634,8 +614,8 @@ void TestTeamDatabase::conflictingEditIsNotLost_data() {
                                              << "mine" << true;
 }
 
+// On the local file too: two copies of the program on one file (the child is the other copy).
 void TestTeamDatabase::conflictingEditIsNotLost() {
-    REQUIRE_SERVER();
     QFETCH(bool, otherSavesFirst);
     QFETCH(QList<bool>, answers);
     QFETCH(QString, stored);

@@ -2,9 +2,9 @@
 // data, a bar dragged and the move undone, the editors opened by a double-click, the main
 // window's changes followed, and the timeline printed and exported.
 #include "app/Database.h"
+#include "app/widgets/RecordListModel.h"
 #include "editors/LookupEditor.h"
 #include "main_window/Form1.h"
-#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineView.h"
@@ -265,6 +265,10 @@ void TestTimelineWindow::refusedMoves() {
     QFETCH(QString, spoil);
     QFETCH(QString, message);
     QFETCH(QString, shownAs);
+    // A team database keeps numbers in number columns: no text can be stored there.
+    if (TestEnvironment::isTeam() && spoil.contains(QLatin1String("='")) &&
+        (spoil.contains(QLatin1String("Cost=")) || spoil.contains(QLatin1String("BudgetInDays="))))
+        QSKIP("a team database stores no text in a number column");
     Fixture f;
     const QString id = TestEnvironment::scalar(QStringLiteral("select ID from Tasks where Title='Trip'")).toString();
     const QString dates = QStringLiteral("select StartDate, DueDate from Tasks where ID=") + id;
@@ -319,7 +323,10 @@ void TestTimelineWindow::followsTheMainWindow() {
 
 void TestTimelineWindow::rowsWithBadDates() {
     Fixture f;
-    TestEnvironment::exec(QStringLiteral("update Projects set EndDate='garbled' where ProjectName='Developing'"));
+    // A team database keeps only dates in a date column: there the date is missing instead.
+    TestEnvironment::exec(TestEnvironment::isTeam()
+                              ? QStringLiteral("update Projects set EndDate=null where ProjectName='Developing'")
+                              : QStringLiteral("update Projects set EndDate='garbled' where ProjectName='Developing'"));
     TestEnvironment::exec(QStringLiteral("update Tasks set StartDate=null where Title='Research'"));
     TestEnvironment::exec(
         QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(iso(today.addDays(-3))));
@@ -346,16 +353,19 @@ void TestTimelineWindow::rowsWithBadDates() {
 
 void TestTimelineWindow::readsTasksAsStored() {
     // Many different statuses (more than are shared), missing assignees, fractions and a text id.
+    // A team database stores only real dates: there the start is missing instead.
+    const bool team = TestEnvironment::isTeam();
     Fixture f;
     for (int i = 0; i < 40; ++i)
         TestEnvironment::exec(
             QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
-                           "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,'2026-02-30' "
+                           "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,%5 "
                            "from Projects where ProjectName='Developing'")
                 .arg(i)
                 .arg(i % 2 ? "High" : "Low")
                 .arg(i + 0.5)
-                .arg(i % 3 ? QStringLiteral("null") : QStringLiteral("(select min(ID) from Employees)")));
+                .arg(i % 3 ? QStringLiteral("null") : QStringLiteral("(select min(ID) from Employees)"))
+                .arg(team ? QStringLiteral("null") : QStringLiteral("'2026-02-30'")));
     const QString firstContact =
         TestEnvironment::rows(QStringLiteral("select FirstName || ' ' || LastName from Employees order by ID"))
             .value(0);
@@ -369,7 +379,7 @@ void TestTimelineWindow::readsTasksAsStored() {
         QCOMPARE(t.percent, i + 0.5);
         QCOMPARE(t.who, i % 3 ? QString() : firstContact);
         QVERIFY(!t.start.isValid()); // 30 February: kept as text, no bar
-        QCOMPARE(t.startText, QStringLiteral("2026-02-30"));
+        QCOMPARE(t.startText, team ? QString() : QStringLiteral("2026-02-30"));
         ++seen;
     }
     QCOMPARE(seen, 40);
