@@ -3,14 +3,17 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Twips.h"
-#include "main_window/Form1.h"
+#include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
+#include "main_window/Form1.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeView>
@@ -70,6 +73,7 @@ private slots:
     void headerClicksSortByKind();
     void titleIsShortened();
     void skinAndHandCursorFiles();
+    void menuGroupsKeepTheirPlaces();
 };
 
 void TestForm1::firstStartMakesFoldersAndShowsEmptyLists() {
@@ -462,3 +466,26 @@ void TestForm1::skinAndHandCursorFiles() {
 
 QTEST_MAIN(TestForm1)
 #include "tst_form1.moc"
+
+// Where a feature's command goes depends on its menu group alone, never on which feature was
+// installed first: a command added last to the first group of a menu stands in that group.
+void TestForm1::menuGroupsKeepTheirPlaces() {
+    TestEnvironment env;
+    Form1 form;
+    auto texts = [](const QMenu* menu) {
+        QStringList shown;
+        for (const QAction* action : menu->actions())
+            shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return shown;
+    };
+    using Menu = PlannerWindow::Menu;
+    form.port().addAction(Menu::File, PlannerWindow::Database, new QAction(QStringLiteral("Late"), &form));
+    form.port().addAction(Menu::Help, QStringLiteral("unknown group"), new QAction(QStringLiteral("Last"), &form));
+    form.port().addAction(Menu::Edit, PlannerWindow::Clipboard, new QAction(QStringLiteral("Paste"), &form));
+    QCOMPARE(texts(form.menuFile), (QStringList{"&Team Database...", "Copy Local Data to Team Database...",
+                                                "Copy Team Database to Local File...", "Late", "-", "&Export",
+                                                "Import &Contacts...", "Import &Projects and Tasks...", "-", "&Quit"}));
+    QCOMPARE(texts(form.menuEdit), (QStringList{"&Copy", "Paste", "&Find..."}));
+    QCOMPARE(texts(form.menuView), QStringList{"&Timeline"});
+    QCOMPARE(texts(form.menuHelp), (QStringList{"&Keyboard Shortcuts", "-", "&About Fennick Planner", "-", "Last"}));
+}
