@@ -395,6 +395,8 @@ private slots:
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
     void liveRefreshKeepsSortSelectionAndScroll();
+    void changeDuringARefillIsNotLost_data();
+    void changeDuringARefillIsNotLost();
     void silentServerDoesNotFreezeTheWindow();
     void longListStreamsWhileTheConnectionIsFree();
     void openEditorIsNotDisturbedByARefill_data();
@@ -806,6 +808,36 @@ void TestTeamDatabase::liveRefreshKeepsSortSelectionAndScroll() {
     QCOMPARE(projectNames(form).first(), QStringLiteral("ZZ new 0")); // still sorted by name, descending
     QCOMPARE(Form1::selectedCell(form.ListView1, 0), selected);
     QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+}
+
+void TestTeamDatabase::changeDuringARefillIsNotLost_data() {
+    QTest::addColumn<int>("rows"); // a short list is read at once, a long one streams in
+    QTest::newRow("short list") << 3;
+    QTest::newRow("list that streams in") << 400;
+}
+
+// News of a change that comes while a live refill is still reading the list (as it does when a
+// box of that refill waits for the user) leads to one more refill once the list is whole.
+void TestTeamDatabase::changeDuringARefillIsNotLost() {
+    QFETCH(int, rows);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    for (int i = 0; i < rows; ++i)
+        addProject(QStringLiteral("P%1").arg(i));
+    Form1 form;
+    form.Form_Load();
+    QTRY_VERIFY(!form.projectModel()->isFilling());
+    bool arrived = false;
+    QObject::connect(form.projectModel(), &RecordListModel::rowsReplaced, &form, [&] {
+        if (std::exchange(arrived, true))
+            return;
+        addProject(QStringLiteral("arrived during the refill"));
+        TeamCommands::refill(form.port()); // as the change feed does
+    });
+    TeamCommands::refill(form.port());
+    QTRY_VERIFY(projectNames(form).contains(QStringLiteral("arrived during the refill")));
+    QTRY_COMPARE(form.projectModel()->rowCount(), rows + 1);
 }
 
 void TestTeamDatabase::silentServerDoesNotFreezeTheWindow() {

@@ -18,7 +18,10 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
+
+#include <utility>
 
 namespace TeamCommands {
 
@@ -78,25 +81,33 @@ public:
     }
 
     void refill() {
-        if (m_refilling || !Database::shared().isOpen())
+        if (!Database::shared().isOpen())
             return;
+        // A change that arrives while a refill runs (or its list still streams in) is never
+        // dropped: one more refill follows once the list is whole.
+        if (m_refilling || m_pendingRestore) {
+            m_again = true;
+            return;
+        }
         m_refilling = true;
         PlannerWindow& planner = m_planner;
         const ListPlace projects = remember(planner.projectList());
         const ListPlace tasks = remember(planner.taskList());
         // The place is given back when the list is whole: at once, or once the rest of a long
         // list has streamed in (unless the user has chosen another row meanwhile).
-        QObject::disconnect(m_pendingRestore);
         m_pendingRestore = QObject::connect(&planner, &PlannerWindow::listsRefilled, this, [this, projects, tasks] {
             QObject::disconnect(m_pendingRestore);
-            if (RowSelection::selectedRow(m_planner.projectList()) > 0)
-                return;
-            restore(m_planner.projectList(), projects);
-            ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
-            trap.step(1, [this] { m_planner.refillTasks(); });
-            // The task place belongs to the project it was taken in.
-            if (RowSelection::selectedCell(m_planner.projectList(), 0) == projects.selectedId)
-                restore(m_planner.taskList(), tasks);
+            m_pendingRestore = {};
+            if (RowSelection::selectedRow(m_planner.projectList()) <= 0) {
+                restore(m_planner.projectList(), projects);
+                ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
+                trap.step(1, [this] { m_planner.refillTasks(); });
+                // The task place belongs to the project it was taken in.
+                if (RowSelection::selectedCell(m_planner.projectList(), 0) == projects.selectedId)
+                    restore(m_planner.taskList(), tasks);
+            }
+            if (std::exchange(m_again, false))
+                QTimer::singleShot(0, this, [this] { refill(); });
         });
         planner.refillProjects();
         m_refilling = false;
@@ -104,8 +115,9 @@ public:
 
 private:
     PlannerWindow& m_planner;
-    QMetaObject::Connection m_pendingRestore;
+    QMetaObject::Connection m_pendingRestore; // a refill's place, given back once its list is whole
     bool m_refilling = false;
+    bool m_again = false; // a change came while a refill ran: one more follows
 };
 
 } // namespace
