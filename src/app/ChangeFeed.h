@@ -21,6 +21,8 @@ public:
     QSet<QString> pendingTables() const { return m_tables; }
 
 signals:
+    // A database was opened (at start, on a later try after a failure, or another one chosen).
+    void opened();
     void changed();
     void connectionLost();
     void reconnected();

@@ -158,14 +158,17 @@ void Database::adopt(const QString& target, std::unique_ptr<Connection> connecti
     close();
     m_wanted = target;
     m_connection = std::move(connection);
-    if (m_connection)
+    if (m_connection) {
         m_connection->setChangeFeed(&m_changes);
+        emit m_changes.opened();
+    }
 }
 
 void Database::openNow() {
     m_transactionDepth = 0;
     m_connection = Backends::open(m_wanted);
     m_connection->setChangeFeed(&m_changes);
+    emit m_changes.opened();
 }
 
 bool Database::isOpen() const {

@@ -294,10 +294,15 @@ void Form1::Form_Load() {
         AppTitle::set(AppTitle::shortenTitle(AppTitle::productName()));
     });
     trap.step(6, [] { Database::shared().close(); });
+    const QString programTitle = windowTitle();
     trap.step(7, [this] {
         Database::shared().open(DatabaseChoice::chosen());
         setWindowTitle(DatabaseChoice::windowTitle(windowTitle()));
     });
+    // A database that opens on a later try (after a cancelled password box, say) or that the
+    // user chooses later names itself in the title too.
+    connect(&Database::shared().changes(), &ChangeFeed::opened, this,
+            [this, programTitle] { setWindowTitle(DatabaseChoice::windowTitle(programTitle)); });
     trap.step(8, [this] { addColumns(ListView1, m_projects); });
     trap.step(9, [this] { addColumns(ListView2, m_tasks); });
     restoreWidths(ListView1, QStringLiteral("ColumnHeaders"));

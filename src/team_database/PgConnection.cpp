@@ -311,11 +311,16 @@ void PgConnection::connectNow(bool mayAsk) {
         const QString reason =
             m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : QStringLiteral("out of memory");
         const bool wantsPassword = m_conn && PQconnectionNeedsPassword(m_conn);
-        if (wantsPassword && m_password.isEmpty() && mayAsk) {
+        // A password typed in this run that the server refused: asked for again, saying so.
+        const bool refused = m_conn && !m_password.isEmpty() && PQconnectionUsedPassword(m_conn) &&
+                             reason.contains(QLatin1String("password authentication failed"));
+        if ((wantsPassword || refused) && mayAsk) {
             const QString user = QString::fromUtf8(PQuser(m_conn));
+            m_password.clear();
             const QString typed = Messages::current().password(
                 QStringLiteral("Team Database"),
-                QStringLiteral("The team database %1 asks for the password of %2:").arg(describe(), user));
+                (refused ? QStringLiteral("The password was not accepted. ") : QString()) +
+                    QStringLiteral("The team database %1 asks for the password of %2:").arg(describe(), user));
             if (!typed.isEmpty()) {
                 m_password = typed;
                 continue;
@@ -324,7 +329,7 @@ void PgConnection::connectNow(bool mayAsk) {
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
-        if (wantsPassword)
+        if (wantsPassword || refused)
             m_password.clear(); // a wrong password is asked for again next time
         throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
     }

@@ -389,6 +389,8 @@ private slots:
     void refusedTexts();
     void readOnlyRoleBrowsesButCannotWrite();
     void passwordIsAskedForThisRunOnly();
+    void titleNamesTheDatabaseOnceThePasswordIsRight_data();
+    void titleNamesTheDatabaseOnceThePasswordIsRight();
     void conflictingEditIsNotLost_data();
     void conflictingEditIsNotLost();
     void lostConnectionIsReportedAndRestored();
@@ -597,6 +599,54 @@ void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
     QVERIFY_THROWS_EXCEPTION(DbError,
                              Database::shared().open(env.databaseTarget() + QStringLiteral(" user=fennick_writer")));
     qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    TestServer::admin(QStringLiteral("drop owned by fennick_writer"));
+}
+
+void TestTeamDatabase::titleNamesTheDatabaseOnceThePasswordIsRight_data() {
+    QTest::addColumn<QStringList>("typed"); // in the password boxes, in order; empty = Cancel
+    QTest::addColumn<int>("errors");
+    QTest::newRow("right at once") << QStringList{"secret"} << 0;
+    QTest::newRow("wrong, then right") << QStringList{"wrong", "secret"} << 0;
+    QTest::newRow("cancelled, then right") << QStringList{"", "secret"} << 1;
+}
+
+// However the right password comes, the window ends up connected and its title names the
+// database, at once and not only after the next reconnect.
+void TestTeamDatabase::titleNamesTheDatabaseOnceThePasswordIsRight() {
+    REQUIRE_SERVER();
+    if (qEnvironmentVariable("PGHOST").isEmpty() || qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/')))
+        QSKIP("the server does not ask for passwords on its socket");
+    QFETCH(QStringList, typed);
+    QFETCH(int, errors);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    TestServer::admin(QStringLiteral("drop role if exists fennick_writer"));
+    TestServer::admin(QStringLiteral("create role fennick_writer login password 'secret'"));
+    env.openDatabase();
+    addProject(QStringLiteral("visible"));
+    TestEnvironment::exec(QStringLiteral("grant select on all tables in schema public to fennick_writer"));
+    Database::shared().close();
+    qunsetenv("PGPASSWORD");
+    qputenv("FENNICK_DATABASE", (env.databaseTarget() + QStringLiteral(" user=fennick_writer")).toUtf8());
+    for (const QString& text : typed)
+        messages.passwordNext(text);
+    {
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(messages.texts(ScriptedMessages::Kind::Password).size(), typed.size());
+        if (typed.size() > 1 && !typed.first().isEmpty())
+            QVERIFY(messages.texts(ScriptedMessages::Kind::Password)
+                        .last()
+                        .startsWith(QLatin1String("The password was not accepted.")));
+        QCOMPARE(messages.errors().size(), errors);
+        QVERIFY2(form.windowTitle().startsWith(QLatin1String("Fennick Planner - ")) &&
+                     form.windowTitle().contains(Database::shared().describe()),
+                 qPrintable(form.windowTitle()));
+        QCOMPARE(projectNames(form), QStringList{"visible"});
+        form.Form_QueryUnload();
+    }
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    qputenv("FENNICK_DATABASE", env.databaseTarget().toUtf8());
     TestServer::admin(QStringLiteral("drop owned by fennick_writer"));
 }
 
