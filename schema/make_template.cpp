@@ -1,4 +1,5 @@
-// Creates a fresh SQLite file from a schema script: make_template <schema.sql> <output>.
+// Creates a fresh SQLite file from schema scripts, run in order:
+// make_template <schema.sql> [<more.sql> ...] <output>.
 // The output is written to a temporary name first so a failed run never leaves half a template.
 #include <sqlite3.h>
 
@@ -8,19 +9,21 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_template <schema.sql> <output>\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: make_template <schema.sql> [<more.sql> ...] <output>\n");
         return 2;
     }
-    std::ifstream in(argv[1]);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
-        return 1;
-    }
     std::stringstream script;
-    script << in.rdbuf();
+    for (int i = 1; i < argc - 1; ++i) {
+        std::ifstream in(argv[i]);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", argv[i]);
+            return 1;
+        }
+        script << in.rdbuf() << "\n";
+    }
 
-    const std::string target = argv[2];
+    const std::string target = argv[argc - 1];
     const std::string temp = target + ".tmp";
     std::remove(temp.c_str());
     sqlite3* db = nullptr;

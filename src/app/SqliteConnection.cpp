@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ValueText.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -263,10 +264,41 @@ SqliteConnection::SqliteConnection(const QString& path)
 
 namespace {
 
+// The file's schema version (PRAGMA user_version): 1 row versions, 2 the planner's tables.
 constexpr int rowVersionSchema = 1;
+constexpr int plannerSchema = 2;
 constexpr const char* versionedTables[] = {"Employees", "Projects", "Tasks"};
 
 } // namespace
+
+// The scripts are a resource of the core library, a static library: registered by hand, and from
+// outside any namespace.
+static void registerSchemaScripts() {
+    Q_INIT_RESOURCE(schema);
+}
+
+namespace {
+
+// The script of a step, built into the program (the same one the template was made with).
+QString plannerScript() {
+    static const bool registered = (registerSchemaScripts(), true);
+    Q_UNUSED(registered);
+    QFile file(QStringLiteral(":/schema/planner.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("The schema script is missing from the program."));
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+void SqliteConnection::runScript(const QString& script) {
+    char* error = nullptr;
+    if (sqlite3_exec(m_handle, script.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString text = error ? QString::fromUtf8(error) : QStringLiteral("unknown error");
+        sqlite3_free(error);
+        throw DbError(text);
+    }
+}
 
 void SqliteConnection::upgrade() {
     auto scalar = [this](const QString& sql) {
@@ -274,10 +306,9 @@ void SqliteConnection::upgrade() {
         return cursor->next() ? cursor->value(0).toLongLong() : 0;
     };
     try {
-        if (scalar(QStringLiteral("PRAGMA user_version")) >= rowVersionSchema) {
-            m_rowVersions = true;
+        m_schemaVersion = static_cast<int>(scalar(QStringLiteral("PRAGMA user_version")));
+        if (m_schemaVersion >= plannerSchema)
             return;
-        }
         for (const char* table : versionedTables) {
             if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
                            .arg(QLatin1String(table))) == 0)
@@ -286,23 +317,29 @@ void SqliteConnection::upgrade() {
         if (isReadOnly())
             return;
         Backup::copyOpenFile(m_handle, m_path);
-        begin();
-        for (const char* table : versionedTables) {
-            const QString t = QLatin1String(table);
-            if (scalar(
-                    QStringLiteral("select count(*) from pragma_table_info('%1') where name='row_version'").arg(t)) ==
-                0)
-                execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN row_version INTEGER NOT NULL DEFAULT 1").arg(t));
-            execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_Version AFTER UPDATE ON %1 FOR EACH ROW "
-                                   "WHEN NEW.row_version = OLD.row_version "
-                                   "BEGIN UPDATE %1 SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END")
-                        .arg(t));
+        // Each step in one transaction: a file is at one version or the next, never between.
+        if (m_schemaVersion < rowVersionSchema) {
+            begin();
+            for (const char* table : versionedTables) {
+                const QString t = QLatin1String(table);
+                if (scalar(QStringLiteral("select count(*) from pragma_table_info('%1') where name='row_version'")
+                               .arg(t)) == 0)
+                    execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN row_version INTEGER NOT NULL DEFAULT 1").arg(t));
+                execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_Version AFTER UPDATE ON %1 FOR EACH ROW "
+                                       "WHEN NEW.row_version = OLD.row_version "
+                                       "BEGIN UPDATE %1 SET row_version = OLD.row_version + 1 WHERE ID = NEW.ID; END")
+                            .arg(t));
+            }
+            execute(QStringLiteral("PRAGMA user_version = %1").arg(rowVersionSchema));
+            commit();
+            m_schemaVersion = rowVersionSchema;
         }
-        execute(QStringLiteral("PRAGMA user_version = %1").arg(rowVersionSchema));
+        begin();
+        runScript(plannerScript());
         commit();
-        m_rowVersions = true;
+        m_schemaVersion = plannerSchema;
     } catch (const DbError&) {
-        // The file works as before, without version checks; the next open tries again.
+        // The file works as before at the version it reached; the next open tries again.
         try {
             rollback();
         } catch (const DbError&) {

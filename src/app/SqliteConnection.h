@@ -24,7 +24,11 @@ public:
     bool keepsOwnBackups() const override { return true; }
     QString filePath() const override { return m_path; }
     QString kindAndPlace() const override;
-    bool hasRowVersions() const override { return m_rowVersions; }
+    bool hasRowVersions() const override { return m_schemaVersion >= 1; }
+    // The version of the file's tables (PRAGMA user_version).
+    int schemaVersion() const { return m_schemaVersion; }
+    // Runs a script of several statements; throws DbError on failure.
+    void runScript(const QString& script);
 
     sqlite3* handle() const { return m_handle; }
     QString path() const { return m_path; }
@@ -32,12 +36,13 @@ public:
 
 private:
     void close();
-    // Gives a file from before row versions its row_version columns and their triggers, after a
-    // backup copy; a read-only file stays as it is (and its saves are not version-checked).
+    // Brings a file of an earlier version up to date, after a backup copy: row_version columns
+    // and their triggers, then the planner's tables. A read-only file stays as it is (and its
+    // saves are not version-checked).
     void upgrade();
 
     QString m_connectionName;
     QString m_path;
     sqlite3* m_handle = nullptr;
-    bool m_rowVersions = false;
+    int m_schemaVersion = 0;
 };

@@ -352,6 +352,11 @@ void PgConnection::prepareSession() {
         }
         const int found = PQntuples(version) == 1 ? QByteArray(PQgetvalue(version, 0, 0)).toInt() : -1;
         PQclear(version);
+        if (found > 0 && found < schemaVersion)
+            throw DbError(QStringLiteral("The team database %1 has the tables of an earlier version of Fennick "
+                                         "Planner, so it was not opened. Its owner brings them up to date, keeping "
+                                         "every row, with: fennick-planner --create-schema --database \"%2\"")
+                              .arg(describe(), m_target));
         if (found != schemaVersion)
             throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
                                          "uses (%3), so it was not opened.")

@@ -12,23 +12,56 @@ static void registerSchemaResource() {
 
 namespace TeamSchema {
 
-QString script() {
+namespace {
+QString resource(const QString& name) {
     static const bool registered = (registerSchemaResource(), true);
     Q_UNUSED(registered);
-    QFile file(QStringLiteral(":/schema/postgresql.sql"));
+    QFile file(QStringLiteral(":/schema/") + name);
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(QStringLiteral("The schema script is missing from the program."));
     return QString::fromUtf8(file.readAll());
 }
+} // namespace
+
+QString script() {
+    return resource(QStringLiteral("postgresql.sql")) + QLatin1Char('\n') + upgradeScript(2);
+}
+
+QString upgradeScript(int toVersion) {
+    if (toVersion == 2)
+        return resource(QStringLiteral("postgresql-planner.sql"));
+    throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
+}
 
 void create(const QString& target) {
     PgConnection connection(target, PgConnection::Check::None);
+    int version = 0;
     {
         auto present = connection.query(QStringLiteral("select to_regclass('fennick_schema') is not null"));
-        if (present->next() && present->value(0).toBool())
-            throw DbError(QStringLiteral("The team database %1 already has the Fennick Planner tables; nothing was "
-                                         "changed.")
-                              .arg(connection.describe()));
+        if (present->next() && present->value(0).toBool()) {
+            auto found = connection.query(QStringLiteral("select max(version) from fennick_schema"));
+            version = found->next() ? static_cast<int>(found->value(0).toLongLong()) : 0;
+            if (version >= PgConnection::schemaVersion)
+                throw DbError(QStringLiteral("The team database %1 already has the Fennick Planner tables; nothing "
+                                             "was changed.")
+                                  .arg(connection.describe()));
+        }
+    }
+    if (version > 0) {
+        // Tables of an earlier version: brought up to date, each step in one transaction.
+        try {
+            for (int next = version + 1; next <= PgConnection::schemaVersion; ++next)
+                connection.runScript(upgradeScript(next));
+        } catch (const DbError& e) {
+            if (e.description().contains(QLatin1String("must be owner")) ||
+                e.description().contains(QLatin1String("permission denied")))
+                throw DbError(QStringLiteral("The role %1 may not change the tables of the team database %2, so "
+                                             "nothing was changed. Ask the database's owner to run --create-schema.")
+                                  .arg(connection.userName(), connection.describe()));
+            throw DbError(QStringLiteral("The tables of the team database %1 could not be brought up to date: %2")
+                              .arg(connection.describe(), e.description()));
+        }
+        return;
     }
     try {
         // One script is one transaction: the tables are all made, or none.
