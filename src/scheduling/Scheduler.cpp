@@ -89,10 +89,22 @@ qint64 PlanGraph::taskIdOfNode(int node) const {
     return m_plan.tasks()[static_cast<size_t>(m_nodeTask[static_cast<size_t>(node)])].id;
 }
 
-// The nodes' ids in order, a task named once where its two nodes follow each other.
+// The nodes' ids in order, a task named once where its two nodes follow each other. A stretch
+// that goes down into a summary and comes back up out of it is the summary itself.
 QList<qint64> PlanGraph::idsOfPath(const std::vector<int>& nodes) const {
-    QList<qint64> ids;
+    std::vector<int> kept;
     for (int node : nodes) {
+        if (node < m_taskCount && m_inNode[static_cast<size_t>(node)] >= 0) {
+            const auto in = std::find(kept.begin(), kept.end(), m_inNode[static_cast<size_t>(node)]);
+            if (in != kept.end()) {
+                kept.erase(in + 1, kept.end());
+                continue;
+            }
+        }
+        kept.push_back(node);
+    }
+    QList<qint64> ids;
+    for (int node : kept) {
         const qint64 id = taskIdOfNode(node);
         if (ids.isEmpty() || ids.last() != id)
             ids.append(id);
@@ -100,6 +112,15 @@ QList<qint64> PlanGraph::idsOfPath(const std::vector<int>& nodes) const {
     while (ids.size() > 1 && ids.first() == ids.last())
         ids.removeLast();
     return ids;
+}
+
+bool PlanGraph::isLink(int from, int to) const {
+    for (int e = m_firstEdge[static_cast<size_t>(from)]; e < m_firstEdge[static_cast<size_t>(from) + 1]; ++e) {
+        const Edge& edge = m_edges[static_cast<size_t>(e)];
+        if (edge.to == to && edge.type != Push && edge.type != Span)
+            return true;
+    }
+    return false;
 }
 
 // Kahn's order of the nodes; false when some are left over, which are then on or behind a loop.
@@ -149,8 +170,16 @@ QList<qint64> PlanGraph::loop() const {
             }
             const int to = m_edges[static_cast<size_t>(e++)].to;
             if (done[static_cast<size_t>(to)] == 1) {
-                const auto from = std::find(path.begin(), path.end(), to);
-                return idsOfPath(std::vector<int>(from, path.end()));
+                std::vector<int> cycle(std::find(path.begin(), path.end(), to), path.end());
+                // Begin where a link arrives, so that the way down into a summary and up out of
+                // it comes in that order and is named as the summary.
+                for (size_t i = 0; i < cycle.size(); ++i) {
+                    if (isLink(cycle[(i + cycle.size() - 1) % cycle.size()], cycle[i])) {
+                        std::rotate(cycle.begin(), cycle.begin() + static_cast<std::ptrdiff_t>(i), cycle.end());
+                        break;
+                    }
+                }
+                return idsOfPath(cycle);
             }
             if (done[static_cast<size_t>(to)] == 0) {
                 done[static_cast<size_t>(to)] = 1;

@@ -63,6 +63,7 @@ private:
     qint64 taskIdOfNode(int node) const;
     bool order(std::vector<int>& sorted) const;
     QList<qint64> idsOfPath(const std::vector<int>& nodes) const;
+    bool isLink(int from, int to) const;
 
     const Plan& m_plan;
     int m_taskCount = 0;
