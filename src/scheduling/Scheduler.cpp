@@ -234,7 +234,9 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
     const auto& tasks = m_plan.tasks();
     const size_t nodes = static_cast<size_t>(m_nodeCount);
 
-    // Prepare the calendar over the span of the plan's dates in one go.
+    // Prepare the calendar over the span of the plan's dates in one go. A task without dates
+    // stands at the plan's first date until a link moves it.
+    QDate firstDate(2000, 1, 3);
     if (!tasks.empty()) {
         qint64 first = LLONG_MAX;
         qint64 last = LLONG_MIN;
@@ -246,8 +248,10 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
             if (task.finish.isValid())
                 last = std::max(last, task.finish.toJulianDay());
         }
-        if (first <= last)
+        if (first <= last) {
+            firstDate = QDate::fromJulianDay(first);
             calendar.prepare(QDate::fromJulianDay(first).addDays(-31), QDate::fromJulianDay(last).addDays(366));
+        }
     }
 
     std::vector<int> length(tasks.size(), 0);
@@ -256,7 +260,7 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
     std::vector<char> zero(tasks.size(), 0);
     for (size_t i = 0; i < tasks.size(); ++i) {
         const PlanTask& task = tasks[i];
-        const QDate start = task.start.isValid() ? task.start : task.finish;
+        const QDate start = task.start.isValid() ? task.start : task.finish.isValid() ? task.finish : firstDate;
         const QDate finish = task.finish.isValid() && task.finish >= start ? task.finish : start;
         if (task.milestone) {
             ownStart[i] = calendar.ordinalAfter(finish);
@@ -387,7 +391,7 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
         if (m_inNode[u] < 0) {
             out.milestone = zero[u] != 0;
             out.linked = linked[u] != 0;
-            if (!linked[u] && task.start.isValid() && task.finish.isValid()) {
+            if (!linked[u] && task.start.isValid() && task.finish.isValid() && task.start <= task.finish) {
                 out.start = task.start;
                 out.finish = task.finish;
             } else if (zero[u]) {

@@ -110,7 +110,8 @@ void WorkCalendar::prepare(QDate first, QDate last) const {
 }
 
 int WorkCalendar::ordinalOf(QDate date) const {
-    const qint64 day = date.toJulianDay();
+    // A missing date stands for a fixed Monday rather than for a day millions of years away.
+    const qint64 day = date.isValid() ? date.toJulianDay() : QDate(2000, 1, 3).toJulianDay();
     // The day itself and a fortnight after it, so that a non-working day finds its next
     // working day inside the table.
     if (m_before.empty() || day < m_origin || day + 14 >= m_origin + static_cast<qint64>(m_before.size()))
@@ -143,7 +144,7 @@ QDate WorkCalendar::addWorkingDays(QDate date, int n) const {
 }
 
 int WorkCalendar::ordinalAfter(QDate date) const {
-    return ordinalOf(date.addDays(1));
+    return date.isValid() ? ordinalOf(date.addDays(1)) : ordinalOf(date) + 1;
 }
 
 int WorkCalendar::workingDaysBetween(QDate from, QDate to) const {

@@ -25,7 +25,7 @@ public:
 
     // The ordinal of a date: for a working day its own, for a non-working day the next working
     // day's. The table is prepared over the span in use; prepare() may be called first to build
-    // it in one go for a known span.
+    // it in one go for a known span. An invalid date counts as Monday 3 January 2000.
     void prepare(QDate first, QDate last) const;
     int ordinalOf(QDate date) const;
     // The working day with that ordinal.

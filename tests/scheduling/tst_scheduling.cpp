@@ -63,6 +63,8 @@ private slots:
     void calendarAgainstCounting();
     void linkCases_data();
     void linkCases();
+    void oddDates_data();
+    void oddDates();
     void outline();
     void outlineLoops_data();
     void outlineLoops();
@@ -246,6 +248,49 @@ void TestScheduling::linkCases() {
     QVERIFY(a.critical || b.critical);
     if (b.finish > a.finish)
         QVERIFY(b.critical);
+}
+
+// Tasks as a database may hold them: dates missing or the wrong way round. They are scheduled
+// on what there is, never on a date millions of years away.
+void TestScheduling::oddDates_data() {
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("finish");
+    QTest::addColumn<bool>("linked"); // finish-to-start after A, Wednesday 9 to Friday 11
+    QTest::addColumn<QDate>("expectedStart");
+    QTest::addColumn<QDate>("expectedFinish");
+    QTest::addColumn<bool>("milestone");
+    const QDate none;
+    QTest::newRow("no dates, linked") << none << none << true << day("2026-12-14") << day("2026-12-14") << false;
+    QTest::newRow("no dates, unlinked: at the plan's first date")
+        << none << none << false << day("2026-12-09") << day("2026-12-09") << false;
+    QTest::newRow("only a due date, linked")
+        << none << day("2026-12-01") << true << day("2026-12-14") << day("2026-12-14") << false;
+    QTest::newRow("finish before start, unlinked: one day")
+        << day("2026-12-11") << day("2026-12-07") << false << day("2026-12-11") << day("2026-12-11") << false;
+    QTest::newRow("a weekend only, linked: no working day, so a milestone")
+        << day("2026-12-05") << day("2026-12-06") << true << day("2026-12-11") << day("2026-12-11") << true;
+    QTest::newRow("a weekend only, unlinked: kept")
+        << day("2026-12-05") << day("2026-12-06") << false << day("2026-12-05") << day("2026-12-06") << true;
+}
+
+void TestScheduling::oddDates() {
+    QFETCH(QDate, start);
+    QFETCH(QDate, finish);
+    QFETCH(bool, linked);
+    QFETCH(QDate, expectedStart);
+    QFETCH(QDate, expectedFinish);
+    QFETCH(bool, milestone);
+    Plan plan;
+    plan.addTask({1, 0, day("2026-12-09"), day("2026-12-11"), false, {}});
+    plan.addTask({2, 0, start, finish, false, {}});
+    if (linked)
+        plan.addLink({1, 2, LinkKind::FinishToStart, 0});
+    const Schedule schedule = Scheduling::schedule(plan, WorkCalendar());
+    QVERIFY(schedule.ok());
+    QCOMPARE(schedule.tasks[1].start, expectedStart);
+    QCOMPARE(schedule.tasks[1].finish, expectedFinish);
+    QCOMPARE(schedule.tasks[1].milestone, milestone);
+    QVERIFY(schedule.tasks[0].lateFinish.isValid() && schedule.tasks[1].lateFinish.isValid());
 }
 
 // Three levels: P holds Q and D, Q holds C1 and C2 (C2 follows C1); E follows the summary P;
