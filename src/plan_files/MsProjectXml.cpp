@@ -123,14 +123,22 @@ void readWeekDay(QXmlStreamReader& xml, Calendar& calendar) {
     }
 }
 
+// A plain range of days (no recurrence, or one every day) is read; a recurring exception (every
+// year, month or week) is counted as not read.
 void readException(QXmlStreamReader& xml, Calendar& calendar) {
     bool working = false;
+    int type = 1;
+    int period = 1;
     QDate from;
     QDate to;
     while (xml.readNextStartElement()) {
         const QStringView name = xml.name();
         if (name == QLatin1String("DayWorking"))
             working = flag(xml.readElementText());
+        else if (name == QLatin1String("Type"))
+            type = xml.readElementText().toInt();
+        else if (name == QLatin1String("Period"))
+            period = xml.readElementText().toInt();
         else if (name == QLatin1String("TimePeriod")) {
             while (xml.readNextStartElement()) {
                 if (xml.name() == QLatin1String("FromDate"))
@@ -143,7 +151,9 @@ void readException(QXmlStreamReader& xml, Calendar& calendar) {
         } else
             xml.skipCurrentElement();
     }
-    if (!working && from.isValid() && to.isValid())
+    if (type > 1 || period > 1 || working)
+        ++calendar.exceptionsNotRead; // extra working days are not held either
+    else if (!working && from.isValid() && to.isValid())
         calendar.daysOff.append({from, to});
 }
 

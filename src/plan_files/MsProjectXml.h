@@ -53,6 +53,8 @@ struct Calendar {
     bool weekdayWorking[8] = {};
     // Days off (exceptions that are not worked), both ends included.
     QList<QPair<QDate, QDate>> daysOff;
+    // Exceptions not read: recurring ones (yearly, monthly, weekly) and extra working days.
+    int exceptionsNotRead = 0;
 };
 
 struct Project {

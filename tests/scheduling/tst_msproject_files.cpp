@@ -14,6 +14,8 @@ class TestMsProjectFiles : public QObject {
 private slots:
     void sameDatesAsMsProject_data();
     void sameDatesAsMsProject();
+    void calendars_data();
+    void calendars();
     void refusedFiles_data();
     void refusedFiles();
 };
@@ -89,6 +91,71 @@ void TestMsProjectFiles::sameDatesAsMsProject() {
         ++checked;
     }
     QCOMPARE(checked, compared);
+}
+
+// A base calendar of six days a week with Christmas off, a yearly holiday and a working Sunday
+// (neither of which is held), and a calendar on it that also gives Mondays off.
+const char calendarFile[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Project xmlns="http://schemas.microsoft.com/project">
+  <CalendarUID>%1</CalendarUID>
+  <Calendars>
+    <Calendar><UID>1</UID><Name>Six days</Name><BaseCalendarUID>-1</BaseCalendarUID>
+      <WeekDays>
+        <WeekDay><DayType>1</DayType><DayWorking>0</DayWorking></WeekDay>
+        <WeekDay><DayType>2</DayType><DayWorking>1</DayWorking></WeekDay>
+        <WeekDay><DayType>3</DayType><DayWorking>1</DayWorking></WeekDay>
+        <WeekDay><DayType>4</DayType><DayWorking>1</DayWorking></WeekDay>
+        <WeekDay><DayType>5</DayType><DayWorking>1</DayWorking></WeekDay>
+        <WeekDay><DayType>6</DayType><DayWorking>1</DayWorking></WeekDay>
+        <WeekDay><DayType>7</DayType><DayWorking>1</DayWorking></WeekDay>
+      </WeekDays>
+      <Exceptions>
+        <Exception><TimePeriod><FromDate>2026-12-24T00:00:00</FromDate><ToDate>2026-12-25T23:59:00</ToDate>
+          </TimePeriod><Occurrences>1</Occurrences><Name>Christmas</Name><Type>1</Type><DayWorking>0</DayWorking>
+        </Exception>
+        <Exception><TimePeriod><FromDate>2026-01-01T00:00:00</FromDate><ToDate>2030-01-01T23:59:00</ToDate>
+          </TimePeriod><Occurrences>5</Occurrences><Name>New Year</Name><Type>2</Type><Month>0</Month>
+          <MonthDay>1</MonthDay><DayWorking>0</DayWorking></Exception>
+        <Exception><TimePeriod><FromDate>2026-12-20T00:00:00</FromDate><ToDate>2026-12-20T23:59:00</ToDate>
+          </TimePeriod><Type>1</Type><DayWorking>1</DayWorking></Exception>
+      </Exceptions>
+    </Calendar>
+    <Calendar><UID>2</UID><Name>No Mondays</Name><BaseCalendarUID>1</BaseCalendarUID>
+      <WeekDays><WeekDay><DayType>2</DayType><DayWorking>0</DayWorking></WeekDay></WeekDays>
+    </Calendar>
+  </Calendars>
+</Project>)";
+
+void TestMsProjectFiles::calendars_data() {
+    QTest::addColumn<int>("calendarUid");
+    QTest::addColumn<QString>("working"); // each day from Monday 21 to Sunday 27 December 2026: 1 worked
+    QTest::addColumn<QString>("newYear"); // 1 January 2027 (a Friday), left worked
+    QTest::newRow("six days, Christmas off") << 1 << "1110010"
+                                             << "1";
+    QTest::newRow("based on it, Mondays off too") << 2 << "0110010"
+                                                  << "1";
+    QTest::newRow("an unknown calendar: Monday to Friday") << 9 << "1111100"
+                                                           << "1";
+}
+
+void TestMsProjectFiles::calendars() {
+    QFETCH(int, calendarUid);
+    QFETCH(QString, working);
+    QFETCH(QString, newYear);
+    QByteArray content = QString::fromLatin1(calendarFile).arg(calendarUid).toUtf8();
+    QBuffer buffer(&content);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    MsProjectXml::Project project;
+    QString error;
+    QVERIFY2(MsProjectXml::read(buffer, project, &error), qPrintable(error));
+    QCOMPARE(project.calendars.size(), 2);
+    QCOMPARE(project.calendars[0].exceptionsNotRead, 2);
+    const WorkCalendar calendar = MsProjectXml::workCalendar(project);
+    QString got;
+    for (QDate d(2026, 12, 21); d <= QDate(2026, 12, 27); d = d.addDays(1))
+        got += calendar.isWorkingDay(d) ? '1' : '0';
+    QCOMPARE(got, working);
+    QCOMPARE(calendar.isWorkingDay(QDate(2027, 1, 1)) ? "1" : "0", newYear);
 }
 
 void TestMsProjectFiles::refusedFiles_data() {
