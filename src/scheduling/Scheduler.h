@@ -33,7 +33,9 @@ struct Schedule {
     bool ok() const { return loop.isEmpty(); }
 };
 
-// The plan as a graph: built once, then scheduled or asked about loops as often as needed.
+// The plan as a graph: built once, then scheduled or asked about loops as often as needed. It
+// refers to the plan, which must outlive it and not change meanwhile (build a new one after a
+// change; a move of a task's dates needs no new graph).
 // Summaries are two nodes: one that passes the links made to the summary on to its children,
 // and one that spans the children and from which the summary's own links start.
 class PlanGraph {

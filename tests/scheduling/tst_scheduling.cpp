@@ -38,7 +38,7 @@ Span spanOf(const WorkCalendar& calendar, const ScheduledTask& task) {
     return {calendar.ordinalOf(task.start), calendar.ordinalAfter(task.finish)};
 }
 
-// The bound a link puts on its successor, as {start bound, finish bound}; the other is unset.
+// Whether a link holds between the working days its two tasks occupy.
 bool satisfied(LinkKind kind, int lag, Span pred, Span succ) {
     switch (kind) {
     case LinkKind::FinishToStart:
