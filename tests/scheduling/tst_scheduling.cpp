@@ -63,6 +63,8 @@ private slots:
     void calendarAgainstCounting();
     void linkCases_data();
     void linkCases();
+    void drags_data();
+    void drags();
     void oddDates_data();
     void oddDates();
     void outline();
@@ -248,6 +250,58 @@ void TestScheduling::linkCases() {
     QVERIFY(a.critical || b.critical);
     if (b.finish > a.finish)
         QVERIFY(b.critical);
+}
+
+// A chain A -> B -> C (finish-to-start; A Monday 7 to Wednesday 9 December 2026, B and C two
+// days each), then what a user does in the timeline: move or lengthen a task, by a drag or a
+// typed date; the others follow.
+void TestScheduling::drags_data() {
+    QTest::addColumn<qint64>("task");
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("finish");
+    QTest::addColumn<QString>("expected"); // A, B and C as start..finish
+    QTest::newRow("nothing moved") << qint64(0) << QDate() << QDate()
+                                   << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15";
+    QTest::newRow("A three days later: both follow, over the weekend")
+        << qint64(1) << day("2026-12-10") << day("2026-12-14")
+        << "2026-12-10..2026-12-14 2026-12-15..2026-12-16 2026-12-17..2026-12-18";
+    QTest::newRow("A two days longer") << qint64(1) << day("2026-12-07") << day("2026-12-11")
+                                       << "2026-12-07..2026-12-11 2026-12-14..2026-12-15 2026-12-16..2026-12-17";
+    QTest::newRow("A a week earlier: both come back")
+        << qint64(1) << day("2026-11-30") << day("2026-12-02")
+        << "2026-11-30..2026-12-02 2026-12-03..2026-12-04 2026-12-07..2026-12-08";
+    QTest::newRow("B dragged later: its date holds, C follows")
+        << qint64(2) << day("2026-12-16") << day("2026-12-17")
+        << "2026-12-07..2026-12-09 2026-12-16..2026-12-17 2026-12-18..2026-12-21";
+    QTest::newRow("B dragged earlier than A allows: A's finish holds it")
+        << qint64(2) << day("2026-12-01") << day("2026-12-02")
+        << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15";
+    QTest::newRow("C given four days") << qint64(3) << day("2026-12-14") << day("2026-12-17")
+                                       << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-17";
+}
+
+void TestScheduling::drags() {
+    QFETCH(qint64, task);
+    QFETCH(QDate, start);
+    QFETCH(QDate, finish);
+    QFETCH(QString, expected);
+    Plan plan;
+    plan.addTask({1, 0, day("2026-12-07"), day("2026-12-09"), false, {}});
+    plan.addTask({2, 0, day("2026-12-10"), day("2026-12-11"), false, {}});
+    plan.addTask({3, 0, day("2026-12-14"), day("2026-12-15"), false, {}});
+    plan.addLink({1, 2, LinkKind::FinishToStart, 0});
+    plan.addLink({2, 3, LinkKind::FinishToStart, 0});
+    if (task)
+        QVERIFY(plan.moveTask(task, start, finish));
+    const Schedule schedule = Scheduling::schedule(plan, WorkCalendar());
+    QStringList got;
+    for (const ScheduledTask& t : schedule.tasks)
+        got << t.start.toString(Qt::ISODate) + ".." + t.finish.toString(Qt::ISODate);
+    QCOMPARE(got.join(' '), expected);
+    // Moving a task no link reaches is taken as it is.
+    QVERIFY(plan.moveTask(1, day("2026-12-08"), day("2026-12-08")));
+    QCOMPARE(Scheduling::schedule(plan, WorkCalendar()).tasks[0].finish, day("2026-12-08"));
+    QVERIFY(!plan.moveTask(99, start, finish));
 }
 
 // Tasks as a database may hold them: dates missing or the wrong way round. They are scheduled
