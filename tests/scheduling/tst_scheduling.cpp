@@ -497,27 +497,57 @@ void TestScheduling::randomPlans() {
         plan.addLink({leaves[static_cast<size_t>(a)], leaves[static_cast<size_t>(b)], kinds[pick(4)], pick(9) - 3});
     }
 
+    // The descendant leaves of each task (a leaf's own is itself).
+    auto leavesUnder = [](const Plan& plan) {
+        const auto& tasks = plan.tasks();
+        std::vector<std::vector<size_t>> under(tasks.size());
+        std::vector<char> summary(tasks.size(), 0);
+        for (const PlanTask& task : tasks)
+            if (task.parentId)
+                summary[static_cast<size_t>(plan.indexOf(task.parentId))] = 1;
+        for (size_t i = 0; i < tasks.size(); ++i) {
+            if (summary[i])
+                continue;
+            for (qsizetype at = static_cast<qsizetype>(i); at >= 0;
+                 at = tasks[static_cast<size_t>(at)].parentId ? plan.indexOf(tasks[static_cast<size_t>(at)].parentId)
+                                                              : -1)
+                under[static_cast<size_t>(at)].push_back(i);
+        }
+        return under;
+    };
+
     auto check = [&](const Plan& plan) {
         const Schedule schedule = Scheduling::schedule(plan, calendar);
         QVERIFY(schedule.ok());
         const auto& tasks = plan.tasks();
         QCOMPARE(schedule.tasks.size(), tasks.size());
-        // The fixed point: every linked leaf as early as its links and its own bound allow.
         const size_t n = tasks.size();
+        const auto under = leavesUnder(plan);
+        auto isSummary = [&](size_t i) { return under[i].size() != 1 || under[i][0] != i; };
+        // The fixed point: every linked leaf as early as its links and its own bound allow. A
+        // summary spans its leaves; a link to it binds each of them.
         std::vector<int> s(n), len(n);
-        std::vector<char> linked(n, 0), summary(n, 0);
+        std::vector<char> linked(n, 0);
         for (size_t i = 0; i < n; ++i) {
-            if (tasks[i].parentId)
-                summary[static_cast<size_t>(plan.indexOf(tasks[i].parentId))] = 1;
             len[i] = tasks[i].milestone ? 0 : calendar.workingDaysBetween(tasks[i].start, tasks[i].finish);
             s[i] = tasks[i].milestone ? calendar.ordinalAfter(tasks[i].finish) : calendar.ordinalOf(tasks[i].start);
         }
         for (const PlanLink& link : plan.links())
-            linked[static_cast<size_t>(plan.indexOf(link.successor))] = 1;
+            for (size_t leaf : under[static_cast<size_t>(plan.indexOf(link.successor))])
+                linked[leaf] = 1;
+        auto spanIn = [&](const std::vector<int>& starts, size_t i) {
+            Span span{INT_MAX, INT_MIN};
+            for (size_t leaf : under[i]) {
+                span.s = std::min(span.s, starts[leaf]);
+                span.e = std::max(span.e, starts[leaf] + len[leaf]);
+            }
+            return span;
+        };
         for (size_t i = 0; i < n; ++i)
             if (linked[i])
                 s[i] = INT_MIN / 4;
-        for (bool changed = true; changed;) {
+        size_t rounds = 0;
+        for (bool changed = true; changed && rounds <= n + 2; ++rounds) {
             changed = false;
             std::vector<int> bound(n, INT_MIN / 4);
             for (size_t i = 0; i < n; ++i)
@@ -525,37 +555,43 @@ void TestScheduling::randomPlans() {
                     bound[i] = len[i] ? calendar.ordinalOf(tasks[i].startNoEarlierThan)
                                       : calendar.ordinalAfter(tasks[i].startNoEarlierThan);
             for (const PlanLink& link : plan.links()) {
-                const size_t p = static_cast<size_t>(plan.indexOf(link.predecessor));
-                const size_t q = static_cast<size_t>(plan.indexOf(link.successor));
-                const Span pred{s[p], s[p] + len[p]};
-                int b = 0;
-                switch (link.kind) {
-                case LinkKind::FinishToStart:
-                    b = pred.e + link.lag;
-                    break;
-                case LinkKind::StartToStart:
-                    b = pred.s + link.lag;
-                    break;
-                case LinkKind::FinishToFinish:
-                    b = pred.e + link.lag - len[q];
-                    break;
-                case LinkKind::StartToFinish:
-                    b = pred.s + link.lag - len[q];
-                    break;
+                const Span pred = spanIn(s, static_cast<size_t>(plan.indexOf(link.predecessor)));
+                for (size_t q : under[static_cast<size_t>(plan.indexOf(link.successor))]) {
+                    int b = 0;
+                    switch (link.kind) {
+                    case LinkKind::FinishToStart:
+                        b = pred.e + link.lag;
+                        break;
+                    case LinkKind::StartToStart:
+                        b = pred.s + link.lag;
+                        break;
+                    case LinkKind::FinishToFinish:
+                        b = pred.e + link.lag - len[q];
+                        break;
+                    case LinkKind::StartToFinish:
+                        b = pred.s + link.lag - len[q];
+                        break;
+                    }
+                    bound[q] = std::max(bound[q], b);
                 }
-                bound[q] = std::max(bound[q], b);
             }
             for (size_t i = 0; i < n; ++i)
-                if (linked[i] && bound[i] != s[i]) {
+                if (linked[i] && !isSummary(i) && bound[i] != s[i]) {
                     s[i] = bound[i];
                     changed = true;
                 }
         }
+        QVERIFY2(rounds <= n + 2, "the plan has no loop, so the fixed point is reached");
+
+        // What the schedule gives, read back from its dates: early and late starts of the leaves.
+        std::vector<int> early(n), late(n);
         int projectEnd = INT_MIN;
         for (size_t i = 0; i < n; ++i) {
-            if (summary[i])
-                continue;
             const ScheduledTask& out = schedule.tasks[i];
+            if (isSummary(i)) {
+                QVERIFY(out.summary);
+                continue;
+            }
             const Span got = spanOf(calendar, out);
             QCOMPARE(got.s, s[i]);
             QCOMPARE(got.e - got.s, len[i]); // lengths kept in working days
@@ -563,41 +599,38 @@ void TestScheduling::randomPlans() {
                 QCOMPARE(out.start, tasks[i].start);
                 QCOMPARE(out.finish, tasks[i].finish);
             }
+            early[i] = got.s;
             projectEnd = std::max(projectEnd, got.e);
             // Slack: never negative (nothing here asks for a date it cannot have); critical
             // exactly when there is none; the late dates are the early ones moved by the slack.
             QVERIFY(out.totalSlack >= 0);
             QCOMPARE(out.critical, out.totalSlack == 0);
-            const ScheduledTask late{out.lateStart, out.lateFinish, {}, {}, 0, false, false, out.milestone, false};
-            const Span lateSpan = spanOf(calendar, late);
+            const Span lateSpan =
+                spanOf(calendar, {out.lateStart, out.lateFinish, {}, {}, 0, false, false, out.milestone, false});
             QCOMPARE(lateSpan.s - got.s, out.totalSlack);
             QCOMPARE(lateSpan.e - lateSpan.s, len[i]);
+            late[i] = lateSpan.s;
         }
-        // Every link holds, early and late; the late dates stay within the project's end.
-        for (const PlanLink& link : plan.links()) {
-            const size_t p = static_cast<size_t>(plan.indexOf(link.predecessor));
-            const size_t q = static_cast<size_t>(plan.indexOf(link.successor));
-            QVERIFY(satisfied(link.kind, link.lag, spanOf(calendar, schedule.tasks[p]),
-                              spanOf(calendar, schedule.tasks[q])));
-            auto lateOf = [&](size_t i) {
-                const ScheduledTask& t = schedule.tasks[i];
-                return spanOf(calendar, {t.lateStart, t.lateFinish, {}, {}, 0, false, false, t.milestone, false});
-            };
-            QVERIFY(satisfied(link.kind, link.lag, lateOf(p), lateOf(q)));
-            // A task with slack could not slip one day more without breaking a link or the end.
-            Q_UNUSED(projectEnd);
+        // Every link holds, early and late (for a summary: its span, and each of its leaves when
+        // it follows); the late dates stay within the project's end.
+        for (const std::vector<int>* starts : {&early, &late}) {
+            for (const PlanLink& link : plan.links()) {
+                const Span pred = spanIn(*starts, static_cast<size_t>(plan.indexOf(link.predecessor)));
+                for (size_t q : under[static_cast<size_t>(plan.indexOf(link.successor))])
+                    QVERIFY(satisfied(link.kind, link.lag, pred, {(*starts)[q], (*starts)[q] + len[q]}));
+            }
         }
         bool someCritical = false;
         for (size_t i = 0; i < n; ++i) {
             const ScheduledTask& out = schedule.tasks[i];
             someCritical = someCritical || out.critical;
-            if (!summary[i]) {
-                QVERIFY(spanOf(calendar, {out.lateStart, out.lateFinish, {}, {}, 0, false, false, out.milestone, false})
-                            .e <= projectEnd);
+            if (!isSummary(i)) {
+                QVERIFY(late[i] + len[i] <= projectEnd);
                 continue;
             }
-            // A summary spans its children exactly.
+            // A summary spans its children exactly; its slack is its most critical leaf's.
             QDate first, last;
+            int slack = INT_MAX;
             for (size_t c = 0; c < n; ++c) {
                 if (tasks[c].parentId != tasks[i].id)
                     continue;
@@ -606,18 +639,71 @@ void TestScheduling::randomPlans() {
                     first = child.start;
                 if (!last.isValid() || child.finish > last)
                     last = child.finish;
+                slack = std::min(slack, child.totalSlack);
             }
             QCOMPARE(out.start, first);
             QCOMPARE(out.finish, last);
-            QVERIFY(out.summary);
+            QCOMPARE(out.totalSlack, slack);
+            QCOMPARE(out.critical, slack <= 0);
         }
         QVERIFY(someCritical);
     };
 
+    // Loops: a link from a leaf back to one it reaches is refused, with the way named.
+    {
+        PlanGraph graph(plan);
+        std::map<qint64, std::vector<qint64>> next;
+        for (const PlanLink& link : plan.links())
+            next[link.predecessor].push_back(link.successor);
+        for (int attempt = 0; attempt < 30; ++attempt) {
+            const qint64 from = leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))];
+            const qint64 to = leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))];
+            // Does "to" reach "from" through links? Then from -> to closes a loop.
+            std::set<qint64> seen{to};
+            std::vector<qint64> stack{to};
+            while (!stack.empty()) {
+                const qint64 at = stack.back();
+                stack.pop_back();
+                for (qint64 following : next[at])
+                    if (seen.insert(following).second)
+                        stack.push_back(following);
+            }
+            const QList<qint64> loop = graph.loopIfLinked(from, to);
+            QCOMPARE(!loop.isEmpty(), seen.count(from) > 0);
+            if (loop.isEmpty())
+                continue;
+            QCOMPARE(loop.first(), from);
+            if (from != to)
+                QCOMPARE(loop.at(1), to);
+            for (qsizetype k = 1; k < loop.size(); ++k) {
+                const qint64 a = loop.at(k);
+                const qint64 b = loop.at((k + 1) % loop.size());
+                QVERIFY2(std::count(next[a].begin(), next[a].end(), b) > 0, "each step of the loop is a link");
+            }
+        }
+    }
+
     check(plan);
     if (QTest::currentTestFailed())
         return;
-    // A drag: one task moved and lengthened; its successors follow.
+    // Links to and from summaries, where they close no loop.
+    int summaryLinks = 0;
+    for (int l = 0; l < linkCount / 8 && summaries > 0; ++l) {
+        const qint64 summary = pick(summaries) + 1;
+        const qint64 other =
+            pick(2) ? leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))] : pick(summaries) + 1;
+        const qint64 from = pick(2) ? summary : other;
+        const qint64 to = from == summary ? other : summary;
+        if (PlanGraph(plan).loopIfLinked(from, to).isEmpty()) {
+            plan.addLink({from, to, kinds[pick(4)], pick(9) - 3});
+            ++summaryLinks;
+        }
+    }
+    QVERIFY(summaryLinks > 0 || summaries == 0);
+    check(plan);
+    if (QTest::currentTestFailed())
+        return;
+    // A drag: one task moved and lengthened; the tasks after it follow.
     for (int move = 0; move < 3; ++move) {
         const qint64 id = leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))];
         const PlanTask* task = plan.task(id);
@@ -626,38 +712,6 @@ void TestScheduling::randomPlans() {
         check(plan);
         if (QTest::currentTestFailed())
             return;
-    }
-
-    // Loops: a link from a leaf back to one it reaches is refused, with the way named.
-    PlanGraph graph(plan);
-    std::map<qint64, std::vector<qint64>> next;
-    for (const PlanLink& link : plan.links())
-        next[link.predecessor].push_back(link.successor);
-    for (int attempt = 0; attempt < 30; ++attempt) {
-        const qint64 from = leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))];
-        const qint64 to = leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))];
-        // Does "to" reach "from" through links? Then from -> to closes a loop.
-        std::set<qint64> seen{to};
-        std::vector<qint64> stack{to};
-        while (!stack.empty()) {
-            const qint64 at = stack.back();
-            stack.pop_back();
-            for (qint64 following : next[at])
-                if (seen.insert(following).second)
-                    stack.push_back(following);
-        }
-        const QList<qint64> loop = graph.loopIfLinked(from, to);
-        QCOMPARE(!loop.isEmpty(), seen.count(from) > 0);
-        if (loop.isEmpty())
-            continue;
-        QCOMPARE(loop.first(), from);
-        if (from != to)
-            QCOMPARE(loop.at(1), to);
-        for (qsizetype k = 1; k < loop.size(); ++k) {
-            const qint64 a = loop.at(k);
-            const qint64 b = loop.at((k + 1) % loop.size());
-            QVERIFY2(std::count(next[a].begin(), next[a].end(), b) > 0, "each step of the loop is a link");
-        }
     }
 }
 
