@@ -17,7 +17,8 @@ struct PlanTask {
     // days is the number of working days from start to finish.
     QDate start;
     QDate finish;
-    // Zero length. A milestone is dated on the working day at whose end it stands.
+    // Zero length. A milestone is dated on the working day at whose end it stands: its finish
+    // (DueDate), which its start should equal.
     bool milestone = false;
     // What a typed or dragged date becomes for a linked task; invalid when none. A task that no
     // link reaches keeps its own dates.

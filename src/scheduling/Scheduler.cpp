@@ -432,4 +432,15 @@ namespace Scheduling {
 Schedule schedule(const Plan& plan, const WorkCalendar& calendar) {
     return PlanGraph(plan).schedule(calendar);
 }
+
+QList<qint64> loopIfParented(const Plan& plan, qint64 task, qint64 parent) {
+    const PlanTask* moved = plan.task(task);
+    if (!moved || (parent != 0 && !plan.task(parent)))
+        return {};
+    Plan changed = plan;
+    PlanTask child = *moved;
+    child.parentId = parent;
+    changed.addTask(child);
+    return PlanGraph(changed).loop();
+}
 } // namespace Scheduling

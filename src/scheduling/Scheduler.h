@@ -79,4 +79,8 @@ private:
 namespace Scheduling {
 // Builds the graph and schedules it in one call.
 Schedule schedule(const Plan& plan, const WorkCalendar& calendar);
+// The loop that putting a task under a new parent (0: at the top) would close, through the
+// outline or through links to and from summaries; empty when the move is safe or a task is not
+// in the plan. For an indent, which is rare: it builds the graph anew.
+QList<qint64> loopIfParented(const Plan& plan, qint64 task, qint64 parent);
 } // namespace Scheduling

@@ -70,6 +70,8 @@ private slots:
     void outline();
     void outlineLoops_data();
     void outlineLoops();
+    void indents_data();
+    void indents();
     void randomPlans_data();
     void randomPlans();
 };
@@ -444,6 +446,49 @@ void TestScheduling::outlineLoops() {
         QVERIFY(!schedule.ok());
         QVERIFY(schedule.tasks.empty());
     }
+}
+
+// Putting a task under another (an indent, or a drag in the outline) is refused where it would
+// close a loop; a plan that holds one anyway is not scheduled.
+void TestScheduling::indents_data() {
+    QTest::addColumn<qint64>("task");
+    QTest::addColumn<qint64>("parent");
+    QTest::addColumn<QList<qint64>>("loop"); // the tasks of the loop, in any order
+    QTest::newRow("under itself") << qint64(3) << qint64(3) << QList<qint64>{3};
+    QTest::newRow("under its own child") << qint64(1) << qint64(2) << QList<qint64>{1, 2};
+    QTest::newRow("under its grandchild") << qint64(1) << qint64(3) << QList<qint64>{1, 2, 3};
+    QTest::newRow("under a summary it is linked to") << qint64(6) << qint64(5) << QList<qint64>{5, 6};
+    QTest::newRow("safe: under a sibling") << qint64(4) << qint64(3) << QList<qint64>{};
+    QTest::newRow("safe: to the top") << qint64(3) << qint64(0) << QList<qint64>{};
+    QTest::newRow("safe: an unknown parent") << qint64(3) << qint64(99) << QList<qint64>{};
+}
+
+void TestScheduling::indents() {
+    QFETCH(qint64, task);
+    QFETCH(qint64, parent);
+    QFETCH(QList<qint64>, loop);
+    // 1 holds 2, which holds 3 and 4; 5 holds 7; 6 follows the summary 5.
+    Plan plan;
+    plan.addTask({1, 0, day("2026-12-07"), day("2026-12-07"), false, {}});
+    plan.addTask({2, 1, day("2026-12-07"), day("2026-12-07"), false, {}});
+    plan.addTask({3, 2, day("2026-12-07"), day("2026-12-08"), false, {}});
+    plan.addTask({4, 2, day("2026-12-09"), day("2026-12-09"), false, {}});
+    plan.addTask({5, 0, day("2026-12-07"), day("2026-12-07"), false, {}});
+    plan.addTask({6, 0, day("2026-12-14"), day("2026-12-14"), false, {}});
+    plan.addTask({7, 5, day("2026-12-07"), day("2026-12-07"), false, {}});
+    plan.addLink({5, 6, LinkKind::FinishToStart, 0});
+    QList<qint64> found = Scheduling::loopIfParented(plan, task, parent);
+    std::sort(found.begin(), found.end());
+    QCOMPARE(found, loop);
+    // Done anyway: the plan is refused with the same loop.
+    PlanTask moved = *plan.task(task);
+    moved.parentId = parent;
+    plan.addTask(moved);
+    const Schedule schedule = Scheduling::schedule(plan, WorkCalendar());
+    QList<qint64> refused = schedule.loop;
+    std::sort(refused.begin(), refused.end());
+    QCOMPARE(refused, loop);
+    QCOMPARE(schedule.tasks.empty(), !loop.isEmpty());
 }
 
 void TestScheduling::randomPlans_data() {
