@@ -428,6 +428,15 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
     return result;
 }
 
+QList<qint64> Schedule::changedTasks(const Plan& plan) const {
+    QList<qint64> changed;
+    const auto& planned = plan.tasks();
+    for (size_t i = 0; i < tasks.size() && i < planned.size(); ++i)
+        if (tasks[i].start != planned[i].start || tasks[i].finish != planned[i].finish)
+            changed.append(planned[i].id);
+    return changed;
+}
+
 namespace Scheduling {
 Schedule schedule(const Plan& plan, const WorkCalendar& calendar) {
     return PlanGraph(plan).schedule(calendar);

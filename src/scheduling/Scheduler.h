@@ -31,6 +31,8 @@ struct Schedule {
     // The ids of a loop, in order: each is followed by the next, the last by the first.
     QList<qint64> loop;
     bool ok() const { return loop.isEmpty(); }
+    // The ids of the tasks whose dates differ from those the plan holds: what a save writes.
+    QList<qint64> changedTasks(const Plan& plan) const;
 };
 
 // The plan as a graph: built once, then scheduled or asked about loops as often as needed. It

@@ -9,7 +9,8 @@
 // Working days are numbered by ordinals: consecutive working days have consecutive ordinals, and
 // a non-working date has the ordinal of the next working day. The numbering is fixed for the
 // life of a calendar (its origin is the first date asked about); the table behind it grows on
-// demand in either direction, so any date and any ordinal may be asked for.
+// demand in either direction, so any date and any ordinal may be asked for. Growing it is why a
+// calendar must not be shared between threads without a lock.
 class WorkCalendar {
 public:
     // Monday to Friday worked, no holidays.

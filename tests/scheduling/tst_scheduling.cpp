@@ -261,25 +261,29 @@ void TestScheduling::drags_data() {
     QTest::addColumn<qint64>("task");
     QTest::addColumn<QDate>("start");
     QTest::addColumn<QDate>("finish");
-    QTest::addColumn<QString>("expected"); // A, B and C as start..finish
+    QTest::addColumn<QString>("expected");      // A, B and C as start..finish
+    QTest::addColumn<QList<qint64>>("changed"); // what a save writes
     QTest::newRow("nothing moved") << qint64(0) << QDate() << QDate()
-                                   << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15";
+                                   << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15"
+                                   << QList<qint64>{};
     QTest::newRow("A three days later: both follow, over the weekend")
         << qint64(1) << day("2026-12-10") << day("2026-12-14")
-        << "2026-12-10..2026-12-14 2026-12-15..2026-12-16 2026-12-17..2026-12-18";
+        << "2026-12-10..2026-12-14 2026-12-15..2026-12-16 2026-12-17..2026-12-18" << QList<qint64>{2, 3};
     QTest::newRow("A two days longer") << qint64(1) << day("2026-12-07") << day("2026-12-11")
-                                       << "2026-12-07..2026-12-11 2026-12-14..2026-12-15 2026-12-16..2026-12-17";
+                                       << "2026-12-07..2026-12-11 2026-12-14..2026-12-15 2026-12-16..2026-12-17"
+                                       << QList<qint64>{2, 3};
     QTest::newRow("A a week earlier: both come back")
         << qint64(1) << day("2026-11-30") << day("2026-12-02")
-        << "2026-11-30..2026-12-02 2026-12-03..2026-12-04 2026-12-07..2026-12-08";
+        << "2026-11-30..2026-12-02 2026-12-03..2026-12-04 2026-12-07..2026-12-08" << QList<qint64>{2, 3};
     QTest::newRow("B dragged later: its date holds, C follows")
         << qint64(2) << day("2026-12-16") << day("2026-12-17")
-        << "2026-12-07..2026-12-09 2026-12-16..2026-12-17 2026-12-18..2026-12-21";
+        << "2026-12-07..2026-12-09 2026-12-16..2026-12-17 2026-12-18..2026-12-21" << QList<qint64>{3};
     QTest::newRow("B dragged earlier than A allows: A's finish holds it")
         << qint64(2) << day("2026-12-01") << day("2026-12-02")
-        << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15";
+        << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-15" << QList<qint64>{2};
     QTest::newRow("C given four days") << qint64(3) << day("2026-12-14") << day("2026-12-17")
-                                       << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-17";
+                                       << "2026-12-07..2026-12-09 2026-12-10..2026-12-11 2026-12-14..2026-12-17"
+                                       << QList<qint64>{};
 }
 
 void TestScheduling::drags() {
@@ -287,6 +291,7 @@ void TestScheduling::drags() {
     QFETCH(QDate, start);
     QFETCH(QDate, finish);
     QFETCH(QString, expected);
+    QFETCH(QList<qint64>, changed);
     Plan plan;
     plan.addTask({1, 0, day("2026-12-07"), day("2026-12-09"), false, {}});
     plan.addTask({2, 0, day("2026-12-10"), day("2026-12-11"), false, {}});
@@ -300,6 +305,7 @@ void TestScheduling::drags() {
     for (const ScheduledTask& t : schedule.tasks)
         got << t.start.toString(Qt::ISODate) + ".." + t.finish.toString(Qt::ISODate);
     QCOMPARE(got.join(' '), expected);
+    QCOMPARE(schedule.changedTasks(plan), changed);
     // Moving a task no link reaches is taken as it is.
     QVERIFY(plan.moveTask(1, day("2026-12-08"), day("2026-12-08")));
     QCOMPARE(Scheduling::schedule(plan, WorkCalendar()).tasks[0].finish, day("2026-12-08"));
