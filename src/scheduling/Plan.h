@@ -29,7 +29,7 @@ struct PlanLink {
     qint64 predecessor = 0;
     qint64 successor = 0;
     LinkKind kind = LinkKind::FinishToStart;
-    int lag = 0; // working days; negative: a lead
+    int lag = 0; // working days; negative: a lead (held within 100,000 either way)
 };
 
 class Plan {

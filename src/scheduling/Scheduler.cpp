@@ -65,7 +65,9 @@ PlanGraph::PlanGraph(const Plan& plan)
             type = SF;
             break;
         }
-        pending.push_back({from, {entryNode(to), link.lag, type}});
+        // A lag beyond some centuries is a typing slip; held there, no sum can overflow.
+        const int lag = std::clamp(link.lag, -100000, 100000);
+        pending.push_back({from, {entryNode(to), lag, type}});
     }
     for (int i = 0; i < m_taskCount; ++i) {
         const int p = parent[static_cast<size_t>(i)];

@@ -216,6 +216,9 @@ void TestScheduling::linkCases_data() {
         "2026-12-15");
     row("no earlier than a Saturday", "SS", 0, "", false, false, day("2026-12-12"), "2026-12-14", "2026-12-15");
     row("milestone no earlier than", "FS", 0, "", false, true, day("2026-12-15"), "2026-12-15", "2026-12-15");
+    // 100,000 working days of 5 in 7 after Monday 14 December 2026, then back: no overflow.
+    row("a lag beyond all reason is held", "FS", INT_MAX, "", false, false, none, "2410-04-05", "2410-04-06");
+    row("a lead beyond all reason is held", "FS", INT_MIN, "", false, false, none, "1643-08-24", "1643-08-25");
 }
 
 void TestScheduling::linkCases() {
