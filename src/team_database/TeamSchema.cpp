@@ -39,8 +39,14 @@ void create(const QString& target) {
     {
         auto present = connection.query(QStringLiteral("select to_regclass('fennick_schema') is not null"));
         if (present->next() && present->value(0).toBool()) {
-            auto found = connection.query(QStringLiteral("select max(version) from fennick_schema"));
-            version = found->next() ? static_cast<int>(found->value(0).toLongLong()) : 0;
+            try {
+                auto found = connection.query(QStringLiteral("select max(version) from fennick_schema"));
+                version = found->next() ? static_cast<int>(found->value(0).toLongLong()) : 0;
+            } catch (const DbError&) {
+                throw DbError(QStringLiteral("The role %1 may not change the tables of the team database %2, so "
+                                             "nothing was changed. Ask the database's owner to run --create-schema.")
+                                  .arg(connection.userName(), connection.describe()));
+            }
             if (version >= PgConnection::schemaVersion)
                 throw DbError(QStringLiteral("The team database %1 already has the Fennick Planner tables; nothing "
                                              "was changed.")

@@ -4,6 +4,7 @@
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/SqlText.h"
+#include "app/SqliteConnection.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -26,6 +27,8 @@ private slots:
     void refusedChangesSayWhyInPlainWords_data();
     void refusedChangesSayWhyInPlainWords();
     void fileFromBeforeRowVersionsIsUpgraded();
+    void plannerTablesKeepTheirRules_data();
+    void plannerTablesKeepTheirRules();
 };
 
 void TestDatabase::quotesAreDoubled() {
@@ -198,33 +201,86 @@ void TestDatabase::refusedChangesSayWhyInPlainWords() {
 QTEST_MAIN(TestDatabase)
 #include "tst_database.moc"
 
-// A local file from before row versions gets them when it is opened (after a backup copy) and
-// keeps its rows; each update then raises the version, and the upgrade happens once.
+// A local file of the first version (no row versions, no planner tables) is brought up to date
+// when it is opened, after one backup copy, and keeps its rows; each update then raises the
+// version, the planner's tables work, and the upgrade happens once.
 void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     SKIP_FOR_TEAM_DATABASE();
     TestEnvironment env;
     const QString path = env.root() + QStringLiteral("/old.mdb");
-    QVERIFY(QFile::copy(templatePath(), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     {
-        Database old;
-        old.open(path);
-        for (const char* table : {"Employees", "Projects", "Tasks"}) {
-            old.execute(QStringLiteral("drop trigger %1_Version").arg(QLatin1String(table)));
-            old.execute(QStringLiteral("alter table %1 drop column row_version").arg(QLatin1String(table)));
-        }
+        QFile empty(path);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        QFile script(QStringLiteral(FENNICK_TEST_DATA "/old-files/schema-v0.sql"));
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        empty.close();
+        SqliteConnection old(path);
+        old.runScript(QString::fromUtf8(script.readAll()));
         old.execute(QStringLiteral("insert into Projects (ProjectName, Owner) values ('kept', 0)"));
-        old.execute(QStringLiteral("PRAGMA user_version = 0"));
+        old.execute(QStringLiteral("insert into Tasks (ProjectID, Title) values (1, 'summary')"));
+        old.execute(QStringLiteral("insert into Tasks (ProjectID, Title) values (1, 'detail')"));
     }
     QDir(Backup::folderFor(path)).removeRecursively();
     Database db;
     db.open(path);
     QVERIFY(db.connection()->hasRowVersions());
+    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 2);
     QCOMPARE(Backup::existing(path).size(), 1);
     QCOMPARE(db.query(QStringLiteral("select ProjectName from Projects")).value(0).toString(), QStringLiteral("kept"));
     db.execute(QStringLiteral("update Projects set ProjectName = 'renamed'"));
     QCOMPARE(db.query(QStringLiteral("select row_version from Projects")).value(0).toInt(), 2);
+    db.execute(QStringLiteral("update Tasks set ParentID = 1 where Title = 'detail'"));
+    db.execute(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values (1, 2, 'SS', -1)"));
+    QCOMPARE(db.query(QStringLiteral("select count(*) from WorkingDays where Working = 1")).value(0).toInt(), 5);
     db.close();
-    db.open(path); // upgraded once: no second copy
+    db.open(path); // brought up to date once: no second copy
     QCOMPARE(Backup::existing(path).size(), 1);
+}
+
+void TestDatabase::plannerTablesKeepTheirRules_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("refusal"); // empty: accepted
+    QTest::newRow("link in one project") << "insert into TaskLinks (PredecessorID, SuccessorID) values (1, 2)"
+                                         << "";
+    QTest::newRow("link across projects") << "insert into TaskLinks (PredecessorID, SuccessorID) values (1, 3)"
+                                          << "Only tasks of one project can be linked.";
+    QTest::newRow("link to itself") << "insert into TaskLinks (PredecessorID, SuccessorID) values (1, 1)"
+                                    << "nothing was saved";
+    QTest::newRow("unknown kind") << "insert into TaskLinks (PredecessorID, SuccessorID, Kind) values (1, 2, 'XX')"
+                                  << "nothing was saved";
+    QTest::newRow("parent in the project") << "update Tasks set ParentID = 1 where ID = 2"
+                                           << "";
+    QTest::newRow("parent of another project") << "update Tasks set ParentID = 3 where ID = 2"
+                                               << "A task can only be placed under another task of its own project.";
+    QTest::newRow("its own parent") << "update Tasks set ParentID = 2 where ID = 2"
+                                    << "A task can only be placed under another task of its own project.";
+}
+
+// The planner's tables refuse what no plan can hold, on both kinds of database, and deleting a
+// summary hands its children on and takes its links with it.
+void TestDatabase::plannerTablesKeepTheirRules() {
+    QFETCH(QString, statement);
+    QFETCH(QString, refusal);
+    TestEnvironment env;
+    env.openDatabase();
+    for (const char* name : {"one", "two"})
+        TestEnvironment::exec(QStringLiteral("insert into Projects (ID, ProjectName, Owner) values (%1, '%2', 0)")
+                                  .arg(QLatin1String(name) == QLatin1String("one") ? 1 : 2)
+                                  .arg(QLatin1String(name)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title) values (1, 1, 'a')"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title) values (2, 1, 'b')"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title) values (3, 2, 'c')"));
+    const QString refused = refusalOf([&] { TestEnvironment::exec(statement); });
+    if (refusal.isEmpty())
+        QCOMPARE(refused, QStringLiteral("(not refused)"));
+    else
+        QVERIFY2(refused.contains(refusal), qPrintable(refused));
+    if (!refusal.isEmpty())
+        return;
+    // Deleting the summary (task 1): its child stays, without a parent; its links go.
+    TestEnvironment::exec(QStringLiteral("update Tasks set ParentID = 1 where ID = 2"));
+    TestEnvironment::exec(QStringLiteral("delete from Tasks where ID = 1"));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID, coalesce(ParentID, 0) from Tasks order by ID")),
+             (QStringList{"2|0", "3|0"}));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from TaskLinks")).toInt(), 0);
 }

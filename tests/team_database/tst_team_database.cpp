@@ -384,6 +384,7 @@ private slots:
     void schemaIsCheckedWhenOpening_data();
     void schemaIsCheckedWhenOpening();
     void createSchemaRefusesTwiceAndWithoutRights();
+    void earlierTablesAreBroughtUpToDateByTheirOwner();
     void valueListsKeepOrderAndIgnoreCase();
     void refusedTexts_data();
     void refusedTexts();
@@ -502,6 +503,50 @@ void TestTeamDatabase::createSchemaRefusesTwiceAndWithoutRights() {
     QVERIFY2(why.contains(QLatin1String("may not create tables")), qPrintable(why));
     qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
     TestServer::dropDatabase(empty);
+}
+
+// A team database of the first version is not opened (the message says how to bring it up to
+// date); --create-schema by a role without rights changes nothing; by the owner it keeps every row
+// and the program opens it.
+void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    const QString name = QStringLiteral("fennick_old_%1").arg(QCoreApplication::applicationPid());
+    TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    TestServer::admin(
+        QStringLiteral("create database %1 template template0 encoding 'UTF8' lc_collate 'C' lc_ctype 'C'").arg(name));
+    const QString target = QStringLiteral("dbname=") + name;
+    QFile script(QStringLiteral(FENNICK_TEST_DATA "/old-files/postgresql-v1.sql"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    {
+        PgConnection old(target, PgConnection::Check::None);
+        old.runScript(QString::fromUtf8(script.readAll()));
+        old.execute(QStringLiteral("insert into projects (projectname, owner) values ('kept', 0)"));
+        old.execute(QStringLiteral("insert into tasks (projectid, title) select id, 'its task' from projects"));
+    }
+    const QString refused = refusalOf([&] { Database::shared().open(target); });
+    QVERIFY2(refused.contains(QLatin1String("earlier version")) && refused.contains(QLatin1String("--create-schema")),
+             qPrintable(refused));
+
+    TestServer::admin(QStringLiteral("drop role if exists fennick_no_create"));
+    TestServer::admin(QStringLiteral("create role fennick_no_create login password 'x'"));
+    qputenv("PGPASSWORD", "x");
+    const QString why = refusalOf([&] { TeamSchema::create(target + QStringLiteral(" user=fennick_no_create")); });
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    QVERIFY2(why.contains(QLatin1String("may not change the tables")), qPrintable(why));
+
+    TeamSchema::create(target);
+    Database::shared().open(target);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select p.projectname, t.title from projects p join tasks t on "
+                                                  "t.projectid = p.id")),
+             QStringList{"kept|its task"});
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from tasklinks")).toInt(), 0);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from workingdays where working")).toInt(), 5);
+    const QString again = refusalOf([&] { TeamSchema::create(target); });
+    QVERIFY2(again.contains(QLatin1String("already has")), qPrintable(again));
+    Database::shared().close();
+    TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    TestServer::admin(QStringLiteral("drop owned by fennick_no_create"));
 }
 
 void TestTeamDatabase::valueListsKeepOrderAndIgnoreCase() {
