@@ -69,6 +69,8 @@ public:
     // Whether the records carry a row version (row_version) that each update raises, so that a
     // save can tell that someone else changed the record since it was read.
     virtual bool hasRowVersions() const = 0;
+    // Whether the database has the planner's tables (task outline, milestones, links, calendar).
+    virtual bool hasPlanner() const { return false; }
     // What a read of a record's version adds to keep the record locked until the transaction
     // ends (" for update"); empty where the transaction itself holds the lock.
     virtual QString lockSuffix() const { return {}; }

@@ -25,6 +25,7 @@ public:
     QString filePath() const override { return m_path; }
     QString kindAndPlace() const override;
     bool hasRowVersions() const override { return m_schemaVersion >= 1; }
+    bool hasPlanner() const override { return m_schemaVersion >= 2; }
     // The version of the file's tables (PRAGMA user_version).
     int schemaVersion() const { return m_schemaVersion; }
     // Runs a script of several statements; throws DbError on failure.

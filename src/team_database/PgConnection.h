@@ -44,6 +44,7 @@ public:
     QString titleName() const override { return describe(); }
     QString kindAndPlace() const override;
     bool hasRowVersions() const override { return true; }
+    bool hasPlanner() const override { return true; } // a database of an earlier version is not opened
     QString lockSuffix() const override { return QStringLiteral(" for update"); }
     void moveIdsPastKept(const QStringList& tables) override;
 

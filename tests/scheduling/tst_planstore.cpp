@@ -1,0 +1,114 @@
+// A project's plan as the database keeps it: links made and removed, moves that carry the
+// successors along, loops refused by name, and nothing written over a change made meanwhile.
+#include "app/Database.h"
+#include "scheduling/PlanStore.h"
+#include "support/TestSupport.h"
+
+#include <QtTest>
+
+namespace {
+
+const QDate monday(2027, 1, 4);
+
+QString iso(QDate d) {
+    return d.toString(Qt::ISODate);
+}
+
+// Project 1 with tasks A (Mon-Fri), B (Mon-Wed) and C (Mon-Tue) of the same week, no links.
+struct Fixture {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Fixture() {
+        env.openDatabase();
+        TestEnvironment::exec(QStringLiteral("insert into Projects (ID, ProjectName, Owner) values (1, 'Plan', 0)"));
+        addTask(1, "A", monday, monday.addDays(4));
+        addTask(2, "B", monday, monday.addDays(2));
+        addTask(3, "C", monday, monday.addDays(1));
+    }
+    static void addTask(int id, const char* title, QDate start, QDate due) {
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title, StartDate, DueDate) values "
+                                             "(%1, 1, '%2', '%3', '%4')")
+                                  .arg(id)
+                                  .arg(QLatin1String(title), iso(start), iso(due)));
+    }
+    static QStringList dates() {
+        return TestEnvironment::rows(QStringLiteral("select Title, StartDate, DueDate from Tasks order by ID"));
+    }
+};
+
+} // namespace
+
+class TestPlanStore : public QObject {
+    Q_OBJECT
+private slots:
+    void linksCarrySuccessorsAlong_data();
+    void linksCarrySuccessorsAlong();
+    void loopIsRefusedByName();
+    void changeMadeMeanwhileIsNotOverwritten();
+};
+
+void TestPlanStore::linksCarrySuccessorsAlong_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("lag");
+    QTest::addColumn<QStringList>("expected"); // after A->B and B->C of that kind, then A moved a week later
+    QTest::newRow("finish to start") << "FS" << 0
+                                     << QStringList{"A|2027-01-11|2027-01-15", "B|2027-01-18|2027-01-20",
+                                                    "C|2027-01-21|2027-01-22"};
+    QTest::newRow("start to start, two days' lag")
+        << "SS" << 2 << QStringList{"A|2027-01-11|2027-01-15", "B|2027-01-13|2027-01-15", "C|2027-01-15|2027-01-18"};
+    QTest::newRow("finish to start, a day's lead")
+        << "FS" << -1 << QStringList{"A|2027-01-11|2027-01-15", "B|2027-01-15|2027-01-19", "C|2027-01-19|2027-01-20"};
+}
+
+void TestPlanStore::linksCarrySuccessorsAlong() {
+    QFETCH(QString, kind);
+    QFETCH(int, lag);
+    QFETCH(QStringList, expected);
+    Fixture f;
+    QVERIFY(PlanStore::available());
+    using Kind = PlanStore::Outcome::Kind;
+    QCOMPARE(PlanStore::link(1, {1, 2, PlanStore::kindOf(kind), lag}).kind, Kind::Saved);
+    QCOMPARE(PlanStore::link(1, {2, 3, PlanStore::kindOf(kind), lag}).kind, Kind::Saved);
+    const PlanStore::Outcome moved = PlanStore::moveTask(1, 1, monday.addDays(7), monday.addDays(11));
+    QCOMPARE(moved.kind, Kind::Saved);
+    QCOMPARE(moved.moved.size(), 3);
+    QCOMPARE(Fixture::dates(), expected);
+    // Without its links, a task keeps the dates it has.
+    QCOMPARE(PlanStore::unlink(1, 1, 2).kind, Kind::Saved);
+    QCOMPARE(PlanStore::moveTask(1, 1, monday, monday.addDays(4)).kind, Kind::Saved);
+    QCOMPARE(Fixture::dates().mid(1), expected.mid(1));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from TaskLinks")).toInt(), 1);
+}
+
+void TestPlanStore::loopIsRefusedByName() {
+    Fixture f;
+    using Kind = PlanStore::Outcome::Kind;
+    QCOMPARE(PlanStore::link(1, {1, 2, LinkKind::FinishToStart, 0}).kind, Kind::Saved);
+    QCOMPARE(PlanStore::link(1, {2, 3, LinkKind::FinishToStart, 0}).kind, Kind::Saved);
+    const QStringList before = Fixture::dates();
+    const PlanStore::Outcome loop = PlanStore::link(1, {3, 1, LinkKind::StartToStart, 0});
+    QCOMPARE(loop.kind, Kind::Loop);
+    QCOMPARE(loop.loopText, QStringLiteral("\"C\" -> \"A\" -> \"B\" -> \"C\""));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from TaskLinks")).toInt(), 2);
+    QCOMPARE(Fixture::dates(), before);
+}
+
+// Another user (here: a statement between the read and the write) changes a task the move would
+// write: nothing of the move is written, and the other change stays.
+void TestPlanStore::changeMadeMeanwhileIsNotOverwritten() {
+    Fixture f;
+    using Kind = PlanStore::Outcome::Kind;
+    QCOMPARE(PlanStore::link(1, {1, 2, LinkKind::FinishToStart, 0}).kind, Kind::Saved);
+    const QStringList before = Fixture::dates();
+    const PlanStore::Outcome outcome = PlanStore::change(1, [](Plan& plan) {
+        TestEnvironment::exec(QStringLiteral("update Tasks set Title='B renamed' where ID=2"));
+        plan.moveTask(1, monday.addDays(7), monday.addDays(11));
+    });
+    QCOMPARE(outcome.kind, Kind::Changed);
+    QStringList expected = before;
+    expected[1].replace(QStringLiteral("B|"), QStringLiteral("B renamed|"));
+    QCOMPARE(Fixture::dates(), expected);
+}
+
+QTEST_MAIN(TestPlanStore)
+#include "tst_planstore.moc"
