@@ -14,6 +14,7 @@
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "task_links/TaskLinksCommands.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCommandLine.h"
 #include "team_database/widgets/TeamCommands.h"
@@ -44,6 +45,7 @@ void compose() {
     Features::add(QStringLiteral("timeline"), Timeline::install);
     Features::add(QStringLiteral("find_filter"), FindFilter::install);
     Features::add(QStringLiteral("team_database"), TeamCommands::install);
+    Features::add(QStringLiteral("task_links"), TaskLinks::install);
 }
 
 } // namespace Composition

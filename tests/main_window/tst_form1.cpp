@@ -485,7 +485,7 @@ void TestForm1::menuGroupsKeepTheirPlaces() {
     QCOMPARE(texts(form.menuFile), (QStringList{"&Team Database...", "Copy Local Data to Team Database...",
                                                 "Copy Team Database to Local File...", "Late", "-", "&Export",
                                                 "Import &Contacts...", "Import &Projects and Tasks...", "-", "&Quit"}));
-    QCOMPARE(texts(form.menuEdit), (QStringList{"&Copy", "Paste", "&Find..."}));
+    QCOMPARE(texts(form.menuEdit), (QStringList{"&Copy", "Paste", "&Find...", "-", "Task &Links..."}));
     QCOMPARE(texts(form.menuView), QStringList{"&Timeline"});
     QCOMPARE(texts(form.menuHelp), (QStringList{"&Keyboard Shortcuts", "-", "&About Fennick Planner", "-", "Last"}));
 }

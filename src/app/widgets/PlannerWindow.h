@@ -22,12 +22,13 @@ public:
 
     // The groups of each menu, in the order they appear; a line separates some of them.
     // File: Database (choosing and copying databases), Exchange (export and import), Quit.
-    // Edit: Clipboard, Find. View: Windows. Help: Guide, About.
+    // Edit: Clipboard, Find, Plan*. View: Windows. Help: Guide, About*.
     static inline const QString Database = QStringLiteral("database");
     static inline const QString Exchange = QStringLiteral("exchange");
     static inline const QString Quit = QStringLiteral("quit");
     static inline const QString Clipboard = QStringLiteral("clipboard");
     static inline const QString Find = QStringLiteral("find");
+    static inline const QString Plan = QStringLiteral("plan");
     static inline const QString Windows = QStringLiteral("windows");
     static inline const QString Guide = QStringLiteral("guide");
     static inline const QString About = QStringLiteral("about");
