@@ -19,6 +19,7 @@
 #include "team_database/TeamCommandLine.h"
 #include "team_database/widgets/TeamCommands.h"
 #include "timeline/TimelineCommands.h"
+#include "working_calendar/WorkingCalendarCommands.h"
 
 #include <QApplication>
 
@@ -46,6 +47,7 @@ void compose() {
     Features::add(QStringLiteral("find_filter"), FindFilter::install);
     Features::add(QStringLiteral("team_database"), TeamCommands::install);
     Features::add(QStringLiteral("task_links"), TaskLinks::install);
+    Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
 }
 
 } // namespace Composition

@@ -27,6 +27,7 @@ set(allowed_csv_exchange/widgets "app;app/widgets;csv_exchange")
 set(allowed_find_filter/widgets "app;app/widgets;find_filter")
 set(allowed_team_database/widgets "app;app/widgets;team_database")
 set(allowed_task_links "app;app/widgets;scheduling")
+set(allowed_working_calendar "app;app/widgets;scheduling")
 set(allowed_main_window "app;app/widgets;editors;reports;sample_data")
 
 # A new folder must be given its place above before it may include anything outside itself.
