@@ -486,6 +486,6 @@ void TestForm1::menuGroupsKeepTheirPlaces() {
                                                 "Copy Team Database to Local File...", "Late", "-", "&Export",
                                                 "Import &Contacts...", "Import &Projects and Tasks...", "-", "&Quit"}));
     QCOMPARE(texts(form.menuEdit), (QStringList{"&Copy", "Paste", "&Find...", "-", "Task &Links..."}));
-    QCOMPARE(texts(form.menuView), QStringList{"&Timeline"});
+    QCOMPARE(texts(form.menuView), (QStringList{"&Timeline", "&Working Days..."}));
     QCOMPARE(texts(form.menuHelp), (QStringList{"&Keyboard Shortcuts", "-", "&About Fennick Planner", "-", "Last"}));
 }
