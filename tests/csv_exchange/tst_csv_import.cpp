@@ -228,7 +228,7 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
 
     // A fresh, empty database; the files in an order of their own.
     if (TestEnvironment::isTeam()) {
-        TestEnvironment::exec(QStringLiteral("truncate tasks, projects, employees, status_entries, "
+        TestEnvironment::exec(QStringLiteral("truncate tasklinks, tasks, projects, employees, status_entries, "
                                              "categories_entries, priorities_entries restart identity"));
     } else {
         Database::shared().close();

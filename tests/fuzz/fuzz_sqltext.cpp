@@ -92,7 +92,7 @@ QString createTeamDatabase() {
     }
     PgConnection setup(QStringLiteral("dbname=") + name, PgConnection::Check::None);
     setup.execute(QStringLiteral("create table fennick_schema (version integer)"));
-    setup.execute(QStringLiteral("insert into fennick_schema values (1)"));
+    setup.execute(QStringLiteral("insert into fennick_schema values (%1)").arg(PgConnection::schemaVersion));
     setup.execute(QStringLiteral("create table projects (id bigint)")); // where the right to write is read
     setup.execute(QStringLiteral("create table T (V text)"));
     return QStringLiteral("dbname=") + name;
