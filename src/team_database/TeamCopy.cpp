@@ -31,7 +31,14 @@ constexpr Table tables[] = {
     {"Priorities", "rowid", "priorities_entries", "seq"},
     {"Projects", "ID", "projects", "id"},
     {"Tasks", "ID", "tasks", "id"},
+    {"TaskLinks", "ID", "tasklinks", "id"},
+    {"Holidays", "Day", "holidays", "day"},
 };
+
+// Columns that hold a truth: 0 and 1 in the local file, false and true in a team database.
+bool isTruth(const QString& column) {
+    return column == QLatin1String("Milestone") || column == QLatin1String("Working");
+}
 
 // The columns the program knows (row_version and seq stay behind).
 QStringList columnsOf(const char* table) {
@@ -65,10 +72,32 @@ QStringList columnsOf(const char* table) {
                 QStringLiteral("StartDate"),    QStringLiteral("Status"),      QStringLiteral("Category"),
                 QStringLiteral("Priority"),     QStringLiteral("Notes"),       QStringLiteral("EndDate"),
                 QStringLiteral("BudgetInDays"), QStringLiteral("Budget")};
-    return {QStringLiteral("ID"),          QStringLiteral("ProjectID"),       QStringLiteral("Title"),
-            QStringLiteral("Priority"),    QStringLiteral("Status"),          QStringLiteral("Cost"),
-            QStringLiteral("CostInDays"),  QStringLiteral("PercentComplete"), QStringLiteral("AssignedTo"),
-            QStringLiteral("Description"), QStringLiteral("StartDate"),       QStringLiteral("DueDate")};
+    if (t == QLatin1String("TaskLinks"))
+        return {QStringLiteral("ID"), QStringLiteral("PredecessorID"), QStringLiteral("SuccessorID"),
+                QStringLiteral("Kind"), QStringLiteral("Lag")};
+    if (t == QLatin1String("Holidays"))
+        return {QStringLiteral("Day"), QStringLiteral("Name")};
+    // A task's parent is set once every task is there (a parent may come after its child).
+    return {QStringLiteral("ID"),         QStringLiteral("ProjectID"),
+            QStringLiteral("Title"),      QStringLiteral("Priority"),
+            QStringLiteral("Status"),     QStringLiteral("Cost"),
+            QStringLiteral("CostInDays"), QStringLiteral("PercentComplete"),
+            QStringLiteral("AssignedTo"), QStringLiteral("Description"),
+            QStringLiteral("StartDate"),  QStringLiteral("DueDate"),
+            QStringLiteral("Milestone"),  QStringLiteral("StartNoEarlierThan")};
+}
+
+// A truth as the target keeps it.
+QString truthLiteral(const QVariant& value, bool toTeam) {
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    const QString text = value.toString();
+    const bool on = value.typeId() == QMetaType::Bool
+                        ? value.toBool()
+                        : (text == QLatin1String("1") || text == QLatin1String("t") || text == QLatin1String("true"));
+    if (toTeam)
+        return on ? QStringLiteral("true") : QStringLiteral("false");
+    return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 // One value as a literal of the statement: numbers as numbers, texts through the one quoting rule.
@@ -126,13 +155,23 @@ void copyAll(Connection& from, Connection& to, bool toTeam, const Progress& prog
         while (rows->next()) {
             QStringList row;
             for (int i = 0; i < columns.size(); ++i)
-                row << literal(rows->value(i), toTeam);
+                row << (isTruth(columns[i]) ? truthLiteral(rows->value(i), toTeam) : literal(rows->value(i), toTeam));
             values << QLatin1Char('(') + row.join(QLatin1Char(',')) + QLatin1Char(')');
             if (values.size() == batch)
                 flush();
         }
         flush();
     }
+    // The outline, once every task is there; the working weekdays, which every database has.
+    auto parents = from.query(QStringLiteral("select ID, ParentID from %1 where ParentID is not null")
+                                  .arg(toTeam ? QStringLiteral("Tasks") : QStringLiteral("tasks")));
+    while (parents->next())
+        to.execute(QStringLiteral("update tasks set parentid=%1 where id=%2")
+                       .arg(literal(parents->value(1), toTeam), literal(parents->value(0), toTeam)));
+    auto week = from.query(QStringLiteral("select Weekday, Working from WorkingDays"));
+    while (week->next())
+        to.execute(QStringLiteral("update workingdays set working=%1 where weekday=%2")
+                       .arg(truthLiteral(week->value(1), toTeam), literal(week->value(0), toTeam)));
 }
 
 } // namespace
@@ -153,7 +192,7 @@ void localToTeam(const QString& localFile, const QString& target, const Progress
     try {
         copyAll(local, team, true, progress);
         // New records get IDs past the copied ones.
-        for (const char* table : {"employees", "projects", "tasks"})
+        for (const char* table : {"employees", "projects", "tasks", "tasklinks"})
             team.query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, "
                                       "false) from %1")
                            .arg(QLatin1String(table)));

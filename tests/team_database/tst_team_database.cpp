@@ -1090,12 +1090,17 @@ void TestTeamDatabase::teamDatabaseCommandSwitchesBackAndForth() {
 }
 
 namespace {
-const QStringList copiedViews{"select * from [Open Projects] order by ID",
-                              "select * from [Open Tasks] order by ID",
+const QStringList copiedViews{"select * from [Open Projects] order by ID", "select * from [Open Tasks] order by ID",
                               "select ID,FirstName,LastName,Email,Notes from Employees order by ID",
                               "SELECT First(Status.Status) AS [MaxID] FROM Status",
                               "SELECT Last(Priorities.Priority) AS [MaxID] FROM Priorities",
-                              "select count(*) from Categories"};
+                              "select count(*) from Categories",
+                              // The planner's: outline, milestones, links, the working calendar.
+                              "select ID, coalesce(ParentID, 0), case when Milestone = (1=1) then 1 else 0 end, "
+                              "StartNoEarlierThan from Tasks order by ID",
+                              "select ID, PredecessorID, SuccessorID, Kind, Lag from TaskLinks order by ID",
+                              "select Day, Name from Holidays order by Day",
+                              "select Weekday from WorkingDays where Working = (1=1) order by Weekday"};
 
 QStringList snapshot() {
     QStringList all;
@@ -1123,6 +1128,20 @@ void TestTeamDatabase::copiesBothWaysKeepEveryRow() {
     TestEnvironment::exec(QStringLiteral("delete from Projects where ID=1")); // a gap in the IDs
     TestEnvironment::exec(QStringLiteral("update Employees set Notes=%1 where ID=2")
                               .arg(SqlText::quoted(QStringLiteral("O'Brien's \"notes\"\n\u00e9\U0001F600"))));
+    // A plan: a summary that comes after its child, a milestone, a link with a lead, a holiday,
+    // Saturdays worked.
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title, StartDate, DueDate, Milestone, "
+                                         "StartNoEarlierThan) select 90, ProjectID, 'Done', DueDate, DueDate, 1, "
+                                         "DueDate from Tasks where ID = (select max(ID) from Tasks)"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title) select 91, ProjectID, 'Summary' "
+                                         "from Tasks where ID = 90"));
+    TestEnvironment::exec(QStringLiteral("update Tasks set ParentID = 91 where ID = 90"));
+    TestEnvironment::exec(
+        QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) select max(ID), "
+                       "90, 'SF', -2 from Tasks where ID < 90 and ProjectID = (select ProjectID "
+                       "from Tasks where ID = 90)"));
+    TestEnvironment::exec(QStringLiteral("insert into Holidays (Day, Name) values ('2021-12-24', 'Closed')"));
+    TestEnvironment::exec(QStringLiteral("update WorkingDays set Working = 1 where Weekday = 6"));
     const QStringList before = snapshot();
     Database::shared().close();
     QVERIFY(messages.errors().isEmpty());
