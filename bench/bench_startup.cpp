@@ -40,7 +40,7 @@ QString makeTeamDatabase(int rows) {
     const QString name = QStringLiteral("fennick_start_%1").arg(rows);
     PgConnection admin(QStringLiteral("dbname=postgres"), PgConnection::Check::None);
     admin.execute(QStringLiteral("drop database if exists %1 with (force)").arg(name));
-    admin.execute(QStringLiteral("create database %1").arg(name));
+    admin.execute(TeamSchema::createDatabaseStatement(name));
     const QString target = QStringLiteral("dbname=") + name;
     TeamSchema::create(target);
     PgConnection fill(target);

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         if (target.isEmpty()) {
             PgConnection admin(QStringLiteral("dbname=postgres"), PgConnection::Check::None);
             admin.execute(QStringLiteral("drop database if exists fennick_bench with (force)"));
-            admin.execute(QStringLiteral("create database fennick_bench"));
+            admin.execute(TeamSchema::createDatabaseStatement(QStringLiteral("fennick_bench")));
             target = QStringLiteral("dbname=fennick_bench");
         }
         TeamSchema::create(target);

@@ -48,7 +48,10 @@ run)
     ;;
 test)
     cd "$build"
-    QT_QPA_PLATFORM=offscreen pg_virtualenv -t -v 15 ctest --output-on-failure -j"$jobs"
+    # Without the caller's locale, as on a fresh minimal machine: the throw-away server then makes
+    # SQL_ASCII databases unless asked for UTF-8, and the tests must still pass.
+    env -i PATH="$PATH" HOME="${HOME:-/root}" USER="${USER:-$(id -un)}" LOGNAME="${LOGNAME:-$(id -un)}" \
+        QT_QPA_PLATFORM=offscreen pg_virtualenv -t -v 15 ctest --output-on-failure -j"$jobs"
     ;;
 deb)
     cd "$build"

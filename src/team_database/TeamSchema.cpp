@@ -4,6 +4,7 @@
 #include "app/DbError.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 // The script is a resource of the core library, a static library: it must be registered by hand.
 static void registerSchemaResource() {
@@ -33,9 +34,31 @@ QString upgradeScript(int toVersion) {
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 
+QString createDatabaseStatement(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[a-z_][a-z0-9_]*$"));
+    const QString quotedName =
+        plain.match(name).hasMatch()
+            ? name
+            : QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'")
+        .arg(quotedName);
+}
+
 void create(const QString& target) {
     PgConnection connection(target, PgConnection::Check::None);
     int version = 0;
+    {
+        // A server set up without a locale makes SQL_ASCII databases; names in any script and the
+        // case-insensitive collation need UTF-8.
+        auto encoding = connection.query(QStringLiteral("select pg_encoding_to_char(encoding) from pg_database "
+                                                        "where datname = current_database()"));
+        const QString name = encoding->next() ? encoding->value(0).toString() : QString();
+        if (name != QLatin1String("UTF8"))
+            throw DbError(QStringLiteral("The team database %1 uses the encoding %2, and the program needs UTF-8, "
+                                         "so nothing was created. Make a new database for the team with:\n  %3;\n"
+                                         "then run --create-schema on it.")
+                              .arg(connection.describe(), name, createDatabaseStatement(connection.databaseName())));
+    }
     {
         auto present = connection.query(QStringLiteral("select to_regclass('fennick_schema') is not null"));
         if (present->next() && present->value(0).toBool()) {

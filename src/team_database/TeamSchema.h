@@ -14,5 +14,8 @@ QString upgradeScript(int toVersion);
 // version are brought up to date instead. Throws DbError with a plain message when the tables
 // are current already or the role may not create or change tables.
 void create(const QString& target);
+// The statement that makes a database fit for the tables: UTF-8 whatever the server's own
+// locale, so that the case-insensitive collation can be made in it.
+QString createDatabaseStatement(const QString& name);
 
 } // namespace TeamSchema

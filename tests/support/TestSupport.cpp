@@ -138,7 +138,7 @@ bool available() {
 
 void createTemplate() {
     admin(QStringLiteral("drop database if exists %1 with (force)").arg(templateName()));
-    admin(QStringLiteral("create database %1").arg(templateName()));
+    admin(TeamSchema::createDatabaseStatement(templateName()));
     TeamSchema::create(QStringLiteral("dbname=") + templateName());
 }
 

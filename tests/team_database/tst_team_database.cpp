@@ -385,6 +385,7 @@ private slots:
     void schemaIsCheckedWhenOpening();
     void createSchemaRefusesTwiceAndWithoutRights();
     void earlierTablesAreBroughtUpToDateByTheirOwner();
+    void createSchemaRefusesADatabaseNotInUtf8();
     void valueListsKeepOrderAndIgnoreCase();
     void refusedTexts_data();
     void refusedTexts();
@@ -497,7 +498,7 @@ void TestTeamDatabase::createSchemaRefusesTwiceAndWithoutRights() {
     TestServer::admin(QStringLiteral("create role fennick_no_create login password 'x'"));
     const QString empty = TestServer::freshDatabase(); // has the tables: make it empty
     TestServer::admin(QStringLiteral("drop database %1").arg(empty.section(QLatin1Char('='), 1)));
-    TestServer::admin(QStringLiteral("create database %1").arg(empty.section(QLatin1Char('='), 1)));
+    TestServer::admin(TeamSchema::createDatabaseStatement(empty.section(QLatin1Char('='), 1)));
     qputenv("PGPASSWORD", "x");
     const QString why = refusalOf([&] { TeamSchema::create(empty + QStringLiteral(" user=fennick_no_create")); });
     QVERIFY2(why.contains(QLatin1String("may not create tables")), qPrintable(why));
@@ -547,6 +548,42 @@ void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
     Database::shared().close();
     TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     TestServer::admin(QStringLiteral("drop owned by fennick_no_create"));
+}
+
+void TestTeamDatabase::createSchemaRefusesADatabaseNotInUtf8() {
+    REQUIRE_SERVER();
+    // What a server set up without a locale makes by default.
+    const QString name = QStringLiteral("fennick_ascii_%1").arg(QCoreApplication::applicationPid());
+    TestServer::admin(QStringLiteral("drop database if exists %1").arg(name));
+    TestServer::admin(QStringLiteral("create database %1 template template0 encoding 'SQL_ASCII' lc_collate 'C' "
+                                     "lc_ctype 'C'")
+                          .arg(name));
+    auto createSchema = [&](QString* errors) {
+        QProcess program;
+        program.start(QStringLiteral(FENNICK_PLANNER), {QStringLiteral("--create-schema"), QStringLiteral("--database"),
+                                                        QStringLiteral("dbname=") + name});
+        program.waitForFinished(120000);
+        *errors = QString::fromLocal8Bit(program.readAllStandardError());
+        return program.exitCode();
+    };
+    QString errors;
+    QCOMPARE(createSchema(&errors), 1);
+    QVERIFY2(errors.contains(QLatin1String("uses the encoding SQL_ASCII")), qPrintable(errors));
+    QVERIFY2(errors.contains(QLatin1String("nothing was created")), qPrintable(errors));
+    {
+        PgConnection ascii(QStringLiteral("dbname=") + name, PgConnection::Check::None);
+        auto tables = ascii.query(QStringLiteral("select count(*) from pg_tables where schemaname = 'public'"));
+        QVERIFY(tables->next());
+        QCOMPARE(tables->value(0).toInt(), 0);
+    }
+    // The statement the message gives makes a database the tables can be created in.
+    const QRegularExpressionMatch advice =
+        QRegularExpression(QStringLiteral("(CREATE DATABASE %1 [^;]*);").arg(name)).match(errors);
+    QVERIFY2(advice.hasMatch(), qPrintable(errors));
+    TestServer::admin(QStringLiteral("drop database %1").arg(name));
+    TestServer::admin(advice.captured(1));
+    QCOMPARE(createSchema(&errors), 0);
+    TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(name));
 }
 
 void TestTeamDatabase::valueListsKeepOrderAndIgnoreCase() {
@@ -781,7 +818,7 @@ void TestTeamDatabase::serverRestartDuringASession() {
         QSKIP("no server of this test's own could be started (initdb, pg_ctl)");
     {
         PgConnection admin(server.target(QStringLiteral("postgres")), PgConnection::Check::None);
-        admin.execute(QStringLiteral("create database fennick"));
+        admin.execute(TeamSchema::createDatabaseStatement(QStringLiteral("fennick")));
     }
     const QString target = server.target(QStringLiteral("fennick"));
     TeamSchema::create(target);
