@@ -78,7 +78,14 @@ int main(int argc, char** argv) {
         return TeamCommandLine::copy(options.database, options.copyToLocal);
     }
     TeamCommandLine::chooseDatabase(options.database);
+    if (CommandLine::windowHasNoDisplay(options)) {
+        std::fputs("fennick-planner: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+                   "set). Start it in a desktop session, or over ssh -X.\n",
+                   stderr);
+        return 1;
+    }
 
+    // Qt's own options (-platform, -style...) are still in argv: the application takes them here.
     QApplication app(argc, argv);
     QApplication::setWindowIcon(Appearance::programIcon());
 

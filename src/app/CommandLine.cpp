@@ -3,8 +3,88 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-CommandLine CommandLine::parse(const QStringList& arguments) {
+namespace {
+
+// The options Qt's application objects read for themselves, with a value or without one. Qt
+// takes them with one dash or two.
+struct QtOption {
+    const char* name;
+    const char* value; // nullptr: a switch
+    const char* help;
+};
+const QtOption qtOptionList[] = {
+    {"platform", "name[:options]", "The window system plugin: xcb, wayland, offscreen..."},
+    {"platformpluginpath", "path", "Where platform plugins are looked for."},
+    {"platformtheme", "theme", "The platform theme."},
+    {"plugin", "plugin", "An extra plugin to load (input devices)."},
+    {"qwindowgeometry", "geometry", "The main window's geometry (WIDTHxHEIGHT+X+Y)."},
+    {"qwindowtitle", "title", "The main window's title."},
+    {"qwindowicon", "icon", "The main window's icon."},
+    {"session", "session", "Restore the application from an earlier session."},
+    {"style", "style", "The widget style: Fusion, Windows..."},
+    {"stylesheet", "file", "A Qt style sheet for the windows."},
+    {"display", "display", "The X display to use (xcb)."},
+    {"geometry", "geometry", "Same as -qwindowgeometry (xcb)."},
+    {"title", "title", "Same as -qwindowtitle (xcb)."},
+    {"icon", "icon", "Same as -qwindowicon (xcb)."},
+    {"name", "name", "The application's resource name (xcb)."},
+    {"visual", "visual", "The X visual to use (xcb)."},
+    {"qmljsdebugger", "options", "Qt's script debugger (given as -qmljsdebugger=options)."},
+    {"reverse", nullptr, "Lay the windows out right to left."},
+    {"widgetcount", nullptr, "Print how many widgets were made at the end."},
+    {"sync", nullptr, "Run X calls synchronously (xcb)."},
+    {"nograb", nullptr, "Never grab the mouse or keyboard (xcb)."},
+    {"dograb", nullptr, "Grab even when run in a debugger (xcb)."},
+};
+
+// The Qt option an argument names ("-style", "--style", "-style=Fusion"), or nullptr.
+const QtOption* qtOptionOf(const QString& argument, bool* valueIncluded) {
+    if (!argument.startsWith(QLatin1Char('-')))
+        return nullptr;
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    *valueIncluded = equals >= 0;
+    if (equals >= 0)
+        name.truncate(equals);
+    for (const QtOption& option : qtOptionList)
+        if (name == QLatin1String(option.name) && (option.value || !*valueIncluded))
+            return &option;
+    return nullptr;
+}
+
+QString qtOptionsHelp() {
+    QString text = QStringLiteral("\nQt's options (read by the window system before the program's own):\n");
+    for (const QtOption& option : qtOptionList) {
+        QString left = QStringLiteral("  -") + QLatin1String(option.name);
+        if (option.value)
+            left += QStringLiteral(" <%1>").arg(QLatin1String(option.value));
+        text += left.leftJustified(34) + QLatin1Char(' ') + QLatin1String(option.help) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList& allArguments) {
     CommandLine result;
+    // Qt's options go to Qt: QCommandLineParser would read "-platform" as eight one-letter options.
+    QStringList arguments;
+    for (qsizetype i = 0; i < allArguments.size(); ++i) {
+        const QString& argument = allArguments[i];
+        if (argument == QLatin1String("--")) {
+            arguments << allArguments.mid(i);
+            break;
+        }
+        bool valueIncluded = false;
+        const QtOption* option = i > 0 ? qtOptionOf(argument, &valueIncluded) : nullptr;
+        if (!option) {
+            arguments << argument;
+            continue;
+        }
+        result.qtOptions << argument;
+        if (option->value && !valueIncluded && i + 1 < allArguments.size())
+            result.qtOptions << allArguments[++i];
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Fennick Planner keeps projects, their tasks and the contacts "
                                                     "who own projects or do tasks."));
@@ -40,10 +120,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                             .arg(arguments.value(0, QStringLiteral("fennick-planner")));
         return result;
     }
-    if (parser.isSet(help)) {
+    const bool helpAll = parser.isSet(QStringLiteral("help-all"));
+    if (parser.isSet(help) || helpAll) {
         result.exitNow = true;
         result.output =
             parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("fennick-planner"));
+        if (helpAll)
+            result.output += qtOptionsHelp();
         return result;
     }
     if (parser.isSet(version)) {
@@ -62,4 +145,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.output = QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first());
     }
     return result;
+}
+
+bool CommandLine::windowHasNoDisplay(const CommandLine& options) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (const QString& option : options.qtOptions) {
+        QString name = option.mid(option.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (name == QLatin1String("platform") || name == QLatin1String("display"))
+            return false;
+    }
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return false;
+    return true;
+#else
+    Q_UNUSED(options);
+    return false;
+#endif
 }

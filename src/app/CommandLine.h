@@ -23,6 +23,13 @@ struct CommandLine {
     // --copy-to-local <file>: copy the team database into a new local file, then end.
     QString copyToLocal;
 
-    // Reads the arguments (the first is the program's own name).
+    // -platform, -style and the window system's options: given to Qt as they are.
+    QStringList qtOptions;
+
+    // Reads the arguments (the first is the program's own name). Qt's own options are set apart
+    // first, so that they reach the application object and not the program's parser.
     static CommandLine parse(const QStringList& arguments);
+    // Whether the window would have nowhere to appear: no display in the environment and no
+    // platform chosen (the window system would end the program with an abort).
+    static bool windowHasNoDisplay(const CommandLine& options);
 };

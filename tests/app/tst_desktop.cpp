@@ -116,6 +116,8 @@ private slots:
     void iconAtEverySize();
     void proportionsAt192Dpi_data();
     void proportionsAt192Dpi();
+    void everyOptionWorksWithoutADisplay_data();
+    void everyOptionWorksWithoutADisplay();
 
 private:
     std::unique_ptr<TestEnvironment> m_env;
@@ -272,6 +274,49 @@ void TestDesktop::proportionsAt192Dpi() {
     }
     QVERIFY2(moved.isEmpty(), qPrintable(moved.join(", ")));
     QVERIFY(checked >= 14);
+}
+
+void TestDesktop::everyOptionWorksWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed"); // on standard output, or on standard error for a failure
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--help-all";
+    QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "-platform <name[:options]>";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "Fennick Planner ";
+    QTest::newRow("-platform before --help") << QStringList{"-platform", "xcb", "--help"} << 0 << "--database <uri>";
+    QTest::newRow("-style after --version") << QStringList{"--version", "-style", "Fusion"} << 0 << "Fennick Planner ";
+    QTest::newRow("--style=") << QStringList{"--style=Fusion", "-reverse", "--version"} << 0 << "Fennick Planner ";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
+    QTest::newRow("stray argument") << QStringList{"file.txt"} << 2 << "Unexpected argument: file.txt";
+    QTest::newRow("--create-schema alone") << QStringList{"--create-schema"} << 2 << "needs a team database";
+    QTest::newRow("--copy-to-team alone") << QStringList{"--copy-to-team"} << 2 << "needs a team database";
+    QTest::newRow("--copy-to-local alone") << QStringList{"--copy-to-local", "x.mdb"} << 2 << "needs a team database";
+    QTest::newRow("the window") << QStringList{} << 1 << "no display to open the window on";
+    QTest::newRow("the window, --database") << QStringList{"--database", "service=x"} << 1 << "no display";
+    // Qt takes its options, and the window opens where -platform says.
+    QTest::newRow("-platform offscreen -style Fusion")
+        << QStringList{"-platform", "offscreen", "-style", "Fusion"} << 0 << "painted ";
+}
+
+void TestDesktop::everyOptionWorksWithoutADisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "FENNICK_DATABASE"})
+        env.remove(variable);
+    env.insert("XDG_DATA_HOME", m_env->dataHome());
+    env.insert("XDG_CONFIG_HOME", m_env->configHome());
+    env.insert("FENNICK_STARTUP_PROBE", "1"); // the window, once painted, closes
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(FENNICK_PLANNER), arguments);
+    QVERIFY(program.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == exitCode, qPrintable(QString::number(program.exitCode()) + ": " + out + err));
+    QVERIFY2((exitCode == 0 ? out : err).contains(printed), qPrintable(out + err));
 }
 
 int main(int argc, char** argv) {
