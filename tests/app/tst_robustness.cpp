@@ -4,16 +4,24 @@
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/SqlText.h"
+#include "app/widgets/QtMessages.h"
 #include "main_window/Form1.h"
 #include "app/widgets/RecordListModel.h"
+#include "main_window/SessionEnd.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -125,6 +133,78 @@ int childMain(const QStringList& args) {
     return 0;
 }
 
+// The program's own window with an editor open ("editor") or the input box of its first "+" button
+// on top of it ("prompt"), the Project Name typed but not saved. Prints "ready" then; a line on
+// standard input ends the session as the desktop's session manager would. Every message box is
+// printed instead of shown, so that the parent sees it.
+class PrintedMessages final : public Messages {
+public:
+    void notice(const QString& text) override { print("notice", text); }
+    bool ask(const QString& text) override {
+        print("question", text);
+        return false;
+    }
+    void error(const QString& text) override { print("error", text); }
+    QString input(const QString& title, const QString& prompt) override { return m_real.input(title, prompt); }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QStringList openFileNames(const QString&, const QString&, bool) override { return {}; }
+    QString password(const QString&, const QString&) override { return {}; }
+
+private:
+    static void print(const char* kind, const QString& text) {
+        std::printf("%s: %s\n", kind, qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        std::fflush(stdout);
+    }
+    QtMessages m_real;
+};
+
+int sessionChildMain(const QStringList& args) {
+    const QString what = args.value(0);
+    DataStore::setProgramFolderForTesting(args.value(1));
+    PrintedMessages messages;
+    Messages::install(&messages);
+    Form1 form;
+    SessionEnd sessionEnd(form);
+    form.Form_Load();
+    form.show();
+    QSocketNotifier endOfSession(0, QSocketNotifier::Read);
+    QObject::connect(&endOfSession, &QSocketNotifier::activated, &sessionEnd, [&] {
+        endOfSession.setEnabled(false);
+        sessionEnd.endNow();
+    });
+    QTimer::singleShot(0, &form, [&] {
+        form.PushButton2_Click(); // Add New Project: returns when the editor closes
+        std::printf("editor closed\n");
+        std::fflush(stdout);
+    });
+    // Waits for the editor (and the input box) to be on the screen, then says so once.
+    QTimer watch;
+    bool typed = false;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!typed && modal && modal->inherits("Form2")) {
+            typed = true;
+            modal->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("half typed"));
+            if (what == QLatin1String("prompt")) {
+                QPushButton* plus = modal->findChild<QPushButton*>(QStringLiteral("PushButton7"));
+                QTimer::singleShot(0, plus, &QPushButton::click);
+            }
+        }
+        const char* wanted = what == QLatin1String("prompt") ? "QInputDialog" : "Form2";
+        if (typed && modal && modal->inherits(wanted)) {
+            if (auto* box = qobject_cast<QInputDialog*>(modal))
+                box->setTextValue(QStringLiteral("half typed status"));
+            watch.stop();
+            std::printf("ready\n");
+            std::fflush(stdout);
+        }
+    });
+    watch.start(20);
+    const int code = QApplication::exec();
+    Messages::install(nullptr);
+    return code;
+}
+
 } // namespace
 
 class TestRobustness : public QObject {
@@ -143,6 +223,8 @@ private slots:
     void dailyCopyFollowsTheWindow_data();
     void endSignalsSaveTheSettingsAndEndCleanly_data();
     void endSignalsSaveTheSettingsAndEndCleanly();
+    void endingWithAWindowOpenSavesNothingHalfDone_data();
+    void endingWithAWindowOpenSavesNothingHalfDone();
     void dailyCopyFollowsTheWindow();
 };
 
@@ -463,7 +545,60 @@ void TestRobustness::endSignalsSaveTheSettingsAndEndCleanly() {
     QCOMPARE(integrity(database), QStringLiteral("ok"));
 }
 
+void TestRobustness::endingWithAWindowOpenSavesNothingHalfDone_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("signalNumber"); // 0: the end of the desktop session
+    for (const char* window : {"editor", "prompt"}) {
+        QTest::addRow("%s, SIGTERM", window) << QString::fromLatin1(window) << int(SIGTERM);
+        QTest::addRow("%s, SIGHUP", window) << QString::fromLatin1(window) << int(SIGHUP);
+        QTest::addRow("%s, session end", window) << QString::fromLatin1(window) << 0;
+    }
+}
+
+void TestRobustness::endingWithAWindowOpenSavesNothingHalfDone() {
+    QFETCH(QString, window);
+    QFETCH(int, signalNumber);
+    TestEnvironment env;
+    env.openDatabase();
+    SampleData::load(QDate(2021, 8, 31));
+    const QString counts = QStringLiteral("select (select count(*) from Projects)||' '||(select count(*) from "
+                                          "Tasks)||' '||(select count(*) from Status)||' '||(select count(*) from "
+                                          "Employees)");
+    const QString before = TestEnvironment::scalar(counts).toString();
+    const QString path = DataStore::workingDatabase();
+    Backup::stopDailyBackup();
+    Database::shared().close();
+
+    std::unique_ptr<QProcess> child(startChild({QStringLiteral("session"), window, env.programFolder()}));
+    QList<QByteArray> seen;
+    QVERIFY2(waitForLine(child.get(), "ready", &seen), seen.join(" | ").constData());
+    if (signalNumber)
+        QCOMPARE(::kill(static_cast<pid_t>(child->processId()), signalNumber), 0);
+    else
+        child->write("end\n");
+    QVERIFY(child->waitForFinished(60000));
+    seen += child->readAllStandardOutput().split('\n');
+    QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child->exitCode(), 0);
+    // The open window's command finished quietly before the connection closed.
+    QVERIFY2(seen.contains("editor closed"), seen.join(" | ").constData());
+    for (const QByteArray& line : seen)
+        QVERIFY2(!line.contains(':'), line.constData()); // no message box
+
+    Database::shared().open(path);
+    QCOMPARE(TestEnvironment::scalar(counts).toString(), before);
+    QCOMPARE(
+        TestEnvironment::scalar(QStringLiteral("select count(*) from Projects where ProjectName like 'half%'")).toInt(),
+        0);
+    Database::shared().close();
+    QCOMPARE(integrity(path), QStringLiteral("ok"));
+}
+
 int main(int argc, char** argv) {
+    if (argc > 2 && qstrcmp(argv[1], "--child") == 0 && qstrcmp(argv[2], "session") == 0) {
+        QApplication app(argc, argv);
+        return sessionChildMain(app.arguments().mid(3));
+    }
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0) {
         QCoreApplication app(argc, argv);
         return childMain(app.arguments().mid(2));
