@@ -35,7 +35,7 @@ struct ReportControl {
     int width = 0;
     int height = 240;
     ReportFont font;
-    QString dateFormat;   // e.g. "M/d/yyyy"; empty prints the value as it is
+    QString dateFormat;   // "short": as every window shows dates; or e.g. "M/d/yyyy"; empty: the value as it is
     bool canGrow = false; // the box grows downwards with its (word-wrapped) text
 };
 

@@ -47,7 +47,8 @@ QStringList ReportDesign::fieldNames() const {
 
 namespace {
 
-const QString kDateFormat = QStringLiteral("M/d/yyyy");
+// Dates print as the lists and editors show them.
+const QString kDateFormat = QStringLiteral("short");
 
 ReportFont defaultFont() {
     return {};

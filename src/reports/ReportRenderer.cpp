@@ -2,6 +2,7 @@
 
 #include "app/Database.h"
 #include "app/DbError.h"
+#include "app/ValueText.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -347,7 +348,8 @@ QString fieldText(const QVariant& value, const QString& dateFormat) {
         else
             date = QDate::fromString(value.toString().left(10), Qt::ISODate);
         if (date.isValid())
-            return date.toString(dateFormat);
+            return dateFormat == QLatin1String("short") ? shortDateText(date.toString(Qt::ISODate))
+                                                        : date.toString(dateFormat);
     }
     return displayText(value, false);
 }

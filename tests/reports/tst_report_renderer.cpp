@@ -2,6 +2,7 @@
 // PDF that comes out.
 #include "app/DbError.h"
 #include "app/Twips.h"
+#include "app/ValueText.h"
 #include "reports/Report.h"
 #include "reports/ReportDesigns.h"
 #include "reports/ReportRenderer.h"
@@ -173,11 +174,11 @@ void TestReportRenderer::designsMatchTheirLayouts() {
     QCOMPARE(QRect(titleLabel.left, titleLabel.top, titleLabel.width, titleLabel.height), QRect(144, 0, 4032, 432));
     QVERIFY(titleLabel.font.bold && titleLabel.font.italic && titleLabel.font.pointSize == 15.75);
     QCOMPARE(d.reportHeader.height, 435);
-    // In the lists each field stands under its caption; dates carry the M/d/yyyy format.
+    // In the lists each field stands under its caption; dates print as the windows show them.
     for (int i = 0; i < d.pageHeader.controls.size(); ++i)
         QCOMPARE(d.detail.controls[i].left, d.pageHeader.controls[i].left);
     for (const ReportControl& c : d.detail.controls)
-        QCOMPARE(c.dateFormat.isEmpty(), !c.field.endsWith(QLatin1String("Date")));
+        QCOMPARE(c.dateFormat, c.field.endsWith(QLatin1String("Date")) ? QStringLiteral("short") : QString());
 }
 
 void TestReportRenderer::fieldValuesPrintAsTheDesignSays() {
@@ -192,6 +193,14 @@ void TestReportRenderer::fieldValuesPrintAsTheDesignSays() {
     QCOMPARE(fieldText(qint64(12), QString()), QStringLiteral("12"));
     QCOMPARE(fieldText(QStringLiteral("2021-01-02"), QString()), QStringLiteral("2021-01-02"));
     QLocale::setDefault(QLocale::c());
+    // "short": the very text the lists and the timeline show.
+    for (const char* iso : {"2021-01-02", "2026-01-20", "1999-12-31"}) {
+        QCOMPARE(fieldText(QString::fromLatin1(iso), QStringLiteral("short")),
+                 displayText(QString::fromLatin1(iso), true));
+        QCOMPARE(fieldText(QDate::fromString(QString::fromLatin1(iso), Qt::ISODate), QStringLiteral("short")),
+                 shortDateText(QString::fromLatin1(iso)));
+    }
+    QCOMPARE(fieldText(QStringLiteral("soon"), QStringLiteral("short")), QStringLiteral("soon"));
 }
 
 void TestReportRenderer::captionsAndValuesPrintInOrder() {
@@ -201,9 +210,10 @@ void TestReportRenderer::captionsAndValuesPrintInOrder() {
                   QStringLiteral("2022-10-01"), QVariant()});
     RecordingSurface surface(kLandscapeLetter);
     QCOMPARE(renderReport(rptOpenProjects(), table, surface), 1);
-    QCOMPARE(surface.texts(), list(QStringLiteral("Open Projects|") + kOpenCaptions +
-                                   QStringLiteral("|4|Alpha|Ann Lee|Cat 4|High|Open|3/5/2021|12/31/2021"
-                                                  "|9|Beta|||Low|Done|10/1/2022|")));
+    QCOMPARE(surface.texts(),
+             list(QStringLiteral("Open Projects|") + kOpenCaptions +
+                  QStringLiteral("|4|Alpha|Ann Lee|Cat 4|High|Open|%1|%2|9|Beta|||Low|Done|%3|")
+                      .arg(shortDateText("2021-03-05"), shortDateText("2021-12-31"), shortDateText("2022-10-01"))));
 }
 
 void TestReportRenderer::rowsBeyondOnePageRepeatThePageHeader() {
@@ -414,7 +424,7 @@ void TestReportRenderer::missingFieldOrNarrowPageIsAnError() {
     ReportTable lower(list(kOpenFields.toLower()));
     lower.addRow(projectRow(3, QStringLiteral("x"), QStringLiteral("2021-07-04")));
     QCOMPARE(renderReport(rptOpenProjects(), lower, landscape), 1);
-    QVERIFY(landscape.texts().contains(QStringLiteral("7/4/2021")));
+    QVERIFY(landscape.texts().contains(shortDateText(QStringLiteral("2021-07-04"))));
 
     RecordingSurface portrait(QSizeF(12240, 15840));
     for (const ReportChoice& choice : reportChoices())
@@ -459,7 +469,9 @@ void TestReportRenderer::pdfHasLandscapePagesWithTheTexts() {
     for (const QString& page : pages)
         QVERIFY(page.contains(QRegularExpression(QString(kOpenCaptions).replace(QLatin1Char('|'), "\\s+"))));
     QVERIFY(pages[0].contains(QRegularExpression(
-        QStringLiteral("\\b1\\s+Project 1\\s+Ann Lee\\s+Cat 1\\s+High\\s+Open\\s+3/5/2021\\s+12/31/2021"))));
+        QStringLiteral("\\b1\\s+Project 1\\s+Ann Lee\\s+Cat 1\\s+High\\s+Open\\s+%1\\s+%2")
+            .arg(QRegularExpression::escape(shortDateText("2021-03-05")).replace(QLatin1String("\\ "), "\\s+"),
+                 QRegularExpression::escape(shortDateText("2021-12-31")).replace(QLatin1String("\\ "), "\\s+")))));
     QVERIFY(text.indexOf(QLatin1String("Project 59")) > text.indexOf(QLatin1String("Project 24")));
     QVERIFY(pages[2].contains(QLatin1String("Project 60")));
 }
