@@ -13,6 +13,7 @@
 #include "app/widgets/Appearance.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
+#include "app/widgets/ScreenFit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,6 +24,8 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 
@@ -147,14 +150,42 @@ void Form1::placeFrameParts() {
     const int bar = menuBarHeight();
     if (MenuBar)
         MenuBar->setGeometry(0, 0, width(), bar);
-    if (m_client)
-        m_client->setGeometry(0, bar, width(), qMax(0, height() - bar));
+    if (!m_client)
+        return;
+    const QRect area(0, bar, width(), qMax(0, height() - bar));
+    auto* scroll = findChild<QScrollArea*>(QStringLiteral("ClientScroll"), Qt::FindDirectChildrenOnly);
+    if (!scroll) {
+        m_client->setGeometry(area);
+        return;
+    }
+    scroll->setGeometry(area);
+    // A normal window smaller than the design (a small or strongly scaled screen) scrolls its
+    // controls, which keep their designed places and sizes; a maximised one lays them out anew.
+    QSize client = area.size();
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QSize designed(Twips::toPixels(MainLayout::designedClientWidth, dpi()),
+                             Twips::toPixels(MainLayout::designedClientHeight, dpi()));
+        if (client.height() < designed.height())
+            client.rwidth() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        if (client.width() < designed.width())
+            client.rheight() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        client = client.expandedTo(designed);
+    }
+    m_client->resize(client);
 }
 
 void Form1::buildControls() {
     buildMenus();
-    m_client = new QWidget(this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ClientScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidgetResizable(false);
+    m_client = new QWidget;
     m_client->setObjectName(QStringLiteral("ClientArea"));
+    scroll->setWidget(m_client);
+    m_client->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
     auto makeList = [this](const char* name) {
         auto* list = new QTreeView(m_client);
         list->setObjectName(QLatin1String(name));
@@ -195,6 +226,12 @@ void Form1::buildControls() {
     const double d = dpi();
     resize(Twips::toPixels(MainLayout::designedClientWidth, d),
            Twips::toPixels(MainLayout::designedClientHeight, d) + menuBarHeight());
+    // On a screen too small for the design the window takes the height there is, and the width of
+    // a vertical scroll bar more.
+    const QSize room = ScreenFit::room(this);
+    if (height() > room.height())
+        resize(qMin(room.width(), width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent)), room.height());
+    ScreenFit::fit(this);
     placeFrameParts();
 
     // Tab order follows the window from top to bottom.

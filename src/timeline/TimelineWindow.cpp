@@ -11,6 +11,7 @@
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
+#include "app/widgets/ScreenFit.h"
 #include "editors/Openers.h"
 
 #include <QCloseEvent>
@@ -127,6 +128,7 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
         if (!geometry.isEmpty())
             restoreGeometry(geometry);
     });
+    ScreenFit::fit(this); // never larger than the screen, whatever size it was left at
     trap.step(2, [&] {
         bool ok = false;
         const int zoom = Settings::read(QStringLiteral("TimelineZoom"), QString::number(defaultZoom())).toInt(&ok);

@@ -11,12 +11,17 @@
 #include "main_window/Form1.h"
 #include "reports/Form4.h"
 #include "support/TestSupport.h"
+#include "timeline/TimelineWindow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <cmath>
@@ -89,6 +94,39 @@ int dumpGeometry(int argc, char** argv) {
     return 0;
 }
 
+// Child-process mode: the main window and the timeline as they open, in device pixels:
+// "screen w h", "<window> frame-w frame-h", "buttons w h" (the last button's size) and
+// "reached 0|1" (whether the last button can be scrolled into the window).
+int dumpScreenFit(int argc, char** argv) {
+    QApplication app(argc, argv);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Messages::install(&messages);
+    env.openDatabase();
+    QTextStream out(stdout);
+    Form1 form;
+    form.Form_Load();
+    form.show();
+    auto* timeline = new Timeline::TimelineWindow(&form);
+    timeline->show();
+    QTest::qWait(50); // the windows are fitted again once shown
+    const qreal ratio = form.devicePixelRatioF();
+    auto device = [ratio](const QSize& s) {
+        return QString("%1 %2").arg(qRound(s.width() * ratio)).arg(qRound(s.height() * ratio));
+    };
+    out << "screen " << device(form.screen()->availableGeometry().size()) << '\n';
+    out << "Form1 " << device(form.frameGeometry().size()) << '\n';
+    out << "Timeline " << device(timeline->frameGeometry().size()) << '\n';
+    out << "buttons " << device(form.PushButton8->size()) << '\n';
+    if (auto* scroll = form.findChild<QScrollArea*>("ClientScroll"))
+        scroll->ensureWidgetVisible(form.PushButton8, 0, 0);
+    const QRect shown(form.PushButton8->mapTo(&form, QPoint()), form.PushButton8->size());
+    out << "reached " << int(form.rect().contains(shown)) << '\n';
+    delete timeline;
+    Messages::install(nullptr);
+    return 0;
+}
+
 } // namespace
 
 class TestDesktop : public QObject {
@@ -116,6 +154,8 @@ private slots:
     void iconAtEverySize();
     void proportionsAt192Dpi_data();
     void proportionsAt192Dpi();
+    void windowsFitTheScreen_data();
+    void windowsFitTheScreen();
     void everyOptionWorksWithoutADisplay_data();
     void everyOptionWorksWithoutADisplay();
 
@@ -276,6 +316,57 @@ void TestDesktop::proportionsAt192Dpi() {
     QVERIFY(checked >= 14);
 }
 
+void TestDesktop::windowsFitTheScreen_data() {
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QSize>("screen"); // device pixels
+    QTest::newRow("2x on 1600x1200") << "2" << QSize(1600, 1200);
+    QTest::newRow("1x on 1024x600") << "1" << QSize(1024, 600);
+    QTest::newRow("1.25x on 1280x800") << "1.25" << QSize(1280, 800);
+    QTest::newRow("1x on 1920x1080") << "1" << QSize(1920, 1080);
+}
+
+void TestDesktop::windowsFitTheScreen() {
+    QFETCH(QString, scale);
+    QFETCH(QSize, screen);
+    QFile config(m_env->root() + "/screen.json");
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(
+        QString(R"({"screens":[{"name":"s","width":%1,"height":%2,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})")
+            .arg(screen.width())
+            .arg(screen.height())
+            .toUtf8());
+    config.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FENNICK_SCREEN_FIT", "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName());
+    env.insert("QT_SCALE_FACTOR", scale);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(-1));
+    QMap<QString, QSize> sizes;
+    int reached = -1;
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 3)
+            sizes[f[0]] = QSize(f[1].toInt(), f[2].toInt());
+        else if (f.size() == 2 && f[0] == "reached")
+            reached = f[1].toInt();
+    }
+    QCOMPARE(sizes.value("screen"), screen);
+    for (const char* window : {"Form1", "Timeline"}) {
+        const QSize size = sizes.value(window);
+        QVERIFY2(size.isValid() && size.width() <= screen.width() && size.height() <= screen.height(),
+                 qPrintable(QString("%1 %2x%3").arg(window).arg(size.width()).arg(size.height())));
+    }
+    // The controls keep their designed size (Twips: 3840 x 405), and the last of them can be
+    // brought into the window.
+    const double factor = scale.toDouble();
+    QVERIFY(std::abs(sizes.value("buttons").width() - 3840 / 15.0 * factor) <= 2 * factor);
+    QVERIFY(std::abs(sizes.value("buttons").height() - 405 / 15.0 * factor) <= 2 * factor);
+    QCOMPARE(reached, 1);
+}
+
 void TestDesktop::everyOptionWorksWithoutADisplay_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -320,6 +411,8 @@ void TestDesktop::everyOptionWorksWithoutADisplay() {
 }
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("FENNICK_SCREEN_FIT"))
+        return dumpScreenFit(argc, argv);
     if (qEnvironmentVariableIsSet("FENNICK_GEOMETRY_DUMP"))
         return dumpGeometry(argc, argv);
     QApplication app(argc, argv);
