@@ -163,8 +163,9 @@ void Form1::placeFrameParts() {
     // controls, which keep their designed places and sizes; a maximised one lays them out anew.
     QSize client = area.size();
     if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        const QSize designed(Twips::toPixels(MainLayout::designedClientWidth, dpi()),
-                             Twips::toPixels(MainLayout::designedClientHeight, dpi()));
+        // Scroll bars only where a control would be cut off, not for a pixel of the margin.
+        const QRect controls = m_client->childrenRect();
+        const QSize designed(controls.right() + 2, controls.bottom() + 2);
         if (client.height() < designed.height())
             client.rwidth() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         if (client.width() < designed.width())

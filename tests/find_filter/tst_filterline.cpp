@@ -8,9 +8,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
@@ -99,6 +103,8 @@ private slots:
     void escapeFromTheListClearsTheFilter();
     void markReadableInLightAndDark_data();
     void markReadableInLightAndDark();
+    void everyMenuStaysWithTheWarningShown_data();
+    void everyMenuStaysWithTheWarningShown();
 };
 
 void TestFilterLine::typingFiltersBothLists_data() {
@@ -273,6 +279,75 @@ void TestFilterLine::markReadableInLightAndDark() {
     QCOMPARE(line.marks().size(), 1);
     const QColor text = line.marks().front().format.foreground().color();
     QVERIFY2(contrastRatio(text, shownOn) >= 4.5, qPrintable(text.name() + " on " + shownOn.name()));
+}
+
+void TestFilterLine::everyMenuStaysWithTheWarningShown_data() {
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QString>("styleSheet"); // a theme's wider menu titles
+    for (const char* style : {"Fusion", "Windows"}) {
+        QTest::addRow("%s, light", style) << QString(style) << false << QString();
+        QTest::addRow("%s, dark", style) << QString(style) << true << QString();
+    }
+    const QString dark = "QWidget { background-color: #232629; color: #eff0f1; } "
+                         "QLineEdit { background-color: #1b1e20; border: 1px solid #3daee9; padding: 2px; }";
+    QTest::newRow("dark theme, wide menu titles") << "Fusion" << true << dark + " QMenuBar::item { padding: 4px 8px; }";
+    QTest::newRow("dark theme, very wide menu titles")
+        << "Fusion" << true << dark + " QMenuBar::item { padding: 4px 24px; }";
+}
+
+void TestFilterLine::everyMenuStaysWithTheWarningShown() {
+    QFETCH(QString, style);
+    QFETCH(bool, dark);
+    QFETCH(QString, styleSheet);
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(style);
+    qApp->setStyleSheet(styleSheet);
+    if (dark) {
+        QPalette p = QApplication::style()->standardPalette();
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            p.setColor(role, QColor(0x2a, 0x2a, 0x2a));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(role, QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(p);
+    }
+    {
+        Fixture f;
+        QMenuBar* bar = f.form.findChild<QMenuBar*>();
+        // The menus in the bar itself, not in its overflow button.
+        auto shownMenus = [bar] {
+            QApplication::processEvents();
+            auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+            const QList<QAction*> hidden =
+                overflow && overflow->isVisible() && overflow->menu() ? overflow->menu()->actions() : QList<QAction*>();
+            QStringList shown;
+            for (QAction* a : bar->actions())
+                if (!hidden.contains(a) && bar->rect().contains(bar->actionGeometry(a)))
+                    shown << a->text();
+            return shown;
+        };
+        const QStringList all = shownMenus();
+        QCOMPARE(all, QStringList({"&File", "&Edit", "&View", "&Help"}));
+        f.type(QStringLiteral("budget>lots"));
+        QVERIFY(f.form.findChild<QAction*>(QStringLiteral("FilterProblems"))->isVisible());
+        QTest::qWait(50);
+        if (dark) { // the desktop's theme changes while the warning shows
+            QPalette p = QApplication::palette();
+            p.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
+            p.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+            QApplication::setPalette(p);
+            QTest::qWait(50);
+        }
+        QCOMPARE(shownMenus(), all);
+        QVERIFY(f.line->isVisible() && f.line->width() >= f.line->fontMetrics().averageCharWidth() * 12);
+        // The line and its count stay in the menu bar, right of the menus.
+        QWidget* corner = bar->cornerWidget(Qt::TopRightCorner);
+        QVERIFY(bar->rect().contains(corner->geometry()));
+        QVERIFY(corner->geometry().left() >= bar->actionGeometry(bar->actions().last()).right());
+    }
+    qApp->setStyleSheet(QString());
+    QApplication::setPalette(QPalette());
+    QApplication::setStyle(before);
 }
 
 QTEST_MAIN(TestFilterLine)

@@ -8,15 +8,18 @@
 #include "app/widgets/RowSelection.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -52,6 +55,79 @@ QString windowName() {
     return QStringLiteral("Form1");
 }
 
+// Gives the filter bar in the menu bar's corner only the room that the menus leave: the menu bar
+// moves every menu that would sit under its corner widget into its overflow button, and a theme
+// with wider menu titles, a larger font or a wider line (its icons) would lose Help that way.
+class CornerFit final : public QObject {
+public:
+    CornerFit(QMenuBar* menuBar, QWidget* bar, QLineEdit* line, QLabel* count)
+        : QObject(bar)
+        , m_menuBar(menuBar)
+        , m_bar(bar)
+        , m_line(line)
+        , m_count(count) {
+        menuBar->installEventFilter(this);
+        bar->installEventFilter(this);
+        line->installEventFilter(this);
+    }
+
+    void fit() {
+        if (m_fitting || !m_bar->isVisible())
+            return;
+        m_fitting = true;
+        int menusEnd = 0;
+        for (QAction* a : m_menuBar->actions())
+            if (a->isVisible())
+                menusEnd = std::max(menusEnd, m_menuBar->actionGeometry(a).right() + 1);
+        const QStyle* style = m_menuBar->style();
+        const int edge = style->pixelMetric(QStyle::PM_MenuBarHMargin, nullptr, m_menuBar) +
+                         style->pixelMetric(QStyle::PM_MenuBarPanelWidth, nullptr, m_menuBar);
+        const QMargins margins = m_bar->layout()->contentsMargins();
+        const int room = m_menuBar->width() - menusEnd - edge - margins.left() - margins.right() - 8;
+        const int widest = m_line->fontMetrics().averageCharWidth() * 30;
+        const int narrowest = m_line->fontMetrics().averageCharWidth() * 12;
+        const int countWidth = m_count->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 projects"));
+        const int spacing = m_bar->layout()->spacing();
+        // The count goes first when the room is short; the line keeps a dozen characters at least.
+        const bool withCount = room - countWidth - spacing >= narrowest;
+        const int line = std::clamp(withCount ? room - countWidth - spacing : room, narrowest, widest);
+        m_count->setFixedWidth(countWidth);
+        m_count->setVisible(withCount);
+        m_line->setFixedWidth(line);
+        // The menu bar reads its corner widget's size only when it lays out its menus again.
+        QEvent relayout(QEvent::FontChange);
+        QCoreApplication::sendEvent(m_menuBar, &relayout);
+        m_fitting = false;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Resize:
+            if (watched != m_menuBar)
+                break;
+            [[fallthrough]];
+        case QEvent::Show:
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::LayoutRequest:
+            if (!m_fitting)
+                QTimer::singleShot(0, this, &CornerFit::fit);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QMenuBar* m_menuBar;
+    QWidget* m_bar;
+    QLineEdit* m_line;
+    QLabel* m_count;
+    bool m_fitting = false;
+};
+
 } // namespace
 
 ListFilter::ListFilter(PlannerWindow& planner)
@@ -78,6 +154,9 @@ ListFilter::ListFilter(PlannerWindow& planner)
     m_count->setFixedWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 projects")));
     m_bar->setMaximumHeight(planner.menuBarHeight());
     planner.setCornerWidget(m_bar);
+    // The menu bar holds the line now.
+    if (auto* menuBar = qobject_cast<QMenuBar*>(m_bar->parentWidget()))
+        new CornerFit(menuBar, m_bar, m_line, m_count);
     m_bar->hide();
 
     m_find = new QAction(QStringLiteral("&Find..."), window);
