@@ -16,12 +16,24 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace Bench {
 
 // The benchmarks run the program's pieces as the program composes them.
 inline const bool composed = (Composition::compose(), true);
+
+// Ends the benchmark with what failed: a figure measured on a half-made database is worthless.
+[[noreturn]] inline void fail(const std::string& what, const std::string& why) {
+    std::fprintf(stderr, "benchmark stopped: %s failed: %s\n", what.c_str(), why.c_str());
+    std::fflush(stdout);
+    std::exit(1);
+}
+inline void check(bool ok, const std::string& what, const std::string& why = "no reason given") {
+    if (!ok)
+        fail(what, why);
+}
 
 // Made before the application object: the offscreen platform, and the data and settings folders
 // inside a temporary folder that goes with it.
@@ -39,12 +51,14 @@ public:
     QString workingDatabase() const {
         const QString program = path() + QStringLiteral("/program");
         QDir().mkpath(program);
-        QFile::copy(QStringLiteral(FENNICK_TEMPLATE), program + QStringLiteral("/dbBlank.mdb"));
+        check(QFile::copy(QStringLiteral(FENNICK_TEMPLATE), program + QStringLiteral("/dbBlank.mdb")),
+              "copying the template " FENNICK_TEMPLATE, "missing, or the folder is not writable");
         DataStore::setProgramFolderForTesting(program);
         QDir().mkpath(DataStore::baseFolder());
         DataStore::makeCompanyFolder();
         DataStore::makeDataFolder();
         DataStore::copyTemplateIfMissing();
+        check(QFile::exists(DataStore::workingDatabase()), "making the working database");
         return DataStore::workingDatabase();
     }
 
@@ -53,12 +67,17 @@ private:
 };
 
 // A database written in one transaction: the statements prepared through it are finalized, and
-// the transaction committed, when it goes.
+// the transaction committed, when it goes. Every call is checked: a failure ends the benchmark
+// with SQLite's message. A busy file (the program's background backup of an earlier round still
+// reading it) is waited for, as the program itself waits.
 class BulkWriter {
 public:
-    explicit BulkWriter(const QString& path) {
-        sqlite3_open(QFile::encodeName(path).constData(), &m_db);
-        exec("begin");
+    explicit BulkWriter(const QString& path)
+        : m_path(QFile::encodeName(path).toStdString()) {
+        const int rc = sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+        check(rc == SQLITE_OK, "opening " + m_path, m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+        sqlite3_busy_timeout(m_db, 60000);
+        exec("begin immediate");
     }
     ~BulkWriter() {
         for (sqlite3_stmt* statement : m_statements)
@@ -70,20 +89,28 @@ public:
     BulkWriter& operator=(const BulkWriter&) = delete;
 
     sqlite3* handle() const { return m_db; }
-    void exec(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+    void exec(const char* sql) {
+        char* message = nullptr;
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) != SQLITE_OK)
+            fail(std::string("\"") + sql + "\" on " + m_path, message ? message : sqlite3_errmsg(m_db));
+    }
     sqlite3_stmt* prepare(const char* sql) {
         sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK || !statement)
+            fail(std::string("preparing \"") + sql + "\"", sqlite3_errmsg(m_db));
         m_statements.push_back(statement);
         return statement;
     }
     // Runs a statement with the values bound to it, ready to be bound again.
     void run(sqlite3_stmt* statement) {
-        sqlite3_step(statement);
+        const int rc = sqlite3_step(statement);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail(std::string("running \"") + sqlite3_sql(statement) + "\"", sqlite3_errmsg(m_db));
         sqlite3_reset(statement);
     }
 
 private:
+    std::string m_path;
     sqlite3* m_db = nullptr;
     std::vector<sqlite3_stmt*> m_statements;
 };
@@ -123,16 +150,22 @@ inline void fillDatabase(const QString& path, int rowCount) {
 // through SQLite's own API.
 inline double rawScanMs(const QString& path, const char* statement = "select * from [Open Projects]") {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const std::string name = QFile::encodeName(path).toStdString();
+    check(sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK, "opening " + name,
+          db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_busy_timeout(db, 60000);
     QElapsedTimer timer;
     timer.start();
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, statement, -1, &stmt, nullptr);
+    if (sqlite3_prepare_v2(db, statement, -1, &stmt, nullptr) != SQLITE_OK || !stmt)
+        fail(std::string("preparing \"") + statement + "\"", sqlite3_errmsg(db));
     long long bytes = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int c = 0; c < sqlite3_column_count(stmt); ++c)
             bytes += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) ? 1 : 0);
     }
+    check(rc == SQLITE_DONE, std::string("reading \"") + statement + "\"", sqlite3_errmsg(db));
     sqlite3_finalize(stmt);
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     sqlite3_close(db);

@@ -28,8 +28,9 @@ QString makeDataHome(const QString& root, int rows) {
     QDir().mkpath(folder);
     QDir().mkpath(home + QStringLiteral("/config"));
     const QString db = folder + QStringLiteral("/dbData.mdb");
-    QFile::copy(QStringLiteral(FENNICK_TEMPLATE), db);
-    QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    Bench::check(QFile::copy(QStringLiteral(FENNICK_TEMPLATE), db), "copying the template " FENNICK_TEMPLATE,
+                 "missing, or the folder is not writable");
+    Bench::check(QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner), "making the copy writable");
     if (rows > 0)
         Bench::fillDatabase(db, rows);
     return home;
@@ -59,8 +60,8 @@ QString makeTeamDatabase(int rows) {
     return target;
 }
 
-// Milliseconds from the process start to the painted window; a negative value when the program
-// did not report.
+// Milliseconds from the process start to the painted window; the benchmark stops with what the
+// program said when it did not report.
 double startOnce(const QString& program, const QString& home, const QString& team = QString()) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -78,14 +79,18 @@ double startOnce(const QString& program, const QString& home, const QString& tea
     };
     const qint64 started = nowMs();
     process.start(program, {});
-    if (!process.waitForFinished(120000))
-        return -1;
+    Bench::check(process.waitForStarted(60000), "starting " + program.toStdString(),
+                 process.errorString().toStdString());
+    Bench::check(process.waitForFinished(120000), "waiting for the program to paint and end",
+                 "still running after two minutes");
     const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
     for (const QByteArray& line : lines) {
         if (line.startsWith("painted "))
             return static_cast<double>(line.mid(8).toLongLong() - started);
     }
-    return -1;
+    Bench::fail("starting the program on " + home.toStdString() + (team.isEmpty() ? "" : " with " + team.toStdString()),
+                "it reported no painted window (exit status " + std::to_string(process.exitCode()) +
+                    "): " + process.readAllStandardError().toStdString());
 }
 
 double median(std::vector<double> values) {
@@ -100,7 +105,10 @@ int main(int argc, char** argv) {
     QTemporaryDir root;
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/fennick-planner");
     const int repeats = 11;
-    const std::vector<int> sizes = {0, 100000, 1000000};
+    // "bench_startup N" measures an empty database and N projects only (a quick run).
+    std::vector<int> sizes = {0, 100000, 1000000};
+    if (const int asked = QCoreApplication::arguments().value(1).toInt(); asked > 0)
+        sizes = {0, asked};
 
     std::vector<QString> homes;
     for (int rows : sizes)
