@@ -34,6 +34,13 @@ TimelineView::TimelineView(QWidget* parent)
 }
 
 void TimelineView::setData(Data data) {
+    // The item at the top stays at the top; while it is not there yet (the rest of a list being
+    // read) it is looked for again with the next data, unless the user scrolls meanwhile.
+    const int first = firstRow();
+    if (!m_anchor && first >= 0 && first < static_cast<int>(m_rows.size())) {
+        const Item& top = itemOf(m_data, m_rows[static_cast<size_t>(first)]);
+        m_anchor = Anchor{top.isTask, top.id};
+    }
     m_data = std::move(data);
     // Projects that are gone need not stay collapsed.
     QSet<qint64> present;
@@ -45,7 +52,16 @@ void TimelineView::setData(Data data) {
         m_drag = Drag::None;
         m_dragRow = -1;
     }
+    m_settingData = true;
     rebuildRows();
+    if (m_anchor) {
+        const int row = rowOf(m_anchor->isTask, m_anchor->id);
+        if (row >= 0) {
+            verticalScrollBar()->setValue(row);
+            m_anchor.reset();
+        }
+    }
+    m_settingData = false;
     rebuildLegend();
     const int x = horizontalScrollBar()->value();
     const QDate oldOrigin = m_origin;
@@ -169,7 +185,9 @@ void TimelineView::resizeEvent(QResizeEvent* event) {
     updateScrollBars();
 }
 
-void TimelineView::scrollContentsBy(int, int) {
+void TimelineView::scrollContentsBy(int, int dy) {
+    if (dy != 0 && !m_settingData)
+        m_anchor.reset(); // the user went elsewhere
     viewport()->update();
 }
 

@@ -6,6 +6,8 @@
 
 #include <QAbstractScrollArea>
 
+#include <optional>
+
 namespace Timeline {
 
 class TimelineView : public QAbstractScrollArea {
@@ -98,6 +100,14 @@ private:
     int m_pressScrollY = 0;
     int m_dragRow = -1;
     QDate m_dragStart, m_dragEnd;
+    // The item at the top of the view, kept through new data: a list refilled in parts (the first
+    // screenful, then the rest) must not leave the user hundreds of thousands of rows away.
+    struct Anchor {
+        bool isTask = false;
+        qint64 id = 0;
+    };
+    std::optional<Anchor> m_anchor;
+    bool m_settingData = false;
 };
 
 } // namespace Timeline

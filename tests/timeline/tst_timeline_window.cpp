@@ -127,6 +127,7 @@ class TestTimelineWindow : public QObject {
 private slots:
     void opensOnceWithTheExampleData();
     void dragMovesAndUndoes();
+    void dragNearTheEndOfALongChartKeepsTheView();
     void refusedMoves_data();
     void refusedMoves();
     void doubleClickOpensTheEditor();
@@ -230,6 +231,41 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + edited);
     QCOMPARE(f.messages.notices().size(), 1);
     QVERIFY(f.messages.notices().first().contains(QLatin1String("changed after the move")));
+}
+
+void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {
+    Fixture f;
+    // Enough projects for the list to be read in parts after the move.
+    TestEnvironment::exec(QStringLiteral(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000) "
+        "insert into Projects (ProjectName, Owner, StartDate, EndDate, Status, Category, Priority, Notes, "
+        "BudgetInDays, Budget) select 'Bulk ' || printf('%05d', i), Owner, StartDate, EndDate, Status, Category, "
+        "Priority, '', 1, 1 from n, Projects where Projects.ID = (select min(ID) from Projects where EndDate "
+        "is not null)"));
+    f.form.ListData();
+    f.form.projectModel()->ensureComplete();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    const int total = static_cast<int>(view->rows().size());
+    QVERIFY(total > 30000);
+    // A project near the end, with a bar.
+    int row = total - 1;
+    while (row > 0 && (Timeline::itemOf(view->data(), view->rows()[size_t(row)]).isTask ||
+                       !Timeline::itemOf(view->data(), view->rows()[size_t(row)]).hasBar()))
+        --row;
+    const Timeline::Item moved = Timeline::itemOf(view->data(), view->rows()[size_t(row)]);
+    f.drag(window, moved.name, 3);
+    QCOMPARE(
+        TestEnvironment::scalar(QStringLiteral("select StartDate from Projects where ID=%1").arg(moved.id)).toString(),
+        iso(moved.start.addDays(3)));
+    // The refilled list shows its first part, then reads the rest in the background.
+    QTRY_VERIFY_WITH_TIMEOUT(!f.form.projectModel()->isFilling(), 60000);
+    QTest::qWait(50); // the timeline follows the list's last change
+    QCOMPARE(static_cast<int>(view->rows().size()), total);
+    // The moved bar is still in sight.
+    const int now = view->rowOf(false, moved.id);
+    QVERIFY2(!view->barRectOf(now).isEmpty(),
+             qPrintable(QStringLiteral("row %1, view from row %2").arg(now).arg(view->firstRow())));
 }
 
 void TestTimelineWindow::refusedMoves_data() {
