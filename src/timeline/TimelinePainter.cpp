@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,24 @@ const std::vector<QColor>& keyColours() {
         QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E, 0x00), QColor(0xCC, 0x79, 0xA7), QColor(0x99, 0x99, 0x99),
     };
     return colours;
+}
+
+QColor keyColour(const QString& key) {
+    // FNV-1a over the text: fixed from run to run, unlike the seeded qHash.
+    quint32 hash = 2166136261u;
+    for (const QChar c : key) {
+        hash = (hash ^ c.unicode()) * 16777619u;
+    }
+    const auto& colours = keyColours();
+    return colours[hash % colours.size()];
+}
+
+QString oneLine(const QString& name) {
+    const qsizetype end = name.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}\\x{2029}]")));
+    if (end < 0)
+        return name;
+    const QString rest = name.mid(end).trimmed();
+    return rest.isEmpty() ? name.left(end) : name.left(end).trimmed() + QStringLiteral(" \u2026");
 }
 
 QColor textOn(const QColor& fill) {
@@ -57,11 +76,10 @@ Colours Colours::forPaper() {
 }
 
 QColor Scene::colourOf(const Item& item) const {
-    const auto it = colourIndex.constFind(colourKey(item, colourBy));
-    if (it == colourIndex.constEnd())
+    const QString& key = colourKey(item, colourBy);
+    if (!colourIndex.contains(key))
         return QColor(0x99, 0x99, 0x99);
-    const auto& colours = keyColours();
-    return colours[static_cast<size_t>(*it) % colours.size()];
+    return keyColour(key);
 }
 
 QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, double top, double chartX) {
@@ -129,7 +147,7 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
     const QColor colour = s.colourOf(item);
     const QFontMetrics fm(p.font());
     const bool overdue = end.isValid() && item.isTask && end < s.today && item.percent < 100;
-    QString label = item.name;
+    QString label = oneLine(item.name);
     if (end < start) {
         // The point: a diamond, outlined, with a mark that names the fault.
         QPainterPath diamond;
@@ -222,7 +240,7 @@ void paintNames(QPainter& p, const Scene& s, QSize size, int firstRow, int count
             x += 26;
             p.setFont(normal);
         }
-        QString text = item.name;
+        QString text = oneLine(item.name);
         p.setPen(s.colours.text);
         if (!item.hasBar()) {
             text += QStringLiteral("  (no dates)");

@@ -19,6 +19,11 @@ namespace Timeline {
 // The colours the keys get: a palette that people with any kind of colour blindness can tell
 // apart, and that stays readable on light and dark backgrounds.
 const std::vector<QColor>& keyColours();
+// The colour of one key (a status, priority or category), taken from its text alone: the same
+// status has the same colour in every database and whatever other values exist.
+QColor keyColour(const QString& key);
+// A name as it fits on one row: its first line, marked when more lines follow.
+QString oneLine(const QString& name);
 // Black or white, whichever reads better on the fill.
 QColor textOn(const QColor& fill);
 

@@ -277,11 +277,10 @@ void TimelineWindow::taskListRefilled() {
 void TimelineWindow::updateLegend() {
     // Swatches for the colours, then the marks that do not depend on colour.
     const auto& keys = m_view->legend();
-    const auto& colours = keyColours();
     QString html;
     const size_t shown = std::min<size_t>(keys.size(), 24);
     for (size_t i = 0; i < shown; ++i) {
-        const QColor c = colours[i % colours.size()];
+        const QColor c = keyColour(keys[i]);
         const QString name = keys[i].isEmpty() ? QStringLiteral("(none)") : keys[i].toHtmlEscaped();
         html += QStringLiteral("<span style=\"background-color:%1; color:%2\">&nbsp;&#9632;&nbsp;</span>&nbsp;%3 "
                                "&nbsp;&nbsp; ")

@@ -3,6 +3,10 @@
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelineRows.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QSet>
+
 #include <QtTest>
 
 using namespace Timeline;
@@ -59,6 +63,9 @@ private slots:
     void projectsWithTasks();
     void range();
     void colourKeys();
+    void aStatusKeepsItsColourInEveryDatabase();
+    void namesWithLineBreaksStayOnTheirRow_data();
+    void namesWithLineBreaksStayOnTheirRow();
     void pages_data();
     void pages();
 };
@@ -163,6 +170,76 @@ void TestTimelineRows::colourKeys() {
     QCOMPARE(legendKeys(data, ColourBy::Category), (std::vector<QString>{"Cat0", "Cat1"}));
 }
 
+void TestTimelineRows::aStatusKeepsItsColourInEveryDatabase() {
+    // Two databases with other value lists: "Open" sits elsewhere in each legend.
+    Data one, other;
+    one.projects = {project(1, "", "", "Open"), project(2, "", "", "Closed")};
+    other.projects = {project(1, "", "", "Archived"), project(2, "", "", "Open"), project(3, "", "", "Blocked"),
+                      project(4, "", "", "Active")};
+    auto colourOfOpen = [](const Data& data) {
+        Scene s;
+        const std::vector<QString> keys = legendKeys(data, ColourBy::Status);
+        for (size_t i = 0; i < keys.size(); ++i)
+            s.colourIndex.insert(keys[i], static_cast<int>(i));
+        return s.colourOf(project(9, "", "", "Open"));
+    };
+    QCOMPARE(colourOfOpen(one), colourOfOpen(other));
+    QCOMPARE(colourOfOpen(one), keyColour(QStringLiteral("Open")));
+    // Eight values or fewer are spread over the colours, not all on one.
+    QSet<QRgb> used;
+    for (const char* status : {"Open", "Closed", "In process", "On hold", "Done", "Cancelled"})
+        used.insert(keyColour(QLatin1String(status)).rgb());
+    QVERIFY(used.size() >= 3);
+}
+
+void TestTimelineRows::namesWithLineBreaksStayOnTheirRow_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one line") << "Garden"
+                              << "Garden";
+    QTest::newRow("two lines") << "Garden\nphase two"
+                               << "Garden \u2026";
+    QTest::newRow("Windows line ends") << "Garden\r\nphase two\r\nthree"
+                                       << "Garden \u2026";
+    QTest::newRow("line break at the end") << "Garden\n"
+                                           << "Garden";
+    QTest::newRow("Unicode line separator") << "Garden\u2028phase two"
+                                            << "Garden \u2026";
+}
+
+void TestTimelineRows::namesWithLineBreaksStayOnTheirRow() {
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QCOMPARE(oneLine(name), shown);
+    // Painted, in the names and in the chart.
+    auto rowsAround = [](const QString& middleName) {
+        Data data;
+        data.projects = {project(1, "2026-01-06", "2026-01-08"), project(2, "2026-01-05", "2026-01-20"),
+                         project(3, "2026-01-06", "2026-01-08")};
+        data.projects[0].name = data.projects[2].name = QString();
+        data.projects[1].name = middleName;
+        attachTasks(data, {});
+        const std::vector<Row> rows = buildRows(data, {});
+        Scene s;
+        s.data = &data;
+        s.rows = &rows;
+        s.scale = TimeScale(QDate(2026, 1, 1), 8);
+        s.today = QDate(2026, 3, 10);
+        s.colourIndex.insert(QStringLiteral("Open"), 0);
+        const Geometry& g = s.geometry;
+        QImage image(g.nameWidth + 400, g.scaleHeight() + 4 * g.rowHeight, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            paint(painter, s, image.size(), 0, 0);
+        }
+        return image;
+    };
+    // The name reads as its first line with the mark, on its own row: the image is the same as
+    // for that text written on one line.
+    QVERIFY(rowsAround(name) == rowsAround(shown));
+}
+
 void TestTimelineRows::pages_data() {
     QTest::addColumn<QSizeF>("page");
     QTest::addColumn<int>("rows");
@@ -194,5 +271,5 @@ void TestTimelineRows::pages() {
     QVERIFY(grid.across * grid.chartWidth >= chartWidth); // every day lands on some page
 }
 
-QTEST_GUILESS_MAIN(TestTimelineRows)
+QTEST_MAIN(TestTimelineRows) // the names are painted with the fonts of a GUI application
 #include "tst_timeline_rows.moc"
