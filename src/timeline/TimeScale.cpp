@@ -6,16 +6,45 @@
 namespace Timeline {
 
 const std::vector<ZoomStep>& zoomSteps() {
+    // Years, decades and centuries first, so that any span (up to the years 1 to 9999) fits a
+    // window; then quarters, months, weeks and days.
     static const std::vector<ZoomStep> steps = {
-        {0.5, ScaleUnit::Quarter}, {1, ScaleUnit::Quarter}, {2, ScaleUnit::Month},
-        {4, ScaleUnit::Month},     {8, ScaleUnit::Week},    {16, ScaleUnit::Week},
-        {24, ScaleUnit::Day},      {40, ScaleUnit::Day},    {64, ScaleUnit::Day},
+        {0.0002, ScaleUnit::Millennium},
+        {0.0008, ScaleUnit::Century},
+        {0.002, ScaleUnit::Century},
+        {0.005, ScaleUnit::Century},
+        {0.015, ScaleUnit::Decade},
+        {0.04, ScaleUnit::Decade},
+        {0.1, ScaleUnit::Year},
+        {0.25, ScaleUnit::Year},
+        {0.5, ScaleUnit::Quarter},
+        {1, ScaleUnit::Quarter},
+        {2, ScaleUnit::Month},
+        {4, ScaleUnit::Month},
+        {8, ScaleUnit::Week},
+        {16, ScaleUnit::Week},
+        {24, ScaleUnit::Day},
+        {40, ScaleUnit::Day},
+        {64, ScaleUnit::Day},
     };
     return steps;
 }
 
+namespace {
+// The steps added before the widest step of earlier versions.
+constexpr int coarserSteps = 8;
+} // namespace
+
 int defaultZoom() {
-    return 6;
+    return coarserSteps + 6;
+}
+
+int zoomFromSetting(int stored) {
+    return clampZoom(stored + coarserSteps);
+}
+
+int zoomToSetting(int step) {
+    return clampZoom(step) - coarserSteps;
 }
 
 int clampZoom(int step) {
@@ -46,8 +75,32 @@ qint64 TimeScale::daysFor(double dx) const {
     return std::llround(dx / m_pixelsPerDay);
 }
 
+namespace {
+// The first year of the n-year unit holding `year` (there is no year 0: the first unit starts in 1).
+int unitYear(int year, int n) {
+    return std::max(1, year - ((year % n) + n) % n);
+}
+int yearsOf(ScaleUnit unit) {
+    switch (unit) {
+    case ScaleUnit::Decade:
+        return 10;
+    case ScaleUnit::Century:
+        return 100;
+    case ScaleUnit::Millennium:
+        return 1000;
+    default:
+        return 1;
+    }
+}
+} // namespace
+
 QDate unitStart(QDate date, ScaleUnit unit, Qt::DayOfWeek firstDayOfWeek) {
     switch (unit) {
+    case ScaleUnit::Year:
+    case ScaleUnit::Decade:
+    case ScaleUnit::Century:
+    case ScaleUnit::Millennium:
+        return QDate(unitYear(date.year(), yearsOf(unit)), 1, 1);
     case ScaleUnit::Day:
         return date;
     case ScaleUnit::Week:
@@ -62,6 +115,11 @@ QDate unitStart(QDate date, ScaleUnit unit, Qt::DayOfWeek firstDayOfWeek) {
 
 QDate nextUnit(QDate start, ScaleUnit unit) {
     switch (unit) {
+    case ScaleUnit::Year:
+    case ScaleUnit::Decade:
+    case ScaleUnit::Century:
+    case ScaleUnit::Millennium:
+        return QDate((start.year() / yearsOf(unit) + 1) * yearsOf(unit), 1, 1);
     case ScaleUnit::Day:
         return start.addDays(1);
     case ScaleUnit::Week:
@@ -75,7 +133,22 @@ QDate nextUnit(QDate start, ScaleUnit unit) {
 }
 
 ScaleUnit upperUnit(ScaleUnit lower) {
-    return lower == ScaleUnit::Day || lower == ScaleUnit::Week ? ScaleUnit::Month : ScaleUnit::Quarter;
+    switch (lower) {
+    case ScaleUnit::Day:
+    case ScaleUnit::Week:
+        return ScaleUnit::Month;
+    case ScaleUnit::Month:
+    case ScaleUnit::Quarter:
+        return ScaleUnit::Quarter; // read as years: see ticks()
+    case ScaleUnit::Year:
+        return ScaleUnit::Decade;
+    case ScaleUnit::Decade:
+        return ScaleUnit::Century;
+    case ScaleUnit::Century:
+    case ScaleUnit::Millennium:
+        break;
+    }
+    return ScaleUnit::Millennium;
 }
 
 namespace {
@@ -96,9 +169,14 @@ QString label(QDate d, ScaleUnit unit, bool upper, const QLocale& locale) {
     case ScaleUnit::Month:
         return locale.standaloneMonthName(d.month(), QLocale::ShortFormat);
     case ScaleUnit::Quarter:
+        return QStringLiteral("Q%1").arg((d.month() - 1) / 3 + 1);
+    case ScaleUnit::Year:
+    case ScaleUnit::Decade:
+    case ScaleUnit::Century:
+    case ScaleUnit::Millennium:
         break;
     }
-    return QStringLiteral("Q%1").arg((d.month() - 1) / 3 + 1);
+    return QString::number(d.year()); // a coarser unit by the year it begins
 }
 
 } // namespace

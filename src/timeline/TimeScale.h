@@ -11,7 +11,8 @@
 namespace Timeline {
 
 // The unit that the lower band of the time scale marks at a zoom step.
-enum class ScaleUnit { Day, Week, Month, Quarter };
+// From the finest to the coarsest; a millennium only heads the centuries.
+enum class ScaleUnit { Day, Week, Month, Quarter, Year, Decade, Century, Millennium };
 
 struct ZoomStep {
     double pixelsPerDay;
@@ -22,6 +23,10 @@ struct ZoomStep {
 const std::vector<ZoomStep>& zoomSteps();
 // The step the window opens at the first time.
 int defaultZoom();
+// The zoom as stored in the settings: counted from the widest step of earlier versions (0.5 pixels
+// a day), so that a stored zoom keeps its meaning now that coarser steps come before it.
+int zoomFromSetting(int stored);
+int zoomToSetting(int step);
 // The step one closer or one wider, kept within the table.
 int zoomIn(int step);
 int zoomOut(int step);

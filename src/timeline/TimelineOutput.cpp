@@ -1,5 +1,7 @@
 #include "TimelineOutput.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPagedPaintDevice>
@@ -55,12 +57,59 @@ void useOutputFont(QPainter& p) {
 
 } // namespace
 
-int printPages(QPagedPaintDevice& device, QPainter& painter, const Scene& sceneIn) {
-    const Scene s = paperScene(sceneIn);
+QSizeF pageSize(const QPagedPaintDevice& device) {
     const double scale = device.logicalDpiX() / 96.0;
-    const QSizeF page(device.width() / scale, device.height() / scale);
+    return {device.width() / scale, device.height() / scale};
+}
+
+namespace {
+void setUpPdf(QPdfWriter& writer) {
+    writer.setTitle(QStringLiteral("Timeline"));
+    writer.setResolution(300);
+    writer.setPageOrientation(QPageLayout::Landscape);
+}
+} // namespace
+
+QSizeF pdfPageSize() {
+    QBuffer unused;
+    QPdfWriter writer(&unused);
+    setUpPdf(writer);
+    return pageSize(writer);
+}
+
+PagePlan planPages(QSizeF page, const Scene& sceneIn, int fitPages) {
+    PagePlan plan;
+    plan.scene = paperScene(sceneIn);
+    Scene& s = plan.scene;
+    const Geometry& g = s.geometry;
     const int rows = static_cast<int>(s.rows->size());
-    const PageGrid grid = pageGrid(page, s.geometry, rows, chartWidthOf(s));
+    plan.grid = pageGrid(page, g, rows, chartWidthOf(s));
+    if (fitPages <= 0 || plan.pages() <= fitPages)
+        return plan;
+    // The whole span across one page, at the closest zoom that lets it.
+    const auto span = outputSpan(*s.data, s.today, ScaleUnit::Day, s.locale);
+    const int step = fitZoom(span.first.daysTo(span.second) + 1, std::floor(page.width() - g.nameWidth));
+    const ZoomStep& zoom = zoomSteps()[static_cast<size_t>(step)];
+    if (zoom.pixelsPerDay < s.scale.pixelsPerDay()) {
+        Scene coarser = sceneIn;
+        coarser.scale = TimeScale(coarser.scale.origin(), zoom.pixelsPerDay);
+        coarser.unit = zoom.unit;
+        s = paperScene(coarser);
+    }
+    // The rows smaller until they go down `fitPages` pages.
+    const int rowsPerPage = (rows + fitPages - 1) / std::max(1, fitPages);
+    const double needed = g.scaleHeight() + static_cast<double>(rowsPerPage) * g.rowHeight + 1;
+    plan.shrink = std::min(1.0, page.height() / needed);
+    plan.grid = pageGrid(page / plan.shrink, g, rows, chartWidthOf(s));
+    return plan;
+}
+
+int printPages(QPagedPaintDevice& device, QPainter& painter, const PagePlan& plan, const Progress& progress) {
+    const Scene& s = plan.scene;
+    const PageGrid& grid = plan.grid;
+    const double scale = device.logicalDpiX() / 96.0 * plan.shrink;
+    const int rows = static_cast<int>(s.rows->size());
+    const int total = plan.pages();
     useOutputFont(painter);
     int pages = 0;
     for (int down = 0; down < grid.down; ++down) {
@@ -69,58 +118,99 @@ int printPages(QPagedPaintDevice& device, QPainter& painter, const Scene& sceneI
         const QSize size(static_cast<int>(s.geometry.nameWidth + grid.chartWidth),
                          s.geometry.scaleHeight() + std::max(rowsHere, 0) * s.geometry.rowHeight);
         for (int across = 0; across < grid.across; ++across) {
-            if (pages++ > 0)
+            if (pages > 0)
                 device.newPage();
             painter.save();
             painter.scale(scale, scale);
             painter.setClipRect(QRect(QPoint(0, 0), size));
             paint(painter, s, size, firstRow, across * grid.chartWidth);
             painter.restore();
+            ++pages;
+            if (progress && !progress(pages, total))
+                return pages;
         }
     }
     return pages;
 }
 
-bool exportFile(const QString& path, const Scene& sceneIn, QString* error, int* rowsLeftOut) {
+int printPages(QPagedPaintDevice& device, QPainter& painter, const Scene& scene) {
+    return printPages(device, painter, planPages(pageSize(device), scene));
+}
+
+bool exportFile(const QString& path, const Scene& sceneIn, QString* error, int* rowsLeftOut, int fitPages,
+                const Progress& progress) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (rowsLeftOut)
         *rowsLeftOut = 0;
     if (suffix == QLatin1String("pdf")) {
-        QPdfWriter writer(path);
-        writer.setTitle(QStringLiteral("Timeline"));
-        writer.setResolution(300);
-        writer.setPageOrientation(QPageLayout::Landscape);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            *error = QStringLiteral("The file cannot be written.");
+        const PagePlan plan = planPages(pdfPageSize(), sceneIn, fitPages);
+        bool stopped = false;
+        {
+            QPdfWriter writer(path);
+            setUpPdf(writer);
+            QPainter painter;
+            if (!painter.begin(&writer)) {
+                *error = QStringLiteral("The file cannot be written.");
+                return false;
+            }
+            const int printed = printPages(writer, painter, plan, progress);
+            stopped = printed < plan.pages();
+            if (!painter.end() && !stopped) {
+                *error = QStringLiteral("The file cannot be written.");
+                return false;
+            }
+        }
+        if (stopped) {
+            QFile::remove(path); // a timeline cut short is no timeline
+            error->clear();
             return false;
         }
-        printPages(writer, painter, sceneIn);
-        return painter.end();
+        return true;
     }
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
         *error = QStringLiteral("Choose a file name that ends in .pdf, .png or .svg.");
         return false;
     }
-    const Scene s = paperScene(sceneIn);
+    Scene s = paperScene(sceneIn);
     const Geometry& g = s.geometry;
+    // Too wide: the closest zoom at which the whole span fits.
+    if (g.nameWidth + chartWidthOf(s) > maxImageSide) {
+        const auto span = outputSpan(*s.data, s.today, ScaleUnit::Day, s.locale);
+        const ZoomStep& zoom =
+            zoomSteps()[static_cast<size_t>(fitZoom(span.first.daysTo(span.second) + 1, maxImageSide - g.nameWidth))];
+        Scene coarser = sceneIn;
+        coarser.scale = TimeScale(coarser.scale.origin(), zoom.pixelsPerDay);
+        coarser.unit = zoom.unit;
+        s = paperScene(coarser);
+    }
+    // Too tall: drawn smaller, down to a quarter; the rows that still do not fit are left out.
     const int rows = static_cast<int>(s.rows->size());
-    const int rowsFit = std::max(0, (maxImageSide - g.scaleHeight()) / g.rowHeight);
+    const double width = std::ceil(g.nameWidth + chartWidthOf(s));
+    const double height = g.scaleHeight() + static_cast<double>(rows) * g.rowHeight;
+    const double shrink = std::clamp(maxImageSide / height, 0.25, 1.0);
+    const int rowsFit = std::max(0, static_cast<int>((maxImageSide / shrink - g.scaleHeight()) / g.rowHeight));
     const int rowsShown = std::min(rows, rowsFit);
     if (rowsLeftOut)
         *rowsLeftOut = rows - rowsShown;
-    const QSize size(std::min(maxImageSide, static_cast<int>(std::ceil(g.nameWidth + chartWidthOf(s)))),
-                     g.scaleHeight() + rowsShown * g.rowHeight);
+    const QSize drawn(static_cast<int>(std::min(width, maxImageSide / shrink)),
+                      g.scaleHeight() + rowsShown * g.rowHeight);
+    const QSize size(std::min(maxImageSide, static_cast<int>(std::ceil(drawn.width() * shrink))),
+                     std::min(maxImageSide, static_cast<int>(std::ceil(drawn.height() * shrink))));
+    auto draw = [&](QPainter& painter) {
+        painter.scale(shrink, shrink);
+        useOutputFont(painter);
+        paint(painter, s, drawn, 0, 0);
+    };
     if (suffix == QLatin1String("png")) {
         QImage image(size, QImage::Format_RGB32);
         if (image.isNull()) {
             *error = QStringLiteral("There is not enough memory for an image of this size.");
             return false;
         }
+        image.fill(Qt::white);
         {
             QPainter painter(&image);
-            useOutputFont(painter);
-            paint(painter, s, size, 0, 0);
+            draw(painter);
         }
         if (!image.save(path, "PNG")) {
             *error = QStringLiteral("The file cannot be written.");
@@ -138,8 +228,7 @@ bool exportFile(const QString& path, const Scene& sceneIn, QString* error, int* 
         *error = QStringLiteral("The file cannot be written.");
         return false;
     }
-    useOutputFont(painter);
-    paint(painter, s, size, 0, 0);
+    draw(painter);
     if (!painter.end() || QFileInfo(path).size() == 0) {
         *error = QStringLiteral("The file cannot be written.");
         return false;

@@ -16,12 +16,15 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -131,8 +134,9 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
     ScreenFit::fit(this); // never larger than the screen, whatever size it was left at
     trap.step(2, [&] {
         bool ok = false;
-        const int zoom = Settings::read(QStringLiteral("TimelineZoom"), QString::number(defaultZoom())).toInt(&ok);
-        m_view->setZoom(ok ? clampZoom(zoom) : defaultZoom());
+        const int zoom =
+            Settings::read(QStringLiteral("TimelineZoom"), QString::number(zoomToSetting(defaultZoom()))).toInt(&ok);
+        m_view->setZoom(ok ? zoomFromSetting(zoom) : defaultZoom());
         const int by = Settings::read(QStringLiteral("TimelineColourBy"), QStringLiteral("0")).toInt(&ok);
         m_colourBy->setCurrentIndex(ok && by >= 0 && by < m_colourBy->count() ? by : 0);
     });
@@ -157,7 +161,7 @@ void TimelineWindow::saveSettings() {
     ErrorTrap trap(windowName, QStringLiteral("Form_QueryUnload"));
     trap.step(1, [&] {
         Settings::write(QStringLiteral("TimelineGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
-        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
+        Settings::write(QStringLiteral("TimelineZoom"), QString::number(zoomToSetting(m_view->zoom())));
     });
 }
 
@@ -200,17 +204,17 @@ void TimelineWindow::buildMenus() {
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     QAction* zoomIn = action(view, "actionZoomIn", QStringLiteral("Zoom &In"), QKeySequence::ZoomIn, [this] {
         m_view->zoomIn();
-        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
+        Settings::write(QStringLiteral("TimelineZoom"), QString::number(zoomToSetting(m_view->zoom())));
     });
     // Ctrl+= as well, for keyboards where plus needs Shift.
     zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     QAction* zoomOut = action(view, "actionZoomOut", QStringLiteral("Zoom &Out"), QKeySequence::ZoomOut, [this] {
         m_view->zoomOut();
-        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
+        Settings::write(QStringLiteral("TimelineZoom"), QString::number(zoomToSetting(m_view->zoom())));
     });
     QAction* fit = action(view, "actionFitAll", QStringLiteral("&Fit All"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] {
         m_view->fitAll();
-        Settings::write(QStringLiteral("TimelineZoom"), QString::number(m_view->zoom()));
+        Settings::write(QStringLiteral("TimelineZoom"), QString::number(zoomToSetting(m_view->zoom())));
     });
     QAction* today = action(view, "actionGoToToday", QStringLiteral("Go to &Today"), QKeySequence(Qt::Key_T),
                             [this] { m_view->goToToday(); });
@@ -383,12 +387,43 @@ void TimelineWindow::exportTimeline() {
     });
     if (path.isEmpty())
         return;
+    // A PDF file of a long span or of many rows can run to thousands of pages: the user chooses
+    // first, and can stop the writing.
+    int fitPages = 0;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0) {
+        int pages = 0;
+        trap.step(3, [&] { pages = planPages(pdfPageSize(), m_view->scene()).pages(); });
+        if (pages > pagesWithoutAsking) {
+            if (Messages::current().ask(
+                    QStringLiteral("At this zoom the timeline takes %1 pages. Fit it on %2 pages instead (the whole "
+                                   "time span across each page, the rows drawn smaller)?")
+                        .arg(pages)
+                        .arg(pagesWithoutAsking)))
+                fitPages = pagesWithoutAsking;
+            else if (!Messages::current().ask(
+                         QStringLiteral("Write all %1 pages? This can take a while; it can be cancelled.").arg(pages)))
+                return;
+        }
+    }
     trap.step(2, [&] {
         QString error;
         int leftOut = 0;
-        if (!exportFile(path, m_view->scene(), &error, &leftOut))
-            Messages::current().notice(error);
-        else if (leftOut > 0)
+        QProgressDialog progress(QStringLiteral("Writing the timeline..."), QStringLiteral("Cancel"), 0, 1, this);
+        progress.setObjectName(QStringLiteral("TimelineExportProgress"));
+        progress.setWindowTitle(QStringLiteral("Export Timeline"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        const Progress follow = [&progress](int done, int total) {
+            progress.setMaximum(total);
+            progress.setValue(done);
+            progress.setLabelText(QStringLiteral("Writing page %1 of %2...").arg(done).arg(total));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        };
+        if (!exportFile(path, m_view->scene(), &error, &leftOut, fitPages, follow)) {
+            if (!error.isEmpty()) // empty: the user cancelled
+                Messages::current().notice(error);
+        } else if (leftOut > 0)
             Messages::current().notice(
                 QStringLiteral("The image holds the first %1 rows; %2 rows did not fit. Export a PDF file to get "
                                "every row.")

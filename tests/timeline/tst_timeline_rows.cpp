@@ -3,9 +3,11 @@
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelineRows.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <QtTest>
 
@@ -68,6 +70,9 @@ private slots:
     void namesWithLineBreaksStayOnTheirRow();
     void pages_data();
     void pages();
+    void longTimelinesGoIntoFiles_data();
+    void longTimelinesGoIntoFiles();
+    void writingCanBeStopped();
 };
 
 void TestTimelineRows::storedDates_data() {
@@ -269,6 +274,90 @@ void TestTimelineRows::pages() {
     QCOMPARE(grid.down, down);
     QCOMPARE(grid.rowsPerPage, rowsPerPage);
     QVERIFY(grid.across * grid.chartWidth >= chartWidth); // every day lands on some page
+}
+
+namespace {
+
+// `count` projects; the first spans the years 1 to 9999 when `allYears`, the others a week each.
+struct LongTimeline {
+    LongTimeline(int count, bool allYears) {
+        for (int i = 1; i <= count; ++i)
+            data.projects.push_back(project(i, "2026-01-05", "2026-01-12"));
+        if (allYears)
+            data.projects[0] = project(1, "0001-01-01", "9999-12-31");
+        attachTasks(data, {});
+        rows = buildRows(data, {});
+        scene.data = &data;
+        scene.rows = &rows;
+        scene.scale = TimeScale(QDate(2026, 1, 1), 24); // the window's first zoom
+        scene.today = QDate(2026, 1, 8);
+        scene.colourIndex.insert(QStringLiteral("Open"), 0);
+    }
+    Data data;
+    std::vector<Row> rows;
+    Scene scene;
+};
+
+int pdfPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = file.readAll();
+    return static_cast<int>(pdf.count("/Type /Page") - pdf.count("/Type /Pages"));
+}
+
+} // namespace
+
+void TestTimelineRows::longTimelinesGoIntoFiles_data() {
+    QTest::addColumn<int>("projects");
+    QTest::addColumn<bool>("allYears");
+    QTest::newRow("the years 1 to 9999") << 3 << true;
+    QTest::newRow("20,000 rows") << 20000 << false;
+    QTest::newRow("both") << 20000 << true;
+}
+
+void TestTimelineRows::longTimelinesGoIntoFiles() {
+    QFETCH(int, projects);
+    QFETCH(bool, allYears);
+    const LongTimeline t(projects, allYears);
+    QTemporaryDir dir;
+    // As the view shows it, far more pages than anyone prints; fitted, no more than asked for.
+    QVERIFY(planPages(pdfPageSize(), t.scene).pages() > pagesWithoutAsking);
+    const PagePlan fitted = planPages(pdfPageSize(), t.scene, pagesWithoutAsking);
+    QVERIFY(fitted.pages() <= pagesWithoutAsking);
+    QCOMPARE(fitted.grid.across, 1); // the whole span on each page
+    QString error;
+    const QString pdf = dir.filePath(QStringLiteral("t.pdf"));
+    QVERIFY2(exportFile(pdf, t.scene, &error, nullptr, pagesWithoutAsking), qPrintable(error));
+    QCOMPARE(pdfPages(pdf), fitted.pages());
+
+    // An image: the whole span within the size limit (drawn at a coarser zoom), not cut off at it.
+    const QString png = dir.filePath(QStringLiteral("t.png"));
+    int leftOut = -1;
+    QVERIFY2(exportFile(png, t.scene, &error, &leftOut), qPrintable(error));
+    const QImage image(png);
+    QVERIFY(image.width() < maxImageSide && image.height() <= maxImageSide);
+    const Geometry g;
+    // Rows that do not fit even a quarter the size are left out, and said so.
+    QCOMPARE(leftOut, std::max(0, projects - static_cast<int>((maxImageSide * 4 - g.scaleHeight()) / g.rowHeight)));
+}
+
+void TestTimelineRows::writingCanBeStopped() {
+    const LongTimeline t(500, false);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("t.pdf"));
+    QString error = QStringLiteral("unchanged");
+    int told = 0, total = 0;
+    const bool written = exportFile(pdf, t.scene, &error, nullptr, 0, [&](int done, int all) {
+        told = done;
+        total = all;
+        return done < 3; // Cancel pressed during the third page
+    });
+    QVERIFY(!written);
+    QVERIFY(error.isEmpty()); // nothing to report: the user stopped it
+    QCOMPARE(told, 3);
+    QVERIFY(total > 3);
+    QVERIFY(!QFile::exists(pdf));
 }
 
 QTEST_MAIN(TestTimelineRows) // the names are painted with the fonts of a GUI application

@@ -7,6 +7,7 @@
 #include "main_window/Form1.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
+#include "timeline/TimelineOutput.h"
 #include "timeline/TimelineView.h"
 #include "timeline/TimelineWindow.h"
 
@@ -137,6 +138,8 @@ private slots:
     void exportWritesFiles_data();
     void exportWritesFiles();
     void printsAcrossAndDown();
+    void aSpanOfThousandsOfYears_data();
+    void aSpanOfThousandsOfYears();
 };
 
 void TestTimelineWindow::opensOnceWithTheExampleData() {
@@ -484,6 +487,53 @@ void TestTimelineWindow::printsAcrossAndDown() {
     QVERIFY(f.messages.errors().isEmpty());
     QVERIFY2(pages > 20, qPrintable(QString::number(pages))); // 2 pages down, 720 days of 64 pixels across
     QCOMPARE(pages % 2, 0);
+}
+
+void TestTimelineWindow::aSpanOfThousandsOfYears_data() {
+    QTest::addColumn<QList<bool>>("answers"); // to "fit on fewer pages?", then "write them all?"
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("fitted") << QList<bool>{true} << 1 << true;
+    QTest::newRow("neither fitted nor written") << QList<bool>{false, false} << 2 << false;
+}
+
+void TestTimelineWindow::aSpanOfThousandsOfYears() {
+    QFETCH(QList<bool>, answers);
+    QFETCH(int, questions);
+    QFETCH(bool, written);
+    Fixture f;
+    TestEnvironment::exec(QStringLiteral("update Projects set StartDate='0001-01-01', EndDate='9999-12-31' where "
+                                         "ProjectName='Testing'"));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    // Fit All shows the whole span, the long bar among the rest.
+    window->findChild<QAction*>(QStringLiteral("actionFitAll"))->trigger();
+    const int row = f.rowNamed(window, QStringLiteral("Testing"));
+    const QRect bar = view->barRectOf(row);
+    QVERIFY(!bar.isEmpty());
+    QVERIFY(bar.left() >= view->scene().geometry.nameWidth - 2);
+    QVERIFY(bar.right() <= view->viewport()->width());
+    QVERIFY(!view->barRectOf(f.rowNamed(window, QStringLiteral("Trip"))).isEmpty());
+
+    // Exported as the window showed it before, the PDF file would run to thousands of pages.
+    view->setZoom(Timeline::defaultZoom());
+    const QString path = f.env.root() + QStringLiteral("/long.pdf");
+    f.messages.clear();
+    f.messages.saveFileNameNext(path);
+    for (bool yes : answers)
+        f.messages.answerNext(yes);
+    window->findChild<QAction*>(QStringLiteral("actionTimelineExport"))->trigger();
+    QCOMPARE(f.messages.questions().size(), questions);
+    QVERIFY2(f.messages.questions().first().contains(QLatin1String("pages")),
+             qPrintable(f.messages.questions().first()));
+    QCOMPARE(QFile::exists(path), written);
+    if (written) {
+        const int pages = pdfPages(path);
+        QVERIFY2(pages >= 1 && pages <= Timeline::pagesWithoutAsking, qPrintable(QString::number(pages)));
+    }
+    QVERIFY(f.messages.notices().isEmpty());
+    QVERIFY(f.messages.errors().isEmpty());
 }
 
 QTEST_MAIN(TestTimelineWindow)

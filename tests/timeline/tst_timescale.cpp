@@ -97,7 +97,7 @@ void TestTimeScale::zoomSteps() {
         QVERIFY(steps[i].pixelsPerDay > steps[i - 1].pixelsPerDay);
         QVERIFY(static_cast<int>(steps[i].unit) <= static_cast<int>(steps[i - 1].unit));
     }
-    QCOMPARE(steps.front().unit, ScaleUnit::Quarter);
+    QCOMPARE(steps.front().unit, ScaleUnit::Millennium);
     QCOMPARE(steps.back().unit, ScaleUnit::Day);
 }
 
@@ -109,7 +109,11 @@ void TestTimeScale::fit_data() {
     QTest::newRow("a month") << qint64(31) << 1000.0 << 24.0;
     QTest::newRow("a quarter") << qint64(92) << 1000.0 << 8.0;
     QTest::newRow("a year") << qint64(365) << 1000.0 << 2.0;
-    QTest::newRow("ten years: the widest step") << qint64(3653) << 1000.0 << 0.5;
+    QTest::newRow("ten years: years") << qint64(3653) << 1000.0 << 0.25;
+    QTest::newRow("a century: decades") << qint64(36525) << 1000.0 << 0.015;
+    QTest::newRow("the years 1 to 9999 in 760 pixels")
+        << QDate(1, 1, 1).daysTo(QDate(9999, 12, 31)) + 3 << 760.0 << 0.0002;
+    QTest::newRow("longer than any span: the widest step") << qint64(100000000) << 1000.0 << 0.0002;
     QTest::newRow("no days at all") << qint64(0) << 1000.0 << 64.0;
     QTest::newRow("exactly fits") << qint64(25) << 1000.0 << 40.0;
 }
@@ -119,6 +123,9 @@ void TestTimeScale::fit() {
     QFETCH(double, width);
     QFETCH(double, ppd);
     QCOMPARE(Timeline::zoomSteps()[static_cast<size_t>(fitZoom(days, width))].pixelsPerDay, ppd);
+    // A zoom stored by an earlier version (0 was its widest step, 0.5 pixels a day) keeps its meaning.
+    QCOMPARE(Timeline::zoomSteps()[static_cast<size_t>(zoomFromSetting(0))].pixelsPerDay, 0.5);
+    QCOMPARE(zoomFromSetting(zoomToSetting(fitZoom(days, width))), fitZoom(days, width));
 }
 
 void TestTimeScale::unitStarts_data() {
@@ -137,6 +144,15 @@ void TestTimeScale::unitStarts_data() {
                                         << QDate(2026, 12, 12);
     QTest::newRow("the first day itself")
         << QDate(2026, 12, 7) << int(ScaleUnit::Week) << int(Qt::Monday) << QDate(2026, 12, 7) << QDate(2026, 12, 14);
+    QTest::newRow("year") << thu << int(ScaleUnit::Year) << int(Qt::Monday) << QDate(2026, 1, 1) << QDate(2027, 1, 1);
+    QTest::newRow("decade") << thu << int(ScaleUnit::Decade) << int(Qt::Monday) << QDate(2020, 1, 1)
+                            << QDate(2030, 1, 1);
+    QTest::newRow("century") << thu << int(ScaleUnit::Century) << int(Qt::Monday) << QDate(2000, 1, 1)
+                             << QDate(2100, 1, 1);
+    QTest::newRow("the first decade begins in year 1")
+        << QDate(5, 6, 7) << int(ScaleUnit::Decade) << int(Qt::Monday) << QDate(1, 1, 1) << QDate(10, 1, 1);
+    QTest::newRow("the last century") << QDate(9999, 12, 31) << int(ScaleUnit::Century) << int(Qt::Monday)
+                                      << QDate(9900, 1, 1) << QDate(10000, 1, 1);
     QTest::newRow("week over a year end")
         << QDate(2027, 1, 1) << int(ScaleUnit::Week) << int(Qt::Monday) << QDate(2026, 12, 28) << QDate(2027, 1, 4);
     QTest::newRow("month") << thu << int(ScaleUnit::Month) << int(Qt::Monday) << QDate(2026, 12, 1)
@@ -185,6 +201,14 @@ void TestTimeScale::scaleMarks_data() {
                              << QDate(2027, 1, 1);
     QTest::newRow("year above quarters") << "en_US" << int(ScaleUnit::Quarter) << true << QStringList{"2026"}
                                          << QDate(2026, 1, 1) << QDate(2027, 1, 1);
+    QTest::newRow("year") << "en_US" << int(ScaleUnit::Year) << false << QStringList{"2026"} << QDate(2026, 1, 1)
+                          << QDate(2027, 1, 1);
+    QTest::newRow("decade above years") << "en_US" << int(ScaleUnit::Year) << true << QStringList{"2020"}
+                                        << QDate(2020, 1, 1) << QDate(2030, 1, 1);
+    QTest::newRow("century above decades")
+        << "en_US" << int(ScaleUnit::Decade) << true << QStringList{"2000"} << QDate(2000, 1, 1) << QDate(2100, 1, 1);
+    QTest::newRow("millennium above centuries")
+        << "en_US" << int(ScaleUnit::Century) << true << QStringList{"2000"} << QDate(2000, 1, 1) << QDate(3000, 1, 1);
 }
 
 void TestTimeScale::scaleMarks() {
