@@ -4,6 +4,7 @@
 
 #include "Composition.h"
 #include "app/DataStore.h"
+#include "app/DbError.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 namespace Bench {
@@ -34,12 +36,31 @@ inline void check(bool ok, const std::string& what, const std::string& why = "no
     if (!ok)
         fail(what, why);
 }
+// A statement of the program's own that fails throws; uncaught, it ends the benchmark with the
+// database's message instead of a bare "terminate called".
+inline void reportUncaughtErrors() {
+    std::set_terminate([] {
+        try {
+            if (const std::exception_ptr e = std::current_exception())
+                std::rethrow_exception(e);
+            std::fputs("benchmark stopped\n", stderr);
+        } catch (const DbError& e) {
+            std::fprintf(stderr, "benchmark stopped: %s\n", e.description().toLocal8Bit().constData());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "benchmark stopped: %s\n", e.what());
+        } catch (...) {
+            std::fputs("benchmark stopped by an unknown error\n", stderr);
+        }
+        std::_Exit(1);
+    });
+}
 
 // Made before the application object: the offscreen platform, and the data and settings folders
 // inside a temporary folder that goes with it.
 class Environment {
 public:
     Environment() {
+        reportUncaughtErrors();
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qputenv("XDG_DATA_HOME", QFile::encodeName(path() + QStringLiteral("/data")));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path() + QStringLiteral("/config"));

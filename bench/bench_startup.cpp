@@ -101,6 +101,7 @@ double median(std::vector<double> values) {
 } // namespace
 
 int main(int argc, char** argv) {
+    Bench::reportUncaughtErrors();
     QCoreApplication app(argc, argv);
     QTemporaryDir root;
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/fennick-planner");

@@ -30,9 +30,11 @@ namespace {
 // The raw read: the view's result fetched with libpq and every value of it touched once.
 double rawReadMs(const QString& target) {
     PGconn* conn = PQconnectdb(target.toUtf8().constData());
+    Bench::check(PQstatus(conn) == CONNECTION_OK, "connecting to " + target.toStdString(), PQerrorMessage(conn));
     long long bytes = 0;
     const double ms = timeMs([&] {
         PGresult* r = PQexec(conn, "select * from \"open projects\"");
+        Bench::check(PQresultStatus(r) == PGRES_TUPLES_OK, "reading the project view", PQerrorMessage(conn));
         const int rows = PQntuples(r);
         const int columns = PQnfields(r);
         for (int row = 0; row < rows; ++row)
