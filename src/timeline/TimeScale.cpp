@@ -187,6 +187,8 @@ std::vector<Tick> ticks(QDate from, QDate to, ScaleUnit unit, bool upper, const 
         return result;
     // The upper band of quarters is the year: a quarter step of three months from January.
     const ScaleUnit band = upper ? upperUnit(unit) : unit;
+    if (upper && unit == ScaleUnit::Millennium)
+        return result; // nothing coarser to head the millennia with
     QDate d = unitStart(from, band, locale.firstDayOfWeek());
     if (upper && band == ScaleUnit::Quarter)
         d = QDate(from.year(), 1, 1);

@@ -31,9 +31,26 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace Timeline {
 
 namespace {
+
+// Asks before a timeline of more than a few hundred pages goes on paper or into a file: fitted on
+// that many pages (returns their number), all of them (returns 0), or none (returns nothing).
+std::optional<int> choosePages(int pages, const QString& verb) {
+    if (pages <= pagesWithoutAsking)
+        return 0;
+    if (Messages::current().ask(QStringLiteral("At this zoom the timeline takes %1 pages. Fit it on %2 pages instead "
+                                               "(the whole time span across each page, the rows drawn smaller)?")
+                                    .arg(pages)
+                                    .arg(pagesWithoutAsking)))
+        return pagesWithoutAsking;
+    if (Messages::current().ask(QStringLiteral("%1 all %2 pages? This can take a while.").arg(verb).arg(pages)))
+        return 0;
+    return std::nullopt;
+}
 
 TimelineWindow::Previewer& previewer() {
     static TimelineWindow::Previewer current;
@@ -354,12 +371,26 @@ void TimelineWindow::openEditor(bool isTask, qint64 id, qint64 projectId) {
 
 void TimelineWindow::print() {
     ErrorTrap trap(windowName, QStringLiteral("Print"));
+    // As for a PDF file: thousands of pages are not printed without asking.
+    int fitPages = 0;
+    {
+        int pages = 0;
+        trap.step(3, [&] {
+            QPrinter probe(QPrinter::HighResolution);
+            probe.setPageOrientation(QPageLayout::Landscape);
+            pages = planPages(pageSize(probe), m_view->scene()).pages();
+        });
+        const std::optional<int> chosen = choosePages(pages, QStringLiteral("Print"));
+        if (!chosen)
+            return;
+        fitPages = *chosen;
+    }
     trap.step(1, [&] {
-        auto paintOn = [this](QPrinter* printer) {
+        auto paintOn = [this, fitPages](QPrinter* printer) {
             ErrorTrap paintTrap(windowName, QStringLiteral("Print"));
             paintTrap.step(2, [&] {
                 QPainter painter(printer);
-                printPages(*printer, painter, m_view->scene());
+                printPages(*printer, painter, planPages(pageSize(*printer), m_view->scene(), fitPages));
             });
         };
         if (previewer()) {
@@ -393,17 +424,10 @@ void TimelineWindow::exportTimeline() {
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0) {
         int pages = 0;
         trap.step(3, [&] { pages = planPages(pdfPageSize(), m_view->scene()).pages(); });
-        if (pages > pagesWithoutAsking) {
-            if (Messages::current().ask(
-                    QStringLiteral("At this zoom the timeline takes %1 pages. Fit it on %2 pages instead (the whole "
-                                   "time span across each page, the rows drawn smaller)?")
-                        .arg(pages)
-                        .arg(pagesWithoutAsking)))
-                fitPages = pagesWithoutAsking;
-            else if (!Messages::current().ask(
-                         QStringLiteral("Write all %1 pages? This can take a while; it can be cancelled.").arg(pages)))
-                return;
-        }
+        const std::optional<int> chosen = choosePages(pages, QStringLiteral("Write"));
+        if (!chosen)
+            return;
+        fitPages = *chosen;
     }
     trap.step(2, [&] {
         QString error;

@@ -14,6 +14,7 @@
 #include "timeline/TimelineWindow.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -107,7 +108,8 @@ int dumpScreenFit(int argc, char** argv) {
     Form1 form;
     form.Form_Load();
     form.show();
-    auto* timeline = new Timeline::TimelineWindow(&form);
+    form.findChild<QAction*>("actionTimeline")->trigger();
+    auto* timeline = form.findChild<Timeline::TimelineWindow*>("TimelineWindow");
     timeline->show();
     QTest::qWait(50); // the windows are fitted again once shown
     const qreal ratio = form.devicePixelRatioF();

@@ -242,7 +242,7 @@ void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {
     TestEnvironment::exec(QStringLiteral(
         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000) "
         "insert into Projects (ProjectName, Owner, StartDate, EndDate, Status, Category, Priority, Notes, "
-        "BudgetInDays, Budget) select 'Bulk ' || printf('%05d', i), Owner, StartDate, EndDate, Status, Category, "
+        "BudgetInDays, Budget) select 'Bulk ' || (100000 + i), Owner, StartDate, EndDate, Status, Category, "
         "Priority, '', 1, 1 from n, Projects where Projects.ID = (select min(ID) from Projects where EndDate "
         "is not null)"));
     f.form.ListData();
@@ -490,14 +490,18 @@ void TestTimelineWindow::printsAcrossAndDown() {
 }
 
 void TestTimelineWindow::aSpanOfThousandsOfYears_data() {
+    QTest::addColumn<bool>("print");          // or export
     QTest::addColumn<QList<bool>>("answers"); // to "fit on fewer pages?", then "write them all?"
     QTest::addColumn<int>("questions");
     QTest::addColumn<bool>("written");
-    QTest::newRow("fitted") << QList<bool>{true} << 1 << true;
-    QTest::newRow("neither fitted nor written") << QList<bool>{false, false} << 2 << false;
+    QTest::newRow("exported, fitted") << false << QList<bool>{true} << 1 << true;
+    QTest::newRow("exported, neither fitted nor written") << false << QList<bool>{false, false} << 2 << false;
+    QTest::newRow("printed, fitted") << true << QList<bool>{true} << 1 << true;
+    QTest::newRow("printed, neither fitted nor printed") << true << QList<bool>{false, false} << 2 << false;
 }
 
 void TestTimelineWindow::aSpanOfThousandsOfYears() {
+    QFETCH(bool, print);
     QFETCH(QList<bool>, answers);
     QFETCH(int, questions);
     QFETCH(bool, written);
@@ -523,7 +527,16 @@ void TestTimelineWindow::aSpanOfThousandsOfYears() {
     f.messages.saveFileNameNext(path);
     for (bool yes : answers)
         f.messages.answerNext(yes);
-    window->findChild<QAction*>(QStringLiteral("actionTimelineExport"))->trigger();
+    TimelineWindow::setPreviewer([&](QWidget*, const std::function<void(QPrinter*)>& paint) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        paint(&printer);
+    });
+    window->findChild<QAction*>(print ? QStringLiteral("actionTimelinePrint") : QStringLiteral("actionTimelineExport"))
+        ->trigger();
+    TimelineWindow::setPreviewer({});
     QCOMPARE(f.messages.questions().size(), questions);
     QVERIFY2(f.messages.questions().first().contains(QLatin1String("pages")),
              qPrintable(f.messages.questions().first()));

@@ -209,6 +209,10 @@ void TestTimeScale::scaleMarks_data() {
         << "en_US" << int(ScaleUnit::Decade) << true << QStringList{"2000"} << QDate(2000, 1, 1) << QDate(2100, 1, 1);
     QTest::newRow("millennium above centuries")
         << "en_US" << int(ScaleUnit::Century) << true << QStringList{"2000"} << QDate(2000, 1, 1) << QDate(3000, 1, 1);
+    QTest::newRow("millennia: nothing above")
+        << "en_US" << int(ScaleUnit::Millennium) << true << QStringList{} << QDate() << QDate();
+    QTest::newRow("millennium") << "en_US" << int(ScaleUnit::Millennium) << false << QStringList{"2000"}
+                                << QDate(2000, 1, 1) << QDate(3000, 1, 1);
 }
 
 void TestTimeScale::scaleMarks() {
@@ -224,6 +228,8 @@ void TestTimeScale::scaleMarks() {
     for (const Tick& t : marks)
         got << t.label;
     QCOMPARE(got, labels);
+    if (marks.empty())
+        return;
     QCOMPARE(marks.front().date, first);
     for (size_t i = 0; i + 1 < marks.size(); ++i)
         QCOMPARE(marks[i].end, marks[i + 1].date);
