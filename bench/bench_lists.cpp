@@ -6,8 +6,8 @@
 #include "app/Backup.h"
 #include "app/Database.h"
 #include "app/Messages.h"
-#include "main_window/Form1.h"
 #include "app/widgets/RecordListModel.h"
+#include "main_window/Form1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

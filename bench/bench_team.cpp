@@ -7,10 +7,10 @@
 //  - 20 writer processes adding rows at once: saves per second and rows lost.
 #include "BenchSupport.h"
 
-#include "app/Database.h"
-#include "main_window/Form1.h"
-#include "app/widgets/RecordListModel.h"
 #include "app/ChangeFeed.h"
+#include "app/Database.h"
+#include "app/widgets/RecordListModel.h"
+#include "main_window/Form1.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamSchema.h"
 

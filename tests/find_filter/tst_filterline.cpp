@@ -1,9 +1,9 @@
 // The filter line on the main window, driven as a user drives it: Ctrl+F, typing, header clicks,
 // refills, terms it cannot read, and Escape.
 #include "app/SqlText.h"
+#include "app/widgets/RecordListModel.h"
 #include "find_filter/widgets/FilterLine.h"
 #include "main_window/Form1.h"
-#include "app/widgets/RecordListModel.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
