@@ -1,5 +1,7 @@
 #include "EditorWidgets.h"
 
+#include "DatePicker.h"
+
 #include "app/RecordGuard.h"
 
 #include "app/Database.h"
@@ -18,17 +20,6 @@
 #include <limits>
 
 namespace EditorWidgets {
-
-namespace {
-// Tab leaves the picker for the next field; the arrow keys move between day, month and year.
-class DatePicker final : public QDateEdit {
-public:
-    using QDateEdit::QDateEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-};
-} // namespace
 
 QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& text) {
     auto* e = new QLineEdit(text, parent);
@@ -59,6 +50,24 @@ QDateEdit* datePicker(QWidget* parent, const QString& name) {
     return d;
 }
 
+void showDate(QDateEdit* picker, const QVariant& stored, const QString& column) {
+    auto* own = qobject_cast<DatePicker*>(picker);
+    if (stored.isNull() && own) {
+        own->setBlank();
+        return;
+    }
+    const QDate d = stored.isNull() ? QDate() : QDate::fromString(stored.toString().left(10), Qt::ISODate);
+    if (!d.isValid())
+        throw DbError(QStringLiteral("Type mismatch (%1 is not a date)").arg(column));
+    picker->setDate(d);
+}
+
+QDate pickedDate(const QDateEdit* picker) {
+    if (const auto* own = qobject_cast<const DatePicker*>(picker))
+        return own->pickedDate();
+    return picker->date();
+}
+
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, QWidget* buddy) {
     auto* l = new QLabel(caption, parent);
     l->setObjectName(name);
@@ -76,9 +85,7 @@ bool isBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }
 
-QString numberField(const QVariant& value, const QString& column) {
-    if (value.isNull())
-        throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(column));
+QString numberField(const QVariant& value) {
     return NumericText::toLocaleText(value);
 }
 

@@ -22,16 +22,23 @@ namespace EditorWidgets {
 QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& text = QString());
 // A multi-line box with a vertical scroll bar; Tab leaves it instead of typing a tab.
 QPlainTextEdit* notesEdit(QWidget* parent, const QString& name);
-// A date picker with a calendar that shows the date in the system's short format (four-digit year).
+// A date picker with a calendar that shows the date in the system's short format (four-digit year)
+// and takes a date typed in that format or as yyyy-MM-dd. It can be blank.
 QDateEdit* datePicker(QWidget* parent, const QString& name);
+// Shows a stored date (yyyy-MM-dd text); a missing value leaves the picker blank, a text that is
+// no date is an error.
+void showDate(QDateEdit* picker, const QVariant& stored, const QString& column);
+// The date a picker shows; an invalid date when it is blank.
+QDate pickedDate(const QDateEdit* picker);
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, QWidget* buddy);
 QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption);
 
 // Whether a box counts as empty: nothing left after trimming blanks at both ends.
 bool isBlank(const QString& text);
 
-// A stored number as an editor shows it; a missing value is an error.
-QString numberField(const QVariant& value, const QString& column);
+// A stored number as an editor shows it; a missing value shows as an empty field, which the
+// save then asks for.
+QString numberField(const QVariant& value);
 
 // One validation step of a save: when it failed, its message is shown and the focus moves to
 // its field.

@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "EditorWidgets.h"
+#include "FieldRules.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
@@ -113,48 +114,65 @@ void Form2::LoadData() {
         return;
     if (rs->eof())
         return;
-    // Each field is a step of its own: a field that cannot be shown keeps its default.
+    // Each field is a step of its own: a field that cannot be shown keeps its default. A
+    // missing value leaves its field empty, and the save asks for it as for a new project.
+    auto pick = [&](QComboBox* combo, const QString& column) {
+        const QVariant v = rs->value(column);
+        if (v.isNull())
+            combo->setCurrentIndex(-1);
+        else
+            selectText(combo, rs->text(column));
+    };
     trap.step(2, [&] { Text2->setText(rs->text(QStringLiteral("ID"))); });
-    trap.step(3, [&] { Text1->setText(rs->text(QStringLiteral("ProjectName"))); });
+    trap.step(3, [&] { Text1->setText(rs->textOrEmpty(QStringLiteral("ProjectName"))); });
     // The owner is found by ID, not by name: two contacts may share a name, and a contact
     // that no longer exists leaves the owner unselected.
     trap.step(4, [&] { selectContact(rs->value(QStringLiteral("Owner"))); });
-    trap.step(5, [&] { selectText(Combo3, rs->text(QStringLiteral("Status"))); });
-    trap.step(6, [&] { selectText(Combo4, rs->text(QStringLiteral("Category"))); });
-    trap.step(7, [&] { selectText(Combo5, rs->text(QStringLiteral("Priority"))); });
-    trap.step(8, [&] { DateTimePicker1->setDate(rs->date(QStringLiteral("startdate"))); });
-    trap.step(9, [&] { DateTimePicker2->setDate(rs->date(QStringLiteral("enddate"))); });
+    trap.step(5, [&] { pick(Combo3, QStringLiteral("Status")); });
+    trap.step(6, [&] { pick(Combo4, QStringLiteral("Category")); });
+    trap.step(7, [&] { pick(Combo5, QStringLiteral("Priority")); });
+    trap.step(8,
+              [&] { showDate(DateTimePicker1, rs->value(QStringLiteral("startdate")), QStringLiteral("startdate")); });
+    trap.step(9, [&] { showDate(DateTimePicker2, rs->value(QStringLiteral("enddate")), QStringLiteral("enddate")); });
     trap.step(10, [&] { Text3->setPlainText(rs->textOrEmpty(QStringLiteral("notes"))); });
-    trap.step(11, [&] { Text4->setText(numberField(rs->value(QStringLiteral("budget")), QStringLiteral("budget"))); });
-    trap.step(12, [&] {
-        Text5->setText(numberField(rs->value(QStringLiteral("budgetindays")), QStringLiteral("budgetindays")));
-    });
+    trap.step(11, [&] { Text4->setText(numberField(rs->value(QStringLiteral("budget")))); });
+    trap.step(12, [&] { Text5->setText(numberField(rs->value(QStringLiteral("budgetindays")))); });
     trap.step(13, [&] { rs->close(); });
 }
 
 void Form2::PushButton2_Click() {
+    const QDate start = pickedDate(DateTimePicker1);
+    const QDate end = pickedDate(DateTimePicker2);
     if (!passes({
             {isBlank(Text1->text()), "You forgot to input Project Name.", Text1},
             {Combo1->currentIndex() < 0, "You forgot to select Owner.", Combo1},
             {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
             {Combo4->currentIndex() < 0, "You forgot to select Category.", Combo4},
             {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
+            {!start.isValid(), "You forgot to input Start Date.", DateTimePicker1},
+            {!FieldRules::isPlausibleDate(start), "Start Date must be between 1900 and 2200.", DateTimePicker1},
+            {!end.isValid(), "You forgot to input End Date.", DateTimePicker2},
+            {!FieldRules::isPlausibleDate(end), "End Date must be between 1900 and 2200.", DateTimePicker2},
+            {FieldRules::endsBeforeStart(start, end), "End Date cannot be before Start Date.", DateTimePicker2},
             {isBlank(Text4->text()), "You forgot to input Budget.", Text4},
             {!NumericText::isNumeric(Text4->text()), "Budget must be a numeric value.", Text4},
+            {!FieldRules::isPlainNumber(Text4->text()), "Budget must be a plain decimal number.", Text4},
+            {FieldRules::isNegative(Text4->text()), "Budget cannot be negative.", Text4},
             {isBlank(Text5->text()), "You forgot to input Budget in Days.", Text5},
             {!NumericText::isNumeric(Text5->text()), "Budget in Days must be a numeric value.", Text5},
+            {!FieldRules::isPlainNumber(Text5->text()), "Budget in Days must be a plain decimal number.", Text5},
         }))
         return;
 
     EditorSql::ProjectValues v;
     v.name = Text1->text();
     v.owner = selectedContactID();
-    v.startDate = DateTimePicker1->date();
+    v.startDate = start;
     v.status = Combo3->currentText();
     v.category = Combo4->currentText();
     v.priority = Combo5->currentText();
     v.notes = Text3->toPlainText();
-    v.endDate = DateTimePicker2->date();
+    v.endDate = end;
     v.budgetInDays = NumericText::toSql(Text5->text());
     v.budget = NumericText::toSql(Text4->text());
 

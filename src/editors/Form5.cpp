@@ -1,6 +1,7 @@
 #include "Form5.h"
 
 #include "EditorWidgets.h"
+#include "FieldRules.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
@@ -110,34 +111,53 @@ void Form5::LoadData() {
     ResultSet rs = Database::shared().query(EditorSql::taskQuery(m_ID));
     if (rs.eof())
         return;
+    // A missing value leaves its field empty; the save asks for it as for a new task.
+    auto pick = [&](QComboBox* combo, const QString& column) {
+        if (rs.isNull(column))
+            combo->setCurrentIndex(-1);
+        else
+            selectText(combo, rs.text(column));
+    };
     Text2->setText(rs.text(QStringLiteral("ID")));
-    Text1->setText(rs.text(QStringLiteral("Title")));
+    Text1->setText(rs.textOrEmpty(QStringLiteral("Title")));
     // The assignee is found by ID: two contacts may share a name, and a contact that no
     // longer exists leaves the field unselected.
     selectContact(rs.value(QStringLiteral("AssignedID")));
-    selectText(Combo3, rs.text(QStringLiteral("Status")));
-    selectText(Combo5, rs.text(QStringLiteral("Priority")));
-    DateTimePicker1->setDate(rs.date(QStringLiteral("startdate")));
-    DateTimePicker2->setDate(rs.date(QStringLiteral("duedate")));
+    pick(Combo3, QStringLiteral("Status"));
+    pick(Combo5, QStringLiteral("Priority"));
+    showDate(DateTimePicker1, rs.value(QStringLiteral("startdate")), QStringLiteral("startdate"));
+    showDate(DateTimePicker2, rs.value(QStringLiteral("duedate")), QStringLiteral("duedate"));
     Text3->setPlainText(rs.textOrEmpty(QStringLiteral("description")));
-    Text4->setText(numberField(rs.value(QStringLiteral("cost")), QStringLiteral("cost")));
-    Text5->setText(numberField(rs.value(QStringLiteral("costindays")), QStringLiteral("costindays")));
-    Text6->setText(numberField(rs.value(QStringLiteral("percentcomplete")), QStringLiteral("percentcomplete")));
+    Text4->setText(numberField(rs.value(QStringLiteral("cost"))));
+    Text5->setText(numberField(rs.value(QStringLiteral("costindays"))));
+    Text6->setText(numberField(rs.value(QStringLiteral("percentcomplete"))));
     rs.close();
 }
 
 void Form5::PushButton2_Click() {
+    const QDate start = pickedDate(DateTimePicker1);
+    const QDate due = pickedDate(DateTimePicker2);
     if (!passes({
             {isBlank(Text1->text()), "You forgot to input Title.", Text1},
             {Combo1->currentIndex() < 0, "You forgot to select Assigned To.", Combo1},
             {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
             {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
+            {!start.isValid(), "You forgot to input Start Date.", DateTimePicker1},
+            {!FieldRules::isPlausibleDate(start), "Start Date must be between 1900 and 2200.", DateTimePicker1},
+            {!due.isValid(), "You forgot to input Due Date.", DateTimePicker2},
+            {!FieldRules::isPlausibleDate(due), "Due Date must be between 1900 and 2200.", DateTimePicker2},
+            {FieldRules::endsBeforeStart(start, due), "Due Date cannot be before Start Date.", DateTimePicker2},
             {isBlank(Text4->text()), "You forgot to input Cost.", Text4},
             {!NumericText::isNumeric(Text4->text()), "Cost must be numeric value.", Text4},
+            {!FieldRules::isPlainNumber(Text4->text()), "Cost must be a plain decimal number.", Text4},
+            {FieldRules::isNegative(Text4->text()), "Cost cannot be negative.", Text4},
             {isBlank(Text5->text()), "You forgot to input Cost in Days.", Text5},
             {!NumericText::isNumeric(Text5->text()), "Cost in Days must be a numeric value.", Text5},
+            {!FieldRules::isPlainNumber(Text5->text()), "Cost in Days must be a plain decimal number.", Text5},
             {isBlank(Text6->text()), "You forgot to input % Complete.", Text6},
             {!NumericText::isNumeric(Text6->text()), "% Complete must be numeric value.", Text6},
+            {!FieldRules::isPlainNumber(Text6->text()), "% Complete must be a plain decimal number.", Text6},
+            {FieldRules::isOutsidePercent(Text6->text()), "% Complete must be between 0 and 100.", Text6},
         }))
         return;
 
@@ -151,8 +171,8 @@ void Form5::PushButton2_Click() {
     v.percentComplete = NumericText::toSql(Text6->text());
     v.assignedTo = selectedContactID();
     v.description = Text3->toPlainText();
-    v.startDate = DateTimePicker1->date();
-    v.dueDate = DateTimePicker2->date();
+    v.startDate = start;
+    v.dueDate = due;
 
     const bool editing = !m_ID.isEmpty();
     if (saveRecord(QStringLiteral("Form5"), editing ? 12 : 13, editing,

@@ -58,27 +58,21 @@ std::vector<RecordListModel::Column> taskColumns() {
             {QStringLiteral("Cost in Days"), Kind::Number}};
 }
 
-// Which field fills each column, and whether a missing value is an empty cell (true) or an error.
+// Which field fills each column. A missing value (a row that an import or another program
+// wrote without it) shows as an empty cell.
 struct ListField {
     const char* name;
-    bool emptyWhenNull;
 };
 
-constexpr ListField projectFields[] = {
-    {"ID", false},    {"ProjectName", false}, {"OwnerName", false}, {"Category", false}, {"Priority", false},
-    {"Status", true}, {"StartDate", false},   {"EndDate", false},   {"Budget", false},   {"BudgetInDays", true}};
+constexpr ListField projectFields[] = {{"ID"},     {"ProjectName"}, {"OwnerName"}, {"Category"}, {"Priority"},
+                                       {"Status"}, {"StartDate"},   {"EndDate"},   {"Budget"},   {"BudgetInDays"}};
 
-constexpr ListField taskFields[] = {
-    {"ID", false},      {"Title", false},  {"AssignedTo", false},      {"StartDate", false}, {"DueDate", false},
-    {"Priority", true}, {"Status", false}, {"PercentComplete", false}, {"Cost", false},      {"CostInDays", true}};
+constexpr ListField taskFields[] = {{"ID"},       {"Title"},  {"AssignedTo"},      {"StartDate"}, {"DueDate"},
+                                    {"Priority"}, {"Status"}, {"PercentComplete"}, {"Cost"},      {"CostInDays"}};
 
-// Reads the field of one cell as the database gave it. A missing value in an error column
-// throws, and the cell stays empty.
-RawValue readCell(const ResultSet& rs, int column, const ListField& field) {
-    const RawValue v = rs.raw(column);
-    if (v.type == RawValue::Type::Null && !field.emptyWhenNull)
-        throw DbError(QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(field.name)));
-    return v;
+// Reads the field of one cell as the database gave it.
+RawValue readCell(const ResultSet& rs, int column, const ListField&) {
+    return rs.raw(column);
 }
 
 // A large project list is read in parts: the first part before the window shows (a screenful

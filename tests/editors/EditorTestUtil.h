@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/SqlText.h"
+#include "editors/DatePicker.h"
 #include "editors/Form2.h"
 #include "editors/Form3.h"
 #include "editors/Form5.h"
@@ -150,7 +151,7 @@ inline void pick(QComboBox* combo, const QString& text) {
 }
 
 // Sets a control by name: a text box's text, a drop-down's entry (empty text: no entry) or a
-// date (yyyy-MM-dd).
+// date (yyyy-MM-dd; empty text: blank).
 inline void set(QWidget* form, const QString& name, const QString& value) {
     QWidget* w = form->findChild<QWidget*>(name);
     if (auto* line = qobject_cast<QLineEdit*>(w))
@@ -159,6 +160,8 @@ inline void set(QWidget* form, const QString& name, const QString& value) {
         text->setPlainText(value);
     else if (auto* combo = qobject_cast<QComboBox*>(w))
         value.isEmpty() ? combo->setCurrentIndex(-1) : pick(combo, value);
+    else if (auto* picker = qobject_cast<DatePicker*>(w); picker && value.isEmpty())
+        picker->setBlank();
     else if (auto* date = qobject_cast<QDateEdit*>(w))
         date->setDate(QDate::fromString(value, Qt::ISODate));
     else
@@ -180,6 +183,8 @@ inline QString shown(QWidget* form, const QString& name) {
         return text->toPlainText();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentIndex() < 0 ? QString() : combo->currentText();
+    if (auto* picker = qobject_cast<DatePicker*>(w); picker && picker->isBlank())
+        return QString();
     if (auto* date = qobject_cast<QDateEdit*>(w))
         return date->date().toString(Qt::ISODate);
     qWarning("no control %s", qPrintable(name));

@@ -5,6 +5,7 @@
 #include "app/Database.h"
 #include "app/NumericText.h"
 #include "editors/EditorSql.h"
+#include "editors/FieldRules.h"
 
 #include <cmath>
 #include <random>
@@ -14,6 +15,8 @@ using namespace EditorTest;
 namespace {
 
 enum class Kind { Free, Required, Number };
+// The values a number field takes beyond being a plain number.
+enum class Range { Any, NotNegative, Percent };
 
 struct Field {
     QString box;
@@ -21,7 +24,22 @@ struct Field {
     Kind kind;
     QString blankMessage;   // Required and Number
     QString numericMessage; // Number
+    Range range = Range::Any;
 };
+
+// The notices of a number field that is numeric but not a plain number, or out of its range.
+QString plainMessage(const Field& f) {
+    QString name = f.numericMessage;
+    name.truncate(name.indexOf(QLatin1String(" must ")));
+    return name + QStringLiteral(" must be a plain decimal number.");
+}
+
+QString rangeMessage(const Field& f) {
+    if (f.range == Range::Percent)
+        return QStringLiteral("% Complete must be between 0 and 100.");
+    return f.blankMessage.mid(QStringLiteral("You forgot to input ").size()).chopped(1) +
+           QStringLiteral(" cannot be negative.");
+}
 
 struct Editor {
     const char* name;
@@ -37,7 +55,8 @@ QList<Editor> editors() {
                    QStringLiteral("insert into Projects "),
                    QStringLiteral("update Projects set "),
                    {{"Text1", "ProjectName", Kind::Required, "You forgot to input Project Name.", {}},
-                    {"Text4", "Budget", Kind::Number, "You forgot to input Budget.", "Budget must be a numeric value."},
+                    {"Text4", "Budget", Kind::Number, "You forgot to input Budget.", "Budget must be a numeric value.",
+                     Range::NotNegative},
                     {"Text5", "BudgetInDays", Kind::Number, "You forgot to input Budget in Days.",
                      "Budget in Days must be a numeric value."},
                     {"Text3", "Notes", Kind::Free, {}, {}}}};
@@ -46,11 +65,12 @@ QList<Editor> editors() {
                 QStringLiteral("insert into Tasks "),
                 QStringLiteral("update Tasks set "),
                 {{"Text1", "Title", Kind::Required, "You forgot to input Title.", {}},
-                 {"Text4", "Cost", Kind::Number, "You forgot to input Cost.", "Cost must be numeric value."},
+                 {"Text4", "Cost", Kind::Number, "You forgot to input Cost.", "Cost must be numeric value.",
+                  Range::NotNegative},
                  {"Text5", "CostInDays", Kind::Number, "You forgot to input Cost in Days.",
                   "Cost in Days must be a numeric value."},
                  {"Text6", "PercentComplete", Kind::Number, "You forgot to input % Complete.",
-                  "% Complete must be numeric value."},
+                  "% Complete must be numeric value.", Range::Percent},
                  {"Text3", "Description", Kind::Free, {}, {}}}};
     Editor contact{"Form3",
                    QStringLiteral("Employees"),
@@ -105,11 +125,12 @@ public:
         case 2:
             return QStringLiteral("  ") + locale.toString(below(1000) / 7.0, 'g', 12) + QStringLiteral(" ");
         case 3:
-            return locale.toString(std::ldexp(1.0 + below(1000), below(200) - 100), 'e', 6);
+            // With an exponent now and then: refused, as no one writes an amount so.
+            return locale.toString(std::ldexp(1.0 + below(1000), below(100) - 50), below(4) == 0 ? 'e' : 'f', 6);
         case 4:
             return QStringLiteral("9223372036854775807");
-        default:
-            return locale.toString(-(below(100) / 3.0), 'g', 17);
+        default: // negative now and then: refused where a number cannot be below zero
+            return locale.toString((below(4) == 0 ? -1 : 1) * (below(100) / 3.0), 'g', 17);
         }
     }
 
@@ -138,8 +159,15 @@ QString expectedRefusal(const Editor& editor, const QStringList& held) {
         const Field& f = editor.fields[i];
         if (f.kind != Kind::Free && isBlankText(held[i]))
             return f.blankMessage;
-        if (f.kind == Kind::Number && std::isnan(meaning(held[i])))
+        if (f.kind != Kind::Number)
+            continue;
+        const double value = meaning(held[i]);
+        if (std::isnan(value))
             return f.numericMessage;
+        if (!FieldRules::isPlainNumber(held[i]))
+            return plainMessage(f);
+        if ((f.range != Range::Any && value < 0) || (f.range == Range::Percent && value > 100))
+            return rangeMessage(f);
     }
     return {};
 }

@@ -37,6 +37,8 @@ private slots:
     void editSelectsAssigneeByIdAndUpdatesOnlyThatTask();
     void missingAssigneeOpensWithNoneSelected();
     void fieldThatCannotBeShownEndsTheLoading();
+    void missingValuesOpenEmptyAndAreAskedFor_data();
+    void missingValuesOpenEmptyAndAreAskedFor();
     void cancelWritesNothing();
     void failedSaveKeepsEditorOpen();
     void saveOfDeletedTaskSaysNothingWasSaved();
@@ -71,6 +73,21 @@ void TestForm5::validationReportsFirstFailure_data() {
     refusal("cost in days infinite", {"Text5=-inf"}, "Cost in Days must be a numeric value.", "Text5");
     refusal("percent empty", {"Text6="}, "You forgot to input % Complete.", "Text6");
     refusal("percent letters", {"Text6=half"}, "% Complete must be numeric value.", "Text6");
+    refusal("start blank", {"DateTimePicker1=", "Text4="}, "You forgot to input Start Date.", "DateTimePicker1");
+    refusal("start in 1850", {"DateTimePicker1=1850-06-01"}, "Start Date must be between 1900 and 2200.",
+            "DateTimePicker1");
+    refusal("due blank", {"DateTimePicker2="}, "You forgot to input Due Date.", "DateTimePicker2");
+    refusal("due in 9999", {"DateTimePicker2=9999-12-31"}, "Due Date must be between 1900 and 2200.",
+            "DateTimePicker2");
+    refusal("due a day before start", {"DateTimePicker2=2021-08-30", "Text6=x"},
+            "Due Date cannot be before Start Date.", "DateTimePicker2");
+    refusal("cost negative", {"Text4=-10", "Text5=x"}, "Cost cannot be negative.", "Text4");
+    refusal("cost hexadecimal", {"Text4=0x10"}, "Cost must be numeric value.", "Text4");
+    refusal("cost exponent", {"Text4=1E2"}, "Cost must be a plain decimal number.", "Text4");
+    refusal("cost in days exponent", {"Text5=1e3"}, "Cost in Days must be a plain decimal number.", "Text5");
+    refusal("percent 150", {"Text6=150"}, "% Complete must be between 0 and 100.", "Text6");
+    refusal("percent below 0", {"Text6=-0.5"}, "% Complete must be between 0 and 100.", "Text6");
+    refusal("percent exponent", {"Text6=5e1"}, "% Complete must be a plain decimal number.", "Text6");
 }
 
 void TestForm5::validationReportsFirstFailure() {
@@ -83,13 +100,13 @@ void TestForm5::addWritesProjectAssigneeIdNumbersAndDates() {
     auto form = open<Form5>({}, f.projectId);
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     QCOMPARE(shown(form.get(), fields), QStringList({"", "", "", "", "", today, today, "0", "0", "0", ""}));
-    set(form.get(), valid + QStringList{"Text1= Plan ", "Text4=-10.5", "Text6=150"});
+    set(form.get(), valid + QStringList{"Text1= Plan ", "Text4=10.5", "Text6=100"});
     save(form.get());
     QCOMPARE(f.messages.notices(), QStringList{"Record Successfully Saved"});
     QVERIFY(!form->isVisible());
     QCOMPARE(rows(taskRow),
              QStringList{
-                 QString("%1| Plan |High|In process|-10.5|2|150|%2||2021-08-31|2021-09-30").arg(f.project).arg(f.bob)});
+                 QString("%1| Plan |High|In process|10.5|2|100|%2||2021-08-31|2021-09-30").arg(f.project).arg(f.bob)});
 }
 
 void TestForm5::textsRoundTripExactly() {
@@ -136,6 +153,60 @@ void TestForm5::fieldThatCannotBeShownEndsTheLoading() {
     // Read before the status: shown. After it: the load defaults.
     QCOMPARE(shown(form.get(), names("Text1 Combo1 Combo5 DateTimePicker1 Text6")),
              QStringList({"T", "Bob Ray", "", QDate::currentDate().toString(Qt::ISODate), "0"}));
+}
+
+void TestForm5::missingValuesOpenEmptyAndAreAskedFor_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("title") << "Title"
+                           << "Text1"
+                           << "You forgot to input Title.";
+    QTest::newRow("assignee") << "AssignedTo"
+                              << "Combo1"
+                              << "You forgot to select Assigned To.";
+    QTest::newRow("status") << "Status"
+                            << "Combo3"
+                            << "You forgot to select Status.";
+    QTest::newRow("priority") << "Priority"
+                              << "Combo5"
+                              << "You forgot to select Priority.";
+    QTest::newRow("start") << "StartDate"
+                           << "DateTimePicker1"
+                           << "You forgot to input Start Date.";
+    QTest::newRow("due") << "DueDate"
+                         << "DateTimePicker2"
+                         << "You forgot to input Due Date.";
+    QTest::newRow("cost") << "Cost"
+                          << "Text4"
+                          << "You forgot to input Cost.";
+    QTest::newRow("cost in days") << "CostInDays"
+                                  << "Text5"
+                                  << "You forgot to input Cost in Days.";
+    QTest::newRow("percent") << "PercentComplete"
+                             << "Text6"
+                             << "You forgot to input % Complete.";
+}
+
+// A task written without a value opens without an error, with that field empty; saving asks
+// for it and writes nothing.
+void TestForm5::missingValuesOpenEmptyAndAreAskedFor() {
+    QFETCH(QString, column);
+    QFETCH(QString, field);
+    QFETCH(QString, message);
+    TaskFixture f;
+    const qint64 id = addTask(f.project, "T", f.bob);
+    TestEnvironment::exec(QString("update Tasks set %1=null").arg(column));
+    const QStringList before = rows("select * from Tasks");
+    auto form = open<Form5>(QString::number(id), f.projectId);
+    QVERIFY2(f.messages.shown().empty(), qPrintable(f.messages.errors().join('\n')));
+    QCOMPARE(shown(form.get(), field), QString());
+    // The fields after it are loaded too.
+    QCOMPARE(shown(form.get(), "Text6") == "50", column != "PercentComplete");
+    save(form.get());
+    QCOMPARE(f.messages.notices(), QStringList{message});
+    QCOMPARE(form->focusWidget()->objectName(), field);
+    QCOMPARE(rows("select * from Tasks"), before);
 }
 
 void TestForm5::cancelWritesNothing() {

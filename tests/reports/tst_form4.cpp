@@ -101,6 +101,8 @@ private slots:
     void opensWithTheFiveReportsAndNothingChosen();
     void eachChoiceShowsItsDesignUnderItsCaption_data();
     void eachChoiceShowsItsDesignUnderItsCaption();
+    void missingValuesLeaveGaps_data() { eachChoiceShowsItsDesignUnderItsCaption_data(); }
+    void missingValuesLeaveGaps();
     void noChoiceDoesNothing();
     void windowStaysOpenForAnotherPreviewAndCancelCloses();
     void taskReportListsTasksOfListedProjectsInOrder();
@@ -148,6 +150,28 @@ void TestForm4::eachChoiceShowsItsDesignUnderItsCaption() {
     if (!c.sorted.isEmpty()) // the dates of the rows print as every window shows them
         QVERIFY(p.printed.contains(shortDateText(QStringLiteral("2021-12-24"))) &&
                 p.printed.contains(shortDateText(QStringLiteral("2021-05-01"))));
+}
+
+// A project and a task written without their values (by an import or another program) print
+// with gaps where the values would be; no error box, and the other rows print as usual.
+void TestForm4::missingValuesLeaveGaps() {
+    QFETCH(int, choice);
+    const Choice& c = kChoices[choice];
+    ReportWindow w;
+    TestEnvironment::exec(QStringLiteral("update Projects set Owner=null,StartDate=null,EndDate=null,Status=null,"
+                                         "Category=null,Priority=null,Budget=null,BudgetInDays=null where ID=1"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID,ProjectID,Title) values (1,1,'Bare'),(2,2,null)"));
+    w.column = QStringLiteral("ProjectName");
+    w.choose(c.listText);
+    w.preview();
+    QVERIFY2(w.messages.shown().empty(), qPrintable(w.messages.errors().join('\n')));
+    QCOMPARE(w.shown.size(), size_t(1));
+    const QStringList& printed = w.shown.front().printed;
+    QVERIFY2(printed.contains(QStringLiteral("Kitchen")), qPrintable(printed.join('|')));
+    QVERIFY(printed.contains(QStringLiteral("Barn")));
+    // The rows with their values still print them (the task report prints no project end).
+    if (!c.sorted.isEmpty())
+        QVERIFY(printed.contains(QStringLiteral("12/24/2021")));
 }
 
 void TestForm4::noChoiceDoesNothing() {
