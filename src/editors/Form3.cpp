@@ -1,5 +1,6 @@
 #include "Form3.h"
 
+#include "ContactDuplicates.h"
 #include "EditorSql.h"
 #include "EditorWidgets.h"
 #include "app/Database.h"
@@ -236,6 +237,14 @@ void Form3::PushButton2_Click() {
         return;
     const bool editing = !m_ID.isEmpty();
     const QStringList values = fields();
+    // An exact duplicate is saved only when the user says so.
+    bool duplicate = false;
+    {
+        ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
+        trap.step(2, [&] { duplicate = ContactDuplicates::exists(values, m_ID); });
+    }
+    if (duplicate && !Messages::current().ask(ContactDuplicates::question(values)))
+        return;
     if (saveRecord(QStringLiteral("Form3"), editing ? 3 : 4, editing,
                    editing ? EditorSql::updateContact(values, m_ID) : EditorSql::insertContact(values), this))
         accept();

@@ -181,7 +181,8 @@ void Form1::PushButton7_Click() {
 
 // Load Sample/Example Data.
 void Form1::PushButton8_Click() {
-    SampleData::load(QDate::currentDate());
+    if (!SampleData::load(QDate::currentDate()))
+        return; // asked whether to add the examples again, and answered No
     ErrorTrap trap(formName(), QStringLiteral("PushButton8_Click"));
     trap.step(SampleData::refillLine, [&] { ListData(); });
     trap.step(SampleData::refillLine + 1, [&] { ListTasks(); });

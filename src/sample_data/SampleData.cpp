@@ -2,9 +2,11 @@
 
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
+#include "app/Messages.h"
 #include "app/SqlText.h"
 
 #include <iterator>
+#include <optional>
 
 namespace SampleData {
 
@@ -132,37 +134,88 @@ QString taskInsert(const Task& t, qint32 projectId, const QDate& today) {
            QLatin1Char(',') + due + QLatin1Char(')');
 }
 
+QString mailOf(const Contact& c) {
+    return text(c.mailbox) + QLatin1Char('@') + mailDomain();
+}
+
+QString contactInsert(const Contact& c) {
+    return QStringLiteral("insert into Employees ([FirstName],[LastName],[Email],Company,[JobTitle]) values (") +
+           SqlText::quoted(text(c.firstName)) + QLatin1Char(',') + SqlText::quoted(text(c.lastName)) +
+           QLatin1Char(',') + SqlText::quoted(mailOf(c)) + QLatin1Char(',') + SqlText::quoted(text(c.company)) +
+           QLatin1Char(',') + SqlText::quoted(text(c.jobTitle)) + QLatin1Char(')');
+}
+
+// Whether the example projects are there already: a project of each example name.
+bool examplesPresent() {
+    qint32 found = 0;
+    readInteger("SELECT Count(*) AS [CountID] FROM (SELECT DISTINCT ProjectName FROM Projects WHERE ProjectName IN "
+                "('Developing','Testing','Implementinging')) AS Examples",
+                "CountID", found);
+    return found == 3;
+}
+
+// The ID of the example's own contact (same names and e-mail address), added when it is gone.
+// A contact of the user's that only shares the name is never taken for it.
+qint32 exampleContact(const Contact& c) {
+    const QString find = QStringLiteral("SELECT ID FROM Employees WHERE FirstName=") +
+                         SqlText::quoted(text(c.firstName)) + QStringLiteral(" AND LastName=") +
+                         SqlText::quoted(text(c.lastName)) + QStringLiteral(" AND Email=") +
+                         SqlText::quoted(mailOf(c)) + QStringLiteral(" ORDER BY ID");
+    auto firstId = [&]() -> std::optional<qint32> {
+        ResultSet rs = Database::shared().query(find);
+        std::optional<qint32> id;
+        if (!rs.eof())
+            id = static_cast<qint32>(rs.integer(QStringLiteral("ID")));
+        rs.close();
+        return id;
+    };
+    if (const std::optional<qint32> id = firstId())
+        return *id;
+    Database::shared().execute(contactInsert(c));
+    if (const std::optional<qint32> id = firstId())
+        return *id;
+    throw DbError(
+        QStringLiteral("The example contact %1 %2 could not be added.").arg(text(c.firstName), text(c.lastName)));
+}
+
 } // namespace
 
 QString mailDomain() {
     return QStringLiteral("example.com");
 }
 
-void load(const QDate& today) {
+bool load(const QDate& today) {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
 
-    // Contacts, topped up to two rows.
+    // Pressed again: ask first, and then use the example's own contacts rather than whichever
+    // contacts come first and last by then (the user's own among them).
+    bool again = false;
+    trap.step(1, [&] { again = examplesPresent(); });
+    if (again && !Messages::current().ask(
+                     QStringLiteral("The example projects are already in the list.\r\nDo you wish to add them again?")))
+        return false;
+
     qint32 rowCount = 0;
-    trap.step(1, [&] { readInteger("SELECT Count(Employees.ID) AS [CountID] From Employees", "CountID", rowCount); });
-    for (const Contact& c : contacts) {
-        if (rowCount < 2) {
-            trap.step(2, [&] {
-                const QString mail = text(c.mailbox) + QLatin1Char('@') + mailDomain();
-                Database::shared().execute(
-                    QStringLiteral(
-                        "insert into Employees ([FirstName],[LastName],[Email],Company,[JobTitle]) values (") +
-                    SqlText::quoted(text(c.firstName)) + QLatin1Char(',') + SqlText::quoted(text(c.lastName)) +
-                    QLatin1Char(',') + SqlText::quoted(mail) + QLatin1Char(',') + SqlText::quoted(text(c.company)) +
-                    QLatin1Char(',') + SqlText::quoted(text(c.jobTitle)) + QLatin1Char(')'));
-            });
-            // Counted even when the insert failed: a table with one row then gets no second sample.
-            ++rowCount;
-        }
-    }
     qint32 firstContact = 1;
     qint32 lastContact = 1;
-    trap.step(3, [&] { readInteger("SELECT First(Employees.ID) AS [MaxID] FROM Employees", "MaxID", firstContact); });
-    trap.step(4, [&] { readInteger("SELECT Last(Employees.ID) AS [MaxID] FROM Employees", "MaxID", lastContact); });
+    if (again) {
+        trap.step(2, [&] { firstContact = exampleContact(contacts[0]); });
+        trap.step(2, [&] { lastContact = exampleContact(contacts[1]); });
+    } else {
+        // Contacts, topped up to two rows.
+        trap.step(1,
+                  [&] { readInteger("SELECT Count(Employees.ID) AS [CountID] From Employees", "CountID", rowCount); });
+        for (const Contact& c : contacts) {
+            if (rowCount < 2) {
+                trap.step(2, [&] { Database::shared().execute(contactInsert(c)); });
+                // Counted even when the insert failed: a table with one row then gets no second sample.
+                ++rowCount;
+            }
+        }
+        trap.step(3,
+                  [&] { readInteger("SELECT First(Employees.ID) AS [MaxID] FROM Employees", "MaxID", firstContact); });
+        trap.step(4, [&] { readInteger("SELECT Last(Employees.ID) AS [MaxID] FROM Employees", "MaxID", lastContact); });
+    }
 
     // The value lists, topped up the same way; then their first and last entries.
     auto topUp = [&](const ValueList& list, int line, QString& first, QString& last) {
@@ -210,6 +263,7 @@ void load(const QDate& today) {
         trap.step(line + 2, [&] { Database::shared().execute(taskInsert(tasks[i], projectId, today)); });
         line += 3;
     }
+    return true;
 }
 
 } // namespace SampleData

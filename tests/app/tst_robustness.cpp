@@ -117,7 +117,10 @@ int childMain(const QStringList& args) {
             std::fflush(stdout);
         }
     } else if (mode == QLatin1String("sample")) {
+        // Every load after the first asks whether to add the examples again: Yes.
+        ScriptedMessages yes;
         for (int i = 1;; ++i) {
+            yes.answerNext(true);
             SampleData::load(QDate(2021, 8, 31));
             std::printf("%d\n", i);
             std::fflush(stdout);

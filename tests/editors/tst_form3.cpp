@@ -44,6 +44,8 @@ private slots:
     void validationChecksBothNames_data();
     void validationChecksBothNames();
     void newContactWithOnlyNamesGetsEmptyTexts();
+    void exactDuplicateIsSavedOnlyAfterYes_data();
+    void exactDuplicateIsSavedOnlyAfterYes();
     void everyFieldRoundTripsQuotesAndUnicode_data() { awkwardTexts(); }
     void everyFieldRoundTripsQuotesAndUnicode();
     void editShowsTheContactsProjectsAndTasks();
@@ -100,6 +102,62 @@ void TestForm3::validationChecksBothNames_data() {
 void TestForm3::validationChecksBothNames() {
     Fixture f;
     checkRefusal(open<Form3>().get(), f.messages, {"Text1=Ann", "Text2=Lee", "Text14=not an address"}, "Employees");
+}
+
+void TestForm3::exactDuplicateIsSavedOnlyAfterYes_data() {
+    QTest::addColumn<QString>("edit");      // "": add a contact; else the first name of the one edited
+    QTest::addColumn<QStringList>("typed"); // first name, last name, e-mail address
+    QTest::addColumn<QString>("question");  // "": none asked
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("names"); // of the contacts afterwards
+    const QStringList before{"Ann Lee ann@example.com", "Bob Ray "};
+    QTest::newRow("same names and address, No")
+        << "" << QStringList{"Ann", "Lee", "ann@example.com"}
+        << "A contact named Ann Lee with the e-mail address ann@example.com already exists.\r\n"
+           "Do you wish to save this one as well?"
+        << false << before;
+    QTest::newRow("same names and address, Yes")
+        << "" << QStringList{"Ann", "Lee", "ann@example.com"} << "already exists" << true
+        << before + QStringList{"Ann Lee ann@example.com"};
+    QTest::newRow("both without address")
+        << "" << QStringList{"Bob", "Ray", ""}
+        << "A contact named Bob Ray without an e-mail address already exists.\r\nDo you wish to save this one as well?"
+        << false << before;
+    QTest::newRow("another address") << "" << QStringList{"Ann", "Lee", "lee@example.com"} << "" << false
+                                     << before + QStringList{"Ann Lee lee@example.com"};
+    QTest::newRow("another last name") << "" << QStringList{"Ann", "Leeds", "ann@example.com"} << "" << false
+                                       << before + QStringList{"Ann Leeds ann@example.com"};
+    QTest::newRow("edited, unchanged") << "Ann" << QStringList{"Ann", "Lee", "ann@example.com"} << "" << false
+                                       << before;
+    QTest::newRow("edited into the other, No")
+        << "Bob" << QStringList{"Ann", "Lee", "ann@example.com"} << "already exists" << false << before;
+}
+
+// A contact with the names and e-mail address of another is saved only after a Yes.
+void TestForm3::exactDuplicateIsSavedOnlyAfterYes() {
+    QFETCH(QString, edit);
+    QFETCH(QStringList, typed);
+    QFETCH(QString, question);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, names);
+    Fixture f;
+    addContact("Ann", "Lee");
+    TestEnvironment::exec("update Employees set Email='ann@example.com'");
+    addContact("Bob", "Ray");
+    const QString id =
+        edit.isEmpty() ? QString()
+                       : TestEnvironment::scalar("select ID from Employees where FirstName='" + edit + "'").toString();
+    auto form = open<Form3>(id);
+    set(form.get(), {"Text1=" + typed[0], "Text2=" + typed[1], "Text14=" + typed[2]});
+    f.messages.answerNext(yes);
+    save(form.get());
+    const QStringList questions = f.messages.questions();
+    QCOMPARE(questions.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty())
+        QVERIFY2(questions[0].contains(question), qPrintable(questions[0]));
+    QCOMPARE(form->isVisible(), !question.isEmpty() && !yes);
+    QCOMPARE(rows("select FirstName||' '||LastName||' '||coalesce(Email,'') from Employees order by ID"), names);
+    QVERIFY(f.messages.errors().isEmpty());
 }
 
 void TestForm3::newContactWithOnlyNamesGetsEmptyTexts() {

@@ -40,6 +40,8 @@ private slots:
     void emptyDatabaseGetsTheWorkedExample();
     void oneContactIsToppedUpWithJohnWilson();
     void secondLoadAddsOnlyProjectsAndTasks();
+    void secondLoadAsksAndUsesItsOwnContacts_data();
+    void secondLoadAsksAndUsesItsOwnContacts();
     void apostropheInValueListIsKept();
     void failedQueriesFallBackAndGoOn();
 
@@ -90,11 +92,14 @@ void TestSampleData::oneContactIsToppedUpWithJohnWilson() {
 }
 
 void TestSampleData::secondLoadAddsOnlyProjectsAndTasks() {
-    SampleData::load(QDate(2021, 8, 31));
+    QVERIFY(SampleData::load(QDate(2021, 8, 31)));
     const QStringList firstProjects = projects();
-    SampleData::load(QDate(2021, 9, 1));
+    m_messages->answerNext(true);
+    QVERIFY(SampleData::load(QDate(2021, 9, 1)));
 
     QCOMPARE(errors(), QStringList());
+    QCOMPARE(m_messages->questions(),
+             QStringList{"The example projects are already in the list.\r\nDo you wish to add them again?"});
     for (const char* table : {"Employees", "Status", "Categories", "Priorities"})
         QCOMPARE(count(table), 2);
     QCOMPARE(count("Projects"), 6);
@@ -107,6 +112,48 @@ void TestSampleData::secondLoadAddsOnlyProjectsAndTasks() {
     QCOMPARE(rows("select p.ProjectName||'/'||t.Title from Tasks t join Projects p on p.ID=t.ProjectID "
                   "where p.ID>3 order by t.ID"),
              (QStringList{"Developing/Research", "Testing/Blind test", "Implementinging/Trip"}));
+}
+
+void TestSampleData::secondLoadAsksAndUsesItsOwnContacts_data() {
+    QTest::addColumn<QString>("change"); // made by the user between the loads
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("contacts");
+    const QStringList examples{"John Wilson jwilson@example.com", "Daniel Carter carden@example.com"};
+    QTest::newRow("answered No") << QString() << false << examples;
+    QTest::newRow("own contact added") << "insert into Employees (FirstName,LastName) values ('Zoe','Young')" << true
+                                       << examples + QStringList{"Zoe Young "};
+    // A contact of the user's with an example's name is not the example's contact.
+    QTest::newRow("own namesake") << "update Employees set Email='john@home.test' where FirstName='John'" << true
+                                  << QStringList{"John Wilson john@home.test", examples[1], examples[0]};
+    QTest::newRow("example contact deleted") << "delete from Employees where FirstName='Daniel'" << true << examples;
+}
+
+// Pressed again with the examples present, the loader asks first; after a Yes the new projects
+// and tasks belong to the example's own contacts, never to a contact of the user's.
+void TestSampleData::secondLoadAsksAndUsesItsOwnContacts() {
+    QFETCH(QString, change);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, contacts);
+    SampleData::load(QDate(2021, 8, 31));
+    if (!change.isEmpty())
+        TestEnvironment::withoutForeignKeys([&] { TestEnvironment::exec(change); });
+    m_messages->answerNext(yes);
+    QCOMPARE(SampleData::load(QDate(2021, 9, 1)), yes);
+
+    QCOMPARE(m_messages->questions().size(), 1);
+    QCOMPARE(errors(), QStringList());
+    QCOMPARE(count("Projects"), yes ? 6 : 3);
+    QCOMPARE(count("Tasks"), yes ? 6 : 3);
+    const QStringList people =
+        yes ? QStringList{"Daniel carden@example.com", "John jwilson@example.com", "John jwilson@example.com"}
+            : QStringList();
+    QCOMPARE(rows("select e.FirstName||' '||e.Email from Projects p join Employees e on e.ID=p.Owner "
+                  "where p.StartDate='2021-09-01' order by p.ID"),
+             people);
+    QCOMPARE(rows("select e.FirstName||' '||e.Email from Tasks t join Employees e on e.ID=t.AssignedTo "
+                  "where t.StartDate='2021-09-01' order by t.ID"),
+             people);
+    QCOMPARE(rows("select FirstName||' '||LastName||' '||coalesce(Email,'') from Employees order by ID"), contacts);
 }
 
 void TestSampleData::apostropheInValueListIsKept() {
