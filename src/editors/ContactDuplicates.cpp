@@ -19,11 +19,14 @@ QString email(const QStringList& fields) {
 } // namespace
 
 QString query(const QStringList& fields, const QString& id) {
-    QString q = QStringLiteral("select ID from Employees where FirstName=") + SqlText::quoted(firstName(fields)) +
-                QStringLiteral(" and LastName=") + SqlText::quoted(lastName(fields)) +
-                QStringLiteral(" and coalesce(Email,'')=") + SqlText::quoted(email(fields));
+    const QString match = QStringLiteral("FirstName=") + SqlText::quoted(firstName(fields)) +
+                          QStringLiteral(" and LastName=") + SqlText::quoted(lastName(fields)) +
+                          QStringLiteral(" and coalesce(Email,'')=") + SqlText::quoted(email(fields));
+    QString q = QStringLiteral("select ID from Employees where ") + match;
+    // A contact that had these names and address before the edit is not asked about again.
     if (!id.isEmpty())
-        q += QStringLiteral(" and ID<>") + id;
+        q += QStringLiteral(" and ID<>") + id + QStringLiteral(" and not exists (select 1 from Employees where ID=") +
+             id + QStringLiteral(" and ") + match + QLatin1Char(')');
     return q;
 }
 

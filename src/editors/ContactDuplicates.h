@@ -9,7 +9,7 @@ namespace ContactDuplicates {
 
 // The query for other contacts with the names and e-mail address of the editor's boxes
 // (Text1 first); a missing e-mail address matches an empty one. id: the contact being edited,
-// left out; empty when adding.
+// left out, and nothing found when it had these names and address already; empty when adding.
 QString query(const QStringList& fields, const QString& id);
 // The question put to the user before such a contact is saved.
 QString question(const QStringList& fields);

@@ -4,6 +4,7 @@
 #include "EditorSql.h"
 #include "EditorWidgets.h"
 #include "app/Database.h"
+#include "app/DbError.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/RecordGuard.h"
@@ -237,11 +238,12 @@ void Form3::PushButton2_Click() {
         return;
     const bool editing = !m_ID.isEmpty();
     const QStringList values = fields();
-    // An exact duplicate is saved only when the user says so.
+    // An exact duplicate is saved only when the user says so. A look-up that fails (a text the
+    // database cannot take) leaves the report to the save, which fails the same way.
     bool duplicate = false;
-    {
-        ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
-        trap.step(2, [&] { duplicate = ContactDuplicates::exists(values, m_ID); });
+    try {
+        duplicate = ContactDuplicates::exists(values, m_ID);
+    } catch (const DbError&) {
     }
     if (duplicate && !Messages::current().ask(ContactDuplicates::question(values)))
         return;

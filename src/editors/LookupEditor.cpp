@@ -162,8 +162,14 @@ void LookupEditor::addValue(ValueList list, const QString& procedure, const QStr
     trap.step(1, [&] { value = Messages::current().input(title, prompt); });
     if (value.isEmpty())
         return;
-    trap.step(3, [&] { Database::shared().execute(EditorSql::insertValue(list, value)); });
+    QComboBox* combo = list == ValueList::Status ? Combo3 : list == ValueList::Categories ? Combo4 : Combo5;
+    const QString previous = combo->currentIndex() < 0 ? QString() : combo->currentText();
+    const bool added = trap.step(3, [&] { Database::shared().execute(EditorSql::insertValue(list, value)); });
     reload(list);
+    // The new value is picked; a value that could not be added leaves the pick as it was.
+    const QString wanted = added ? value : previous;
+    if (!wanted.isNull())
+        combo->setCurrentIndex(combo->findText(wanted, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 void LookupEditor::deleteValue(ValueList list, QComboBox* combo, const QString& procedure, const QString& warning) {

@@ -59,6 +59,14 @@ bool hasSelectedRow(QTreeView* list) {
     return !Form1::selectedCell(list, 0).isEmpty();
 }
 
+// The highest project ID there is; 0 without projects.
+qint64 highestProjectId() {
+    ResultSet rs = Database::shared().query(QStringLiteral("select max(ID) as LastID from Projects"));
+    const qint64 id = rs.eof() || rs.isNull(QStringLiteral("LastID")) ? 0 : rs.integer(QStringLiteral("LastID"));
+    rs.close();
+    return id;
+}
+
 } // namespace
 
 void Form1::connectCommands() {
@@ -114,8 +122,26 @@ void Form1::PushButton1_Click() {
 // Add New Project.
 void Form1::PushButton2_Click() {
     ErrorTrap trap(formName(), QStringLiteral("PushButton2_Click"));
+    // The project the editor adds is the one with a new highest ID.
+    qint64 lastBefore = 0;
+    trap.step(2, [&] { lastBefore = highestProjectId(); });
     trap.step(3, [&] { Editors::openProjectEditor(this, QString(), QStringLiteral("Add New Project")); });
     trap.step(4, [&] { ListData(); });
+    trap.step(4, [&] {
+        const qint64 added = highestProjectId();
+        if (added <= lastBefore)
+            return;                   // cancelled: the refill's first row stays selected
+        m_projects->ensureComplete(); // a long list may still be streaming in
+        const QString id = QString::number(added);
+        for (int row = 0; row < m_projects->rowCount(); ++row) {
+            if (m_projects->cellText(row, 0) == id) {
+                m_filling = true;
+                selectRow(ListView1, row);
+                m_filling = false;
+                break;
+            }
+        }
+    });
     trap.step(5, [&] { refillTasksOfSelectedProject(*this); });
 }
 

@@ -294,6 +294,8 @@ void TestEditorProperties::randomTextsSaveExactlyOrAreRefused() {
         QVERIFY2(!form->isVisible(), qPrintable(context));
         // On a team database the record's version is read around an update as well.
         sent.removeIf([](const QString& s) { return s.startsWith(QLatin1String("select row_version")); });
+        // The contact editor looks for an exact duplicate first.
+        sent.removeIf([](const QString& s) { return s.startsWith(QLatin1String("select ID from Employees where")); });
         QCOMPARE(sent.size(), 1);
         QVERIFY2(sent.first().startsWith(editing ? editor.updateStart : editor.insertStart),
                  qPrintable(context + QStringLiteral(": ") + describe(sent.first())));

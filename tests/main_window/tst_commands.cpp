@@ -8,7 +8,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -135,6 +137,8 @@ private slots:
     void editOrAddTaskRefillsAndReselects();
     void rowKeysAndDoubleClickUseTheCommands();
     void sampleDataButtonFillsBothLists();
+    void addedProjectIsSelected_data();
+    void addedProjectIsSelected();
 };
 
 void TestCommands::commandsWithoutARowDoNothing_data() {
@@ -412,6 +416,48 @@ void TestCommands::sampleDataButtonFillsBothLists() {
     QCOMPARE(names(w.form.ListView1), QStringList({"Developing", "Testing", "Implementinging"}));
     QCOMPARE(names(w.form.ListView2), QStringList({"Research"}));
     QCOMPARE(w.form.taskModel()->rawCell(0, 3), SqlText::dateText(QDate::currentDate()));
+}
+
+void TestCommands::addedProjectIsSelected_data() {
+    QTest::addColumn<int>("before"); // projects already there
+    QTest::addColumn<bool>("sorted");
+    QTest::newRow("short list") << 3 << false;
+    QTest::newRow("sorted by name") << 3 << true;
+    QTest::newRow("list longer than its first part") << 450 << false;
+}
+
+// After "Add New Project" the new project is the selected row, with its (no) tasks below.
+void TestCommands::addedProjectIsSelected() {
+    QFETCH(int, before);
+    QFETCH(bool, sorted);
+    MainWindow w;
+    const int first = addProject(QStringLiteral("A first"));
+    addTask(first, QStringLiteral("Task of the first"));
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
+                                         "EndDate,BudgetInDays,Budget) select ProjectName||'+',Owner,StartDate,Status,"
+                                         "Category,Priority,EndDate,BudgetInDays,Budget from Projects"));
+    while (count("Projects") < before)
+        TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,"
+                                             "Priority,EndDate,BudgetInDays,Budget) select ProjectName||'+',Owner,"
+                                             "StartDate,Status,Category,Priority,EndDate,BudgetInDays,Budget from "
+                                             "Projects"));
+    w.form.Form_Load();
+    if (sorted) // the new project sorts last
+        w.form.headerClick(w.form.ListView1, 2);
+    QTimer::singleShot(0, [] {
+        QWidget* editor = QApplication::activeModalWidget();
+        QVERIFY(editor);
+        editor->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("M new"));
+        for (const char* combo : {"Combo1", "Combo3", "Combo4", "Combo5"})
+            editor->findChild<QComboBox*>(QLatin1String(combo))->setCurrentIndex(0);
+        editor->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();
+    });
+    w.click("PushButton2");
+    QCOMPARE(w.messages.notices(), QStringList{QStringLiteral("Record Successfully Saved")});
+    QCOMPARE(Form1::selectedCell(w.form.ListView1, 1), QStringLiteral("M new"));
+    QCOMPARE(Form1::selectedCell(w.form.ListView1, 0),
+             TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toString());
+    QCOMPARE(w.form.taskModel()->rowCount(), 0);
 }
 
 QTEST_MAIN(TestCommands)
