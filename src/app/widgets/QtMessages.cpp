@@ -1,5 +1,7 @@
 #include "QtMessages.h"
 
+#include "app/SaveFolder.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -37,8 +39,9 @@ QString QtMessages::input(const QString& title, const QString& prompt) {
 }
 
 QString QtMessages::saveFileName(const QString& title, const QString& suggestedName, const QString& filter) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QFileDialog::getSaveFileName(owner(), title, folder + QLatin1Char('/') + suggestedName, filter);
+    const QString path = QFileDialog::getSaveFileName(owner(), title, SaveFolder::suggestedPath(suggestedName), filter);
+    SaveFolder::remember(path);
+    return path;
 }
 
 QStringList QtMessages::openFileNames(const QString& title, const QString& filter, bool several) {
