@@ -1,5 +1,7 @@
 #include "HelpWindows.h"
 
+#include "KnownKeys.h"
+
 #include "app/Backup.h"
 #include "app/Connection.h"
 #include "app/DataStore.h"
@@ -24,6 +26,8 @@
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace Help {
 
@@ -86,14 +90,25 @@ public:
     void add(const QString& keys, const QString& command, const QString& where) {
         if (keys.isEmpty())
             return;
+        const QString separator = QStringLiteral(", ");
+        // A key does one thing in one place: a key listed there already is left out.
+        QStringList fresh;
+        for (const QString& key : keys.split(separator)) {
+            const bool listed = std::any_of(m_rows.cbegin(), m_rows.cend(), [&](const Shortcut& s) {
+                return s.where == where && s.keys.split(separator).contains(key);
+            });
+            if (!listed && !fresh.contains(key))
+                fresh << key;
+        }
+        if (fresh.isEmpty())
+            return;
         for (Shortcut& s : m_rows) {
             if (s.command == command && s.where == where) {
-                if (!s.keys.split(QStringLiteral(", ")).contains(keys))
-                    s.keys += QStringLiteral(", ") + keys;
+                s.keys += separator + fresh.join(separator);
                 return;
             }
         }
-        m_rows.push_back({keys, command, where});
+        m_rows.push_back({fresh.join(separator), command, where});
     }
 
     void addMenu(QMenu* menu, const QString& path) {
@@ -184,6 +199,9 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
             command = QStringLiteral("Shortcut in %1").arg(where);
         rows.add(keysText(shortcut->keys()), command, where);
     }
+    // The keys of windows not open now (and those no action carries, such as the mouse wheel).
+    for (const Shortcut& s : registeredKeys())
+        rows.add(s.keys, s.command, s.where);
     // Alt+letter: the underlined letters of the menu titles and of the buttons.
     for (QMenuBar* bar : bars) {
         const auto menus = bar->actions();

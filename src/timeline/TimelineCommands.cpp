@@ -1,8 +1,10 @@
 #include "TimelineCommands.h"
 
+#include "TimelineKeys.h"
 #include "TimelineWindow.h"
 #include "app/ErrorTrap.h"
 #include "app/widgets/PlannerWindow.h"
+#include "help/KnownKeys.h"
 
 #include <QAction>
 #include <QMenu>
@@ -18,6 +20,8 @@ QPointer<TimelineWindow>& current() {
 } // namespace
 
 void install(PlannerWindow& planner) {
+    // Keyboard Shortcuts lists the timeline's keys also while its window is closed.
+    Help::registerKeys(QStringLiteral("Timeline"), &keys);
     auto* action = new QAction(QStringLiteral("&Timeline"), planner.window());
     action->setObjectName(QStringLiteral("actionTimeline"));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));

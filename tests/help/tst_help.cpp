@@ -5,6 +5,8 @@
 #include "help/HelpWindows.h"
 #include "main_window/Form1.h"
 #include "support/TestSupport.h"
+#include "timeline/TimelineCommands.h"
+#include "timeline/TimelineWindow.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -30,6 +32,7 @@ private slots:
     void aboutWindow_data();
     void aboutWindow();
     void shortcutsListed();
+    void timelineKeysListedAsItsWindowHasThem();
 
 private:
     ScriptedMessages m_messages;
@@ -108,23 +111,73 @@ void TestHelp::shortcutsListed() {
         rows << item->text(0) + "|" + item->text(1) + "|" + item->text(2);
     }
     const QString quit = QKeySequence(QKeySequence::Quit).toString(QKeySequence::NativeText);
-    QStringList expected{"F1|Keyboard Shortcuts|Help",
-                         "Return, Enter|Edit the selected project|Projects",
-                         "Del|Delete the selected project|Projects",
-                         "Return, Enter|Edit the selected task|Tasks of the selected project",
-                         "Del|Delete the selected task|Tasks of the selected project",
-                         "Alt+F|Open the File menu|Menu bar",
-                         "Alt+H|Open the Help menu|Menu bar",
-                         "Ctrl+F|Find|Edit",
-                         "Ctrl+R|Reload the lists|Projects",
-                         "Ctrl+U|Shortcut in Main window|Main window",
-                         "Ctrl+P|Print|Timeline \u2192 File"};
+    QStringList expected{
+        "F1|Keyboard Shortcuts|Help", "Return, Enter|Edit the selected project|Projects",
+        "Del|Delete the selected project|Projects",
+        "Return, Enter|Edit the selected task|Tasks of the selected project",
+        "Del|Delete the selected task|Tasks of the selected project", "Alt+F|Open the File menu|Menu bar",
+        "Alt+H|Open the Help menu|Menu bar", "Ctrl+F|Find|Edit", "Ctrl+R|Reload the lists|Projects",
+        "Ctrl+U|Shortcut in Main window|Main window", "Ctrl+P|Print|Timeline \u2192 File",
+        // The timeline's keys, though its window is not open.
+        "Ctrl+0|Fit All|Timeline \u2192 View", "T|Go to Today|Timeline \u2192 View", "Ctrl+Z|Undo|Timeline \u2192 Edit",
+        "Ctrl+E|Export|Timeline \u2192 File", "Ctrl+Wheel|Zoom in or out around the pointer|Timeline \u2192 Chart",
+        "Home|Go to the first row|Timeline \u2192 Chart"};
     if (!quit.isEmpty()) // the platform's own key; some have none
         expected << quit + "|Quit|File";
     for (const QString& row : expected)
         QVERIFY2(rows.contains(row), qPrintable(row + " not in\n" + rows.join('\n')));
     QVERIFY(!rows.contains("Ctrl+P|Print|File"));
     QVERIFY(form.menuHelp->actions().contains(form.findChild<QAction*>("actionAbout")));
+}
+
+namespace {
+QStringList listed(QWidget* window) {
+    QStringList rows;
+    for (const Help::Shortcut& s : Help::shortcutsOf(window))
+        rows << s.keys + "|" + s.command + "|" + s.where;
+    return rows;
+}
+} // namespace
+
+// Every key of the timeline window's menus is in the list the help shows before the window is
+// open, as the open window itself gives it; with the window open, no key is listed twice.
+void TestHelp::timelineKeysListedAsItsWindowHasThem() {
+    TestEnvironment env;
+    Form1 form;
+    form.Form_Load();
+    const QStringList closed = listed(&form);
+    Timeline::TimelineWindow* timeline = Timeline::openWindow(&form);
+    QVERIFY(timeline);
+    int checked = 0;
+    for (QMenuBar* bar : timeline->findChildren<QMenuBar*>()) {
+        for (QAction* menu : bar->actions()) {
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->shortcuts().isEmpty())
+                    continue;
+                QStringList keys;
+                for (const QKeySequence& k : action->shortcuts())
+                    keys << k.toString(QKeySequence::NativeText);
+                QString command = action->text().remove('&');
+                if (command.endsWith("..."))
+                    command.chop(3);
+                const QString row = keys.join(", ") + "|" + command + "|Timeline \u2192 " + menu->text().remove('&');
+                QVERIFY2(closed.contains(row), qPrintable(row + " not in\n" + closed.join('\n')));
+                ++checked;
+            }
+        }
+    }
+    QVERIFY(checked >= 9);
+    const QStringList open = listed(&form);
+    QSet<QString> keysInPlaces;
+    for (const QString& row : open) {
+        const QStringList parts = row.split('|');
+        for (const QString& key : parts[0].split(", ")) {
+            const QString keyInPlace = key + "|" + parts[2];
+            QVERIFY2(!keysInPlaces.contains(keyInPlace), qPrintable(keyInPlace + " listed twice"));
+            keysInPlaces.insert(keyInPlace);
+        }
+    }
+    delete timeline;
 }
 
 QTEST_MAIN(TestHelp)

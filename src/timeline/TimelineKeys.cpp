@@ -1,0 +1,47 @@
+#include "TimelineKeys.h"
+
+#include <QKeySequence>
+
+namespace Timeline {
+
+namespace {
+
+QString native(const QKeySequence& key) {
+    return key.toString(QKeySequence::NativeText);
+}
+
+// The place of a key: the timeline window's menu or its chart, named as the list names places
+// in other windows.
+QString place(const char* where) {
+    return QStringLiteral("Timeline \u2192 ") + QLatin1String(where);
+}
+
+} // namespace
+
+std::vector<Help::Shortcut> keys() {
+    const QString chart = place("Chart");
+    return {
+        {native(QKeySequence::Print), QStringLiteral("Print"), place("File")},
+        {native(QKeySequence(Qt::CTRL | Qt::Key_E)), QStringLiteral("Export"), place("File")},
+        {native(QKeySequence::Close), QStringLiteral("Close"), place("File")},
+        {native(QKeySequence::Undo), QStringLiteral("Undo"), place("Edit")},
+        {native(QKeySequence::Redo), QStringLiteral("Redo"), place("Edit")},
+        {native(QKeySequence::ZoomIn) + QStringLiteral(", ") + native(QKeySequence(Qt::CTRL | Qt::Key_Equal)),
+         QStringLiteral("Zoom In"), place("View")},
+        {native(QKeySequence::ZoomOut), QStringLiteral("Zoom Out"), place("View")},
+        {native(QKeySequence(Qt::CTRL | Qt::Key_0)), QStringLiteral("Fit All"), place("View")},
+        {native(QKeySequence(Qt::Key_T)), QStringLiteral("Go to Today"), place("View")},
+        {QStringLiteral("Ctrl+Wheel"), QStringLiteral("Zoom in or out around the pointer"), chart},
+        {QStringLiteral("Shift+Wheel"), QStringLiteral("Scroll through time"), chart},
+        {native(QKeySequence(Qt::Key_Left)) + QStringLiteral(", ") + native(QKeySequence(Qt::Key_Right)),
+         QStringLiteral("Scroll back or on in time"), chart},
+        {native(QKeySequence(Qt::Key_Home)), QStringLiteral("Go to the first row"), chart},
+        {native(QKeySequence(Qt::Key_End)), QStringLiteral("Go to the last row"), chart},
+        {QStringLiteral("Drag a bar"), QStringLiteral("Move the project or task in time"), chart},
+        {QStringLiteral("Drag a bar's end"), QStringLiteral("Change the end date"), chart},
+        {QStringLiteral("Drag the background"), QStringLiteral("Pan the chart"), chart},
+        {QStringLiteral("Double-click a row"), QStringLiteral("Open its project or task"), chart},
+    };
+}
+
+} // namespace Timeline
