@@ -1,5 +1,6 @@
 #include "DatePicker.h"
 
+#include <QCalendarWidget>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -242,6 +243,7 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDateEdit::keyPressEvent(event);
+    showTodayWhenBlank(); // in case a key opened the calendar
 }
 
 void DatePicker::focusInEvent(QFocusEvent* event) {
@@ -249,6 +251,19 @@ void DatePicker::focusInEvent(QFocusEvent* event) {
     // Reached by the keyboard, the whole date is selected so that typing replaces it.
     if (event->reason() != Qt::MouseFocusReason)
         lineEdit()->selectAll();
+}
+
+void DatePicker::mousePressEvent(QMouseEvent* event) {
+    QDateEdit::mousePressEvent(event);
+    showTodayWhenBlank();
+}
+
+void DatePicker::showTodayWhenBlank() {
+    // A blank field's calendar opens on this month, not on the blank marker's.
+    if (isBlank() && calendarPopup() && calendarWidget() && calendarWidget()->isVisible()) {
+        const QDate today = QDate::currentDate();
+        calendarWidget()->setCurrentPage(today.year(), today.month());
+    }
 }
 
 bool DatePicker::focusNextPrevChild(bool next) {

@@ -34,6 +34,10 @@ protected:
     QDateTime dateTimeFromText(const QString& text) const override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     // Tab leaves the picker for the next field; the arrow keys move within the typed text.
     bool focusNextPrevChild(bool next) override;
+
+private:
+    void showTodayWhenBlank();
 };

@@ -5,6 +5,8 @@
 #include "editors/EditorSql.h"
 #include "editors/Openers.h"
 
+#include <QCalendarWidget>
+
 using namespace EditorTest;
 
 namespace {
@@ -40,6 +42,7 @@ private slots:
     void missingValuesOpenEmptyAndAreAskedFor();
     void datesCanBeTyped_data();
     void datesCanBeTyped();
+    void blankDateOpensTheCalendarOnThisMonth();
     void cancelWritesNothing();
     void failedSaveKeepsEditorOpen();
     void saveOfDeletedProjectSaysNothingWasSaved();
@@ -288,6 +291,20 @@ void TestForm2::datesCanBeTyped() {
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("DateTimePicker2"));
     QCOMPARE(shown(form.get(), "DateTimePicker1"), date);
     QVERIFY(f.messages.shown().empty());
+}
+
+void TestForm2::blankDateOpensTheCalendarOnThisMonth() {
+    PeopleFixture f;
+    auto form = open<Form2>();
+    auto* picker = child<DatePicker>(form.get(), "DateTimePicker2");
+    picker->setBlank();
+    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 4, picker->height() / 2));
+    QCalendarWidget* calendar = picker->calendarWidget();
+    QVERIFY(calendar->isVisible());
+    QCOMPARE(calendar->yearShown(), QDate::currentDate().year());
+    QCOMPARE(calendar->monthShown(), QDate::currentDate().month());
+    calendar->window()->close();
+    QVERIFY(picker->isBlank()); // opening the calendar picks nothing
 }
 
 void TestForm2::cancelWritesNothing() {
