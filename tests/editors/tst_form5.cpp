@@ -82,12 +82,9 @@ void TestForm5::validationReportsFirstFailure_data() {
     refusal("due a day before start", {"DateTimePicker2=2021-08-30", "Text6=x"},
             "Due Date cannot be before Start Date.", "DateTimePicker2");
     refusal("cost negative", {"Text4=-10", "Text5=x"}, "Cost cannot be negative.", "Text4");
-    refusal("cost hexadecimal", {"Text4=0x10"}, "Cost must be numeric value.", "Text4");
     refusal("cost exponent", {"Text4=1E2"}, "Cost must be a plain decimal number.", "Text4");
     refusal("cost in days exponent", {"Text5=1e3"}, "Cost in Days must be a plain decimal number.", "Text5");
     refusal("percent 150", {"Text6=150"}, "% Complete must be between 0 and 100.", "Text6");
-    refusal("percent below 0", {"Text6=-0.5"}, "% Complete must be between 0 and 100.", "Text6");
-    refusal("percent exponent", {"Text6=5e1"}, "% Complete must be a plain decimal number.", "Text6");
 }
 
 void TestForm5::validationReportsFirstFailure() {

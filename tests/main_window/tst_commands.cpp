@@ -433,9 +433,6 @@ void TestCommands::addedProjectIsSelected() {
     MainWindow w;
     const int first = addProject(QStringLiteral("A first"));
     addTask(first, QStringLiteral("Task of the first"));
-    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,"
-                                         "EndDate,BudgetInDays,Budget) select ProjectName||'+',Owner,StartDate,Status,"
-                                         "Category,Priority,EndDate,BudgetInDays,Budget from Projects"));
     while (count("Projects") < before)
         TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,"
                                              "Priority,EndDate,BudgetInDays,Budget) select ProjectName||'+',Owner,"
