@@ -146,7 +146,7 @@ void TestHelp::timelineKeysListedAsItsWindowHasThem() {
     Form1 form;
     form.Form_Load();
     const QStringList closed = listed(&form);
-    Timeline::TimelineWindow* timeline = Timeline::openWindow(&form);
+    Timeline::TimelineWindow* timeline = Timeline::openWindow(form.port());
     QVERIFY(timeline);
     int checked = 0;
     for (QMenuBar* bar : timeline->findChildren<QMenuBar*>()) {
