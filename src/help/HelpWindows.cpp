@@ -1,6 +1,6 @@
 #include "HelpWindows.h"
 
-#include "KnownKeys.h"
+#include "app/widgets/KnownKeys.h"
 
 #include "app/Backup.h"
 #include "app/Connection.h"
@@ -200,7 +200,7 @@ std::vector<Shortcut> shortcutsOf(QWidget* window) {
         rows.add(keysText(shortcut->keys()), command, where);
     }
     // The keys of windows not open now (and those no action carries, such as the mouse wheel).
-    for (const Shortcut& s : registeredKeys())
+    for (const KnownKeys::Key& s : KnownKeys::registeredKeys())
         rows.add(s.keys, s.command, s.where);
     // Alt+letter: the underlined letters of the menu titles and of the buttons.
     for (QMenuBar* bar : bars) {

@@ -3,8 +3,8 @@
 #include "TimelineKeys.h"
 #include "TimelineWindow.h"
 #include "app/ErrorTrap.h"
+#include "app/widgets/KnownKeys.h"
 #include "app/widgets/PlannerWindow.h"
-#include "help/KnownKeys.h"
 
 #include <QAction>
 #include <QMenu>
@@ -21,7 +21,7 @@ QPointer<TimelineWindow>& current() {
 
 void install(PlannerWindow& planner) {
     // Keyboard Shortcuts lists the timeline's keys also while its window is closed.
-    Help::registerKeys(QStringLiteral("Timeline"), &keys);
+    KnownKeys::registerKeys(QStringLiteral("Timeline"), &keys);
     auto* action = new QAction(QStringLiteral("&Timeline"), planner.window());
     action->setObjectName(QStringLiteral("actionTimeline"));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));

@@ -18,7 +18,7 @@ QString place(const char* where) {
 
 } // namespace
 
-std::vector<Help::Shortcut> keys() {
+std::vector<KnownKeys::Key> keys() {
     const QString chart = place("Chart");
     return {
         {native(QKeySequence::Print), QStringLiteral("Print"), place("File")},

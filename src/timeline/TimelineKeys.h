@@ -2,12 +2,12 @@
 // (also while the timeline is not open).
 #pragma once
 
-#include "help/HelpWindows.h"
+#include "app/widgets/KnownKeys.h"
 
 #include <vector>
 
 namespace Timeline {
 
-std::vector<Help::Shortcut> keys();
+std::vector<KnownKeys::Key> keys();
 
 } // namespace Timeline

@@ -3,17 +3,24 @@
 // that window exists, together with the keys that no action carries (the mouse wheel, a drag).
 #pragma once
 
-#include "HelpWindows.h"
+#include <QString>
 
 #include <functional>
 #include <vector>
 
-namespace Help {
+namespace KnownKeys {
+
+// One key or gesture: as the user reads it ("Ctrl+0", "Ctrl+Wheel"), what it does, and where.
+struct Key {
+    QString keys;
+    QString command;
+    QString where;
+};
 
 // Registers the keys of one window under its name; a second call with that name replaces the
 // first.
-void registerKeys(const QString& window, std::function<std::vector<Shortcut>()> keys);
+void registerKeys(const QString& window, std::function<std::vector<Key>()> keys);
 // Every registered key, window by window in the order registered.
-std::vector<Shortcut> registeredKeys();
+std::vector<Key> registeredKeys();
 
-} // namespace Help
+} // namespace KnownKeys
