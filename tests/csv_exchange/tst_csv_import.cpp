@@ -208,7 +208,7 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
           "insert into Status values ('-on hold')",
           "insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,BudgetInDays,"
           "Budget) values ('Café, \"big\"',3,'2026-01-31','-on hold','Main Category','High','line 1\r\nline 2',"
-          "'2026-12-31',NULL,-1234.75)",
+          "'2026-12-31',NULL,12345678901234.568)",
           "insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,AssignedTo,Description,"
           "StartDate,DueDate) values (4,'@risk','High','-on hold',0.1,NULL,100,99,'日本語','2026-02-01','2026-02-28')"})
         TestEnvironment::exec(QLatin1String(statement));
@@ -225,6 +225,7 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
     }
     QVERIFY(fileBytes(w.path("projects.csv")).contains("2026-01-31,2026-12-31,'-on hold,"));
     QVERIFY(fileBytes(w.path("contacts.csv")).contains(",'=cmd|' /C calc'!A0\r\n"));
+    QVERIFY(fileBytes(w.path("projects.csv")).contains(",12345678901234.568,,"));
 
     // A fresh, empty database; the files in an order of their own.
     if (TestEnvironment::isTeam()) {
@@ -243,6 +244,9 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
     QCOMPARE(w.messages.errors().join(QLatin1Char('\n')), QString());
     QCOMPARE(w.messages.notices(), QStringList{"Imported 7 value-list entries, 3 contacts, 4 projects, 4 tasks."});
     QCOMPARE(snapshot(), before);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects where Budget=12345678901234.568"))
+                 .toInt(),
+             1);
     QCOMPARE(Backup::existing(DataStore::workingDatabase()).size() >= 1, !TestEnvironment::isTeam());
     QCOMPARE(w.form.projectModel()->rowCount(), 4);
 }
@@ -492,6 +496,10 @@ void TestCsvImport::copyPutsTheSelectedRowOnTheClipboard() {
     QCOMPARE(cells[0], id);
     QCOMPARE(cells[3], QStringLiteral("2026-03-02")); // the start date, as ISO text
     QCOMPARE(QGuiApplication::clipboard()->text(), CsvCommands::selectedRow(w.form.ListView2).join(QLatin1Char('\t')));
+    // A number is copied with every digit it holds.
+    TestEnvironment::exec(QStringLiteral("update Projects set Budget=12345678901234.568"));
+    w.form.ListData();
+    QVERIFY(CsvCommands::selectedRow(w.form.ListView1).contains(QStringLiteral("12345678901234.568")));
 }
 
 QTEST_MAIN(TestCsvImport)
