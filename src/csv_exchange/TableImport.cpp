@@ -1,6 +1,9 @@
 #include "TableImport.h"
 
+#include "app/Connection.h"
 #include "app/Database.h"
+#include "app/RecordIds.h"
+#include "app/SchemaViews.h"
 #include "app/SqlText.h"
 
 #include <QFileInfo>
@@ -383,6 +386,12 @@ void ImportBatch::check() {
                 refuse(bad);
                 continue;
             }
+            // The name that the program's own lists and exports give a contact that no longer
+            // exists is no name: the ID (when the file has it) is kept as it is.
+            for (const char* name : {"OwnerName", "AssignedTo"}) {
+                if (row.values.value(QLatin1String(name)).trimmed() == QLatin1String(SchemaViews::deletedContact))
+                    row.values.remove(QLatin1String(name));
+            }
             auto value = [&](const char* key) { return row.values.value(QLatin1String(key)); };
             auto known = [&](const char* key, const QSet<qint64>& existing, const QSet<qint64>& inBatch) {
                 const QString id = value(key);
@@ -694,9 +703,11 @@ ImportBatch::Outcome ImportBatch::apply() {
             }
         }
         file = nullptr;
-        // Kept IDs: new records get IDs past them.
-        Database::shared().moveIdsPastKept(
-            {QStringLiteral("Employees"), QStringLiteral("Projects"), QStringLiteral("Tasks")});
+        // New records get numbers past the kept ones and past every contact and project that
+        // the rows refer to, even one that is not in the files (a contact deleted before the
+        // export): its number must never go to someone else.
+        if (Connection* connection = Database::shared().connection())
+            RecordIds::moveCountersPastUsed(*connection);
         transaction.commit();
 
         QStringList parts;

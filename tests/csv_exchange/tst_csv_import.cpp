@@ -26,6 +26,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -78,6 +79,23 @@ int count(const char* table) {
     return TestEnvironment::scalar(QStringLiteral("select count(*) from ") + QLatin1String(table)).toInt();
 }
 
+// Closes the shared connection and opens an empty database in its place: the local file made anew,
+// or a second team database (dropped when the returned guard ends).
+std::shared_ptr<void> emptyDatabase(TestEnvironment& env) {
+    Database::shared().close();
+    if (!TestEnvironment::isTeam()) {
+        QFile::remove(DataStore::workingDatabase());
+        env.openDatabase();
+        return {};
+    }
+    const QString fresh = TestServer::freshDatabase();
+    Database::shared().open(fresh);
+    return std::shared_ptr<void>(nullptr, [fresh](void*) {
+        Database::shared().close();
+        TestServer::dropDatabase(fresh);
+    });
+}
+
 struct Window {
     Window() {
         env.openDatabase();
@@ -121,6 +139,7 @@ private slots:
     void headerNames_data();
     void headerNames();
     void wholeTablesImportBackUnchanged();
+    void deletedContactsNumberIsNeverGivenAgain();
     void addressBookThroughScriptedPreview();
     void semicolonAddressBookThroughScriptedPreview();
     void previewDialogRemapsAndCounts();
@@ -249,6 +268,43 @@ void TestCsvImport::wholeTablesImportBackUnchanged() {
              1);
     QCOMPARE(Backup::existing(DataStore::workingDatabase()).size() >= 1, !TestEnvironment::isTeam());
     QCOMPARE(w.form.projectModel()->rowCount(), 4);
+}
+
+// A contact deleted while a task of another project still names it; the tables exported, imported
+// into an empty database, and then an address book imported: the newcomer gets a number of its
+// own, and the task still shows that its contact is gone.
+void TestCsvImport::deletedContactsNumberIsNeverGivenAgain() {
+    Window w;
+    SampleData::load(QDate(2026, 3, 2));
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Gone','Away')"));
+    const qint64 gone = TestEnvironment::scalar(QStringLiteral("select max(ID) from Employees")).toLongLong();
+    TestEnvironment::exec(
+        QStringLiteral("insert into Tasks (ProjectID,Title,AssignedTo) values (1,'Orphan',%1)").arg(gone));
+    TestEnvironment::exec(QStringLiteral("delete from Employees where ID=%1").arg(gone));
+    const QString orphan = QStringLiteral("select AssignedID,AssignedTo from [Open Tasks] where Title='Orphan'");
+    QCOMPARE(TestEnvironment::rows(orphan), QStringList{QStringLiteral("%1|(deleted contact)").arg(gone)});
+
+    const char* actions[] = {"actionExportContacts", "actionExportValueLists", "actionExportProjects",
+                             "actionExportTasks"};
+    QStringList paths;
+    for (const char* action : actions) {
+        paths << w.path(action) + QStringLiteral(".csv");
+        w.messages.fileNext({paths.back()});
+        w.trigger(action);
+    }
+    const auto fresh = emptyDatabase(w.env);
+    QCOMPARE(count("Employees") + count("Tasks"), 0);
+    w.messages.fileNext(paths);
+    w.trigger("actionImportProjects");
+    QCOMPARE(TestEnvironment::rows(orphan), QStringList{QStringLiteral("%1|(deleted contact)").arg(gone)});
+
+    writeFile(w.path("book.csv"), "First Name,Last Name,E-mail Address\r\nNew,Comer,new@example.com\r\n");
+    w.messages.fileNext({w.path("book.csv")});
+    w.trigger("actionImportContacts");
+    QCOMPARE(w.messages.notices().last(), QStringLiteral("Imported 1 contact."));
+    QVERIFY(TestEnvironment::scalar(QStringLiteral("select ID from Employees where LastName='Comer'")).toLongLong() >
+            gone);
+    QCOMPARE(TestEnvironment::rows(orphan), QStringList{QStringLiteral("%1|(deleted contact)").arg(gone)});
 }
 
 void TestCsvImport::addressBookThroughScriptedPreview() {
