@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTreeView>
 #include <QWheelEvent>
 #include <QtTest>
@@ -150,6 +151,10 @@ private slots:
     void badFilesChangeNothing();
     void previewMarksRows_data();
     void previewMarksRows();
+    void realAddressBooks_data();
+    void realAddressBooks();
+    void previewRereadsInAnotherEncoding();
+    void previewOfUnknownColumnsLetsTheKindBeChosen();
     void projectsBringTheirContactsAndValues();
     void listExportFollowsSortAndColumnOrder();
     void copyPutsTheSelectedRowOnTheClipboard();
@@ -637,6 +642,100 @@ void TestCsvImport::previewMarksRows() {
     QCOMPARE(seen, preview);
     QCOMPARE(said, summary);
     QCOMPARE(TestEnvironment::rows(query), stored);
+}
+
+// Exports of other programs, as their projects keep them in their own test data (see
+// tests/data/contacts/README.md): every field lands where it belongs.
+void TestCsvImport::realAddressBooks_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("stored"); // first|last|e-mail|company|job|business|home|mobile|fax|
+                                             // address|city|state|zip|country|web|notes
+    QTest::newRow("Google, older format") << "google-roundcube.csv"
+                                          << QStringList{"Firstname|Lastname|home@aaa.pl|company|jobtitle|mainphone|"
+                                                         "homephone|mobile|homefax|home_street|home_city|home_state|"
+                                                         "home_zip|home_country|test.com|note\"note"};
+    QTest::newRow("Outlook, e-mail addresses only")
+        << "outlook-roundcube.csv" << QStringList{"||test1@domain.tld|||||||||||||"};
+    QTest::newRow("Thunderbird") << "thunderbird-roundcube.csv"
+                                 << QStringList{"Firstname|Lastname|test@domain.tld|Organization|title|phone work|"
+                                                "phone home|mobile|fax|Priv address|City|region|xx-xxx|USA|"
+                                                "http://page.com|"};
+    QTest::newRow("Thunderbird, quoted cells")
+        << "thunderbird-comm-central.csv"
+        << QStringList{"contact|one|contact1@invalid|||||||||||||",
+                       QString::fromUtf8("contact|two|contact2@invalid||\"worker\"|||||||||||here's some unicode "
+                                         "text\xE2\x80\xA6")};
+}
+
+void TestCsvImport::realAddressBooks() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, stored);
+    const QString path = QStringLiteral(FENNICK_TEST_DATA "/contacts/") + file;
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+    Window w;
+    w.messages.fileNext({path});
+    w.trigger("actionImportContacts");
+    QCOMPARE(w.messages.notices().join(QLatin1Char('\n')),
+             QStringLiteral("Imported %1.").arg(ImportFields::countOf(ImportKind::Contacts, int(stored.size()))));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral(
+                 "select FirstName,LastName,Email,Company,JobTitle,BusinessPhone,HomePhone,MobilePhone,FaxNumber,"
+                 "Address,City,State,ZIP,Country,WebPage,Notes from Employees order by ID")),
+             stored);
+}
+
+// A UTF-8 file with one byte of Windows-1252 is read as Windows-1252 as a whole; the preview
+// reads it again as UTF-8 when asked, and that is what is imported.
+void TestCsvImport::previewRereadsInAnotherEncoding() {
+    Window w;
+    writeFile(w.path("mixed.csv"), "First Name,Last Name\nZo\xC3\xAB,Brandt\nJ\xFCrgen,M\xC3\xBCller\n");
+    QStringList seen;
+    w.review.script = [&](ImportBatch& batch) {
+        ImportPreviewDialog dialog(batch);
+        auto* source = dialog.findChild<QLabel*>(QStringLiteral("Source"));
+        auto* example = dialog.findChild<QTableWidget*>(QStringLiteral("Mapping"));
+        seen << source->text() << example->item(0, 1)->text();
+        dialog.findChild<QComboBox*>(QStringLiteral("Encoding"))->setCurrentText(QStringLiteral("UTF-8"));
+        seen << source->text() << example->item(0, 1)->text()
+             << dialog.findChild<QComboBox*>(QStringLiteral("Map0"))->currentText();
+        return true;
+    };
+    w.messages.fileNext({w.path("mixed.csv")});
+    w.trigger("actionImportContacts");
+    QCOMPARE(seen, QStringList({"Rows of mixed.csv (read as Windows-1252, cells separated by commas) become contacts. "
+                                "Choose what each column is imported as:",
+                                QString::fromUtf8("Zo\xC3\x83\xC2\xAB"),
+                                "Rows of mixed.csv (read as UTF-8, cells separated by commas) become contacts. "
+                                "Choose what each column is imported as:",
+                                QString::fromUtf8("Zo\xC3\xAB"), "First Name"}));
+    QCOMPARE(
+        TestEnvironment::rows(QStringLiteral("select FirstName,LastName from Employees order by ID")),
+        QStringList({QString::fromUtf8("Zo\xC3\xAB|Brandt"), QString::fromUtf8("J\xEF\xBF\xBDrgen|M\xC3\xBCller")}));
+}
+
+// Column names that are not known: the preview opens with every column unmapped and lets the
+// user say what the rows are and map the columns.
+void TestCsvImport::previewOfUnknownColumnsLetsTheKindBeChosen() {
+    Window w;
+    writeFile(w.path("people.csv"), "Vorname,Nachname,Bemerkung\nAnn,Lee,x\n");
+    QStringList seen;
+    w.review.script = [&](ImportBatch& batch) {
+        ImportPreviewDialog dialog(batch);
+        auto* kind = dialog.findChild<QComboBox*>(QStringLiteral("Kind"));
+        auto* name = dialog.findChild<QComboBox*>(QStringLiteral("Map2"));
+        seen << dialog.findChild<QLabel*>(QStringLiteral("Source"))->text() << kind->currentText()
+             << name->currentText() << QString::number(kind->isEnabled());
+        kind->setCurrentText(QStringLiteral("contacts"));
+        dialog.findChild<QComboBox*>(QStringLiteral("Map0"))->setCurrentText(QStringLiteral("First Name"));
+        dialog.findChild<QComboBox*>(QStringLiteral("Map1"))->setCurrentText(QStringLiteral("Last Name"));
+        seen << dialog.findChild<QLabel*>(QStringLiteral("Summary"))->text();
+        return true;
+    };
+    w.messages.fileNext({w.path("people.csv")});
+    w.trigger("actionImportProjects");
+    QCOMPARE(seen, QStringList({"The column names of people.csv (read as UTF-8, cells separated by commas) are not "
+                                "known. Choose what its rows become and what each column is imported as:",
+                                "projects", "(not imported)", "1", "1 contact will be added."}));
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select FirstName,LastName from Employees")), QStringList{"Ann|Lee"});
 }
 
 void TestCsvImport::projectsBringTheirContactsAndValues() {

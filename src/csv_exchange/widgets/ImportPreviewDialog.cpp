@@ -126,6 +126,11 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
 void ImportPreviewDialog::fillMapping(size_t f) {
     ImportFile& file = m_batch.files()[f];
     QTableWidget* table = m_pages[f].mapping;
+    // The boxes of the columns as they were go away later: they no longer answer to their names.
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (QWidget* old = table->cellWidget(r, 2))
+            old->setObjectName(QString());
+    }
     table->clearContents();
     table->setRowCount(static_cast<int>(file.table.header.size()));
     const auto& fields = ImportFields::of(file.kind);
