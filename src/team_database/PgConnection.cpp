@@ -341,8 +341,8 @@ void PgConnection::connectNow(bool mayAsk) {
 namespace {
 
 // A team database made by an earlier version shows a contact that no longer exists as an empty
-// name. Its owner's connection replaces the two list views by today's (views hold no data); any
-// other role, or any failure, leaves them as they are.
+// name. Its owner's connection replaces the two list views by today's in one transaction (views
+// hold no data); any other role, or any failure, leaves them as they are.
 void bringTeamViewsUpToDate(PGconn* conn) {
     const QByteArray check = QStringLiteral("select count(*) from pg_class c where c.oid in "
                                             "(to_regclass('\"open projects\"'), to_regclass('\"open tasks\"')) "
@@ -370,9 +370,10 @@ void bringTeamViewsUpToDate(PGconn* conn) {
     };
     if (views.size() != 2 || !ok("BEGIN"))
         return;
-    for (QString view : views) {
-        view.replace(QStringLiteral("CREATE VIEW"), QStringLiteral("CREATE OR REPLACE VIEW"));
-        if (!ok(view.toUtf8())) {
+    static const QRegularExpression name(QStringLiteral("^CREATE VIEW\\s+(\"[^\"]+\")"));
+    for (const QString& view : views) {
+        if (!ok(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name.match(view).captured(1)).toUtf8()) ||
+            !ok(view.toUtf8())) {
             ok("ROLLBACK");
             return;
         }
