@@ -722,9 +722,12 @@ void TestCsvImport::previewOfUnknownColumnsLetsTheKindBeChosen() {
         ImportPreviewDialog dialog(batch);
         auto* kind = dialog.findChild<QComboBox*>(QStringLiteral("Kind"));
         auto* name = dialog.findChild<QComboBox*>(QStringLiteral("Map2"));
+        auto* missing = dialog.findChild<QComboBox*>(QStringLiteral("MissingValues"));
         seen << dialog.findChild<QLabel*>(QStringLiteral("Source"))->text() << kind->currentText()
-             << name->currentText() << QString::number(kind->isEnabled());
+             << name->currentText() << QString::number(kind->isEnabled())
+             << QString::number(missing->isVisibleTo(&dialog));
         kind->setCurrentText(QStringLiteral("contacts"));
+        seen << QString::number(missing->isVisibleTo(&dialog)); // contacts lack no dates
         dialog.findChild<QComboBox*>(QStringLiteral("Map0"))->setCurrentText(QStringLiteral("First Name"));
         dialog.findChild<QComboBox*>(QStringLiteral("Map1"))->setCurrentText(QStringLiteral("Last Name"));
         seen << dialog.findChild<QLabel*>(QStringLiteral("Summary"))->text();
@@ -734,7 +737,7 @@ void TestCsvImport::previewOfUnknownColumnsLetsTheKindBeChosen() {
     w.trigger("actionImportProjects");
     QCOMPARE(seen, QStringList({"The column names of people.csv (read as UTF-8, cells separated by commas) are not "
                                 "known. Choose what its rows become and what each column is imported as:",
-                                "projects", "(not imported)", "1", "1 contact will be added."}));
+                                "projects", "(not imported)", "1", "1", "0", "1 contact will be added."}));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select FirstName,LastName from Employees")), QStringList{"Ann|Lee"});
 }
 

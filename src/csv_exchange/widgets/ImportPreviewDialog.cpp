@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
     : QDialog(parent)
     , m_batch(batch) {
@@ -95,7 +97,7 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
     }
 
     // Asked once for the whole import: what a project or task without a date or an amount becomes.
-    auto* missingRow = new QFormLayout;
+    m_missingRow = new QFormLayout;
     m_missing = new QComboBox(this);
     m_missing->setObjectName(QStringLiteral("MissingValues"));
     m_missing->addItem(QStringLiteral("Refuse them"), static_cast<int>(ImportBatch::MissingValues::Refuse));
@@ -106,8 +108,8 @@ ImportPreviewDialog::ImportPreviewDialog(ImportBatch& batch, QWidget* parent)
         m_batch.missingValues = static_cast<ImportBatch::MissingValues>(m_missing->itemData(index).toInt());
         recheck();
     });
-    missingRow->addRow(QStringLiteral("Projects and tasks that lack a date or an amount:"), m_missing);
-    layout->addLayout(missingRow);
+    m_missingRow->addRow(QStringLiteral("Projects and tasks that lack a date or an amount:"), m_missing);
+    layout->addLayout(m_missingRow);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("Summary"));
@@ -219,6 +221,9 @@ void ImportPreviewDialog::refresh() {
                 : QStringLiteral("Import the %1 rows that match contacts already there as well").arg(duplicates));
         p.duplicates->setVisible(duplicates > 0 || file.includeDuplicates);
     }
+    m_missingRow->setRowVisible(0, std::any_of(files.begin(), files.end(), [](const ImportFile& file) {
+                                    return file.kind == ImportKind::Projects || file.kind == ImportKind::Tasks;
+                                }));
     m_summary->setText(m_batch.summary());
     m_import->setEnabled(m_batch.rowsToAdd() > 0);
 }

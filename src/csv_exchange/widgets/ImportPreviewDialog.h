@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -42,7 +43,8 @@ private:
     void refresh();
 
     ImportBatch& m_batch;
-    std::vector<Page> m_pages; // one per file
+    std::vector<Page> m_pages;           // one per file
+    QFormLayout* m_missingRow = nullptr; // shown while projects or tasks are imported
     QComboBox* m_missing = nullptr;
     QLabel* m_summary = nullptr;
     QPushButton* m_import = nullptr;
