@@ -1,9 +1,7 @@
 #include "TableImport.h"
 
-#include "app/Connection.h"
 #include "app/Database.h"
 #include "app/FieldBounds.h"
-#include "app/RecordIds.h"
 #include "app/SchemaViews.h"
 #include "app/SqlText.h"
 
@@ -996,8 +994,8 @@ ImportBatch::Outcome ImportBatch::apply() {
         // New records get numbers past the kept ones and past every contact and project that
         // the rows refer to, even one that is not in the files (a contact deleted before the
         // export): its number must never go to someone else.
-        if (Connection* connection = Database::shared().connection())
-            RecordIds::moveCountersPastUsed(*connection);
+        Database::shared().moveIdsPastKept(
+            {QStringLiteral("Employees"), QStringLiteral("Projects"), QStringLiteral("Tasks")});
         transaction.commit();
 
         QStringList parts;

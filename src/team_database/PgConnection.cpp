@@ -761,10 +761,3 @@ bool PgConnection::recognises(const QString& target) {
 QString PgConnection::kindAndPlace() const {
     return QStringLiteral("Team database %1").arg(describe());
 }
-
-void PgConnection::moveIdsPastKept(const QStringList& tables) {
-    for (const QString& table : tables)
-        query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false) "
-                             "from %1")
-                  .arg(table.toLower()));
-}
