@@ -396,17 +396,16 @@ void TestTimelineWindow::readsTasksAsStored() {
     const bool team = TestEnvironment::isTeam();
     Fixture f;
     for (int i = 0; i < 40; ++i)
-        TestEnvironment::exec(
-            QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
-                           "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,%5 "
-                           "from Projects where ProjectName='Developing'")
-                .arg(i)
-                .arg(i % 2 ? "High" : "Low")
-                .arg(i + 0.5)
-                .arg(i % 3 == 0   ? QStringLiteral("(select min(ID) from Employees)")
-                     : i % 3 == 1 ? QStringLiteral("null")
-                                  : QStringLiteral("99999")) // a contact that is gone
-                .arg(team ? QStringLiteral("null") : QStringLiteral("'2026-02-30'")));
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
+                                             "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,%5 "
+                                             "from Projects where ProjectName='Developing'")
+                                  .arg(i)
+                                  .arg(i % 2 ? "High" : "Low")
+                                  .arg(i + 0.5)
+                                  .arg(i % 3 == 0   ? QStringLiteral("(select min(ID) from Employees)")
+                                       : i % 3 == 1 ? QStringLiteral("null")
+                                                    : QStringLiteral("99999")) // a contact that is gone
+                                  .arg(team ? QStringLiteral("null") : QStringLiteral("'2026-02-30'")));
     const QString firstContact =
         TestEnvironment::rows(QStringLiteral("select FirstName || ' ' || LastName from Employees order by ID"))
             .value(0);
