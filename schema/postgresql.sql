@@ -144,12 +144,15 @@ CREATE TRIGGER tasks_notify AFTER INSERT OR UPDATE OR DELETE ON tasks
 
 -- Rows come in the order they were added (PostgreSQL keeps no stored order of its own).
 -- A contact's display name: first name, one blank, last name. A missing half shows as empty
--- text; a contact that no longer exists gives an empty name, so its projects and tasks stay listed.
+-- text. A contact that no longer exists shows as "(deleted contact)", and its projects and tasks
+-- stay listed; no contact at all gives an empty name. (The program brings the views of older
+-- databases up to this when their owner connects.)
 CREATE VIEW "open projects" AS
 SELECT p.id AS id, p.projectname AS projectname, p.owner AS owner, p.startdate AS startdate,
        p.status AS status, p.category AS category, p.priority AS priority, p.notes AS notes,
        p.enddate AS enddate, p.budgetindays AS budgetindays, p.budget AS budget,
-       CASE WHEN e.id IS NULL THEN '' ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS ownername
+       CASE WHEN p.owner IS NULL THEN '' WHEN e.id IS NULL THEN '(deleted contact)'
+            ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS ownername
 FROM projects p LEFT JOIN employees e ON e.id = p.owner
 ORDER BY p.id;
 
@@ -158,6 +161,7 @@ SELECT t.id AS id, t.projectid AS projectid, t.title AS title, t.priority AS pri
        t.cost AS cost, t.costindays AS costindays, t.percentcomplete AS percentcomplete,
        t.description AS description, t.startdate AS startdate, t.duedate AS duedate,
        t.assignedto AS assignedid,
-       CASE WHEN e.id IS NULL THEN '' ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS assignedto
+       CASE WHEN t.assignedto IS NULL THEN '' WHEN e.id IS NULL THEN '(deleted contact)'
+            ELSE coalesce(e.firstname, '') || ' ' || coalesce(e.lastname, '') END AS assignedto
 FROM tasks t LEFT JOIN employees e ON e.id = t.assignedto
 ORDER BY t.id;

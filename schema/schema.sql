@@ -92,13 +92,15 @@ CREATE INDEX Tasks_ProjectID ON Tasks (ProjectID);
 CREATE INDEX Tasks_AssignedTo ON Tasks (AssignedTo);
 
 -- A contact's display name: first name, one blank, last name. A missing half
--- shows as empty text; a contact that no longer exists gives an empty name, so
--- its projects and tasks stay listed.
+-- shows as empty text. A contact that no longer exists shows as
+-- "(deleted contact)", and its projects and tasks stay listed; no contact at all
+-- gives an empty name. (The program brings the views of older files up to this.)
 CREATE VIEW [Open Projects] AS
 SELECT p.ID AS ID, p.ProjectName AS ProjectName, p.Owner AS Owner, p.StartDate AS StartDate,
        p.Status AS Status, p.Category AS Category, p.Priority AS Priority, p.Notes AS Notes,
        p.EndDate AS EndDate, p.BudgetInDays AS BudgetInDays, p.Budget AS Budget,
-       CASE WHEN e.ID IS NULL THEN '' ELSE ifnull(e.FirstName, '') || ' ' || ifnull(e.LastName, '') END AS OwnerName
+       CASE WHEN p.Owner IS NULL THEN '' WHEN e.ID IS NULL THEN '(deleted contact)'
+            ELSE ifnull(e.FirstName, '') || ' ' || ifnull(e.LastName, '') END AS OwnerName
 FROM Projects p LEFT JOIN Employees e ON e.ID = p.Owner;
 
 CREATE VIEW [Open Tasks] AS
@@ -106,5 +108,6 @@ SELECT t.ID AS ID, t.ProjectID AS ProjectID, t.Title AS Title, t.Priority AS Pri
        t.Cost AS Cost, t.CostInDays AS CostInDays, t.PercentComplete AS PercentComplete,
        t.Description AS Description, t.StartDate AS StartDate, t.DueDate AS DueDate,
        t.AssignedTo AS AssignedID,
-       CASE WHEN e.ID IS NULL THEN '' ELSE ifnull(e.FirstName, '') || ' ' || ifnull(e.LastName, '') END AS AssignedTo
+       CASE WHEN t.AssignedTo IS NULL THEN '' WHEN e.ID IS NULL THEN '(deleted contact)'
+            ELSE ifnull(e.FirstName, '') || ' ' || ifnull(e.LastName, '') END AS AssignedTo
 FROM Tasks t LEFT JOIN Employees e ON e.ID = t.AssignedTo;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "RawValue.h"
+#include "RecordIds.h"
 #include "SqlText.h"
 
 #include <QString>
@@ -75,8 +76,12 @@ public:
     // ends (" for update"); empty where the transaction itself holds the lock.
     virtual QString lockSuffix() const { return {}; }
     // After rows were written with IDs of their own (an import that keeps IDs): moves the
-    // numbering of new records past every ID in use, so that no number is handed out twice.
-    virtual void moveIdsPastKept(const QStringList& tables) { Q_UNUSED(tables) }
+    // numbering of new records past every ID in use or referred to (a task's deleted contact), and
+    // never back, so that no number is handed out twice. Every numbered table is moved.
+    virtual void moveIdsPastKept(const QStringList& tables) {
+        Q_UNUSED(tables)
+        RecordIds::moveCountersPastUsed(*this);
+    }
 
     // Where this connection announces the changes other clients make (none until set).
     void setChangeFeed(ChangeFeed* feed) { m_feed = feed; }

@@ -2,6 +2,7 @@
 
 #include "Backup.h"
 #include "DbError.h"
+#include "SchemaViews.h"
 #include "ValueText.h"
 
 #include <QFile>
@@ -255,6 +256,8 @@ SqliteConnection::SqliteConnection(const QString& path)
         execute(QStringLiteral("PRAGMA foreign_keys = ON"));
         auto cursor = query(QStringLiteral("select count(*) from sqlite_master"));
         cursor->next();
+        cursor.reset();
+        SchemaViews::bringLocalUpToDate(*this);
     } catch (const DbError& e) {
         close();
         throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));

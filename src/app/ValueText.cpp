@@ -7,9 +7,16 @@
 #include <cmath>
 
 QString numberText(double value) {
-    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
+    if (!std::isfinite(value))
+        return QString::number(value);
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
-    return QString::number(value, 'g', 15);
+    // Every digit the number holds, and no more: the shortest text that reads back as the same
+    // double (a budget of 12345678901234.568 keeps its last digits through an export).
+    const double size = std::fabs(value);
+    if (size >= 1e-6 && size < 1e21)
+        return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 QString shortDateText(const QString& isoDate) {

@@ -4,7 +4,8 @@
 #include <QString>
 #include <QVariant>
 
-// Plain decimal text of a number: no grouping, no exponent for ordinary sizes, "." as separator.
+// Plain decimal text of a number: no grouping, no exponent for ordinary sizes, "." as separator,
+// with every digit needed to read back the same double.
 QString numberText(double value);
 // A stored value as shown in lists: ISO dates in the system's short date format, numbers as
 // plain decimal text, texts as they are.

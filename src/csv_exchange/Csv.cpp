@@ -32,6 +32,42 @@ bool pairedSurrogates(const QString& text) {
     return true;
 }
 
+const QString utf8Name = QStringLiteral("UTF-8");
+const QString utf16Name = QStringLiteral("UTF-16");
+const QString windows1252Name = QStringLiteral("Windows-1252");
+
+// Decodes the bytes in the encoding the user chose; false with a reason when they are not text.
+bool decodeAs(const QString& chosen, const QByteArray& bytes, QString* text, QString* encoding, QString* error) {
+    *encoding = chosen;
+    if (chosen == utf16Name) {
+        const bool bigEndian = bytes.startsWith("\xFE\xFF");
+        const qsizetype mark = bigEndian || bytes.startsWith("\xFF\xFE") ? 2 : 0;
+        QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+        *text = decoder.decode(bytes.mid(mark));
+    } else {
+        const qsizetype nul = bytes.indexOf('\0');
+        if (nul >= 0) {
+            const int line = static_cast<int>(bytes.left(nul).count('\n')) + 1;
+            *error = QStringLiteral("The file holds a NUL byte (line %1), so it is not a CSV text file.").arg(line);
+            return false;
+        }
+        // A byte order mark is never part of the text, whichever encoding is chosen.
+        const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+        if (chosen == windows1252Name) {
+            *text = Csv::fromWindows1252(body);
+        } else {
+            QStringDecoder decoder(QStringConverter::Utf8);
+            *text = decoder.decode(body);
+            *encoding = utf8Name;
+        }
+    }
+    if (text->contains(QChar(0))) {
+        *error = QStringLiteral("The file holds NUL characters, so it is not a text file.");
+        return false;
+    }
+    return true;
+}
+
 // Decodes the bytes; false with a reason when they are not text.
 bool decode(const QByteArray& bytes, QString* text, QString* encoding, QString* error) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
@@ -170,10 +206,17 @@ QString separatorName(QChar separator, bool plural) {
     return name;
 }
 
-CsvReadResult read(const QByteArray& bytes) {
+QStringList encodings() {
+    return {utf8Name, windows1252Name, utf16Name};
+}
+
+CsvReadResult read(const QByteArray& bytes, const CsvReadOptions& options) {
     CsvReadResult result;
     QString text;
-    if (!decode(bytes, &text, &result.encoding, &result.error))
+    const bool decoded = options.encoding.isEmpty()
+                             ? decode(bytes, &text, &result.encoding, &result.error)
+                             : decodeAs(options.encoding, bytes, &text, &result.encoding, &result.error);
+    if (!decoded)
         return result;
     const QChar separator = detectSeparator(text);
 
@@ -258,20 +301,24 @@ CsvReadResult read(const QByteArray& bytes) {
     result.table.header = records.front();
     const auto width = result.table.header.size();
     for (size_t r = 1; r < records.size(); ++r) {
-        if (records[r].size() != width)
+        if (records[r].size() == width) {
+            result.table.rows.push_back(std::move(records[r]));
+            result.table.lines.push_back(lines[r]);
+        } else if (options.keepOddRows) {
+            result.table.oddRows.push_back({lines[r], static_cast<int>(records[r].size())});
+        } else {
             return refused(QStringLiteral("Line %1 has %2 cells, but the header has %3.")
                                .arg(lines[r])
                                .arg(records[r].size())
                                .arg(width));
+        }
     }
-    result.table.rows.assign(std::make_move_iterator(records.begin() + 1), std::make_move_iterator(records.end()));
-    result.table.lines.assign(lines.begin() + 1, lines.end());
     result.separator = separator;
     result.ok = true;
     return result;
 }
 
-CsvReadResult readFile(const QString& path, qint64 maxSize) {
+CsvReadResult readFile(const QString& path, qint64 maxSize, const CsvReadOptions& options) {
     const QFileInfo info(path);
     if (!info.isFile())
         return refused(QStringLiteral("The file '%1' does not exist.").arg(path));
@@ -286,7 +333,7 @@ CsvReadResult readFile(const QString& path, qint64 maxSize) {
     const QByteArray bytes = file.read(maxSize + 1);
     if (bytes.size() > maxSize) // grew while we looked
         return refused(QStringLiteral("The file '%1' is too large to be read.").arg(info.fileName()));
-    return read(bytes);
+    return read(bytes, options);
 }
 
 bool write(const CsvTable& table, QByteArray* out, QString* error, QChar separator) {

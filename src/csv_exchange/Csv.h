@@ -19,9 +19,26 @@ struct CsvTable {
     // was not read from a file.
     std::vector<int> lines;
 
+    // Rows with another number of cells than the header, when the reader was told to read on past
+    // them (CsvReadOptions::keepOddRows): their line and number of cells. They are not in rows.
+    struct OddRow {
+        int line;
+        int cells;
+    };
+    std::vector<OddRow> oddRows;
+
     bool sameCells(const CsvTable& other) const { return header == other.header && rows == other.rows; }
     // The line of data row i for messages (falls back to i + 2: the header is line 1).
     int lineOf(size_t row) const { return row < lines.size() ? lines[row] : static_cast<int>(row) + 2; }
+};
+
+struct CsvReadOptions {
+    // "UTF-8", "UTF-16" or "Windows-1252"; empty: decided from the bytes. A forced UTF-8 shows
+    // bytes that are not UTF-8 as the replacement character.
+    QString encoding;
+    // A row with another number of cells than the header goes to CsvTable::oddRows instead of
+    // refusing the whole file.
+    bool keepOddRows = false;
 };
 
 struct CsvReadResult {
@@ -38,15 +55,18 @@ namespace Csv {
 constexpr qint64 defaultMaxFileSize = 64LL * 1024 * 1024;
 
 // Decodes and parses the bytes of a file. Blank lines are skipped; every other row must have as
-// many cells as the header. The whole file is read with the separator of its header row.
-CsvReadResult read(const QByteArray& bytes);
+// many cells as the header (unless options.keepOddRows). The whole file is read with the
+// separator of its header row.
+CsvReadResult read(const QByteArray& bytes, const CsvReadOptions& options = {});
+// The encodings the reader knows, as CsvReadOptions and CsvReadResult name them.
+QStringList encodings();
 // The separator of a text whose first line that is not blank is its header row: the one of comma,
 // semicolon and tab that occurs there most often outside quoted cells; comma when none of them leads.
 QChar detectSeparator(QStringView text);
 // "comma", "semicolon", "tab" (plural: "commas"...), for messages and the import preview.
 QString separatorName(QChar separator, bool plural = false);
 // Reads a file; refuses files larger than maxSize without reading them.
-CsvReadResult readFile(const QString& path, qint64 maxSize = defaultMaxFileSize);
+CsvReadResult readFile(const QString& path, qint64 maxSize = defaultMaxFileSize, const CsvReadOptions& options = {});
 
 // The file text of a table, its cells separated by separator (comma, semicolon or tab). A cell is
 // quoted when it holds a comma, a semicolon, a tab, a quote or a line break; a row of one empty

@@ -1,6 +1,7 @@
 #include "CsvCells.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -59,13 +60,11 @@ std::optional<double> parseNumber(const QString& cell) {
     QString text = cell.trimmed();
     if (text.startsWith(QLatin1Char('\'')))
         text = text.mid(1);
-    if (text.isEmpty())
+    // A plain decimal: an optional minus, digits and at most one point ("1e3" is not one, nor
+    // "+5" or "1,000").
+    static const QRegularExpression plain(QStringLiteral("^-?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
+    if (!plain.match(text).hasMatch())
         return std::nullopt;
-    for (const QChar c : text) {
-        if (!(c.isDigit() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-') &&
-            c != QLatin1Char('+') && c != QLatin1Char('e') && c != QLatin1Char('E'))
-            return std::nullopt;
-    }
     bool ok = false;
     const double value = QLocale::c().toDouble(text, &ok);
     if (!ok || !std::isfinite(value))

@@ -21,7 +21,8 @@ QString importText(const QString& cell);
 // A stored value as a cell of the given kind (numbers and dates as stored, texts guarded).
 QString exportCell(const QString& stored, Kind kind);
 
-// A number cell: plain decimal text with "." (blanks around it allowed); nothing when it is not one.
+// A number cell: plain decimal text with "." and an optional minus (blanks around it allowed, no
+// exponent, no plus, no grouping); nothing when it is not one.
 std::optional<double> parseNumber(const QString& cell);
 // A date cell: ISO (a time after the date is ignored) or the system's short date format.
 std::optional<QDate> parseDate(const QString& cell);

@@ -1,6 +1,8 @@
 #include "TableImport.h"
 
 #include "app/Database.h"
+#include "app/FieldBounds.h"
+#include "app/SchemaViews.h"
 #include "app/SqlText.h"
 
 #include <QFileInfo>
@@ -31,18 +33,28 @@ const std::vector<ImportField>& of(ImportKind kind) {
         {"Company",
          "Company",
          Kind::Text,
-         {"company", "companyname", "organization", "organisation", "organization1name", "organisation1name"}},
-        {"JobTitle", "Job Title", Kind::Text, {"jobtitle", "position", "organization1title"}},
+         {"company", "companyname", "organization", "organisation", "organization1name", "organisation1name",
+          "organizationname", "organisationname"}},
+        {"JobTitle",
+         "Job Title",
+         Kind::Text,
+         {"jobtitle", "position", "organization1title", "organizationtitle", "organisationtitle"}},
         {"BusinessPhone",
          "Business Phone",
          Kind::Text,
-         {"businessphone", "workphone", "officephone", "phone", "telephone", "primaryphone", "phone1value",
-          "companymainphone"}},
-        {"HomePhone", "Home Phone", Kind::Text, {"homephone", "privatephone", "phone2value"}},
+         {"businessphone", "workphone", "officephone", "phone", "telephone", "primaryphone", "companymainphone"}},
+        {"HomePhone", "Home Phone", Kind::Text, {"homephone", "privatephone"}},
         {"MobilePhone",
          "Mobile Phone",
          Kind::Text,
-         {"mobilephone", "mobile", "mobilenumber", "cellphone", "cell", "cellularphone", "phone3value"}},
+         {"mobilephone", "mobile", "mobilenumber", "cellphone", "cell", "cellularphone"}},
+        // Web address books number their phones and name each one's type in a column beside it
+        // ("Phone 1 - Type" or "Phone 1 - Label": Mobile, Work, Home Fax...).
+        {"PhoneByType",
+         "Phone (the field its type column names)",
+         Kind::Text,
+         {"phone1value", "phone2value", "phone3value", "phone4value", "phone5value", "phone6value", "phone7value",
+          "phone8value", "phone9value"}},
         {"FaxNumber", "Fax Number", Kind::Text, {"faxnumber", "fax", "businessfax", "workfax", "homefax"}},
         {"Address",
          "Address",
@@ -189,10 +201,19 @@ ImportFile::ImportFile(QString path_, ImportKind kind_, CsvTable table_)
     : path(std::move(path_))
     , kind(kind_)
     , table(std::move(table_)) {
+    mapByNames();
+}
+
+void ImportFile::mapByNames() {
     // Each field takes the first column that names it; a later column of the same field is
     // used where the first one is empty (an export's business and home addresses).
+    mapping.clear();
     for (const QString& header : std::as_const(table.header))
         mapping.push_back(ImportFields::match(kind, header));
+}
+
+void ImportFile::unmapAll() {
+    mapping.assign(static_cast<size_t>(table.header.size()), -1);
 }
 
 QString ImportFile::fileName() const {
@@ -214,6 +235,12 @@ void ImportFile::setMapping(int column, int field) {
 // ---------------------------------------------------------------- batch
 
 namespace {
+
+// Contacts are the same when their names and e-mail address are (in any letter case).
+QString contactKey(const QString& first, const QString& last, const QString& email) {
+    return first.trimmed().toLower() + QLatin1Char('|') + last.trimmed().toLower() + QLatin1Char('|') +
+           email.trimmed().toLower();
+}
 
 QSet<qint64> idsOf(const QString& statement) {
     QSet<qint64> ids;
@@ -268,7 +295,7 @@ QString tableOf(ImportKind kind) {
     return {};
 }
 
-int order(ImportKind kind) {
+int kindOrder(ImportKind kind) {
     return static_cast<int>(kind);
 }
 
@@ -276,6 +303,16 @@ int order(ImportKind kind) {
 
 ImportBatch::ImportBatch() {
     m_contactIds = idsOf(QStringLiteral("select ID from Employees"));
+    {
+        ResultSet rs = Database::shared().query(QStringLiteral("select FirstName,LastName,Email from Employees"));
+        while (!rs.eof()) {
+            const QString first = rs.rawText(0);
+            const QString last = rs.rawText(1);
+            m_contactKeys.insert(contactKey(first, last, rs.rawText(2)),
+                                 QStringLiteral("the contact %1").arg((first + QLatin1Char(' ') + last).trimmed()));
+            rs.moveNext();
+        }
+    }
     m_projectIds = idsOf(QStringLiteral("select ID from Projects"));
     for (const char* table : {"Employees", "Projects", "Tasks"}) {
         ResultSet rs = Database::shared().query(QStringLiteral("select count(*) from ") + QLatin1String(table));
@@ -308,103 +345,347 @@ std::optional<ImportKind> ImportBatch::recognise(const QStringList& header) {
     return std::nullopt;
 }
 
-void ImportBatch::add(QString path, ImportKind kind, CsvTable table, QString encoding, QChar separator) {
-    m_files.emplace_back(std::move(path), kind, std::move(table));
-    m_files.back().encoding = std::move(encoding);
-    m_files.back().separator = separator;
-    // Written in the order that lets later rows refer to earlier ones.
-    std::stable_sort(m_files.begin(), m_files.end(),
-                     [](const ImportFile& a, const ImportFile& b) { return order(a.kind) < order(b.kind); });
+ImportFile& ImportBatch::add(QString path, ImportKind kind, CsvTable table, QString encoding, QChar separator) {
+    ImportFile& file = m_files.emplace_back(std::move(path), kind, std::move(table));
+    file.encoding = std::move(encoding);
+    file.separator = separator;
+    return file;
 }
+
+std::vector<size_t> ImportBatch::writingOrder() const {
+    std::vector<size_t> order(m_files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Written in the order that lets later rows refer to earlier ones.
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t a, size_t b) { return kindOrder(m_files[a].kind) < kindOrder(m_files[b].kind); });
+    return order;
+}
+
+QString ImportBatch::reread(size_t index, const QString& encoding) {
+    if (index >= m_files.size())
+        return {};
+    ImportFile& file = m_files[index];
+    CsvReadOptions options;
+    options.encoding = encoding;
+    options.keepOddRows = true;
+    CsvReadResult read = Csv::readFile(file.path, Csv::defaultMaxFileSize, options);
+    if (!read.ok)
+        return read.error;
+    file.table = std::move(read.table);
+    file.encoding = read.encoding;
+    file.separator = read.separator;
+    file.mapByNames();
+    return {};
+}
+
+void ImportBatch::setKind(size_t index, ImportKind kind) {
+    if (index >= m_files.size())
+        return;
+    m_files[index].kind = kind;
+    m_files[index].mapByNames();
+}
+
+QString ImportBatch::defaultsText() const {
+    return QStringLiteral("Start: today (%1); End and Due Date: the start; Budget, Cost, their days and "
+                          "% Complete: 0")
+        .arg(SqlText::dateText(today));
+}
+
+namespace {
+
+// A value every project or task must have, and what it becomes when the user lets the import
+// fill it in.
+struct Required {
+    const char* key;
+    const char* label;
+    const char* defaultFrom; // the field whose value it takes, or nullptr for the fixed default
+};
+const std::vector<Required>& requiredOf(ImportKind kind) {
+    static const std::vector<Required> projects = {{"StartDate", "Start", nullptr},
+                                                   {"EndDate", "End", "StartDate"},
+                                                   {"Budget", "Budget", nullptr},
+                                                   {"BudgetInDays", "Budget in Days", nullptr}};
+    static const std::vector<Required> tasks = {{"StartDate", "Start Date", nullptr},
+                                                {"DueDate", "Due Date", "StartDate"},
+                                                {"PercentComplete", "% Complete", nullptr},
+                                                {"Cost", "Cost", nullptr},
+                                                {"CostInDays", "Cost in Days", nullptr}};
+    static const std::vector<Required> none;
+    return kind == ImportKind::Projects ? projects : kind == ImportKind::Tasks ? tasks : none;
+}
+
+// The end that must not come before the start: {end, start}.
+std::optional<std::pair<const char*, const char*>> spanOf(ImportKind kind) {
+    if (kind == ImportKind::Projects)
+        return std::make_pair("EndDate", "StartDate");
+    if (kind == ImportKind::Tasks)
+        return std::make_pair("DueDate", "StartDate");
+    return std::nullopt;
+}
+
+bool isAmount(const QString& key) {
+    return key == QLatin1String("Budget") || key == QLatin1String("BudgetInDays") || key == QLatin1String("Cost") ||
+           key == QLatin1String("CostInDays");
+}
+
+// What a number, date or ID cell says is wrong with it; the empty text when it is a good value
+// (then *value holds it as it is stored).
+QString badCell(const ImportField& field, const QString& cell, QString* value) {
+    const QString label = QLatin1String(field.label);
+    const QString key = QLatin1String(field.key);
+    switch (field.kind) {
+    case Kind::Number: {
+        const auto n = CsvCells::parseNumber(cell);
+        if (!n)
+            return QStringLiteral("%1 \"%2\" is not a number (write it like 1234.5)").arg(label, cell);
+        if (key == QLatin1String("PercentComplete") && (*n < FieldBounds::minPercent || *n > FieldBounds::maxPercent))
+            return QStringLiteral("%1 %2 is not between 0 and 100").arg(label, cell.trimmed());
+        if (isAmount(key) && *n < FieldBounds::minAmount)
+            return QStringLiteral("%1 %2 is below 0").arg(label, cell.trimmed());
+        *value = numberText(*n);
+        return {};
+    }
+    case Kind::Date: {
+        const auto d = CsvCells::parseDate(cell);
+        if (!d)
+            return QStringLiteral("%1 \"%2\" is not a date (write it like 2026-12-31)").arg(label, cell);
+        if (!FieldBounds::yearInRange(*d))
+            return QStringLiteral("%1 %2 is not within the years %3 to %4")
+                .arg(label, cell.trimmed())
+                .arg(FieldBounds::firstYear)
+                .arg(FieldBounds::lastYear);
+        *value = SqlText::dateText(*d);
+        return {};
+    }
+    case Kind::Id: {
+        const auto id = CsvCells::parseId(cell);
+        if (!id)
+            return QStringLiteral("%1 \"%2\" is not a record number").arg(label, cell);
+        *value = QString::number(*id);
+        return {};
+    }
+    case Kind::Text:
+        break;
+    }
+    return {};
+}
+
+// The phone field that a type cell of an address book names ("Mobile", "* Work", "Home Fax"...);
+// empty when the type says nothing the program has a field for.
+QString phoneFieldOfType(const QString& type) {
+    const QString t = type.toLower();
+    if (t.contains(QLatin1String("fax")))
+        return QStringLiteral("FaxNumber");
+    if (t.contains(QLatin1String("mobile")) || t.contains(QLatin1String("cell")))
+        return QStringLiteral("MobilePhone");
+    if (t.contains(QLatin1String("home")))
+        return QStringLiteral("HomePhone");
+    if (t.contains(QLatin1String("work")) || t.contains(QLatin1String("business")) ||
+        t.contains(QLatin1String("main")) || t.contains(QLatin1String("office")) ||
+        t.contains(QLatin1String("company")))
+        return QStringLiteral("BusinessPhone");
+    return {};
+}
+
+// For each column, the column that holds its type ("Phone 1 - Type" or "Phone 1 - Label" for
+// "Phone 1 - Value"), or -1.
+std::vector<int> typeColumns(const QStringList& header) {
+    std::vector<int> types(static_cast<size_t>(header.size()), -1);
+    for (qsizetype c = 0; c < header.size(); ++c) {
+        const QString name = ImportFields::normalisedHeader(header[c]);
+        if (!name.endsWith(QLatin1String("value")))
+            continue;
+        const QString stem = name.chopped(5);
+        for (qsizetype t = 0; t < header.size(); ++t) {
+            const QString other = ImportFields::normalisedHeader(header[t]);
+            if (other == stem + QLatin1String("type") || other == stem + QLatin1String("label")) {
+                types[static_cast<size_t>(c)] = static_cast<int>(t);
+                break;
+            }
+        }
+    }
+    return types;
+}
+
+// Google's address book puts several values into one cell, separated by " ::: ".
+const QString severalValues = QStringLiteral(" ::: ");
+
+} // namespace
 
 void ImportBatch::check() {
     // IDs that the rows of earlier files bring (old IDs as the files give them).
     QSet<qint64> batchContacts;
     QSet<qint64> batchProjects;
     QHash<QString, QSet<QString>> lists = m_valueLists;
+    QHash<QString, QString> contacts = m_contactKeys;
+    const QString today = SqlText::dateText(this->today);
 
-    for (ImportFile& file : m_files) {
+    for (const size_t index : writingOrder()) {
+        ImportFile& file = m_files[index];
         file.m_rows.clear();
         file.refused.clear();
+        file.duplicates.clear();
+        file.notes.clear();
         const auto& fields = ImportFields::of(file.kind);
+        const std::vector<int> types = typeColumns(file.table.header);
         QHash<qint64, int> idLines;
         bool allHaveIds = true;
+
+        for (const CsvTable::OddRow& odd : file.table.oddRows)
+            file.refused.push_back({odd.line, QStringLiteral("the row has %1 cells, but the header has %2")
+                                                  .arg(odd.cells)
+                                                  .arg(file.table.header.size())});
 
         for (size_t r = 0; r < file.table.rows.size(); ++r) {
             const QStringList& cells = file.table.rows[r];
             const int line = file.table.lineOf(r);
             ImportFile::Row row{line, {}, std::nullopt};
+            auto refuse = [&](const QString& reason) { file.refused.push_back({line, reason}); };
+            auto note = [&](const QString& text) { file.notes.push_back({line, text}); };
             bool any = false;
+            bool blank = true;
+            std::vector<std::pair<qsizetype, QString>> phones; // columns whose field their type names
             for (qsizetype c = 0; c < cells.size(); ++c) {
+                if (cells[c].trimmed().isEmpty())
+                    continue;
+                blank = false;
                 const int f = file.mapping[static_cast<size_t>(c)];
-                if (f < 0 || cells[c].trimmed().isEmpty())
+                if (f < 0)
                     continue;
                 any = true;
                 const ImportField& field = fields[static_cast<size_t>(f)];
+                QString value = field.kind == Kind::Text ? CsvCells::importText(cells[c]) : cells[c];
+                if (file.kind == ImportKind::Contacts && value.contains(severalValues)) {
+                    const QString first = value.section(severalValues, 0, 0).trimmed();
+                    note(QStringLiteral("%1 holds several values; the first is imported (%2)")
+                             .arg(file.table.header[c], first));
+                    value = first;
+                }
                 const QString key = QLatin1String(field.key);
+                if (key == QLatin1String("PhoneByType")) {
+                    phones.emplace_back(c, value);
+                    continue;
+                }
                 if (row.values.value(key).isEmpty())
-                    row.values.insert(key, field.kind == Kind::Text ? CsvCells::importText(cells[c]) : cells[c]);
+                    row.values.insert(key, value);
             }
-            auto refuse = [&](const QString& reason) { file.refused.push_back({line, reason}); };
+            // Phones go where their type says; those of another type fill the phone fields left.
+            std::vector<QString> untyped;
+            for (const auto& [column, number] : phones) {
+                const int typeColumn = types[static_cast<size_t>(column)];
+                const QString target = typeColumn < 0 ? QString() : phoneFieldOfType(cells.value(typeColumn));
+                if (target.isEmpty())
+                    untyped.push_back(number);
+                else if (row.values.value(target).isEmpty())
+                    row.values.insert(target, number);
+            }
+            for (const QString& number : untyped) {
+                for (const char* target : {"BusinessPhone", "HomePhone", "MobilePhone"}) {
+                    if (row.values.value(QLatin1String(target)).isEmpty()) {
+                        row.values.insert(QLatin1String(target), number);
+                        break;
+                    }
+                }
+            }
             if (!any) {
-                refuse(QStringLiteral("the row is empty"));
+                refuse(blank ? QStringLiteral("the row is empty")
+                             : QStringLiteral("none of its cells is in a column that is imported"));
                 continue;
             }
+            // The name that the program's own lists and exports give a contact that no longer
+            // exists is no name: the ID (when the file has it) is kept as it is.
+            for (const char* name : {"OwnerName", "AssignedTo"}) {
+                if (row.values.value(QLatin1String(name)).trimmed() == QLatin1String(SchemaViews::deletedContact))
+                    row.values.remove(QLatin1String(name));
+            }
 
-            // Every number, date and ID cell must read as one.
+            // Every number, date and ID cell must read as one, within the bounds of its field.
             QString bad;
             for (const ImportField& field : fields) {
                 const QString key = QLatin1String(field.key);
                 const QString cell = row.values.value(key);
-                if (cell.isEmpty())
+                if (cell.isEmpty() || field.kind == Kind::Text)
                     continue;
-                if (field.kind == Kind::Number) {
-                    if (const auto n = CsvCells::parseNumber(cell))
-                        row.values[key] = numberText(*n);
-                    else
-                        bad = QStringLiteral("%1 \"%2\" is not a number (write it like 1234.5)")
-                                  .arg(QLatin1String(field.label), cell);
-                } else if (field.kind == Kind::Date) {
-                    if (const auto d = CsvCells::parseDate(cell))
-                        row.values[key] = SqlText::dateText(*d);
-                    else
-                        bad = QStringLiteral("%1 \"%2\" is not a date (write it like 2026-12-31)")
-                                  .arg(QLatin1String(field.label), cell);
-                } else if (field.kind == Kind::Id) {
-                    if (const auto id = CsvCells::parseId(cell))
-                        row.values[key] = QString::number(*id);
-                    else
-                        bad = QStringLiteral("%1 \"%2\" is not a record number").arg(QLatin1String(field.label), cell);
-                }
+                QString value;
+                bad = badCell(field, cell, &value);
                 if (!bad.isEmpty())
                     break;
+                row.values[key] = value;
             }
             if (!bad.isEmpty()) {
                 refuse(bad);
                 continue;
             }
             auto value = [&](const char* key) { return row.values.value(QLatin1String(key)); };
+
+            // Values every project and task must have: refused, or filled in as the user chose.
+            QStringList missing;
+            QStringList filled;
+            for (const Required& required : requiredOf(file.kind)) {
+                if (!value(required.key).isEmpty())
+                    continue;
+                missing << QLatin1String(required.label);
+                const QString fill = required.defaultFrom ? value(required.defaultFrom)
+                                     : QLatin1String(required.key).endsWith(QLatin1String("Date"))
+                                         ? today
+                                         : QStringLiteral("0");
+                row.values.insert(QLatin1String(required.key), fill);
+                filled << QStringLiteral("%1 %2").arg(QLatin1String(required.label), fill);
+            }
+            if (!missing.isEmpty()) {
+                if (missingValues == MissingValues::Refuse) {
+                    refuse(QStringLiteral("no %1 (a value every %2 must have)")
+                               .arg(missing.join(QStringLiteral(", ")), ImportFields::rowsName(file.kind).chopped(1)));
+                    continue;
+                }
+                note(QStringLiteral("filled in: %1").arg(filled.join(QStringLiteral(", "))));
+            }
+            if (const auto span = spanOf(file.kind)) {
+                const QString end = value(span->first);
+                const QString start = value(span->second);
+                if (!end.isEmpty() && !start.isEmpty() && end < start) {
+                    const auto label = [&](const char* key) {
+                        return QLatin1String(
+                            fields[static_cast<size_t>(ImportFields::match(file.kind, QLatin1String(key)))].label);
+                    };
+                    refuse(QStringLiteral("%1 %2 is before %3 %4")
+                               .arg(label(span->first), end, label(span->second), start));
+                    continue;
+                }
+            }
+
             auto known = [&](const char* key, const QSet<qint64>& existing, const QSet<qint64>& inBatch) {
                 const QString id = value(key);
                 return !id.isEmpty() && (existing.contains(id.toLongLong()) || inBatch.contains(id.toLongLong()));
             };
 
+            QString duplicateOf;
             switch (file.kind) {
             case ImportKind::Contacts: {
                 QString first = value("FirstName").trimmed();
                 QString last = value("LastName").trimmed();
                 const QString full = value("FullName").simplified();
                 if (first.isEmpty() && last.isEmpty() && !full.isEmpty()) {
-                    const qsizetype blank = full.indexOf(QLatin1Char(' '));
-                    first = blank < 0 ? full : full.left(blank);
-                    last = blank < 0 ? QString() : full.mid(blank + 1);
+                    const qsizetype blankAt = full.indexOf(QLatin1Char(' '));
+                    first = blankAt < 0 ? full : full.left(blankAt);
+                    last = blankAt < 0 ? QString() : full.mid(blankAt + 1);
                     row.values.insert(QStringLiteral("FirstName"), first);
                     row.values.insert(QStringLiteral("LastName"), last);
                 }
-                if (first.isEmpty())
-                    bad = QStringLiteral("no first name");
-                else if (last.isEmpty())
-                    bad = QStringLiteral("no last name");
+                const QString email = value("Email").trimmed();
+                // A name or an e-mail address is enough to tell the contact by.
+                if (first.isEmpty() && last.isEmpty() && email.isEmpty())
+                    bad = QStringLiteral("no name and no e-mail address");
+                else if (first.isEmpty() && last.isEmpty())
+                    note(QStringLiteral("no name, only the e-mail address %1").arg(email));
+                const QString key = contactKey(first, last, email);
+                if (bad.isEmpty()) {
+                    if (contacts.contains(key))
+                        duplicateOf = contacts.value(key);
+                    else
+                        contacts.insert(key, QStringLiteral("line %1 of %2").arg(line).arg(file.fileName()));
+                }
                 break;
             }
             case ImportKind::Projects:
@@ -444,6 +725,12 @@ void ImportBatch::check() {
                 refuse(bad);
                 continue;
             }
+            if (!duplicateOf.isEmpty()) {
+                file.duplicates.push_back(
+                    {line, QStringLiteral("the same name and e-mail address as %1").arg(duplicateOf)});
+                if (!file.includeDuplicates)
+                    continue;
+            }
 
             if (!value("ID").isEmpty()) {
                 row.id = value("ID").toLongLong();
@@ -458,6 +745,8 @@ void ImportBatch::check() {
             }
             file.m_rows.push_back(std::move(row));
         }
+        std::stable_sort(file.refused.begin(), file.refused.end(),
+                         [](const RefusedRow& a, const RefusedRow& b) { return a.line < b.line; });
 
         file.accepted = static_cast<int>(file.m_rows.size());
         const QString table = tableOf(file.kind);
@@ -483,14 +772,21 @@ int ImportBatch::rowsToAdd() const {
 QString ImportBatch::summary() const {
     QStringList parts;
     int refused = 0;
-    for (const ImportFile& f : m_files) {
+    int skipped = 0;
+    for (const size_t index : writingOrder()) {
+        const ImportFile& f = m_files[index];
         parts << ImportFields::countOf(f.kind, f.accepted);
         refused += static_cast<int>(f.refused.size());
+        if (!f.includeDuplicates)
+            skipped += static_cast<int>(f.duplicates.size());
     }
     QString text = parts.join(QStringLiteral(", ")) + QStringLiteral(" will be added");
     if (refused > 0)
         text +=
             refused == 1 ? QStringLiteral("; 1 row is refused") : QStringLiteral("; %1 rows are refused").arg(refused);
+    if (skipped > 0)
+        text += skipped == 1 ? QStringLiteral("; 1 row matches a contact already there and is skipped")
+                             : QStringLiteral("; %1 rows match contacts already there and are skipped").arg(skipped);
     return text + QLatin1Char('.');
 }
 
@@ -686,7 +982,8 @@ ImportBatch::Outcome ImportBatch::apply() {
     try {
         ImportTransaction transaction;
         Writer writer(m_valueLists);
-        for (const ImportFile& f : m_files) {
+        for (const size_t index : writingOrder()) {
+            const ImportFile& f = m_files[index];
             file = &f;
             for (const ImportFile::Row& row : f.m_rows) {
                 line = row.line;
@@ -694,14 +991,16 @@ ImportBatch::Outcome ImportBatch::apply() {
             }
         }
         file = nullptr;
-        // Kept IDs: new records get IDs past them.
+        // New records get numbers past the kept ones and past every contact and project that
+        // the rows refer to, even one that is not in the files (a contact deleted before the
+        // export): its number must never go to someone else.
         Database::shared().moveIdsPastKept(
             {QStringLiteral("Employees"), QStringLiteral("Projects"), QStringLiteral("Tasks")});
         transaction.commit();
 
         QStringList parts;
-        for (const ImportFile& f : m_files)
-            parts << ImportFields::countOf(f.kind, f.accepted);
+        for (const size_t index : writingOrder())
+            parts << ImportFields::countOf(m_files[index].kind, m_files[index].accepted);
         outcome.message = QStringLiteral("Imported ") + parts.join(QStringLiteral(", ")) + QLatin1Char('.');
         if (writer.addedContacts > 0 || writer.addedEntries > 0)
             outcome.message += QStringLiteral(" Added along with them: %1 and %2.")

@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "CsvCells.h"
 
+#include <QDate>
 #include <QHash>
 #include <QSet>
 
@@ -47,6 +48,7 @@ private:
     bool m_open = false;
 };
 
+// A row of a file with what the preview says about it: why it is refused, skipped, or changed.
 struct RefusedRow {
     int line;
     QString reason;
@@ -64,17 +66,26 @@ public:
     QChar separator = QLatin1Char(','); // as the reader found it in the header row, for the preview
     // For each CSV column, the index of its field in ImportFields::of(kind), or -1 (not imported).
     std::vector<int> mapping;
+    bool kindRecognised = true; // false: no column name was known, so every column starts unmapped
+    bool kindFixed = false;     // the import takes one kind only (contacts)
+    // Rows that match an existing contact (or an earlier row) are skipped unless this is set.
+    bool includeDuplicates = false;
 
     // The outcome of the last check.
     int accepted = 0;
     std::vector<RefusedRow> refused;
-    bool keepIds = false; // IDs of the file are kept (the table was empty)
+    std::vector<RefusedRow> duplicates; // skipped (or, with includeDuplicates, added anyway)
+    std::vector<RefusedRow> notes;      // rows imported with a change the user should know of
+    bool keepIds = false;               // IDs of the file are kept (the table was empty)
 
     QString fileName() const;
     // The key of the field that a column is mapped to, or the empty text.
     QString mappedKey(int column) const;
     // Maps a column to a field (-1: not imported); the caller checks the batch again.
     void setMapping(int column, int field);
+    // Maps every column by its name, or leaves them all unmapped.
+    void mapByNames();
+    void unmapAll();
 
 private:
     friend class ImportBatch;
@@ -94,10 +105,27 @@ public:
     // The kind of table that a header belongs to, when it is recognisable.
     static std::optional<ImportKind> recognise(const QStringList& header);
 
-    void add(QString path, ImportKind kind, CsvTable table, QString encoding = QString(),
-             QChar separator = QLatin1Char(','));
+    // Adds a file; the files keep the order they were added in (they are checked and written in
+    // the order that lets later rows refer to earlier ones).
+    ImportFile& add(QString path, ImportKind kind, CsvTable table, QString encoding = QString(),
+                    QChar separator = QLatin1Char(','));
     std::vector<ImportFile>& files() { return m_files; }
     const std::vector<ImportFile>& files() const { return m_files; }
+
+    // Reads a file again in another encoding (columns mapped anew by their names); the reason
+    // when it cannot be read, else the empty text. The caller checks the batch again.
+    QString reread(size_t file, const QString& encoding);
+    // What the rows of a file become (columns mapped anew by their names).
+    void setKind(size_t file, ImportKind kind);
+
+    // What happens to a project or task row that lacks a value every record must have (a date,
+    // an amount): it is refused, or the value is filled in with its default.
+    enum class MissingValues { Refuse, FillDefaults };
+    MissingValues missingValues = MissingValues::Refuse;
+    // The day that a missing start date becomes.
+    QDate today = QDate::currentDate();
+    // The defaults in words, for the preview.
+    QString defaultsText() const;
 
     // Checks every row of every file with its current mapping.
     void check();
@@ -113,6 +141,10 @@ public:
     Outcome apply();
 
 private:
+    // The files in the order they are checked and written: value lists, contacts, projects, tasks.
+    std::vector<size_t> writingOrder() const;
+
+    QHash<QString, QString> m_contactKeys; // first|last|e-mail in lower case -> the contact's name
     QSet<qint64> m_contactIds;
     QSet<qint64> m_projectIds;
     QHash<QString, qint64> m_rowCounts;         // table -> rows before the import

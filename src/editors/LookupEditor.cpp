@@ -268,6 +268,10 @@ void LookupEditor::selectContact(const QVariant& id) {
     bool ok = false;
     const qint64 wanted = id.toLongLong(&ok);
     Combo1->setCurrentIndex(ok && !id.isNull() ? static_cast<int>(m_ContactIDs.indexOf(wanted)) : -1);
+    // A contact that no longer exists is said so, never shown as a blank or as someone else.
+    Combo1->setPlaceholderText(Combo1->currentIndex() < 0 && ok && !id.isNull()
+                                   ? QStringLiteral("(deleted contact)") // as the stored views name it
+                                   : QString());
 }
 
 void LookupEditor::selectText(QComboBox* combo, const QString& text) {

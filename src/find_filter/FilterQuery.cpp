@@ -276,6 +276,12 @@ private:
 
         const QString value = withoutQuotes(rest.mid(at));
         const QString example = field.names.first();
+        // owner: and owner="" alike find the rows where the text is empty (a project without an owner).
+        if (value.isEmpty() && field.kind == FieldKind::Text && (term.op == Op::Contains || term.op == Op::Equals)) {
+            term.op = Op::Equals;
+            m_query.terms.push_back(std::move(term));
+            return;
+        }
         if (value.isEmpty())
             return problem(t, QStringLiteral("%1 needs a value after it, such as %2.")
                                   .arg(quoted(rest.left(at)), example + QLatin1Char(':') + sampleValue(field.kind)));
@@ -293,12 +299,16 @@ private:
                 return problem(
                     t,
                     QStringLiteral("%1 takes a number, such as %2>1000, %2:250 or %2:100..500.").arg(label, example));
+            if (term.op == Op::Between && term.low > term.high)
+                return problem(t, backwards(value, example, QStringLiteral("100..500")));
             break;
         case FieldKind::Date:
             if (!readDateTerm(term, value))
                 return problem(t, QStringLiteral("%1 is not a date: write dates as 2026-12-31, 2026-12 or 2026, "
                                                  "such as %2<2026-12-31.")
                                       .arg(quoted(value), example));
+            if (term.op == Op::Between && term.firstDay > term.lastDay)
+                return problem(t, backwards(value, example, QStringLiteral("2026-01..2026-03")));
             break;
         }
         m_query.terms.push_back(std::move(term));
@@ -314,6 +324,12 @@ private:
             break;
         }
         return QStringLiteral("word");
+    }
+
+    // A range whose ends are the wrong way round would silently find nothing.
+    static QString backwards(const QString& value, const QString& example, const QString& sample) {
+        return QStringLiteral("The range %1 runs backwards: write the smaller end first, such as %2:%3.")
+            .arg(quoted(value), example, sample);
     }
 
     static QString knownNames() {

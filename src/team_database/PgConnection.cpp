@@ -1,8 +1,11 @@
 #include "PgConnection.h"
 
+#include "TeamSchema.h"
 #include "app/ChangeFeed.h"
 #include "app/DbError.h"
 #include "app/Messages.h"
+#include "app/SchemaViews.h"
+#include "app/SqlText.h"
 #include "app/ValueText.h"
 
 #include <QCoreApplication>
@@ -335,6 +338,52 @@ void PgConnection::connectNow(bool mayAsk) {
     }
 }
 
+namespace {
+
+// A team database made by an earlier version shows a contact that no longer exists as an empty
+// name. Its owner's connection replaces the two list views by today's in one transaction (views
+// hold no data); any other role, or any failure, leaves them as they are.
+void bringTeamViewsUpToDate(PGconn* conn) {
+    const QByteArray check = QStringLiteral("select count(*) from pg_class c where c.oid in "
+                                            "(to_regclass('\"open projects\"'), to_regclass('\"open tasks\"')) "
+                                            "and pg_has_role(c.relowner, 'USAGE') and "
+                                            "position(%1 in pg_get_viewdef(c.oid)) = 0")
+                                 .arg(SqlText::quoted(QLatin1String(SchemaViews::deletedContact)))
+                                 .toUtf8();
+    PGresult* old = PQexec(conn, check.constData());
+    const bool outdated =
+        PQresultStatus(old) == PGRES_TUPLES_OK && PQntuples(old) == 1 && QByteArray(PQgetvalue(old, 0, 0)) != "0";
+    PQclear(old);
+    if (!outdated)
+        return;
+    QStringList views;
+    try {
+        views = SchemaViews::listViews(TeamSchema::script());
+    } catch (const DbError&) {
+        return;
+    }
+    auto ok = [conn](const QByteArray& statement) {
+        PGresult* result = PQexec(conn, statement.constData());
+        const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+        return done;
+    };
+    if (views.size() != 2 || !ok("BEGIN"))
+        return;
+    static const QRegularExpression name(QStringLiteral("^CREATE VIEW\\s+(\"[^\"]+\")"));
+    for (const QString& view : views) {
+        if (!ok(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name.match(view).captured(1)).toUtf8()) ||
+            !ok(view.toUtf8())) {
+            ok("ROLLBACK");
+            return;
+        }
+    }
+    if (!ok("COMMIT"))
+        ok("ROLLBACK");
+}
+
+} // namespace
+
 void PgConnection::prepareSession() {
     PQclear(run(QStringLiteral("SET DateStyle = ISO, YMD")));
     if (m_check == Check::Schema) {
@@ -365,6 +414,8 @@ void PgConnection::prepareSession() {
                                           "current_setting('transaction_read_only') = 'off'");
         m_readOnly = PQresultStatus(rights) != PGRES_TUPLES_OK || PQgetvalue(rights, 0, 0)[0] != 't';
         PQclear(rights);
+        if (!m_readOnly)
+            bringTeamViewsUpToDate(m_conn);
     }
     PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
     m_lost = false;
@@ -709,11 +760,4 @@ bool PgConnection::recognises(const QString& target) {
 
 QString PgConnection::kindAndPlace() const {
     return QStringLiteral("Team database %1").arg(describe());
-}
-
-void PgConnection::moveIdsPastKept(const QStringList& tables) {
-    for (const QString& table : tables)
-        query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false) "
-                             "from %1")
-                  .arg(table.toLower()));
 }

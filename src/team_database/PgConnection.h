@@ -46,7 +46,6 @@ public:
     bool hasRowVersions() const override { return true; }
     bool hasPlanner() const override { return true; } // a database of an earlier version is not opened
     QString lockSuffix() const override { return QStringLiteral(" for update"); }
-    void moveIdsPastKept(const QStringList& tables) override;
 
     // Whether a database name is one of PostgreSQL's (a libpq connection string or URI) rather
     // than the path of a local file.

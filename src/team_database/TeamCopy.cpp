@@ -3,6 +3,7 @@
 #include "PgConnection.h"
 #include "app/DataStore.h"
 #include "app/DbError.h"
+#include "app/RecordIds.h"
 #include "app/SqlText.h"
 #include "app/SqliteConnection.h"
 #include "app/ValueText.h"
@@ -188,14 +189,15 @@ void localToTeam(const QString& localFile, const QString& target, const Progress
                                          "Copy into a database that was just created.")
                               .arg(team.describe(), QLatin1String(t.name)));
     }
+    // New records get IDs past the copied ones and past every number the file ever gave.
+    const QHash<QString, qint64> given = RecordIds::counters(local);
     team.begin();
     try {
         copyAll(local, team, true, progress);
-        // New records get IDs past the copied ones.
-        for (const char* table : {"employees", "projects", "tasks", "tasklinks"})
-            team.query(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, "
-                                      "false) from %1")
-                           .arg(QLatin1String(table)));
+        RecordIds::moveCountersPastUsed(team, given);
+        // Links are never referred to from elsewhere: past the copied ones is enough.
+        team.query(QStringLiteral("select setval(pg_get_serial_sequence('tasklinks', 'id'), coalesce(max(id), 0) + 1, "
+                                  "false) from tasklinks"));
         team.commit();
     } catch (...) {
         try {
@@ -220,9 +222,12 @@ void teamToLocal(const QString& target, const QString& localFile, const Progress
     try {
         {
             SqliteConnection local(partial);
+            // A number the team database ever gave is never given again by the file.
+            const QHash<QString, qint64> given = RecordIds::counters(team);
             local.begin();
             try {
                 copyAll(team, local, false, progress);
+                RecordIds::moveCountersPastUsed(local, given);
                 local.commit();
             } catch (...) {
                 local.rollback();

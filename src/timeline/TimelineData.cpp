@@ -1,6 +1,7 @@
 #include "TimelineData.h"
 
 #include "app/Database.h"
+#include "app/SchemaViews.h"
 #include "app/widgets/RecordListModel.h"
 
 #include <algorithm>
@@ -138,7 +139,7 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
         item.projectId = integerOf(rs, 1);
         item.name = rs.rawText(2);
         if (!rs.isNull(3))
-            item.who = names.value(integerOf(rs, 3));
+            item.who = names.value(integerOf(rs, 3), QLatin1String(SchemaViews::deletedContact));
         item.status = statuses.text(rs, 4);
         item.priority = priorities.text(rs, 5);
         item.percent = numberOf(rs, 6);

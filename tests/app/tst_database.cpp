@@ -24,6 +24,7 @@ private slots:
     void notADatabaseIsReportedAndKept();
     void deletingProjectRemovesItsTasks();
     void viewsKeepRowsOfDeletedContacts();
+    void olderDatabaseGetsTodaysViews();
     void refusedChangesSayWhyInPlainWords_data();
     void refusedChangesSayWhyInPlainWords();
     void fileFromBeforeRowVersionsIsUpgraded();
@@ -162,10 +163,35 @@ void TestDatabase::viewsKeepRowsOfDeletedContacts() {
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select AssignedID, AssignedTo from [Open Tasks]")),
              QStringList{QStringLiteral("1|Ann Lee")});
     TestEnvironment::exec(QStringLiteral("delete from Employees where ID=1"));
+    // A contact that is gone says so; no contact at all stays empty.
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName) values ('nobody''s')"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title) values (1,'open')"));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName, OwnerName from [Open Projects]")),
-             QStringList{QStringLiteral("p|")});
+             QStringList({"p|(deleted contact)", "nobody's|"}));
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, AssignedTo from [Open Tasks]")),
-             QStringList{QStringLiteral("t|")});
+             QStringList({"t|(deleted contact)", "open|"}));
+}
+
+void TestDatabase::olderDatabaseGetsTodaysViews() {
+    // A database made by an earlier version: its views showed a deleted contact as an empty name.
+    TestEnvironment env;
+    env.openDatabase();
+    for (const char* view :
+         {"drop view [Open Projects]", "drop view [Open Tasks]",
+          "create view [Open Projects] as select ID, ProjectName, '' as OwnerName from Projects",
+          "create view [Open Tasks] as select ID, Title, AssignedTo as AssignedID, '' as AssignedTo from Tasks",
+          "insert into Projects (ProjectName,Owner) values ('p',7)",
+          "insert into Tasks (ProjectID,Title,AssignedTo) values (1,'t',7)"})
+        TestEnvironment::exec(QLatin1String(view));
+
+    // Opened again, the database has today's views; the rows are untouched.
+    const QString target = env.databaseTarget();
+    Database::shared().close();
+    Database::shared().open(target);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ProjectName, OwnerName, Budget from [Open Projects]")),
+             QStringList{"p|(deleted contact)|"});
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, AssignedID, AssignedTo from [Open Tasks]")),
+             QStringList{"t|7|(deleted contact)"});
 }
 
 void TestDatabase::refusedChangesSayWhyInPlainWords_data() {

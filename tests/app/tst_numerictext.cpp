@@ -1,5 +1,6 @@
 // The locale-aware number test of the editors and the number texts it hands to SQL.
 #include "app/NumericText.h"
+#include "app/ValueText.h"
 
 #include <QtTest>
 
@@ -10,6 +11,8 @@ private slots:
     void acceptsWhatTheLocaleWrites();
     void storedNumbersRoundTripThroughTheEditorText_data();
     void storedNumbersRoundTripThroughTheEditorText();
+    void plainTextKeepsEveryDigit_data();
+    void plainTextKeepsEveryDigit();
 };
 
 void TestNumericText::acceptsWhatTheLocaleWrites_data() {
@@ -77,6 +80,7 @@ void TestNumericText::storedNumbersRoundTripThroughTheEditorText_data() {
     row("real de", "de_DE", 1000.5, "1000,5", "1000.5");
     row("whole real", "en_US", 2.0, "2", "2");
     row("tenth", "en_US", 0.1, "0.1", "0.1");
+    row("seventeen digits", "en_US", 12345678901234.568, "12345678901234.568", "12345678901234.568");
     row("null", "en_US", QVariant(), "", "");
     row("stored text", "en_US", QString("n/a"), "n/a", "");
 }
@@ -90,6 +94,31 @@ void TestNumericText::storedNumbersRoundTripThroughTheEditorText() {
     const QString text = NumericText::toLocaleText(stored, l);
     QCOMPARE(text, shown);
     QCOMPARE(NumericText::toSql(text, l), sql);
+}
+
+// The plain text that lists, exports and copies between databases write: every digit the double
+// holds, no exponent for ordinary sizes, and it reads back as the same double.
+void TestNumericText::plainTextKeepsEveryDigit_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("budget with 17 digits") << 12345678901234.568 << "12345678901234.568";
+    QTest::newRow("tenth") << 0.1 << "0.1";
+    QTest::newRow("third") << 1.0 / 3 << "0.3333333333333333";
+    QTest::newRow("negative fraction") << -1234.75 << "-1234.75";
+    QTest::newRow("whole") << 1500.0 << "1500";
+    QTest::newRow("negative zero") << -0.0 << "0";
+    QTest::newRow("large with a half") << 1e15 + 0.5 << "1000000000000000.5";
+    QTest::newRow("large whole") << 1e20 << "100000000000000000000";
+    QTest::newRow("very small") << 2.5e-7 << "2.5e-07";
+}
+
+void TestNumericText::plainTextKeepsEveryDigit() {
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(numberText(value), text);
+    bool ok = false;
+    QCOMPARE(QLocale::c().toDouble(numberText(value), &ok), value);
+    QVERIFY(ok);
 }
 
 QTEST_GUILESS_MAIN(TestNumericText)

@@ -1,5 +1,6 @@
 // The CSV reader and writer and the cell rules: what is written reads back as the same table,
 // the encodings that files come in, and the inputs that are refused with a reason.
+#include "app/ValueText.h"
 #include "csv_exchange/Csv.h"
 #include "csv_exchange/CsvCells.h"
 
@@ -63,6 +64,8 @@ private slots:
     void refusesHugeFileUnread();
     void cellRules_data();
     void cellRules();
+    void numberCells_data();
+    void numberCells();
 };
 
 void TestCsv::writtenTablesReadBackTheSame() {
@@ -290,6 +293,50 @@ void TestCsv::cellRules() {
     QCOMPARE(CsvCells::exportCell(stored, CsvCells::Kind(kind)), cell);
     if (kind == int(CsvCells::Kind::Text))
         QCOMPARE(CsvCells::importText(cell), stored);
+}
+
+// Number cells are plain decimals: what a spreadsheet or another program writes as a number,
+// and nothing that reads as one only by accident.
+void TestCsv::numberCells_data() {
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("number"); // as plain text; empty when the cell is refused
+    QTest::newRow("whole") << "1500"
+                           << "1500";
+    QTest::newRow("fraction") << "1234.5"
+                              << "1234.5";
+    QTest::newRow("negative") << "-0.25"
+                              << "-0.25";
+    QTest::newRow("blanks around") << " 12 "
+                                   << "12";
+    QTest::newRow("leading point") << ".5"
+                                   << "0.5";
+    QTest::newRow("formula guard") << "'42"
+                                   << "42";
+    QTest::newRow("many digits") << "12345678901234.568"
+                                 << "12345678901234.568";
+    QTest::newRow("exponent") << "1e3"
+                              << "";
+    QTest::newRow("plus") << "+5"
+                          << "";
+    QTest::newRow("decimal comma") << "1,5"
+                                   << "";
+    QTest::newRow("grouping") << "1,000.5"
+                              << "";
+    QTest::newRow("two points") << "1.2.3"
+                                << "";
+    QTest::newRow("hex") << "0x10"
+                         << "";
+    QTest::newRow("infinity") << "inf"
+                              << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestCsv::numberCells() {
+    QFETCH(QString, cell);
+    QFETCH(QString, number);
+    const auto n = CsvCells::parseNumber(cell);
+    QCOMPARE(n ? numberText(*n) : QString(), number);
 }
 
 QTEST_GUILESS_MAIN(TestCsv)

@@ -128,6 +128,7 @@ void TestForm5::editSelectsAssigneeByIdAndUpdatesOnlyThatTask() {
     QCOMPARE(shown(form.get(), fields), QStringList({QString::number(id), "Mine", "Sam Doe", "Closed", "Low",
                                                      "2021-08-31", "2021-09-30", "10", "2", "50", ""}));
     QCOMPARE(form->contactIDs().value(child<QComboBox>(form.get(), "Combo1")->currentIndex()), twin2);
+    QCOMPARE(child<QComboBox>(form.get(), "Combo1")->placeholderText(), QString());
     set(form.get(), "Text6", "75");
     save(form.get());
     QCOMPARE(f.messages.notices(), QStringList{"Record Successfully Updated"});
@@ -140,6 +141,8 @@ void TestForm5::missingAssigneeOpensWithNoneSelected() {
     auto form = open<Form5>(QString::number(addTask(f.project, "T", 999)), f.projectId);
     QVERIFY(f.messages.shown().empty());
     QCOMPARE(shown(form.get(), names("Combo1 Combo5")), QStringList({"", "High"}));
+    // The box says that the contact is gone, never showing a blank or someone else.
+    QCOMPARE(child<QComboBox>(form.get(), "Combo1")->placeholderText(), QStringLiteral("(deleted contact)"));
 }
 
 void TestForm5::fieldThatCannotBeShownEndsTheLoading() {

@@ -20,6 +20,7 @@ const QStringList projectRows[] = {
     {"3", "Straße Survey", "Zoë Ørsted", "Research", "Very High", "", "2025-11-30", "2026-06-30", "20000.5", "40"},
     {"4", "Big Project Phase", "John Wilson", "Main Category", "Normal", "Cancelled", "2026-12-31", "2027-12-31",
      "1000", "5"},
+    {"5", "Orphan Idea", "", "Ideas", "Low", "New", "", "", "", ""},
 };
 
 // ID, project, title, assigned to, description, status, priority, start, due, % complete, cost, cost in days.
@@ -30,6 +31,7 @@ const TaskFields taskRows[] = {
     {12, 2, "Write copy", "Daniel Carter", "Landing page review", "Open", "High", "2026-01-11", "2026-02-01", 0, 50, 1},
     {13, 3, "Interview residents", "Zoë Ørsted", "", "Open", "Normal", "2025-12-01", "2026-01-15", 20, 0, 3},
     {14, 99, "Task of a project not listed", "John Wilson", "", "Open", "High", "2026-01-01", "2026-01-02", 0, 0, 0},
+    {15, 5, "Find someone", "", "", "New", "Low", "", "", 0, 0, 0},
 };
 
 FilterIndex makeIndex() {
@@ -94,6 +96,10 @@ void TestFilterQuery::terms_data() {
     row("header with blanks", "projectname:survey", "3", "13");
     row("quoted value", "name:\"big project\"", "4", "");
     row("project id", "id:3", "3", "13");
+    row("owner: alone finds projects without an owner", "owner:", "5", "15");
+    row("owner=\"\" finds them as well", "owner=\"\"", "5", "15");
+    row("leave out projects without an owner", "-owner: cat:research", "3", "13");
+    row("task: with an empty field", "task:assignee:", "5", "15");
     // Numbers and dates.
     row("budget greater", "budget>1000", "1,3", "10,11,13");
     row("budget at least", "budget>=1000", "1,3,4", "10,11,13");
@@ -119,17 +125,20 @@ void TestFilterQuery::terms_data() {
     row("word in tasks only", "task:wilson", "1", "11");
     row("field in tasks only", "task:status:done", "1", "11");
     row("task id through task:", "task:id:13", "3", "13");
-    row("leave out a word", "-cancelled", "1,3", "10,11,13");
-    row("leave out an owner", "-wilson", "2,3", "12,13");
-    row("leave out tasks only", "-task:open", "1,2,3,4", "11");
-    row("minus after task:", "task:-open", "1,2,3,4", "11");
+    row("leave out a word", "-cancelled", "1,3,5", "10,11,13,15");
+    row("leave out an owner", "-wilson", "2,3,5", "12,13,15");
+    row("leave out tasks only", "-task:open", "1,2,3,4,5", "11,15");
+    row("minus after task:", "task:-open", "1,2,3,4,5", "11,15");
     row("project found alone, one task left out", "wilson -paint", "1,4", "10");
     // Terms that cannot be read: marked with the reason and left out; the rest still filters.
     row("number expected", "budget>abc", "-", "", "Budget takes a number", 0);
     row("bad date", "start<2026-13-01", "-", "", "is not a date", 0);
     row("unknown column", "foo:bar", "-", "", "no column called", 0);
     row("comparison on text", "owner>carter", "-", "", "is text", 0);
-    row("field without value", "owner:", "-", "", "needs a value", 0);
+    row("number field without value", "budget:", "-", "", "needs a value", 0);
+    row("reversed number range", "budget:500..100", "-", "", "runs backwards", 0);
+    row("reversed date range", "start:2026-03..2026-01", "-", "", "runs backwards", 0);
+    row("reversed range after a good word", "cafe days:40..10", "1", "10,11", "runs backwards", 5);
     row("quote never closed", "cafe \"paint walls", "1", "10,11", "not closed", 5);
     row("lone minus", "-", "-", "", "A minus needs a word", 0);
     row("task: alone", "task:", "-", "", "task: needs a word", 0);

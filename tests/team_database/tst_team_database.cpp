@@ -1163,6 +1163,9 @@ void TestTeamDatabase::copiesBothWaysKeepEveryRow() {
     Database::shared().open(local);
     SampleData::load(QDate(2021, 8, 31));
     TestEnvironment::exec(QStringLiteral("delete from Projects where ID=1")); // a gap in the IDs
+    // The last contact deleted: no row holds its number, yet it is never given again.
+    const qint64 goneContact = TestEnvironment::scalar(QStringLiteral("select max(ID) from Employees")).toLongLong();
+    TestEnvironment::exec(QStringLiteral("delete from Employees where ID=%1").arg(goneContact));
     TestEnvironment::exec(QStringLiteral("update Employees set Notes=%1 where ID=2")
                               .arg(SqlText::quoted(QStringLiteral("O'Brien's \"notes\"\n\u00e9\U0001F600"))));
     // A plan: a summary that comes after its child, a milestone, a link with a lead, a holiday,
@@ -1197,11 +1200,23 @@ void TestTeamDatabase::copiesBothWaysKeepEveryRow() {
     const qint64 added = addProject(QStringLiteral("new"));
     QVERIFY(added > highest);
     TestEnvironment::exec(QStringLiteral("delete from Projects where ID=%1").arg(added));
+    const auto newContact = [] {
+        TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('New','One')"));
+        return TestEnvironment::scalar(QStringLiteral("select max(ID) from Employees")).toLongLong();
+    };
+    const qint64 teamContact = newContact();
+    QVERIFY(teamContact > goneContact);
+    TestEnvironment::exec(QStringLiteral("delete from Employees where ID=%1").arg(teamContact));
     Database::shared().close();
 
     const QString back = env.root() + QStringLiteral("/back.mdb");
     TeamCopy::teamToLocal(env.databaseTarget(), back);
     QCOMPARE(snapshotOf(back), before);
+    // The file goes on from the team database's numbers, deleted records included.
+    Database::shared().open(back);
+    QVERIFY(newContact() > teamContact);
+    QVERIFY(addProject(QStringLiteral("newer")) > added);
+    Database::shared().close();
     // An existing file is never overwritten.
     QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::teamToLocal(env.databaseTarget(), back));
 }

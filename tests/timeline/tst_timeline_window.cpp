@@ -391,20 +391,21 @@ void TestTimelineWindow::rowsWithBadDates() {
 }
 
 void TestTimelineWindow::readsTasksAsStored() {
-    // Many different statuses (more than are shared), missing assignees, fractions and a text id.
-    // A team database stores only real dates: there the start is missing instead.
+    // Many different statuses (more than are shared), missing and deleted assignees, fractions and
+    // a text id. A team database stores only real dates: there the start is missing instead.
     const bool team = TestEnvironment::isTeam();
     Fixture f;
     for (int i = 0; i < 40; ++i)
-        TestEnvironment::exec(
-            QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
-                           "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,%5 "
-                           "from Projects where ProjectName='Developing'")
-                .arg(i)
-                .arg(i % 2 ? "High" : "Low")
-                .arg(i + 0.5)
-                .arg(i % 3 ? QStringLiteral("null") : QStringLiteral("(select min(ID) from Employees)"))
-                .arg(team ? QStringLiteral("null") : QStringLiteral("'2026-02-30'")));
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Status,Priority,PercentComplete,"
+                                             "AssignedTo,StartDate) select ID,'Bulk %1','S%1','%2',%3,%4,%5 "
+                                             "from Projects where ProjectName='Developing'")
+                                  .arg(i)
+                                  .arg(i % 2 ? "High" : "Low")
+                                  .arg(i + 0.5)
+                                  .arg(i % 3 == 0   ? QStringLiteral("(select min(ID) from Employees)")
+                                       : i % 3 == 1 ? QStringLiteral("null")
+                                                    : QStringLiteral("99999")) // a contact that is gone
+                                  .arg(team ? QStringLiteral("null") : QStringLiteral("'2026-02-30'")));
     const QString firstContact =
         TestEnvironment::rows(QStringLiteral("select FirstName || ' ' || LastName from Employees order by ID"))
             .value(0);
@@ -416,7 +417,7 @@ void TestTimelineWindow::readsTasksAsStored() {
         QCOMPARE(t.status, QStringLiteral("S%1").arg(i));
         QCOMPARE(t.priority, QLatin1String(i % 2 ? "High" : "Low"));
         QCOMPARE(t.percent, i + 0.5);
-        QCOMPARE(t.who, i % 3 ? QString() : firstContact);
+        QCOMPARE(t.who, i % 3 == 0 ? firstContact : i % 3 == 1 ? QString() : QStringLiteral("(deleted contact)"));
         QVERIFY(!t.start.isValid()); // 30 February: kept as text, no bar
         QCOMPARE(t.startText, team ? QString() : QStringLiteral("2026-02-30"));
         ++seen;

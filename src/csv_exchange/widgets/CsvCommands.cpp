@@ -87,30 +87,27 @@ void importFiles(PlannerWindow& planner, bool contactsOnly) {
     ImportBatch batch;
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
-        CsvReadResult read = Csv::readFile(path);
+        // A row of the wrong width is refused in the preview, as other bad rows are.
+        CsvReadOptions options;
+        options.keepOddRows = true;
+        CsvReadResult read = Csv::readFile(path, Csv::defaultMaxFileSize, options);
         if (!read.ok) {
             messages.notice(
                 QStringLiteral("Nothing was imported. %1 cannot be read as a CSV file: %2").arg(name, read.error));
             return;
         }
+        // Column names that are not known open the preview with every column unmapped, so that
+        // the user can map them there.
         std::optional<ImportKind> kind = ImportKind::Contacts;
         if (!contactsOnly)
             kind = ImportBatch::recognise(read.table.header);
-        else if (std::none_of(read.table.header.cbegin(), read.table.header.cend(), [](const QString& header) {
-                     return ImportFields::match(ImportKind::Contacts, header) >= 0;
-                 })) {
-            messages.notice(QStringLiteral("Nothing was imported. %1 has no column named like a contact field (for "
-                                           "example First Name, Last Name or E-mail Address).")
-                                .arg(name));
-            return;
-        }
+        ImportFile& file =
+            batch.add(path, kind.value_or(ImportKind::Projects), std::move(read.table), read.encoding, read.separator);
+        file.kindFixed = contactsOnly;
         if (!kind) {
-            messages.notice(QStringLiteral("Nothing was imported. %1 is not a CSV file of projects, tasks, contacts "
-                                           "or value lists: none of its column names is known.")
-                                .arg(name));
-            return;
+            file.kindRecognised = false;
+            file.unmapAll();
         }
-        batch.add(path, *kind, std::move(read.table), read.encoding, read.separator);
     }
     batch.check();
     if (!ImportReview::current().confirm(batch))

@@ -1,14 +1,21 @@
-// The preview of an import: per file, how its columns map to the fields of its table (a combo box
-// per column to change it), which rows are refused and why, and how many rows will be added.
+// The preview of an import: per file, how it was read (its encoding can be changed, which reads
+// it again), what its rows become, how its columns map to the fields of its table (a combo box per
+// column to change it), which rows are refused or skipped and why, and which are changed on the
+// way in; for the whole import, what to do with rows that lack a required value, and how many rows
+// will be added.
 #pragma once
 
 #include "csv_exchange/TableImport.h"
 
 #include <QDialog>
 
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QTableWidget;
 
 class ImportPreviewDialog : public QDialog {
     Q_OBJECT
@@ -21,10 +28,24 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Page {
+        QLabel* source = nullptr;
+        QComboBox* encoding = nullptr;
+        QComboBox* kind = nullptr;
+        QTableWidget* mapping = nullptr;
+        QListWidget* refused = nullptr;
+        QListWidget* notes = nullptr;
+        QCheckBox* duplicates = nullptr;
+        QString readError; // why the last change of encoding could not be read
+    };
+    void fillMapping(size_t file);
+    void recheck();
     void refresh();
 
     ImportBatch& m_batch;
-    std::vector<QListWidget*> m_refused; // one per file
+    std::vector<Page> m_pages;           // one per file
+    QFormLayout* m_missingRow = nullptr; // shown while projects or tasks are imported
+    QComboBox* m_missing = nullptr;
     QLabel* m_summary = nullptr;
     QPushButton* m_import = nullptr;
 };

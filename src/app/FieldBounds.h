@@ -1,0 +1,22 @@
+// The bounds of the values a record may hold, shared by the editors and the import: a value
+// outside them is refused with a message that names the field.
+#pragma once
+
+#include <QDate>
+
+namespace FieldBounds {
+
+// Dates: the years a plan can sensibly name (years 0001 and 9999 are typing slips).
+constexpr int firstYear = 1900;
+constexpr int lastYear = 2200;
+// % Complete.
+constexpr double minPercent = 0;
+constexpr double maxPercent = 100;
+// Money and days (Budget, Cost and their days) are never negative.
+constexpr double minAmount = 0;
+
+inline bool yearInRange(const QDate& date) {
+    return date.isValid() && date.year() >= firstYear && date.year() <= lastYear;
+}
+
+} // namespace FieldBounds
