@@ -1,6 +1,7 @@
 #include "WorkingDaysDialog.h"
 
 #include "app/Database.h"
+#include "app/DbError.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/SqlText.h"
@@ -65,6 +66,7 @@ void write(const Calendar& calendar) {
                                         task.milestone ? 0 : before.workingDaysBetween(task.start, task.finish));
         }
     }
+    // The calendar and every linked task that follows it: all of it, or nothing.
     db.transaction([&] {
         for (int day = 1; day <= 7; ++day)
             // (1=1) is true on every kind of database, whether it keeps truth as a number or not.
@@ -75,23 +77,26 @@ void write(const Calendar& calendar) {
         for (const auto& [day, name] : calendar.holidays)
             db.execute(QStringLiteral("insert into Holidays (Day, Name) values (%1, %2)")
                            .arg(SqlText::quoted(SqlText::dateText(day)), SqlText::quoted(name)));
+        const WorkCalendar after = PlanStore::readCalendar();
+        for (qint64 project : std::as_const(projects)) {
+            const QHash<qint64, int> kept = lengths.value(project);
+            const PlanStore::Outcome outcome = PlanStore::change(project, [&](Plan& plan) {
+                for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
+                    const PlanTask* task = plan.task(it.key());
+                    if (!task)
+                        continue;
+                    PlanTask resized = *task;
+                    resized.start = after.addWorkingDays(task->start, 0);
+                    resized.finish =
+                        it.value() > 0 ? after.addWorkingDays(resized.start, it.value() - 1) : resized.start;
+                    plan.addTask(resized);
+                }
+            });
+            if (outcome.kind != PlanStore::Outcome::Kind::Saved)
+                throw DbError(QStringLiteral("Linked tasks were changed by someone else meanwhile, so the working "
+                                             "days were not saved. Please open them again and try once more."));
+        }
     });
-    // The linked tasks follow the new working days, project by project.
-    const WorkCalendar after = PlanStore::readCalendar();
-    for (qint64 project : std::as_const(projects)) {
-        const QHash<qint64, int> kept = lengths.value(project);
-        PlanStore::change(project, [&](Plan& plan) {
-            for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
-                const PlanTask* task = plan.task(it.key());
-                if (!task)
-                    continue;
-                PlanTask resized = *task;
-                resized.start = after.addWorkingDays(task->start, 0);
-                resized.finish = it.value() > 0 ? after.addWorkingDays(resized.start, it.value() - 1) : resized.start;
-                plan.addTask(resized);
-            }
-        });
-    }
 }
 
 } // namespace WorkingCalendar
