@@ -74,7 +74,7 @@ void RecordGuard::watch(QObject* editor, const QString& table, const QString& id
     guard->m_id = id;
     guard->m_reload = std::move(reload);
     try {
-        guard->m_version = currentVersion(table, id);
+        guard->m_version = RecordVersions::current(table, id);
     } catch (const DbError&) {
         delete guard; // the editor's own read reports the failure
     }
@@ -109,7 +109,7 @@ RecordGuard::Outcome RecordGuard::save(const QString& statement, int& changed) {
                                                    "were not saved.\n\nLoad their version? (What you typed here is "
                                                    "replaced.)")
                                         .arg(noun()))) {
-            m_version = currentVersion(m_table, m_id);
+            m_version = RecordVersions::current(m_table, m_id);
             if (m_reload)
                 m_reload();
             return Outcome::KeptOpen;

@@ -39,9 +39,6 @@ public:
     Outcome save(const QString& statement, int& changed);
 
     qint64 version() const { return m_version; }
-    static qint64 currentVersion(const QString& table, const QString& id, bool lock = false) {
-        return RecordVersions::current(table, id, lock);
-    }
 
 private:
     RecordGuard(QObject* editor, QString table, QString id);

@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "DbError.h"
 #include "SqlText.h"
+#include "ValueText.h"
 
 #include <algorithm>
 
@@ -42,9 +43,7 @@ qint64 teamCounter(Connection& connection, const QString& sequence) {
     if (!rows->next())
         return 0;
     const qint64 last = rows->value(0).toLongLong();
-    const QString called = rows->rawText(1).toLower();
-    return (called == QLatin1String("t") || called == QLatin1String("true") || called == QLatin1String("1")) ? last
-                                                                                                             : last - 1;
+    return isStoredTruth(rows->rawText(1)) ? last : last - 1;
 }
 
 } // namespace

@@ -54,3 +54,8 @@ QString displayText(const QVariant& value, bool isDateColumn) {
 bool isDateColumnName(const QString& name) {
     return name.endsWith(QLatin1String("date"), Qt::CaseInsensitive);
 }
+
+bool isStoredTruth(const QString& text) {
+    return text == QLatin1String("1") || text.compare(QLatin1String("t"), Qt::CaseInsensitive) == 0 ||
+           text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}

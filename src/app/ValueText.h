@@ -14,3 +14,5 @@ QString displayText(const QVariant& value, bool isDateColumn);
 QString shortDateText(const QString& isoDate);
 // Whether a column name is one of the date columns (StartDate, EndDate, DueDate...).
 bool isDateColumnName(const QString& name);
+// A truth as either kind of database gives it back as text: 1 (a number), t or true.
+bool isStoredTruth(const QString& text);

@@ -4,16 +4,13 @@
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/SqlText.h"
+#include "app/ValueText.h"
 
 #include <QStringList>
 
 namespace PlanStore {
 
 namespace {
-
-bool truthy(const QString& stored) {
-    return stored == QLatin1String("1") || stored == QLatin1String("t") || stored == QLatin1String("true");
-}
 
 QDate dateOf(const QString& stored) {
     return QDate::fromString(stored.left(10), Qt::ISODate);
@@ -85,7 +82,7 @@ WorkCalendar readCalendar() {
     for (ResultSet rs = db.query(QStringLiteral("select Weekday, Working from WorkingDays")); !rs.eof();
          rs.moveNext()) {
         const int day = static_cast<int>(rs.value(0).toLongLong());
-        if (truthy(rs.rawText(1)))
+        if (isStoredTruth(rs.rawText(1)))
             calendar.setWorkingWeekday(day, true);
         else
             off << day;
@@ -111,7 +108,7 @@ StoredPlan read(qint64 projectId) {
         task.parentId = rs.isNull(1) ? 0 : rs.value(1).toLongLong();
         task.start = dateOf(rs.rawText(2));
         task.finish = dateOf(rs.rawText(3));
-        task.milestone = truthy(rs.rawText(4));
+        task.milestone = isStoredTruth(rs.rawText(4));
         task.startNoEarlierThan = dateOf(rs.rawText(5));
         stored.versions.insert(task.id, rs.value(6).toLongLong());
         stored.plan.addTask(task);

@@ -92,10 +92,7 @@ QStringList columnsOf(const char* table) {
 QString truthLiteral(const QVariant& value, bool toTeam) {
     if (value.isNull())
         return QStringLiteral("NULL");
-    const QString text = value.toString();
-    const bool on = value.typeId() == QMetaType::Bool
-                        ? value.toBool()
-                        : (text == QLatin1String("1") || text == QLatin1String("t") || text == QLatin1String("true"));
+    const bool on = value.typeId() == QMetaType::Bool ? value.toBool() : isStoredTruth(value.toString());
     if (toTeam)
         return on ? QStringLiteral("true") : QStringLiteral("false");
     return on ? QStringLiteral("1") : QStringLiteral("0");

@@ -22,6 +22,13 @@ QString resource(const QString& name) {
         throw DbError(QStringLiteral("The schema script is missing from the program."));
     return QString::fromUtf8(file.readAll());
 }
+// What a role that may not change the tables is told.
+DbError mayNotChange(const PgConnection& connection) {
+    return DbError(QStringLiteral("The role %1 may not change the tables of the team database %2, so nothing was "
+                                  "changed. Ask the database's owner to run --create-schema.")
+                       .arg(connection.userName(), connection.describe()));
+}
+
 } // namespace
 
 QString script() {
@@ -66,9 +73,7 @@ void create(const QString& target) {
                 auto found = connection.query(QStringLiteral("select max(version) from fennick_schema"));
                 version = found->next() ? static_cast<int>(found->value(0).toLongLong()) : 0;
             } catch (const DbError&) {
-                throw DbError(QStringLiteral("The role %1 may not change the tables of the team database %2, so "
-                                             "nothing was changed. Ask the database's owner to run --create-schema.")
-                                  .arg(connection.userName(), connection.describe()));
+                throw mayNotChange(connection);
             }
             if (version >= PgConnection::schemaVersion)
                 throw DbError(QStringLiteral("The team database %1 already has the Fennick Planner tables; nothing "
@@ -84,9 +89,7 @@ void create(const QString& target) {
         } catch (const DbError& e) {
             if (e.description().contains(QLatin1String("must be owner")) ||
                 e.description().contains(QLatin1String("permission denied")))
-                throw DbError(QStringLiteral("The role %1 may not change the tables of the team database %2, so "
-                                             "nothing was changed. Ask the database's owner to run --create-schema.")
-                                  .arg(connection.userName(), connection.describe()));
+                throw mayNotChange(connection);
             throw DbError(QStringLiteral("The tables of the team database %1 could not be brought up to date: %2")
                               .arg(connection.describe(), e.description()));
         }

@@ -5,6 +5,7 @@
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/SqlText.h"
+#include "app/ValueText.h"
 #include "app/widgets/Appearance.h"
 #include "scheduling/PlanStore.h"
 
@@ -33,10 +34,8 @@ Calendar read() {
     for (ResultSet rs = db.query(QStringLiteral("select Weekday, Working from WorkingDays")); !rs.eof();
          rs.moveNext()) {
         const int day = static_cast<int>(rs.value(0).toLongLong());
-        const QString working = rs.rawText(1);
         if (day >= 1 && day <= 7)
-            calendar.working[day - 1] =
-                working == QLatin1String("1") || working == QLatin1String("t") || working == QLatin1String("true");
+            calendar.working[day - 1] = isStoredTruth(rs.rawText(1));
     }
     for (ResultSet rs = db.query(QStringLiteral("select Day, Name from Holidays order by Day")); !rs.eof();
          rs.moveNext())
