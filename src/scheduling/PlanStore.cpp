@@ -125,13 +125,37 @@ StoredPlan read(qint64 projectId) {
 
 namespace {
 
-Outcome changeAndStore(qint64 projectId, const std::function<void(Plan&)>& edit, const std::function<void()>& store) {
+using Edit = std::function<void(Plan&, const WorkCalendar&)>;
+
+// (1=1) is true on every kind of database, whether it keeps truth as a number or not.
+QString truthSql(bool value) {
+    return value ? QStringLiteral("(1=1)") : QStringLiteral("(1=0)");
+}
+
+QString idSql(qint64 id) {
+    return id ? QString::number(id) : QStringLiteral("null");
+}
+
+// The update that writes a task's state; the caller adds its condition.
+QString writeStatement(const TaskState& state) {
+    return QStringLiteral("update Tasks set ParentID=%1, Milestone=%2, StartDate=%3, DueDate=%4, "
+                          "StartNoEarlierThan=%5 where ID=%6")
+        .arg(idSql(state.parentId), truthSql(state.milestone), dateSql(state.start), dateSql(state.finish),
+             dateSql(state.startNoEarlierThan), QString::number(state.id));
+}
+
+TaskState stateOf(const PlanTask& task, QDate start, QDate finish) {
+    return {task.id, task.parentId, task.milestone, start, finish, task.startNoEarlierThan};
+}
+
+Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<void()>& store) {
     Outcome outcome;
     StoredPlan stored = read(projectId);
+    const WorkCalendar calendar = readCalendar();
     const Plan before = stored.plan;
-    edit(stored.plan);
+    edit(stored.plan, calendar);
     const PlanGraph graph(stored.plan);
-    const Schedule schedule = graph.schedule(readCalendar());
+    const Schedule schedule = graph.schedule(calendar);
     if (!schedule.ok()) {
         outcome.kind = Outcome::Kind::Loop;
         outcome.loop = schedule.loop;
@@ -139,73 +163,175 @@ Outcome changeAndStore(qint64 projectId, const std::function<void(Plan&)>& edit,
         return outcome;
     }
     // What is written: every task whose dates the schedule moved, and every task whose own
-    // dates or start-no-earlier-than the change itself set.
-    QList<qint64> written;
+    // dates, start-no-earlier-than, parent or milestone the change itself set.
     const auto& tasks = stored.plan.tasks();
     for (size_t i = 0; i < tasks.size(); ++i) {
         const PlanTask& now = tasks[i];
-        const ScheduledTask& result = schedule.tasks[i];
+        const TaskState after = stateOf(now, schedule.tasks[i].start, schedule.tasks[i].finish);
         const PlanTask* was = before.task(now.id);
-        if (!was || was->start != result.start || was->finish != result.finish ||
-            was->startNoEarlierThan != now.startNoEarlierThan)
-            written << now.id;
+        const TaskState old = was ? stateOf(*was, was->start, was->finish) : TaskState{};
+        if (!was || old != after) {
+            outcome.before << old;
+            outcome.after << after;
+        }
     }
     Database& db = Database::shared();
     try {
         db.transaction([&] {
             if (store)
                 store();
-            for (qint64 id : std::as_const(written)) {
-                const qsizetype i = stored.plan.indexOf(id);
-                const ScheduledTask& result = schedule.tasks[static_cast<size_t>(i)];
-                const PlanTask& task = tasks[static_cast<size_t>(i)];
-                const int changed = db.execute(
-                    QStringLiteral("update Tasks set StartDate=%1, DueDate=%2, StartNoEarlierThan=%3 where ID=%4 and "
-                                   "row_version=%5")
-                        .arg(dateSql(result.start), dateSql(result.finish), dateSql(task.startNoEarlierThan),
-                             QString::number(id), QString::number(stored.versions.value(id))));
+            for (const TaskState& state : std::as_const(outcome.after)) {
+                const int changed = db.execute(writeStatement(state) + QStringLiteral(" and row_version=") +
+                                               QString::number(stored.versions.value(state.id)));
                 if (changed != 1)
                     throw ChangedSince{};
             }
         });
     } catch (const ChangedSince&) {
-        outcome.kind = Outcome::Kind::Changed;
-        return outcome;
+        return {Outcome::Kind::Changed, {}, {}, {}, {}, {}};
     }
-    outcome.moved = written;
+    for (const TaskState& state : std::as_const(outcome.after))
+        outcome.moved << state.id;
     return outcome;
+}
+
+// The tasks under each task, by parent.
+QHash<qint64, QList<qint64>> childrenOf(const Plan& plan) {
+    QHash<qint64, QList<qint64>> children;
+    for (const PlanTask& task : plan.tasks())
+        if (task.parentId)
+            children[task.parentId] << task.id;
+    return children;
 }
 
 } // namespace
 
 Outcome change(qint64 projectId, const std::function<void(Plan&)>& edit) {
-    return changeAndStore(projectId, edit, {});
+    return changeAndStore(projectId, [&](Plan& plan, const WorkCalendar&) { edit(plan); }, {});
 }
 
 Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
-    return change(projectId, [&](Plan& plan) { plan.moveTask(taskId, start, finish); });
+    return changeAndStore(
+        projectId,
+        [&](Plan& plan, const WorkCalendar& calendar) {
+            const PlanTask* task = plan.task(taskId);
+            if (!task)
+                return;
+            const QHash<qint64, QList<qint64>> children = childrenOf(plan);
+            if (!children.contains(taskId)) {
+                plan.moveTask(taskId, start, finish);
+                return;
+            }
+            // A summary: each task under it moves by as many working days as its start did,
+            // keeping its length.
+            const int shift = calendar.ordinalOf(start) - calendar.ordinalOf(task->start);
+            if (shift == 0 || !task->start.isValid())
+                return;
+            QList<qint64> pending = children.value(taskId);
+            while (!pending.isEmpty()) {
+                const qint64 id = pending.takeLast();
+                if (children.contains(id)) {
+                    pending << children.value(id);
+                    continue;
+                }
+                const PlanTask leaf = *plan.task(id);
+                if (!leaf.start.isValid() || !leaf.finish.isValid())
+                    continue;
+                const QDate from = calendar.addWorkingDays(leaf.start, shift);
+                const int length = leaf.milestone ? 0 : calendar.workingDaysBetween(leaf.start, leaf.finish);
+                plan.moveTask(id, from, length > 1 ? calendar.addWorkingDays(from, length - 1) : from);
+            }
+        },
+        {});
+}
+
+Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId) {
+    return changeAndStore(projectId,
+                          [&](Plan& plan, const WorkCalendar&) {
+                              const PlanTask* task = plan.task(taskId);
+                              if (!task || (parentId && !plan.task(parentId)))
+                                  return;
+                              PlanTask moved = *task;
+                              moved.parentId = parentId;
+                              plan.addTask(moved);
+                              // A milestone that gets tasks under it spans them: it is a milestone no more.
+                              if (const PlanTask* parent = plan.task(parentId); parent && parent->milestone) {
+                                  PlanTask summary = *parent;
+                                  summary.milestone = false;
+                                  plan.addTask(summary);
+                              }
+                          },
+                          {});
+}
+
+Outcome setMilestone(qint64 projectId, qint64 taskId, bool milestone) {
+    return changeAndStore(projectId,
+                          [&](Plan& plan, const WorkCalendar&) {
+                              const PlanTask* task = plan.task(taskId);
+                              if (!task)
+                                  return;
+                              PlanTask changed = *task;
+                              changed.milestone = milestone;
+                              if (milestone && changed.start.isValid())
+                                  changed.finish = changed.start;
+                              plan.addTask(changed);
+                          },
+                          {});
+}
+
+Outcome restore(const QList<TaskState>& expected, const QList<TaskState>& states,
+                const std::function<void()>& alsoWrite) {
+    Outcome outcome;
+    if (states.isEmpty() && !alsoWrite)
+        return outcome;
+    QStringList ids;
+    for (const TaskState& state : states)
+        ids << QString::number(state.id);
+    if (ids.isEmpty())
+        ids << QStringLiteral("0");
+    Database& db = Database::shared();
+    const Connection* connection = db.connection();
+    try {
+        db.transaction([&] {
+            QHash<qint64, TaskState> now;
+            for (ResultSet rs = db.query(QStringLiteral("select ID, ParentID, Milestone, StartDate, DueDate, "
+                                                        "StartNoEarlierThan from Tasks where ID in (%1)")
+                                             .arg(ids.join(QLatin1Char(','))) +
+                                         (connection ? connection->lockSuffix() : QString()));
+                 !rs.eof(); rs.moveNext()) {
+                const qint64 id = rs.value(0).toLongLong();
+                now.insert(id, {id, rs.isNull(1) ? 0 : rs.value(1).toLongLong(), isStoredTruth(rs.rawText(2)),
+                                dateOf(rs.rawText(3)), dateOf(rs.rawText(4)), dateOf(rs.rawText(5))});
+            }
+            for (const TaskState& state : expected)
+                if (now.value(state.id, TaskState{}) != state)
+                    throw ChangedSince{};
+            if (alsoWrite)
+                alsoWrite();
+            for (const TaskState& state : states)
+                db.execute(writeStatement(state));
+        });
+    } catch (const ChangedSince&) {
+        outcome.kind = Outcome::Kind::Changed;
+        return outcome;
+    }
+    for (const TaskState& state : states)
+        outcome.moved << state.id;
+    outcome.before = expected;
+    outcome.after = states;
+    return outcome;
 }
 
 Outcome link(qint64 projectId, const PlanLink& newLink) {
     QList<qint64> closed; // the loop the new link would close, told from the new link on
     Outcome outcome = changeAndStore(
         projectId,
-        [&](Plan& plan) {
+        [&](Plan& plan, const WorkCalendar&) {
             plan.removeLink(newLink.predecessor, newLink.successor);
             closed = PlanGraph(plan).loopIfLinked(newLink.predecessor, newLink.successor);
             plan.addLink(newLink);
         },
-        [&] {
-            Database& db = Database::shared();
-            const QString values = QStringLiteral("Kind=%1, Lag=%2 where PredecessorID=%3 and SuccessorID=%4")
-                                       .arg(SqlText::quoted(kindCode(newLink.kind)), QString::number(newLink.lag),
-                                            QString::number(newLink.predecessor), QString::number(newLink.successor));
-            if (db.execute(QStringLiteral("update TaskLinks set ") + values) == 0)
-                db.execute(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values "
-                                          "(%1, %2, %3, %4)")
-                               .arg(QString::number(newLink.predecessor), QString::number(newLink.successor),
-                                    SqlText::quoted(kindCode(newLink.kind)), QString::number(newLink.lag)));
-        });
+        [&] { writeLink(newLink); });
     if (outcome.kind == Outcome::Kind::Loop && !closed.isEmpty()) {
         outcome.loop = closed;
         outcome.loopText = loopText(closed);
@@ -215,11 +341,25 @@ Outcome link(qint64 projectId, const PlanLink& newLink) {
 
 Outcome unlink(qint64 projectId, qint64 predecessor, qint64 successor) {
     return changeAndStore(
-        projectId, [&](Plan& plan) { plan.removeLink(predecessor, successor); },
-        [&] {
-            Database::shared().execute(QStringLiteral("delete from TaskLinks where PredecessorID=%1 and SuccessorID=%2")
-                                           .arg(QString::number(predecessor), QString::number(successor)));
-        });
+        projectId, [&](Plan& plan, const WorkCalendar&) { plan.removeLink(predecessor, successor); },
+        [&] { deleteLink(predecessor, successor); });
+}
+
+void writeLink(const PlanLink& link) {
+    Database& db = Database::shared();
+    const QString values = QStringLiteral("Kind=%1, Lag=%2 where PredecessorID=%3 and SuccessorID=%4")
+                               .arg(SqlText::quoted(kindCode(link.kind)), QString::number(link.lag),
+                                    QString::number(link.predecessor), QString::number(link.successor));
+    if (db.execute(QStringLiteral("update TaskLinks set ") + values) == 0)
+        db.execute(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values "
+                                  "(%1, %2, %3, %4)")
+                       .arg(QString::number(link.predecessor), QString::number(link.successor),
+                            SqlText::quoted(kindCode(link.kind)), QString::number(link.lag)));
+}
+
+void deleteLink(qint64 predecessor, qint64 successor) {
+    Database::shared().execute(QStringLiteral("delete from TaskLinks where PredecessorID=%1 and SuccessorID=%2")
+                                   .arg(QString::number(predecessor), QString::number(successor)));
 }
 
 } // namespace PlanStore

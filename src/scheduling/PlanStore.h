@@ -29,6 +29,15 @@ struct StoredPlan {
 // The tasks of a project with their outline, milestones and links. Throws DbError.
 StoredPlan read(qint64 projectId);
 
+// What a change writes of a task, and what an undo puts back.
+struct TaskState {
+    qint64 id = 0;
+    qint64 parentId = 0;
+    bool milestone = false;
+    QDate start, finish, startNoEarlierThan;
+    bool operator==(const TaskState&) const = default;
+};
+
 struct Outcome {
     enum class Kind {
         Saved,   // the change and every task it moved were written
@@ -38,6 +47,8 @@ struct Outcome {
     Kind kind = Kind::Saved;
     QList<qint64> loop;  // with Loop: the task IDs of the loop, in order
     QList<qint64> moved; // with Saved: the tasks whose dates were written
+    // With Saved: each written task as it was and as it is now, in the same order.
+    QList<TaskState> before, after;
     // What the user is told of a loop: the tasks by their titles, in order.
     QString loopText;
 };
@@ -47,8 +58,23 @@ struct Outcome {
 // a statement fails; nothing is written then.
 Outcome change(qint64 projectId, const std::function<void(Plan&)>& edit);
 
-// A task moved or given a new length (a drag, typed dates): its successors follow.
+// A task moved or given a new length (a drag, typed dates): its successors follow. A summary
+// moves by moving every task under it by as many working days.
 Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish);
+// A task put under another (indent) or under none (parentId 0), refused when the parent lies
+// under the task or the two are linked; its dates then span its children.
+Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId);
+// A task made a milestone (of no length, on its start date) or a task of one day again.
+Outcome setMilestone(qint64 projectId, qint64 taskId, bool milestone);
+// Puts tasks back as they were (an undo, a redo): all of them when each is still as `expected`
+// says, in one transaction with `alsoWrite` (a link made or removed again); otherwise nothing
+// (Changed).
+Outcome restore(const QList<TaskState>& expected, const QList<TaskState>& states,
+                const std::function<void()>& alsoWrite = {});
+// The statements of a link made or changed, and of one removed, for use inside a transaction.
+void writeLink(const PlanLink& link);
+void deleteLink(qint64 predecessor, qint64 successor);
+
 // A link made (refused when it would close a loop) or changed, and one removed.
 Outcome link(qint64 projectId, const PlanLink& link);
 Outcome unlink(qint64 projectId, qint64 predecessor, qint64 successor);

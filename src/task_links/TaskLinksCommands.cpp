@@ -6,6 +6,7 @@
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
+#include "app/widgets/TaskCommands.h"
 #include "scheduling/PlanStore.h"
 
 #include <QAction>
@@ -52,6 +53,15 @@ void install(PlannerWindow& planner) {
         trap.step(1, [p] { openForSelectedTask(*p); });
     });
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Plan, action);
+    // The same dialog from other windows' menus on a task (the timeline's).
+    TaskCommands::add({QStringLiteral("Task &Links..."), QStringLiteral("actionTaskLinksOfTask"),
+                       [](QWidget* parent, qint64 projectId, qint64 taskId) {
+                           if (!PlanStore::available())
+                               return false;
+                           TaskLinksDialog dialog(projectId, taskId, parent);
+                           dialog.exec();
+                           return dialog.changedAnything();
+                       }});
 }
 
 } // namespace TaskLinks

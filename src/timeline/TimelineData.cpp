@@ -2,7 +2,9 @@
 
 #include "app/Database.h"
 #include "app/SchemaViews.h"
+#include "app/ValueText.h"
 #include "app/widgets/RecordListModel.h"
+#include "scheduling/PlanStore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +16,25 @@ namespace {
 // The project list's columns that the timeline reads.
 enum ProjectColumn { Id = 0, Name = 1, Owner = 2, Category = 3, Priority = 4, Status = 5, Start = 6, End = 7 };
 
-const QString& taskColumns() {
-    static const QString text =
-        QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,DueDate "
-                       "from Tasks");
-    return text;
+QString taskColumns(bool withPlan) {
+    return withPlan ? QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
+                                     "DueDate,ParentID,Milestone,StartNoEarlierThan from Tasks")
+                    : QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
+                                     "DueDate from Tasks");
+}
+
+qint64 integerOf(const ResultSet& rs, int column);
+
+std::vector<PlanLink> readLinks(const QString& where) {
+    std::vector<PlanLink> links;
+    ResultSet rs = Database::shared().query(
+        QStringLiteral("select l.PredecessorID,l.SuccessorID,l.Kind,l.Lag from TaskLinks l") + where);
+    while (!rs.eof()) {
+        links.push_back(
+            {integerOf(rs, 0), integerOf(rs, 1), PlanStore::kindOf(rs.rawText(2)), static_cast<int>(integerOf(rs, 3))});
+        rs.moveNext();
+    }
+    return links;
 }
 
 // The contacts' shown names by ID, as the stored queries give them (first name, one blank, last
@@ -120,7 +136,7 @@ private:
     size_t m_last = 0;
 };
 
-std::vector<Item> readTasks(const QString& statement, const QString& countStatement) {
+std::vector<Item> readTasks(const QString& statement, const QString& countStatement, bool withPlan) {
     const QHash<qint64, QString> names = contactNames();
     std::vector<Item> tasks;
     {
@@ -145,6 +161,14 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
         item.percent = numberOf(rs, 6);
         item.start = dateOf(rs, 7, &item.startText);
         item.end = dateOf(rs, 8, &item.endText);
+        if (withPlan) {
+            item.parentId = integerOf(rs, 9);
+            const RawValue milestone = rs.raw(10);
+            item.milestone =
+                milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(10));
+            QString unread;
+            item.startNoEarlierThan = dateOf(rs, 11, &unread);
+        }
         rs.moveNext();
     }
     rs.close();
@@ -179,17 +203,34 @@ std::vector<Item> projectsFromList(const RecordListModel& list) {
 }
 
 std::vector<Item> readAllTasks() {
-    return readTasks(taskColumns(), QStringLiteral("select count(*) from Tasks"));
+    const bool withPlan = PlanStore::available();
+    return readTasks(taskColumns(withPlan), QStringLiteral("select count(*) from Tasks"), withPlan);
 }
 
 std::vector<Item> readTasksOf(qint64 projectId) {
+    const bool withPlan = PlanStore::available();
     const QString where = QStringLiteral(" where ProjectID=") + QString::number(projectId);
-    return readTasks(taskColumns() + where, QStringLiteral("select count(*) from Tasks") + where);
+    return readTasks(taskColumns(withPlan) + where, QStringLiteral("select count(*) from Tasks") + where, withPlan);
+}
+
+std::vector<PlanLink> readAllLinks() {
+    return PlanStore::available() ? readLinks(QString()) : std::vector<PlanLink>();
+}
+
+std::vector<PlanLink> readLinksOf(qint64 projectId) {
+    if (!PlanStore::available())
+        return {};
+    return readLinks(QStringLiteral(" join Tasks t on t.ID=l.SuccessorID where t.ProjectID=") +
+                     QString::number(projectId));
 }
 
 Data load(const RecordListModel& list) {
     Data data;
     data.projects = projectsFromList(list);
+    if (PlanStore::available()) {
+        data.calendar = PlanStore::readCalendar();
+        data.links = readAllLinks();
+    }
     attachTasks(data, readAllTasks());
     return data;
 }

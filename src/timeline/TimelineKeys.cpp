@@ -26,6 +26,8 @@ std::vector<KnownKeys::Key> keys() {
         {native(QKeySequence::Close), QStringLiteral("Close"), place("File")},
         {native(QKeySequence::Undo), QStringLiteral("Undo"), place("Edit")},
         {native(QKeySequence::Redo), QStringLiteral("Redo"), place("Edit")},
+        {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right)), QStringLiteral("Indent Task"), place("Edit")},
+        {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left)), QStringLiteral("Outdent Task"), place("Edit")},
         {native(QKeySequence::ZoomIn) + QStringLiteral(", ") + native(QKeySequence(Qt::CTRL | Qt::Key_Equal)),
          QStringLiteral("Zoom In"), place("View")},
         {native(QKeySequence::ZoomOut), QStringLiteral("Zoom Out"), place("View")},
@@ -40,6 +42,10 @@ std::vector<KnownKeys::Key> keys() {
         {QStringLiteral("Drag a bar"), QStringLiteral("Move the project or task in time"), chart},
         {QStringLiteral("Drag a bar's end"), QStringLiteral("Change the end date"), chart},
         {QStringLiteral("Drag the background"), QStringLiteral("Pan the chart"), chart},
+        {QStringLiteral("Drag from a task's round handle to another task"),
+         QStringLiteral("Link the two (to the nearer end of the other task)"), chart},
+        {QStringLiteral("Drag a task's name right or left"), QStringLiteral("Indent or outdent the task"), chart},
+        {QStringLiteral("Right-click a row"), QStringLiteral("The commands for its project or task"), chart},
         {QStringLiteral("Double-click a row"), QStringLiteral("Open its project or task"), chart},
     };
 }

@@ -37,6 +37,9 @@ std::pair<QDate, QDate> outputSpan(const Data& data, QDate today, ScaleUnit unit
 Scene paperScene(Scene scene) {
     scene.colours = Colours::forPaper();
     scene.dragRow = -1;
+    scene.currentRow = -1;
+    scene.hoverRow = -1;
+    scene.linking = false;
     const auto span = outputSpan(*scene.data, scene.today, scene.unit, scene.locale);
     scene.scale = TimeScale(span.first, scene.scale.pixelsPerDay());
     return scene;

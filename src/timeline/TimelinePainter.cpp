@@ -57,6 +57,12 @@ Colours Colours::fromPalette(const QPalette& palette) {
     c.header = palette.color(QPalette::Button);
     c.headerText = palette.color(QPalette::ButtonText);
     c.mark = dark ? QColor(Qt::white) : QColor(Qt::black);
+    // A clear red, lighter on a dark background; the critical frame is thicker than any other,
+    // so it is told apart without its colour as well.
+    c.critical = dark ? QColor(0xFF, 0x70, 0x70) : QColor(0xC4, 0x00, 0x00);
+    c.link = dark ? QColor(0xC8, 0xC8, 0xC8) : QColor(0x50, 0x50, 0x50);
+    c.current = palette.color(QPalette::Highlight);
+    c.current.setAlphaF(0.22f);
     return c;
 }
 
@@ -72,6 +78,9 @@ Colours Colours::forPaper() {
     c.header = QColor(0xE8, 0xE8, 0xE8);
     c.headerText = Qt::black;
     c.mark = Qt::black;
+    c.critical = QColor(0xC4, 0x00, 0x00);
+    c.link = QColor(0x40, 0x40, 0x40);
+    c.current = Qt::transparent;
     return c;
 }
 
@@ -88,10 +97,20 @@ QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, dou
     const double height = item.isTask ? rowH * 0.62 : rowH * 0.72;
     const double y = top + (rowH - height) / 2;
     const double left = g.nameWidth + scene.scale.x(start) - chartX;
+    if (item.milestone && !(end < start)) {
+        // At the end of its day.
+        const double x = g.nameWidth + scene.scale.x(end) + scene.scale.pixelsPerDay() - chartX;
+        const double size = rowH * 0.7;
+        return QRectF(x - size / 2, top + (rowH - size) / 2, size, size);
+    }
     if (end < start) // a point
         return QRectF(left - height / 2 + scene.scale.pixelsPerDay() / 2, y, height, height);
     const double right = g.nameWidth + scene.scale.x(end) + scene.scale.pixelsPerDay() - chartX;
     return QRectF(left, y, std::max(right - left, 3.0), height);
+}
+
+QPointF linkHandle(const QRectF& bar, bool atFinish) {
+    return {atFinish ? bar.right() + 9 : bar.left() - 9, bar.center().y()};
 }
 
 namespace {
@@ -167,6 +186,42 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
                    Qt::AlignVCenter | Qt::AlignLeft, label);
         return;
     }
+    if (item.milestone) {
+        QPainterPath diamond;
+        const QPointF c = r.center();
+        const double h = r.height() / 2;
+        diamond.moveTo(c.x(), c.y() - h);
+        diamond.lineTo(c.x() + h, c.y());
+        diamond.lineTo(c.x(), c.y() + h);
+        diamond.lineTo(c.x() - h, c.y());
+        diamond.closeSubpath();
+        p.setPen(item.critical ? QPen(s.colours.critical, 2.5) : QPen(s.colours.mark, 1));
+        p.setBrush(s.colours.mark);
+        p.drawPath(diamond);
+        p.setPen(s.colours.text);
+        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
+                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        return;
+    }
+    if (item.summary) {
+        // A bracket over the tasks under it: a thick line with a point hanging at each end.
+        const double thick = r.height() * 0.45;
+        QPainterPath bracket;
+        bracket.moveTo(r.left(), r.top());
+        bracket.lineTo(r.right(), r.top());
+        bracket.lineTo(r.right(), r.top() + thick * 1.8);
+        bracket.lineTo(r.right() - thick, r.top() + thick);
+        bracket.lineTo(r.left() + thick, r.top() + thick);
+        bracket.lineTo(r.left(), r.top() + thick * 1.8);
+        bracket.closeSubpath();
+        p.setPen(item.critical ? QPen(s.colours.critical, 2.5) : Qt::NoPen);
+        p.setBrush(s.colours.mark);
+        p.drawPath(bracket);
+        p.setPen(s.colours.text);
+        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
+                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        return;
+    }
     p.setPen(QPen(colour.darker(160), 1));
     if (item.isTask) {
         // The whole span pale, the part done in full colour.
@@ -188,6 +243,12 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.drawRect(r);
         label = QStringLiteral("\u26A0 ") + label;
     }
+    if (item.critical) {
+        // Outside any other frame, thicker than all of them.
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(s.colours.critical, 2.5));
+        p.drawRect(r.adjusted(-2, -2, 2, 2));
+    }
     p.setBrush(Qt::NoBrush);
     const int textWidth = fm.horizontalAdvance(label);
     if (textWidth + 8 <= r.width() && !overdue && !item.isTask) {
@@ -197,6 +258,78 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.setPen(s.colours.text);
         p.drawText(QRectF(r.right() + 4, top, textWidth + 8, s.geometry.rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
                    label);
+    }
+}
+
+// The arrows of the links of every project with a row in view, from the predecessor's start or
+// finish to the successor's, around the bars rather than through them.
+void paintLinks(QPainter& p, const Scene& s, int firstRow, int count, double chartX) {
+    const Data& data = *s.data;
+    if (!s.rowOfTask || data.links.empty() || count <= 0)
+        return;
+    const Geometry& g = s.geometry;
+    const int lastRow = firstRow + count - 1;
+    auto rectOf = [&](int position, int row) {
+        const Item& item = data.tasks[static_cast<size_t>(position)];
+        QDate start = item.start, end = item.end;
+        if (row == s.dragRow) {
+            start = s.dragStart;
+            end = s.dragEnd;
+        }
+        if (!start.isValid() || !end.isValid())
+            return QRectF();
+        return barRect(s, item, start, end, g.scaleHeight() + (row - firstRow) * g.rowHeight, chartX);
+    };
+    int lastProject = -1;
+    for (int i = 0; i < count; ++i) {
+        const int project = (*s.rows)[static_cast<size_t>(firstRow + i)].project;
+        if (project == lastProject)
+            continue;
+        lastProject = project;
+        for (int l = data.firstLink[static_cast<size_t>(project)]; l < data.firstLink[static_cast<size_t>(project) + 1];
+             ++l) {
+            const auto [from, to] = data.linkEnds[static_cast<size_t>(l)];
+            const int fromRow = (*s.rowOfTask)[static_cast<size_t>(from)];
+            const int toRow = (*s.rowOfTask)[static_cast<size_t>(to)];
+            if (fromRow < 0 || toRow < 0 || (fromRow < firstRow && toRow < firstRow) ||
+                (fromRow > lastRow && toRow > lastRow))
+                continue;
+            const QRectF a = rectOf(from, fromRow), b = rectOf(to, toRow);
+            if (a.isNull() || b.isNull())
+                continue;
+            const LinkKind kind = data.links[static_cast<size_t>(l)].kind;
+            const bool fromFinish = kind == LinkKind::FinishToStart || kind == LinkKind::FinishToFinish;
+            const bool toStart = kind == LinkKind::FinishToStart || kind == LinkKind::StartToStart;
+            const QPointF p1(fromFinish ? a.right() : a.left(), a.center().y());
+            const QPointF p2(toStart ? b.left() : b.right(), b.center().y());
+            const double out = fromFinish ? 6 : -6; // leaving the predecessor
+            const double in = toStart ? -6 : 6;     // the side the successor is entered from
+            QPainterPath path(p1);
+            const QPointF leave(p1.x() + out, p1.y());
+            path.lineTo(leave);
+            if ((toStart && leave.x() <= p2.x() + in) || (!toStart && leave.x() >= p2.x() + in)) {
+                path.lineTo(leave.x(), p2.y());
+            } else {
+                // Back past the successor's side: between the rows, then in from that side.
+                const double between = p2.y() + (p2.y() >= p1.y() ? -0.5 : 0.5) * g.rowHeight;
+                path.lineTo(leave.x(), between);
+                path.lineTo(p2.x() + in, between);
+                path.lineTo(p2.x() + in, p2.y());
+            }
+            path.lineTo(p2);
+            const bool critical =
+                data.tasks[static_cast<size_t>(from)].critical && data.tasks[static_cast<size_t>(to)].critical;
+            const QColor colour = critical ? s.colours.critical : s.colours.link;
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(colour, critical ? 2 : 1));
+            p.drawPath(path);
+            QPainterPath head;
+            head.moveTo(p2);
+            head.lineTo(p2.x() + in, p2.y() - 3.5);
+            head.lineTo(p2.x() + in, p2.y() + 3.5);
+            head.closeSubpath();
+            p.fillPath(head, colour);
+        }
     }
 }
 
@@ -237,8 +370,10 @@ void paintNames(QPainter& p, const Scene& s, QSize size, int firstRow, int count
             x += 14;
             p.setFont(bold);
         } else {
-            x += 26;
-            p.setFont(normal);
+            x += 26 + 14 * std::min(item.depth, 12);
+            QFont font = normal;
+            font.setBold(item.summary);
+            p.setFont(font);
         }
         QString text = oneLine(item.name);
         p.setPen(s.colours.text);
@@ -271,6 +406,9 @@ void paint(QPainter& p, const Scene& s, QSize size, int firstRow, double chartX)
     for (int i = 0; i < count; ++i)
         if ((firstRow + i) % 2)
             p.fillRect(QRect(0, g.scaleHeight() + i * g.rowHeight, size.width(), g.rowHeight), s.colours.alternate);
+    if (s.currentRow >= firstRow && s.currentRow < firstRow + count)
+        p.fillRect(QRect(0, g.scaleHeight() + (s.currentRow - firstRow) * g.rowHeight, size.width(), g.rowHeight),
+                   s.colours.current);
 
     p.save();
     p.setClipRect(chart);
@@ -278,8 +416,10 @@ void paint(QPainter& p, const Scene& s, QSize size, int firstRow, double chartX)
     const QDate from = s.scale.dateAt(chartX);
     const QDate to = s.scale.dateAt(chartX + chartW);
     if (ppd >= 4) {
+        // The calendar's days off where the database keeps one, else the weekend of the locale.
+        const WorkCalendar* calendar = s.data->calendar ? &*s.data->calendar : nullptr;
         for (QDate d = from; d <= to; d = d.addDays(1))
-            if (isWeekend(d, s.locale))
+            if (calendar ? !calendar->isWorkingDay(d) : isWeekend(d, s.locale))
                 p.fillRect(QRectF(g.nameWidth + s.scale.x(d) - chartX, chart.top(), ppd, chart.height()),
                            s.colours.weekend);
     }
@@ -292,6 +432,23 @@ void paint(QPainter& p, const Scene& s, QSize size, int firstRow, double chartX)
     for (int i = 0; i < count; ++i) {
         const Row& row = (*s.rows)[static_cast<size_t>(firstRow + i)];
         paintBar(p, s, itemOf(*s.data, row), firstRow + i, g.scaleHeight() + i * g.rowHeight, chartX);
+    }
+    paintLinks(p, s, firstRow, count, chartX);
+    if (s.hoverRow >= firstRow && s.hoverRow < firstRow + count && s.rowOfTask) {
+        const Row& row = (*s.rows)[static_cast<size_t>(s.hoverRow)];
+        const Item& item = itemOf(*s.data, row);
+        if (row.task >= 0 && item.hasBar() && !item.reversed()) {
+            const QRectF r =
+                barRect(s, item, item.start, item.end, g.scaleHeight() + (s.hoverRow - firstRow) * g.rowHeight, chartX);
+            p.setPen(QPen(s.colours.link, 1));
+            p.setBrush(s.colours.base);
+            for (bool atFinish : {false, true})
+                p.drawEllipse(linkHandle(r, atFinish), linkHandleRadius, linkHandleRadius);
+        }
+    }
+    if (s.linking) {
+        p.setPen(QPen(s.colours.link, 1.5, Qt::DashLine));
+        p.drawLine(s.linkFrom, s.linkTo);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
     if (s.today >= from && s.today <= to) {

@@ -30,6 +30,8 @@ QColor textOn(const QColor& fill);
 // The colours of everything but the bars.
 struct Colours {
     QColor base, alternate, text, dimText, grid, weekend, today, header, headerText, mark;
+    // The critical tasks' frame and links; the other links; the row the user works on.
+    QColor critical, link, current;
     // From the window's palette, so that dark and light themes both read well.
     static Colours fromPalette(const QPalette& palette);
     // Black on white, for paper and files.
@@ -48,6 +50,7 @@ struct Scene {
     const Data* data = nullptr;
     const std::vector<Row>* rows = nullptr;
     const QSet<qint64>* collapsed = nullptr;
+    const std::vector<int>* rowOfTask = nullptr; // see rowsOfTasks(); links are drawn when given
     TimeScale scale;
     ScaleUnit unit = ScaleUnit::Day;
     QLocale locale;
@@ -59,6 +62,11 @@ struct Scene {
     // A bar being dragged is shown at its new dates.
     int dragRow = -1;
     QDate dragStart, dragEnd;
+    int currentRow = -1; // marked across the chart
+    int hoverRow = -1;   // a task under the pointer shows the handles its links are drawn from
+    // A link being drawn: from a handle to the pointer, in the coordinates of paint().
+    bool linking = false;
+    QPointF linkFrom, linkTo;
 
     QColor colourOf(const Item& item) const;
 };
@@ -70,5 +78,9 @@ void paint(QPainter& painter, const Scene& scene, QSize size, int firstRow, doub
 // The bar of an item at the given dates, in the coordinates of paint(); the row's top at `top`.
 // A reversed bar is the small square around its point.
 QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, double top, double chartX);
+
+// The handles a link is dragged from: before a task bar's start and after its end.
+QPointF linkHandle(const QRectF& bar, bool atFinish);
+constexpr double linkHandleRadius = 4;
 
 } // namespace Timeline

@@ -1,6 +1,7 @@
 #include "TimelineRows.h"
 
 #include "app/Database.h"
+#include "scheduling/Scheduler.h"
 
 #include <algorithm>
 
@@ -18,6 +19,85 @@ int digits(const QString& s, qsizetype pos, int count) {
         value = value * 10 + (c.unicode() - '0');
     }
     return value;
+}
+
+// Tasks under another follow it, each level in the order given; sets each task's depth and
+// whether it is a summary. `positions` are the project's tasks in start order.
+void outline(std::vector<Item>& tasks, std::vector<int>::iterator first, std::vector<int>::iterator last) {
+    QHash<qint64, int> byId;
+    for (auto it = first; it != last; ++it)
+        byId.insert(tasks[static_cast<size_t>(*it)].id, *it);
+    QHash<int, std::vector<int>> children;
+    std::vector<int> roots;
+    for (auto it = first; it != last; ++it) {
+        const Item& task = tasks[static_cast<size_t>(*it)];
+        const int parent = task.parentId && task.parentId != task.id ? byId.value(task.parentId, -1) : -1;
+        if (parent >= 0)
+            children[parent].push_back(*it);
+        else
+            roots.push_back(*it);
+    }
+    std::vector<int> ordered;
+    ordered.reserve(static_cast<size_t>(last - first));
+    std::vector<std::pair<int, int>> stack; // position, depth
+    for (auto root = roots.rbegin(); root != roots.rend(); ++root)
+        stack.emplace_back(*root, 0);
+    QSet<int> placed;
+    while (!stack.empty()) {
+        const auto [position, depth] = stack.back();
+        stack.pop_back();
+        if (placed.contains(position))
+            continue;
+        placed.insert(position);
+        Item& task = tasks[static_cast<size_t>(position)];
+        task.depth = depth;
+        ordered.push_back(position);
+        const auto under = children.constFind(position);
+        task.summary = under != children.constEnd();
+        if (task.summary)
+            for (auto child = under->rbegin(); child != under->rend(); ++child)
+                stack.emplace_back(*child, depth + 1);
+    }
+    // Tasks whose parents lie under them (which the database refuses) are shown at the end.
+    for (auto it = first; it != last; ++it)
+        if (!placed.contains(*it))
+            ordered.push_back(*it);
+    std::copy(ordered.begin(), ordered.end(), first);
+}
+
+// Hands the links to the projects of their tasks.
+void attachLinks(Data& data, const std::vector<int>& projectOf) {
+    const size_t projectCount = data.projects.size();
+    data.firstLink.assign(projectCount + 1, 0);
+    data.linkEnds.clear();
+    if (data.links.empty())
+        return;
+    QHash<qint64, int> position;
+    position.reserve(static_cast<qsizetype>(data.tasks.size()));
+    for (size_t t = 0; t < data.tasks.size(); ++t)
+        position.insert(data.tasks[t].id, static_cast<int>(t));
+    std::vector<PlanLink> kept;
+    std::vector<std::pair<int, int>> ends;
+    std::vector<int> linkProject;
+    for (const PlanLink& link : data.links) {
+        const int from = position.value(link.predecessor, -1), to = position.value(link.successor, -1);
+        if (from < 0 || to < 0)
+            continue; // a task of a project not listed
+        kept.push_back(link);
+        ends.emplace_back(from, to);
+        linkProject.push_back(projectOf[static_cast<size_t>(to)]);
+        ++data.firstLink[static_cast<size_t>(linkProject.back()) + 1];
+    }
+    for (size_t p = 0; p < projectCount; ++p)
+        data.firstLink[p + 1] += data.firstLink[p];
+    std::vector<int> next(data.firstLink.begin(), data.firstLink.end() - 1);
+    data.links.assign(kept.size(), {});
+    data.linkEnds.assign(kept.size(), {});
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const auto at = static_cast<size_t>(next[static_cast<size_t>(linkProject[i])]++);
+        data.links[at] = kept[i];
+        data.linkEnds[at] = ends[i];
+    }
 }
 
 } // namespace
@@ -92,35 +172,107 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
             return x.start.isValid();
         return x.start < y.start;
     };
+    bool anyParent = false;
+    for (Item& task : data.tasks) {
+        task.depth = 0;
+        task.summary = false;
+        task.scheduled = false;
+        task.critical = false;
+        task.slack = 0;
+        anyParent = anyParent || task.parentId != 0;
+    }
     for (size_t p = 0; p < projectCount; ++p)
-        if (data.taskCount(p) > 1)
-            std::stable_sort(data.order.begin() + data.firstTask[p], data.order.begin() + data.firstTask[p + 1],
-                             startsBefore);
+        if (data.taskCount(p) > 1) {
+            const auto first = data.order.begin() + data.firstTask[p],
+                       last = data.order.begin() + data.firstTask[p + 1];
+            std::stable_sort(first, last, startsBefore);
+            if (anyParent &&
+                std::any_of(first, last, [&](int t) { return data.tasks[static_cast<size_t>(t)].parentId; }))
+                outline(data.tasks, first, last);
+        }
+    attachLinks(data, projectOf);
 }
 
-void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks) {
+void scheduleProject(Data& data, size_t project) {
+    const int count = data.taskCount(project);
+    if (data.linkCount(project) == 0 || count == 0 || data.task(project, 0).scheduled)
+        return;
+    Plan plan;
+    plan.reserve(count, data.linkCount(project));
+    for (int n = 0; n < count; ++n) {
+        const Item& task = data.task(project, n);
+        PlanTask planned;
+        planned.id = task.id;
+        planned.parentId = task.parentId;
+        planned.start = task.start;
+        planned.finish = task.end;
+        planned.milestone = task.milestone;
+        planned.startNoEarlierThan = task.startNoEarlierThan;
+        plan.addTask(planned);
+    }
+    for (int l = data.firstLink[project]; l < data.firstLink[project + 1]; ++l)
+        plan.addLink(data.links[static_cast<size_t>(l)]);
+    const WorkCalendar calendar = data.calendar.value_or(WorkCalendar());
+    const Schedule schedule = PlanGraph(plan).schedule(calendar);
+    for (int n = 0; n < count; ++n) {
+        Item& task = data.tasks[static_cast<size_t>(data.order[static_cast<size_t>(data.firstTask[project] + n)])];
+        task.scheduled = true;
+        const qsizetype at = plan.indexOf(task.id);
+        if (!schedule.ok() || at < 0)
+            continue; // a loop made behind the program's back: no path to show
+        const ScheduledTask& result = schedule.tasks[static_cast<size_t>(at)];
+        task.slack = result.totalSlack;
+        task.critical = result.critical;
+    }
+}
+
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks, std::vector<PlanLink> links) {
     bool listed = false;
     for (const Item& p : data.projects)
         listed = listed || p.id == projectId;
     if (!listed)
         return;
     std::vector<Item> all = data.takeTasks();
+    QSet<qint64> replaced;
+    for (const Item& t : all)
+        if (t.projectId == projectId)
+            replaced.insert(t.id);
+    std::erase_if(data.links, [&](const PlanLink& l) { return replaced.contains(l.successor); });
+    data.links.insert(data.links.end(), links.begin(), links.end());
     std::erase_if(all, [projectId](const Item& t) { return t.projectId == projectId; });
     all.insert(all.end(), std::make_move_iterator(tasks.begin()), std::make_move_iterator(tasks.end()));
     attachTasks(data, std::move(all));
 }
 
-std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed) {
+std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed, bool criticalOnly) {
     std::vector<Row> rows;
     rows.reserve(data.projects.size() + data.tasks.size());
     for (size_t p = 0; p < data.projects.size(); ++p) {
-        rows.push_back({static_cast<int>(p), -1});
         const int count = data.taskCount(p);
+        if (criticalOnly) {
+            bool any = false;
+            for (int t = 0; t < count && !any; ++t)
+                any = data.task(p, t).critical;
+            if (!any)
+                continue;
+        }
+        rows.push_back({static_cast<int>(p), -1});
         if (count > 0 && !collapsed.contains(data.projects[p].id))
             for (int t = 0; t < count; ++t)
-                rows.push_back({static_cast<int>(p), t});
+                if (!criticalOnly || data.task(p, t).critical)
+                    rows.push_back({static_cast<int>(p), t});
     }
     return rows;
+}
+
+std::vector<int> rowsOfTasks(const Data& data, const std::vector<Row>& rows) {
+    std::vector<int> rowOf(data.tasks.size(), -1);
+    for (size_t r = 0; r < rows.size(); ++r)
+        if (rows[r].task >= 0)
+            rowOf[static_cast<size_t>(
+                data.order[static_cast<size_t>(data.firstTask[static_cast<size_t>(rows[r].project)] + rows[r].task)])] =
+                static_cast<int>(r);
+    return rowOf;
 }
 
 const Item& itemOf(const Data& data, const Row& row) {
@@ -198,6 +350,13 @@ QString toolTip(const Item& item, QDate today) {
     lines << QStringLiteral("Status: ") + item.status;
     if (item.isTask)
         lines << QStringLiteral("Complete: %1 %").arg(numberText(item.percent));
+    if (item.milestone)
+        lines << QStringLiteral("Milestone");
+    if (item.summary)
+        lines << QStringLiteral("Summary: its dates span the tasks under it.");
+    if (item.scheduled)
+        lines << QStringLiteral("Slack: %1 working days").arg(item.slack) +
+                     (item.critical ? QStringLiteral(" (critical)") : QString());
     if (item.reversed())
         lines << (item.isTask ? QStringLiteral("The due date lies before the start date.")
                               : QStringLiteral("The end date lies before the start date."));

@@ -2,10 +2,15 @@
 // leniently, the rows that the expanded projects give, and the keys the colours stand for.
 #pragma once
 
+#include "scheduling/Plan.h"
+#include "scheduling/WorkCalendar.h"
+
 #include <QDate>
 #include <QHash>
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 #include <vector>
 
@@ -30,6 +35,17 @@ struct Item {
     QDate end; // end date of a project, due date of a task
     double percent = 0;
 
+    // The plan, for tasks of a database that keeps one.
+    qint64 parentId = 0;
+    bool milestone = false;
+    QDate startNoEarlierThan; // what the user gave a linked task
+    bool summary = false;     // has tasks under it: its dates span theirs
+    int depth = 0;            // how many tasks it lies under
+    // From the project's schedule, once worked out (only projects with links have one).
+    bool scheduled = false;
+    bool critical = false;
+    int slack = 0; // working days
+
     // Rows with a missing or unreadable date are listed without a bar.
     bool hasBar() const { return start.isValid() && end.isValid(); }
     // An end before the start: drawn as a point at the start and marked.
@@ -47,6 +63,17 @@ struct Data {
     std::vector<int> order;     // positions in `tasks`, project by project, each in start order
     std::vector<int> firstTask; // the tasks of project p: order[firstTask[p]] to order[firstTask[p + 1] - 1]
 
+    // The links between listed tasks; those of project p are links[firstLink[p]] to
+    // links[firstLink[p + 1] - 1], their ends at positions linkEnds[i] in `tasks`.
+    std::vector<PlanLink> links;
+    std::vector<std::pair<int, int>> linkEnds;
+    std::vector<int> firstLink;
+    // The working calendar: non-working days are shaded; none for a database without a plan.
+    std::optional<WorkCalendar> calendar;
+
+    int linkCount(size_t project) const {
+        return project + 1 < firstLink.size() ? firstLink[project + 1] - firstLink[project] : 0;
+    }
     int taskCount(size_t project) const {
         return project + 1 < firstTask.size() ? firstTask[project + 1] - firstTask[project] : 0;
     }
@@ -57,23 +84,31 @@ struct Data {
     std::vector<Item> takeTasks() {
         order.clear();
         firstTask.clear();
+        linkEnds.clear();
+        firstLink.clear();
         return std::move(tasks);
     }
 };
 
 // Hands every task to its project (tasks of projects not listed are left out), each project's
-// tasks in start order, those without a start date last.
+// tasks in start order, those without a start date last; tasks under another follow it, each
+// level in start order. The links in data.links are handed to their projects too.
 void attachTasks(Data& data, std::vector<Item> tasks);
-// Replaces the tasks of one project (after the task list of that project was refilled).
-void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks);
+// Replaces the tasks and links of one project (after the task list of that project was refilled).
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks, std::vector<PlanLink> links = {});
+// Works out the slack and the critical tasks of a project with links, once.
+void scheduleProject(Data& data, size_t project);
 
 // One row of the chart: a project (task == -1) or one of its tasks.
 struct Row {
     int project;
     int task;
 };
-// Each project followed by its tasks unless it is collapsed.
-std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed);
+// Each project followed by its tasks unless it is collapsed; with `criticalOnly`, only the
+// critical tasks and the projects that have some.
+std::vector<Row> buildRows(const Data& data, const QSet<qint64>& collapsed, bool criticalOnly = false);
+// The row of each task (by its position in data.tasks), -1 for a task not shown.
+std::vector<int> rowsOfTasks(const Data& data, const std::vector<Row>& rows);
 const Item& itemOf(const Data& data, const Row& row);
 
 // The earliest and latest readable date of all items (invalid dates when there is none).

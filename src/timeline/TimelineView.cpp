@@ -1,5 +1,6 @@
 #include "TimelineView.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +16,8 @@ namespace Timeline {
 namespace {
 // How close to a bar's right end a press grabs the end rather than the whole bar.
 constexpr int endGrip = 6;
+// How far a task's name is dragged across to put it under the task above or take it out.
+constexpr int outlineStep = 24;
 } // namespace
 
 TimelineView::TimelineView(QWidget* parent)
@@ -41,7 +44,13 @@ void TimelineView::setData(Data data) {
         const Item& top = itemOf(m_data, m_rows[static_cast<size_t>(first)]);
         m_anchor = Anchor{top.isTask, top.id};
     }
+    std::optional<Anchor> current;
+    if (m_currentRow >= 0 && m_currentRow < static_cast<int>(m_rows.size()))
+        current = Anchor{itemAt(m_currentRow).isTask, itemAt(m_currentRow).id};
     m_data = std::move(data);
+    m_hoverRow = -1;
+    if (m_criticalOnly)
+        scheduleAll();
     // Projects that are gone need not stay collapsed.
     QSet<qint64> present;
     for (const Item& p : m_data.projects)
@@ -54,6 +63,7 @@ void TimelineView::setData(Data data) {
     }
     m_settingData = true;
     rebuildRows();
+    m_currentRow = current ? rowOf(current->isTask, current->id) : -1;
     if (m_anchor) {
         const int row = rowOf(m_anchor->isTask, m_anchor->id);
         if (row >= 0) {
@@ -80,8 +90,47 @@ void TimelineView::setToday(QDate today) {
 }
 
 void TimelineView::rebuildRows() {
-    m_rows = buildRows(m_data, m_collapsed);
+    m_rows = buildRows(m_data, m_collapsed, m_criticalOnly);
+    m_rowOfTask = rowsOfTasks(m_data, m_rows);
     updateScrollBars();
+}
+
+void TimelineView::setCurrentRow(int row) {
+    row = row >= 0 && row < static_cast<int>(m_rows.size()) ? row : -1;
+    if (row != m_currentRow) {
+        m_currentRow = row;
+        viewport()->update();
+    }
+}
+
+void TimelineView::setCriticalOnly(bool only) {
+    if (only == m_criticalOnly)
+        return;
+    std::optional<Anchor> current;
+    if (m_currentRow >= 0)
+        current = Anchor{itemAt(m_currentRow).isTask, itemAt(m_currentRow).id};
+    m_criticalOnly = only;
+    if (only)
+        scheduleAll();
+    rebuildRows();
+    m_currentRow = current ? rowOf(current->isTask, current->id) : -1;
+    viewport()->update();
+}
+
+void TimelineView::scheduleAll() {
+    for (size_t p = 0; p < m_data.projects.size(); ++p)
+        scheduleProject(m_data, p);
+}
+
+void TimelineView::scheduleVisible() {
+    const int first = firstRow();
+    const int last = std::min(static_cast<int>(m_rows.size()), first + visibleRows() + 2);
+    int done = -1;
+    for (int r = std::max(0, first); r < last; ++r) {
+        const int project = m_rows[static_cast<size_t>(r)].project;
+        if (project != done)
+            scheduleProject(m_data, static_cast<size_t>(done = project));
+    }
 }
 
 void TimelineView::rebuildLegend() {
@@ -150,6 +199,9 @@ Scene TimelineView::scene() const {
     s.data = &m_data;
     s.rows = &m_rows;
     s.collapsed = &m_collapsed;
+    s.rowOfTask = &m_rowOfTask;
+    s.currentRow = m_currentRow;
+    s.hoverRow = m_drag == Drag::None ? m_hoverRow : -1;
     const ZoomStep& step = zoomSteps()[static_cast<size_t>(m_zoom)];
     s.scale = TimeScale(m_origin, step.pixelsPerDay);
     s.unit = step.unit;
@@ -164,6 +216,13 @@ Scene TimelineView::scene() const {
         s.dragStart = m_dragStart;
         s.dragEnd = m_dragEnd;
     }
+    if (m_drag == Drag::Link && m_dragRow >= 0) {
+        const Item& item = itemAt(m_dragRow);
+        const double top = m_geometry.scaleHeight() + (m_dragRow - firstRow()) * m_geometry.rowHeight;
+        s.linking = true;
+        s.linkFrom = linkHandle(barRect(s, item, item.start, item.end, top, chartX()), m_linkHandle == 2);
+        s.linkTo = m_linkTo;
+    }
     return s;
 }
 
@@ -176,6 +235,7 @@ double TimelineView::chartX() const {
 }
 
 void TimelineView::paintEvent(QPaintEvent*) {
+    scheduleVisible();
     QPainter painter(viewport());
     paint(painter, scene(), viewport()->size(), firstRow(), chartX());
 }
@@ -264,6 +324,22 @@ QRect TimelineView::barRectOf(int row) const {
     return barRect(s, item, item.start, item.end, top, chartX()).toAlignedRect();
 }
 
+int TimelineView::handleAt(int row, QPoint pos) const {
+    if (row < 0 || !m_data.calendar || m_rows[static_cast<size_t>(row)].task < 0)
+        return 0;
+    const Item& item = itemAt(row);
+    if (!item.hasBar() || item.reversed())
+        return 0;
+    const double top = m_geometry.scaleHeight() + (row - firstRow()) * m_geometry.rowHeight;
+    const QRectF bar = barRect(scene(), item, item.start, item.end, top, chartX());
+    for (int handle : {1, 2}) {
+        const QPointF centre = linkHandle(bar, handle == 2);
+        if (std::hypot(pos.x() - centre.x(), pos.y() - centre.y()) <= linkHandleRadius + 2)
+            return handle;
+    }
+    return 0;
+}
+
 int TimelineView::rowAt(QPoint pos) const {
     if (pos.y() < m_geometry.scaleHeight())
         return -1;
@@ -286,13 +362,31 @@ void TimelineView::mousePressEvent(QMouseEvent* event) {
         if (row >= 0 && m_rows[static_cast<size_t>(row)].task < 0 && pos.x() < 22) {
             const Item& project = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
             setCollapsed(project.id, !m_collapsed.contains(project.id));
+            return;
         }
+        setCurrentRow(row);
+        // A task's name dragged across puts it under the task above or takes it out.
+        if (row >= 0 && m_rows[static_cast<size_t>(row)].task >= 0 && m_data.calendar) {
+            m_drag = Drag::Outline;
+            m_dragRow = row;
+        }
+        return;
+    }
+    setCurrentRow(row);
+    if (const int handle = handleAt(row, pos)) {
+        m_drag = Drag::Link;
+        m_dragRow = row;
+        m_linkHandle = handle;
+        m_linkTo = pos;
+        viewport()->setCursor(Qt::CrossCursor);
         return;
     }
     const QRect bar = row >= 0 ? barRectOf(row) : QRect();
     if (!bar.isEmpty() && bar.adjusted(-2, 0, endGrip / 2, 0).contains(pos)) {
         const Item& item = itemOf(m_data, m_rows[static_cast<size_t>(row)]);
-        m_drag = !item.reversed() && pos.x() >= bar.right() - endGrip ? Drag::End : Drag::Move;
+        // A summary spans its tasks and a milestone has no length: neither has an end to drag.
+        const bool hasEnd = !item.reversed() && !item.summary && !item.milestone;
+        m_drag = hasEnd && pos.x() >= bar.right() - endGrip ? Drag::End : Drag::Move;
         m_dragRow = row;
         m_dragStart = item.start;
         m_dragEnd = item.end;
@@ -309,10 +403,25 @@ void TimelineView::mouseMoveEvent(QMouseEvent* event) {
         const int row = rowAt(pos);
         const QRect bar = row >= 0 && pos.x() >= m_geometry.nameWidth ? barRectOf(row) : QRect();
         const bool onEnd = !bar.isEmpty() && pos.y() >= bar.top() && pos.y() <= bar.bottom() &&
-                           pos.x() >= bar.right() - endGrip && pos.x() <= bar.right() + endGrip / 2;
-        viewport()->setCursor(onEnd ? Qt::SizeHorCursor : Qt::ArrowCursor);
+                           pos.x() >= bar.right() - endGrip && pos.x() <= bar.right() + endGrip / 2 &&
+                           !itemAt(row).summary && !itemAt(row).milestone;
+        const bool onHandle = pos.x() >= m_geometry.nameWidth && handleAt(row, pos) != 0;
+        viewport()->setCursor(onHandle ? Qt::CrossCursor : onEnd ? Qt::SizeHorCursor : Qt::ArrowCursor);
+        // A task under the pointer shows its link handles.
+        const int hover = row >= 0 && m_data.calendar && m_rows[static_cast<size_t>(row)].task >= 0 ? row : -1;
+        if (hover != m_hoverRow) {
+            m_hoverRow = hover;
+            viewport()->update();
+        }
         return;
     }
+    if (m_drag == Drag::Link) {
+        m_linkTo = pos;
+        viewport()->update();
+        return;
+    }
+    if (m_drag == Drag::Outline)
+        return;
     const QPoint delta = pos - m_pressPos;
     if (m_drag == Drag::Pan) {
         horizontalScrollBar()->setValue(m_pressScrollX - delta.x());
@@ -339,6 +448,34 @@ void TimelineView::mouseReleaseEvent(QMouseEvent* event) {
     }
     const Drag drag = std::exchange(m_drag, Drag::None);
     viewport()->setCursor(Qt::ArrowCursor);
+    const QPoint pos = event->position().toPoint();
+    if (drag == Drag::Link || drag == Drag::Outline) {
+        const int from = std::exchange(m_dragRow, -1);
+        viewport()->update();
+        if (from < 0 || from >= static_cast<int>(m_rows.size()))
+            return;
+        const Item source = itemAt(from);
+        if (drag == Drag::Outline) {
+            const int across = pos.x() - m_pressPos.x();
+            if (std::abs(across) >= outlineStep)
+                emit indentRequested(from, across > 0);
+            return;
+        }
+        // Dropped on another task of the project: linked to the end of its bar nearer the pointer.
+        const int to = rowAt(pos);
+        if (to < 0 || m_rows[static_cast<size_t>(to)].task < 0)
+            return;
+        const Item& target = itemAt(to);
+        const QRect bar = barRectOf(to);
+        if (target.projectId != source.projectId || target.id == source.id || bar.isEmpty())
+            return;
+        const bool fromFinish = m_linkHandle == 2;
+        const bool toStart = pos.x() < bar.center().x();
+        const LinkKind kind = fromFinish ? (toStart ? LinkKind::FinishToStart : LinkKind::FinishToFinish)
+                                         : (toStart ? LinkKind::StartToStart : LinkKind::StartToFinish);
+        emit linkRequested(source.projectId, source.id, target.id, kind);
+        return;
+    }
     if ((drag == Drag::Move || drag == Drag::End) && m_dragRow >= 0 && m_dragRow < static_cast<int>(m_rows.size())) {
         const Item item = itemOf(m_data, m_rows[static_cast<size_t>(m_dragRow)]);
         m_dragRow = -1;
@@ -402,6 +539,14 @@ void TimelineView::keyPressEvent(QKeyEvent* event) {
         break;
     }
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+void TimelineView::contextMenuEvent(QContextMenuEvent* event) {
+    const int row = rowAt(event->pos());
+    if (row < 0)
+        return;
+    setCurrentRow(row);
+    emit contextMenuRequested(row, event->globalPos());
 }
 
 bool TimelineView::viewportEvent(QEvent* event) {

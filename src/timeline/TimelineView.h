@@ -35,6 +35,18 @@ public:
 
     void setCollapsed(qint64 projectId, bool collapsed);
     void setAllCollapsed(bool collapsed);
+    // Only the critical tasks and their projects.
+    void setCriticalOnly(bool only);
+    bool criticalOnly() const { return m_criticalOnly; }
+    // Works out the slack of every project with links (done for the rows in view as they are
+    // painted; printing and exporting need all).
+    void scheduleAll();
+
+    // The row the user works on (clicked last), -1 for none.
+    int currentRow() const { return m_currentRow; }
+    void setCurrentRow(int row);
+    // The item of a row (the row must exist).
+    const Item& itemAt(int row) const { return itemOf(m_data, m_rows[static_cast<size_t>(row)]); }
 
     // The scene as painted now, for printing, export and measuring.
     Scene scene() const;
@@ -55,6 +67,12 @@ signals:
     void moveRequested(bool isTask, qint64 id, QDate start, QDate end);
     // The user double-clicked a row.
     void openRequested(bool isTask, qint64 id, qint64 projectId);
+    // The user drew a link from one task's handle to another task.
+    void linkRequested(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
+    // The user dragged a task's name right (indent) or left (outdent).
+    void indentRequested(int row, bool indent);
+    // A right click on a row.
+    void contextMenuRequested(int row, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,10 +84,11 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    enum class Drag { None, Pan, Move, End };
+    enum class Drag { None, Pan, Move, End, Link, Outline };
 
     int chartWidth() const;
     int visibleRows() const;
@@ -81,10 +100,19 @@ private:
     void rebuildLegend();
     void zoomAround(int step, double anchorX);
     void scrollToDate(QDate date, double atX);
+    void scheduleVisible();
+    // The handle of the task in `row` under a point: 0 none, 1 its start, 2 its finish.
+    int handleAt(int row, QPoint pos) const;
 
     Data m_data;
     std::vector<Row> m_rows;
+    std::vector<int> m_rowOfTask;
     QSet<qint64> m_collapsed;
+    bool m_criticalOnly = false;
+    int m_currentRow = -1;
+    int m_hoverRow = -1;
+    int m_linkHandle = 0; // the handle a link is being drawn from
+    QPoint m_linkTo;
     int m_zoom;
     QDate m_origin; // the first day the chart scrolls to
     QDate m_last;   // the last

@@ -12,7 +12,9 @@
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
 #include "app/widgets/ScreenFit.h"
+#include "app/widgets/TaskCommands.h"
 #include "editors/Openers.h"
+#include "scheduling/PlanStore.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -82,6 +84,36 @@ private:
     bool m_first = true;
 };
 
+// One change of the plan (a move with the tasks it moved, a link, an indent): undone and redone by
+// putting the tasks back as they were, in one transaction, when nobody changed them meanwhile.
+class PlanCommand : public QUndoCommand {
+public:
+    using States = QList<PlanStore::TaskState>;
+    using Restore = std::function<void(const States& expected, const States& to, const std::function<void()>& write)>;
+    PlanCommand(Restore restore, States before, States after, std::function<void()> undoWrite,
+                std::function<void()> redoWrite, const QString& text)
+        : QUndoCommand(text)
+        , m_restore(std::move(restore))
+        , m_before(std::move(before))
+        , m_after(std::move(after))
+        , m_undoWrite(std::move(undoWrite))
+        , m_redoWrite(std::move(redoWrite)) {}
+    void redo() override {
+        if (!std::exchange(m_first, false))
+            m_restore(m_before, m_after, m_redoWrite);
+    }
+    void undo() override { m_restore(m_after, m_before, m_undoWrite); }
+
+private:
+    Restore m_restore;
+    States m_before, m_after;
+    std::function<void()> m_undoWrite, m_redoWrite;
+    bool m_first = true;
+};
+
+const QString noPlanText = QStringLiteral("This database cannot hold a plan: it is a file of an earlier version that "
+                                          "may not be changed.");
+
 QString colourByName(ColourBy by) {
     switch (by) {
     case ColourBy::Status:
@@ -127,6 +159,9 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
 
     connect(m_view, &TimelineView::moveRequested, this, &TimelineWindow::moveBar);
     connect(m_view, &TimelineView::openRequested, this, &TimelineWindow::openEditor);
+    connect(m_view, &TimelineView::linkRequested, this, &TimelineWindow::linkTasks);
+    connect(m_view, &TimelineView::indentRequested, this, &TimelineWindow::indentRow);
+    connect(m_view, &TimelineView::contextMenuRequested, this, &TimelineWindow::showContextMenu);
     connect(m_colourBy, &QComboBox::currentIndexChanged, this, [this] {
         m_view->setColourBy(static_cast<ColourBy>(m_colourBy->currentData().toInt()));
         Settings::write(QStringLiteral("TimelineColourBy"), QString::number(m_colourBy->currentIndex()));
@@ -217,6 +252,35 @@ void TimelineWindow::buildMenus() {
         edit->addAction(a);
         addAction(a);
     }
+    // The plan, for the task clicked last.
+    edit->addSeparator();
+    for (const TaskCommands::Command& command : TaskCommands::all()) {
+        action(edit, "", command.text, QKeySequence(), [this, run = command.run] {
+            ErrorTrap trap(windowName, QStringLiteral("TaskCommand"));
+            const int row = currentPlanTask();
+            if (row < 0)
+                return;
+            const Item task = m_view->itemAt(row);
+            bool changed = false;
+            trap.step(1, [&] { changed = run(this, task.projectId, task.id); });
+            if (changed)
+                refillAfterChange(task.projectId);
+        })->setObjectName(command.objectName);
+    }
+    action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(), [this] {
+        if (const int row = currentPlanTask(); row >= 0)
+            toggleMilestone(row);
+    });
+    action(edit, "actionIndentTask", QStringLiteral("&Indent Task"), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right),
+           [this] {
+               if (const int row = currentPlanTask(); row >= 0)
+                   indentRow(row, true);
+           });
+    action(edit, "actionOutdentTask", QStringLiteral("&Outdent Task"), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left),
+           [this] {
+               if (const int row = currentPlanTask(); row >= 0)
+                   indentRow(row, false);
+           });
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     QAction* zoomIn = action(view, "actionZoomIn", QStringLiteral("Zoom &In"), QKeySequence::ZoomIn, [this] {
@@ -240,6 +304,12 @@ void TimelineWindow::buildMenus() {
            [this] { m_view->setAllCollapsed(false); });
     action(view, "actionCollapseAll", QStringLiteral("&Collapse All"), QKeySequence(),
            [this] { m_view->setAllCollapsed(true); });
+    view->addSeparator();
+    m_criticalOnly = action(view, "actionCriticalOnly", QStringLiteral("Critical &Path Only"), QKeySequence(), [this] {
+        ErrorTrap trap(windowName, QStringLiteral("CriticalOnly"));
+        trap.step(1, [&] { m_view->setCriticalOnly(m_criticalOnly->isChecked()); });
+    });
+    m_criticalOnly->setCheckable(true);
 
     auto* tools = new QToolBar(this);
     tools->setObjectName(QStringLiteral("TimelineToolBar"));
@@ -274,10 +344,13 @@ void TimelineWindow::projectListChanged() {
     QTimer::singleShot(0, this, [this] {
         if (!std::exchange(m_reorderPending, false))
             return;
-        // The same tasks, under the projects in their new order.
+        // The same tasks and links, under the projects in their new order.
+        Data old = m_view->data();
         Data data;
         data.projects = projectsFromList(*m_planner.projects());
-        attachTasks(data, Data(m_view->data()).takeTasks());
+        data.links = std::move(old.links);
+        data.calendar = old.calendar;
+        attachTasks(data, old.takeTasks());
         m_view->setData(std::move(data));
         updateLegend();
     });
@@ -290,7 +363,7 @@ void TimelineWindow::taskListRefilled() {
     ErrorTrap trap(windowName, QStringLiteral("LoadData"));
     trap.step(2, [&] {
         Data data = m_view->data();
-        replaceTasks(data, id.toLongLong(), readTasksOf(id.toLongLong()));
+        replaceTasks(data, id.toLongLong(), readTasksOf(id.toLongLong()), readLinksOf(id.toLongLong()));
         m_view->setData(std::move(data));
     });
 }
@@ -312,7 +385,13 @@ void TimelineWindow::updateLegend() {
     html += QStringLiteral("<br>Pale part of a task: still to do &nbsp;&middot;&nbsp; &#9888; hatched and framed: "
                            "overdue &nbsp;&middot;&nbsp; &#9888; diamond: ends before it starts &nbsp;&middot;&nbsp; "
                            "(no dates): a date is missing or unreadable &nbsp;&middot;&nbsp; upright line: today "
-                           "&nbsp;&middot;&nbsp; shaded: weekend");
+                           "&nbsp;&middot;&nbsp; shaded: ") +
+            (m_view->data().calendar ? QStringLiteral("non-working day") : QStringLiteral("weekend"));
+    const Data& data = m_view->data();
+    if (!data.links.empty() ||
+        std::any_of(data.tasks.begin(), data.tasks.end(), [](const Item& t) { return t.milestone || t.parentId; }))
+        html += QStringLiteral(" &nbsp;&middot;&nbsp; thick red frame: critical (no slack) &nbsp;&middot;&nbsp; "
+                               "&#9670;: milestone &nbsp;&middot;&nbsp; black bracket: summary of the tasks under it");
     m_legend->setText(QStringLiteral("<b>%1:</b> ").arg(colourByName(m_view->colourBy())) + html);
 }
 
@@ -339,6 +418,14 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     if (row < 0)
         return;
     const Item item = itemOf(m_view->data(), m_view->rows()[static_cast<size_t>(row)]);
+    if (isTask && isPlanned(item)) {
+        const qint64 projectId = item.projectId;
+        changePlan(
+            projectId, QStringLiteral("Move %1").arg(item.name),
+            [=] { return PlanStore::moveTask(projectId, id, start, end); },
+            QStringLiteral("This move would close a loop, so it was not made: %1."));
+        return;
+    }
     const SaveResult result = saveDates(isTask, id, start, end);
     if (result != SaveResult::Saved) {
         // A refused move leaves the bar where it was; a failed or vanished record is read anew.
@@ -357,6 +444,180 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     refillAfterChange(projectId);
 }
 
+bool TimelineWindow::isPlanned(const Item& task) const {
+    if (!task.isTask || !PlanStore::available())
+        return false;
+    if (task.parentId || task.summary)
+        return true;
+    const auto& links = m_view->data().links;
+    return std::any_of(links.begin(), links.end(),
+                       [&](const PlanLink& l) { return l.predecessor == task.id || l.successor == task.id; });
+}
+
+void TimelineWindow::changePlan(qint64 projectId, const QString& text,
+                                const std::function<PlanStore::Outcome()>& change, const QString& loopMessage,
+                                std::function<void()> undoWrite, std::function<void()> redoWrite) {
+    ErrorTrap trap(windowName, QStringLiteral("ChangePlan"));
+    PlanStore::Outcome outcome;
+    if (!trap.step(1, [&] { outcome = change(); })) {
+        refillAfterChange(projectId);
+        return;
+    }
+    switch (outcome.kind) {
+    case PlanStore::Outcome::Kind::Loop:
+        Messages::current().notice(loopMessage.arg(outcome.loopText));
+        m_view->viewport()->update();
+        return;
+    case PlanStore::Outcome::Kind::Changed:
+        Messages::current().notice(QStringLiteral("Someone else changed tasks of this project meanwhile, so nothing "
+                                                  "was changed. The timeline now shows them as they are."));
+        refillAfterChange(projectId);
+        return;
+    case PlanStore::Outcome::Kind::Saved:
+        break;
+    }
+    if (!outcome.after.isEmpty() || undoWrite) {
+        auto restore = [this, projectId](const PlanCommand::States& expected, const PlanCommand::States& to,
+                                         const std::function<void()>& write) {
+            ErrorTrap undoTrap(windowName, QStringLiteral("UndoPlan"));
+            PlanStore::Outcome back;
+            undoTrap.step(1, [&] { back = PlanStore::restore(expected, to, write); });
+            if (back.kind == PlanStore::Outcome::Kind::Changed)
+                Messages::current().notice(QStringLiteral("The tasks were changed after this step (in an editor or by "
+                                                          "another user), so they were left as they are."));
+            refillAfterChange(projectId);
+        };
+        m_undo->push(
+            new PlanCommand(restore, outcome.before, outcome.after, std::move(undoWrite), std::move(redoWrite), text));
+    }
+    refillAfterChange(projectId);
+}
+
+int TimelineWindow::currentPlanTask() {
+    const int row = m_view->currentRow();
+    if (row < 0 || !m_view->itemAt(row).isTask) {
+        Messages::current().notice(QStringLiteral("Click a task in the timeline first."));
+        return -1;
+    }
+    if (!PlanStore::available()) {
+        Messages::current().notice(noPlanText);
+        return -1;
+    }
+    return row;
+}
+
+void TimelineWindow::linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind) {
+    if (!PlanStore::available()) {
+        Messages::current().notice(noPlanText);
+        return;
+    }
+    const Data& data = m_view->data();
+    QString names[2];
+    for (const Item& task : data.tasks) {
+        if (task.id == predecessor)
+            names[0] = oneLine(task.name);
+        if (task.id == successor)
+            names[1] = oneLine(task.name);
+    }
+    // A link that was there already is changed; undoing puts the old one back.
+    std::optional<PlanLink> old;
+    for (const PlanLink& l : data.links)
+        if (l.predecessor == predecessor && l.successor == successor)
+            old = l;
+    const PlanLink link{predecessor, successor, kind, old ? old->lag : 0};
+    changePlan(
+        projectId, QStringLiteral("Link %1 to %2").arg(names[0], names[1]),
+        [=] { return PlanStore::link(projectId, link); },
+        QStringLiteral("This link would close a loop, so it was not made: %1."),
+        [=] {
+            if (old)
+                PlanStore::writeLink(*old);
+            else
+                PlanStore::deleteLink(predecessor, successor);
+        },
+        [=] { PlanStore::writeLink(link); });
+}
+
+void TimelineWindow::indentRow(int row, bool indent) {
+    if (!PlanStore::available()) {
+        Messages::current().notice(noPlanText);
+        return;
+    }
+    const Row place = m_view->rows()[static_cast<size_t>(row)];
+    const Data& data = m_view->data();
+    if (place.task < 0)
+        return;
+    const auto project = static_cast<size_t>(place.project);
+    const Item task = data.task(project, place.task);
+    // In outline order (whatever rows are shown): the task above at the same level becomes the
+    // parent; taken out, the parent's parent.
+    qint64 parent = 0;
+    if (indent) {
+        for (int n = place.task - 1; n >= 0 && !parent; --n) {
+            const Item& above = data.task(project, n);
+            if (above.depth < task.depth)
+                break;
+            if (above.depth == task.depth)
+                parent = above.id;
+        }
+        if (!parent) {
+            Messages::current().notice(QStringLiteral("There is no task above this one at its level to put it under."));
+            return;
+        }
+    } else {
+        if (!task.parentId) {
+            Messages::current().notice(QStringLiteral("This task is not under another task."));
+            return;
+        }
+        for (int n = 0; n < data.taskCount(project); ++n)
+            if (data.task(project, n).id == task.parentId)
+                parent = data.task(project, n).parentId;
+    }
+    const qint64 projectId = task.projectId, id = task.id;
+    changePlan(
+        projectId, (indent ? QStringLiteral("Indent %1") : QStringLiteral("Outdent %1")).arg(oneLine(task.name)),
+        [=] { return PlanStore::setParent(projectId, id, parent); },
+        QStringLiteral("A task cannot go under a task it is linked with, so nothing was changed: %1."));
+}
+
+void TimelineWindow::toggleMilestone(int row) {
+    const Item task = m_view->itemAt(row);
+    if (task.summary) {
+        Messages::current().notice(
+            QStringLiteral("A summary task spans the tasks under it, so it cannot be a milestone."));
+        return;
+    }
+    const qint64 projectId = task.projectId, id = task.id;
+    const bool milestone = !task.milestone;
+    changePlan(
+        projectId,
+        (milestone ? QStringLiteral("Make %1 a milestone") : QStringLiteral("Make %1 a task")).arg(oneLine(task.name)),
+        [=] { return PlanStore::setMilestone(projectId, id, milestone); },
+        QStringLiteral("That would close a loop, so nothing was changed: %1."));
+}
+
+void TimelineWindow::showContextMenu(int row, QPoint globalPos) {
+    const Item item = m_view->itemAt(row);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("TimelineContextMenu"));
+    QAction* open = menu.addAction(item.isTask ? QStringLiteral("&Open Task...") : QStringLiteral("&Open Project..."));
+    connect(open, &QAction::triggered, this, [this, item] { openEditor(item.isTask, item.id, item.projectId); });
+    if (item.isTask && PlanStore::available()) {
+        menu.addSeparator();
+        for (const TaskCommands::Command& command : TaskCommands::all())
+            if (auto* a = findChild<QAction*>(command.objectName))
+                menu.addAction(a);
+        for (const char* name : {"actionMilestone", "actionIndentTask", "actionOutdentTask"})
+            if (auto* a = findChild<QAction*>(QLatin1String(name)))
+                menu.addAction(a);
+        if (auto* milestone = findChild<QAction*>(QStringLiteral("actionMilestone"))) {
+            milestone->setCheckable(true);
+            milestone->setChecked(item.milestone);
+        }
+    }
+    menu.exec(globalPos);
+}
+
 void TimelineWindow::openEditor(bool isTask, qint64 id, qint64 projectId) {
     ErrorTrap trap(windowName, QStringLiteral("OpenEditor"));
     trap.step(1, [&] {
@@ -371,6 +632,7 @@ void TimelineWindow::openEditor(bool isTask, qint64 id, qint64 projectId) {
 
 void TimelineWindow::print() {
     ErrorTrap trap(windowName, QStringLiteral("Print"));
+    trap.step(4, [&] { m_view->scheduleAll(); }); // the critical tasks of every page
     // As for a PDF file: thousands of pages are not printed without asking.
     int fitPages = 0;
     {
@@ -418,6 +680,7 @@ void TimelineWindow::exportTimeline() {
     });
     if (path.isEmpty())
         return;
+    trap.step(4, [&] { m_view->scheduleAll(); }); // the critical tasks of every page
     // A PDF file of a long span or of many rows can run to thousands of pages: the user chooses
     // first, and can stop the writing.
     int fitPages = 0;

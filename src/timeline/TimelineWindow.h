@@ -14,6 +14,11 @@ class QComboBox;
 class QLabel;
 class QPrinter;
 class QUndoStack;
+class QAction;
+
+namespace PlanStore {
+struct Outcome;
+}
 
 namespace Timeline {
 
@@ -54,6 +59,21 @@ private:
     // changed project selected in the main window so its tasks show.
     void refillAfterChange(qint64 projectId);
     void moveBar(bool isTask, qint64 id, QDate start, QDate end);
+    // Whether a task takes part in its project's plan (linked, under another or over others):
+    // then a move goes through the plan and its successors follow.
+    bool isPlanned(const Item& task) const;
+    // Runs a change of the plan; when it moved anything it becomes one step of the undo list,
+    // undone by `undoWrite` (with the tasks put back) and redone by `redoWrite`.
+    // A loop is told with `loopMessage` (its %1 names the loop).
+    void changePlan(qint64 projectId, const QString& text, const std::function<PlanStore::Outcome()>& change,
+                    const QString& loopMessage, std::function<void()> undoWrite = {},
+                    std::function<void()> redoWrite = {});
+    void linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
+    void indentRow(int row, bool indent);
+    void toggleMilestone(int row);
+    void showContextMenu(int row, QPoint globalPos);
+    // The current row when it is a task of a database with a plan; -1 (and the user told) otherwise.
+    int currentPlanTask();
     void openEditor(bool isTask, qint64 id, qint64 projectId);
     // The main window refilled its task list: the tasks of its selected project are read anew.
     void taskListRefilled();
@@ -65,6 +85,7 @@ private:
     QComboBox* m_colourBy;
     QLabel* m_legend;
     QUndoStack* m_undo;
+    QAction* m_criticalOnly = nullptr;
     bool m_reorderPending = false;
     bool m_saved = false;
     bool m_placed = false; // today was put in the middle once the window had its size
