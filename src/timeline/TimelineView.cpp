@@ -72,6 +72,7 @@ void TimelineView::setData(Data data) {
         }
     }
     m_settingData = false;
+    scheduleVisible();
     rebuildLegend();
     const int x = horizontalScrollBar()->value();
     const QDate oldOrigin = m_origin;

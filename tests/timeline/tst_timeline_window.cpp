@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineOutput.h"
+#include "timeline/TimelinePainter.h"
 #include "timeline/TimelineView.h"
 #include "timeline/TimelineWindow.h"
 
@@ -140,6 +141,7 @@ private slots:
     void printsAcrossAndDown();
     void aSpanOfThousandsOfYears_data();
     void aSpanOfThousandsOfYears();
+    void aPlanOnTheExampleData();
 };
 
 void TestTimelineWindow::opensOnceWithTheExampleData() {
@@ -552,3 +554,127 @@ void TestTimelineWindow::aSpanOfThousandsOfYears() {
 
 QTEST_MAIN(TestTimelineWindow)
 #include "tst_timeline_window.moc"
+
+// What a new user does with the example data: three tasks linked by dragging between their bars,
+// one made a milestone, two put under a third, the first dragged with the others following, the
+// critical path seen and shown alone, the drag undone, and the whole printed.
+void TestTimelineWindow::aPlanOnTheExampleData() {
+    Fixture f;
+    const QString project =
+        TestEnvironment::rows(QStringLiteral("select ProjectID from Tasks where Title='Research'")).value(0);
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [&](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(0), day(1)));
+    const struct {
+        const char* title;
+        int start, due;
+    } added[] = {{"Ship", 0, 0}, {"Phase", 0, 0}, {"Design", 2, 3}, {"Build", 4, 8}};
+    for (const auto& t : added)
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                             "PercentComplete,AssignedTo,Description,StartDate,DueDate) values "
+                                             "(%1,'%2','Low','Open',0,0,0,1,'','%3','%4')")
+                                  .arg(project, QLatin1String(t.title), day(t.start), day(t.due)));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    view->setZoom(99);
+    auto dates = [](const char* title) { return taskDates(title).replace(QLatin1Char('|'), QLatin1Char(' ')); };
+    auto item = [&](const char* title) -> const Timeline::Item& {
+        return view->itemAt(f.rowNamed(window, QLatin1String(title)));
+    };
+    // From the handle after one bar's end to the first part of the other bar.
+    auto linkByDrag = [&](const char* from, const char* to) {
+        const int fromRow = f.rowNamed(window, QLatin1String(from)), toRow = f.rowNamed(window, QLatin1String(to));
+        view->scrollToRow(fromRow);
+        const QPoint handle = Timeline::linkHandle(QRectF(view->barRectOf(fromRow)), true).toPoint();
+        const QRect target = view->barRectOf(toRow);
+        QVERIFY(!target.isEmpty());
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, handle);
+        QTest::mouseMove(view->viewport(), target.center());
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(target.left() + 2, target.center().y()));
+    };
+    auto trigger = [&](const char* task, const char* action) {
+        view->setCurrentRow(f.rowNamed(window, QLatin1String(task)));
+        window->findChild<QAction*>(QLatin1String(action))->trigger();
+    };
+
+    linkByDrag("Research", "Design");
+    linkByDrag("Design", "Build");
+    QCOMPARE(TestEnvironment::rows(
+                 QStringLiteral("select p.Title as A, s.Title as B, l.Kind as K from TaskLinks l join Tasks "
+                                "p on p.ID=l.PredecessorID join Tasks s on s.ID=l.SuccessorID "
+                                "order by l.ID")),
+             (QStringList{"Research|Design|FS", "Design|Build|FS"}));
+    trigger("Ship", "actionMilestone");
+    QVERIFY(item("Ship").milestone);
+    trigger("Design", "actionIndentTask"); // under Phase, the task above at its level
+    trigger("Build", "actionIndentTask");  // under Phase too: Design lies a level deeper
+    QCOMPARE(f.rowNames(window).mid(f.rowNamed(window, QStringLiteral("Research")), 5),
+             (QStringList{"Research", "Ship", "Phase", "Design", "Build"}).mid(0, 5));
+    QVERIFY(item("Phase").summary);
+    QCOMPARE(item("Build").depth, 1);
+    QCOMPARE(dates("Phase"), day(2) + QLatin1Char(' ') + day(8)); // spans Design and Build
+    // Research, Design and Build end the project: no slack; Ship may slip.
+    QVERIFY(item("Research").critical && item("Design").critical && item("Build").critical);
+    QVERIFY(!item("Ship").critical);
+    QVERIFY(Timeline::toolTip(item("Ship"), today).contains(QLatin1String("Slack: 6 working days")));
+
+    // Research two days later: Design and Build follow, keeping their lengths in working days.
+    const int undoSteps = window->undoStack()->count();
+    f.drag(window, QStringLiteral("Research"), 2);
+    QCOMPARE(dates("Research"), day(2) + QLatin1Char(' ') + day(3));
+    QCOMPARE(dates("Design"), day(4) + QLatin1Char(' ') + day(7));
+    QCOMPARE(dates("Build"), day(8) + QLatin1Char(' ') + day(10));
+    QCOMPARE(dates("Phase"), day(4) + QLatin1Char(' ') + day(10));
+    QCOMPARE(window->undoStack()->count(), undoSteps + 1); // one step for all of it
+
+    // The critical path alone, then everything again.
+    QAction* criticalOnly = window->findChild<QAction*>(QStringLiteral("actionCriticalOnly"));
+    criticalOnly->trigger();
+    const QStringList critical = f.rowNames(window);
+    QVERIFY2(critical.contains(QStringLiteral("Design")) && !critical.contains(QStringLiteral("Ship")) &&
+                 !critical.contains(QStringLiteral("Trip")),
+             qPrintable(critical.join(QLatin1Char(','))));
+    // On paper the critical frames and links are drawn in their red.
+    QImage image(1400, 400, QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        const Timeline::Scene paper = Timeline::paperScene(view->scene());
+        Timeline::paint(painter, paper, image.size(), 0, paper.scale.x(monday.addDays(-1)));
+    }
+    int red = 0; // the critical red, also where it is blended into its surroundings
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 60 && c.blue() < 60;
+        }
+    QVERIFY2(red > 100, qPrintable(QString::number(red)));
+    criticalOnly->trigger();
+    QVERIFY(f.rowNames(window).contains(QStringLiteral("Ship")));
+
+    // Undone: every task the drag moved is back, in one step.
+    window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"))->trigger();
+    QCOMPARE(dates("Research"), day(0) + QLatin1Char(' ') + day(1));
+    QCOMPARE(dates("Build"), day(4) + QLatin1Char(' ') + day(8));
+    QCOMPARE(dates("Phase"), day(2) + QLatin1Char(' ') + day(8));
+
+    // A link that would close a loop is refused by name.
+    linkByDrag("Build", "Research");
+    QCOMPARE(f.messages.notices().size(), 1);
+    QCOMPARE(f.messages.notices().first(), QStringLiteral("This link would close a loop, so it was not made: "
+                                                          "\"Build\" -> \"Research\" -> \"Design\" -> \"Build\"."));
+
+    // Printed with it all.
+    const QString pdf = f.env.root() + QStringLiteral("/plan.pdf");
+    TimelineWindow::setPreviewer([&](QWidget*, const std::function<void(QPrinter*)>& paint) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        paint(&printer);
+    });
+    window->findChild<QAction*>(QStringLiteral("actionTimelinePrint"))->trigger();
+    TimelineWindow::setPreviewer({});
+    QVERIFY(pdfPages(pdf) >= 1);
+    QVERIFY(f.messages.errors().isEmpty());
+}
