@@ -214,8 +214,9 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         bracket.lineTo(r.left() + thick, r.top() + thick);
         bracket.lineTo(r.left(), r.top() + thick * 1.8);
         bracket.closeSubpath();
-        p.setPen(item.critical ? QPen(s.colours.critical, 2.5) : Qt::NoPen);
-        p.setBrush(s.colours.mark);
+        // Critical: the bracket itself in the critical colour, as the frame of a task would be.
+        p.setPen(Qt::NoPen);
+        p.setBrush(item.critical ? s.colours.critical : s.colours.mark);
         p.drawPath(bracket);
         p.setPen(s.colours.text);
         p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),

@@ -264,7 +264,7 @@ void TimelineWindow::buildMenus() {
             bool changed = false;
             trap.step(1, [&] { changed = run(this, task.projectId, task.id); });
             if (changed)
-                refillAfterChange(task.projectId);
+                refillPlan(task.projectId);
         })->setObjectName(command.objectName);
     }
     action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(), [this] {
@@ -412,6 +412,26 @@ void TimelineWindow::refillAfterChange(qint64 projectId) {
     trap.step(3, [&] { m_planner.refillTasks(); });
 }
 
+void TimelineWindow::refillPlan(qint64 projectId) {
+    ErrorTrap trap(windowName, QStringLiteral("Refill"));
+    // Only the project's tasks are read again: the main window's task list of the project, and
+    // through it this window's rows of the project (see taskListRefilled).
+    trap.step(1, [&] {
+        const QString id = QString::number(projectId);
+        if (RowSelection::selectedCell(m_planner.projectList(), 0) == id) {
+            m_planner.refillTasks();
+            return;
+        }
+        RecordListModel* projects = m_planner.projects();
+        for (int r = 0; r < projects->rowCount(); ++r)
+            if (projects->rawCell(r, 0) == id) {
+                RowSelection::selectRow(m_planner.projectList(), r); // which lists its tasks
+                return;
+            }
+        refillAfterChange(projectId); // not listed: everything is read again
+    });
+}
+
 void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     // The old dates and the project, from the item as shown.
     const int row = m_view->rowOf(isTask, id);
@@ -460,7 +480,7 @@ void TimelineWindow::changePlan(qint64 projectId, const QString& text,
     ErrorTrap trap(windowName, QStringLiteral("ChangePlan"));
     PlanStore::Outcome outcome;
     if (!trap.step(1, [&] { outcome = change(); })) {
-        refillAfterChange(projectId);
+        refillPlan(projectId);
         return;
     }
     switch (outcome.kind) {
@@ -471,7 +491,7 @@ void TimelineWindow::changePlan(qint64 projectId, const QString& text,
     case PlanStore::Outcome::Kind::Changed:
         Messages::current().notice(QStringLiteral("Someone else changed tasks of this project meanwhile, so nothing "
                                                   "was changed. The timeline now shows them as they are."));
-        refillAfterChange(projectId);
+        refillPlan(projectId);
         return;
     case PlanStore::Outcome::Kind::Saved:
         break;
@@ -485,12 +505,12 @@ void TimelineWindow::changePlan(qint64 projectId, const QString& text,
             if (back.kind == PlanStore::Outcome::Kind::Changed)
                 Messages::current().notice(QStringLiteral("The tasks were changed after this step (in an editor or by "
                                                           "another user), so they were left as they are."));
-            refillAfterChange(projectId);
+            refillPlan(projectId);
         };
         m_undo->push(
             new PlanCommand(restore, outcome.before, outcome.after, std::move(undoWrite), std::move(redoWrite), text));
     }
-    refillAfterChange(projectId);
+    refillPlan(projectId);
 }
 
 int TimelineWindow::currentPlanTask() {

@@ -58,6 +58,8 @@ private:
     // After a record changed here: the main window's lists and this window refill, with the
     // changed project selected in the main window so its tasks show.
     void refillAfterChange(qint64 projectId);
+    // After a change of a project's plan: the tasks of that project alone are read again.
+    void refillPlan(qint64 projectId);
     void moveBar(bool isTask, qint64 id, QDate start, QDate end);
     // Whether a task takes part in its project's plan (linked, under another or over others):
     // then a move goes through the plan and its successors follow.
