@@ -213,6 +213,13 @@ std::vector<Item> readTasksOf(qint64 projectId) {
     return readTasks(taskColumns(withPlan) + where, QStringLiteral("select count(*) from Tasks") + where, withPlan);
 }
 
+bool anyLinks() {
+    if (!PlanStore::available())
+        return false;
+    ResultSet rs = Database::shared().query(QStringLiteral("select count(*) from (select 1 from TaskLinks limit 1) l"));
+    return !rs.eof() && rs.value(0).toLongLong() > 0;
+}
+
 std::vector<PlanLink> readAllLinks() {
     return PlanStore::available() ? readLinks(QString()) : std::vector<PlanLink>();
 }
@@ -229,7 +236,8 @@ Data load(const RecordListModel& list) {
     data.projects = projectsFromList(list);
     if (PlanStore::available()) {
         data.calendar = PlanStore::readCalendar();
-        data.links = readAllLinks();
+        // The links themselves are read project by project as the projects come into view.
+        data.mayHaveLinks = anyLinks();
     }
     attachTasks(data, readAllTasks());
     return data;

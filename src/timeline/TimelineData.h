@@ -14,10 +14,12 @@ std::vector<Item> projectsFromList(const RecordListModel& list);
 std::vector<Item> readAllTasks();
 // The tasks of one project. Throws DbError.
 std::vector<Item> readTasksOf(qint64 projectId);
+// Whether the database holds any link between tasks.
+bool anyLinks();
 // The links between tasks (none when the database keeps no plan): all, or a project's.
 std::vector<PlanLink> readAllLinks();
 std::vector<PlanLink> readLinksOf(qint64 projectId);
-// The projects of the list with all their tasks, their links and the working calendar.
+// The projects of the list with all their tasks and the working calendar.
 Data load(const RecordListModel& list);
 
 } // namespace Timeline

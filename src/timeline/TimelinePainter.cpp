@@ -266,7 +266,7 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
 // finish to the successor's, around the bars rather than through them.
 void paintLinks(QPainter& p, const Scene& s, int firstRow, int count, double chartX) {
     const Data& data = *s.data;
-    if (!s.rowOfTask || data.links.empty() || count <= 0)
+    if (!s.rowOfTask || data.projectLinks.empty() || count <= 0)
         return;
     const Geometry& g = s.geometry;
     const int lastRow = firstRow + count - 1;
@@ -287,9 +287,11 @@ void paintLinks(QPainter& p, const Scene& s, int firstRow, int count, double cha
         if (project == lastProject)
             continue;
         lastProject = project;
-        for (int l = data.firstLink[static_cast<size_t>(project)]; l < data.firstLink[static_cast<size_t>(project) + 1];
-             ++l) {
-            const auto [from, to] = data.linkEnds[static_cast<size_t>(l)];
+        if (static_cast<size_t>(project) >= data.projectLinks.size())
+            continue;
+        const Data::ProjectLinks& links = data.projectLinks[static_cast<size_t>(project)];
+        for (size_t l = 0; l < links.links.size(); ++l) {
+            const auto [from, to] = links.ends[l];
             const int fromRow = (*s.rowOfTask)[static_cast<size_t>(from)];
             const int toRow = (*s.rowOfTask)[static_cast<size_t>(to)];
             if (fromRow < 0 || toRow < 0 || (fromRow < firstRow && toRow < firstRow) ||
@@ -298,7 +300,7 @@ void paintLinks(QPainter& p, const Scene& s, int firstRow, int count, double cha
             const QRectF a = rectOf(from, fromRow), b = rectOf(to, toRow);
             if (a.isNull() || b.isNull())
                 continue;
-            const LinkKind kind = data.links[static_cast<size_t>(l)].kind;
+            const LinkKind kind = links.links[l].kind;
             const bool fromFinish = kind == LinkKind::FinishToStart || kind == LinkKind::FinishToFinish;
             const bool toStart = kind == LinkKind::FinishToStart || kind == LinkKind::StartToStart;
             const QPointF p1(fromFinish ? a.right() : a.left(), a.center().y());

@@ -65,38 +65,26 @@ void outline(std::vector<Item>& tasks, std::vector<int>::iterator first, std::ve
     std::copy(ordered.begin(), ordered.end(), first);
 }
 
-// Hands the links to the projects of their tasks.
-void attachLinks(Data& data, const std::vector<int>& projectOf) {
-    const size_t projectCount = data.projects.size();
-    data.firstLink.assign(projectCount + 1, 0);
-    data.linkEnds.clear();
-    if (data.links.empty())
+// The positions of a project's links' ends in data.tasks.
+void placeLinks(Data& data, size_t project) {
+    Data::ProjectLinks& placed = data.projectLinks[project];
+    placed = {};
+    const auto read = data.linksByProject.constFind(data.projects[project].id);
+    if (read == data.linksByProject.constEnd() || read->empty())
         return;
     QHash<qint64, int> position;
-    position.reserve(static_cast<qsizetype>(data.tasks.size()));
-    for (size_t t = 0; t < data.tasks.size(); ++t)
-        position.insert(data.tasks[t].id, static_cast<int>(t));
-    std::vector<PlanLink> kept;
-    std::vector<std::pair<int, int>> ends;
-    std::vector<int> linkProject;
-    for (const PlanLink& link : data.links) {
-        const int from = position.value(link.predecessor, -1), to = position.value(link.successor, -1);
-        if (from < 0 || to < 0)
-            continue; // a task of a project not listed
-        kept.push_back(link);
-        ends.emplace_back(from, to);
-        linkProject.push_back(projectOf[static_cast<size_t>(to)]);
-        ++data.firstLink[static_cast<size_t>(linkProject.back()) + 1];
+    const int count = data.taskCount(project);
+    position.reserve(count);
+    for (int n = 0; n < count; ++n) {
+        const int at = data.order[static_cast<size_t>(data.firstTask[project] + n)];
+        position.insert(data.tasks[static_cast<size_t>(at)].id, at);
     }
-    for (size_t p = 0; p < projectCount; ++p)
-        data.firstLink[p + 1] += data.firstLink[p];
-    std::vector<int> next(data.firstLink.begin(), data.firstLink.end() - 1);
-    data.links.assign(kept.size(), {});
-    data.linkEnds.assign(kept.size(), {});
-    for (size_t i = 0; i < kept.size(); ++i) {
-        const auto at = static_cast<size_t>(next[static_cast<size_t>(linkProject[i])]++);
-        data.links[at] = kept[i];
-        data.linkEnds[at] = ends[i];
+    for (const PlanLink& link : *read) {
+        const int from = position.value(link.predecessor, -1), to = position.value(link.successor, -1);
+        if (from >= 0 && to >= 0) {
+            placed.links.push_back(link);
+            placed.ends.emplace_back(from, to);
+        }
     }
 }
 
@@ -190,7 +178,34 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
                 std::any_of(first, last, [&](int t) { return data.tasks[static_cast<size_t>(t)].parentId; }))
                 outline(data.tasks, first, last);
         }
-    attachLinks(data, projectOf);
+    data.projectLinks.assign(projectCount, {});
+    if (!data.linksByProject.isEmpty())
+        for (size_t p = 0; p < projectCount; ++p)
+            placeLinks(data, p);
+}
+
+void setProjectLinks(Data& data, size_t project, std::vector<PlanLink> links) {
+    data.linksByProject.insert(data.projects[project].id, std::move(links));
+    if (data.projectLinks.size() < data.projects.size())
+        data.projectLinks.resize(data.projects.size());
+    placeLinks(data, project);
+    for (int n = 0; n < data.taskCount(project); ++n)
+        data.tasks[static_cast<size_t>(data.order[static_cast<size_t>(data.firstTask[project] + n)])].scheduled = false;
+}
+
+void setAllLinks(Data& data, const std::vector<PlanLink>& links) {
+    QHash<qint64, qint64> projectOfTask;
+    projectOfTask.reserve(static_cast<qsizetype>(data.tasks.size()));
+    for (const Item& task : data.tasks)
+        projectOfTask.insert(task.id, task.projectId);
+    QHash<qint64, std::vector<PlanLink>> byProject;
+    for (const PlanLink& link : links) {
+        const auto project = projectOfTask.constFind(link.successor);
+        if (project != projectOfTask.constEnd())
+            byProject[*project].push_back(link);
+    }
+    for (size_t p = 0; p < data.projects.size(); ++p)
+        setProjectLinks(data, p, byProject.take(data.projects[p].id));
 }
 
 void scheduleProject(Data& data, size_t project) {
@@ -210,8 +225,8 @@ void scheduleProject(Data& data, size_t project) {
         planned.startNoEarlierThan = task.startNoEarlierThan;
         plan.addTask(planned);
     }
-    for (int l = data.firstLink[project]; l < data.firstLink[project + 1]; ++l)
-        plan.addLink(data.links[static_cast<size_t>(l)]);
+    for (const PlanLink& link : data.projectLinks[project].links)
+        plan.addLink(link);
     const WorkCalendar calendar = data.calendar.value_or(WorkCalendar());
     const Schedule schedule = PlanGraph(plan).schedule(calendar);
     for (int n = 0; n < count; ++n) {
@@ -226,19 +241,14 @@ void scheduleProject(Data& data, size_t project) {
     }
 }
 
-void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks, std::vector<PlanLink> links) {
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks) {
     bool listed = false;
     for (const Item& p : data.projects)
         listed = listed || p.id == projectId;
     if (!listed)
         return;
     std::vector<Item> all = data.takeTasks();
-    QSet<qint64> replaced;
-    for (const Item& t : all)
-        if (t.projectId == projectId)
-            replaced.insert(t.id);
-    std::erase_if(data.links, [&](const PlanLink& l) { return replaced.contains(l.successor); });
-    data.links.insert(data.links.end(), links.begin(), links.end());
+    data.linksByProject.remove(projectId);
     std::erase_if(all, [projectId](const Item& t) { return t.projectId == projectId; });
     all.insert(all.end(), std::make_move_iterator(tasks.begin()), std::make_move_iterator(tasks.end()));
     attachTasks(data, std::move(all));

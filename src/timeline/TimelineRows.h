@@ -63,17 +63,23 @@ struct Data {
     std::vector<int> order;     // positions in `tasks`, project by project, each in start order
     std::vector<int> firstTask; // the tasks of project p: order[firstTask[p]] to order[firstTask[p + 1] - 1]
 
-    // The links between listed tasks; those of project p are links[firstLink[p]] to
-    // links[firstLink[p + 1] - 1], their ends at positions linkEnds[i] in `tasks`.
-    std::vector<PlanLink> links;
-    std::vector<std::pair<int, int>> linkEnds;
-    std::vector<int> firstLink;
+    // The links between tasks, read project by project as the projects come into view: those
+    // read, by project ID (a project with none read has an empty list), and for each listed
+    // project the links read with their ends' positions in `tasks`.
+    struct ProjectLinks {
+        std::vector<PlanLink> links;
+        std::vector<std::pair<int, int>> ends;
+    };
+    QHash<qint64, std::vector<PlanLink>> linksByProject;
+    std::vector<ProjectLinks> projectLinks;
+    bool mayHaveLinks = false; // the database holds links at all
     // The working calendar: non-working days are shaded; none for a database without a plan.
     std::optional<WorkCalendar> calendar;
 
     int linkCount(size_t project) const {
-        return project + 1 < firstLink.size() ? firstLink[project + 1] - firstLink[project] : 0;
+        return project < projectLinks.size() ? static_cast<int>(projectLinks[project].links.size()) : 0;
     }
+    bool linksRead(size_t project) const { return !mayHaveLinks || linksByProject.contains(projects[project].id); }
     int taskCount(size_t project) const {
         return project + 1 < firstTask.size() ? firstTask[project + 1] - firstTask[project] : 0;
     }
@@ -84,19 +90,22 @@ struct Data {
     std::vector<Item> takeTasks() {
         order.clear();
         firstTask.clear();
-        linkEnds.clear();
-        firstLink.clear();
+        projectLinks.clear();
         return std::move(tasks);
     }
 };
 
 // Hands every task to its project (tasks of projects not listed are left out), each project's
 // tasks in start order, those without a start date last; tasks under another follow it, each
-// level in start order. The links in data.links are handed to their projects too.
+// level in start order. The links read so far are handed to their projects too.
 void attachTasks(Data& data, std::vector<Item> tasks);
-// Replaces the tasks and links of one project (after the task list of that project was refilled).
-void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks, std::vector<PlanLink> links = {});
-// Works out the slack and the critical tasks of a project with links, once.
+// Replaces the tasks of one project (after the task list of that project was refilled); its
+// links are to be read again.
+void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks);
+// The links of one listed project, as read; and those of all projects at once.
+void setProjectLinks(Data& data, size_t project, std::vector<PlanLink> links);
+void setAllLinks(Data& data, const std::vector<PlanLink>& links);
+// Works out the slack and the critical tasks of a project with links (read before), once.
 void scheduleProject(Data& data, size_t project);
 
 // One row of the chart: a project (task == -1) or one of its tasks.

@@ -118,7 +118,17 @@ void TimelineView::setCriticalOnly(bool only) {
     viewport()->update();
 }
 
+void TimelineView::setLinkReaders(ProjectLinkReader project, AllLinkReader all) {
+    m_readProjectLinks = std::move(project);
+    m_readAllLinks = std::move(all);
+}
+
 void TimelineView::scheduleAll() {
+    bool allRead = true;
+    for (size_t p = 0; p < m_data.projects.size() && allRead; ++p)
+        allRead = m_data.linksRead(p);
+    if (!allRead && m_readAllLinks)
+        setAllLinks(m_data, m_readAllLinks());
     for (size_t p = 0; p < m_data.projects.size(); ++p)
         scheduleProject(m_data, p);
 }
@@ -129,8 +139,13 @@ void TimelineView::scheduleVisible() {
     int done = -1;
     for (int r = std::max(0, first); r < last; ++r) {
         const int project = m_rows[static_cast<size_t>(r)].project;
-        if (project != done)
-            scheduleProject(m_data, static_cast<size_t>(done = project));
+        if (project == done)
+            continue;
+        done = project;
+        if (!m_data.linksRead(static_cast<size_t>(project)) && m_readProjectLinks)
+            setProjectLinks(m_data, static_cast<size_t>(project),
+                            m_readProjectLinks(m_data.projects[static_cast<size_t>(project)].id));
+        scheduleProject(m_data, static_cast<size_t>(project));
     }
 }
 

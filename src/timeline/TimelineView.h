@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
 #include <optional>
 
 namespace Timeline {
@@ -38,8 +39,12 @@ public:
     // Only the critical tasks and their projects.
     void setCriticalOnly(bool only);
     bool criticalOnly() const { return m_criticalOnly; }
-    // Works out the slack of every project with links (done for the rows in view as they are
-    // painted; printing and exporting need all).
+    // Where the links come from: those of one project, and all at once.
+    using ProjectLinkReader = std::function<std::vector<PlanLink>(qint64 projectId)>;
+    using AllLinkReader = std::function<std::vector<PlanLink>()>;
+    void setLinkReaders(ProjectLinkReader project, AllLinkReader all);
+    // Reads the links and works out the slack of every project (done for the rows in view as they
+    // come into view; printing and exporting need all).
     void scheduleAll();
 
     // The row the user works on (clicked last), -1 for none.
@@ -100,6 +105,7 @@ private:
     void rebuildLegend();
     void zoomAround(int step, double anchorX);
     void scrollToDate(QDate date, double atX);
+    // Reads the links of the projects in view, and works out their slack.
     void scheduleVisible();
     // The handle of the task in `row` under a point: 0 none, 1 its start, 2 its finish.
     int handleAt(int row, QPoint pos) const;
@@ -109,6 +115,8 @@ private:
     std::vector<int> m_rowOfTask;
     QSet<qint64> m_collapsed;
     bool m_criticalOnly = false;
+    ProjectLinkReader m_readProjectLinks;
+    AllLinkReader m_readAllLinks;
     int m_currentRow = -1;
     int m_hoverRow = -1;
     int m_linkHandle = 0; // the handle a link is being drawn from

@@ -4,6 +4,7 @@
 #include "TimelineEdit.h"
 #include "TimelineOutput.h"
 #include "TimelineView.h"
+#include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/Settings.h"
@@ -160,6 +161,21 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
     connect(m_view, &TimelineView::moveRequested, this, &TimelineWindow::moveBar);
     connect(m_view, &TimelineView::openRequested, this, &TimelineWindow::openEditor);
     connect(m_view, &TimelineView::linkRequested, this, &TimelineWindow::linkTasks);
+    // Links are read as their projects come into view; a failed read shows the error box once
+    // and leaves the project without links drawn.
+    m_view->setLinkReaders(
+        [](qint64 projectId) {
+            std::vector<PlanLink> links;
+            ErrorTrap trap(windowName, QStringLiteral("LoadLinks"));
+            trap.step(1, [&] { links = readLinksOf(projectId); });
+            return links;
+        },
+        [] {
+            std::vector<PlanLink> links;
+            ErrorTrap trap(windowName, QStringLiteral("LoadLinks"));
+            trap.step(2, [&] { links = readAllLinks(); });
+            return links;
+        });
     connect(m_view, &TimelineView::indentRequested, this, &TimelineWindow::indentRow);
     connect(m_view, &TimelineView::contextMenuRequested, this, &TimelineWindow::showContextMenu);
     connect(m_colourBy, &QComboBox::currentIndexChanged, this, [this] {
@@ -348,7 +364,8 @@ void TimelineWindow::projectListChanged() {
         Data old = m_view->data();
         Data data;
         data.projects = projectsFromList(*m_planner.projects());
-        data.links = std::move(old.links);
+        data.linksByProject = std::move(old.linksByProject);
+        data.mayHaveLinks = old.mayHaveLinks;
         data.calendar = old.calendar;
         attachTasks(data, old.takeTasks());
         m_view->setData(std::move(data));
@@ -363,7 +380,8 @@ void TimelineWindow::taskListRefilled() {
     ErrorTrap trap(windowName, QStringLiteral("LoadData"));
     trap.step(2, [&] {
         Data data = m_view->data();
-        replaceTasks(data, id.toLongLong(), readTasksOf(id.toLongLong()), readLinksOf(id.toLongLong()));
+        replaceTasks(data, id.toLongLong(), readTasksOf(id.toLongLong()));
+        data.mayHaveLinks = data.mayHaveLinks || anyLinks(); // the first link may just have been made
         m_view->setData(std::move(data));
     });
 }
@@ -388,7 +406,7 @@ void TimelineWindow::updateLegend() {
                            "&nbsp;&middot;&nbsp; shaded: ") +
             (m_view->data().calendar ? QStringLiteral("non-working day") : QStringLiteral("weekend"));
     const Data& data = m_view->data();
-    if (!data.links.empty() ||
+    if (data.mayHaveLinks ||
         std::any_of(data.tasks.begin(), data.tasks.end(), [](const Item& t) { return t.milestone || t.parentId; }))
         html += QStringLiteral(" &nbsp;&middot;&nbsp; thick red frame: critical (no slack) &nbsp;&middot;&nbsp; "
                                "&#9670;: milestone &nbsp;&middot;&nbsp; black bracket: summary of the tasks under it");
@@ -469,9 +487,10 @@ bool TimelineWindow::isPlanned(const Item& task) const {
         return false;
     if (task.parentId || task.summary)
         return true;
-    const auto& links = m_view->data().links;
-    return std::any_of(links.begin(), links.end(),
-                       [&](const PlanLink& l) { return l.predecessor == task.id || l.successor == task.id; });
+    const QString id = QString::number(task.id);
+    ResultSet rs = Database::shared().query(
+        QStringLiteral("select count(*) from TaskLinks where PredecessorID=%1 or SuccessorID=%1").arg(id));
+    return !rs.eof() && rs.value(0).toLongLong() > 0;
 }
 
 void TimelineWindow::changePlan(qint64 projectId, const QString& text,
@@ -541,9 +560,13 @@ void TimelineWindow::linkTasks(qint64 projectId, qint64 predecessor, qint64 succ
     }
     // A link that was there already is changed; undoing puts the old one back.
     std::optional<PlanLink> old;
-    for (const PlanLink& l : data.links)
-        if (l.predecessor == predecessor && l.successor == successor)
-            old = l;
+    ResultSet rs = Database::shared().query(
+        QStringLiteral("select Kind, Lag from TaskLinks where PredecessorID=%1 and SuccessorID=%2")
+            .arg(QString::number(predecessor), QString::number(successor)));
+    if (!rs.eof())
+        old = PlanLink{predecessor, successor, PlanStore::kindOf(rs.rawText(0)),
+                       static_cast<int>(rs.value(1).toLongLong())};
+    rs.close();
     const PlanLink link{predecessor, successor, kind, old ? old->lag : 0};
     changePlan(
         projectId, QStringLiteral("Link %1 to %2").arg(names[0], names[1]),
