@@ -72,6 +72,8 @@ private slots:
     void selectionCannotBeLost_data();
     void selectionCannotBeLost();
     void headerClicksSortByKind();
+    void milestonesShowOnTheirDate_data();
+    void milestonesShowOnTheirDate();
     void titleIsShortened();
     void skinAndHandCursorFiles();
     void menuGroupsKeepTheirPlaces();
@@ -444,6 +446,55 @@ void TestForm1::headerClicksSortByKind() {
     QCOMPARE(column(list, 1), QStringList({"z", "a", "b", "C"}));
     QCOMPARE(Form1::selectedRow(list), 0);
     QCOMPARE(Form1::selectedCell(list, 1), QStringLiteral("z"));
+}
+
+void TestForm1::milestonesShowOnTheirDate_data() {
+    QTest::addColumn<bool>("milestone");
+    QTest::addColumn<QString>("due");   // of "Gate", which starts on 2021-08-01
+    QTest::addColumn<QString>("shown"); // the date both of Gate's date cells show; empty: as stored
+    QTest::addColumn<QStringList>("byStart");
+    QTest::newRow("task") << false << "2021-09-20"
+                          << "" << QStringList{"Gate", "Work"};
+    QTest::newRow("milestone") << true << "2021-09-20"
+                               << "2021-09-20" << QStringList{"Work", "Gate"};
+    QTest::newRow("milestone without due date") << true << ""
+                                                << "2021-08-01" << QStringList{"Gate", "Work"};
+}
+
+// A milestone stands on its due date: both date cells show it after the milestone mark, and a
+// sort by start date places it there. What exports and finds read is the date alone.
+void TestForm1::milestonesShowOnTheirDate() {
+    QFETCH(bool, milestone);
+    QFETCH(QString, due);
+    QFETCH(QString, shown);
+    QFETCH(QStringList, byStart);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("a"), QStringLiteral("1"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,StartDate,DueDate,Milestone) values "
+                                         "(1,'Work','2021-08-31','2021-09-10',false),(1,'Gate','2021-08-01',%1,%2)")
+                              .arg(due.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + due + QLatin1Char('\''),
+                                   milestone ? QStringLiteral("true") : QStringLiteral("false")));
+    Database::shared().close();
+    Form1 form;
+    form.Form_Load();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    Form1::headerClick(form.ListView2, 4); // Start Date
+    QCOMPARE(column(form.ListView2, 1), byStart);
+    RecordListModel* tasks = form.taskModel();
+    const int gate = byStart.indexOf(QStringLiteral("Gate"));
+    auto shortDate = [](const QString& iso) {
+        return QLocale::system().toString(QDate::fromString(iso, Qt::ISODate), QLocale::ShortFormat);
+    };
+    const QStringList stored = shown.isEmpty() ? QStringList{shortDate("2021-08-01"), shortDate(due)}
+                                               : QStringList{shortDate(shown), shortDate(shown)};
+    for (int c : {3, 4}) {
+        QCOMPARE(tasks->cellText(gate, c), stored[c - 3]);
+        const QString mark = shown.isEmpty() ? QString() : QStringLiteral("\u25C6 ");
+        QCOMPARE(tasks->index(gate, c).data().toString(), mark + stored[c - 3]);
+        QCOMPARE(tasks->index(1 - gate, c).data().toString(), tasks->cellText(1 - gate, c)); // Work: as stored
+    }
 }
 
 void TestForm1::titleIsShortened() {
