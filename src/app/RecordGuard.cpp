@@ -28,7 +28,7 @@ qint64 current(const QString& table, const QString& id, bool lock) {
 }
 
 Write writeIf(const QString& table, const QString& id, qint64 expected, const QString& statement, int& changed,
-              qint64* version) {
+              qint64* version, const std::function<void()>& alongside) {
     Database& db = Database::shared();
     qint64 found = -1;
     bool written = false;
@@ -36,6 +36,8 @@ Write writeIf(const QString& table, const QString& id, qint64 expected, const QS
         found = current(table, id, true); // the record stays locked until the commit
         if (found == expected) {
             changed = db.execute(statement);
+            if (alongside && changed > 0)
+                alongside();
             found = current(table, id);
             written = true;
         }
@@ -89,11 +91,11 @@ QString RecordGuard::noun() const {
     return QStringLiteral("contact");
 }
 
-RecordGuard::Outcome RecordGuard::save(const QString& statement, int& changed) {
+RecordGuard::Outcome RecordGuard::save(const QString& statement, int& changed, const std::function<void()>& alongside) {
     for (;;) {
         qint64 found = -1;
         const RecordVersions::Write write =
-            RecordVersions::writeIf(m_table, m_id, m_version, statement, changed, &found);
+            RecordVersions::writeIf(m_table, m_id, m_version, statement, changed, &found, alongside);
         if (write == RecordVersions::Write::Written) {
             m_version = found;
             return Outcome::Saved;

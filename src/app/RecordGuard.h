@@ -19,9 +19,11 @@ qint64 current(const QString& table, const QString& id, bool lock = false);
 enum class Write { Written, Changed, Gone };
 // Runs the statement, in one transaction with the check, when the record's version is still
 // `expected`. `changed` gets the statement's count of changed rows, `version` (when given) the
-// record's version after the write, or the version found instead. Throws DbError.
+// record's version after the write, or the version found instead. `alongside` (when given) runs
+// after a statement that changed the record, in the same transaction: what it throws undoes the
+// statement too and reaches the caller. Throws DbError.
 Write writeIf(const QString& table, const QString& id, qint64 expected, const QString& statement, int& changed,
-              qint64* version = nullptr);
+              qint64* version = nullptr, const std::function<void()>& alongside = {});
 } // namespace RecordVersions
 
 class RecordGuard final : public QObject {
@@ -35,8 +37,9 @@ public:
 
     enum class Outcome { Saved, KeptOpen };
     // Runs the editor's update statement unless the record changed since it was read; on a
-    // conflict asks the user what to do. Throws DbError when a statement fails.
-    Outcome save(const QString& statement, int& changed);
+    // conflict asks the user what to do (outside any transaction). `alongside` is saved with the
+    // statement, as in RecordVersions::writeIf. Throws DbError when a statement fails.
+    Outcome save(const QString& statement, int& changed, const std::function<void()>& alongside = {});
 
     qint64 version() const { return m_version; }
 

@@ -51,6 +51,10 @@ QString displayText(const QVariant& value, bool isDateColumn) {
     return isDateColumn ? shortDateText(text) : text;
 }
 
+QString milestoneDateText(const QString& shownDate) {
+    return QStringLiteral("\u25C6 ") + shownDate;
+}
+
 bool isDateColumnName(const QString& name) {
     return name.endsWith(QLatin1String("date"), Qt::CaseInsensitive);
 }

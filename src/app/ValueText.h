@@ -12,6 +12,8 @@ QString numberText(double value);
 QString displayText(const QVariant& value, bool isDateColumn);
 // The system's short date text of an ISO date text (cached: lists show the same dates often).
 QString shortDateText(const QString& isoDate);
+// A milestone's date as the lists and reports show it: the milestone mark before the shown date.
+QString milestoneDateText(const QString& shownDate);
 // Whether a column name is one of the date columns (StartDate, EndDate, DueDate...).
 bool isDateColumnName(const QString& name);
 // A truth as either kind of database gives it back as text: 1 (a number), t or true.

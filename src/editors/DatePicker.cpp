@@ -236,7 +236,9 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
     const bool moving = typing && modifiers == 0 &&
                         (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right ||
                          event->key() == Qt::Key_Home || event->key() == Qt::Key_End);
-    if (printable || editing || moving) {
+    // A read-only picker (a summary task's dates) takes no typing: its text box would hand the key
+    // back to this picker without end.
+    if ((printable || editing || moving) && !isReadOnly()) {
         if (isBlank() && lineEdit()->text() == blankText)
             lineEdit()->selectAll();
         QCoreApplication::sendEvent(lineEdit(), event);

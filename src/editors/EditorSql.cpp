@@ -31,6 +31,11 @@ QString date(const QDate& d) {
     return SqlText::dateText(d);
 }
 
+// A date as a value of a statement; a missing date (a summary task's, never typed) stays missing.
+QString dateValue(const QDate& d) {
+    return d.isValid() ? QLatin1Char('\'') + date(d) + QLatin1Char('\'') : QStringLiteral("null");
+}
+
 } // namespace
 
 QString listQuery(ValueList list) {
@@ -108,6 +113,13 @@ QString taskQuery(const QString& id) {
     return QStringLiteral("select * from [Open Tasks] where ID=") + id;
 }
 
+QString taskPlanQuery(const QString& id) {
+    return QStringLiteral("select t.ParentID, (select count(*) from Tasks c where c.ParentID=t.ID) as Children, "
+                          "(select count(*) from TaskLinks l where l.PredecessorID=t.ID or l.SuccessorID=t.ID) as "
+                          "Links from Tasks t where t.ID=") +
+           id;
+}
+
 QString insertTask(const TaskValues& v) {
     return QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,PercentComplete,"
                           "AssignedTo,Description,StartDate,DueDate) values (") +
@@ -124,8 +136,8 @@ QString updateTask(const TaskValues& v, const QString& id) {
            QStringLiteral("',Cost=") + v.cost + QStringLiteral(",CostInDays=") + v.costInDays +
            QStringLiteral(",PercentComplete=") + v.percentComplete + QStringLiteral(",AssignedTo=") +
            QString::number(v.assignedTo) + QStringLiteral(",Description='") + doubled(v.description) +
-           QStringLiteral("',StartDate='") + date(v.startDate) + QStringLiteral("',DueDate='") + date(v.dueDate) +
-           QStringLiteral("' where ID=") + id;
+           QStringLiteral("',StartDate=") + dateValue(v.startDate) + QStringLiteral(",DueDate=") +
+           dateValue(v.dueDate) + QStringLiteral(" where ID=") + id;
 }
 
 const QStringList& contactColumns() {

@@ -65,7 +65,10 @@ struct TaskValues {
 };
 QString taskQuery(const QString& id);
 QString insertTask(const TaskValues& v);
+// A missing date (a summary task's span that no subtask gives) is written as missing.
 QString updateTask(const TaskValues& v, const QString& id);
+// What the plan says of a task: its parent, and how many subtasks and links it has.
+QString taskPlanQuery(const QString& id);
 
 // ---- contacts
 

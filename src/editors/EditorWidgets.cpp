@@ -100,19 +100,44 @@ bool passes(std::initializer_list<Check> checks) {
     return true;
 }
 
+namespace {
+// What undoes a save whose companion writing refused: the reason, for the user.
+struct SaveRefused {
+    QString reason;
+};
+} // namespace
+
 bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor,
-                const std::function<QString()>& whyRefused) {
+                const std::function<QString()>& whyRefused, const std::function<QString()>& alongside) {
     ErrorTrap trap(window, QStringLiteral("PushButton2_Click"));
     int changed = 0;
     QString refusal;
     RecordGuard* guard = editing ? RecordGuard::of(editor) : nullptr;
     RecordGuard::Outcome outcome = RecordGuard::Outcome::Saved;
+    std::function<void()> withStatement;
+    if (alongside && editing) {
+        withStatement = [&alongside] {
+            const QString reason = alongside();
+            if (!reason.isEmpty())
+                throw SaveRefused{reason};
+        };
+    }
     if (!trap.step(line, [&] {
             try {
-                if (guard)
-                    outcome = guard->save(statement, changed);
-                else
-                    changed = Database::shared().execute(statement);
+                Database& db = Database::shared();
+                if (guard) {
+                    outcome = guard->save(statement, changed, withStatement);
+                } else if (withStatement) {
+                    db.transaction([&] {
+                        changed = db.execute(statement);
+                        if (changed > 0)
+                            withStatement();
+                    });
+                } else {
+                    changed = db.execute(statement);
+                }
+            } catch (const SaveRefused& refused) {
+                refusal = refused.reason;
             } catch (const DbError&) {
                 if (whyRefused)
                     refusal = whyRefused();

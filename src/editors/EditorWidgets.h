@@ -57,7 +57,9 @@ bool passes(std::initializer_list<Check> checks);
 // else's save. When the write fails, `whyRefused` may name a cause that is the user's situation
 // rather than a fault (the record it belongs to was deleted meanwhile): that text is shown as a
 // notice instead of the error box. It returns the empty text when it knows no such cause.
+// `alongside` (when given) is written with an update, in its transaction: it returns the empty
+// text, or the reason why nothing may be saved, which undoes the update and is shown as a notice.
 bool saveRecord(const QString& window, int line, bool editing, const QString& statement, QObject* editor = nullptr,
-                const std::function<QString()>& whyRefused = {});
+                const std::function<QString()>& whyRefused = {}, const std::function<QString()>& alongside = {});
 
 } // namespace EditorWidgets

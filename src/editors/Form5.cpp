@@ -8,6 +8,7 @@
 #include "app/NumericText.h"
 #include "app/RecordGuard.h"
 #include "app/widgets/Appearance.h"
+#include "scheduling/PlanStore.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -35,6 +36,12 @@ Form5::Form5(QWidget* parent)
     Text5 = lineEdit(this, QStringLiteral("Text5"), QStringLiteral("0"));
     Text6 = lineEdit(this, QStringLiteral("Text6"), QStringLiteral("0"));
     Text3 = notesEdit(this, QStringLiteral("Text3"));
+    m_summaryNote = new QLabel(QStringLiteral("This is a summary task: its dates span those of its subtasks and "
+                                              "follow them. Change the subtasks' dates to move it."),
+                               this);
+    m_summaryNote->setObjectName(QStringLiteral("lblSummaryDates"));
+    m_summaryNote->setWordWrap(true);
+    m_summaryNote->hide();
     PushButton2 = pushButton(this, QStringLiteral("PushButton2"), QStringLiteral("Save"));
     PushButton1 = pushButton(this, QStringLiteral("PushButton1"), QStringLiteral("Cancel"));
     PushButton2->setDefault(true);
@@ -70,6 +77,7 @@ Form5::Form5(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(m_summaryNote);
     layout->addWidget(label(this, label1, QStringLiteral("Description"), Text3));
     layout->addWidget(Text3, 1);
     layout->addLayout(buttons);
@@ -108,6 +116,7 @@ void Form5::Form_Load() {
 }
 
 void Form5::LoadData() {
+    loadPlanPlace();
     ResultSet rs = Database::shared().query(EditorSql::taskQuery(m_ID));
     if (rs.eof())
         return;
@@ -127,6 +136,8 @@ void Form5::LoadData() {
     pick(Combo5, QStringLiteral("Priority"));
     showDate(DateTimePicker1, rs.value(QStringLiteral("startdate")), QStringLiteral("startdate"));
     showDate(DateTimePicker2, rs.value(QStringLiteral("duedate")), QStringLiteral("duedate"));
+    m_loadedStart = pickedDate(DateTimePicker1);
+    m_loadedDue = pickedDate(DateTimePicker2);
     Text3->setPlainText(rs.textOrEmpty(QStringLiteral("description")));
     Text4->setText(numberField(rs.value(QStringLiteral("cost"))));
     Text5->setText(numberField(rs.value(QStringLiteral("costindays"))));
@@ -137,16 +148,19 @@ void Form5::LoadData() {
 void Form5::PushButton2_Click() {
     const QDate start = pickedDate(DateTimePicker1);
     const QDate due = pickedDate(DateTimePicker2);
+    const bool typed = !m_summary; // a summary's dates are written back as they were read
     if (!passes({
             {isBlank(Text1->text()), "You forgot to input Title.", Text1},
             {Combo1->currentIndex() < 0, "You forgot to select Assigned To.", Combo1},
             {Combo3->currentIndex() < 0, "You forgot to select Status.", Combo3},
             {Combo5->currentIndex() < 0, "You forgot to select Priority.", Combo5},
-            {!start.isValid(), "You forgot to input Start Date.", DateTimePicker1},
-            {!FieldRules::isPlausibleDate(start), "Start Date must be between 1900 and 2200.", DateTimePicker1},
-            {!due.isValid(), "You forgot to input Due Date.", DateTimePicker2},
-            {!FieldRules::isPlausibleDate(due), "Due Date must be between 1900 and 2200.", DateTimePicker2},
-            {FieldRules::endsBeforeStart(start, due), "Due Date cannot be before Start Date.", DateTimePicker2},
+            {typed && !start.isValid(), "You forgot to input Start Date.", DateTimePicker1},
+            {typed && !FieldRules::isPlausibleDate(start), "Start Date must be between 1900 and 2200.",
+             DateTimePicker1},
+            {typed && !due.isValid(), "You forgot to input Due Date.", DateTimePicker2},
+            {typed && !FieldRules::isPlausibleDate(due), "Due Date must be between 1900 and 2200.", DateTimePicker2},
+            {typed && FieldRules::endsBeforeStart(start, due), "Due Date cannot be before Start Date.",
+             DateTimePicker2},
             {isBlank(Text4->text()), "You forgot to input Cost.", Text4},
             {!NumericText::isNumeric(Text4->text()), "Cost must be numeric value.", Text4},
             {!FieldRules::isPlainNumber(Text4->text()), "Cost must be a plain decimal number.", Text4},
@@ -175,10 +189,49 @@ void Form5::PushButton2_Click() {
     v.dueDate = due;
 
     const bool editing = !m_ID.isEmpty();
-    if (saveRecord(QStringLiteral("Form5"), editing ? 12 : 13, editing,
-                   editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v), this,
-                   [this] { return projectGoneText(); }))
+    // Typed dates of a task in a plan move it there, with the tasks that follow it, in the save's
+    // transaction. A task no link, parent or subtask ties saves as it always has.
+    std::function<QString()> alongside;
+    if (editing && m_planned && typed && (start != m_loadedStart || due != m_loadedDue))
+        alongside = [this, start, due] { return movePlan(start, due); };
+    if (saveRecord(
+            QStringLiteral("Form5"), editing ? 12 : 13, editing,
+            editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v), this,
+            [this] { return projectGoneText(); }, alongside))
         accept();
+}
+
+void Form5::loadPlanPlace() {
+    m_summary = false;
+    m_planned = false;
+    if (!m_ID.isEmpty() && PlanStore::available()) {
+        ResultSet rs = Database::shared().query(EditorSql::taskPlanQuery(m_ID));
+        if (!rs.eof()) {
+            m_summary = rs.value(QStringLiteral("Children")).toLongLong() > 0;
+            m_planned = !rs.isNull(QStringLiteral("ParentID")) || rs.value(QStringLiteral("Links")).toLongLong() > 0;
+        }
+    }
+    for (QDateEdit* picker : {DateTimePicker1, DateTimePicker2}) {
+        picker->setReadOnly(m_summary);
+        picker->setToolTip(m_summary ? m_summaryNote->text() : QString());
+    }
+    m_summaryNote->setVisible(m_summary);
+}
+
+QString Form5::movePlan(const QDate& start, const QDate& due) const {
+    const PlanStore::Outcome outcome = PlanStore::moveTask(m_ProjectID.toLongLong(), m_ID.toLongLong(), start, due);
+    switch (outcome.kind) {
+    case PlanStore::Outcome::Kind::Saved:
+        break;
+    case PlanStore::Outcome::Kind::Loop:
+        return QStringLiteral("The links of this project's tasks form a loop, so these dates cannot be planned and "
+                              "nothing was saved: %1.")
+            .arg(outcome.loopText);
+    case PlanStore::Outcome::Kind::Changed:
+        return QStringLiteral("Someone else changed tasks of this project meanwhile, so nothing was saved. Please "
+                              "look at the dates again and save once more.");
+    }
+    return {};
 }
 
 QString Form5::projectGoneText() const {

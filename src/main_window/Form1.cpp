@@ -3,6 +3,7 @@
 #include "MainLayout.h"
 #include "MainWindowPort.h"
 #include "app/Backup.h"
+#include "app/Connection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
 #include "app/DatabaseChoice.h"
@@ -58,6 +59,10 @@ std::vector<RecordListModel::Column> taskColumns() {
             {QStringLiteral("Cost in Days"), Kind::Number}};
 }
 
+// The task list's date columns.
+constexpr int startColumn = 3;
+constexpr int dueColumn = 4;
+
 // Which field fills each column. A missing value (a row that an import or another program
 // wrote without it) shows as an empty cell.
 struct ListField {
@@ -69,6 +74,20 @@ constexpr ListField projectFields[] = {{"ID"},     {"ProjectName"}, {"OwnerName"
 
 constexpr ListField taskFields[] = {{"ID"},       {"Title"},  {"AssignedTo"},      {"StartDate"}, {"DueDate"},
                                     {"Priority"}, {"Status"}, {"PercentComplete"}, {"Cost"},      {"CostInDays"}};
+
+// The milestones of a project, by task ID; none in a database without the planner's columns.
+QSet<qint64> milestonesOf(const QString& projectId) {
+    QSet<qint64> ids;
+    const Connection* connection = Database::shared().connection();
+    if (!connection || !connection->hasPlanner())
+        return ids;
+    for (ResultSet rs = Database::shared().query(QStringLiteral("select ID from Tasks where Milestone = true and "
+                                                                "ProjectID=") +
+                                                 projectId);
+         !rs.eof(); rs.moveNext())
+        ids.insert(rs.value(0).toLongLong());
+    return ids;
+}
 
 // Reads the field of one cell as the database gave it.
 RawValue readCell(const ResultSet& rs, int column, const ListField&) {
@@ -205,7 +224,7 @@ void Form1::buildControls() {
     m_sliceTimer = new QTimer(this);
     m_sliceTimer->setSingleShot(true);
     connect(m_sliceTimer, &QTimer::timeout, this, [this] { continueProjectFill(); });
-    m_tasks = new RecordListModel(taskColumns(), this);
+    m_tasks = new TaskListModel(taskColumns(), this);
 
     QPushButton** buttons[] = {&PushButton1, &PushButton2, &PushButton3, &PushButton4,
                                &PushButton5, &PushButton6, &PushButton7, &PushButton8};
@@ -535,6 +554,7 @@ void Form1::ListTasks() {
     };
     try {
         m_tasks->beginFill();
+        m_tasks->setMilestones(milestonesOf(projectId));
         ResultSet rs =
             Database::shared().query(QStringLiteral("select * from [Open Tasks] where ProjectID=") + projectId);
         int columns[10];
@@ -544,6 +564,13 @@ void Form1::ListTasks() {
         while (!rs.eof()) {
             for (int i = 0; i < 10; ++i)
                 values[i] = readCell(rs, columns[i], taskFields[i]);
+            // A milestone stands on its due date: its start cell holds the same date.
+            if (m_tasks->hasMilestones() && m_tasks->isMilestone(rs.value(columns[0]).toLongLong())) {
+                if (values[dueColumn].type != RawValue::Type::Null)
+                    values[startColumn] = values[dueColumn];
+                else
+                    values[dueColumn] = values[startColumn];
+            }
             m_tasks->appendRow(values);
             rs.moveNext();
         }

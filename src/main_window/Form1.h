@@ -2,6 +2,7 @@
 // eight command buttons. Its load handler runs the program's start-up; closing it ends the program.
 #pragma once
 
+#include "TaskListModel.h"
 #include "app/widgets/RowSelection.h"
 
 #include <QWidget>
@@ -142,7 +143,7 @@ private:
     QTimer* m_sliceTimer = nullptr; // the next slice of a fill that streams in
     bool m_listPainted = false;     // the project list has been painted once
     QProgressBar* m_fillProgress = nullptr;
-    RecordListModel* m_tasks = nullptr;
+    TaskListModel* m_tasks = nullptr;
     bool m_restoreFlag = false;
     bool m_unloaded = false;
     bool m_filling = false;      // a fill is moving the selection: not the user

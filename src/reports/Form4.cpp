@@ -89,7 +89,10 @@ void Form4::PushButton1_Click() {
     // Each step is tried even when an earlier one failed; a failing step shows its own box.
     std::optional<Reports::ReportTable> rows;
     std::optional<Reports::Report> report;
-    trap.step(2, [&] { rows = Reports::ReportTable::read(chosen->query, Reports::boundFieldNames()); });
+    trap.step(2, [&] {
+        rows = Reports::ReportTable::read(chosen->query, Reports::boundFieldNames());
+        Reports::markMilestones(*rows);
+    });
     trap.step(3, [&] { report.emplace(chosen->create()); });
     auto needReport = [&]() -> Reports::Report& {
         if (!report)

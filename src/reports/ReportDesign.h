@@ -37,6 +37,9 @@ struct ReportControl {
     ReportFont font;
     QString dateFormat;   // "short": as every window shows dates; or e.g. "M/d/yyyy"; empty: the value as it is
     bool canGrow = false; // the box grows downwards with its (word-wrapped) text
+    // A field of the rows that is true for a milestone: its dates print after the milestone mark.
+    // Rows without that field print as they are.
+    QString milestoneField;
 };
 
 struct ReportSection {

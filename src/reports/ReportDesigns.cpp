@@ -1,6 +1,10 @@
 #include "ReportDesigns.h"
 
+#include "app/Connection.h"
+#include "app/Database.h"
+
 #include <QFontDatabase>
+#include <QSet>
 
 namespace Reports {
 
@@ -46,6 +50,9 @@ QStringList ReportDesign::fieldNames() const {
 }
 
 namespace {
+
+// The field that markMilestones() adds to the task report's rows.
+const QString milestoneField = QStringLiteral("Milestone");
 
 // Dates print as the lists and editors show them.
 const QString kDateFormat = QStringLiteral("short");
@@ -225,12 +232,12 @@ ReportDesign rptIssueDetails() {
     b.field(s, QStringLiteral("Category"), 1287, 5049, 1440, 240, plain);
 
     b.label(s, QStringLiteral("Opened Date:"), 1575, 0, 1305, 240, bold);
-    b.field(s, QStringLiteral("StartDate"), 1575, 1440, 1305, 240, plain);
+    b.field(s, QStringLiteral("StartDate"), 1575, 1440, 1305, 240, plain).milestoneField = milestoneField;
     b.label(s, QStringLiteral("Priority:"), 1575, 3609, 1440, 240, bold);
     b.field(s, QStringLiteral("Priority"), 1575, 5049, 1440, 240, plain);
 
     b.label(s, QStringLiteral("Due Date:"), 1863, 3609, 1140, 240, bold);
-    b.field(s, QStringLiteral("DueDate"), 1863, 5049, 1155, 240, plain);
+    b.field(s, QStringLiteral("DueDate"), 1863, 5049, 1155, 240, plain).milestoneField = milestoneField;
 
     b.field(s, QStringLiteral("Description"), 2268, 0, 9930, 285, plain).canGrow = true;
     return d;
@@ -263,6 +270,33 @@ const QVector<ReportChoice>& reportChoices() {
         {QStringLiteral("Project Tasks"), taskReportQuery(), &rptIssueDetails},
     };
     return choices;
+}
+
+void markMilestones(ReportTable& rows) {
+    const int task = rows.column(QStringLiteral("TaskID"));
+    const Connection* connection = Database::shared().connection();
+    if (task < 0 || rows.rowCount() == 0 || !connection || !connection->hasPlanner())
+        return;
+    QSet<qint64> milestones;
+    for (ResultSet rs = Database::shared().query(QStringLiteral("select ID from Tasks where Milestone = true"));
+         !rs.eof(); rs.moveNext())
+        milestones.insert(rs.value(0).toLongLong());
+    if (milestones.isEmpty())
+        return;
+    const int mark = rows.addColumn(milestoneField);
+    const int start = rows.column(QStringLiteral("StartDate"));
+    const int due = rows.column(QStringLiteral("DueDate"));
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        if (!milestones.contains(rows.value(r, task).toLongLong()))
+            continue;
+        rows.setValue(r, mark, true);
+        if (start >= 0 && due >= 0) {
+            if (!rows.value(r, due).isNull())
+                rows.setValue(r, start, rows.value(r, due));
+            else
+                rows.setValue(r, due, rows.value(r, start));
+        }
+    }
 }
 
 QStringList boundFieldNames() {

@@ -148,6 +148,14 @@ private:
 
     bool atPageTop() const { return m_y <= m_bodyTop + kEpsilon; }
 
+    // Whether the control prints a milestone's date in this row.
+    bool isMilestone(const ReportControl& c, int row) const {
+        if (c.milestoneField.isEmpty())
+            return false;
+        const int column = m_table.column(c.milestoneField);
+        return column >= 0 && m_table.value(row, column).toBool();
+    }
+
     QVector<Placed> place(const ReportSection& section, int row) const {
         QVector<Placed> placed;
         placed.reserve(section.controls.size());
@@ -155,8 +163,11 @@ private:
             Placed p{&c, {}, {}, double(c.top), double(c.height), 0};
             if (c.kind == ReportControl::Kind::Label)
                 p.text = c.caption;
-            else if (row >= 0)
+            else if (row >= 0) {
                 p.text = fieldText(m_table.value(row, m_columns.value(&c)), c.dateFormat);
+                if (!p.text.isEmpty() && isMilestone(c, row))
+                    p.text = milestoneDateText(p.text);
+            }
             if (c.canGrow) {
                 p.lineHeight = m_surface.lineHeight(c.font);
                 if (!p.text.isEmpty())

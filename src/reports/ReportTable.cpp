@@ -43,6 +43,17 @@ void ReportTable::addRow(QVector<QVariant> values) {
     m_rows.push_back(std::move(values));
 }
 
+int ReportTable::addColumn(const QString& name) {
+    const int existing = column(name);
+    if (existing >= 0)
+        return existing;
+    m_index.insert(name.toLower(), static_cast<int>(m_columns.size()));
+    m_columns << name;
+    for (QVector<QVariant>& row : m_rows)
+        row.resize(m_columns.size());
+    return static_cast<int>(m_columns.size()) - 1;
+}
+
 int ReportTable::column(const QString& name) const {
     return m_index.value(name.toLower(), -1);
 }

@@ -24,6 +24,9 @@ public:
     static ReportTable fromResultSet(ResultSet& rs, const QStringList& fields);
 
     void addRow(QVector<QVariant> values);
+    // Adds a column (empty in every row) and returns its index; an existing one is kept.
+    int addColumn(const QString& name);
+    void setValue(int row, int column, QVariant value) { m_rows[row][column] = std::move(value); }
 
     const QStringList& columns() const { return m_columns; }
     int rowCount() const { return static_cast<int>(m_rows.size()); }

@@ -2,6 +2,8 @@
 #include "EditorTestUtil.h"
 #include "editors/EditorSql.h"
 
+#include <QLabel>
+
 using namespace EditorTest;
 
 namespace {
@@ -46,6 +48,8 @@ private slots:
     void saveForMissingProjectSaysSo();
     void numbersAreWrittenAsSqlReadsThem();
     void keyboardFollowsTheTabOrder();
+    void typedDatesFollowThePlan_data();
+    void typedDatesFollowThePlan();
 };
 
 void TestForm5::statementsFollowTheColumnOrder() {
@@ -288,6 +292,83 @@ void TestForm5::keyboardFollowsTheTabOrder() {
                                     "Combo5 PushButton13 PushButton14 DateTimePicker1 DateTimePicker2 Text4 Text5 "
                                     "Text6 Text3 PushButton2 PushButton1 Text2 Text1");
     QCOMPARE(focusRound(form.get(), order.size() - 1), order);
+}
+
+// A plan in September 2021 (Monday to Friday): A (3 days) links to B (2 days) finish to start;
+// the summary P spans its subtasks C1 and C2; U stands alone.
+struct PlanFixture : TaskFixture {
+    QHash<QString, qint64> ids;
+    PlanFixture() {
+        for (const QString& spec : QString("A 06 08 ,B 09 10 ,P 06 14 ,C1 06 07 P,C2 13 14 P,U 06 07 ").split(',')) {
+            const QStringList t = spec.split(' '); // title, first and last day, parent
+            ids.insert(t[0], addTask(project, t[0], bob));
+            TestEnvironment::exec(QString("update Tasks set StartDate='2021-09-%1',DueDate='2021-09-%2',ParentID=%3 "
+                                          "where ID=%4")
+                                      .arg(t[1], t[2], t[3].isEmpty() ? "null" : QString::number(ids[t[3]]))
+                                      .arg(ids[t[0]]));
+        }
+        link("A", "B");
+    }
+    void link(const char* from, const char* to) {
+        TestEnvironment::exec(
+            QString("insert into TaskLinks (PredecessorID,SuccessorID) values (%1,%2)").arg(ids[from]).arg(ids[to]));
+    }
+};
+
+void TestForm5::typedDatesFollowThePlan_data() {
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<bool>("loop");           // B also links back to A
+    QTest::addColumn<QStringList>("changed"); // title|start|due|start no earlier than; none: nothing saved
+    const QStringList moveTo13 = {"DateTimePicker1=2021-09-13", "DateTimePicker2=2021-09-15"};
+    QTest::newRow("linked task moved: its successor follows")
+        << "A" << moveTo13 << false << QStringList{"A|2021-09-13|2021-09-15|2021-09-13", "B|2021-09-16|2021-09-17|"};
+    QTest::newRow("successor typed before its link allows")
+        << "B" << QStringList{"DateTimePicker1=2021-09-01", "DateTimePicker2=2021-09-02"} << false
+        << QStringList{"B|2021-09-09|2021-09-10|2021-09-01"};
+    QTest::newRow("subtask moved: its summary spans it")
+        << "C2" << QStringList{"DateTimePicker1=2021-09-20", "DateTimePicker2=2021-09-21"} << false
+        << QStringList{"P|2021-09-06|2021-09-21|", "C2|2021-09-20|2021-09-21|2021-09-20"};
+    QTest::newRow("summary: dates kept") << "P" << QStringList{"Text1=Phase"} << false
+                                         << QStringList{"Phase|2021-09-06|2021-09-14|"};
+    QTest::newRow("linked task renamed: not pinned")
+        << "A" << QStringList{"Text1=First"} << false << QStringList{"First|2021-09-06|2021-09-08|"};
+    QTest::newRow("task outside the plan")
+        << "U" << QStringList{"DateTimePicker2=2021-09-08"} << false << QStringList{"U|2021-09-06|2021-09-08|"};
+    QTest::newRow("links in a loop: nothing saved") << "A" << moveTo13 << true << QStringList{};
+}
+
+// A date typed for a linked task or a subtask goes through the plan in the save's transaction;
+// a summary's dates are shown, not typed; every other save is as it always was.
+void TestForm5::typedDatesFollowThePlan() {
+    QFETCH(QString, task);
+    QFETCH(QStringList, typed);
+    QFETCH(bool, loop);
+    QFETCH(QStringList, changed);
+    PlanFixture f;
+    if (loop)
+        f.link("B", "A");
+    const QString query = "select Title,StartDate,DueDate,StartNoEarlierThan from Tasks order by ID";
+    const QStringList before = rows(query);
+    auto form = open<Form5>(QString::number(f.ids[task]), f.projectId);
+    auto* start = child<QDateEdit>(form.get(), "DateTimePicker1");
+    QCOMPARE(start->isReadOnly(), task == "P");
+    QCOMPARE(child<QLabel>(form.get(), "lblSummaryDates")->isVisibleTo(form.get()), task == "P");
+    if (start->isReadOnly()) { // typing changes nothing
+        QTest::keyClicks(start, "2022-01-03");
+        QCOMPARE(shown(form.get(), "DateTimePicker1"), QString("2021-09-06"));
+    }
+    set(form.get(), typed);
+    save(form.get());
+    QCOMPARE(f.messages.notices().value(0),
+             loop ? R"(The links of this project's tasks form a loop, so these dates cannot be planned and nothing )"
+                    R"(was saved: "A" -> "B" -> "A".)"
+                  : "Record Successfully Updated");
+    QCOMPARE(form->isVisible(), loop);
+    QStringList after = rows(query);
+    for (const QString& row : before)
+        after.removeOne(row);
+    QCOMPARE(after, changed);
 }
 
 QTEST_MAIN(TestForm5)

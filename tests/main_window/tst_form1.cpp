@@ -3,6 +3,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Twips.h"
+#include "app/ValueText.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "main_window/Form1.h"
@@ -72,6 +73,8 @@ private slots:
     void selectionCannotBeLost_data();
     void selectionCannotBeLost();
     void headerClicksSortByKind();
+    void milestonesShowOnTheirDate_data();
+    void milestonesShowOnTheirDate();
     void titleIsShortened();
     void skinAndHandCursorFiles();
     void menuGroupsKeepTheirPlaces();
@@ -444,6 +447,44 @@ void TestForm1::headerClicksSortByKind() {
     QCOMPARE(column(list, 1), QStringList({"z", "a", "b", "C"}));
     QCOMPARE(Form1::selectedRow(list), 0);
     QCOMPARE(Form1::selectedCell(list, 1), QStringLiteral("z"));
+}
+
+void TestForm1::milestonesShowOnTheirDate_data() {
+    QTest::addColumn<QString>("gate");      // Milestone and DueDate of "Gate", which starts on 2021-08-01
+    QTest::addColumn<QStringList>("shown"); // Gate's two date cells
+    QTest::addColumn<QString>("byStart");   // the titles sorted by start date
+    auto day = [](const char* iso) { return shortDateText(QLatin1String(iso)); };
+    const QString mark = QStringLiteral("\u25C6 ");
+    QTest::newRow("task") << "false,'2021-09-20'" << QStringList{day("2021-08-01"), day("2021-09-20")} << "Gate Work";
+    QTest::newRow("milestone") << "true,'2021-09-20'" << QStringList(2, mark + day("2021-09-20")) << "Work Gate";
+    QTest::newRow("milestone without due date")
+        << "true,null" << QStringList(2, mark + day("2021-08-01")) << "Gate Work";
+}
+
+// A milestone stands on its due date: both date cells show it after the milestone mark, and a
+// sort by start date places it there. What exports and finds read is the date alone.
+void TestForm1::milestonesShowOnTheirDate() {
+    QFETCH(QString, gate);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, byStart);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("a"), QStringLiteral("1"));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,StartDate,Milestone,DueDate) values "
+                                         "(1,'Work','2021-08-31',false,'2021-09-10'),(1,'Gate','2021-08-01',") +
+                          gate + ')');
+    Database::shared().close();
+    Form1 form;
+    form.Form_Load();
+    Form1::headerClick(form.ListView2, 4); // Start Date
+    QCOMPARE(column(form.ListView2, 1).join(' '), byStart);
+    const int row = byStart.startsWith(QStringLiteral("Gate")) ? 0 : 1;
+    for (int c : {3, 4}) {
+        QCOMPARE(form.taskModel()->index(row, c).data().toString(), shown[c - 3]);
+        QCOMPARE(form.taskModel()->cellText(row, c), shown[c - 3].remove(QStringLiteral("\u25C6 ")));
+    }
+    QVERIFY(messages.errors().isEmpty());
 }
 
 void TestForm1::titleIsShortened() {

@@ -106,6 +106,7 @@ private slots:
     void noChoiceDoesNothing();
     void windowStaysOpenForAnotherPreviewAndCancelCloses();
     void taskReportListsTasksOfListedProjectsInOrder();
+    void taskReportMarksMilestoneDates();
     void failingQueryShowsEachFailedStepAndGoesOn();
     void previewIsAModalLandscapePrintPreview();
 };
@@ -244,6 +245,20 @@ void TestForm4::taskReportListsTasksOfListedProjectsInOrder() {
     QVERIFY(printed.contains(QStringLiteral("Al Brown"))); // the project's owner as "Opened By:"
     QVERIFY(printed.contains(shortDateText(QStringLiteral("2021-02-03"))) &&
             printed.contains(shortDateText(QStringLiteral("2021-03-01"))));
+}
+
+// A milestone's dates print as a milestone's: its one date, its due date, after the milestone mark.
+void TestForm4::taskReportMarksMilestoneDates() {
+    ReportWindow w;
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ID,ProjectID,Title,StartDate,DueDate,Milestone) values "
+                                         "(10,1,'Tiles','2021-05-02','2021-06-01',true)"));
+    w.choose(QStringLiteral("Project Tasks"));
+    w.preview();
+    QVERIFY(w.messages.shown().empty());
+    const QStringList& texts = w.shown.at(0).printed;
+    const QString milestone = QStringLiteral("\u25C6 ") + shortDateText(QStringLiteral("2021-06-01"));
+    QCOMPARE(texts.value(texts.indexOf("Opened Date:") + 1), milestone);
+    QCOMPARE(texts.value(texts.indexOf("Due Date:") + 1), milestone);
 }
 
 void TestForm4::failingQueryShowsEachFailedStepAndGoesOn() {
