@@ -45,6 +45,7 @@ private slots:
     void linksCarrySuccessorsAlong();
     void loopIsRefusedByName();
     void changeMadeMeanwhileIsNotOverwritten();
+    void outlineMilestonesAndUndo();
 };
 
 void TestPlanStore::linksCarrySuccessorsAlong_data() {
@@ -112,3 +113,33 @@ void TestPlanStore::changeMadeMeanwhileIsNotOverwritten() {
 
 QTEST_MAIN(TestPlanStore)
 #include "tst_planstore.moc"
+
+// A task put under another makes that one a summary spanning it; a summary moved carries its
+// tasks along; a milestone has no length; a parent linked with its child is a loop; and every
+// change is put back by restoring what it wrote, unless a task changed since.
+void TestPlanStore::outlineMilestonesAndUndo() {
+    Fixture f;
+    using Kind = PlanStore::Outcome::Kind;
+    const QStringList before = Fixture::dates();
+    const PlanStore::Outcome under = PlanStore::setParent(1, 2, 1); // B under A
+    QCOMPARE(under.kind, Kind::Saved);
+    QCOMPARE(Fixture::dates(),
+             (QStringList{"A|2027-01-04|2027-01-06", "B|2027-01-04|2027-01-06", "C|2027-01-04|2027-01-05"}));
+    // The summary a week later: B moves with it, keeping its three working days.
+    QCOMPARE(PlanStore::moveTask(1, 1, monday.addDays(7), monday.addDays(9)).kind, Kind::Saved);
+    QCOMPARE(Fixture::dates().mid(0, 2), (QStringList{"A|2027-01-11|2027-01-13", "B|2027-01-11|2027-01-13"}));
+    // A link between a summary and a task under it would close a loop.
+    QCOMPARE(PlanStore::link(1, {2, 1, LinkKind::FinishToStart, 0}).kind, Kind::Loop);
+    const PlanStore::Outcome milestone = PlanStore::setMilestone(1, 3, true);
+    QCOMPARE(Fixture::dates().at(2), QStringLiteral("C|2027-01-04|2027-01-04"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where Milestone=(1=1)")).toInt(), 1);
+
+    // Undone: the milestone first, then the outline, each in one restore.
+    QCOMPARE(PlanStore::restore(milestone.after, milestone.before).kind, Kind::Saved);
+    QCOMPARE(Fixture::dates().at(2), before.at(2));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where Milestone=(1=1)")).toInt(), 0);
+    // A task changed since the step is not written over, nor is any other.
+    TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='2027-02-01' where ID=2"));
+    QCOMPARE(PlanStore::restore(under.after, under.before).kind, Kind::Changed);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ParentID from Tasks where ID=2")).toInt(), 1);
+}

@@ -63,6 +63,7 @@ private slots:
     void bars_data();
     void bars();
     void projectsWithTasks();
+    void outlineLinksAndTheCriticalPath();
     void range();
     void colourKeys();
     void aStatusKeepsItsColourInEveryDatabase();
@@ -156,6 +157,45 @@ void TestTimelineRows::projectsWithTasks() {
     QCOMPARE(names(data, buildRows(data, {5})), (QStringList{"P5", "P2", "T7", "T8", "P9"}));
     replaceTasks(data, 1234, {task(6, 1234, "2026-12-05", "2026-12-06")}); // not listed: nothing changes
     QCOMPARE(buildRows(data, {}).size(), size_t(8));
+}
+
+void TestTimelineRows::outlineLinksAndTheCriticalPath() {
+    // T4 under T1, T2 under T4, T3 on its own: each task follows its parent, each level in start
+    // order; a parent that lies under its own child (which the database refuses) still shows.
+    auto under = [](Item t, qint64 parent) {
+        t.parentId = parent;
+        return t;
+    };
+    Data data;
+    data.mayHaveLinks = true;
+    data.projects = {project(1, "2027-01-04", "2027-01-29"), project(2, "2027-01-04", "2027-01-29")};
+    attachTasks(data,
+                {task(1, 1, "2027-01-04", "2027-01-08"), under(task(2, 1, "2027-01-04", "2027-01-05"), 4),
+                 task(3, 1, "2027-01-05", "2027-01-06"), under(task(4, 1, "2027-01-06", "2027-01-08"), 1),
+                 under(task(5, 2, "2027-01-04", "2027-01-04"), 6), under(task(6, 2, "2027-01-05", "2027-01-05"), 5)});
+    QCOMPARE(names(data, buildRows(data, {})), (QStringList{"P1", "T1", "T4", "T2", "T3", "P2", "T5", "T6"}));
+    QCOMPARE((QList<int>{data.task(0, 0).depth, data.task(0, 1).depth, data.task(0, 2).depth}), (QList<int>{0, 1, 2}));
+    QVERIFY(data.task(0, 0).summary && data.task(0, 1).summary && !data.task(0, 2).summary);
+
+    // T3 -> T2 (finish to start): T3 ends after T1's tasks, so T3 and T2 carry the project's end.
+    QVERIFY(!data.linksRead(0));
+    setProjectLinks(data, 0, {{3, 2, LinkKind::FinishToStart, 0}, {3, 99, LinkKind::FinishToStart, 0}});
+    QCOMPARE(data.linkCount(0), 1); // a link to a task not listed is left out
+    scheduleProject(data, 0);
+    QVERIFY(data.task(0, 3).critical && data.task(0, 2).critical);
+    QVERIFY(toolTip(data.task(0, 3), {}).contains(QLatin1String("Slack: 0 working days (critical)")));
+    // The critical path alone, and the rows of the tasks for drawing links to them.
+    const std::vector<Row> critical = buildRows(data, {}, true);
+    QCOMPARE(names(data, critical), (QStringList{"P1", "T1", "T4", "T2", "T3"}));
+    const std::vector<int> rowOf = rowsOfTasks(data, critical);
+    QCOMPARE(rowOf[static_cast<size_t>(data.projectLinks[0].ends[0].first)], 4);
+    // The links read stay with their project through a new order of the projects, and are read
+    // again once the project's tasks are.
+    std::swap(data.projects[0], data.projects[1]);
+    attachTasks(data, data.takeTasks());
+    QCOMPARE(data.linkCount(1), 1);
+    replaceTasks(data, 1, {task(3, 1, "2027-01-05", "2027-01-06")});
+    QVERIFY(!data.linksRead(1));
 }
 
 void TestTimelineRows::range() {

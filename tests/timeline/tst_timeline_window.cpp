@@ -609,7 +609,13 @@ void TestTimelineWindow::aPlanOnTheExampleData() {
     trigger("Ship", "actionMilestone");
     QVERIFY(item("Ship").milestone);
     trigger("Design", "actionIndentTask"); // under Phase, the task above at its level
-    trigger("Build", "actionIndentTask");  // under Phase too: Design lies a level deeper
+    {
+        // Build's name dragged to the right: under Phase too, as Design lies a level deeper.
+        const int y = view->barRectOf(f.rowNamed(window, QStringLiteral("Build"))).center().y();
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(60, y));
+        QTest::mouseMove(view->viewport(), QPoint(80, y));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(95, y));
+    }
     QCOMPARE(f.rowNames(window).mid(f.rowNamed(window, QStringLiteral("Research")), 5),
              (QStringList{"Research", "Ship", "Phase", "Design", "Build"}).mid(0, 5));
     QVERIFY(item("Phase").summary);
