@@ -14,6 +14,7 @@
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "plan_files/PlanCommandLine.h"
 #include "task_links/TaskLinksCommands.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCommandLine.h"
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
         return TeamCommandLine::copy(options.database, options.copyToLocal);
     }
     TeamCommandLine::chooseDatabase(options.database);
+    if (!options.importPlan.isEmpty() || !options.exportPlan.isEmpty()) {
+        QCoreApplication console(argc, argv); // the program folder holds the empty template
+        return options.importPlan.isEmpty() ? PlanCommandLine::exportPlan(options.exportPlan, options.project)
+                                            : PlanCommandLine::importPlan(options.importPlan);
+    }
     if (CommandLine::windowHasNoDisplay(options)) {
         std::fputs("fennick-planner: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
                    "set). Start it in a desktop session, or over ssh -X.\n",

@@ -107,10 +107,26 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
         QStringLiteral("copy-to-local"),
         QStringLiteral("Copy the team database named by --database into the new local database <file>, then end."),
         QStringLiteral("file"));
+    const QCommandLineOption importPlan(
+        QStringLiteral("import"),
+        QStringLiteral("Import the plan <file> (MS Project XML .xml, GanttProject .gan, GNOME Planner .planner) as a "
+                       "new project, print its ID, then end."),
+        QStringLiteral("file"));
+    const QCommandLineOption exportPlan(
+        QStringLiteral("export"),
+        QStringLiteral("Write the project given by --project as <file> (.xml MS Project XML, .gan GanttProject, "
+                       ".csv its tasks), then end."),
+        QStringLiteral("file"));
+    const QCommandLineOption project(QStringLiteral("project"),
+                                     QStringLiteral("The project --export writes: its <id>, or all."),
+                                     QStringLiteral("id"));
     parser.addOption(database);
     parser.addOption(createSchema);
     parser.addOption(copyToTeam);
     parser.addOption(copyToLocal);
+    parser.addOption(importPlan);
+    parser.addOption(exportPlan);
+    parser.addOption(project);
 
     if (!parser.parse(arguments)) {
         result.exitNow = true;
@@ -139,6 +155,9 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
     result.createSchema = parser.isSet(createSchema);
     result.copyToTeam = parser.isSet(copyToTeam);
     result.copyToLocal = parser.value(copyToLocal);
+    result.importPlan = parser.value(importPlan);
+    result.exportPlan = parser.value(exportPlan);
+    result.project = parser.value(project);
     if (!parser.positionalArguments().isEmpty()) {
         result.exitNow = true;
         result.exitCode = 2;

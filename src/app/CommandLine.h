@@ -22,6 +22,11 @@ struct CommandLine {
     bool copyToTeam = false;
     // --copy-to-local <file>: copy the team database into a new local file, then end.
     QString copyToLocal;
+    // --import FILE: a plan file imported as a new project; --export FILE with --project ID (or
+    // "all"): written by the file's suffix.
+    QString importPlan;
+    QString exportPlan;
+    QString project;
 
     // -platform, -style and the window system's options: given to Qt as they are.
     QStringList qtOptions;

@@ -78,6 +78,15 @@ void readTask(QXmlStreamReader& xml, Task& task) {
             task.calendarUid = xml.readElementText().toLongLong();
         else if (name == QLatin1String("PercentComplete"))
             task.percentComplete = xml.readElementText().toInt();
+        else if (name == QLatin1String("Notes"))
+            task.notes = xml.readElementText();
+        else if (name == QLatin1String("Priority"))
+            task.priority = xml.readElementText().toInt();
+        else if (name == QLatin1String("Baseline")) {
+            ++task.baselines;
+            xml.skipCurrentElement();
+        } else if (name == QLatin1String("Cost") || name == QLatin1String("FixedCost"))
+            task.hasCost = task.hasCost || xml.readElementText().toDouble() != 0;
         else if (name == QLatin1String("TotalSlack")) {
             task.totalSlack = xml.readElementText().toLongLong();
             task.hasTotalSlack = true;
@@ -213,6 +222,21 @@ bool read(QIODevice& device, Project& project, QString* error) {
         const QStringView name = xml.name();
         if (name == QLatin1String("StartDate"))
             project.start = dateTime(xml.readElementText());
+        else if (name == QLatin1String("FinishDate"))
+            project.finish = dateTime(xml.readElementText());
+        else if (name == QLatin1String("Title")) {
+            const QString title = xml.readElementText().trimmed();
+            if (!title.isEmpty())
+                project.name = title;
+        } else if (name == QLatin1String("Name")) {
+            const QString fileName = xml.readElementText().trimmed();
+            if (project.name.isEmpty())
+                project.name = fileName.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) ||
+                                       fileName.endsWith(QLatin1String(".mpp"), Qt::CaseInsensitive)
+                                   ? fileName.left(fileName.size() - 4)
+                                   : fileName;
+        } else if (name == QLatin1String("Manager"))
+            project.manager = xml.readElementText().trimmed();
         else if (name == QLatin1String("ScheduleFromStart"))
             project.scheduleFromStart = flag(xml.readElementText());
         else if (name == QLatin1String("CalendarUID"))
@@ -240,6 +264,42 @@ bool read(QIODevice& device, Project& project, QString* error) {
                     project.tasks.append(task);
                 } else
                     xml.skipCurrentElement();
+            }
+        } else if (name == QLatin1String("Resources")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() != QLatin1String("Resource")) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                Resource resource;
+                while (xml.readNextStartElement()) {
+                    if (xml.name() == QLatin1String("UID"))
+                        resource.uid = xml.readElementText().toLongLong();
+                    else if (xml.name() == QLatin1String("Name"))
+                        resource.name = xml.readElementText().trimmed();
+                    else
+                        xml.skipCurrentElement();
+                }
+                project.resources.append(resource);
+            }
+        } else if (name == QLatin1String("Assignments")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() != QLatin1String("Assignment")) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                Assignment assignment;
+                while (xml.readNextStartElement()) {
+                    if (xml.name() == QLatin1String("TaskUID"))
+                        assignment.taskUid = xml.readElementText().toLongLong();
+                    else if (xml.name() == QLatin1String("ResourceUID"))
+                        assignment.resourceUid = xml.readElementText().toLongLong();
+                    else if (xml.name() == QLatin1String("Units"))
+                        assignment.units = xml.readElementText().toDouble();
+                    else
+                        xml.skipCurrentElement();
+                }
+                project.assignments.append(assignment);
             }
         } else
             xml.skipCurrentElement();

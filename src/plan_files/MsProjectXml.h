@@ -42,6 +42,21 @@ struct Task {
     qint64 totalSlack = 0; // tenths of a minute
     bool hasTotalSlack = false;
     QList<Link> predecessors;
+    QString notes;
+    int priority = 500; // 0 to 1000; 500: medium
+    int baselines = 0;
+    bool hasCost = false;
+};
+
+struct Resource {
+    qint64 uid = 0;
+    QString name;
+};
+
+struct Assignment {
+    qint64 taskUid = 0;
+    qint64 resourceUid = -1;
+    double units = 1;
 };
 
 struct Calendar {
@@ -58,7 +73,10 @@ struct Calendar {
 };
 
 struct Project {
+    QString name; // the title, else the name (often the file's name)
+    QString manager;
     QDateTime start;
+    QDateTime finish;
     bool scheduleFromStart = true;
     qint64 calendarUid = -1;
     int minutesPerDay = 480;
@@ -66,6 +84,8 @@ struct Project {
     QTime defaultFinish{17, 0};
     QList<Calendar> calendars;
     QList<Task> tasks;
+    QList<Resource> resources;
+    QList<Assignment> assignments;
 };
 
 // Reads a file; false with a message naming the line when it is not an MS Project XML file.

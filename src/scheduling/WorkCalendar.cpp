@@ -44,6 +44,14 @@ void WorkCalendar::removeHoliday(QDate date) {
     invalidate();
 }
 
+std::vector<QDate> WorkCalendar::holidays() const {
+    std::vector<QDate> dates;
+    dates.reserve(m_holidays.size());
+    for (qint64 day : m_holidays)
+        dates.push_back(QDate::fromJulianDay(day));
+    return dates;
+}
+
 bool WorkCalendar::isWorkingDay(QDate date) const {
     return date.isValid() && worksOn(date.toJulianDay());
 }

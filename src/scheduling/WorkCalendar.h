@@ -22,6 +22,8 @@ public:
     bool isWorkingWeekday(int dayOfWeek) const;
     void addHoliday(QDate date);
     void removeHoliday(QDate date);
+    // The holidays, in date order.
+    std::vector<QDate> holidays() const;
     bool isWorkingDay(QDate date) const;
 
     // The ordinal of a date: for a working day its own, for a non-working day the next working

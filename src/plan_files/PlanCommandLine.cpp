@@ -1,0 +1,74 @@
+#include "PlanCommandLine.h"
+
+#include "PlanExport.h"
+#include "PlanImport.h"
+#include "app/DataStore.h"
+#include "app/Database.h"
+#include "app/DatabaseChoice.h"
+#include "app/DbError.h"
+#include "csv_exchange/TableExport.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace PlanCommandLine {
+
+namespace {
+
+int failed(const QString& message) {
+    std::fprintf(stderr, "fennick-planner: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+void openChosenDatabase() {
+    DataStore::makeCompanyFolder();
+    DataStore::makeDataFolder();
+    DataStore::copyTemplateIfMissing();
+    Database::shared().open(DatabaseChoice::chosen());
+}
+
+} // namespace
+
+int importPlan(const QString& path) {
+    PlanFiles::PlanFile plan;
+    QString error;
+    if (!PlanImport::readFile(path, plan, &error))
+        return failed(error);
+    try {
+        openChosenDatabase();
+        const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+        Database::shared().close();
+        std::printf("%lld\n", static_cast<long long>(id));
+        return 0;
+    } catch (const DbError& e) {
+        return failed(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.description()));
+    }
+}
+
+int exportPlan(const QString& path, const QString& project) {
+    bool ok = false;
+    const qint64 id = project.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 ? 0 : project.toLongLong(&ok);
+    if (id == 0 && project.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0)
+        return failed(QStringLiteral("--export needs --project with a project's ID, or all."));
+    try {
+        openChosenDatabase();
+        QString error;
+        bool written = false;
+        if (QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
+            CsvTable table = TableExport::read(TableExport::Table::Tasks);
+            const qsizetype column = table.header.indexOf(QStringLiteral("ProjectID"));
+            if (id && column >= 0)
+                std::erase_if(table.rows, [&](const QStringList& row) { return row.value(column).toLongLong() != id; });
+            written = Csv::writeFile(path, table, &error);
+        } else {
+            written = PlanExport::writeFile(path, id, &error);
+        }
+        Database::shared().close();
+        return written ? 0 : failed(error);
+    } catch (const DbError& e) {
+        return failed(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.description()));
+    }
+}
+
+} // namespace PlanCommandLine

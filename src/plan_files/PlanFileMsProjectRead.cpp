@@ -1,0 +1,182 @@
+// MS Project XML read into a plan file: the reader of MsProjectXml, put in the planner's terms.
+#include "MsProjectXml.h"
+#include "PlanFile.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace PlanFiles {
+
+namespace {
+
+Priority priorityOf(int value) {
+    if (value < 200)
+        return Priority::Lowest;
+    if (value < 400)
+        return Priority::Low;
+    if (value < 600)
+        return Priority::Normal;
+    if (value < 800)
+        return Priority::High;
+    return Priority::Highest;
+}
+
+LinkKind kindOf(int type) {
+    switch (type) {
+    case MsProjectXml::FinishFinish:
+        return LinkKind::FinishToFinish;
+    case MsProjectXml::StartFinish:
+        return LinkKind::StartToFinish;
+    case MsProjectXml::StartStart:
+        return LinkKind::StartToStart;
+    default:
+        return LinkKind::FinishToStart;
+    }
+}
+
+bool inRange(QDate date) {
+    return date.isValid() && date.year() >= 1900 && date.year() <= 2999;
+}
+
+QString counted(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
+    MsProjectXml::Project project;
+    if (!MsProjectXml::read(in, project, error))
+        return false;
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    plan = PlanFile();
+    plan.format = QStringLiteral("MS Project XML");
+    plan.projectName = project.name;
+    plan.owner = project.manager;
+    plan.calendar = MsProjectXml::workCalendar(project);
+    const WorkCalendar& calendar = plan.calendar;
+    plan.start = MsProjectXml::startDay(project, calendar, project.start);
+    if (project.finish.isValid())
+        plan.finish = MsProjectXml::finishDay(project, calendar, project.finish);
+
+    QHash<qint64, QString> resourceName;
+    for (const MsProjectXml::Resource& resource : project.resources)
+        if (!resource.name.isEmpty()) {
+            resourceName.insert(resource.uid, resource.name);
+            plan.resources << resource.name;
+        }
+    QHash<qint64, QList<QPair<double, QString>>> assigned;
+    for (const MsProjectXml::Assignment& a : project.assignments)
+        if (resourceName.contains(a.resourceUid))
+            assigned[a.taskUid].append({a.units, resourceName.value(a.resourceUid)});
+
+    QHash<QString, qint64> byOutline;
+    QHash<qint64, QString> names;
+    for (const MsProjectXml::Task& task : project.tasks)
+        if (task.outlineLevel > 0 && !task.isNull) {
+            byOutline.insert(task.outlineNumber, task.uid);
+            names.insert(task.uid, task.name);
+        }
+    int baselines = 0, costs = 0, otherConstraints = 0, manual = 0, ownCalendar = 0, roundedLags = 0, shared = 0;
+    const qint64 minutesPerDay = project.minutesPerDay;
+    for (const MsProjectXml::Task& task : project.tasks) {
+        if (task.outlineLevel == 0 || task.isNull)
+            continue; // the project's own summary, and blank rows
+        FileTask f;
+        f.key = QString::number(task.uid);
+        const int dot = task.outlineNumber.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0 && byOutline.contains(task.outlineNumber.left(dot)))
+            f.parentKey = QString::number(byOutline.value(task.outlineNumber.left(dot)));
+        f.name = task.name;
+        f.notes = task.notes;
+        f.milestone = task.milestone;
+        f.summary = task.summary;
+        f.start = task.milestone ? MsProjectXml::finishDay(project, calendar, task.start)
+                                 : MsProjectXml::startDay(project, calendar, task.start);
+        f.finish = MsProjectXml::finishDay(project, calendar, task.finish);
+        if (!inRange(f.start) || !inRange(f.finish))
+            return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
+        if (task.milestone || f.finish < f.start)
+            f.finish = f.start;
+        f.lengthDays =
+            task.milestone ? 0
+            : task.summary
+                ? calendar.workingDaysBetween(f.start, f.finish)
+                : std::max<int>(1, static_cast<int>(std::lround(double(task.durationMinutes) / double(minutesPerDay))));
+        f.percentComplete = std::clamp(task.percentComplete, 0, 100);
+        f.priority = priorityOf(task.priority);
+        // Must start on (2) and start no earlier than (4) both hold the task back to their date.
+        if ((task.constraintType == 2 || task.constraintType == 4) && task.constraintDate.isValid())
+            f.startNoEarlierThan = task.milestone ? MsProjectXml::finishDay(project, calendar, task.constraintDate)
+                                                  : MsProjectXml::startDay(project, calendar, task.constraintDate);
+        else if (task.constraintType != 0 && !task.summary)
+            ++otherConstraints;
+        if (task.manual && !task.summary) {
+            ++manual;
+            f.startNoEarlierThan = f.start;
+        }
+        if (task.calendarUid != -1)
+            ++ownCalendar;
+        baselines += task.baselines;
+        costs += task.hasCost ? 1 : 0;
+        QList<QPair<double, QString>> resources = assigned.value(task.uid);
+        std::stable_sort(resources.begin(), resources.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& [units, name] : resources) {
+            if (f.assignee.isEmpty())
+                f.assignee = name;
+            else
+                f.otherAssignees << name;
+        }
+        shared += resources.size() > 1 ? 1 : 0;
+        for (const MsProjectXml::Link& link : task.predecessors) {
+            if (!names.contains(link.predecessorUid))
+                return fail(QStringLiteral("Task %1 (\"%2\") is linked to task %3, which the file does not have.")
+                                .arg(task.uid)
+                                .arg(task.name)
+                                .arg(link.predecessorUid));
+            FileLink l;
+            l.predecessorKey = QString::number(link.predecessorUid);
+            l.successorKey = f.key;
+            l.kind = kindOf(link.type);
+            const double tenthsPerDay =
+                MsProjectXml::lagIsElapsed(link.lagFormat) ? 24.0 * 60 * 10 : double(minutesPerDay) * 10;
+            const double days = double(link.lag) / tenthsPerDay;
+            l.lagDays = static_cast<int>(std::lround(days));
+            if (MsProjectXml::lagIsElapsed(link.lagFormat) || std::abs(days - l.lagDays) > 1e-9)
+                ++roundedLags;
+            plan.links.append(l);
+        }
+        plan.tasks.append(f);
+    }
+    if (baselines)
+        plan.notKept << counted(baselines, "baseline", "baselines") + QStringLiteral(": the planner keeps none");
+    if (costs)
+        plan.notKept << counted(costs, "task with costs", "tasks with costs") +
+                            QStringLiteral(": the costs are not read");
+    if (otherConstraints)
+        plan.notKept << counted(otherConstraints, "task with a constraint", "tasks with constraints") +
+                            QStringLiteral(" other than \"start no earlier than\": scheduled as soon as possible");
+    if (manual)
+        plan.notKept << counted(manual, "manually scheduled task", "manually scheduled tasks") +
+                            QStringLiteral(": scheduled automatically, no earlier than their dates");
+    if (ownCalendar)
+        plan.notKept << counted(ownCalendar, "task with a calendar", "tasks with calendars") +
+                            QStringLiteral(" of its own: the project's calendar is used");
+    if (roundedLags)
+        plan.notKept << counted(roundedLags, "lag", "lags") +
+                            QStringLiteral(" in elapsed time or parts of days: rounded to whole working days");
+    if (shared)
+        plan.notKept << counted(shared, "task with several resources", "tasks with several resources") +
+                            QStringLiteral(": each keeps the one with the most units");
+    return true;
+}
+
+} // namespace PlanFiles

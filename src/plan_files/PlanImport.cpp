@@ -1,0 +1,365 @@
+#include "PlanImport.h"
+
+#include "app/Backup.h"
+#include "app/Database.h"
+#include "app/DbError.h"
+#include "app/SqlText.h"
+#include "scheduling/PlanStore.h"
+#include "scheduling/Scheduler.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace PlanImport {
+
+namespace {
+
+using PlanFiles::FileTask;
+using PlanFiles::PlanFile;
+
+enum class Kind { Unknown, MsProject, GanttProject, Planner };
+
+Kind kindOf(const QString& path, QIODevice& file) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xml"))
+        return Kind::MsProject;
+    if (suffix == QLatin1String("gan"))
+        return Kind::GanttProject;
+    if (suffix == QLatin1String("planner") || suffix == QLatin1String("mrproject"))
+        return Kind::Planner;
+    // Otherwise by the first element: MS Project's <Project> in its namespace, Planner's
+    // <project> with its version attribute, GanttProject's <project>.
+    QXmlStreamReader xml(file.peek(64 * 1024));
+    while (!xml.atEnd() && !xml.isStartElement())
+        xml.readNext();
+    Kind kind = Kind::Unknown;
+    if (xml.isStartElement()) {
+        if (xml.name() == QLatin1String("Project"))
+            kind = Kind::MsProject;
+        else if (xml.name() == QLatin1String("project"))
+            kind =
+                xml.attributes().hasAttribute(QLatin1String("mrproject-version")) ? Kind::Planner : Kind::GanttProject;
+    }
+    return kind;
+}
+
+QString weekText(const WorkCalendar& calendar) {
+    QStringList days;
+    const QLocale locale;
+    for (int day = 1; day <= 7; ++day)
+        if (calendar.isWorkingWeekday(day))
+            days << locale.dayName(day, QLocale::ShortFormat);
+    return days.join(QStringLiteral(", "));
+}
+
+// The database's calendar with the file's holidays added.
+WorkCalendar calendarFor(const PlanFile& plan) {
+    WorkCalendar calendar = PlanStore::available() ? PlanStore::readCalendar() : WorkCalendar();
+    for (QDate day : plan.calendar.holidays())
+        calendar.addHoliday(day);
+    return calendar;
+}
+
+// The plan with IDs 1, 2, ... in the file's order, each task starting no earlier than its
+// constraint (or the project's start), scheduled.
+struct Scheduled {
+    Plan plan;
+    Schedule schedule;
+    QHash<QString, qint64> idOf;
+    QString loop;
+};
+
+Scheduled schedulePlan(const PlanFile& file, const WorkCalendar& calendar) {
+    Scheduled s;
+    for (const FileTask& task : file.tasks)
+        s.idOf.insert(task.key, s.idOf.size() + 1);
+    QDate projectStart = file.start;
+    if (!projectStart.isValid())
+        for (const FileTask& task : file.tasks)
+            if (task.start.isValid() && (!projectStart.isValid() || task.start < projectStart))
+                projectStart = task.start;
+    s.plan.reserve(file.tasks.size(), file.links.size());
+    for (const FileTask& task : file.tasks) {
+        PlanTask t;
+        t.id = s.idOf.value(task.key);
+        t.parentId = s.idOf.value(task.parentKey, 0);
+        t.milestone = task.milestone;
+        if (task.summary) {
+            t.start = task.start;
+            t.finish = task.finish;
+        } else {
+            t.start =
+                calendar.addWorkingDays(task.startNoEarlierThan.isValid() ? task.startNoEarlierThan : projectStart, 0);
+            t.finish = task.milestone ? t.start : calendar.addWorkingDays(t.start, std::max(1, task.lengthDays) - 1);
+            t.startNoEarlierThan = t.start;
+        }
+        s.plan.addTask(t);
+    }
+    for (const PlanFiles::FileLink& link : file.links)
+        s.plan.addLink({s.idOf.value(link.predecessorKey), s.idOf.value(link.successorKey), link.kind, link.lagDays});
+    s.schedule = PlanGraph(s.plan).schedule(calendar);
+    if (!s.schedule.ok()) {
+        QStringList names;
+        for (qint64 id : s.schedule.loop)
+            names << QStringLiteral("\"%1\"").arg(file.tasks.value(id - 1).name);
+        names << names.first();
+        s.loop = names.join(QStringLiteral(" -> "));
+    }
+    return s;
+}
+
+QString normalName(const QString& name) {
+    return name.simplified().toCaseFolded();
+}
+
+QHash<QString, qint64> contactIds() {
+    QHash<QString, qint64> ids;
+    for (ResultSet rs = Database::shared().query(QStringLiteral("select ID, FirstName, LastName from Employees"));
+         !rs.eof(); rs.moveNext())
+        ids.insert(normalName(rs.rawText(1) + QLatin1Char(' ') + rs.rawText(2)), rs.value(0).toLongLong());
+    return ids;
+}
+
+QStringList listEntries(const QString& table, const QString& column) {
+    QStringList entries;
+    for (ResultSet rs = Database::shared().query(QStringLiteral("select %1 from %2").arg(column, table)); !rs.eof();
+         rs.moveNext())
+        entries << rs.rawText(0);
+    return entries;
+}
+
+// The entry of a value list that names the priority, else the first.
+QString priorityText(const QStringList& entries, PlanFiles::Priority priority) {
+    QStringList wanted;
+    switch (priority) {
+    case PlanFiles::Priority::Highest:
+        wanted = {QStringLiteral("highest"), QStringLiteral("high")};
+        break;
+    case PlanFiles::Priority::High:
+        wanted = {QStringLiteral("high")};
+        break;
+    case PlanFiles::Priority::Low:
+        wanted = {QStringLiteral("low")};
+        break;
+    case PlanFiles::Priority::Lowest:
+        wanted = {QStringLiteral("lowest"), QStringLiteral("low")};
+        break;
+    case PlanFiles::Priority::Normal:
+    case PlanFiles::Priority::Unknown:
+        wanted = {QStringLiteral("normal"), QStringLiteral("medium")};
+        break;
+    }
+    for (const QString& w : wanted)
+        for (const QString& entry : entries)
+            if (entry.trimmed().compare(w, Qt::CaseInsensitive) == 0)
+                return entry;
+    return entries.value(0);
+}
+
+QString dateSql(QDate date) {
+    return date.isValid() ? SqlText::quoted(SqlText::dateText(date)) : QStringLiteral("null");
+}
+
+// Inserts a row and returns its new ID.
+qint64 insertReturningId(const QString& statement) {
+    ResultSet rs = Database::shared().query(statement + QStringLiteral(" returning ID"));
+    if (rs.eof())
+        throw DbError(QStringLiteral("The new record's number could not be read."));
+    return rs.value(0).toLongLong();
+}
+
+} // namespace
+
+bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error) {
+    const QString name = QFileInfo(path).fileName();
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(name, message);
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    if (file.size() > maxFileBytes)
+        return fail(QStringLiteral("the file is larger than %1, the most a plan may be.")
+                        .arg(QLocale().formattedDataSize(maxFileBytes)));
+    QString message;
+    bool ok = false;
+    switch (kindOf(path, file)) {
+    case Kind::MsProject:
+        ok = PlanFiles::readMsProject(file, plan, &message);
+        break;
+    case Kind::GanttProject:
+        ok = PlanFiles::readGanttProject(file, plan, &message);
+        break;
+    case Kind::Planner:
+        ok = PlanFiles::readPlanner(file, plan, &message);
+        break;
+    case Kind::Unknown:
+        message = QStringLiteral("not a plan file this program reads (MS Project XML, GanttProject or GNOME "
+                                 "Planner).");
+        break;
+    }
+    if (!ok)
+        return fail(message);
+    if (plan.tasks.isEmpty())
+        return fail(QStringLiteral("the file holds no tasks."));
+    if (plan.projectName.trimmed().isEmpty())
+        plan.projectName = QFileInfo(path).completeBaseName();
+    return true;
+}
+
+Preview preview(const PlanFiles::PlanFile& plan) {
+    Preview p;
+    const WorkCalendar calendar = calendarFor(plan);
+    const Scheduled s = schedulePlan(plan, calendar);
+    p.tasks = static_cast<int>(plan.tasks.size());
+    p.links = static_cast<int>(plan.links.size());
+    for (const FileTask& task : plan.tasks) {
+        p.milestones += task.milestone ? 1 : 0;
+        p.summaries += task.summary ? 1 : 0;
+    }
+    p.notKept = plan.notKept;
+    if (weekText(calendar) != weekText(plan.calendar))
+        p.notKept << QStringLiteral("The file's working week (%1) differs from this database's (%2): the "
+                                    "database's is used.")
+                         .arg(weekText(plan.calendar), weekText(calendar));
+    const QHash<QString, qint64> known = Database::shared().isOpen() ? contactIds() : QHash<QString, qint64>();
+    QSet<QString> listed;
+    QStringList people = plan.resources;
+    if (!plan.owner.trimmed().isEmpty())
+        people.prepend(plan.owner);
+    for (const QString& person : people) {
+        const QString key = normalName(person);
+        if (!key.isEmpty() && !known.contains(key) && !listed.contains(key)) {
+            listed.insert(key);
+            p.newContacts << person.simplified();
+        }
+    }
+    p.loop = s.loop;
+    if (!s.schedule.ok())
+        return p;
+    for (size_t i = 0; i < s.plan.tasks().size(); ++i) {
+        const ScheduledTask& result = s.schedule.tasks[i];
+        const FileTask& task = plan.tasks[static_cast<qsizetype>(i)];
+        if (!p.start.isValid() || result.start < p.start)
+            p.start = result.start;
+        if (!p.finish.isValid() || result.finish > p.finish)
+            p.finish = result.finish;
+        if (result.start != task.start || result.finish != task.finish)
+            p.differences.append({task.name, task.start, task.finish, result.start, result.finish});
+    }
+    return p;
+}
+
+qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString& owner) {
+    if (!PlanStore::available())
+        throw DbError(QStringLiteral("This database cannot hold a plan: it is a file of an earlier version that may "
+                                     "not be changed."));
+    const WorkCalendar calendar = calendarFor(plan);
+    const Scheduled s = schedulePlan(plan, calendar);
+    if (!s.loop.isEmpty())
+        throw DbError(QStringLiteral("The links of this plan form a loop, so nothing was imported: %1.").arg(s.loop));
+    Database& db = Database::shared();
+    if (db.keepsOwnBackups())
+        Backup::makeBackup(db);
+    qint64 projectId = 0;
+    db.transaction([&] {
+        QHash<QString, qint64> contacts = contactIds();
+        auto contactId = [&](const QString& person) -> qint64 {
+            const QString key = normalName(person);
+            if (key.isEmpty())
+                return 0;
+            if (!contacts.contains(key)) {
+                const QString full = person.simplified();
+                const qsizetype blank = full.indexOf(QLatin1Char(' '));
+                const QString first = blank < 0 ? full : full.left(blank);
+                const QString last = blank < 0 ? QString() : full.mid(blank + 1);
+                contacts.insert(key, insertReturningId(QStringLiteral("insert into Employees (FirstName, LastName) "
+                                                                      "values (%1, %2)")
+                                                           .arg(SqlText::quoted(first), SqlText::quoted(last))));
+            }
+            return contacts.value(key);
+        };
+        const QStringList statuses = listEntries(QStringLiteral("Status"), QStringLiteral("Status"));
+        QString status = statuses.value(0);
+        for (const QString& entry : statuses)
+            if (entry.trimmed().compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0)
+                status = entry;
+        const QStringList priorities = listEntries(QStringLiteral("Priorities"), QStringLiteral("Priority"));
+        const QString category = listEntries(QStringLiteral("Categories"), QStringLiteral("Category")).value(0);
+        QDate first, last;
+        for (const ScheduledTask& t : s.schedule.tasks) {
+            if (!first.isValid() || t.start < first)
+                first = t.start;
+            if (!last.isValid() || t.finish > last)
+                last = t.finish;
+        }
+        const qint64 ownerId = contactId(owner);
+        projectId = insertReturningId(
+            QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
+                           "BudgetInDays,Budget) values (%1,%2,%3,%4,%5,%6,%7,%8,0,0)")
+                .arg(SqlText::quoted(name), ownerId ? QString::number(ownerId) : QStringLiteral("null"), dateSql(first),
+                     SqlText::quoted(status), SqlText::quoted(category),
+                     SqlText::quoted(priorityText(priorities, PlanFiles::Priority::Normal)),
+                     SqlText::quoted(QStringLiteral("Imported from %1").arg(plan.format)), dateSql(last)));
+        // Parents before the tasks under them.
+        QHash<QString, int> depth;
+        std::function<int(const QString&, int)> depthOf = [&](const QString& key, int guard) -> int {
+            if (depth.contains(key))
+                return depth.value(key);
+            const qsizetype at = s.idOf.value(key, 0) - 1;
+            const QString parent = at >= 0 ? plan.tasks[at].parentKey : QString();
+            const int d = parent.isEmpty() || guard > 1000 ? 0 : depthOf(parent, guard + 1) + 1;
+            depth.insert(key, d);
+            return d;
+        };
+        QList<qsizetype> order;
+        for (qsizetype i = 0; i < plan.tasks.size(); ++i)
+            order << i;
+        std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            return depthOf(plan.tasks[a].key, 0) < depthOf(plan.tasks[b].key, 0);
+        });
+        QHash<qint64, qint64> stored; // plan ID -> new task ID
+        for (qsizetype i : std::as_const(order)) {
+            const FileTask& task = plan.tasks[i];
+            const PlanTask& planned = s.plan.tasks()[static_cast<size_t>(i)];
+            const ScheduledTask& result = s.schedule.tasks[static_cast<size_t>(i)];
+            const qint64 assignee = contactId(task.assignee);
+            const qint64 parent = stored.value(planned.parentId, 0);
+            stored.insert(
+                planned.id,
+                insertReturningId(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                                 "PercentComplete,AssignedTo,Description,StartDate,DueDate,ParentID,"
+                                                 "Milestone,StartNoEarlierThan) values (%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,"
+                                                 "%10,%11,%12)")
+                                      .arg(QString::number(projectId), SqlText::quoted(task.name),
+                                           SqlText::quoted(priorityText(priorities, task.priority)),
+                                           SqlText::quoted(status), QString::number(task.percentComplete),
+                                           assignee ? QString::number(assignee) : QStringLiteral("null"),
+                                           SqlText::quoted(task.notes), dateSql(result.start))
+                                      .arg(dateSql(result.finish),
+                                           parent ? QString::number(parent) : QStringLiteral("null"),
+                                           task.milestone ? QStringLiteral("(1=1)") : QStringLiteral("(1=0)"),
+                                           dateSql(planned.startNoEarlierThan))));
+        }
+        for (const PlanLink& link : s.plan.links())
+            PlanStore::writeLink({stored.value(link.predecessor), stored.value(link.successor), link.kind, link.lag});
+        QSet<QDate> holidays;
+        for (ResultSet rs = db.query(QStringLiteral("select Day from Holidays")); !rs.eof(); rs.moveNext())
+            holidays.insert(QDate::fromString(rs.rawText(0).left(10), Qt::ISODate));
+        for (QDate day : plan.calendar.holidays())
+            if (!holidays.contains(day))
+                db.execute(QStringLiteral("insert into Holidays (Day, Name) values (%1, %2)")
+                               .arg(dateSql(day), SqlText::quoted(QStringLiteral("From %1").arg(name))));
+    });
+    return projectId;
+}
+
+} // namespace PlanImport
