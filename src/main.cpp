@@ -21,6 +21,7 @@
 #include "team_database/widgets/TeamCommands.h"
 #include "timeline/TimelineCommands.h"
 #include "working_calendar/WorkingCalendarCommands.h"
+#include "plan_exchange/PlanExchangeCommands.h"
 
 #include <QApplication>
 
@@ -49,6 +50,7 @@ void compose() {
     Features::add(QStringLiteral("team_database"), TeamCommands::install);
     Features::add(QStringLiteral("task_links"), TaskLinks::install);
     Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
+    Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);
 }
 
 } // namespace Composition

@@ -84,7 +84,13 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
             byOutline.insert(task.outlineNumber, task.uid);
             names.insert(task.uid, task.name);
         }
-    int baselines = 0, costs = 0, otherConstraints = 0, manual = 0, ownCalendar = 0, roundedLags = 0, shared = 0;
+    // Tasks MS Project schedules by what a plan here does not hold (progress, a calendar of their
+    // own, manual scheduling...) keep the dates the file gives them, as far as their links allow.
+    QHash<qint64, QString> keepDates;
+    for (const MsProjectXml::Unscheduled& u : MsProjectXml::toPlan(project, calendar).unscheduled)
+        keepDates.insert(u.uid, u.reason);
+    int baselines = 0, costs = 0, otherConstraints = 0, manual = 0, ownCalendar = 0, roundedLags = 0, shared = 0,
+        kept = 0;
     const qint64 minutesPerDay = project.minutesPerDay;
     for (const MsProjectXml::Task& task : project.tasks) {
         if (task.outlineLevel == 0 || task.isNull)
@@ -118,9 +124,16 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
                                                   : MsProjectXml::startDay(project, calendar, task.constraintDate);
         else if (task.constraintType != 0 && !task.summary)
             ++otherConstraints;
-        if (task.manual && !task.summary) {
+        else if (task.milestone && task.constraintType == 0)
+            // At the project's start: dated, as MS Project dates it, at the end of the day before.
+            f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
+        if (task.manual && !task.summary)
             ++manual;
+        if (keepDates.contains(task.uid) && !task.summary) {
             f.startNoEarlierThan = f.start;
+            if (!task.milestone)
+                f.lengthDays = std::max(1, calendar.workingDaysBetween(f.start, f.finish));
+            kept += task.manual ? 0 : 1;
         }
         if (task.calendarUid != -1)
             ++ownCalendar;
@@ -167,6 +180,10 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
     if (manual)
         plan.notKept << counted(manual, "manually scheduled task", "manually scheduled tasks") +
                             QStringLiteral(": scheduled automatically, no earlier than their dates");
+    if (kept)
+        plan.notKept << counted(kept, "task", "tasks") +
+                            QStringLiteral(
+                                " with progress, a calendar of its own or parts of days: kept on their dates");
     if (ownCalendar)
         plan.notKept << counted(ownCalendar, "task with a calendar", "tasks with calendars") +
                             QStringLiteral(" of its own: the project's calendar is used");

@@ -1,0 +1,104 @@
+#include "PlanExchangeCommands.h"
+
+#include "PlanPreviewDialog.h"
+#include "app/Database.h"
+#include "app/DbError.h"
+#include "app/ErrorTrap.h"
+#include "app/Messages.h"
+#include "app/widgets/PlannerWindow.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
+#include "plan_files/PlanExport.h"
+#include "plan_files/PlanImport.h"
+
+#include <QAction>
+#include <QRegularExpression>
+#include <QWidget>
+
+namespace PlanExchange {
+
+namespace {
+const QString windowName = QStringLiteral("Form1");
+} // namespace
+
+void importPlan(PlannerWindow& planner) {
+    ErrorTrap trap(windowName, QStringLiteral("actionImportPlan_Click"));
+    Messages& messages = Messages::current();
+    const QString path =
+        messages
+            .openFileNames(QStringLiteral("Import Plan"),
+                           QStringLiteral("Plans (*.xml *.gan *.planner);;MS Project XML (*.xml);;GanttProject "
+                                          "(*.gan);;GNOME Planner (*.planner)"),
+                           false)
+            .value(0);
+    if (path.isEmpty())
+        return;
+    PlanFiles::PlanFile plan;
+    QString error;
+    if (!PlanImport::readFile(path, plan, &error)) {
+        messages.notice(error + QStringLiteral(" Nothing was imported."));
+        return;
+    }
+    PlanImport::Preview preview;
+    if (!trap.step(1, [&] { preview = PlanImport::preview(plan); }))
+        return;
+    if (!preview.loop.isEmpty()) {
+        messages.notice(
+            QStringLiteral("The links of this plan form a loop, so nothing was imported: %1.").arg(preview.loop));
+        return;
+    }
+    PlanPreviewDialog dialog(plan, preview, planner.window());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    qint64 id = 0;
+    try {
+        id = PlanImport::write(plan, dialog.projectName(), dialog.owner());
+    } catch (const DbError& e) {
+        messages.notice(QStringLiteral("Nothing was imported: %1").arg(e.description()));
+        return;
+    }
+    trap.step(2, [&] { planner.refillProjects(); });
+    trap.step(3, [&] {
+        const RecordListModel* projects = planner.projects();
+        for (int r = 0; r < projects->rowCount(); ++r)
+            if (projects->rawCell(r, 0) == QString::number(id)) {
+                RowSelection::selectRow(planner.projectList(), r);
+                break;
+            }
+    });
+}
+
+void exportPlan(PlannerWindow& planner) {
+    ErrorTrap trap(windowName, QStringLiteral("actionExportPlan_Click"));
+    Messages& messages = Messages::current();
+    // The selected project, or every project when none is selected.
+    const QString id = RowSelection::selectedCell(planner.projectList(), 0);
+    const QString name =
+        id.isEmpty() ? QStringLiteral("All projects") : RowSelection::selectedCell(planner.projectList(), 1);
+    QString suggested = name.simplified();
+    suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
+    const QString path = messages.saveFileName(QStringLiteral("Export Plan"), suggested + QStringLiteral(".xml"),
+                                               QStringLiteral("MS Project XML (*.xml);;GanttProject (*.gan)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    bool written = false;
+    if (!trap.step(1, [&] { written = PlanExport::writeFile(path, id.toLongLong(), &error); }))
+        return;
+    if (!written)
+        messages.notice(error);
+}
+
+void install(PlannerWindow& planner) {
+    PlannerWindow* p = &planner;
+    auto* importAction = new QAction(QStringLiteral("Import &Plan..."), planner.window());
+    importAction->setObjectName(QStringLiteral("actionImportPlan"));
+    QObject::connect(importAction, &QAction::triggered, p, [p] { importPlan(*p); });
+    auto* exportAction = new QAction(QStringLiteral("Export P&lan..."), planner.window());
+    exportAction->setObjectName(QStringLiteral("actionExportPlan"));
+    QObject::connect(exportAction, &QAction::triggered, p, [p] { exportPlan(*p); });
+    planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, importAction);
+    planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, exportAction);
+}
+
+} // namespace PlanExchange

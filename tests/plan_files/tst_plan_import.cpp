@@ -1,0 +1,158 @@
+// Plans from other planners' files imported as new projects, all or nothing, and projects
+// exported again: from the real files under tests/data, through the preview, the writing and the
+// command line, on either kind of database.
+#include "app/Database.h"
+#include "app/DbError.h"
+#include "plan_files/PlanCommandLine.h"
+#include "plan_files/PlanExport.h"
+#include "plan_files/PlanImport.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QString dataFile(const QString& name) {
+    return QStringLiteral(FENNICK_TEST_DATA "/") + name;
+}
+
+int count(const QString& query) {
+    return TestEnvironment::scalar(query).toInt();
+}
+
+} // namespace
+
+class TestPlanImport : public QObject {
+    Q_OBJECT
+private slots:
+    void importsRealFiles_data();
+    void importsRealFiles();
+    void refusesBadFiles_data();
+    void refusesBadFiles();
+    void commandLine();
+};
+
+void TestPlanImport::importsRealFiles_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<int>("links");
+    QTest::addColumn<int>("milestones");
+    QTest::addColumn<int>("parents"); // tasks under another
+    QTest::addColumn<int>("differences");
+    QTest::newRow("MS Project 2007, links of four kinds")
+        << "msproject/task-links-project2007-mspdi.xml" << 16 << 8 << 0 << 0 << 0;
+    QTest::newRow("MS Project, relations with lags") << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << 0;
+    // One summary starts a day earlier here: its milestone, at the project's start, stands at the
+    // end of the day before, and a summary here spans its tasks' days.
+    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 1;
+}
+
+void TestPlanImport::importsRealFiles() {
+    QFETCH(QString, file);
+    QFETCH(int, tasks);
+    QFETCH(int, links);
+    QFETCH(int, milestones);
+    QFETCH(int, parents);
+    QFETCH(int, differences);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(dataFile(file), plan, &error), qPrintable(error));
+    const PlanImport::Preview preview = PlanImport::preview(plan);
+    QVERIFY(preview.loop.isEmpty());
+    QCOMPARE(preview.tasks, tasks);
+    QCOMPARE(preview.links, links);
+    QCOMPARE(preview.milestones, milestones);
+    // Scheduled here as MS Project scheduled it: the dates the file stores.
+    QStringList differing;
+    for (const PlanImport::Difference& d : preview.differences)
+        differing << QStringLiteral("%1 %2..%3 here %4..%5")
+                         .arg(d.task, d.fileStart.toString(Qt::ISODate), d.fileFinish.toString(Qt::ISODate),
+                              d.start.toString(Qt::ISODate), d.finish.toString(Qt::ISODate));
+    QVERIFY2(preview.differences.size() == differences, qPrintable(differing.join(QLatin1Char('\n'))));
+
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    const QString project = QString::number(id);
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ProjectID=") + project), tasks);
+    QCOMPARE(count(QStringLiteral("select count(*) from TaskLinks l join Tasks t on t.ID=l.SuccessorID where "
+                                  "t.ProjectID=") +
+                   project),
+             links);
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks where Milestone=(1=1) and ProjectID=") + project),
+             milestones);
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ParentID is not null and ProjectID=") + project),
+             parents);
+    // Exported and read back: the same tasks, outline and links.
+    const PlanFiles::PlanFile back = PlanExport::read(id);
+    QCOMPARE(back.tasks.size(), plan.tasks.size());
+    QCOMPARE(back.links.size(), plan.links.size());
+    QVERIFY(messages.errors().isEmpty());
+}
+
+void TestPlanImport::refusesBadFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    const QByteArray head = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\">";
+    QTest::newRow("not XML") << "plan.xml" << QByteArray("Task,Start\nA,2027-01-04\n") << "Line 1";
+    QTest::newRow("another root") << "plan.xml" << QByteArray("<?xml version=\"1.0\"?><Tasks/>")
+                                  << "not an MS Project XML file";
+    QTest::newRow("entities") << "plan.xml"
+                              << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE Project [<!ENTITY x SYSTEM "
+                                            "\"file:///etc/passwd\">]><Project/>")
+                              << "document type declaration";
+    QTest::newRow("a link to a task the file lacks")
+        << "plan.xml"
+        << head +
+               "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
+               "<Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish><Duration>PT8H0M0S</Duration>"
+               "<PredecessorLink><PredecessorUID>9</PredecessorUID><Type>1</Type></PredecessorLink></Task></Tasks>"
+               "</Project>"
+        << "linked to task 9, which the file does not have";
+    QTest::newRow("a date out of range")
+        << "plan.xml"
+        << head +
+               "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
+               "<Start>1200-01-04T08:00:00</Start><Finish>1200-01-04T17:00:00</Finish></Task></Tasks></Project>"
+        << "date out of range";
+    QTest::newRow("of no known kind") << "plan.txt" << QByteArray("<?xml version=\"1.0\"?><plan/>")
+                                      << "not a plan file this program reads";
+}
+
+void TestPlanImport::refusesBadFiles() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    TestEnvironment env;
+    const QString path = env.root() + QLatin1Char('/') + name;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY(!PlanImport::readFile(path, plan, &error));
+    QVERIFY2(error.startsWith(name + QStringLiteral(": ")) && error.contains(message), qPrintable(error));
+}
+
+// The command line imports into the chosen database and writes a project (or all) by suffix.
+void TestPlanImport::commandLine() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    Database::shared().close(); // the command opens the chosen database itself
+    QCOMPARE(PlanCommandLine::importPlan(dataFile(QStringLiteral("msproject/mspdirelations.xml"))), 0);
+    QCOMPARE(PlanCommandLine::importPlan(env.root() + QStringLiteral("/missing.xml")), 1);
+    const QString csv = env.root() + QStringLiteral("/tasks.csv");
+    QCOMPARE(PlanCommandLine::exportPlan(csv, QStringLiteral("all")), 0);
+    QFile written(csv);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll().count('\n'), 6); // the header and five tasks
+    QCOMPARE(PlanCommandLine::exportPlan(csv, QStringLiteral("first")), 1);
+}
+
+QTEST_MAIN(TestPlanImport)
+#include "tst_plan_import.moc"
