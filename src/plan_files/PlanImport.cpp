@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QMap>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -309,7 +310,9 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                      SqlText::quoted(status), SqlText::quoted(category),
                      SqlText::quoted(priorityText(priorities, PlanFiles::Priority::Normal)),
                      SqlText::quoted(QStringLiteral("Imported from %1").arg(plan.format)), dateSql(last)));
-        // Parents before the tasks under them.
+        // Parents before the tasks under them: level by level, many rows to a statement; the new
+        // IDs are read back in the order the rows went in (the project is new, so its tasks are
+        // these alone, numbered as they were inserted).
         QHash<QString, int> depth;
         std::function<int(const QString&, int)> depthOf = [&](const QString& key, int guard) -> int {
             if (depth.contains(key))
@@ -320,37 +323,60 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
             depth.insert(key, d);
             return d;
         };
-        QList<qsizetype> order;
+        QMap<int, QList<qsizetype>> levels;
         for (qsizetype i = 0; i < plan.tasks.size(); ++i)
-            order << i;
-        std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-            return depthOf(plan.tasks[a].key, 0) < depthOf(plan.tasks[b].key, 0);
-        });
+            levels[depthOf(plan.tasks[i].key, 0)] << i;
+        const QString project = QString::number(projectId);
         QHash<qint64, qint64> stored; // plan ID -> new task ID
-        for (qsizetype i : std::as_const(order)) {
-            const FileTask& task = plan.tasks[i];
-            const PlanTask& planned = s.plan.tasks()[static_cast<size_t>(i)];
-            const ScheduledTask& result = s.schedule.tasks[static_cast<size_t>(i)];
-            const qint64 assignee = contactId(task.assignee);
-            const qint64 parent = stored.value(planned.parentId, 0);
-            stored.insert(
-                planned.id,
-                insertReturningId(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
-                                                 "PercentComplete,AssignedTo,Description,StartDate,DueDate,ParentID,"
-                                                 "Milestone,StartNoEarlierThan) values (%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,"
-                                                 "%10,%11,%12)")
-                                      .arg(QString::number(projectId), SqlText::quoted(task.name),
-                                           SqlText::quoted(priorityText(priorities, task.priority)),
-                                           SqlText::quoted(status), QString::number(task.percentComplete),
-                                           assignee ? QString::number(assignee) : QStringLiteral("null"),
-                                           SqlText::quoted(task.notes), dateSql(result.start))
-                                      .arg(dateSql(result.finish),
-                                           parent ? QString::number(parent) : QStringLiteral("null"),
-                                           task.milestone ? QStringLiteral("(1=1)") : QStringLiteral("(1=0)"),
-                                           dateSql(planned.startNoEarlierThan))));
+        qsizetype storedCount = 0;
+        constexpr qsizetype rowsPerStatement = 200;
+        for (const QList<qsizetype>& level : std::as_const(levels)) {
+            for (qsizetype from = 0; from < level.size(); from += rowsPerStatement) {
+                QStringList rows;
+                for (qsizetype n = from; n < std::min(level.size(), from + rowsPerStatement); ++n) {
+                    const qsizetype i = level[n];
+                    const FileTask& task = plan.tasks[i];
+                    const PlanTask& planned = s.plan.tasks()[static_cast<size_t>(i)];
+                    const ScheduledTask& result = s.schedule.tasks[static_cast<size_t>(i)];
+                    const qint64 assignee = contactId(task.assignee);
+                    const qint64 parent = stored.value(planned.parentId, 0);
+                    rows << QStringLiteral("(%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,%10,%11,%12)")
+                                .arg(project, SqlText::quoted(task.name),
+                                     SqlText::quoted(priorityText(priorities, task.priority)), SqlText::quoted(status),
+                                     QString::number(task.percentComplete),
+                                     assignee ? QString::number(assignee) : QStringLiteral("null"),
+                                     SqlText::quoted(task.notes), dateSql(result.start))
+                                .arg(dateSql(result.finish), parent ? QString::number(parent) : QStringLiteral("null"),
+                                     task.milestone ? QStringLiteral("(1=1)") : QStringLiteral("(1=0)"),
+                                     dateSql(planned.startNoEarlierThan));
+                }
+                db.execute(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                          "PercentComplete,AssignedTo,Description,StartDate,DueDate,ParentID,"
+                                          "Milestone,StartNoEarlierThan) values ") +
+                           rows.join(QLatin1Char(',')));
+            }
+            QList<qint64> ids;
+            for (ResultSet rs =
+                     db.query(QStringLiteral("select ID from Tasks where ProjectID=%1 order by ID").arg(project));
+                 !rs.eof(); rs.moveNext())
+                ids << rs.value(0).toLongLong();
+            if (ids.size() != storedCount + level.size())
+                throw DbError(QStringLiteral("The new tasks could not be read back."));
+            for (qsizetype n = 0; n < level.size(); ++n)
+                stored.insert(s.plan.tasks()[static_cast<size_t>(level[n])].id, ids[storedCount + n]);
+            storedCount += level.size();
         }
-        for (const PlanLink& link : s.plan.links())
-            PlanStore::writeLink({stored.value(link.predecessor), stored.value(link.successor), link.kind, link.lag});
+        const auto& links = s.plan.links();
+        for (size_t from = 0; from < links.size(); from += size_t(rowsPerStatement)) {
+            QStringList rows;
+            for (size_t n = from; n < std::min(links.size(), from + size_t(rowsPerStatement)); ++n)
+                rows << QStringLiteral("(%1,%2,%3,%4)")
+                            .arg(QString::number(stored.value(links[n].predecessor)),
+                                 QString::number(stored.value(links[n].successor)),
+                                 SqlText::quoted(PlanStore::kindCode(links[n].kind)), QString::number(links[n].lag));
+            db.execute(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values ") +
+                       rows.join(QLatin1Char(',')));
+        }
         QSet<QDate> holidays;
         for (ResultSet rs = db.query(QStringLiteral("select Day from Holidays")); !rs.eof(); rs.moveNext())
             holidays.insert(QDate::fromString(rs.rawText(0).left(10), Qt::ISODate));
