@@ -66,6 +66,7 @@ void importPlan(PlannerWindow& planner) {
                 break;
             }
     });
+    trap.step(4, [&] { planner.refillTasks(); }); // the new project's tasks, whether it was selected already or not
 }
 
 void exportPlan(PlannerWindow& planner) {

@@ -3,10 +3,21 @@
 // command line, on either kind of database.
 #include "app/Database.h"
 #include "app/DbError.h"
+#include "app/widgets/RecordListModel.h"
+#include "app/widgets/RowSelection.h"
+#include "main_window/Form1.h"
+#include "plan_exchange/PlanPreviewDialog.h"
 #include "plan_files/PlanCommandLine.h"
 #include "plan_files/PlanExport.h"
 #include "plan_files/PlanImport.h"
 #include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QTreeView>
 
 #include <QFile>
 #include <QtTest>
@@ -31,6 +42,7 @@ private slots:
     void refusesBadFiles_data();
     void refusesBadFiles();
     void commandLine();
+    void fromTheMenus();
 };
 
 void TestPlanImport::importsRealFiles_data() {
@@ -152,6 +164,45 @@ void TestPlanImport::commandLine() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll().count('\n'), 6); // the header and five tasks
     QCOMPARE(PlanCommandLine::exportPlan(csv, QStringLiteral("first")), 1);
+}
+
+// File -> Import Plan shows the preview, takes the name typed there and selects the new project;
+// File -> Export Plan writes the selected project, which reads back the same.
+void TestPlanImport::fromTheMenus() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    QString summary;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* preview = qobject_cast<PlanPreviewDialog*>(QApplication::activeModalWidget());
+        if (!preview)
+            return;
+        summary = preview->findChild<QLabel*>(QStringLiteral("PreviewSummary"))->text();
+        preview->findChild<QLineEdit*>(QStringLiteral("ProjectName"))->setText(QStringLiteral("Relations"));
+        preview->accept();
+    });
+    answer.start(0);
+    messages.fileNext({dataFile(QStringLiteral("msproject/mspdirelations.xml"))});
+    form.findChild<QAction*>(QStringLiteral("actionImportPlan"))->trigger();
+    answer.stop();
+    QVERIFY2(summary.startsWith(QLatin1String("MS Project XML file: 5 tasks (0 summaries, 0 milestones), 4 links.")),
+             qPrintable(summary));
+    QCOMPARE(RowSelection::selectedCell(form.ListView1, 1), QStringLiteral("Relations"));
+    QCOMPARE(static_cast<RecordListModel*>(form.ListView2->model())->rowCount(), 5);
+
+    const QString out = env.root() + QStringLiteral("/relations.xml");
+    messages.saveFileNameNext(out);
+    form.findChild<QAction*>(QStringLiteral("actionExportPlan"))->trigger();
+    QVERIFY2(messages.notices().isEmpty(), qPrintable(messages.notices().join(QLatin1Char('\n'))));
+    PlanFiles::PlanFile back;
+    QString error;
+    QVERIFY2(PlanImport::readFile(out, back, &error), qPrintable(error));
+    QCOMPARE(back.projectName, QStringLiteral("Relations"));
+    QCOMPARE(back.tasks.size(), 5);
+    QCOMPARE(back.links.size(), 4);
+    QVERIFY(messages.errors().isEmpty());
 }
 
 QTEST_MAIN(TestPlanImport)
