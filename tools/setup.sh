@@ -20,6 +20,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth
     dpkg-dev file lintian appstream desktop-file-utils
+    libxml2-utils
 )
 
 missing=()
