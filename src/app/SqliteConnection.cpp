@@ -1,15 +1,19 @@
 #include "SqliteConnection.h"
 
+#include "ChangeFeed.h"
+
 #include "Backup.h"
 #include "DbError.h"
 #include "SchemaViews.h"
 #include "ValueText.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QTimer>
 #include <QUrl>
 #include <QUuid>
 
@@ -263,6 +267,33 @@ SqliteConnection::SqliteConnection(const QString& path)
         throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
     }
     upgrade();
+    watchOtherWriters();
+}
+
+void SqliteConnection::watchOtherWriters() {
+    if (!QCoreApplication::instance())
+        return;
+    auto dataVersion = [this]() -> qint64 {
+        sqlite3_stmt* stmt = nullptr;
+        qint64 version = -1;
+        if (m_handle && sqlite3_prepare_v2(m_handle, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            version = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return version;
+    };
+    m_dataVersion = dataVersion();
+    m_watch = std::make_unique<QTimer>();
+    m_watch->setInterval(1000);
+    QObject::connect(m_watch.get(), &QTimer::timeout, [this, dataVersion] {
+        // data_version changes only for commits of other connections, never for this one's own.
+        const qint64 now = dataVersion();
+        if (now < 0 || now == std::exchange(m_dataVersion, now))
+            return;
+        if (ChangeFeed* feed = changeFeed())
+            feed->announce(QString());
+    });
+    m_watch->start();
 }
 
 namespace {
@@ -359,6 +390,7 @@ SqliteConnection::~SqliteConnection() {
 }
 
 void SqliteConnection::close() {
+    m_watch.reset();
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);

@@ -3,7 +3,10 @@
 
 #include "Connection.h"
 
+#include <memory>
+
 struct sqlite3;
+class QTimer;
 
 class SqliteConnection final : public Connection {
 public:
@@ -37,6 +40,9 @@ public:
 
 private:
     void close();
+    // Another copy of the program (or another program) committed to the file: the change feed
+    // is told. Asked of SQLite once a second, which costs next to nothing while nothing changes.
+    void watchOtherWriters();
     // Brings a file of an earlier version up to date, after a backup copy: row_version columns
     // and their triggers, then the planner's tables. A read-only file stays as it is (and its
     // saves are not version-checked).
@@ -46,4 +52,6 @@ private:
     QString m_path;
     sqlite3* m_handle = nullptr;
     int m_schemaVersion = 0;
+    std::unique_ptr<QTimer> m_watch;
+    qint64 m_dataVersion = -1;
 };

@@ -1,5 +1,6 @@
 // The shared connection, the SQL text rules and the dialect adaptation.
 #include "app/Backup.h"
+#include "app/ChangeFeed.h"
 #include "app/Connection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
@@ -8,6 +9,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QtTest>
 
 class TestDatabase : public QObject {
@@ -21,6 +23,7 @@ private slots:
     void firstAndLastFollowStoredOrder();
     void columnsAreCaseInsensitiveAndDatesRead();
     void missingFileIsNeverCreated();
+    void anotherCopysCommitsAreAnnounced();
     void notADatabaseIsReportedAndKept();
     void deletingProjectRemovesItsTasks();
     void viewsKeepRowsOfDeletedContacts();
@@ -126,6 +129,21 @@ void TestDatabase::missingFileIsNeverCreated() {
     QVERIFY(!QFile::exists(path));
     QVERIFY(!Database::shared().isOpen());
     QVERIFY_THROWS_EXCEPTION(DbError, Database::shared().query(QStringLiteral("select 1")));
+}
+
+// Two copies of the program on one file: what the other commits reaches this one's change feed
+// (and so its lists); its own commits do not.
+void TestDatabase::anotherCopysCommitsAreAnnounced() {
+    if (TestEnvironment::isTeam())
+        QSKIP("the team database announces changes through the server");
+    TestEnvironment env;
+    env.openDatabase();
+    QSignalSpy changed(&Database::shared().changes(), &ChangeFeed::changed);
+    TestEnvironment::exec(QStringLiteral("insert into Status (Status) values ('Mine')"));
+    QVERIFY(!changed.wait(2500));
+    SqliteConnection other(Database::shared().path());
+    other.execute(QStringLiteral("insert into Status (Status) values ('Theirs')"));
+    QVERIFY(changed.wait(5000));
 }
 
 void TestDatabase::notADatabaseIsReportedAndKept() {
