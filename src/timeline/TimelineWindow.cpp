@@ -283,9 +283,15 @@ void TimelineWindow::buildMenus() {
                 refillPlan(task.projectId);
         })->setObjectName(command.objectName);
     }
-    action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(), [this] {
+    QAction* milestone = action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(), [this] {
         if (const int row = currentPlanTask(); row >= 0)
             toggleMilestone(row);
+    });
+    // Ticked for a milestone: the menu shows what the task clicked last is.
+    milestone->setCheckable(true);
+    connect(edit, &QMenu::aboutToShow, this, [this, milestone] {
+        const int row = m_view->currentRow();
+        milestone->setChecked(row >= 0 && m_view->itemAt(row).milestone);
     });
     action(edit, "actionIndentTask", QStringLiteral("&Indent Task"), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right),
            [this] {
@@ -653,10 +659,8 @@ void TimelineWindow::showContextMenu(int row, QPoint globalPos) {
         for (const char* name : {"actionMilestone", "actionIndentTask", "actionOutdentTask"})
             if (auto* a = findChild<QAction*>(QLatin1String(name)))
                 menu.addAction(a);
-        if (auto* milestone = findChild<QAction*>(QStringLiteral("actionMilestone"))) {
-            milestone->setCheckable(true);
+        if (auto* milestone = findChild<QAction*>(QStringLiteral("actionMilestone")))
             milestone->setChecked(item.milestone);
-        }
     }
     menu.exec(globalPos);
 }
