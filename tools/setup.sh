@@ -16,6 +16,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins
     libsqlite3-dev
     libpq-dev postgresql postgresql-common
+    libical-dev
     fonts-liberation poppler-utils
     clang libclang-rt-14-dev
     xvfb xauth

@@ -1,5 +1,7 @@
 #include "PlanExport.h"
 
+#include "ICalendar.h"
+
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/ValueText.h"
@@ -52,9 +54,11 @@ PlanFiles::PlanFile read(qint64 projectId) {
     struct Project {
         qint64 id;
         FileTask summary;
+        QString category;
     };
     std::vector<Project> projects;
-    for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectName, Owner, StartDate, EndDate from Projects") +
+    for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectName, Owner, StartDate, EndDate, Category from "
+                                                "Projects") +
                                  where + QStringLiteral(" order by ID"));
          !rs.eof(); rs.moveNext()) {
         Project p;
@@ -64,11 +68,16 @@ PlanFiles::PlanFile read(qint64 projectId) {
         p.summary.summary = true;
         p.summary.start = dateOf(rs.rawText(3));
         p.summary.finish = dateOf(rs.rawText(4));
+        p.category = rs.rawText(5).trimmed();
+        if (!p.category.isEmpty())
+            p.summary.categories << p.category;
         if (projectId) {
             plan.projectName = p.summary.name;
             plan.owner = rs.isNull(2) ? QString() : people.value(rs.value(2).toLongLong());
             plan.start = p.summary.start;
             plan.finish = p.summary.finish;
+            plan.projectKey = p.summary.key;
+            plan.categories = p.summary.categories;
         }
         projects.push_back(p);
     }
@@ -76,6 +85,10 @@ PlanFiles::PlanFile read(qint64 projectId) {
         throw DbError(QStringLiteral("There is no project %1.").arg(projectId));
     if (!projectId)
         plan.projectName = QStringLiteral("All projects");
+    plan.database = db.path().isEmpty() ? db.titleName() : QFileInfo(db.path()).fileName();
+    QHash<qint64, QStringList> categoriesOf;
+    for (const Project& p : projects)
+        categoriesOf.insert(p.id, p.summary.categories);
 
     const QString taskWhere = projectId ? QStringLiteral(" where ProjectID=%1").arg(projectId) : QString();
     QHash<qint64, QList<FileTask>> byProject;
@@ -83,7 +96,7 @@ PlanFiles::PlanFile read(qint64 projectId) {
     QHash<QString, FileTask> tasks;
     QSet<QString> assignees;
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
-                                                "Description, StartDate, DueDate") +
+                                                "Description, StartDate, DueDate, Status") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
                                  QStringLiteral(" from Tasks") + taskWhere);
          !rs.eof(); rs.moveNext()) {
@@ -98,11 +111,13 @@ PlanFiles::PlanFile read(qint64 projectId) {
         t.start = dateOf(rs.rawText(7));
         t.finish = dateOf(rs.rawText(8));
         const qint64 project = rs.value(1).toLongLong();
+        t.status = rs.rawText(9).trimmed();
+        t.categories = categoriesOf.value(project);
         if (withPlan) {
-            if (!rs.isNull(9))
-                t.parentKey = rs.rawText(9);
-            t.milestone = isStoredTruth(rs.rawText(10));
-            t.startNoEarlierThan = dateOf(rs.rawText(11));
+            if (!rs.isNull(10))
+                t.parentKey = rs.rawText(10);
+            t.milestone = isStoredTruth(rs.rawText(11));
+            t.startNoEarlierThan = dateOf(rs.rawText(12));
         }
         if (t.parentKey.isEmpty() && !projectId)
             t.parentKey = QStringLiteral("P%1").arg(project);
@@ -187,14 +202,16 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
         return false;
     };
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan"))
-        return fail(QStringLiteral("plans are written as .xml (MS Project XML) or .gan (GanttProject) files."));
+    if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
+        return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
+                                   "(iCalendar) files."));
     const PlanFiles::PlanFile plan = read(projectId);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const bool written = suffix == QLatin1String("xml") ? PlanFiles::writeMsProject(file, plan)
-                                                        : PlanFiles::writeGanttProject(file, plan);
+    const bool written = suffix == QLatin1String("xml")   ? PlanFiles::writeMsProject(file, plan)
+                         : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(file, plan)
+                                                          : PlanFiles::writeGanttProject(file, plan);
     if (!written) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));

@@ -10,8 +10,8 @@ namespace PlanExport {
 // tasks. Throws DbError.
 PlanFiles::PlanFile read(qint64 projectId);
 
-// Writes the project (0: every project) by the file's suffix: .xml (MS Project XML) or .gan
-// (GanttProject). False with a plain message naming the file.
+// Writes the project (0: every project) by the file's suffix: .xml (MS Project XML), .gan
+// (GanttProject) or .ics (iCalendar to-dos). False with a plain message naming the file.
 bool writeFile(const QString& path, qint64 projectId, QString* error);
 
 } // namespace PlanExport

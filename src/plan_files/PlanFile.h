@@ -35,6 +35,8 @@ struct FileTask {
     QDate startNoEarlierThan;
     QString assignee;           // the resource with the most units, by its name
     QStringList otherAssignees; // further resources of the task, by name (not kept)
+    QString status;             // the task's status in words, where the file says one
+    QStringList categories;     // iCalendar: the project's category on export; not kept on import
 };
 
 struct FileLink {
@@ -57,6 +59,11 @@ struct PlanFile {
     QStringList resources; // every resource the file names
     // What the file holds that is not kept, each with why ("2 baselines: the planner keeps none").
     QStringList notKept;
+    // Exports: the database read (its file's name, or "db on host") and, for one project, its
+    // key ("P<ID>") and category; iCalendar makes its UIDs from them.
+    QString database;
+    QString projectKey;
+    QStringList categories;
 };
 
 // Readers: false, with a plain message that names the place in the file (its line), when the
@@ -71,5 +78,6 @@ bool readPlanner(QIODevice& in, PlanFile& plan, QString* error = nullptr);
 // in the order of its schema).
 bool writeMsProject(QIODevice& out, const PlanFile& plan);
 bool writeGanttProject(QIODevice& out, const PlanFile& plan);
+// iCalendar's reader and writer are declared in ICalendar.h.
 
 } // namespace PlanFiles

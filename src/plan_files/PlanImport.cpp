@@ -1,5 +1,7 @@
 #include "PlanImport.h"
 
+#include "ICalendar.h"
+
 #include "app/Backup.h"
 #include "app/Database.h"
 #include "app/DbError.h"
@@ -24,7 +26,7 @@ namespace {
 using PlanFiles::FileTask;
 using PlanFiles::PlanFile;
 
-enum class Kind { Unknown, MsProject, GanttProject, Planner };
+enum class Kind { Unknown, MsProject, GanttProject, Planner, ICalendar };
 
 Kind kindOf(const QString& path, QIODevice& file) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -34,6 +36,9 @@ Kind kindOf(const QString& path, QIODevice& file) {
         return Kind::GanttProject;
     if (suffix == QLatin1String("planner") || suffix == QLatin1String("mrproject"))
         return Kind::Planner;
+    if (suffix == QLatin1String("ics") || suffix == QLatin1String("ical") ||
+        PlanFiles::looksLikeICalendar(file.peek(1024)))
+        return Kind::ICalendar;
     // Otherwise by the first element: MS Project's <Project> in its namespace, Planner's
     // <project> with its version attribute, GanttProject's <project>.
     QXmlStreamReader xml(file.peek(64 * 1024));
@@ -163,6 +168,25 @@ QString priorityText(const QStringList& entries, PlanFiles::Priority priority) {
     return entries.value(0);
 }
 
+// The entry of the status list that the file's status names (iCalendar's "Completed", "In
+// Progress", "Cancelled"), else the one given.
+QString statusText(const QStringList& entries, const QString& wanted, const QString& otherwise) {
+    if (wanted.isEmpty())
+        return otherwise;
+    QStringList words{wanted};
+    if (wanted == QLatin1String("Completed"))
+        words << QStringLiteral("Complete") << QStringLiteral("Done") << QStringLiteral("Closed");
+    else if (wanted == QLatin1String("In Progress"))
+        words << QStringLiteral("Started") << QStringLiteral("Active");
+    else if (wanted == QLatin1String("Cancelled"))
+        words << QStringLiteral("Canceled");
+    for (const QString& w : words)
+        for (const QString& entry : entries)
+            if (entry.trimmed().compare(w, Qt::CaseInsensitive) == 0)
+                return entry;
+    return otherwise;
+}
+
 QString dateSql(QDate date) {
     return date.isValid() ? SqlText::quoted(SqlText::dateText(date)) : QStringLiteral("null");
 }
@@ -177,7 +201,7 @@ qint64 insertReturningId(const QString& statement) {
 
 } // namespace
 
-bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error) {
+bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error, bool eventsAsTasks) {
     const QString name = QFileInfo(path).fileName();
     auto fail = [&](const QString& message) {
         if (error)
@@ -202,9 +226,12 @@ bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error) {
     case Kind::Planner:
         ok = PlanFiles::readPlanner(file, plan, &message);
         break;
+    case Kind::ICalendar:
+        ok = PlanFiles::readICalendar(file, plan, &message, eventsAsTasks);
+        break;
     case Kind::Unknown:
-        message = QStringLiteral("not a plan file this program reads (MS Project XML, GanttProject or GNOME "
-                                 "Planner).");
+        message = QStringLiteral("not a plan file this program reads (MS Project XML, GanttProject, GNOME "
+                                 "Planner or iCalendar).");
         break;
     }
     if (!ok)
@@ -340,10 +367,11 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                     const ScheduledTask& result = s.schedule.tasks[static_cast<size_t>(i)];
                     const qint64 assignee = contactId(task.assignee);
                     const qint64 parent = stored.value(planned.parentId, 0);
+                    const QString taskStatus = statusText(statuses, task.status, status);
                     rows << QStringLiteral("(%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,%10,%11,%12)")
                                 .arg(project, SqlText::quoted(task.name),
-                                     SqlText::quoted(priorityText(priorities, task.priority)), SqlText::quoted(status),
-                                     QString::number(task.percentComplete),
+                                     SqlText::quoted(priorityText(priorities, task.priority)),
+                                     SqlText::quoted(taskStatus), QString::number(task.percentComplete),
                                      assignee ? QString::number(assignee) : QStringLiteral("null"),
                                      SqlText::quoted(task.notes), dateSql(result.start))
                                 .arg(dateSql(result.finish), parent ? QString::number(parent) : QStringLiteral("null"),

@@ -15,9 +15,10 @@ namespace PlanImport {
 // The largest file read, as for CSV imports.
 constexpr qint64 maxFileBytes = Csv::defaultMaxFileSize;
 
-// Reads a file by its suffix (.xml, .gan, .planner), else by its first element; false with a
-// plain message that names the file (and the place in it) when it cannot.
-bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error);
+// Reads a file by its suffix (.xml, .gan, .planner, .ics), else by its first element (or
+// BEGIN:VCALENDAR); false with a plain message that names the file (and the place in it) when it
+// cannot. eventsAsTasks: an iCalendar file's events are imported as tasks too.
+bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error, bool eventsAsTasks = false);
 
 struct Difference {
     QString task;
