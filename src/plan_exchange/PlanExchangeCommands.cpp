@@ -8,10 +8,12 @@
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
+#include "plan_files/ICalendar.h"
 #include "plan_files/PlanExport.h"
 #include "plan_files/PlanImport.h"
 
 #include <QAction>
+#include <QFile>
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -19,6 +21,15 @@ namespace PlanExchange {
 
 namespace {
 const QString windowName = QStringLiteral("Form1");
+
+// How many events an iCalendar file holds (0 for any other file).
+int eventCount(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > PlanImport::maxFileBytes ||
+        !PlanFiles::looksLikeICalendar(file.peek(1024)))
+        return 0;
+    return static_cast<int>(file.readAll().toUpper().count("\nBEGIN:VEVENT"));
+}
 } // namespace
 
 void importPlan(PlannerWindow& planner) {
@@ -27,15 +38,21 @@ void importPlan(PlannerWindow& planner) {
     const QString path =
         messages
             .openFileNames(QStringLiteral("Import Plan"),
-                           QStringLiteral("Plans (*.xml *.gan *.planner);;MS Project XML (*.xml);;GanttProject "
-                                          "(*.gan);;GNOME Planner (*.planner)"),
+                           QStringLiteral("Plans (*.xml *.gan *.planner *.ics);;MS Project XML (*.xml);;GanttProject "
+                                          "(*.gan);;GNOME Planner (*.planner);;iCalendar (*.ics)"),
                            false)
             .value(0);
     if (path.isEmpty())
         return;
     PlanFiles::PlanFile plan;
     QString error;
-    if (!PlanImport::readFile(path, plan, &error)) {
+    // A calendar's events become tasks only when the user says so.
+    bool eventsAsTasks = false;
+    if (const int events = eventCount(path); events > 0)
+        eventsAsTasks = messages.ask(QStringLiteral("The calendar holds %1 events besides its to-dos. Import the "
+                                                    "events as tasks too?")
+                                         .arg(events));
+    if (!PlanImport::readFile(path, plan, &error, eventsAsTasks)) {
         messages.notice(error + QStringLiteral(" Nothing was imported."));
         return;
     }
@@ -69,8 +86,9 @@ void importPlan(PlannerWindow& planner) {
     trap.step(4, [&] { planner.refillTasks(); }); // the new project's tasks, whether it was selected already or not
 }
 
-void exportPlan(PlannerWindow& planner) {
-    ErrorTrap trap(windowName, QStringLiteral("actionExportPlan_Click"));
+void exportPlan(PlannerWindow& planner, bool calendar) {
+    ErrorTrap trap(windowName,
+                   calendar ? QStringLiteral("actionExportCalendar_Click") : QStringLiteral("actionExportPlan_Click"));
     Messages& messages = Messages::current();
     // The selected project, or every project when none is selected.
     const QString id = RowSelection::selectedCell(planner.projectList(), 0);
@@ -78,8 +96,12 @@ void exportPlan(PlannerWindow& planner) {
         id.isEmpty() ? QStringLiteral("All projects") : RowSelection::selectedCell(planner.projectList(), 1);
     QString suggested = name.simplified();
     suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
-    const QString path = messages.saveFileName(QStringLiteral("Export Plan"), suggested + QStringLiteral(".xml"),
-                                               QStringLiteral("MS Project XML (*.xml);;GanttProject (*.gan)"));
+    const QString path =
+        calendar ? messages.saveFileName(QStringLiteral("Export Calendar"), suggested + QStringLiteral(".ics"),
+                                         QStringLiteral("iCalendar to-dos (*.ics)"))
+                 : messages.saveFileName(QStringLiteral("Export Plan"), suggested + QStringLiteral(".xml"),
+                                         QStringLiteral("MS Project XML (*.xml);;GanttProject (*.gan);;iCalendar "
+                                                        "to-dos (*.ics)"));
     if (path.isEmpty())
         return;
     QString error;
@@ -97,9 +119,13 @@ void install(PlannerWindow& planner) {
     QObject::connect(importAction, &QAction::triggered, p, [p] { importPlan(*p); });
     auto* exportAction = new QAction(QStringLiteral("Export P&lan..."), planner.window());
     exportAction->setObjectName(QStringLiteral("actionExportPlan"));
-    QObject::connect(exportAction, &QAction::triggered, p, [p] { exportPlan(*p); });
+    QObject::connect(exportAction, &QAction::triggered, p, [p] { exportPlan(*p, false); });
+    auto* calendarAction = new QAction(QStringLiteral("Export &Calendar (.ics)..."), planner.window());
+    calendarAction->setObjectName(QStringLiteral("actionExportCalendar"));
+    QObject::connect(calendarAction, &QAction::triggered, p, [p] { exportPlan(*p, true); });
     planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, importAction);
     planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, exportAction);
+    planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, calendarAction);
 }
 
 } // namespace PlanExchange

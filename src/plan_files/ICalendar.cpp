@@ -173,6 +173,7 @@ struct Item {
     QList<QPair<QString, FileLink>> links; // predecessor UID, link
     bool project = false;
     bool recurring = false;
+    QDate made; // CREATED, else DTSTAMP
 };
 
 struct Counts {
@@ -211,14 +212,35 @@ void nextOpenOccurrence(icalcomponent* c, icaltimetype start, const QSet<QDate>&
     occurrence = last;
 }
 
+// A time whose TZID the file does not define (no VTIMEZONE) gets the zone of that name from the
+// system's zone data, an Outlook (Windows) zone name by the IANA zone it stands for.
+icaltimetype zoned(icalcomponent* c, icalproperty_kind kind, icaltimetype t) {
+    if (icaltime_is_null_time(t) || icaltime_is_date(t) || icaltime_is_utc(t) || t.zone)
+        return t;
+    icalproperty* p = icalcomponent_get_first_property(c, kind);
+    const char* tzid = p ? icalproperty_get_parameter_as_string(p, "TZID") : nullptr;
+    if (!tzid || !*tzid)
+        return t;
+    icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid);
+    if (!zone) {
+        const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(QByteArray(tzid));
+        if (!iana.isEmpty())
+            zone = icaltimezone_get_builtin_timezone(iana.constData());
+    }
+    if (zone)
+        t.zone = zone;
+    return t;
+}
+
 void readComponent(icalcomponent* c, bool event, const QHash<QString, QSet<QDate>>& doneOccurrences, Item& item,
                    Counts& counts) {
     FileTask& t = item.task;
     t.key = text(icalcomponent_get_uid(c)).trimmed();
     t.name = text(icalcomponent_get_summary(c)).simplified();
     t.notes = text(icalcomponent_get_description(c)).trimmed();
-    icaltimetype start = icalcomponent_get_dtstart(c);
+    icaltimetype start = zoned(c, ICAL_DTSTART_PROPERTY, icalcomponent_get_dtstart(c));
     icaltimetype end = event ? icalcomponent_get_dtend(c) : icalcomponent_get_due(c);
+    end = zoned(c, event ? ICAL_DTEND_PROPERTY : ICAL_DUE_PROPERTY, end);
     const bool timedEnd = !icaltime_is_null_time(end) && !icaltime_is_date(end);
     if (icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY)) {
         item.recurring = true;
@@ -251,6 +273,10 @@ void readComponent(icalcomponent* c, bool event, const QHash<QString, QSet<QDate
         t.start = t.finish;
     if (!t.finish.isValid() || t.finish < t.start)
         t.finish = t.start;
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_CREATED_PROPERTY))
+        item.made = dayOf(icalproperty_get_created(p));
+    if (!item.made.isValid())
+        item.made = dayOf(icalcomponent_get_dtstamp(c));
     t.milestone = xProperty(c, milestoneProperty).trimmed().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0;
     item.project = xProperty(c, projectProperty).trimmed().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0;
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY))
@@ -334,12 +360,12 @@ void makeOutline(QList<Item>& items, PlanFile& plan) {
                 item.task.parentKey = parent;
                 break;
             }
-    // A loop of parents is broken where it is found.
+    // A loop of parents is cut at the first of its to-dos in the file.
     for (Item& item : items) {
-        QSet<QString> seen{item.task.key};
+        QSet<QString> seen;
         QString at = item.task.parentKey;
-        while (!at.isEmpty()) {
-            if (seen.contains(at)) {
+        while (!at.isEmpty() && !seen.contains(at)) {
+            if (at == item.task.key) {
                 item.task.parentKey.clear();
                 break;
             }
@@ -540,8 +566,8 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
     }
     if (items.isEmpty()) {
         if (counts.events > 0)
-            return fail(QStringLiteral("the calendar holds %1 events and no to-dos; import its events as tasks to "
-                                       "take them.")
+            return fail(QStringLiteral("the calendar holds no to-dos, only events (%1); import its events as tasks "
+                                       "to take them.")
                             .arg(counts.events));
         return fail(QStringLiteral("the calendar holds no to-dos."));
     }
@@ -564,7 +590,7 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
                 item.parents.removeAll(key);
         }
     }
-    // To-dos without dates go to the file's first date (else the day they were made).
+    // To-dos without dates go to the file's first date (else the day they were made, else today).
     QDate first;
     for (const Item& item : std::as_const(items))
         if (item.task.start.isValid() && (!first.isValid() || item.task.start < first))
@@ -573,7 +599,7 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
         FileTask& t = item.task;
         if (!t.start.isValid()) {
             ++counts.undated;
-            t.start = t.finish = first.isValid() ? first : QDate::currentDate();
+            t.start = t.finish = first.isValid() ? first : item.made.isValid() ? item.made : QDate::currentDate();
         }
         t.lengthDays = t.milestone ? 0 : std::max(1, plan.calendar.workingDaysBetween(t.start, t.finish));
         if (t.milestone)
