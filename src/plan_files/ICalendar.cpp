@@ -38,6 +38,13 @@ QString text(const char* s) {
     return s ? QString::fromUtf8(s) : QString();
 }
 
+// A text value without the control characters a text may not hold (line ends and tabs stay).
+QString cleaned(const char* s) {
+    QString t = text(s);
+    t.removeIf([](QChar c) { return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t'); });
+    return t;
+}
+
 QString xProperty(icalcomponent* c, const char* name) {
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY))
@@ -236,8 +243,8 @@ void readComponent(icalcomponent* c, bool event, const QHash<QString, QSet<QDate
                    Counts& counts) {
     FileTask& t = item.task;
     t.key = text(icalcomponent_get_uid(c)).trimmed();
-    t.name = text(icalcomponent_get_summary(c)).simplified();
-    t.notes = text(icalcomponent_get_description(c)).trimmed();
+    t.name = cleaned(icalcomponent_get_summary(c)).simplified();
+    t.notes = cleaned(icalcomponent_get_description(c)).trimmed();
     icaltimetype start = zoned(c, ICAL_DTSTART_PROPERTY, icalcomponent_get_dtstart(c));
     icaltimetype end = event ? icalcomponent_get_dtend(c) : icalcomponent_get_due(c);
     end = zoned(c, event ? ICAL_DTEND_PROPERTY : ICAL_DUE_PROPERTY, end);
@@ -650,10 +657,13 @@ bool writeICalendar(QIODevice& out, const PlanFile& plan) {
     QByteArray bytes;
     const QString domain = safeDomain(plan.database);
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    // Keys are the database's IDs, a project's with a P before it.
+    static const QRegularExpression projectKeyForm(QStringLiteral("^P\\d+$"));
+    auto isProject = [](const QString& key) { return projectKeyForm.match(key).hasMatch(); };
     auto uidOf = [&](const QString& key) {
-        if (key.startsWith(QLatin1Char('P')))
+        if (isProject(key))
             return QStringLiteral("project-%1@%2").arg(key.mid(1), domain);
-        return QStringLiteral("task-%1@%2").arg(key, domain);
+        return escaped(QStringLiteral("task-%1@%2").arg(key, domain));
     };
     appendLine(bytes, QStringLiteral("BEGIN:VCALENDAR"));
     appendLine(bytes, QStringLiteral("VERSION:2.0"));
@@ -723,7 +733,7 @@ bool writeICalendar(QIODevice& out, const PlanFile& plan) {
         topUid = uidOf(plan.projectKey);
     }
     for (const FileTask& t : plan.tasks) {
-        const bool project = plan.projectKey.isEmpty() && t.key.startsWith(QLatin1Char('P'));
+        const bool project = plan.projectKey.isEmpty() && isProject(t.key);
         writeTodo(t, t.parentKey.isEmpty() ? topUid : uidOf(t.parentKey), project);
     }
     appendLine(bytes, QStringLiteral("END:VCALENDAR"));
