@@ -14,6 +14,7 @@
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "plan_exchange/PlanExchangeCommands.h"
 #include "plan_files/PlanCommandLine.h"
 #include "task_links/TaskLinksCommands.h"
 #include "team_database/PgConnection.h"
@@ -21,7 +22,6 @@
 #include "team_database/widgets/TeamCommands.h"
 #include "timeline/TimelineCommands.h"
 #include "working_calendar/WorkingCalendarCommands.h"
-#include "plan_exchange/PlanExchangeCommands.h"
 
 #include <QApplication>
 
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     if (!options.importPlan.isEmpty() || !options.exportPlan.isEmpty()) {
         QCoreApplication console(argc, argv); // the program folder holds the empty template
         return options.importPlan.isEmpty() ? PlanCommandLine::exportPlan(options.exportPlan, options.project)
-                                            : PlanCommandLine::importPlan(options.importPlan);
+                                            : PlanCommandLine::importPlan(options.importPlan, options.eventsAsTasks);
     }
     if (CommandLine::windowHasNoDisplay(options)) {
         std::fputs("fennick-planner: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "

@@ -109,13 +109,13 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
         QStringLiteral("file"));
     const QCommandLineOption importPlan(
         QStringLiteral("import"),
-        QStringLiteral("Import the plan <file> (MS Project XML .xml, GanttProject .gan, GNOME Planner .planner) as a "
-                       "new project, print its ID, then end."),
+        QStringLiteral("Import the plan <file> (MS Project XML .xml, GanttProject .gan, GNOME Planner .planner, "
+                       "iCalendar .ics) as a new project, print its ID, then end."),
         QStringLiteral("file"));
     const QCommandLineOption exportPlan(
         QStringLiteral("export"),
         QStringLiteral("Write the project given by --project as <file> (.xml MS Project XML, .gan GanttProject, "
-                       ".csv its tasks), then end."),
+                       ".ics iCalendar to-dos, .csv its tasks), then end."),
         QStringLiteral("file"));
     const QCommandLineOption project(QStringLiteral("project"),
                                      QStringLiteral("The project --export writes: its <id>, or all."),
@@ -127,6 +127,10 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
     parser.addOption(importPlan);
     parser.addOption(exportPlan);
     parser.addOption(project);
+    const QCommandLineOption eventsAsTasks(QStringLiteral("events-as-tasks"),
+                                           QStringLiteral("With --import of an iCalendar file: its events become "
+                                                          "tasks too."));
+    parser.addOption(eventsAsTasks);
 
     if (!parser.parse(arguments)) {
         result.exitNow = true;
@@ -158,6 +162,7 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
     result.importPlan = parser.value(importPlan);
     result.exportPlan = parser.value(exportPlan);
     result.project = parser.value(project);
+    result.eventsAsTasks = parser.isSet(eventsAsTasks);
     if (!parser.positionalArguments().isEmpty()) {
         result.exitNow = true;
         result.exitCode = 2;

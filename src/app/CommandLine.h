@@ -27,6 +27,8 @@ struct CommandLine {
     QString importPlan;
     QString exportPlan;
     QString project;
+    // --events-as-tasks: an imported calendar's events become tasks too.
+    bool eventsAsTasks = false;
 
     // -platform, -style and the window system's options: given to Qt as they are.
     QStringList qtOptions;

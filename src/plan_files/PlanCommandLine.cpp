@@ -30,10 +30,10 @@ void openChosenDatabase() {
 
 } // namespace
 
-int importPlan(const QString& path) {
+int importPlan(const QString& path, bool eventsAsTasks) {
     PlanFiles::PlanFile plan;
     QString error;
-    if (!PlanImport::readFile(path, plan, &error))
+    if (!PlanImport::readFile(path, plan, &error, eventsAsTasks))
         return failed(error);
     try {
         openChosenDatabase();

@@ -2,6 +2,7 @@
 // time zones, recurrences and relations of the reader, our export read back by our reader and by
 // Python's icalendar, bad input refused plainly, and the menu and command line, on either kind of
 // database. The local time zone is Auckland's, so that a time in another zone lands on another day.
+#include "app/CommandLine.h"
 #include "app/Database.h"
 #include "app/DatabaseChoice.h"
 #include "app/widgets/RecordListModel.h"
@@ -509,6 +510,12 @@ void TestICalendar::commandLine() {
     QCOMPARE(PlanCommandLine::exportPlan(path, QString::number(id)), 0);
     QCOMPARE(PlanCommandLine::importPlan(path), 0);
     QCOMPARE(PlanCommandLine::importPlan(dataFile(QStringLiteral("nextcloud_priority_7_stars.ics"))), 0);
+    // A calendar of events only: refused, unless its events are to become tasks.
+    QCOMPARE(PlanCommandLine::importPlan(dataFile(QStringLiteral("outlook_alarm_in_future.ics"))), 1);
+    QCOMPARE(PlanCommandLine::importPlan(dataFile(QStringLiteral("outlook_alarm_in_future.ics")), true), 0);
+    const CommandLine options = CommandLine::parse(
+        {QStringLiteral("fennick-planner"), QStringLiteral("--import"), path, QStringLiteral("--events-as-tasks")});
+    QVERIFY(options.eventsAsTasks);
     QCOMPARE(PlanCommandLine::exportPlan(env.root() + QStringLiteral("/all.ics"), QStringLiteral("all")), 0);
     Database::shared().open(DatabaseChoice::chosen());
     QCOMPARE(
@@ -518,6 +525,10 @@ void TestICalendar::commandLine() {
                  QStringLiteral("select count(*) from Projects where ProjectName='nextcloud_priority_7_stars'"))
                  .toInt(),
              1);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks t join Projects p on "
+                                                    "p.ID=t.ProjectID where p.ProjectName='Kalender'"))
+                 .toInt(),
+             3);
     QCOMPARE(
         TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks t join Projects p on p.ID=t.ProjectID where "
                                                "p.ProjectName='Exported'"))
