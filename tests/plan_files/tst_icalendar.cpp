@@ -381,6 +381,11 @@ void TestICalendar::exportReadsBack() {
     QCOMPARE(uids(again.readAll()), uids(bytes));
     const qint64 copy = PlanImport::write(back, back.projectName, QString());
     QCOMPARE(described(PlanExport::read(copy)), described(stored));
+    // STATUS becomes the status-list entry of that meaning.
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, Status from Tasks where ProjectID=%1 and "
+                                                  "PercentComplete > 0 order by Title")
+                                       .arg(copy)),
+             QStringList({QStringLiteral("Review|In Progress"), stored.tasks[1].name + QStringLiteral("|Completed")}));
     QVERIFY(messages.errors().isEmpty());
 }
 
