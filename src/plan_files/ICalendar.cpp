@@ -81,6 +81,10 @@ QList<Line> unfold(const QByteArray& bytes) {
     return lines;
 }
 
+bool inRange(QDate date) {
+    return date.isValid() && date.year() >= 1900 && date.year() <= 2999;
+}
+
 // A time as the day it is here: a date as it is, a zoned or UTC time converted to the local
 // zone, a floating time as written. With dueBy, a time of exactly midnight is the day before
 // (due by the start of a day is due by the end of the one before).
@@ -608,6 +612,12 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
             ++counts.undated;
             t.start = t.finish = first.isValid() ? first : item.made.isValid() ? item.made : QDate::currentDate();
         }
+        // As for the other plan files: a date far outside a plan's years is a fault of the file (and
+        // would make the working-day tables of the span enormous).
+        if (!inRange(t.start) || !inRange(t.finish))
+            return fail(QStringLiteral("the to-do \"%1\" has a date out of range (%2); dates from 1900 to 2999 are "
+                                       "read.")
+                            .arg(t.name, (inRange(t.start) ? t.finish : t.start).toString(Qt::ISODate)));
         t.lengthDays = t.milestone ? 0 : std::max(1, plan.calendar.workingDaysBetween(t.start, t.finish));
         if (t.milestone)
             t.finish = t.start;

@@ -473,6 +473,10 @@ void TestICalendar::refusesBadInput_data() {
     QTest::newRow("events only") << "plan.ics"
                                  << calendar("BEGIN:VEVENT\nUID:e\nDTSTART;VALUE=DATE:20270104\nEND:VEVENT")
                                  << "only events (1); import its events as tasks";
+    QTest::newRow("a date out of range")
+        << "plan.ics"
+        << calendar("BEGIN:VTODO\nUID:a\nSUMMARY:Far\nDTSTART;VALUE=DATE:18500104\nDUE;VALUE=DATE:20270104\nEND:VTODO")
+        << "the to-do \"Far\" has a date out of range (1850-01-04)";
     QTest::newRow("nothing") << "plan.ics" << calendar("BEGIN:VJOURNAL\nUID:j\nEND:VJOURNAL")
                              << "the calendar holds no to-dos.";
     QTest::newRow("huge, by its content")
