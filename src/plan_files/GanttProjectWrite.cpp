@@ -113,8 +113,7 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
     xml.writeEmptyElement(QStringLiteral("overriden-day-types"));
     xml.writeEmptyElement(QStringLiteral("days"));
     xml.writeEndElement(); // day-types
-    const auto [first, last] = Text::calendarSpan(plan);
-    for (const auto& [from, to] : Text::daysOff(calendar, first, last)) {
+    for (const auto& [from, to] : Text::daysOff(calendar)) {
         for (QDate day = from; day <= to; day = day.addDays(1)) {
             xml.writeEmptyElement(QStringLiteral("date"));
             attribute(xml, "year", QString::number(day.year()));

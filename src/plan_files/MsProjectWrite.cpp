@@ -86,8 +86,7 @@ void writeCalendar(QXmlStreamWriter& xml, const PlanFile& plan) {
         xml.writeEndElement();
     }
     xml.writeEndElement(); // WeekDays
-    const auto [first, last] = Text::calendarSpan(plan);
-    const QList<QPair<QDate, QDate>> off = Text::daysOff(plan.calendar, first, last);
+    const QList<QPair<QDate, QDate>> off = Text::daysOff(plan.calendar);
     if (!off.isEmpty()) {
         xml.writeStartElement(QStringLiteral("Exceptions"));
         for (const auto& [from, to] : off) {

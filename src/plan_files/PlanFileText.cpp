@@ -69,12 +69,10 @@ QString xmlSafe(const QString& text) {
     return result;
 }
 
-QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar, QDate from, QDate to) {
+QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar) {
     QList<QPair<QDate, QDate>> result;
-    if (!from.isValid() || !to.isValid())
-        return result;
-    for (QDate day = from; day <= to; day = day.addDays(1)) {
-        if (!calendar.isWorkingWeekday(day.dayOfWeek()) || calendar.isWorkingDay(day))
+    for (const QDate day : calendar.holidays()) {
+        if (!inRange(day) || !calendar.isWorkingWeekday(day.dayOfWeek()))
             continue;
         if (!result.isEmpty() && result.last().second.daysTo(day) == 1)
             result.last().second = day;
@@ -82,29 +80,6 @@ QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar, QDate from, QDa
             result.append({day, day});
     }
     return result;
-}
-
-QPair<QDate, QDate> calendarSpan(const PlanFile& plan) {
-    QDate first;
-    QDate last;
-    auto take = [&](QDate day) {
-        if (!inRange(day))
-            return;
-        if (!first.isValid() || day < first)
-            first = day;
-        if (!last.isValid() || day > last)
-            last = day;
-    };
-    take(plan.start);
-    take(plan.finish);
-    for (const FileTask& task : plan.tasks) {
-        take(task.start);
-        take(task.finish);
-        take(task.startNoEarlierThan);
-    }
-    if (!first.isValid())
-        return {};
-    return {std::max(first.addYears(-1), earliestDate()), std::min(last.addYears(1), latestDate())};
 }
 
 std::vector<OutlineEntry> outline(const PlanFile& plan) {

@@ -34,12 +34,9 @@ bool toRoot(QXmlStreamReader& xml, QString* error);
 // feed and carriage return, unpaired surrogates, U+FFFE and U+FFFF).
 QString xmlSafe(const QString& text);
 
-// The days off the calendar holds between two dates (working weekdays that are not worked), as
-// ranges of consecutive days.
-QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar, QDate from, QDate to);
-// The span the plan's dates reach (its own and its tasks'), a year either way for the calendar's
-// days off around it; invalid dates when the plan has none.
-QPair<QDate, QDate> calendarSpan(const PlanFile& plan);
+// The calendar's days off on working weekdays (a day off on a weekend changes nothing), as
+// ranges of consecutive days, in date order.
+QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar);
 
 // The tasks in outline order, each followed by the tasks under it (siblings in the order the
 // plan gives them), with each one's depth (1: at the top) and its parent's position in that

@@ -482,6 +482,7 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
         plan.calendar.addHoliday(QDate(2026, 5, 1));
         plan.calendar.addHoliday(QDate(2026, 5, 14));
         plan.calendar.addHoliday(QDate(2026, 5, 15));
+        plan.calendar.addHoliday(QDate(2031, 12, 25)); // years after the plan's last task
         add("1", "", QDate(2026, 5, 4), 12);
         expectedNames << "Task 1";
     }
@@ -513,6 +514,7 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
         QCOMPARE(back.calendar.isWorkingDay(QDate(2026, 5, 1)), false);
         QCOMPARE(back.calendar.isWorkingDay(QDate(2026, 5, 15)), false);
         QCOMPARE(back.calendar.isWorkingDay(QDate(2026, 5, 16)), true);
+        QCOMPARE(back.calendar.isWorkingDay(QDate(2031, 12, 25)), false);
         QCOMPARE(back.tasks.at(0).finish, plan.tasks.at(0).finish);
     }
     if (haveXmllint())
