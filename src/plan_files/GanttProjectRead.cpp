@@ -9,7 +9,9 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace PlanFiles {
 
@@ -361,14 +363,13 @@ bool GanReader::finish() {
         lastYear = std::max(lastYear, reach);
     }
     int recurring = 0;
+    // Gathered first and added in date order, which the calendar takes at no cost.
+    std::vector<QDate> days;
+    QSet<int> everyYear; // month * 100 + day
     for (const GanHoliday& holiday : std::as_const(m_holidays)) {
         if (holiday.year == 0) {
             ++recurring;
-            for (int year = std::max(firstYear - 1, 1900); firstYear && year <= std::min(lastYear + 1, 2200); ++year) {
-                const QDate day(year, holiday.month, holiday.day);
-                if (day.isValid())
-                    m_plan.calendar.addHoliday(day);
-            }
+            everyYear.insert(holiday.month * 100 + holiday.day);
             continue;
         }
         const QDate day(holiday.year, holiday.month, holiday.day);
@@ -376,8 +377,17 @@ bool GanReader::finish() {
             m_error = atLine(holiday.line, QStringLiteral("a holiday on a date out of range"));
             return false;
         }
-        m_plan.calendar.addHoliday(day);
+        days.push_back(day);
     }
+    for (int year = std::max(firstYear - 1, 1900); firstYear && year <= std::min(lastYear + 1, 2999); ++year)
+        for (const int monthDay : std::as_const(everyYear)) {
+            const QDate day(year, monthDay / 100, monthDay % 100);
+            if (day.isValid())
+                days.push_back(day);
+        }
+    std::sort(days.begin(), days.end());
+    for (const QDate day : days)
+        m_plan.calendar.addHoliday(day);
     const WorkCalendar& calendar = m_plan.calendar;
 
     m_plan.tasks.reserve(m_tasks.size());
@@ -390,9 +400,12 @@ bool GanReader::finish() {
             if (task.startNoEarlierThan.isValid())
                 task.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(task.startNoEarlierThan) - 1);
         } else {
-            task.start = read.start;
+            // A start on a day off is the next working day's, as GanttProject shows it.
+            task.start = calendar.addWorkingDays(read.start, 0);
             task.finish = calendar.addWorkingDays(read.start, read.duration - 1);
             task.lengthDays = read.duration;
+            if (task.startNoEarlierThan.isValid())
+                task.startNoEarlierThan = calendar.addWorkingDays(task.startNoEarlierThan, 0);
         }
         if (!Text::inRange(task.start) || !Text::inRange(task.finish)) {
             m_error = atLine(read.line, QStringLiteral("task %1 ends on a date out of range").arg(task.key));
@@ -455,7 +468,7 @@ bool GanReader::finish() {
         notKept << QStringLiteral("%1 holidays that recur every year: kept for the years %2 to %3")
                        .arg(recurring)
                        .arg(std::max(firstYear - 1, 1900))
-                       .arg(std::min(lastYear + 1, 2200));
+                       .arg(std::min(lastYear + 1, 2999));
     if (!m_baseCalendar.isEmpty())
         notKept << QStringLiteral("the holidays of GanttProject's calendar \"%1\": they are not in the file")
                        .arg(m_baseCalendar);

@@ -13,7 +13,7 @@ QDate earliestDate() {
 }
 
 QDate latestDate() {
-    return QDate(2200, 12, 31);
+    return QDate(2999, 12, 31);
 }
 
 bool inRange(QDate date) {

@@ -15,7 +15,7 @@
 
 namespace PlanFiles::Text {
 
-// The dates a plan may hold, as the editors accept them.
+// The dates a plan read from a file may hold (as the MS Project XML reader has them).
 QDate earliestDate();
 QDate latestDate();
 bool inRange(QDate date);

@@ -309,10 +309,13 @@ void PlannerReader::makeCalendar() {
         for (const auto& [date, type] : m_calendars[at].days)
             if (type != UseBase)
                 differing.insert(date, typeWorks(id, type));
-    for (auto it = differing.cbegin(); it != differing.cend(); ++it) {
-        if (!it.value())
-            calendar.addHoliday(it.key());
-        else if (!calendar.isWorkingWeekday(it.key().dayOfWeek()))
+    // Added in date order, which the calendar takes at no cost.
+    QList<QDate> dates = differing.keys();
+    std::sort(dates.begin(), dates.end());
+    for (const QDate date : std::as_const(dates)) {
+        if (!differing.value(date))
+            calendar.addHoliday(date);
+        else if (!calendar.isWorkingWeekday(date.dayOfWeek()))
             ++m_extraWorkingDays;
     }
     // The working day's bounds, which decide whether a time falls before, in or after a day.
