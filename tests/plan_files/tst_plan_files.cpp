@@ -593,7 +593,7 @@ void TestPlanFiles::refusedInput_data() {
         << QByteArray(gan).replace("%1", "<task id=\"0\" name=\"A\" start=\"2026-01-05\" duration=\"99999999\"/>")
         << "Line 4: task 0 has a length out of range";
     QTest::newRow("gan: a length that ends past the last date")
-        << "gan" << QByteArray(gan).replace("%1", "<task id=\"0\" name=\"A\" start=\"2199-01-05\" duration=\"9000\"/>")
+        << "gan" << QByteArray(gan).replace("%1", "<task id=\"0\" name=\"A\" start=\"2990-01-05\" duration=\"9000\"/>")
         << "Line 4: task 0 ends on a date out of range";
     QTest::newRow("gan: two tasks with one id")
         << "gan"
