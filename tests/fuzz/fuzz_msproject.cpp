@@ -25,7 +25,9 @@ const char* const templates[] = {
 };
 
 void check(const QByteArray& bytes) {
-    PlanFuzz::checkReader(PlanFiles::readMsProject, bytes);
+    // Not strict: this reader may leave what it read before a fault in the plan (its answer says
+    // whether to use it), and takes the file's own summary flag.
+    PlanFuzz::checkReader(PlanFiles::readMsProject, bytes, false);
 }
 
 } // namespace
