@@ -61,8 +61,8 @@ QString day(QDate date) {
     return date.toString(Qt::ISODate);
 }
 
-// Facts of a file in its own keys: "key start..finish length" (with " milestone" and
-// " earliest DATE"), "pred>succ KIND lag".
+// Facts of a file in its own keys: "key start..finish length" (with " milestone",
+// " earliest DATE" and a priority other than normal), "pred>succ KIND lag".
 QStringList facts(const PlanFile& plan) {
     QStringList result;
     for (const FileTask& task : plan.tasks) {
@@ -71,6 +71,9 @@ QStringList facts(const PlanFile& plan) {
             fact += " milestone";
         if (task.startNoEarlierThan.isValid())
             fact += " earliest " + day(task.startNoEarlierThan);
+        static const char* const priorities[] = {"", "lowest", "low", "", "high", "highest"};
+        if (priorities[int(task.priority)][0])
+            fact += QString(" ") + priorities[int(task.priority)];
         result << fact;
     }
     for (const FileLink& link : plan.links)
@@ -203,6 +206,12 @@ void TestPlanFiles::realFiles_data() {
     QTest::newRow("GanttProject: a holiday every year, inside a task")
         << "ganttproject/task-crossing-recurring-holiday.gan" << 1 << 0 << 0 << 0 << ""
         << QStringList{"0 2024-01-02..2024-01-04 2"} << QStringList{"1 holidays that recur every year"} << "";
+    QTest::newRow("GanttProject: five priorities")
+        << "ganttproject/task-with-priority.gan" << 5 << 0 << 0 << 0 << ""
+        << QStringList{"0 2024-01-04..2024-01-05 2 lowest", "3 2024-01-04..2024-01-05 2 low",
+                       "2 2024-01-04..2024-01-05 2", "1 2024-01-04..2024-01-05 2 high",
+                       "4 2024-01-04..2024-01-05 2 highest"}
+        << QStringList{} << "";
     QTest::newRow("GanttProject: earliest start")
         << "ganttproject/task-with-earliest-start-date.gan" << 1 << 0 << 0 << 0 << ""
         << QStringList{"0 2024-01-04..2024-01-05 2 earliest 2024-01-04"} << QStringList{} << "";
@@ -238,6 +247,25 @@ void TestPlanFiles::realFiles_data() {
     QTest::newRow("Planner: derived calendars")
         << "planner/planner-calendar.planner" << 2 << 0 << 0 << 1 << "" << QStringList{"2 2006-08-23..2006-08-23 1"}
         << QStringList{"7 calendars besides"} << "";
+
+    QTest::newRow("MS Project: four link kinds, a lag over a weekend")
+        << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << "FF:1 FS:1 SF:1 SS:1"
+        << QStringList{"1>2 FS 0", "2>3 SS 1", "3>4 FF 0", "4>5 SF 0", "3 2006-09-25..2006-09-25 1"} << QStringList{}
+        << "";
+    QTest::newRow("MS Project: outline, milestone, constraints, a lead")
+        << "msproject/sample.xml" << 19 << 6 << 1 << 3 << "FF:1 FS:3 SF:1 SS:1"
+        << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-06..2003-01-06 0 milestone",
+                       "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
+        << QStringList{"2 tasks with costs", "1 task with several resources"} << "";
+    QTest::newRow("MS Project: blank rows in an outline")
+        << "msproject/mspdinulltasks.xml" << 5 << 0 << 0 << 2 << ""
+        << QStringList{"3 2008-11-03..2008-11-14 10", "8 2008-11-03..2008-11-14 10"} << QStringList{} << "";
+    QTest::newRow("MS Project: its priorities")
+        << "msproject/mspdipriority.xml" << 10 << 0 << 0 << 0 << ""
+        << QStringList{"1 2005-08-09..2005-08-09 1 highest", "4 2005-08-09..2005-08-09 1 high",
+                       "6 2005-08-09..2005-08-09 1", "8 2005-08-09..2005-08-09 1 low",
+                       "10 2005-08-09..2005-08-09 1 lowest"}
+        << QStringList{} << "";
 }
 
 void TestPlanFiles::realFiles() {
@@ -315,7 +343,9 @@ void TestPlanFiles::roundTrips_data() {
                             "planner/planner-sample.planner",
                             "msproject/mspdirelations.xml",
                             "msproject/task-links-project2007-mspdi.xml",
-                            "msproject/sample.xml"};
+                            "msproject/sample.xml",
+                            "msproject/mspdinulltasks.xml",
+                            "msproject/mspdipriority.xml"};
     for (const QString& file : files)
         for (const QString& format : {QString("xml"), QString("gan")})
             QTest::newRow(qPrintable(file + " as " + format)) << file << format;
