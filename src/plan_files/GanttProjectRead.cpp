@@ -450,30 +450,34 @@ bool GanReader::finish() {
         shared += task.otherAssignees.isEmpty() ? 0 : 1;
     QStringList& notKept = m_plan.notKept;
     if (shared)
-        notKept << QStringLiteral("%1 tasks with more than one resource: each keeps the one with the most load as "
-                                  "its assignee")
-                       .arg(shared);
+        notKept << Text::counted(shared, "task", "tasks") +
+                       QStringLiteral(" with more than one resource: each keeps the one with the most load as its "
+                                      "assignee");
     if (m_costs)
-        notKept << QStringLiteral("%1 costs and rates: the planner keeps no costs").arg(m_costs);
+        notKept << Text::counted(m_costs, "cost or rate", "costs and rates") +
+                       QStringLiteral(": the planner keeps no costs");
     if (m_baselines)
-        notKept << QStringLiteral("%1 baselines: the planner keeps none").arg(m_baselines);
+        notKept << Text::counted(m_baselines, "baseline", "baselines") + QStringLiteral(": the planner keeps none");
     if (m_vacations)
-        notKept
-            << QStringLiteral("%1 vacations of resources: the planner keeps no resource calendars").arg(m_vacations);
+        notKept << Text::counted(m_vacations, "vacation", "vacations") +
+                       QStringLiteral(" of resources: the planner keeps no resource calendars");
     if (m_customFields)
-        notKept << QStringLiteral("%1 custom task fields: the planner has none").arg(m_customFields);
+        notKept << Text::counted(m_customFields, "custom task field", "custom task fields") +
+                       QStringLiteral(": the planner has none");
     if (m_extraWorkingDays)
-        notKept << QStringLiteral("%1 extra working days: the calendar keeps only days off").arg(m_extraWorkingDays);
+        notKept << Text::counted(m_extraWorkingDays, "extra working day", "extra working days") +
+                       QStringLiteral(": the calendar keeps only days off");
     if (recurring && firstYear)
-        notKept << QStringLiteral("%1 holidays that recur every year: kept for the years %2 to %3")
-                       .arg(recurring)
-                       .arg(std::max(firstYear - 1, 1900))
-                       .arg(std::min(lastYear + 1, 2999));
+        notKept << Text::counted(recurring, "holiday that recurs", "holidays that recur") +
+                       QStringLiteral(" every year: kept for the years %1 to %2")
+                           .arg(std::max(firstYear - 1, 1900))
+                           .arg(std::min(lastYear + 1, 2999));
     if (!m_baseCalendar.isEmpty())
         notKept << QStringLiteral("the holidays of GanttProject's calendar \"%1\": they are not in the file")
                        .arg(m_baseCalendar);
     if (m_roundedLengths)
-        notKept << QStringLiteral("%1 lengths of part of a day: rounded to whole working days").arg(m_roundedLengths);
+        notKept << Text::counted(m_roundedLengths, "length", "lengths") +
+                       QStringLiteral(" of part of a day: rounded to whole working days");
     return true;
 }
 

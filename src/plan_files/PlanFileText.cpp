@@ -24,6 +24,10 @@ int longestSpan() {
     return static_cast<int>(earliestDate().daysTo(latestDate())) + 1;
 }
 
+QString counted(qsizetype n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
 QString atLine(const QXmlStreamReader& xml, const QString& message) {
     return atLine(xml.lineNumber(), message);
 }

@@ -22,6 +22,9 @@ bool inRange(QDate date);
 // Working days a length or a lag may span: the whole range of dates, and no more.
 int longestSpan();
 
+// "1 baseline", "2 baselines".
+QString counted(qsizetype n, const char* one, const char* many);
+
 // "Line 12: message", the place being where the reader stands.
 QString atLine(const QXmlStreamReader& xml, const QString& message);
 QString atLine(qint64 line, const QString& message);

@@ -545,30 +545,34 @@ bool PlannerReader::finish() {
         shared += task.otherAssignees.isEmpty() ? 0 : 1;
     QStringList& notKept = m_plan.notKept;
     if (shared)
-        notKept << QStringLiteral("%1 tasks with more than one resource: each keeps the one with the most units as "
-                                  "its assignee")
-                       .arg(shared);
+        notKept << Text::counted(shared, "task", "tasks") +
+                       QStringLiteral(" with more than one resource: each keeps the one with the most units as its "
+                                      "assignee");
     if (m_otherConstraints)
-        notKept << QStringLiteral("%1 constraints other than \"start no earlier than\" (%2): the planner schedules "
-                                  "those tasks as soon as their links allow")
-                       .arg(m_otherConstraints)
-                       .arg(m_constraintKinds.join(QStringLiteral(", ")));
+        notKept << Text::counted(m_otherConstraints, "constraint", "constraints") +
+                       QStringLiteral(" other than \"start no earlier than\" (%1): the planner schedules "
+                                      "those tasks as soon as their links allow")
+                           .arg(m_constraintKinds.join(QStringLiteral(", ")));
     if (elapsedLags)
-        notKept << QStringLiteral("%1 lags in elapsed time: kept as the working days they span").arg(elapsedLags);
+        notKept << Text::counted(elapsedLags, "lag", "lags") +
+                       QStringLiteral(" in elapsed time: kept as the working days they span");
     if (partDays)
-        notKept << QStringLiteral("%1 tasks that start or end within a working day: their lengths are rounded to "
-                                  "whole working days")
-                       .arg(partDays);
+        notKept << Text::counted(partDays, "task that starts or ends", "tasks that start or end") +
+                       QStringLiteral(" within a working day: their lengths are rounded to "
+                                      "whole working days");
     if (m_costs)
-        notKept << QStringLiteral("%1 resource rates: the planner keeps no costs").arg(m_costs);
+        notKept << Text::counted(m_costs, "resource rate", "resource rates") +
+                       QStringLiteral(": the planner keeps no costs");
     if (m_properties)
-        notKept << QStringLiteral("%1 custom properties: the planner has none").arg(m_properties);
+        notKept << Text::counted(m_properties, "custom property", "custom properties") +
+                       QStringLiteral(": the planner has none");
     if (m_extraWorkingDays)
-        notKept << QStringLiteral("%1 extra working days: the calendar keeps only days off").arg(m_extraWorkingDays);
+        notKept << Text::counted(m_extraWorkingDays, "extra working day", "extra working days") +
+                       QStringLiteral(": the calendar keeps only days off");
     if (m_calendars.size() > 1)
-        notKept << QStringLiteral("%1 calendars besides the project's (of resources and others): the planner keeps "
-                                  "one calendar")
-                       .arg(m_calendars.size() - 1);
+        notKept << Text::counted(m_calendars.size() - 1, "calendar", "calendars") +
+                       QStringLiteral(" besides the project's (of resources and others): the planner keeps "
+                                      "one calendar");
     return true;
 }
 
