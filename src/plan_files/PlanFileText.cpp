@@ -37,19 +37,26 @@ QString atLine(qint64 line, const QString& message) {
 }
 
 bool toRoot(QXmlStreamReader& xml, QString* error) {
+    bool readSome = false; // a fault after a piece only XML has is one of a broken XML file
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isDTD()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        readSome = readSome || (token == QXmlStreamReader::StartDocument && !xml.documentVersion().isEmpty()) ||
+                   token == QXmlStreamReader::Comment || token == QXmlStreamReader::DTD ||
+                   token == QXmlStreamReader::ProcessingInstruction;
+        // A document type declaration is passed over unread (nothing it names is ever loaded);
+        // one that declares entities is refused, so that none is ever expanded.
+        if (xml.isDTD() && (!xml.entityDeclarations().isEmpty() || !xml.notationDeclarations().isEmpty())) {
             if (error)
-                *error = atLine(xml, QStringLiteral("a document type declaration is not read"));
+                *error = atLine(xml, QStringLiteral("a document type declaration with entities is not read"));
             return false;
         }
         if (xml.isStartElement())
             return true;
     }
     if (error)
-        *error = atLine(xml, xml.hasError() ? QStringLiteral("not an XML file (%1)").arg(xml.errorString())
-                                            : QStringLiteral("not an XML file (no element in it)"));
+        *error = atLine(xml, !xml.hasError() ? QStringLiteral("not an XML file (no element in it)")
+                             : readSome      ? QStringLiteral("not a well-formed XML file (%1)").arg(xml.errorString())
+                                             : QStringLiteral("not an XML file (%1)").arg(xml.errorString()));
     return false;
 }
 

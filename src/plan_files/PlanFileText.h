@@ -29,8 +29,9 @@ QString counted(qsizetype n, const char* one, const char* many);
 QString atLine(const QXmlStreamReader& xml, const QString& message);
 QString atLine(qint64 line, const QString& message);
 
-// Reads up to the root element. False, with the message, when the input is not XML or has a
-// document type declaration (never read, so no entity of it is ever expanded).
+// Reads up to the root element. False, with the message, when the input is not XML or its
+// document type declaration declares entities (so that none is ever expanded); one without is
+// passed over, and nothing it names is loaded.
 bool toRoot(QXmlStreamReader& xml, QString* error);
 
 // The text without the characters an XML 1.0 file cannot hold (controls other than tab, line

@@ -170,6 +170,7 @@ private slots:
     void awkwardPlansWrittenAndReadBack_data();
     void awkwardPlansWrittenAndReadBack();
     void schemaRefusesElementsOutOfOrder();
+    void plainDocumentTypePassedOver();
     void refusedInput_data();
     void refusedInput();
 };
@@ -598,11 +599,14 @@ void TestPlanFiles::refusedInput_data() {
             << QByteArray("<?xml version=\"1.0\"?>\n\n<Project xmlns=\"http://schemas.microsoft.com/project\"/>")
             << "Line 3: " + kind;
         QTest::newRow(qPrintable(prefix + "entities and an external one"))
-            << format << entities << "Line 5: a document type declaration is not read";
+            << format << entities << "Line 5: a document type declaration with entities is not read";
         QTest::newRow(qPrintable(prefix + "cut short"))
             << format << QByteArray(form).replace("</tasks>\n</project>\n", "<task")
             << "Line 5: not a well-formed XML file";
     }
+    QTest::newRow("planner: an entity with no declaration")
+        << "planner" << QByteArray("<?xml version=\"1.0\"?>\n<project mrproject-version=\"2\" name=\"&x;\"/>")
+        << "Line 2: not a well-formed XML file";
     QTest::newRow("gan: the other format")
         << "gan" << QByteArray(planner).replace("%1", "") << "Line 2: not a GanttProject file";
     QTest::newRow("planner: the other format")
@@ -649,6 +653,22 @@ void TestPlanFiles::refusedInput_data() {
                      "<predecessor id=\"1\" predecessor-id=\"1\" type=\"FS\" lag=\"99999999999999\"/>\n"
                      "</predecessors>\n</task>")
         << "Line 7: a link of task 2 has a lag out of range";
+}
+
+void TestPlanFiles::plainDocumentTypePassedOver() {
+    // A declaration that names a document type and declares nothing is read past, its system
+    // file never loaded.
+    QByteArray input =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE project SYSTEM \"http://example.invalid/mrproject-0.6.dtd\">\n"
+        "<project name=\"P\" mrproject-version=\"2\"><tasks><task id=\"1\" name=\"A\" "
+        "start=\"20260105T000000Z\" end=\"20260105T170000Z\"/></tasks></project>\n";
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    PlanFile plan;
+    QString error;
+    QVERIFY2(readPlanner(buffer, plan, &error), qPrintable(error));
+    QCOMPARE(plan.tasks.size(), 1);
+    QCOMPARE(plan.tasks.at(0).start, QDate(2026, 1, 5));
 }
 
 void TestPlanFiles::refusedInput() {
