@@ -149,13 +149,27 @@ inline void checkRoundTrips(const PlanFiles::PlanFile& plan, const QByteArray& i
             fault("a written plan is refused by its reader", input, error + "\n" + QString::fromUtf8(out.data()));
             continue;
         }
-        const QStringList want = shape(depthFirst(plan), gan);
+        const PlanFiles::PlanFile expected = depthFirst(plan);
+        // The MS Project reader holds a task it cannot schedule here (one with progress, say) to
+        // its start instead of its own earliest start, and a milestone to the project's start.
+        for (qsizetype i = 0; !gan && i < back.tasks.size() && i < expected.tasks.size(); ++i) {
+            const QDate earliest = back.tasks.at(i).startNoEarlierThan;
+            if (earliest == back.tasks.at(i).start ||
+                (!expected.tasks.at(i).startNoEarlierThan.isValid() && earliest <= back.tasks.at(i).start))
+                back.tasks[i].startNoEarlierThan = expected.tasks.at(i).startNoEarlierThan;
+        }
+        const QStringList want = shape(expected, gan);
         const QStringList got = shape(back, false);
         const bool same = want == got;
-        if (!same)
+        if (!same) {
+            QStringList differing;
+            for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i)
+                if (want.value(i) != got.value(i))
+                    differing << want.value(i) + " -> " + got.value(i);
             fault(gan ? "a plan written as GanttProject reads back as another"
                       : "a plan written as MS Project XML reads back as another",
-                  input, want.join(QLatin1Char('\n')) + "\n-- read back --\n" + got.join(QLatin1Char('\n')));
+                  input, differing.join(QLatin1Char('\n')));
+        }
     }
 }
 
