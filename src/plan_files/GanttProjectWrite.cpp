@@ -182,14 +182,10 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
     }
     xml.writeEndElement(); // tasks
 
-    QStringList resources;
-    for (const QString& name : plan.resources)
-        if (!name.isEmpty() && !resources.contains(name))
-            resources.append(name);
-    for (const FileTask& task : plan.tasks)
-        for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
-            if (!name.isEmpty() && !resources.contains(name))
-                resources.append(name);
+    const QStringList resources = Text::resourceNames(plan);
+    QHash<QString, qsizetype> resourceIndex;
+    for (qsizetype i = 0; i < resources.size(); ++i)
+        resourceIndex.insert(resources.at(i), i);
     xml.writeStartElement(QStringLiteral("resources"));
     for (qsizetype i = 0; i < resources.size(); ++i) {
         xml.writeEmptyElement(QStringLiteral("resource"));
@@ -210,7 +206,7 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
         for (const QString& name : names) {
             xml.writeEmptyElement(QStringLiteral("allocation"));
             attribute(xml, "task-id", QString::number(ids.at(entry.task)));
-            attribute(xml, "resource-id", QString::number(resources.indexOf(name)));
+            attribute(xml, "resource-id", QString::number(resourceIndex.value(name)));
             attribute(xml, "function", QStringLiteral("Default:0"));
             attribute(xml, "responsible", name == task.assignee ? QStringLiteral("true") : QStringLiteral("false"));
             attribute(xml, "load", QStringLiteral("100.0"));

@@ -233,14 +233,10 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     xml.writeEndElement(); // Tasks
 
     // Resources: those the plan names, and any assignee it does not.
-    QStringList resources;
-    for (const QString& name : plan.resources)
-        if (!name.isEmpty() && !resources.contains(name))
-            resources.append(name);
-    for (const FileTask& task : plan.tasks)
-        for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
-            if (!name.isEmpty() && !resources.contains(name))
-                resources.append(name);
+    const QStringList resources = Text::resourceNames(plan);
+    QHash<QString, qsizetype> resourceIndex;
+    for (qsizetype i = 0; i < resources.size(); ++i)
+        resourceIndex.insert(resources.at(i), i);
     xml.writeStartElement(QStringLiteral("Resources"));
     for (qsizetype i = 0; i < resources.size(); ++i) {
         xml.writeStartElement(QStringLiteral("Resource"));
@@ -265,7 +261,7 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             xml.writeStartElement(QStringLiteral("Assignment"));
             number(xml, "UID", ++assignment);
             number(xml, "TaskUID", uids.at(entry.task));
-            number(xml, "ResourceUID", resources.indexOf(name) + 1);
+            number(xml, "ResourceUID", resourceIndex.value(name) + 1);
             number(xml, "Units", 1);
             xml.writeEndElement();
         }

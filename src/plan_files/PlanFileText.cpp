@@ -93,6 +93,25 @@ QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar) {
     return result;
 }
 
+QStringList resourceNames(const PlanFile& plan) {
+    QStringList names;
+    QSet<QString> seen;
+    auto take = [&](const QString& name) {
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
+            names.append(name);
+        }
+    };
+    for (const QString& name : plan.resources)
+        take(name);
+    for (const FileTask& task : plan.tasks) {
+        take(task.assignee);
+        for (const QString& name : task.otherAssignees)
+            take(name);
+    }
+    return names;
+}
+
 std::vector<OutlineEntry> outline(const PlanFile& plan) {
     const int count = static_cast<int>(plan.tasks.size());
     QHash<QString, int> byKey;

@@ -42,6 +42,9 @@ QString xmlSafe(const QString& text);
 // ranges of consecutive days, in date order.
 QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar);
 
+// Every resource the plan names, once each: its own list, then the assignees it does not list.
+QStringList resourceNames(const PlanFile& plan);
+
 // The tasks in outline order, each followed by the tasks under it (siblings in the order the
 // plan gives them), with each one's depth (1: at the top) and its parent's position in that
 // order (-1: none). A parent that is not in the plan puts the task at the top.
