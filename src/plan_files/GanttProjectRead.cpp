@@ -165,23 +165,32 @@ bool GanReader::readCalendars() {
     const QString base = m_xml.attributes().value(QLatin1String("base-id")).toString();
     if (!base.isEmpty() && base != QLatin1String("none"))
         m_baseCalendar = base;
+    // The default week, as the file states it (-1: not stated); files of older versions hold it
+    // in a calendar element within the day types.
+    int working[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    auto readDayTypes = [&](auto& self, int level) -> void {
+        while (m_xml.readNextStartElement()) {
+            const QXmlStreamAttributes attributes = m_xml.attributes();
+            if (m_xml.name() == QLatin1String("default-week")) {
+                static const char* const days[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+                for (int day = 1; day <= 7; ++day) {
+                    const QString value = attributes.value(QLatin1String(days[day - 1])).toString();
+                    if (!value.isEmpty())
+                        working[day] = value == QLatin1String("1") ? 0 : 1;
+                }
+            } else if (m_xml.name() == QLatin1String("only-show-weekends")) {
+                // Weekends shown as working days: tasks run on them.
+                m_weekendsWorked = attributes.value(QLatin1String("value")) == QLatin1String("true");
+            } else if (m_xml.name() == QLatin1String("calendar") && level == 0) {
+                self(self, 1);
+                continue;
+            }
+            m_xml.skipCurrentElement();
+        }
+    };
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == QLatin1String("day-types")) {
-            while (m_xml.readNextStartElement()) {
-                const QXmlStreamAttributes attributes = m_xml.attributes();
-                if (m_xml.name() == QLatin1String("default-week")) {
-                    static const char* const days[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
-                    for (int day = 1; day <= 7; ++day) {
-                        const QString value = attributes.value(QLatin1String(days[day - 1])).toString();
-                        if (!value.isEmpty())
-                            m_plan.calendar.setWorkingWeekday(day, value != QLatin1String("1"));
-                    }
-                } else if (m_xml.name() == QLatin1String("only-show-weekends")) {
-                    // Weekends shown as working days: tasks run on them.
-                    m_weekendsWorked = attributes.value(QLatin1String("value")) == QLatin1String("true");
-                }
-                m_xml.skipCurrentElement();
-            }
+            readDayTypes(readDayTypes, 0);
         } else if (m_xml.name() == QLatin1String("date")) {
             const QXmlStreamAttributes attributes = m_xml.attributes();
             const QString type = attributes.value(QLatin1String("type")).toString();
@@ -198,9 +207,13 @@ bool GanReader::readCalendars() {
         } else
             m_xml.skipCurrentElement();
     }
-    if (m_weekendsWorked)
-        for (int day = 1; day <= 7; ++day)
+    // Working days first: a week is never left without one on the way.
+    for (int day = 1; day <= 7; ++day)
+        if (working[day] == 1 || m_weekendsWorked)
             m_plan.calendar.setWorkingWeekday(day, true);
+    for (int day = 1; day <= 7; ++day)
+        if (working[day] == 0 && !m_weekendsWorked)
+            m_plan.calendar.setWorkingWeekday(day, false);
     return true;
 }
 

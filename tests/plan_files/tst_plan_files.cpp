@@ -474,6 +474,7 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack_data() {
         QTest::newRow(qPrintable(format + ": keys that are not numbers, children before parents")) << format << "keys";
         QTest::newRow(qPrintable(format + ": a loop of parents, links to nothing")) << format << "loops";
         QTest::newRow(qPrintable(format + ": Saturday worked, holidays, an empty plan name")) << format << "calendar";
+        QTest::newRow(qPrintable(format + ": only the weekend worked")) << format << "weekend";
     }
 }
 
@@ -514,6 +515,13 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
         plan.links << FileLink{"1", "9", LinkKind::FinishToStart, 0} << FileLink{"9", "2", LinkKind::StartToStart, 0};
         expectedNames << "Task 1"
                       << "Task 2";
+    } else if (awkward == "weekend") {
+        plan.calendar.setWorkingWeekday(6, true);
+        plan.calendar.setWorkingWeekday(7, true);
+        for (int day = 1; day <= 5; ++day)
+            plan.calendar.setWorkingWeekday(day, false);
+        add("1", "", QDate(2026, 5, 2), 3); // Saturday, Sunday and the next Saturday
+        expectedNames << "Task 1";
     } else {
         plan.projectName.clear();
         plan.calendar.setWorkingWeekday(6, true);
@@ -554,6 +562,11 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
         QCOMPARE(back.calendar.isWorkingDay(QDate(2026, 5, 16)), true);
         QCOMPARE(back.calendar.isWorkingDay(QDate(2031, 12, 25)), false);
         QCOMPARE(back.tasks.at(0).finish, plan.tasks.at(0).finish);
+    }
+    if (awkward == "weekend") {
+        for (int day = 1; day <= 7; ++day)
+            QCOMPARE(back.calendar.isWorkingWeekday(day), day >= 6);
+        QCOMPARE(back.tasks.at(0).finish, QDate(2026, 5, 9));
     }
     if (haveXmllint())
         QCOMPARE(xmllint(bytes, format == "xml" ? data + "/msproject-export.xsd" : QString()), QString());
