@@ -23,6 +23,7 @@ struct GanLink {
     QString successor;
     int type = 2;
     int difference = 0;
+    bool rubber = false; // the successor may start later than the link asks
     qint64 line = 0;
 };
 
@@ -297,6 +298,7 @@ bool GanReader::readTask(const QString& parentKey) {
             depend.successor = link.value(QLatin1String("id")).toString().trimmed();
             depend.type = link.hasAttribute(QLatin1String("type")) ? link.value(QLatin1String("type")).toInt() : 2;
             depend.line = m_xml.lineNumber();
+            depend.rubber = link.value(QLatin1String("hardness")) == QLatin1String("Rubber");
             const double difference = link.value(QLatin1String("difference")).toDouble();
             if (!std::isfinite(difference) || std::abs(difference) > 100000)
                 return fail(QStringLiteral("a link of task %1 has a lag out of range").arg(m_tasks.at(index).task.key));
@@ -441,6 +443,19 @@ bool GanReader::finish() {
             m_plan.finish = task.finish;
         m_plan.tasks.append(task);
     }
+    // GanttProject moves a task only by its links: one that no link reaches stays on its start,
+    // and so may one reached by a "rubber" link (which lets it start later than the link asks).
+    // Their start holds them as "start no earlier than" does, unless the file gives an earliest
+    // start of its own.
+    QSet<QString> heldByLinks;
+    QSet<QString> rubber;
+    for (const GanTask& read : std::as_const(m_tasks))
+        for (const GanLink& depend : read.links)
+            (depend.rubber ? rubber : heldByLinks).insert(depend.successor);
+    for (FileTask& task : m_plan.tasks)
+        if (!task.summary && !task.startNoEarlierThan.isValid() &&
+            (!heldByLinks.contains(task.key) || rubber.contains(task.key)))
+            task.startNoEarlierThan = task.start;
     for (const GanTask& read : std::as_const(m_tasks)) {
         for (const GanLink& depend : read.links) {
             if (!m_byKey.contains(depend.successor)) {

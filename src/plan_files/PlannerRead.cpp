@@ -117,6 +117,7 @@ private:
     int m_dayStart = 8 * 60;
     int m_dayFinish = 17 * 60;
     int m_otherConstraints = 0;
+    int m_mustStart = 0;
     QStringList m_constraintKinds;
     int m_costs = 0;
     int m_properties = 0;
@@ -380,11 +381,15 @@ bool PlannerReader::readTask(const QString& parentKey) {
             readTask(m_tasks.at(index).task.key);
         } else if (name == QLatin1String("constraint")) {
             const QString type = child.value(QLatin1String("type")).toString();
-            if (type == QLatin1String("start-no-earlier-than")) {
+            // "Must start on" holds the task back to its date as "start no earlier than" does; only
+            // the "must" is lost.
+            const bool mustStart = type == QLatin1String("must-start-on");
+            if (type == QLatin1String("start-no-earlier-than") || mustStart) {
                 const Moment at = moment(child.value(QLatin1String("time")).toString());
                 if (!Text::inRange(at.date))
                     return fail(QStringLiteral("task %1 has a constraint on a date out of range").arg(task.key));
                 m_tasks[index].constraint = at;
+                m_mustStart += mustStart ? 1 : 0;
             } else {
                 ++m_otherConstraints;
                 if (!m_constraintKinds.contains(type))
@@ -481,6 +486,10 @@ bool PlannerReader::finish() {
         }
         if (read.constraint.valid())
             task.startNoEarlierThan = task.milestone ? finishDay(read.constraint) : startDay(read.constraint);
+        else if (task.milestone && m_projectStart.valid())
+            // Planner dates a milestone at the project's start at its very beginning: the end of
+            // the working day before.
+            task.startNoEarlierThan = finishDay(m_projectStart);
         if (!Text::inRange(task.start) || !Text::inRange(task.finish)) {
             m_error = atLine(read.line, QStringLiteral("task %1 has dates out of range").arg(task.key));
             return false;
@@ -548,6 +557,9 @@ bool PlannerReader::finish() {
         notKept << Text::counted(shared, "task", "tasks") +
                        QStringLiteral(" with more than one resource: each keeps the one with the most units as its "
                                       "assignee");
+    if (m_mustStart)
+        notKept << Text::counted(m_mustStart, "\"must start on\" constraint", "\"must start on\" constraints") +
+                       QStringLiteral(": kept as \"start no earlier than\"");
     if (m_otherConstraints)
         notKept << Text::counted(m_otherConstraints, "constraint", "constraints") +
                        QStringLiteral(" other than \"start no earlier than\" (%1): the planner schedules "

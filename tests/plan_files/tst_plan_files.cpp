@@ -2,6 +2,7 @@
 // right counts, dates and lags; our exports read back as the same plan and accepted by xmllint
 // (MS Project XML against the schema of what we write); bad input refused with the line named.
 #include "plan_files/PlanFile.h"
+#include "scheduling/Scheduler.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -163,6 +164,8 @@ class TestPlanFiles : public QObject {
 private slots:
     void realFiles_data();
     void realFiles();
+    void scheduledAsTheFileDatesThem_data();
+    void scheduledAsTheFileDatesThem();
     void roundTrips_data();
     void roundTrips();
     void linkAndPriorityCodes_data();
@@ -199,26 +202,31 @@ void TestPlanFiles::realFiles_data() {
         << "ganttproject/task-with-dependencies.gan" << 5 << 4 << 0 << 0
         << "FF:1 FS:1 SF:1 SS:1"
         // Task C starts on Friday 5 January and takes two working days: to Monday 8.
-        << QStringList{"2 2024-01-05..2024-01-08 2", "0>1 SS 0", "1>2 FS 0", "2>3 FF -1", "3>4 SF 0"} << QStringList{}
-        << "0=";
+        << QStringList{"2 2024-01-05..2024-01-08 2 earliest 2024-01-05", "0>1 SS 0", "1>2 FS 0", "2>3 FF -1",
+                       "3>4 SF 0"}
+        << QStringList{} << "0=";
     QTest::newRow("GanttProject: three levels")
         << "ganttproject/task-with-expanded-subtasks.gan" << 6 << 0 << 0 << 3 << ""
-        << QStringList{"0 2023-12-28..2023-12-29 2", "7 2023-12-29..2023-12-29 1"} << QStringList{} << "";
+        << QStringList{"0 2023-12-28..2023-12-29 2", "7 2023-12-29..2023-12-29 1 earliest 2023-12-29"} << QStringList{}
+        << "";
     QTest::newRow("GanttProject: a holiday every year, inside a task")
         << "ganttproject/task-crossing-recurring-holiday.gan" << 1 << 0 << 0 << 0 << ""
-        << QStringList{"0 2024-01-02..2024-01-04 2"} << QStringList{"1 holiday that recurs every year"} << "";
+        << QStringList{"0 2024-01-02..2024-01-04 2 earliest 2024-01-02"}
+        << QStringList{"1 holiday that recurs every year"} << "";
     QTest::newRow("GanttProject: five priorities")
         << "ganttproject/task-with-priority.gan" << 5 << 0 << 0 << 0 << ""
-        << QStringList{"0 2024-01-04..2024-01-05 2 lowest", "3 2024-01-04..2024-01-05 2 low",
-                       "2 2024-01-04..2024-01-05 2", "1 2024-01-04..2024-01-05 2 high",
-                       "4 2024-01-04..2024-01-05 2 highest"}
+        << QStringList{"0 2024-01-04..2024-01-05 2 earliest 2024-01-04 lowest",
+                       "3 2024-01-04..2024-01-05 2 earliest 2024-01-04 low",
+                       "2 2024-01-04..2024-01-05 2 earliest 2024-01-04",
+                       "1 2024-01-04..2024-01-05 2 earliest 2024-01-04 high",
+                       "4 2024-01-04..2024-01-05 2 earliest 2024-01-04 highest"}
         << QStringList{} << "";
     QTest::newRow("GanttProject: earliest start")
         << "ganttproject/task-with-earliest-start-date.gan" << 1 << 0 << 0 << 0 << ""
         << QStringList{"0 2024-01-04..2024-01-05 2 earliest 2024-01-04"} << QStringList{} << "";
     QTest::newRow("GanttProject: a milestone and a baseline")
         << "ganttproject/baseline-with-milestone.gan" << 1 << 0 << 1 << 0 << ""
-        << QStringList{"0 2023-12-29..2023-12-29 0 milestone"} << QStringList{"1 baseline:"} << "";
+        << QStringList{"0 2023-12-29..2023-12-29 0 milestone earliest 2023-12-29"} << QStringList{"1 baseline:"} << "";
     QTest::newRow("GanttProject: one resource") << "ganttproject/task-with-basic-assignee.gan" << 1 << 0 << 0 << 0 << ""
                                                 << QStringList{} << QStringList{} << "0=John Doe";
 
@@ -228,11 +236,11 @@ void TestPlanFiles::realFiles_data() {
                        "16>17 FS 1", "17 2007-03-12..2007-03-23 10", "14>15 FS 0", "18>19 FF 0", "20>21 SS 0",
                        "22>23 SF 0",
                        // A milestone at midnight starting Friday stands at the end of Thursday.
-                       "10 2007-02-22..2007-02-22 0 milestone", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
+                       "10 2007-02-22..2007-02-22 0 milestone earliest 2007-02-22", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
                        "25 2007-02-28..2007-03-06 5 earliest 2007-02-28",
                        // Ending at 13:30 on Monday: the Monday counts.
                        "3 2007-02-23..2007-02-26 2"}
-        << QStringList{"3 tasks with more than one resource", "3 constraints other than",
+        << QStringList{"3 tasks with more than one resource", "3 \"must start on\" constraints",
                        "1 lag in elapsed time", "6 tasks that start or end within a working day",
                        "1 calendar besides"}
         << "30=Resource Two+Resource One;7=Resource One+Resource Two;1=";
@@ -330,6 +338,53 @@ void TestPlanFiles::realFiles() {
     }
 }
 
+void TestPlanFiles::scheduledAsTheFileDatesThem_data() {
+    QTest::addColumn<QString>("file");
+    for (const QString& file : QDir(data + "/ganttproject").entryList({"*.gan"}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(file)) << "ganttproject/" + file;
+    for (const QString& file : QDir(data + "/planner").entryList({"*.planner"}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(file)) << "planner/" + file;
+}
+
+// Scheduled as an import schedules a plan (each task as early as its links and its earliest
+// start allow, else from the project's start), every task of the real files falls on the dates
+// the file stores: the readers carry what those programs schedule by.
+void TestPlanFiles::scheduledAsTheFileDatesThem() {
+    QFETCH(QString, file);
+    PlanFile read;
+    QString error;
+    QVERIFY2(readFile(file, read, &error), qPrintable(error));
+    const WorkCalendar& calendar = read.calendar;
+    QHash<QString, qint64> idOf;
+    for (const FileTask& task : read.tasks)
+        idOf.insert(task.key, idOf.size() + 1);
+    Plan plan;
+    for (const FileTask& task : read.tasks) {
+        PlanTask planned;
+        planned.id = idOf.value(task.key);
+        planned.parentId = idOf.value(task.parentKey, 0);
+        planned.milestone = task.milestone;
+        planned.start =
+            calendar.addWorkingDays(task.startNoEarlierThan.isValid() ? task.startNoEarlierThan : read.start, 0);
+        planned.finish = task.milestone ? planned.start : calendar.addWorkingDays(planned.start, task.lengthDays - 1);
+        planned.startNoEarlierThan = planned.start;
+        plan.addTask(planned);
+    }
+    for (const FileLink& link : read.links)
+        plan.addLink({idOf.value(link.predecessorKey), idOf.value(link.successorKey), link.kind, link.lagDays});
+    const Schedule schedule = Scheduling::schedule(plan, calendar);
+    QVERIFY(schedule.ok());
+    QStringList differing;
+    for (qsizetype i = 0; i < read.tasks.size(); ++i) {
+        const FileTask& task = read.tasks.at(i);
+        const ScheduledTask& here = schedule.tasks.at(static_cast<size_t>(i));
+        if (here.start != task.start || here.finish != task.finish)
+            differing << QString("%1: file %2..%3, here %4..%5")
+                             .arg(task.name, day(task.start), day(task.finish), day(here.start), day(here.finish));
+    }
+    QCOMPARE(differing.join('\n'), QString());
+}
+
 void TestPlanFiles::roundTrips_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("format");
@@ -370,12 +425,12 @@ void TestPlanFiles::roundTrips() {
     QVERIFY2(readAs(format, buffer, back, &error), qPrintable(error));
     QCOMPARE(back.projectName, original.projectName);
     // The MS Project reader holds a task it cannot schedule here (one with progress, say) to its
-    // start, and a milestone to the project's start: no earliest start after the task's own.
-    if (format == "xml")
-        for (qsizetype i = 0; i < back.tasks.size() && i < original.tasks.size(); ++i)
-            if (!original.tasks.at(i).startNoEarlierThan.isValid() &&
-                back.tasks.at(i).startNoEarlierThan <= back.tasks.at(i).start)
-                back.tasks[i].startNoEarlierThan = QDate();
+    // start, and a milestone to the project's start; GanttProject, which has no "as soon as
+    // possible", holds an unlinked task to its start: no earliest start after the task's own.
+    for (qsizetype i = 0; i < back.tasks.size() && i < original.tasks.size(); ++i)
+        if (!original.tasks.at(i).startNoEarlierThan.isValid() &&
+            back.tasks.at(i).startNoEarlierThan <= back.tasks.at(i).start)
+            back.tasks[i].startNoEarlierThan = QDate();
     // GanttProject keeps a task's start and length, its finish follows from them.
     QCOMPARE(shape(back), shape(original, format == "gan"));
     back.start = original.start;
