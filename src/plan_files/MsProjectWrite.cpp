@@ -1,0 +1,276 @@
+// Writing MS Project's XML form: the project, its calendar (weekdays and days off), its tasks in
+// outline order with their links, its resources and assignments, each element where MS
+// Project's schema places it, in its default namespace. Days are written as MS Project's
+// standard day (08:00 to 12:00 and 13:00 to 17:00, 480 minutes); a milestone stands at the end
+// of its day.
+#include "PlanFile.h"
+#include "PlanFileText.h"
+
+#include <QHash>
+#include <QXmlStreamWriter>
+
+namespace PlanFiles {
+
+namespace {
+
+constexpr int minutesPerDay = 480;
+
+QString dateTime(QDate day, const char* time) {
+    return day.toString(Qt::ISODate) + QLatin1Char('T') + QLatin1String(time);
+}
+
+QString hours(int days) {
+    return QStringLiteral("PT%1H0M0S").arg(qint64(days) * (minutesPerDay / 60));
+}
+
+int priorityValue(Priority priority) {
+    switch (priority) {
+    case Priority::Lowest:
+        return 100;
+    case Priority::Low:
+        return 300;
+    case Priority::High:
+        return 700;
+    case Priority::Highest:
+        return 900;
+    default:
+        return 500;
+    }
+}
+
+int linkType(LinkKind kind) {
+    switch (kind) {
+    case LinkKind::FinishToFinish:
+        return 0;
+    case LinkKind::StartToFinish:
+        return 2;
+    case LinkKind::StartToStart:
+        return 3;
+    default:
+        return 1;
+    }
+}
+
+void text(QXmlStreamWriter& xml, const char* name, const QString& value) {
+    xml.writeTextElement(QLatin1String(name), Text::xmlSafe(value));
+}
+
+void number(QXmlStreamWriter& xml, const char* name, qint64 value) {
+    xml.writeTextElement(QLatin1String(name), QString::number(value));
+}
+
+void writeCalendar(QXmlStreamWriter& xml, const PlanFile& plan) {
+    xml.writeStartElement(QStringLiteral("Calendars"));
+    xml.writeStartElement(QStringLiteral("Calendar"));
+    number(xml, "UID", 1);
+    text(xml, "Name", QStringLiteral("Standard"));
+    number(xml, "IsBaseCalendar", 1);
+    xml.writeStartElement(QStringLiteral("WeekDays"));
+    for (int type = 1; type <= 7; ++type) {
+        // 1 = Sunday in the file.
+        const int dayOfWeek = type == 1 ? 7 : type - 1;
+        const bool working = plan.calendar.isWorkingWeekday(dayOfWeek);
+        xml.writeStartElement(QStringLiteral("WeekDay"));
+        number(xml, "DayType", type);
+        number(xml, "DayWorking", working ? 1 : 0);
+        if (working) {
+            xml.writeStartElement(QStringLiteral("WorkingTimes"));
+            for (const auto& [from, to] : {std::pair{"08:00:00", "12:00:00"}, std::pair{"13:00:00", "17:00:00"}}) {
+                xml.writeStartElement(QStringLiteral("WorkingTime"));
+                text(xml, "FromTime", QLatin1String(from));
+                text(xml, "ToTime", QLatin1String(to));
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement(); // WeekDays
+    const QList<QPair<QDate, QDate>> off = Text::daysOff(plan.calendar);
+    if (!off.isEmpty()) {
+        xml.writeStartElement(QStringLiteral("Exceptions"));
+        for (const auto& [from, to] : off) {
+            xml.writeStartElement(QStringLiteral("Exception"));
+            number(xml, "EnteredByOccurrences", 0);
+            xml.writeStartElement(QStringLiteral("TimePeriod"));
+            text(xml, "FromDate", dateTime(from, "00:00:00"));
+            text(xml, "ToDate", dateTime(to, "23:59:00"));
+            xml.writeEndElement();
+            number(xml, "Occurrences", 1);
+            text(xml, "Name", QStringLiteral("Day off"));
+            number(xml, "Type", 1);
+            number(xml, "DayWorking", 0);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement(); // Calendar
+    xml.writeEndElement(); // Calendars
+}
+
+} // namespace
+
+bool writeMsProject(QIODevice& out, const PlanFile& plan) {
+    const std::vector<Text::OutlineEntry> order = Text::outline(plan);
+    // UID 0 is the project's own summary task.
+    const QList<qint64> uids = Text::taskNumbers(plan, order, 1);
+    QHash<QString, qint64> uidOf;
+    for (qsizetype i = 0; i < plan.tasks.size(); ++i)
+        uidOf.insert(plan.tasks.at(i).key, uids.at(i));
+    QHash<QString, QList<const FileLink*>> predecessorsOf;
+    for (const FileLink& link : plan.links)
+        if (uidOf.contains(link.predecessorKey) && uidOf.contains(link.successorKey))
+            predecessorsOf[link.successorKey].append(&link);
+
+    QDate start = plan.start;
+    QDate finish = plan.finish;
+    for (const FileTask& task : plan.tasks) {
+        if (Text::inRange(task.start) && (!start.isValid() || task.start < start))
+            start = task.start;
+        if (Text::inRange(task.finish) && (!finish.isValid() || task.finish > finish))
+            finish = task.finish;
+    }
+    if (!Text::inRange(start))
+        start = QDate::currentDate();
+    if (!Text::inRange(finish) || finish < start)
+        finish = start;
+    int workingWeekdays = 0;
+    for (int day = 1; day <= 7; ++day)
+        workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
+
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument(QStringLiteral("1.0"), true);
+    xml.writeDefaultNamespace(QStringLiteral("http://schemas.microsoft.com/project"));
+    xml.writeStartElement(QStringLiteral("Project"));
+    number(xml, "SaveVersion", 14);
+    text(xml, "Name", plan.projectName);
+    text(xml, "Title", plan.projectName);
+    if (!plan.owner.isEmpty())
+        text(xml, "Manager", plan.owner);
+    number(xml, "ScheduleFromStart", 1);
+    text(xml, "StartDate", dateTime(start, "08:00:00"));
+    text(xml, "FinishDate", dateTime(finish, "17:00:00"));
+    number(xml, "CalendarUID", 1);
+    text(xml, "DefaultStartTime", QStringLiteral("08:00:00"));
+    text(xml, "DefaultFinishTime", QStringLiteral("17:00:00"));
+    number(xml, "MinutesPerDay", minutesPerDay);
+    number(xml, "MinutesPerWeek", qint64(minutesPerDay) * workingWeekdays);
+    number(xml, "DaysPerMonth", 20);
+    writeCalendar(xml, plan);
+
+    xml.writeStartElement(QStringLiteral("Tasks"));
+    {
+        xml.writeStartElement(QStringLiteral("Task"));
+        number(xml, "UID", 0);
+        number(xml, "ID", 0);
+        text(xml, "Name", plan.projectName);
+        text(xml, "OutlineNumber", QStringLiteral("0"));
+        number(xml, "OutlineLevel", 0);
+        number(xml, "Priority", 500);
+        text(xml, "Start", dateTime(start, "08:00:00"));
+        text(xml, "Finish", dateTime(finish, "17:00:00"));
+        text(xml, "Duration", hours(plan.calendar.workingDaysBetween(start, finish)));
+        number(xml, "DurationFormat", 7);
+        number(xml, "Milestone", 0);
+        number(xml, "Summary", 1);
+        number(xml, "PercentComplete", 0);
+        number(xml, "ConstraintType", 0);
+        xml.writeEndElement();
+    }
+    // Outline numbers ("1.2.3"): each task's is its parent's and its place among its siblings.
+    std::vector<QString> outlineNumbers(order.size());
+    QHash<int, int> childrenSoFar; // by parent position, -1 for the top
+    for (size_t position = 0; position < order.size(); ++position) {
+        const Text::OutlineEntry& entry = order[position];
+        const FileTask& task = plan.tasks.at(entry.task);
+        const int place = ++childrenSoFar[entry.parent];
+        outlineNumbers[position] = entry.parent < 0
+                                       ? QString::number(place)
+                                       : outlineNumbers[entry.parent] + QLatin1Char('.') + QString::number(place);
+        const bool milestone = task.milestone && !entry.hasChildren;
+        QDate taskStart = Text::inRange(task.start) ? task.start : start;
+        QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
+        if (milestone || taskFinish < taskStart)
+            taskFinish = taskStart;
+        const int length = milestone           ? 0
+                           : entry.hasChildren ? plan.calendar.workingDaysBetween(taskStart, taskFinish)
+                                               : std::max(task.lengthDays, 0);
+
+        xml.writeStartElement(QStringLiteral("Task"));
+        number(xml, "UID", uids.at(entry.task));
+        number(xml, "ID", static_cast<qint64>(position) + 1);
+        text(xml, "Name", task.name);
+        text(xml, "OutlineNumber", outlineNumbers[position]);
+        number(xml, "OutlineLevel", entry.depth);
+        number(xml, "Priority", priorityValue(task.priority));
+        text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
+        text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
+        text(xml, "Duration", hours(length));
+        number(xml, "DurationFormat", 7);
+        number(xml, "Milestone", milestone ? 1 : 0);
+        number(xml, "Summary", entry.hasChildren ? 1 : 0);
+        number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
+        if (Text::inRange(task.startNoEarlierThan)) {
+            number(xml, "ConstraintType", 4);
+            text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
+        } else {
+            number(xml, "ConstraintType", 0);
+        }
+        if (!task.notes.isEmpty())
+            text(xml, "Notes", task.notes);
+        for (const FileLink* link : predecessorsOf.value(task.key)) {
+            xml.writeStartElement(QStringLiteral("PredecessorLink"));
+            number(xml, "PredecessorUID", uidOf.value(link->predecessorKey));
+            number(xml, "Type", linkType(link->kind));
+            number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
+            number(xml, "LagFormat", 7);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement(); // Tasks
+
+    // Resources: those the plan names, and any assignee it does not.
+    const QStringList resources = Text::resourceNames(plan);
+    QHash<QString, qsizetype> resourceIndex;
+    for (qsizetype i = 0; i < resources.size(); ++i)
+        resourceIndex.insert(resources.at(i), i);
+    xml.writeStartElement(QStringLiteral("Resources"));
+    for (qsizetype i = 0; i < resources.size(); ++i) {
+        xml.writeStartElement(QStringLiteral("Resource"));
+        number(xml, "UID", i + 1);
+        number(xml, "ID", i + 1);
+        text(xml, "Name", resources.at(i));
+        number(xml, "Type", 1); // work
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+
+    xml.writeStartElement(QStringLiteral("Assignments"));
+    qint64 assignment = 0;
+    for (const Text::OutlineEntry& entry : order) {
+        const FileTask& task = plan.tasks.at(entry.task);
+        // The assignee first, so that a reader taking the first of equal units takes it.
+        QStringList names;
+        for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
+            if (!name.isEmpty() && !names.contains(name))
+                names.append(name);
+        for (const QString& name : names) {
+            xml.writeStartElement(QStringLiteral("Assignment"));
+            number(xml, "UID", ++assignment);
+            number(xml, "TaskUID", uids.at(entry.task));
+            number(xml, "ResourceUID", resourceIndex.value(name) + 1);
+            number(xml, "Units", 1);
+            xml.writeEndElement();
+        }
+    }
+    xml.writeEndElement();
+
+    xml.writeEndElement(); // Project
+    xml.writeEndDocument();
+    return !xml.hasError();
+}
+
+} // namespace PlanFiles
