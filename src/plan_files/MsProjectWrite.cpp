@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -19,12 +20,28 @@ namespace {
 
 constexpr int minutesPerDay = 480;
 
-std::string dateTime(QDate day, const char* time) {
+// "yyyy-MM-ddThh:mm:ss", without a heap allocation.
+struct DateTimeText {
+    char text[20];
+    operator std::string_view() const { return std::string_view(text, 19); }
+};
+
+DateTimeText dateTime(QDate day, const char* time) {
     int year = 0, month = 0, dayOfMonth = 0;
     day.getDate(&year, &month, &dayOfMonth);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%s", year, month, dayOfMonth, time);
-    return text;
+    DateTimeText t;
+    for (int i = 3; i >= 0; --i, year /= 10)
+        t.text[i] = char('0' + year % 10);
+    t.text[4] = '-';
+    t.text[5] = char('0' + month / 10);
+    t.text[6] = char('0' + month % 10);
+    t.text[7] = '-';
+    t.text[8] = char('0' + dayOfMonth / 10);
+    t.text[9] = char('0' + dayOfMonth % 10);
+    t.text[10] = 'T';
+    std::memcpy(t.text + 11, time, 8);
+    t.text[19] = '\0';
+    return t;
 }
 
 std::string hours(int days) {
@@ -91,8 +108,23 @@ public:
     }
     void writeTextElement(const char* name, const QString& value) {
         open(name);
-        const QByteArray utf8 = value.toUtf8();
-        for (const char c : utf8) {
+        // Most names are plain ASCII: written as they are, escaped on the way.
+        bool plain = true;
+        for (const QChar c : value)
+            plain = plain && c.unicode() < 0x80 && (c.unicode() >= 0x20 || c.unicode() == 0x09 || c.unicode() == 0x0A);
+        const QByteArray utf8 = plain ? QByteArray() : Text::xmlSafe(value).toUtf8();
+        if (plain) {
+            for (const QChar c : value)
+                escaped(char(c.unicode()));
+            close(name);
+            return;
+        }
+        for (const char c : utf8)
+            escaped(c);
+        close(name);
+    }
+    void escaped(char c) {
+        {
             switch (c) {
             case '&':
                 m_out += "&amp;";
@@ -110,7 +142,6 @@ public:
                 m_out += c;
             }
         }
-        close(name);
     }
     // A value known to need no escaping (dates, numbers, outline numbers).
     void writePlainElement(const char* name, std::string_view value) {
@@ -148,10 +179,14 @@ private:
 };
 
 void text(XmlOut& xml, const char* name, const QString& value) {
-    xml.writeTextElement(name, Text::xmlSafe(value));
+    xml.writeTextElement(name, value);
 }
 
-void text(XmlOut& xml, const char* name, const std::string& plain) {
+void text(XmlOut& xml, const char* name, std::string_view plain) {
+    xml.writePlainElement(name, plain);
+}
+
+void text(XmlOut& xml, const char* name, const DateTimeText& plain) {
     xml.writePlainElement(name, plain);
 }
 
@@ -214,13 +249,17 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     const std::vector<Text::OutlineEntry> order = Text::outline(plan);
     // UID 0 is the project's own summary task.
     const QList<qint64> uids = Text::taskNumbers(plan, order, 1);
-    QHash<QString, qint64> uidOf;
+    QHash<QString, qsizetype> indexOf;
+    indexOf.reserve(plan.tasks.size());
     for (qsizetype i = 0; i < plan.tasks.size(); ++i)
-        uidOf.insert(plan.tasks.at(i).key, uids.at(i));
-    QHash<QString, QList<const FileLink*>> predecessorsOf;
-    for (const FileLink& link : plan.links)
-        if (uidOf.contains(link.predecessorKey) && uidOf.contains(link.successorKey))
-            predecessorsOf[link.successorKey].append(&link);
+        indexOf.insert(plan.tasks.at(i).key, i);
+    // Each task's predecessors: their UIDs, with the link.
+    std::vector<std::vector<std::pair<qint64, const FileLink*>>> predecessorsOf(size_t(plan.tasks.size()));
+    for (const FileLink& link : plan.links) {
+        const auto from = indexOf.constFind(link.predecessorKey), to = indexOf.constFind(link.successorKey);
+        if (from != indexOf.constEnd() && to != indexOf.constEnd())
+            predecessorsOf[size_t(*to)].emplace_back(uids.at(*from), &link);
+    }
 
     QDate start = plan.start;
     QDate finish = plan.finish;
@@ -287,9 +326,9 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
         const Text::OutlineEntry& entry = order[position];
         const FileTask& task = plan.tasks.at(entry.task);
         const int place = ++childrenSoFar[entry.parent];
-        outlineNumbers[position] = entry.parent < 0
-                                       ? std::to_string(place)
-                                       : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
+        outlineNumbers[position] =
+            entry.parent < 0 ? std::to_string(place)
+                             : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
         const bool milestone = task.milestone && !entry.hasChildren;
         QDate taskStart = Text::inRange(task.start) ? task.start : start;
         QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
@@ -321,11 +360,9 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
         }
         if (!task.notes.isEmpty())
             text(xml, "Notes", task.notes);
-        const auto predecessors = predecessorsOf.constFind(task.key);
-        for (const FileLink* link :
-             predecessors == predecessorsOf.constEnd() ? QList<const FileLink*>() : *predecessors) {
+        for (const auto& [predecessorUid, link] : predecessorsOf[size_t(entry.task)]) {
             xml.writeStartElement("PredecessorLink");
-            number(xml, "PredecessorUID", uidOf.value(link->predecessorKey));
+            number(xml, "PredecessorUID", predecessorUid);
             number(xml, "Type", linkType(link->kind));
             number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
             number(xml, "LagFormat", 7);
@@ -355,12 +392,14 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     qint64 assignment = 0;
     for (const Text::OutlineEntry& entry : order) {
         const FileTask& task = plan.tasks.at(entry.task);
+        if (task.assignee.isEmpty() && task.otherAssignees.isEmpty())
+            continue;
         // The assignee first, so that a reader taking the first of equal units takes it.
         QStringList names;
         for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
             if (!name.isEmpty() && !names.contains(name))
                 names.append(name);
-        for (const QString& name : names) {
+        for (const QString& name : std::as_const(names)) {
             xml.writeStartElement("Assignment");
             number(xml, "UID", ++assignment);
             number(xml, "TaskUID", uids.at(entry.task));

@@ -4,6 +4,7 @@
 
 #include "app/Database.h"
 #include "app/DbError.h"
+#include "app/RawValue.h"
 #include "app/ValueText.h"
 #include "scheduling/PlanStore.h"
 
@@ -22,6 +23,26 @@ using PlanFiles::FileTask;
 
 QDate dateOf(const QString& stored) {
     return QDate::fromString(stored.left(10), Qt::ISODate);
+}
+
+// A stored date read from its bytes when it is a plain yyyy-MM-dd (as the program stores them).
+QDate dateOf(const ResultSet& rs, int column) {
+    const RawValue v = rs.raw(column);
+    if (v.type == RawValue::Type::Null)
+        return {};
+    if (v.type == RawValue::Type::Text && v.size >= 10 && v.text[4] == '-' && v.text[7] == '-') {
+        int parts[3] = {0, 0, 0};
+        const int from[3] = {0, 5, 8}, length[3] = {4, 2, 2};
+        bool digits = true;
+        for (int p = 0; p < 3 && digits; ++p)
+            for (int i = from[p]; i < from[p] + length[p] && digits; ++i) {
+                digits = v.text[i] >= '0' && v.text[i] <= '9';
+                parts[p] = parts[p] * 10 + (v.text[i] - '0');
+            }
+        if (digits)
+            return QDate(parts[0], parts[1], parts[2]);
+    }
+    return dateOf(rs.rawText(column));
 }
 
 PlanFiles::Priority priorityOf(const QString& text) {
@@ -91,33 +112,48 @@ PlanFiles::PlanFile read(qint64 projectId) {
         categoriesOf.insert(p.id, p.summary.categories);
 
     const QString taskWhere = projectId ? QStringLiteral(" where ProjectID=%1").arg(projectId) : QString();
-    QHash<qint64, QList<FileTask>> byProject;
-    QHash<QString, QList<QString>> children;
-    QHash<QString, FileTask> tasks;
+    std::vector<FileTask> tasks;
+    QHash<QString, int> byKey;
+    QHash<QString, std::vector<int>> children; // by the parent's key; "" for the top
     QSet<QString> assignees;
+    QHash<QString, PlanFiles::Priority> priorities; // a priority's text, read once
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
-                                                "Description, StartDate, DueDate, Status") +
+                                                "Description, StartDate, DueDate") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
                                  QStringLiteral(" from Tasks") + taskWhere);
          !rs.eof(); rs.moveNext()) {
         FileTask t;
         t.key = rs.rawText(0);
         t.name = rs.rawText(2);
-        t.priority = priorityOf(rs.rawText(3));
-        t.percentComplete = std::clamp(static_cast<int>(rs.value(4).toDouble()), 0, 100);
-        if (!rs.isNull(5))
+        const QString priority = rs.rawText(3);
+        auto known = priorities.constFind(priority);
+        if (known == priorities.constEnd())
+            known = priorities.insert(priority, priorityOf(priority));
+        t.priority = *known;
+        const RawValue percent = rs.raw(4);
+        t.percentComplete =
+            std::clamp(percent.type == RawValue::Type::Integer ? static_cast<int>(percent.integer)
+                       : percent.type == RawValue::Type::Real  ? static_cast<int>(percent.real)
+                                                               : static_cast<int>(rs.value(4).toDouble()),
+                       0, 100);
+        const RawValue assignee = rs.raw(5);
+        if (assignee.type == RawValue::Type::Integer)
+            t.assignee = people.value(assignee.integer);
+        else if (assignee.type != RawValue::Type::Null)
             t.assignee = people.value(rs.value(5).toLongLong());
         t.notes = rs.rawText(6);
-        t.start = dateOf(rs.rawText(7));
-        t.finish = dateOf(rs.rawText(8));
-        const qint64 project = rs.value(1).toLongLong();
-        t.status = rs.rawText(9).trimmed();
-        t.categories = categoriesOf.value(project);
+        t.start = dateOf(rs, 7);
+        t.finish = dateOf(rs, 8);
+        const RawValue projectValue = rs.raw(1);
+        const qint64 project =
+            projectValue.type == RawValue::Type::Integer ? projectValue.integer : rs.value(1).toLongLong();
         if (withPlan) {
-            if (!rs.isNull(10))
-                t.parentKey = rs.rawText(10);
-            t.milestone = isStoredTruth(rs.rawText(11));
-            t.startNoEarlierThan = dateOf(rs.rawText(12));
+            if (!rs.isNull(9))
+                t.parentKey = rs.rawText(9);
+            const RawValue milestone = rs.raw(10);
+            t.milestone =
+                milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(10));
+            t.startNoEarlierThan = dateOf(rs, 11);
         }
         if (t.parentKey.isEmpty() && !projectId)
             t.parentKey = QStringLiteral("P%1").arg(project);
@@ -129,8 +165,10 @@ PlanFiles::PlanFile read(qint64 projectId) {
         t.lengthDays = t.milestone ? 0 : std::max(1, plan.calendar.workingDaysBetween(t.start, t.finish));
         if (!t.assignee.isEmpty())
             assignees.insert(t.assignee);
-        children[t.parentKey] << t.key;
-        tasks.insert(t.key, t);
+        const int at = static_cast<int>(tasks.size());
+        children[t.parentKey].push_back(at);
+        byKey.insert(t.key, at);
+        tasks.push_back(std::move(t));
     }
     if (withPlan)
         for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from "
@@ -139,24 +177,36 @@ PlanFiles::PlanFile read(qint64 projectId) {
              !rs.eof(); rs.moveNext())
             plan.links.append({rs.rawText(0), rs.rawText(1), PlanStore::kindOf(rs.rawText(2)),
                                static_cast<int>(rs.value(3).toLongLong())});
-    // The outline, each level in start order: parents before the tasks under them.
-    auto byStart = [&](QList<QString>& keys) {
-        std::stable_sort(keys.begin(), keys.end(), [&](const QString& a, const QString& b) {
-            return tasks.value(a).start < tasks.value(b).start;
-        });
-    };
-    QSet<QString> placed;
-    std::function<void(const QString&)> place = [&](const QString& parent) {
-        QList<QString> under = children.value(parent);
-        byStart(under);
-        for (const QString& key : under) {
-            if (placed.contains(key))
+    // The outline, each level in start order: parents before the tasks under them (depth first,
+    // without recursion).
+    plan.tasks.reserve(static_cast<qsizetype>(tasks.size() + projects.size()));
+    std::vector<char> placed(tasks.size(), 0);
+    auto place = [&](const QString& top) {
+        std::vector<std::pair<const std::vector<int>*, size_t>> stack;
+        auto push = [&](const QString& parent) {
+            auto under = children.find(parent);
+            if (under == children.end())
+                return;
+            std::stable_sort(under->begin(), under->end(),
+                             [&](int a, int b) { return tasks[size_t(a)].start < tasks[size_t(b)].start; });
+            stack.emplace_back(&*under, 0);
+        };
+        push(top);
+        while (!stack.empty()) {
+            auto& [list, next] = stack.back();
+            if (next >= list->size()) {
+                stack.pop_back();
                 continue;
-            placed.insert(key);
-            FileTask t = tasks.value(key);
-            t.summary = children.contains(key);
-            plan.tasks.append(t);
-            place(key);
+            }
+            const int at = (*list)[next++];
+            if (placed[size_t(at)])
+                continue;
+            placed[size_t(at)] = 1;
+            FileTask& t = tasks[size_t(at)];
+            t.summary = children.contains(t.key);
+            const QString key = t.key;
+            plan.tasks.append(std::move(t));
+            push(key);
         }
     };
     if (projectId) {
@@ -165,8 +215,8 @@ PlanFiles::PlanFile read(qint64 projectId) {
         for (Project& p : projects) {
             if (!p.summary.start.isValid() || !p.summary.finish.isValid()) {
                 QDate first, last;
-                for (const QString& key : children.value(p.summary.key)) {
-                    const FileTask& t = tasks[key];
+                for (int at : children.value(p.summary.key)) {
+                    const FileTask& t = tasks[size_t(at)];
                     first = !first.isValid() || t.start < first ? t.start : first;
                     last = !last.isValid() || t.finish > last ? t.finish : last;
                 }
@@ -179,10 +229,10 @@ PlanFiles::PlanFile read(qint64 projectId) {
         }
     }
     // A task whose parent is not among the tasks read (which the database refuses) goes to the top.
-    for (auto it = tasks.begin(); it != tasks.end(); ++it)
-        if (!placed.contains(it.key())) {
-            it->parentKey.clear();
-            plan.tasks.append(*it);
+    for (size_t at = 0; at < tasks.size(); ++at)
+        if (!placed[at]) {
+            tasks[at].parentKey.clear();
+            plan.tasks.append(tasks[at]);
         }
     for (const FileTask& t : std::as_const(plan.tasks))
         if (!plan.start.isValid() || t.start < plan.start)

@@ -125,15 +125,13 @@ std::vector<OutlineEntry> outline(const PlanFile& plan) {
         if (!task.parentKey.isEmpty() && task.parentKey != task.key)
             parent[i] = byKey.value(task.parentKey, -1);
     }
+    // A chain of parents longer than there are tasks has come round to itself.
     for (int i = 0; i < count; ++i) {
-        QSet<int> seen{i};
-        for (int p = parent[i]; p >= 0; p = parent[p]) {
-            if (seen.contains(p)) {
-                parent[i] = -1;
-                break;
-            }
-            seen.insert(p);
-        }
+        int steps = 0;
+        for (int p = parent[i]; p >= 0 && steps <= count; p = parent[p])
+            ++steps;
+        if (steps > count)
+            parent[i] = -1;
     }
     std::vector<std::vector<int>> children(count);
     std::vector<int> top;
