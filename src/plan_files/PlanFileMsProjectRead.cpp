@@ -54,6 +54,7 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
     auto fail = [&](const QString& message) {
         if (error)
             *error = message;
+        plan = PlanFile(); // nothing half read
         return false;
     };
     plan = PlanFile();
@@ -104,6 +105,8 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         f.notes = task.notes;
         f.milestone = task.milestone;
         f.summary = task.summary;
+        if (!task.start.isValid() || !task.finish.isValid())
+            return fail(QStringLiteral("Task %1 (\"%2\") has no start or finish.").arg(task.uid).arg(task.name));
         f.start = task.milestone ? MsProjectXml::finishDay(project, calendar, task.start)
                                  : MsProjectXml::startDay(project, calendar, task.start);
         f.finish = MsProjectXml::finishDay(project, calendar, task.finish);
@@ -124,6 +127,8 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
                                                   : MsProjectXml::startDay(project, calendar, task.constraintDate);
         else if (task.constraintType != 0 && !task.summary)
             ++otherConstraints;
+        if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
+            return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
         else if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
@@ -169,6 +174,12 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         }
         plan.tasks.append(f);
     }
+    // A task the file calls a summary with nothing under it is an ordinary task here.
+    QSet<QString> parents;
+    for (const FileTask& t : std::as_const(plan.tasks))
+        parents.insert(t.parentKey);
+    for (FileTask& t : plan.tasks)
+        t.summary = t.summary && parents.contains(t.key);
     if (baselines)
         plan.notKept << counted(baselines, "baseline", "baselines") + QStringLiteral(": the planner keeps none");
     if (costs)

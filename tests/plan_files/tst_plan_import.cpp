@@ -130,6 +130,12 @@ void TestPlanImport::refusesBadFiles_data() {
                "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
                "<Start>1200-01-04T08:00:00</Start><Finish>1200-01-04T17:00:00</Finish></Task></Tasks></Project>"
         << "date out of range";
+    QTest::newRow("a task without dates")
+        << "plan.xml"
+        << head +
+               "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
+               "</Task></Tasks></Project>"
+        << "has no start or finish";
     QTest::newRow("of no known kind") << "plan.txt" << QByteArray("<?xml version=\"1.0\"?><plan/>")
                                       << "not a plan file this program reads";
 }
