@@ -118,7 +118,7 @@ PlanFiles::PlanFile read(qint64 projectId) {
     QSet<QString> assignees;
     QHash<QString, PlanFiles::Priority> priorities; // a priority's text, read once
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
-                                                "Description, StartDate, DueDate") +
+                                                "Description, StartDate, DueDate, Status") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
                                  QStringLiteral(" from Tasks") + taskWhere);
          !rs.eof(); rs.moveNext()) {
@@ -147,13 +147,15 @@ PlanFiles::PlanFile read(qint64 projectId) {
         const RawValue projectValue = rs.raw(1);
         const qint64 project =
             projectValue.type == RawValue::Type::Integer ? projectValue.integer : rs.value(1).toLongLong();
+        t.status = rs.rawText(9).trimmed();
+        t.categories = categoriesOf.value(project);
         if (withPlan) {
-            if (!rs.isNull(9))
-                t.parentKey = rs.rawText(9);
-            const RawValue milestone = rs.raw(10);
+            if (!rs.isNull(10))
+                t.parentKey = rs.rawText(10);
+            const RawValue milestone = rs.raw(11);
             t.milestone =
-                milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(10));
-            t.startNoEarlierThan = dateOf(rs, 11);
+                milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(11));
+            t.startNoEarlierThan = dateOf(rs, 12);
         }
         if (t.parentKey.isEmpty() && !projectId)
             t.parentKey = QStringLiteral("P%1").arg(project);
