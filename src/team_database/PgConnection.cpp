@@ -5,6 +5,7 @@
 #include "app/DbError.h"
 #include "app/Messages.h"
 #include "app/SchemaViews.h"
+#include "app/Settings.h"
 #include "app/SqlText.h"
 #include "app/ValueText.h"
 
@@ -39,6 +40,34 @@ constexpr const char* channel = "fennick_changes";
 constexpr int retryMilliseconds = 1000;
 // How long an attempt to connect again may wait for a server that does not answer.
 constexpr qint64 connectTimeoutMilliseconds = 10000;
+
+// How long a statement may wait for a lock that another session holds, and how long it may run
+// at all, before the server gives it up (seconds; settings TeamLockTimeout, TeamStatementTimeout).
+// A save never waits for ever behind someone else's lock.
+constexpr double defaultLockSeconds = 5;
+constexpr double defaultStatementSeconds = 30;
+
+int waitMilliseconds(const QString& key, double defaultSeconds) {
+    bool ok = false;
+    const double seconds = Settings::read(key, QString()).toDouble(&ok);
+    return static_cast<int>((ok && seconds > 0 ? seconds : defaultSeconds) * 1000);
+}
+
+// What the server's refusal means for the user, in plain words, for the causes that are not the
+// program's fault: a record locked elsewhere, a statement that took too long. Empty for others.
+QString waitText(const QByteArray& code, bool saving) {
+    if (code == "55P03") // lock_not_available: the program's own lock timeout
+        return saving ? QStringLiteral("This record is in use elsewhere: another user or program holds it locked. "
+                                       "Nothing was saved; please try again in a moment.")
+                      : QStringLiteral("These records are in use elsewhere: another user or program holds them "
+                                       "locked, so they could not be read. Please try again in a moment.");
+    if (code == "57014") // query_canceled: a statement timeout, the program's or the server's
+        return saving ? QStringLiteral("The team database did not answer in time (the record may be in use "
+                                       "elsewhere). Nothing was saved; please try again in a moment.")
+                      : QStringLiteral("The team database did not answer in time (the records may be in use "
+                                       "elsewhere), so they could not be read. Please try again in a moment.");
+    return {};
+}
 
 double toDouble(const char* text, int length) {
     double value = 0;
@@ -199,7 +228,10 @@ private:
         m_done = true;
         if (status == PGRES_TUPLES_OK)
             return result;
-        QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        QString message = waitText(QByteArray(state ? state : ""), false);
+        if (message.isEmpty())
+            message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
         PQclear(result);
         if (PQstatus(m_conn) != CONNECTION_OK || message.isEmpty())
             message = QStringLiteral("The connection to the team database server was lost while the rows were read "
@@ -386,6 +418,10 @@ void bringTeamViewsUpToDate(PGconn* conn) {
 
 void PgConnection::prepareSession() {
     PQclear(run(QStringLiteral("SET DateStyle = ISO, YMD")));
+    PQclear(run(QStringLiteral("SET lock_timeout = %1")
+                    .arg(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds))));
+    PQclear(run(QStringLiteral("SET statement_timeout = %1")
+                    .arg(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds))));
     if (m_check == Check::Schema) {
         PGresult* version = PQexec(m_conn, "select version from fennick_schema");
         if (PQresultStatus(version) != PGRES_TUPLES_OK) {
@@ -566,16 +602,19 @@ PGresult* PgConnection::run(const QString& statement) {
                                      "saved. The program connects again by itself when the server is back.")
                           .arg(describe()));
     const QByteArray text = statement.toUtf8();
+    // A statement inside a transaction, or any that is not a plain read, is part of a save.
+    const bool saving = PQtransactionStatus(m_conn) != PQTRANS_IDLE ||
+                        !statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
     // Without parameters, but through the extended protocol: exactly one statement per call.
     PGresult* result = PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
     readNotifications();
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
         return result;
-    fail(result);
+    fail(result, saving);
 }
 
-void PgConnection::fail(PGresult* result) {
+void PgConnection::fail(PGresult* result, bool saving) {
     if (PQstatus(m_conn) != CONNECTION_OK) {
         PQclear(result);
         lost();
@@ -603,6 +642,8 @@ void PgConnection::fail(PGresult* result) {
             QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail));
     if (code.startsWith("08"))
         throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
+    if (const QString waited = waitText(code, saving); !waited.isEmpty())
+        throw DbError(waited);
     throw DbError(detail);
 }
 
@@ -611,8 +652,12 @@ std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
 }
 
 namespace {
-// The reader's dates read as the shared connection's do, without a statement of its own.
-constexpr const char* readerOptions = "-c DateStyle=ISO,YMD";
+// The reader's dates read as the shared connection's do, without a statement of its own, and it
+// waits for a lock no longer than the shared connection does. (A long list may take its time.)
+QByteArray readerOptions() {
+    return "-c DateStyle=ISO,YMD -c lock_timeout=" +
+           QByteArray::number(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds));
+}
 
 // Connections still being opened in the background. The process waits for them before its
 // exit handlers run: libpq's TLS library tears itself down in one of those.
@@ -636,13 +681,14 @@ void PgConnection::openReaderSoon() {
         const std::lock_guard lock(openingsMutex);
         ++openings;
     }
-    m_readerOpening = std::async(std::launch::async, [target = m_target, password = m_password] {
-        PGconn* conn = openConnection(target, password, readerOptions);
-        const std::lock_guard lock(openingsMutex);
-        --openings;
-        openingsDone.notify_all();
-        return conn;
-    });
+    m_readerOpening =
+        std::async(std::launch::async, [target = m_target, password = m_password, options = readerOptions()] {
+            PGconn* conn = openConnection(target, password, options.constData());
+            const std::lock_guard lock(openingsMutex);
+            --openings;
+            openingsDone.notify_all();
+            return conn;
+        });
 }
 
 std::shared_ptr<PGconn> PgConnection::reader() {
@@ -664,7 +710,7 @@ std::shared_ptr<PGconn> PgConnection::reader() {
             break;
         }
     }
-    adopt(openConnection(m_target, m_password, readerOptions));
+    adopt(openConnection(m_target, m_password, readerOptions().constData()));
     if (PQstatus(m_reader.get()) != CONNECTION_OK) {
         m_reader.reset();
         return nullptr;
@@ -727,7 +773,7 @@ void PgConnection::runScript(const QString& script) {
         PQclear(result);
         return;
     }
-    fail(result);
+    fail(result, true);
 }
 
 QString PgConnection::hostText() const {

@@ -79,7 +79,8 @@ private:
     void watchSocket();
     void readNotifications();
     pg_result* run(const QString& statement);
-    [[noreturn]] void fail(pg_result* result);
+    // Throws the plain message for a failed statement; saving: it was part of a save.
+    [[noreturn]] void fail(pg_result* result, bool saving);
     void lost();
     // The steps of an attempt in the background: waiting for its socket, going on, giving up.
     void waitForAttempt(int polling);

@@ -196,6 +196,54 @@ QStringList fieldTexts(QWidget* window) {
     return texts;
 }
 
+// Another client of the server: psql running a script in the background, as an administrator's
+// session does, until it ends or is cut off.
+class OtherSession {
+public:
+    explicit OtherSession(const QString& target, const QString& script) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGAPPNAME"), name());
+        env.insert(QStringLiteral("PGPASSWORD"), qEnvironmentVariable("FENNICK_TEST_PGPASSWORD"));
+        m_process.setProcessEnvironment(env);
+        m_process.setStandardOutputFile(QProcess::nullDevice()); // and its farewell when cut off
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                                                 QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), target,
+                                                 QStringLiteral("-c"), script});
+    }
+    ~OtherSession() {
+        end();
+        m_process.waitForFinished();
+    }
+    OtherSession(const OtherSession&) = delete;
+    OtherSession& operator=(const OtherSession&) = delete;
+
+    bool started() { return m_process.waitForStarted(); }
+    // Cuts the session off on the server; its transaction is rolled back and its locks go.
+    void end() {
+        TestServer::admin(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
+                                         "application_name = '%1'")
+                              .arg(name()));
+    }
+    int finish() {
+        m_process.waitForFinished(120000);
+        return m_process.exitCode();
+    }
+
+private:
+    static QString name() { return QStringLiteral("fennick-other-session"); }
+    QProcess m_process;
+};
+
+// Whether another session holds the table locked.
+bool lockedElsewhere(const QString& table) {
+    return TestEnvironment::scalar(QStringLiteral("select count(*) from pg_locks l join pg_class c on c.oid = "
+                                                  "l.relation where c.relname = '%1' and l.mode = "
+                                                  "'AccessExclusiveLock' and l.granted")
+                                       .arg(table))
+               .toInt() == 1;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ child programs
@@ -395,6 +443,8 @@ private slots:
     void titleNamesTheDatabaseOnceThePasswordIsRight();
     void conflictingEditIsNotLost_data();
     void conflictingEditIsNotLost();
+    void saveBlockedByALockSaysSoAndSavesNothing_data();
+    void saveBlockedByALockSaysSoAndSavesNothing();
     void lostConnectionIsReportedAndRestored();
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
@@ -781,6 +831,51 @@ void TestTeamDatabase::conflictingEditIsNotLost() {
             TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
             QStringLiteral("theirs"));
     }
+}
+
+void TestTeamDatabase::saveBlockedByALockSaysSoAndSavesNothing_data() {
+    QTest::addColumn<QString>("lockSeconds"); // the program's own waits, as set by the user
+    QTest::addColumn<QString>("statementSeconds");
+    QTest::newRow("lock timeout") << "0.5"
+                                  << "60";
+    QTest::newRow("statement timeout") << "60"
+                                       << "0.5";
+}
+
+// An administrator's session holds the projects table locked for longer than anyone waits: a save
+// gives up after the program's own wait, says in plain words why, and saves nothing; what was
+// typed stays, and saves once the lock is gone.
+void TestTeamDatabase::saveBlockedByALockSaysSoAndSavesNothing() {
+    REQUIRE_SERVER();
+    QFETCH(QString, lockSeconds);
+    QFETCH(QString, statementSeconds);
+    PeopleFixture f;
+    Settings::write(QStringLiteral("TeamLockTimeout"), lockSeconds);
+    Settings::write(QStringLiteral("TeamStatementTimeout"), statementSeconds);
+    Database::shared().open(Database::shared().target()); // the settings hold from the next connection
+    const qint64 id = EditorTest::addProject(QStringLiteral("first"), f.ann);
+    auto form = open<Form2>(QString::number(id));
+    set(form.get(), QStringLiteral("Text1"), QStringLiteral("typed"));
+    OtherSession locker(Database::shared().target(),
+                        QStringLiteral("begin; lock table projects in access exclusive mode; select pg_sleep(60);"));
+    QVERIFY(locker.started());
+    QTRY_VERIFY(lockedElsewhere(QStringLiteral("projects")));
+    save(form.get());
+    QCOMPARE(f.messages.errors().size(), 1);
+    const QString said = f.messages.errors().first();
+    QVERIFY2(said.contains(QLatin1String("in use elsewhere")) && said.contains(QLatin1String("Nothing was saved")),
+             qPrintable(said));
+    QVERIFY2(!said.contains(QLatin1String("canceling statement")), qPrintable(said));
+    QVERIFY(form->isVisible());
+    QCOMPARE(EditorTest::shown(form.get(), QStringLiteral("Text1")), QStringLiteral("typed"));
+    locker.end();
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
+             QStringLiteral("first"));
+    f.messages.clear();
+    save(form.get());
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
+             QStringLiteral("typed"));
 }
 
 void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
