@@ -3,6 +3,7 @@
 #include "Openers.h"
 #include "app/Backup.h"
 #include "app/Cascade.h"
+#include "app/ChangeFeed.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
@@ -22,6 +23,13 @@ const QString continueQuestion = QStringLiteral("\r\nDo you wish to continue?");
 LookupEditor::LookupEditor(const QString& formName, bool withCategories, QWidget* parent)
     : QDialog(parent) {
     setObjectName(formName);
+    // Entries that others add or delete while the window is open show at once; the user's
+    // choices stay as they are.
+    ChangeFeed& feed = Database::shared().changes();
+    connect(&feed, &ChangeFeed::changed, this, [this, &feed] {
+        if (m_loaded)
+            refreshLists(feed.pendingTables());
+    });
     auto combo = [this](const QString& name) {
         auto* c = new QComboBox(this);
         c->setObjectName(name);
@@ -278,7 +286,38 @@ void LookupEditor::selectText(QComboBox* combo, const QString& text) {
     int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0) // the database compares these texts without regard to case
         index = combo->findText(text, Qt::MatchFixedString);
-    if (index < 0)
-        throw DbError(QStringLiteral("Invalid property value"));
+    if (index < 0) {
+        // The entry was deleted from the list (by another user, say) while records still carry it:
+        // the record's value is shown and kept, as stored, unless the user picks another.
+        combo->addItem(text);
+        index = combo->count() - 1;
+        combo->setItemData(index, QStringLiteral("No longer in the list; kept as stored"), Qt::ToolTipRole);
+    }
     combo->setCurrentIndex(index);
+}
+
+// ---------------------------------------------------------------- live lists
+
+void LookupEditor::refreshLists(const QSet<QString>& tables) {
+    const auto changed = [&tables](const char* table) { return tables.contains(QLatin1String(table)); };
+    const std::pair<ValueList, QComboBox*> lists[] = {
+        {ValueList::Status, Combo3}, {ValueList::Categories, Combo4}, {ValueList::Priorities, Combo5}};
+    for (const auto& [list, combo] : lists) {
+        if (!combo || !changed(list == ValueList::Status       ? "status_entries"
+                               : list == ValueList::Categories ? "categories_entries"
+                                                               : "priorities_entries"))
+            continue;
+        const bool chosen = combo->currentIndex() >= 0;
+        const QString text = combo->currentText();
+        reload(list);
+        if (chosen)
+            selectText(combo, text);
+    }
+    if (changed("employees")) {
+        const bool chosen = Combo1->currentIndex() >= 0;
+        const qint64 id = chosen ? selectedContactID() : 0;
+        LoadContacts();
+        if (chosen)
+            selectContact(id);
+    }
 }

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QSet>
 
 class QComboBox;
 class QHBoxLayout;
@@ -52,7 +53,8 @@ protected:
 
     // Selects the entry of the contact with this ID; no entry when the contact is not listed.
     void selectContact(const QVariant& id);
-    // Selects the first entry with this text; a text not in the list is an error.
+    // Selects the first entry with this text; a text no longer in the list (deleted meanwhile)
+    // is added as an entry of its own, so that the stored value shows and is kept.
     static void selectText(QComboBox* combo, const QString& text);
     // The ID of the selected contact; call only with an entry selected.
     qint64 selectedContactID() const;
@@ -76,6 +78,8 @@ private:
     void addValue(EditorSql::ValueList list, const QString& procedure, const QString& title, const QString& prompt);
     void deleteValue(EditorSql::ValueList list, QComboBox* combo, const QString& procedure, const QString& warning);
     void reload(EditorSql::ValueList list);
+    // Reads the lists of the changed tables again, keeping what the user has chosen.
+    void refreshLists(const QSet<QString>& tables);
     QPushButton* smallButton(const QString& caption, const QString& name);
 
     QList<qint64> m_ContactIDs;

@@ -175,16 +175,20 @@ void TestForm2::missingOwnerOpensWithNoOwner() {
 }
 
 void TestForm2::fieldThatCannotBeShownKeepsItsDefault() {
+    if (TestEnvironment::isTeam())
+        QSKIP("a team database's date columns hold nothing but dates");
     PeopleFixture f;
+    // A status no longer in the list is shown as stored; a stored date that is no date cannot be.
     const qint64 id = addProject("P", f.ann, "Gone status");
-    TestEnvironment::exec("update Projects set Budget=null");
+    TestEnvironment::exec("update Projects set Budget=null, StartDate='someday'");
     auto form = open<Form2>(QString::number(id));
     const QStringList errors = f.messages.errors();
     QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].contains("Form2.LoadData at line 5"), qPrintable(errors[0]));
+    QVERIFY2(errors[0].contains("Form2.LoadData at line 8"), qPrintable(errors[0]));
     // The failing field keeps its default; the fields after it are still loaded, and a missing
     // budget is an empty field.
-    QCOMPARE(shown(form.get(), names("Combo3 Text4 Combo4 Text5")), QStringList({"", "", "Main", "5"}));
+    QCOMPARE(shown(form.get(), names("Combo3 DateTimePicker1 Text4 Combo4 Text5")),
+             QStringList({"Gone status", QDate::currentDate().toString(Qt::ISODate), "", "Main", "5"}));
 }
 
 void TestForm2::missingValuesOpenEmptyAndAreAskedFor_data() {

@@ -150,13 +150,18 @@ void TestForm5::missingAssigneeOpensWithNoneSelected() {
 }
 
 void TestForm5::fieldThatCannotBeShownEndsTheLoading() {
+    if (TestEnvironment::isTeam())
+        QSKIP("a team database's date columns hold nothing but dates");
     TaskFixture f;
-    auto form = open<Form5>(QString::number(addTask(f.project, "T", f.bob, "Gone")), f.projectId);
+    // A status no longer in the list is shown as stored; a stored date that is no date cannot be.
+    const qint64 id = addTask(f.project, "T", f.bob, "Gone");
+    TestEnvironment::exec(QString("update Tasks set StartDate='someday' where ID=%1").arg(id));
+    auto form = open<Form5>(QString::number(id), f.projectId);
     QCOMPARE(f.messages.errors().size(), 1);
     QVERIFY2(f.messages.errors()[0].contains("Form5.Form_Load at line 7"), qPrintable(f.messages.errors()[0]));
-    // Read before the status: shown. After it: the load defaults.
-    QCOMPARE(shown(form.get(), names("Text1 Combo1 Combo5 DateTimePicker1 Text6")),
-             QStringList({"T", "Bob Ray", "", QDate::currentDate().toString(Qt::ISODate), "0"}));
+    // Read before the start date: shown. After it: the load defaults.
+    QCOMPARE(shown(form.get(), names("Text1 Combo1 Combo3 Combo5 DateTimePicker1 Text6")),
+             QStringList({"T", "Bob Ray", "Gone", "High", QDate::currentDate().toString(Qt::ISODate), "0"}));
 }
 
 void TestForm5::missingValuesOpenEmptyAndAreAskedFor_data() {

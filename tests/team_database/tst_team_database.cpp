@@ -322,6 +322,7 @@ int clientMain() {
 
 // add <target> <prefix> <count>: adds projects one statement at a time, then prints "done".
 // edit <target> <id> <name>: renames a project.
+// exec <target> <statement>: runs one statement, as another program on the database would.
 int childMain(const QStringList& args) {
     const QString mode = args.value(0);
     Database& db = Database::shared();
@@ -332,6 +333,8 @@ int childMain(const QStringList& args) {
             for (int i = 0; i < count; ++i)
                 db.execute(QStringLiteral("insert into Projects (ProjectName,Owner) values (%1,0)")
                                .arg(SqlText::quoted(args.value(2) + QString::number(i))));
+        } else if (mode == QLatin1String("exec")) {
+            db.execute(args.value(2));
         } else if (mode == QLatin1String("edit")) {
             db.execute(QStringLiteral("update Projects set ProjectName=%1 where ID=%2")
                            .arg(SqlText::quoted(args.value(3)), args.value(2)));
@@ -445,6 +448,8 @@ private slots:
     void conflictingEditIsNotLost();
     void saveBlockedByALockSaysSoAndSavesNothing_data();
     void saveBlockedByALockSaysSoAndSavesNothing();
+    void valueDeletedElsewhereIsShownAndKept_data();
+    void valueDeletedElsewhereIsShownAndKept();
     void lostConnectionIsReportedAndRestored();
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
@@ -876,6 +881,52 @@ void TestTeamDatabase::saveBlockedByALockSaysSoAndSavesNothing() {
     QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ProjectName from Projects where ID=%1").arg(id)).toString(),
              QStringLiteral("typed"));
+}
+
+void TestTeamDatabase::valueDeletedElsewhereIsShownAndKept_data() {
+    QTest::addColumn<QString>("editor");
+    QTest::newRow("project editor") << "Form2";
+    QTest::newRow("task editor") << "Form5";
+}
+
+// Another program deletes a status that records still carry: the editor opens with the stored
+// value shown, and a save keeps it. An editor that is open meanwhile follows the other's changes
+// to its lists at once (on the team database, which announces them), keeping the user's choice.
+void TestTeamDatabase::valueDeletedElsewhereIsShownAndKept() {
+    QFETCH(QString, editor);
+    PeopleFixture f;
+    const qint64 project = EditorTest::addProject(QStringLiteral("carried"), f.ann);
+    const qint64 task = addTask(project, QStringLiteral("its task"), f.bob);
+    const QString id = QString::number(editor == QLatin1String("Form2") ? project : task);
+    const QString table = editor == QLatin1String("Form2") ? QStringLiteral("Projects") : QStringLiteral("Tasks");
+    const auto other = [](const QString& statement) {
+        QCOMPARE(finish(startChild({QStringLiteral("exec"), Database::shared().target(), statement})), 0);
+    };
+    other(QStringLiteral("delete from Status where Status='In process'"));
+    auto form = open(editor, id, QString::number(project));
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(EditorTest::shown(form.get(), QStringLiteral("Combo3")), QStringLiteral("In process"));
+    QCOMPARE(EditorTest::shown(form.get(), QStringLiteral("Combo5")), QStringLiteral("High"));
+    set(form.get(), QStringLiteral("Text1"), QStringLiteral("renamed"));
+    save(form.get());
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(f.messages.notices(), QStringList{"Record Successfully Updated"});
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select Status from %1 where ID=%2").arg(table, id)).toString(),
+             QStringLiteral("In process"));
+
+    if (!TestEnvironment::isTeam())
+        return; // the local file announces no changes
+    auto open2 = open(editor, id, QString::number(project));
+    set(open2.get(), QStringLiteral("Combo3"), QStringLiteral("Closed"));
+    other(QStringLiteral("insert into Status values ('Blocked')"));
+    auto* statuses = open2->findChild<QComboBox*>(QStringLiteral("Combo3"));
+    QTRY_VERIFY(entries(statuses).contains(QStringLiteral("Blocked")));
+    QCOMPARE(statuses->currentText(), QStringLiteral("Closed"));
+    other(QStringLiteral("delete from Status where Status='Closed'"));
+    // Gone from the list, yet still the user's choice.
+    QTRY_COMPARE(entries(statuses), QStringList({"Blocked", "Closed"}));
+    QCOMPARE(statuses->currentText(), QStringLiteral("Closed"));
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
