@@ -15,6 +15,14 @@ constexpr double maxPercent = 100;
 // Money and days (Budget, Cost and their days) are never negative.
 constexpr double minAmount = 0;
 
+// Texts: names, value-list entries and the other short texts; notes and descriptions. Both
+// database kinds refuse a longer text (their schema holds the same numbers), far above any real
+// one, so that a text pasted by mistake cannot slow every list.
+constexpr int maxShortText = 10000;
+constexpr int maxLongText = 100000;
+// What a list cell reads of a text: enough to fill any column; the editor reads it whole.
+constexpr int listCellChars = 300;
+
 inline bool yearInRange(const QDate& date) {
     return date.isValid() && date.year() >= firstYear && date.year() <= lastYear;
 }

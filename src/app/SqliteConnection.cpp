@@ -298,9 +298,11 @@ void SqliteConnection::watchOtherWriters() {
 
 namespace {
 
-// The file's schema version (PRAGMA user_version): 1 row versions, 2 the planner's tables.
+// The file's schema version (PRAGMA user_version): 1 row versions, 2 the planner's tables, 3 the
+// bounds of its texts.
 constexpr int rowVersionSchema = 1;
 constexpr int plannerSchema = 2;
+constexpr int textLimitsSchema = 3;
 constexpr const char* versionedTables[] = {"Employees", "Projects", "Tasks"};
 
 } // namespace
@@ -314,10 +316,10 @@ static void registerSchemaScripts() {
 namespace {
 
 // The script of a step, built into the program (the same one the template was made with).
-QString plannerScript() {
+QString stepScript(const QString& name) {
     static const bool registered = (registerSchemaScripts(), true);
     Q_UNUSED(registered);
-    QFile file(QStringLiteral(":/schema/planner.sql"));
+    QFile file(QStringLiteral(":/schema/") + name);
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(QStringLiteral("The schema script is missing from the program."));
     return QString::fromUtf8(file.readAll());
@@ -341,7 +343,7 @@ void SqliteConnection::upgrade() {
     };
     try {
         m_schemaVersion = static_cast<int>(scalar(QStringLiteral("PRAGMA user_version")));
-        if (m_schemaVersion >= plannerSchema)
+        if (m_schemaVersion >= textLimitsSchema)
             return;
         for (const char* table : versionedTables) {
             if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
@@ -368,10 +370,16 @@ void SqliteConnection::upgrade() {
             commit();
             m_schemaVersion = rowVersionSchema;
         }
+        if (m_schemaVersion < plannerSchema) {
+            begin();
+            runScript(stepScript(QStringLiteral("planner.sql")));
+            commit();
+            m_schemaVersion = plannerSchema;
+        }
         begin();
-        runScript(plannerScript());
+        runScript(stepScript(QStringLiteral("limits.sql")));
         commit();
-        m_schemaVersion = plannerSchema;
+        m_schemaVersion = textLimitsSchema;
     } catch (const DbError&) {
         // The file works as before at the version it reached; the next open tries again.
         try {

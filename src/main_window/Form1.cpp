@@ -8,6 +8,7 @@
 #include "app/Database.h"
 #include "app/DatabaseChoice.h"
 #include "app/ErrorTrap.h"
+#include "app/FieldBounds.h"
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/Twips.h"
@@ -87,6 +88,20 @@ QSet<qint64> milestonesOf(const QString& projectId) {
          !rs.eof(); rs.moveNext())
         ids.insert(rs.value(0).toLongLong());
     return ids;
+}
+
+// The project list's fields, each text cut to what a cell shows: a name of a megabyte (pasted by
+// mistake, or written by another program) must not slow every refill. The editor reads it whole.
+QString projectListQuery() {
+    QStringList columns;
+    for (const ListField& field : projectFields) {
+        const QString name = QLatin1String(field.name);
+        const bool text = name == QLatin1String("ProjectName") || name == QLatin1String("OwnerName") ||
+                          name == QLatin1String("Category") || name == QLatin1String("Priority") ||
+                          name == QLatin1String("Status");
+        columns << (text ? QStringLiteral("substr(%1, 1, %2) as %1").arg(name).arg(FieldBounds::listCellChars) : name);
+    }
+    return QStringLiteral("select ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" from [Open Projects]");
 }
 
 // Reads the field of one cell as the database gave it.
@@ -424,8 +439,7 @@ void Form1::ListData() {
     abortProjectFill(); // a refill replaces a fill still streaming
     trap.step(1, [this] { m_projects->beginFill(); });
     std::optional<ResultSet> rs;
-    if (trap.step(
-            2, [&] { rs.emplace(Database::shared().streamQuery(QStringLiteral("select * from [Open Projects]"))); })) {
+    if (trap.step(2, [&] { rs.emplace(Database::shared().streamQuery(projectListQuery())); })) {
         m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false});
         m_projectFill->haveColumns = trap.step(3, [&] {
             for (int i = 0; i < 10; ++i)

@@ -3,6 +3,7 @@
 #include "TeamSchema.h"
 #include "app/ChangeFeed.h"
 #include "app/DbError.h"
+#include "app/FieldBounds.h"
 #include "app/Messages.h"
 #include "app/SchemaViews.h"
 #include "app/Settings.h"
@@ -625,6 +626,8 @@ void PgConnection::fail(PGresult* result, bool saving) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray code(state ? state : "");
     const QString detail = serverMessage(result, m_conn);
+    const char* refusedBy = result ? PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME) : nullptr;
+    const QByteArray constraint(refusedBy ? refusedBy : "");
     PQclear(result);
     if (code == "42501" || code == "25006")
         throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved "
@@ -637,6 +640,11 @@ void PgConnection::fail(PGresult* result, bool saving) {
         throw DbError(QStringLiteral("A value that must be given is missing, so nothing was saved (%1).").arg(detail));
     if (code == "23505")
         throw DbError(QStringLiteral("This entry is already there, so nothing was saved (%1).").arg(detail));
+    if (code == "23514" && constraint.endsWith("_text_lengths"))
+        throw DbError(QStringLiteral("A text is too long to be stored, so nothing was saved: names and other short "
+                                     "texts take at most %1 characters, notes and descriptions at most %2.")
+                          .arg(FieldBounds::maxShortText)
+                          .arg(FieldBounds::maxLongText));
     if (code == "23514")
         throw DbError(
             QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail));

@@ -18,7 +18,7 @@ struct pg_result;
 class PgConnection final : public Connection {
 public:
     // The schema version this program reads and writes.
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
 
     enum class Check { Schema, None };
     // Connects (asking for a password when the server wants one that libpq's own sources do not

@@ -32,12 +32,17 @@ DbError mayNotChange(const PgConnection& connection) {
 } // namespace
 
 QString script() {
-    return resource(QStringLiteral("postgresql.sql")) + QLatin1Char('\n') + upgradeScript(2);
+    QString all = resource(QStringLiteral("postgresql.sql"));
+    for (int version = 2; version <= PgConnection::schemaVersion; ++version)
+        all += QLatin1Char('\n') + upgradeScript(version);
+    return all;
 }
 
 QString upgradeScript(int toVersion) {
     if (toVersion == 2)
         return resource(QStringLiteral("postgresql-planner.sql"));
+    if (toVersion == 3)
+        return resource(QStringLiteral("postgresql-limits.sql"));
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 

@@ -4,6 +4,7 @@
 #include "app/Connection.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/FieldBounds.h"
 #include "app/SqlText.h"
 #include "app/SqliteConnection.h"
 #include "support/TestSupport.h"
@@ -268,7 +269,7 @@ void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     Database db;
     db.open(path);
     QVERIFY(db.connection()->hasRowVersions());
-    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 2);
+    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 3);
     QCOMPARE(Backup::existing(path).size(), 1);
     QCOMPARE(db.query(QStringLiteral("select ProjectName from Projects")).value(0).toString(), QStringLiteral("kept"));
     db.execute(QStringLiteral("update Projects set ProjectName = 'renamed'"));
@@ -276,6 +277,9 @@ void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     db.execute(QStringLiteral("update Tasks set ParentID = 1 where Title = 'detail'"));
     db.execute(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values (1, 2, 'SS', -1)"));
     QCOMPARE(db.query(QStringLiteral("select count(*) from WorkingDays where Working = 1")).value(0).toInt(), 5);
+    // Texts now have bounds.
+    QVERIFY_THROWS_EXCEPTION(DbError, db.execute(QStringLiteral("update Projects set ProjectName = '%1'")
+                                                     .arg(QString(FieldBounds::maxShortText + 1, QLatin1Char('x')))));
     db.close();
     db.open(path); // brought up to date once: no second copy
     QCOMPARE(Backup::existing(path).size(), 1);

@@ -6,6 +6,7 @@
 #include "app/Database.h"
 #include "app/DatabaseChoice.h"
 #include "app/ErrorTrap.h"
+#include "app/FieldBounds.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
 #include "app/widgets/RecordListModel.h"
@@ -450,6 +451,9 @@ private slots:
     void saveBlockedByALockSaysSoAndSavesNothing();
     void valueDeletedElsewhereIsShownAndKept_data();
     void valueDeletedElsewhereIsShownAndKept();
+    void listCellsCarryTheStartOfALongText();
+    void overLongTextsAreRefused_data();
+    void overLongTextsAreRefused();
     void lostConnectionIsReportedAndRestored();
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
@@ -579,6 +583,8 @@ void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
         old.runScript(QString::fromUtf8(script.readAll()));
         old.execute(QStringLiteral("insert into projects (projectname, owner) values ('kept', 0)"));
         old.execute(QStringLiteral("insert into tasks (projectid, title) select id, 'its task' from projects"));
+        // Written by another program before texts had bounds: kept by the upgrade.
+        old.execute(QStringLiteral("insert into projects (projectname, owner) values (repeat('x', 200000), 0)"));
     }
     const QString refused = refusalOf([&] { Database::shared().open(target); });
     QVERIFY2(refused.contains(QLatin1String("earlier version")) && refused.contains(QLatin1String("--create-schema")),
@@ -596,6 +602,12 @@ void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select p.projectname, t.title from projects p join tasks t on "
                                                   "t.projectid = p.id")),
              QStringList{"kept|its task"});
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select max(length(projectname)) from projects")).toInt(), 200000);
+    const QString tooLong = refusalOf([] {
+        TestEnvironment::exec(QStringLiteral("insert into projects (projectname, owner) values (repeat('y', %1), 0)")
+                                  .arg(FieldBounds::maxShortText + 1));
+    });
+    QVERIFY2(tooLong.startsWith(QLatin1String("A text is too long")), qPrintable(tooLong));
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from tasklinks")).toInt(), 0);
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from workingdays where working")).toInt(), 5);
     const QString again = refusalOf([&] { TeamSchema::create(target); });
@@ -927,6 +939,58 @@ void TestTeamDatabase::valueDeletedElsewhereIsShownAndKept() {
     QTRY_COMPARE(entries(statuses), QStringList({"Blocked", "Closed"}));
     QCOMPARE(statuses->currentText(), QStringLiteral("Closed"));
     QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+}
+
+// A name as long as may be stored fills its list cell with its start only, so that it cannot slow
+// every refill; the editor shows it whole.
+void TestTeamDatabase::listCellsCarryTheStartOfALongText() {
+    PeopleFixture f;
+    const QString longName = QString(FieldBounds::maxShortText - 1, QLatin1Char('n')) + QLatin1Char('!');
+    const qint64 id = EditorTest::addProject(longName, f.ann);
+    EditorTest::addProject(QStringLiteral("short"), f.ann);
+    Form1 form;
+    form.Form_Load();
+    form.projectModel()->ensureComplete();
+    QCOMPARE(projectNames(form),
+             QStringList({QString(FieldBounds::listCellChars, QLatin1Char('n')), QStringLiteral("short")}));
+    auto editor = open<Form2>(QString::number(id));
+    QCOMPARE(EditorTest::shown(editor.get(), QStringLiteral("Text1")), longName);
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
+}
+
+void TestTeamDatabase::overLongTextsAreRefused_data() {
+    QTest::addColumn<QString>("statement"); // %1: a text one character longer than allowed
+    QTest::addColumn<bool>("longText");     // notes and descriptions: the longer bound
+    QTest::newRow("project name") << "insert into Projects (ProjectName, Owner) values (%1, 0)" << false;
+    QTest::newRow("project renamed") << "update Projects set ProjectName = %1" << false;
+    QTest::newRow("project notes") << "update Projects set Notes = %1" << true;
+    QTest::newRow("status entry") << "insert into Status values (%1)" << false;
+    QTest::newRow("contact") << "update Employees set LastName = %1" << false;
+    QTest::newRow("task description") << "update Tasks set Description = %1" << true;
+    QTest::newRow("holiday") << "insert into Holidays (Day, Name) values ('2021-12-24', %1)" << false;
+}
+
+// Both kinds of database refuse a text longer than their bound with the same plain words, and
+// nothing of the change is kept; a text at the bound is taken.
+void TestTeamDatabase::overLongTextsAreRefused() {
+    QFETCH(QString, statement);
+    QFETCH(bool, longText);
+    PeopleFixture f;
+    const qint64 project = EditorTest::addProject(QStringLiteral("kept"), f.ann);
+    addTask(project, QStringLiteral("its task"), f.bob);
+    const int bound = longText ? FieldBounds::maxLongText : FieldBounds::maxShortText;
+    const QString snapshot = QStringLiteral("select ProjectName, Notes, (select count(*) from Status), "
+                                            "(select max(LastName) from Employees), (select max(Description) from "
+                                            "Tasks), (select count(*) from Holidays) from Projects");
+    const QStringList before = TestEnvironment::rows(snapshot);
+    const QString why =
+        refusalOf([&] { TestEnvironment::exec(statement.arg(SqlText::quoted(QString(bound + 1, QLatin1Char('x'))))); });
+    QCOMPARE(why, QStringLiteral("A text is too long to be stored, so nothing was saved: names and other short texts "
+                                 "take at most %1 characters, notes and descriptions at most %2.")
+                      .arg(FieldBounds::maxShortText)
+                      .arg(FieldBounds::maxLongText));
+    QCOMPARE(TestEnvironment::rows(snapshot), before);
+    TestEnvironment::exec(statement.arg(SqlText::quoted(QString(bound, QLatin1Char('x')))));
 }
 
 void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
