@@ -148,6 +148,8 @@ QString databaseInUse() {
     const Database& db = Database::shared();
     if (db.isOpen())
         return db.connection()->kindAndPlace() + (db.isReadOnly() ? QStringLiteral(" (read only)") : QString());
+    if (db.isShared()) // the team database that was tried
+        return QStringLiteral("None: the team database %1 could not be opened").arg(db.describe());
     return QStringLiteral("None: the database %1 is not open").arg(DataStore::workingDatabase());
 }
 

@@ -361,8 +361,16 @@ void Form1::Form_Load() {
     });
     trap.step(6, [] { Database::shared().close(); });
     const QString programTitle = windowTitle();
-    trap.step(7, [this] {
-        Database::shared().open(DatabaseChoice::chosen());
+    // A database refused for a lasting reason (a role without rights, tables of another version)
+    // is said once: the lists do not try it again.
+    bool refused = false;
+    trap.step(7, [this, &refused] {
+        try {
+            Database::shared().open(DatabaseChoice::chosen());
+        } catch (const DbError& e) {
+            refused = e.lasting();
+            throw;
+        }
         setWindowTitle(DatabaseChoice::windowTitle(windowTitle()));
     });
     // A database that opens on a later try (after a cancelled password box, say) or that the
@@ -373,8 +381,10 @@ void Form1::Form_Load() {
     trap.step(9, [this] { addColumns(ListView2, m_tasks); });
     restoreWidths(ListView1, QStringLiteral("ColumnHeaders"));
     restoreWidths(ListView2, QStringLiteral("ColumnHeaders2"));
-    trap.step(12, [this] { ListData(); });
-    trap.step(13, [this] { ListTasks(); });
+    if (!refused) {
+        trap.step(12, [this] { ListData(); });
+        trap.step(13, [this] { ListTasks(); });
+    }
     trap.step(14, [this] {
         const qint16 state =
             Settings::toWindowState(Settings::read(QStringLiteral("WindowState"), QStringLiteral("0")));

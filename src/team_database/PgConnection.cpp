@@ -428,12 +428,20 @@ void PgConnection::prepareSession() {
         if (PQresultStatus(version) != PGRES_TUPLES_OK) {
             const char* state = PQresultErrorField(version, PG_DIAG_SQLSTATE);
             const bool missing = state && qstrcmp(state, "42P01") == 0;
+            const bool noRights = state && qstrcmp(state, "42501") == 0;
             const QString detail = serverMessage(version, m_conn);
             PQclear(version);
             if (missing)
                 throw DbError(QStringLiteral("The team database %1 has no Fennick Planner tables. Create them with: "
                                              "fennick-planner --create-schema --database \"%2\"")
-                                  .arg(describe(), m_target));
+                                  .arg(describe(), m_target),
+                              true);
+            if (noRights)
+                throw DbError(QStringLiteral("The role %1 may not read the tables of the team database %2, so it was "
+                                             "not opened. Ask the database's owner to grant the role its rights "
+                                             "(GRANT ... TO %1, as the team database guide shows).")
+                                  .arg(userName(), describe()),
+                              true);
             throw DbError(QStringLiteral("The team database %1 could not be read: %2").arg(describe(), detail));
         }
         const int found = PQntuples(version) == 1 ? QByteArray(PQgetvalue(version, 0, 0)).toInt() : -1;
@@ -442,11 +450,13 @@ void PgConnection::prepareSession() {
             throw DbError(QStringLiteral("The team database %1 has the tables of an earlier version of Fennick "
                                          "Planner, so it was not opened. Its owner brings them up to date, keeping "
                                          "every row, with: fennick-planner --create-schema --database \"%2\"")
-                              .arg(describe(), m_target));
+                              .arg(describe(), m_target),
+                          true);
         if (found != schemaVersion)
             throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
                                          "uses (%3), so it was not opened.")
-                              .arg(describe(), QString::number(found), QString::number(schemaVersion)));
+                              .arg(describe(), QString::number(found), QString::number(schemaVersion)),
+                          true);
         PGresult* rights = PQexec(m_conn, "select has_table_privilege('projects', 'INSERT') and "
                                           "current_setting('transaction_read_only') = 'off'");
         m_readOnly = PQresultStatus(rights) != PGRES_TUPLES_OK || PQgetvalue(rights, 0, 0)[0] != 't';

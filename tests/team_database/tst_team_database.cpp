@@ -13,6 +13,7 @@
 #include "editors/EditorSql.h"
 #include "editors/EditorTestUtil.h"
 #include "editors/Form2.h"
+#include "help/HelpWindows.h"
 #include "main_window/Form1.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
@@ -22,6 +23,7 @@
 #include "team_database/widgets/TeamCommands.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -442,6 +444,7 @@ private slots:
     void refusedTexts_data();
     void refusedTexts();
     void readOnlyRoleBrowsesButCannotWrite();
+    void roleWithoutRightsIsToldOnce();
     void passwordIsAskedForThisRunOnly();
     void titleNamesTheDatabaseOnceThePasswordIsRight_data();
     void titleNamesTheDatabaseOnceThePasswordIsRight();
@@ -725,6 +728,37 @@ void TestTeamDatabase::readOnlyRoleBrowsesButCannotWrite() {
     Database::shared().close();
     qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
     TestServer::admin(QStringLiteral("drop owned by fennick_reader"));
+}
+
+// A role that may log in but was never granted the tables: one plain message at start-up, and
+// About names the team database that was tried.
+void TestTeamDatabase::roleWithoutRightsIsToldOnce() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    TestServer::admin(QStringLiteral("drop role if exists fennick_no_rights"));
+    TestServer::admin(QStringLiteral("create role fennick_no_rights login password 'n'"));
+    qputenv("PGPASSWORD", "n");
+    const QString target = env.databaseTarget() + QStringLiteral(" user=fennick_no_rights");
+    qputenv("FENNICK_DATABASE", target.toUtf8());
+    {
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(messages.errors().size(), 1);
+        const QString said = messages.errors().first();
+        QVERIFY2(said.contains(QLatin1String("fennick_no_rights may not read the tables")) &&
+                     !said.contains(QLatin1String("permission denied")),
+                 qPrintable(said));
+        Help::AboutWindow about;
+        const QString database = about.findChild<QLabel*>(QStringLiteral("lblDatabase"))->text();
+        QVERIFY2(database.contains(QLatin1String("team database")) && database.contains(target) &&
+                     !database.contains(DataStore::workingDatabase()),
+                 qPrintable(database));
+        form.Form_QueryUnload();
+    }
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    qputenv("FENNICK_DATABASE", env.databaseTarget().toUtf8());
+    TestServer::admin(QStringLiteral("drop role fennick_no_rights"));
 }
 
 void TestTeamDatabase::passwordIsAskedForThisRunOnly() {
