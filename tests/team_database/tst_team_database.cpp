@@ -258,6 +258,7 @@ bool lockedElsewhere(const QString& table) {
 //   open <id>   opens the project editor on a project; type <name> types its name;
 //   save        saves it: "saved", or "refused ", the boxes shown, and the name it still shows
 //   title       "title " and the window title
+//   errors      "errors " and the text of every error box shown since the start, joined by " | "
 //   quit
 int clientMain() {
     ScriptedMessages messages;
@@ -266,9 +267,11 @@ int clientMain() {
     Form1 form;
     form.Form_Load();
     form.show();
-    const auto answer = [&messages](const QString& text) {
+    QStringList everyError;
+    const auto answer = [&messages, &everyError](const QString& text) {
         std::printf("%s\n", qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
         std::fflush(stdout);
+        everyError << messages.errors();
         messages.clear();
     };
     answer(QStringLiteral("ready ") + messages.errors().join(QLatin1Char(' ')));
@@ -315,6 +318,10 @@ int clientMain() {
                            shown(editor.get(), QStringLiteral("Text1")) + QLatin1Char(')'));
             } else if (command == QLatin1String("title")) {
                 answer(QStringLiteral("title ") + form.windowTitle());
+            } else if (command == QLatin1String("errors")) {
+                answer(QStringLiteral("errors ") + QStringList(everyError + messages.errors())
+                                                       .join(QStringLiteral(" | "))
+                                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')));
             } else {
                 QCoreApplication::quit();
             }
@@ -457,6 +464,7 @@ private slots:
     void listCellsCarryTheStartOfALongText();
     void overLongTextsAreRefused_data();
     void overLongTextsAreRefused();
+    void projectWithoutDatesFromPsqlShowsEverywhere();
     void lostConnectionIsReportedAndRestored();
     void serverRestartDuringASession();
     void readOnlyClientBrowsesWhileAnotherWrites();
@@ -1025,6 +1033,33 @@ void TestTeamDatabase::overLongTextsAreRefused() {
                       .arg(FieldBounds::maxLongText));
     QCOMPARE(TestEnvironment::rows(snapshot), before);
     TestEnvironment::exec(statement.arg(SqlText::quoted(QString(bound, QLatin1Char('x')))));
+}
+
+// psql adds a project with nothing but a name (no dates, owner, status...): every copy of the
+// program that is connected shows it live, without an error box, and opens it.
+void TestTeamDatabase::projectWithoutDatesFromPsqlShowsEverywhere() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    addProject(QStringLiteral("dated"));
+    Client first(env.databaseTarget(), env.programFolder());
+    Client second(env.databaseTarget(), env.programFolder());
+    QCOMPARE(first.ready(), QStringLiteral("ready"));
+    QCOMPARE(second.ready(), QStringLiteral("ready"));
+    Form1 here;
+    here.Form_Load();
+    OtherSession psql(env.databaseTarget(), QStringLiteral("insert into projects (projectname) values ('no dates')"));
+    QCOMPARE(psql.finish(), 0);
+    const qint64 id = TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
+    for (Client* client : {&first, &second}) {
+        QTRY_COMPARE(client->ask(QStringLiteral("list")), QStringLiteral("list dated|no dates"));
+        QCOMPARE(client->ask(QStringLiteral("open %1").arg(id)), QStringLiteral("opened"));
+        QCOMPARE(client->ask(QStringLiteral("errors")), QStringLiteral("errors"));
+    }
+    QTRY_COMPARE(projectNames(here), QStringList({"dated", "no dates"}));
+    here.projectModel()->ensureComplete();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestTeamDatabase::lostConnectionIsReportedAndRestored() {
