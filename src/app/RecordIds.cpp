@@ -1,9 +1,7 @@
 #include "RecordIds.h"
 
 #include "Connection.h"
-#include "DbError.h"
 #include "SqlText.h"
-#include "ValueText.h"
 
 #include <algorithm>
 
@@ -29,21 +27,12 @@ qint64 single(Connection& connection, const QString& statement) {
     return rows->next() && !rows->isNull(0) ? rows->value(0).toLongLong() : 0;
 }
 
-// The sequence behind a team table's ID column ("public.employees_id_seq").
-QString sequenceOf(Connection& connection, const char* table) {
+// A team table's ID counter (the last number given), first moved up to `past` when that is
+// higher: through the schema's function, which every role that may add rows may use.
+qint64 teamCounter(Connection& connection, const char* table, qint64 past = 0) {
     auto rows = connection.query(
-        QStringLiteral("select pg_get_serial_sequence('%1', 'id')").arg(QString::fromLatin1(table).toLower()));
-    if (!rows->next() || rows->isNull(0))
-        throw DbError(QStringLiteral("The team database has no number sequence for %1.").arg(QLatin1String(table)));
-    return rows->rawText(0);
-}
-
-qint64 teamCounter(Connection& connection, const QString& sequence) {
-    auto rows = connection.query(QStringLiteral("select last_value, is_called from ") + sequence);
-    if (!rows->next())
-        return 0;
-    const qint64 last = rows->value(0).toLongLong();
-    return isStoredTruth(rows->rawText(1)) ? last : last - 1;
+        QStringLiteral("select fennick_id_counter('%1', %2)").arg(QString::fromLatin1(table).toLower()).arg(past));
+    return rows->next() && !rows->isNull(0) ? rows->value(0).toLongLong() : 0;
 }
 
 } // namespace
@@ -53,7 +42,7 @@ QHash<QString, qint64> counters(Connection& connection) {
     for (const Counter& c : numbered) {
         const QString table = QLatin1String(c.table);
         if (connection.dialect() == SqlText::Dialect::PostgreSql)
-            out.insert(table, teamCounter(connection, sequenceOf(connection, c.table)));
+            out.insert(table, teamCounter(connection, c.table));
         else
             out.insert(table, single(connection, QStringLiteral("select seq from sqlite_sequence where name = ") +
                                                      SqlText::quoted(table)));
@@ -69,9 +58,7 @@ void moveCountersPastUsed(Connection& connection, const QHash<QString, qint64>& 
         if (wanted <= now.value(table))
             continue;
         if (connection.dialect() == SqlText::Dialect::PostgreSql) {
-            connection.query(QStringLiteral("select setval(%1, %2, true)")
-                                 .arg(SqlText::quoted(sequenceOf(connection, c.table)))
-                                 .arg(wanted));
+            teamCounter(connection, c.table, wanted);
         } else if (connection.execute(QStringLiteral("update sqlite_sequence set seq = %1 where name = %2")
                                           .arg(wanted)
                                           .arg(SqlText::quoted(table))) == 0) {

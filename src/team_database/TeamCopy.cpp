@@ -193,8 +193,7 @@ void localToTeam(const QString& localFile, const QString& target, const Progress
         copyAll(local, team, true, progress);
         RecordIds::moveCountersPastUsed(team, given);
         // Links are never referred to from elsewhere: past the copied ones is enough.
-        team.query(QStringLiteral("select setval(pg_get_serial_sequence('tasklinks', 'id'), coalesce(max(id), 0) + 1, "
-                                  "false) from tasklinks"));
+        team.query(QStringLiteral("select fennick_id_counter('tasklinks', coalesce(max(id), 0)) from tasklinks"));
         team.commit();
     } catch (...) {
         try {

@@ -41,8 +41,9 @@ QString script() {
 QString upgradeScript(int toVersion) {
     if (toVersion == 2)
         return resource(QStringLiteral("postgresql-planner.sql"));
-    if (toVersion == 3)
-        return resource(QStringLiteral("postgresql-limits.sql"));
+    if (toVersion == 3) // the bounds of the texts, and the ID counters every writing role may move
+        return resource(QStringLiteral("postgresql-limits.sql")) + QLatin1Char('\n') +
+               resource(QStringLiteral("postgresql-counters.sql"));
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 

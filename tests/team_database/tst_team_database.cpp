@@ -479,6 +479,7 @@ private slots:
     void teamDatabaseCommandSwitchesBackAndForth();
     void copiesBothWaysKeepEveryRow();
     void copyIntoAFilledTeamDatabaseIsRefused();
+    void teamMemberCopiesWithTheDocumentedGrants();
     void copyCommandsOfTheFileMenu();
 };
 
@@ -1522,6 +1523,59 @@ void TestTeamDatabase::copyIntoAFilledTeamDatabaseIsRefused() {
     QVERIFY_THROWS_EXCEPTION(DbError, TeamCopy::localToTeam(DataStore::workingDatabase(), env.databaseTarget()));
     Database::shared().open(env.databaseTarget());
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Employees")).toInt(), 0);
+}
+
+// A member of the team role, with the grants that the team database guide gives (read from the
+// guide itself), copies a local file in and back out; new records then get IDs past the copied.
+void TestTeamDatabase::teamMemberCopiesWithTheDocumentedGrants() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const QString local = DataStore::workingDatabase();
+    Database::shared().open(local);
+    SampleData::load(QDate(2021, 8, 31));
+    const QStringList before = snapshot();
+    Database::shared().close();
+
+    QFile guide(QStringLiteral(FENNICK_TEST_DATA "/../../docs/team-database.md"));
+    QVERIFY(guide.open(QIODevice::ReadOnly));
+    QStringList grants;
+    const QRegularExpression grant(QStringLiteral("^\\s*(GRANT .* TO fennick_team);$"),
+                                   QRegularExpression::MultilineOption);
+    for (auto it = grant.globalMatch(QString::fromUtf8(guide.readAll())); it.hasNext();)
+        grants << it.next().captured(1).replace(QLatin1String("fennick_team"), QLatin1String("fennick_members"));
+    QVERIFY(!grants.isEmpty());
+    const QString target = env.databaseTarget();
+    const auto dropRoles = [&] {
+        PgConnection(target, PgConnection::Check::None).execute(QStringLiteral("drop owned by fennick_members"));
+        TestServer::admin(QStringLiteral("drop role if exists fennick_member"));
+        TestServer::admin(QStringLiteral("drop role if exists fennick_members"));
+    };
+    TestServer::admin(QStringLiteral("drop role if exists fennick_member"));
+    TestServer::admin(QStringLiteral("drop role if exists fennick_members"));
+    TestServer::admin(QStringLiteral("create role fennick_members nologin"));
+    TestServer::admin(QStringLiteral("create role fennick_member login password 'm' in role fennick_members"));
+    {
+        PgConnection owner(target, PgConnection::Check::None);
+        for (const QString& statement : grants)
+            owner.execute(statement);
+    }
+    qputenv("PGPASSWORD", "m");
+    const QString member = target + QStringLiteral(" user=fennick_member");
+    const QString copied = refusalOf([&] { TeamCopy::localToTeam(local, member); });
+    const QString back = env.root() + QStringLiteral("/back.mdb");
+    const QString copiedBack = refusalOf([&] { TeamCopy::teamToLocal(member, back); });
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+    QCOMPARE(copied, QStringLiteral("(not refused)"));
+    QCOMPARE(copiedBack, QStringLiteral("(not refused)"));
+    QCOMPARE(snapshotOf(target), before);
+    QCOMPARE(snapshotOf(back), before);
+    Database::shared().open(target);
+    const qint64 highest = TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
+    QVERIFY(addProject(QStringLiteral("new")) > highest);
+    Database::shared().close();
+    dropRoles();
 }
 
 void TestTeamDatabase::copyCommandsOfTheFileMenu() {
