@@ -367,6 +367,11 @@ void PgConnection::connectNow(bool mayAsk) {
         m_conn = nullptr;
         if (wantsPassword || refused)
             m_password.clear(); // a wrong password is asked for again next time
+        if (wantsPassword && !refused)
+            throw DbError(QStringLiteral("Could not connect to the team database %1: the server asks for a password, "
+                                         "and none was given. Type it when asked, or keep it in ~/.pgpass (or "
+                                         "PGPASSWORD).")
+                              .arg(m_target));
         throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
     }
 }

@@ -447,6 +447,7 @@ private slots:
     void createSchemaRefusesTwiceAndWithoutRights();
     void earlierTablesAreBroughtUpToDateByTheirOwner();
     void createSchemaRefusesADatabaseNotInUtf8();
+    void createSchemaAsksForThePasswordOnTheTerminal();
     void valueListsKeepOrderAndIgnoreCase();
     void refusedTexts_data();
     void refusedTexts();
@@ -663,6 +664,60 @@ void TestTeamDatabase::createSchemaRefusesADatabaseNotInUtf8() {
     TestServer::admin(advice.captured(1));
     QCOMPARE(createSchema(&errors), 0);
     TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(name));
+}
+
+// --create-schema, run by the owner with no password stored anywhere, asks for it on the terminal
+// (as the guide says) and creates the tables; without a terminal it says what to do instead.
+void TestTeamDatabase::createSchemaAsksForThePasswordOnTheTerminal() {
+    REQUIRE_SERVER();
+    if (qEnvironmentVariable("PGHOST").isEmpty() || qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/')))
+        QSKIP("the server does not ask for passwords on its socket");
+    const QString name = QStringLiteral("fennick_asked_%1").arg(QCoreApplication::applicationPid());
+    TestServer::admin(QStringLiteral("drop database if exists %1").arg(name));
+    TestServer::admin(QStringLiteral("drop role if exists fennick_schema_owner"));
+    TestServer::admin(QStringLiteral("create role fennick_schema_owner login password 'secret'"));
+    TestServer::admin(TeamSchema::createDatabaseStatement(name) + QStringLiteral(" OWNER fennick_schema_owner"));
+    const QString target = QStringLiteral("dbname=%1 user=fennick_schema_owner").arg(name);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("PGPASSWORD"));
+    env.insert(QStringLiteral("PGPASSFILE"), QStringLiteral("/nonexistent"));
+    const QStringList arguments{QStringLiteral("--create-schema"), QStringLiteral("--database"), target};
+
+    QProcess withoutTerminal;
+    withoutTerminal.setProcessEnvironment(env);
+    withoutTerminal.start(QStringLiteral(FENNICK_PLANNER), arguments);
+    withoutTerminal.closeWriteChannel();
+    withoutTerminal.waitForFinished(120000);
+    const QString said = QString::fromLocal8Bit(withoutTerminal.readAllStandardError());
+    QCOMPARE(withoutTerminal.exitCode(), 1);
+    QVERIFY2(said.contains(QLatin1String("none was given")) && said.contains(QLatin1String(".pgpass")),
+             qPrintable(said));
+
+    // A terminal of its own (script gives the program one); the password is typed once asked for.
+    QProcess atTerminal;
+    atTerminal.setProcessEnvironment(env);
+    atTerminal.setProcessChannelMode(QProcess::MergedChannels);
+    QStringList command{QStringLiteral(FENNICK_PLANNER)};
+    command << arguments;
+    for (QString& word : command)
+        word = QLatin1Char('\'') + word + QLatin1Char('\'');
+    atTerminal.start(QStringLiteral("script"), {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                                                command.join(QLatin1Char(' ')), QStringLiteral("/dev/null")});
+    QByteArray shown;
+    while (!shown.contains("password of fennick_schema_owner") && atTerminal.waitForReadyRead(20000))
+        shown += atTerminal.readAll();
+    QVERIFY2(shown.contains("password of fennick_schema_owner"), shown.constData());
+    atTerminal.write("secret\n");
+    atTerminal.waitForFinished(120000);
+    shown += atTerminal.readAll();
+    QVERIFY2(atTerminal.exitCode() == 0 && shown.contains("tables were created"), shown.constData());
+    QVERIFY(!shown.contains("secret")); // not echoed
+    {
+        PgConnection made(QStringLiteral("dbname=") + name);
+        QVERIFY(made.query(QStringLiteral("select version from fennick_schema"))->next());
+    }
+    TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(name));
+    TestServer::admin(QStringLiteral("drop role fennick_schema_owner"));
 }
 
 void TestTeamDatabase::valueListsKeepOrderAndIgnoreCase() {
