@@ -18,8 +18,8 @@ constexpr double minAmount = 0;
 // Texts: names, value-list entries and the other short texts; notes and descriptions. Both
 // database kinds refuse a longer text (their schema holds the same numbers), far above any real
 // one, so that a text pasted by mistake cannot slow every list.
-constexpr int maxShortText = 10000;
-constexpr int maxLongText = 100000;
+constexpr int maxShortText = 100000;
+constexpr int maxLongText = 1000000;
 // What a list cell reads of a text: enough to fill any column; the editor reads it whole.
 constexpr int listCellChars = 300;
 
