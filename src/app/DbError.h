@@ -8,16 +8,24 @@
 
 class DbError : public std::runtime_error {
 public:
-    // lasting: trying again cannot help until someone changes the database or the rights (a role
-    // without rights on the tables, tables of another version), so the user is told once.
-    explicit DbError(const QString& description, bool lasting = false)
+    enum class Kind {
+        Failure, // something went wrong: the error box
+        // Trying again cannot help until someone changes the database or the rights (a role
+        // without rights on the tables, tables of another version), so the user is told once.
+        Lasting,
+        // The record is in use elsewhere (locked by another session): the user's situation, not a
+        // fault; nothing was saved, and a moment later it may work.
+        InUse,
+    };
+    explicit DbError(const QString& description, Kind kind = Kind::Failure)
         : std::runtime_error(description.toStdString())
         , m_description(description)
-        , m_lasting(lasting) {}
+        , m_kind(kind) {}
     const QString& description() const { return m_description; }
-    bool lasting() const { return m_lasting; }
+    bool lasting() const { return m_kind == Kind::Lasting; }
+    bool inUse() const { return m_kind == Kind::InUse; }
 
 private:
     QString m_description;
-    bool m_lasting = false;
+    Kind m_kind = Kind::Failure;
 };

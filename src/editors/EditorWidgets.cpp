@@ -138,8 +138,10 @@ bool saveRecord(const QString& window, int line, bool editing, const QString& st
                 }
             } catch (const SaveRefused& refused) {
                 refusal = refused.reason;
-            } catch (const DbError&) {
-                if (whyRefused)
+            } catch (const DbError& e) {
+                if (e.inUse()) // locked by someone else: a situation to wait out, not a fault
+                    refusal = e.description();
+                else if (whyRefused)
                     refusal = whyRefused();
                 if (refusal.isEmpty())
                     throw;

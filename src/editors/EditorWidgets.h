@@ -54,7 +54,8 @@ bool passes(std::initializer_list<Check> checks);
 // went. True when the editor may close: a failed write, or an update of a record that no longer
 // exists, saved nothing and leaves the window open with what the user typed.
 // editor: the editor window, whose record guard (if any) keeps an edit from overwriting someone
-// else's save. When the write fails, `whyRefused` may name a cause that is the user's situation
+// else's save. A record in use elsewhere (locked by another session) is said in a notice. When
+// the write fails otherwise, `whyRefused` may name a cause that is the user's situation
 // rather than a fault (the record it belongs to was deleted meanwhile): that text is shown as a
 // notice instead of the error box. It returns the empty text when it knows no such cause.
 // `alongside` (when given) is written with an update, in its transaction: it returns the empty

@@ -230,9 +230,11 @@ private:
         if (status == PGRES_TUPLES_OK)
             return result;
         const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        QString message = waitText(QByteArray(state ? state : ""), false);
-        if (message.isEmpty())
-            message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
+        if (const QString waited = waitText(QByteArray(state ? state : ""), false); !waited.isEmpty()) {
+            PQclear(result);
+            throw DbError(waited, DbError::Kind::InUse);
+        }
+        QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
         PQclear(result);
         if (PQstatus(m_conn) != CONNECTION_OK || message.isEmpty())
             message = QStringLiteral("The connection to the team database server was lost while the rows were read "
@@ -440,13 +442,13 @@ void PgConnection::prepareSession() {
                 throw DbError(QStringLiteral("The team database %1 has no Fennick Planner tables. Create them with: "
                                              "fennick-planner --create-schema --database \"%2\"")
                                   .arg(describe(), m_target),
-                              true);
+                              DbError::Kind::Lasting);
             if (noRights)
                 throw DbError(QStringLiteral("The role %1 may not read the tables of the team database %2, so it was "
                                              "not opened. Ask the database's owner to grant the role its rights "
                                              "(GRANT ... TO %1, as the team database guide shows).")
                                   .arg(userName(), describe()),
-                              true);
+                              DbError::Kind::Lasting);
             throw DbError(QStringLiteral("The team database %1 could not be read: %2").arg(describe(), detail));
         }
         const int found = PQntuples(version) == 1 ? QByteArray(PQgetvalue(version, 0, 0)).toInt() : -1;
@@ -456,12 +458,12 @@ void PgConnection::prepareSession() {
                                          "Planner, so it was not opened. Its owner brings them up to date, keeping "
                                          "every row, with: fennick-planner --create-schema --database \"%2\"")
                               .arg(describe(), m_target),
-                          true);
+                          DbError::Kind::Lasting);
         if (found != schemaVersion)
             throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
                                          "uses (%3), so it was not opened.")
                               .arg(describe(), QString::number(found), QString::number(schemaVersion)),
-                          true);
+                          DbError::Kind::Lasting);
         PGresult* rights = PQexec(m_conn, "select has_table_privilege('projects', 'INSERT') and "
                                           "current_setting('transaction_read_only') = 'off'");
         m_readOnly = PQresultStatus(rights) != PGRES_TUPLES_OK || PQgetvalue(rights, 0, 0)[0] != 't';
@@ -666,7 +668,7 @@ void PgConnection::fail(PGresult* result, bool saving) {
     if (code.startsWith("08"))
         throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
     if (const QString waited = waitText(code, saving); !waited.isEmpty())
-        throw DbError(waited);
+        throw DbError(waited, DbError::Kind::InUse);
     throw DbError(detail);
 }
 
