@@ -481,6 +481,7 @@ private slots:
     void copiesBothWaysKeepEveryRow();
     void copyIntoAFilledTeamDatabaseIsRefused();
     void teamMemberCopiesWithTheDocumentedGrants();
+    void guideStepsGiveATeamThatSharesLiveChanges();
     void copyCommandsOfTheFileMenu();
 };
 
@@ -1633,6 +1634,85 @@ void TestTeamDatabase::teamMemberCopiesWithTheDocumentedGrants() {
     QVERIFY(addProject(QStringLiteral("new")) > highest);
     Database::shared().close();
     dropRoles();
+}
+
+// The team database guide followed word by word, as far as a script can: its roles, the owner's
+// --create-schema, the owner's grants; then two members see each other's changes live and a reader
+// may only read. (Names are this run's own: roles belong to the whole server.)
+void TestTeamDatabase::guideStepsGiveATeamThatSharesLiveChanges() {
+    REQUIRE_SERVER();
+    if (qEnvironmentVariable("PGHOST").isEmpty() || qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/')))
+        QSKIP("the roles' passwords are asked for over the network only");
+    TestEnvironment env;
+    QFile file(QStringLiteral(FENNICK_TEST_DATA "/../../docs/team-database.md"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString prefix = QStringLiteral("guide_%1").arg(QCoreApplication::applicationPid());
+    QString guide = QString::fromUtf8(file.readAll());
+    for (const char* role : {"fennick_owner", "fennick_team", "fennick_readers"})
+        guide.replace(QLatin1String(role), prefix + QLatin1String(role).mid(7));
+    guide.replace(QRegularExpression(QStringLiteral("\\b(ann|bob)\\b")), prefix + QStringLiteral("_\\1"));
+    guide.replace(QRegularExpression(QStringLiteral("\\bfennick\\b(?!-)")), prefix);
+    guide.replace(QLatin1String("'...'"), QLatin1String("'pw'"));
+    const auto statementsOf = [](const QString& block) {
+        QStringList statements;
+        for (QString statement : block.split(QLatin1Char(';'))) {
+            statement.remove(QRegularExpression(QStringLiteral("--[^\\n]*")));
+            if (!statement.trimmed().isEmpty())
+                statements << statement.trimmed();
+        }
+        return statements;
+    };
+    const QRegularExpression roles(QStringLiteral("<<'SQL'\\n(.*?)\\n\\s*SQL\\n"),
+                                   QRegularExpression::DotMatchesEverythingOption);
+    const QString step4 = guide.section(QStringLiteral("\n4. "), 1).section(QStringLiteral("\n5. "), 0, 0);
+    QStringList grants;
+    for (auto it = QRegularExpression(QStringLiteral("^\\s+(GRANT [^\\n]*;)$"), QRegularExpression::MultilineOption)
+                       .globalMatch(step4);
+         it.hasNext();)
+        grants << it.next().captured(1);
+    QCOMPARE(grants.size(), 3);
+
+    // 1. The database, 2. the roles (as the server's administrator).
+    TestServer::admin(TeamSchema::createDatabaseStatement(prefix));
+    const QString database = QStringLiteral("dbname=") + prefix;
+    {
+        PgConnection administrator(database, PgConnection::Check::None);
+        const QStringList made = statementsOf(roles.match(guide).captured(1));
+        QCOMPARE(made.size(), 7);
+        for (const QString& statement : made)
+            administrator.execute(statement);
+    }
+    // 3. The tables, by the owner; 4. the grants, by the owner.
+    qputenv("PGPASSWORD", "pw");
+    QProcess createSchema;
+    createSchema.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    createSchema.start(QStringLiteral(FENNICK_PLANNER),
+                       {QStringLiteral("--create-schema"), QStringLiteral("--database"),
+                        database + QStringLiteral(" user=%1_owner").arg(prefix)});
+    QVERIFY(createSchema.waitForFinished(120000));
+    QCOMPARE(createSchema.exitCode(), 0);
+    {
+        PgConnection owner(database + QStringLiteral(" user=%1_owner").arg(prefix), PgConnection::Check::None);
+        for (const QString& statement : grants)
+            owner.execute(statement.chopped(1));
+    }
+    qputenv("PGPASSWORD", qgetenv("FENNICK_TEST_PGPASSWORD"));
+
+    {
+        const QStringList password{QStringLiteral("PGPASSWORD=pw")};
+        Client ann(database + QStringLiteral(" user=%1_ann").arg(prefix), env.programFolder(), password);
+        Client annElsewhere(database + QStringLiteral(" user=%1_ann").arg(prefix), env.programFolder(), password);
+        Client bob(database + QStringLiteral(" user=%1_bob").arg(prefix), env.programFolder(), password);
+        for (Client* client : {&ann, &annElsewhere, &bob})
+            QCOMPARE(client->ready(), QStringLiteral("ready"));
+        QCOMPARE(ann.ask(QStringLiteral("add shared plan")), QStringLiteral("saved"));
+        QTRY_COMPARE(annElsewhere.ask(QStringLiteral("list")), QStringLiteral("list shared plan"));
+        QTRY_COMPARE(bob.ask(QStringLiteral("list")), QStringLiteral("list shared plan"));
+        QVERIFY(bob.ask(QStringLiteral("add not allowed")).contains(QLatin1String("not change it")));
+    }
+    TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(prefix));
+    for (const char* role : {"_ann", "_bob", "_team", "_readers", "_owner"})
+        TestServer::admin(QStringLiteral("drop role %1%2").arg(prefix, QLatin1String(role)));
 }
 
 void TestTeamDatabase::copyCommandsOfTheFileMenu() {
