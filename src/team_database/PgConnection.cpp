@@ -70,6 +70,13 @@ QString waitText(const QByteArray& code, bool saving) {
     return {};
 }
 
+// What a role granted only some of the tables is told when a read is refused.
+QString readRefusal(PGconn* conn, const QString& detail) {
+    return QStringLiteral("The role %1 may not read these records of the team database %2 on %3. Ask the "
+                          "database's owner to grant the role its rights (%4).")
+        .arg(QString::fromUtf8(PQuser(conn)), QString::fromUtf8(PQdb(conn)), QString::fromUtf8(PQhost(conn)), detail);
+}
+
 double toDouble(const char* text, int length) {
     double value = 0;
     std::from_chars(text, text + length, value);
@@ -233,6 +240,12 @@ private:
         if (const QString waited = waitText(QByteArray(state ? state : ""), false); !waited.isEmpty()) {
             PQclear(result);
             throw DbError(waited, DbError::Kind::InUse);
+        }
+        if (state && qstrcmp(state, "42501") == 0) {
+            const QString refused =
+                readRefusal(m_conn, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)));
+            PQclear(result);
+            throw DbError(refused);
         }
         QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
         PQclear(result);
@@ -646,6 +659,8 @@ void PgConnection::fail(PGresult* result, bool saving) {
     const char* refusedBy = result ? PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME) : nullptr;
     const QByteArray constraint(refusedBy ? refusedBy : "");
     PQclear(result);
+    if (code == "42501" && !saving) // a role granted some of the tables only
+        throw DbError(readRefusal(m_conn, detail));
     if (code == "42501" || code == "25006")
         throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved "
                                      "(%1).")
