@@ -299,7 +299,11 @@ void LookupEditor::selectText(QComboBox* combo, const QString& text) {
 // ---------------------------------------------------------------- live lists
 
 void LookupEditor::refreshLists(const QSet<QString>& tables) {
-    const auto changed = [&tables](const char* table) { return tables.contains(QLatin1String(table)); };
+    // An empty name: some table changed, which one is not known (another copy of the program on the
+    // same local file).
+    const auto changed = [&tables](const char* table) {
+        return tables.contains(QLatin1String(table)) || tables.contains(QString());
+    };
     const std::pair<ValueList, QComboBox*> lists[] = {
         {ValueList::Status, Combo3}, {ValueList::Categories, Combo4}, {ValueList::Priorities, Combo5}};
     for (const auto& [list, combo] : lists) {
