@@ -418,7 +418,13 @@ private:
             }
             auto* out = new QTcpSocket(in);
             out->connectToHost(QHostAddress::LocalHost, serverPort);
-            QObject::connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+            // What the client sends before the server's side is connected waits in its socket.
+            const auto pass = [in, out] {
+                if (out->state() == QAbstractSocket::ConnectedState)
+                    out->write(in->readAll());
+            };
+            QObject::connect(in, &QTcpSocket::readyRead, out, pass);
+            QObject::connect(out, &QTcpSocket::connected, out, pass);
             QObject::connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
             QObject::connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::abort);
             QObject::connect(in, &QTcpSocket::disconnected, out, &QTcpSocket::abort);
