@@ -304,8 +304,8 @@ void TestForm5::keyboardFollowsTheTabOrder() {
 struct PlanFixture : TaskFixture {
     QHash<QString, qint64> ids;
     PlanFixture() {
-        for (const QString& spec : QString("A 06 08 ,B 09 10 ,P 06 14 ,C1 06 07 P,C2 13 14 P,U 06 07 ").split(',')) {
-            const QStringList t = spec.split(' '); // title, first and last day, parent
+        for (const QString& line : QString("A 06 08 ,B 09 10 ,P 06 14 ,C1 06 07 P,C2 13 14 P,U 06 07 ").split(',')) {
+            const QStringList t = line.split(' '); // title, first and last day, parent
             ids.insert(t[0], addTask(project, t[0], bob));
             TestEnvironment::exec(QString("update Tasks set StartDate='2021-09-%1',DueDate='2021-09-%2',ParentID=%3 "
                                           "where ID=%4")
