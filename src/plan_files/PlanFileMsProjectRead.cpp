@@ -82,6 +82,8 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
     QHash<qint64, QString> names;
     for (const MsProjectXml::Task& task : project.tasks)
         if (task.outlineLevel > 0 && !task.isNull) {
+            if (names.contains(task.uid))
+                return fail(QStringLiteral("Task %1 appears twice in the file.").arg(task.uid));
             byOutline.insert(task.outlineNumber, task.uid);
             names.insert(task.uid, task.name);
         }
