@@ -37,8 +37,7 @@ public:
         const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY);
         if (tty < 0)
             return {};
-        const QByteArray asked = prompt.toLocal8Bit() + ' ';
-        [[maybe_unused]] const ssize_t shown = ::write(tty, asked.constData(), static_cast<size_t>(asked.size()));
+        // Echo goes off before the prompt shows: what is typed as soon as it appears is never seen.
         termios saved{};
         const bool quiet = tcgetattr(tty, &saved) == 0;
         if (quiet) {
@@ -46,6 +45,8 @@ public:
             hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
             tcsetattr(tty, TCSANOW, &hidden); // TCSANOW: what was typed ahead stays
         }
+        const QByteArray asked = prompt.toLocal8Bit() + ' ';
+        [[maybe_unused]] const ssize_t shown = ::write(tty, asked.constData(), static_cast<size_t>(asked.size()));
         QByteArray typed;
         char c = 0;
         while (::read(tty, &c, 1) == 1 && c != '\n' && c != '\r')
