@@ -103,7 +103,8 @@ public:
                                "strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-%1 days') ORDER BY ID LIMIT 1), "
                                "(SELECT max(ID) + 1 FROM History))")
                     .arg(days),
-                QStringLiteral("DELETE FROM History WHERE ID <= (SELECT ID FROM History ORDER BY ID DESC LIMIT 1 OFFSET %1)")
+                QStringLiteral(
+                    "DELETE FROM History WHERE ID <= (SELECT ID FROM History ORDER BY ID DESC LIMIT 1 OFFSET %1)")
                     .arg(entries)};
     }
 

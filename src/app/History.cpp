@@ -51,8 +51,8 @@ const QHash<QString, QStringList>& columnOrder() {
 // The order in which records are put back: what others refer to first.
 int rank(const QString& table) {
     static const QHash<QString, int> ranks{
-        {QStringLiteral("status"), 0},   {QStringLiteral("categories"), 0}, {QStringLiteral("priorities"), 0},
-        {QStringLiteral("employees"), 1}, {QStringLiteral("projects"), 2},  {QStringLiteral("tasks"), 3},
+        {QStringLiteral("status"), 0},    {QStringLiteral("categories"), 0}, {QStringLiteral("priorities"), 0},
+        {QStringLiteral("employees"), 1}, {QStringLiteral("projects"), 2},   {QStringLiteral("tasks"), 3},
         {QStringLiteral("tasklinks"), 4},
     };
     return ranks.value(table, 5);
@@ -169,9 +169,9 @@ QJsonObject currentRow(const QString& table, qint64 id, const QStringList& field
     QStringList columns;
     for (const QString& f : fields)
         columns << (f == QLatin1String("seq") ? key : f);
-    auto rows = Database::shared().query(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
-                                             .arg(columns.join(QStringLiteral(", ")), stored, key,
-                                                  QString::number(id), connection->lockSuffix()));
+    auto rows = Database::shared().query(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
+            .arg(columns.join(QStringLiteral(", ")), stored, key, QString::number(id), connection->lockSuffix()));
     QJsonObject row;
     if (rows.eof())
         return row;
@@ -319,9 +319,12 @@ QString valueText(const QString& field, const QJsonValue& value) {
 
 QString tableCaption(const QString& table) {
     static const QHash<QString, QString> captions{
-        {QStringLiteral("projects"), QStringLiteral("Project")},   {QStringLiteral("tasks"), QStringLiteral("Task")},
-        {QStringLiteral("employees"), QStringLiteral("Contact")},  {QStringLiteral("tasklinks"), QStringLiteral("Link")},
-        {QStringLiteral("status"), QStringLiteral("Status")},      {QStringLiteral("categories"), QStringLiteral("Category")},
+        {QStringLiteral("projects"), QStringLiteral("Project")},
+        {QStringLiteral("tasks"), QStringLiteral("Task")},
+        {QStringLiteral("employees"), QStringLiteral("Contact")},
+        {QStringLiteral("tasklinks"), QStringLiteral("Link")},
+        {QStringLiteral("status"), QStringLiteral("Status")},
+        {QStringLiteral("categories"), QStringLiteral("Category")},
         {QStringLiteral("priorities"), QStringLiteral("Priority")},
     };
     return captions.value(table, table);
@@ -386,7 +389,7 @@ QString describe(const QList<Entry>& entries) {
                                                                  : QStringLiteral("Change");
     const QString noun = tableCaption(first.table);
     if (main.size() > 1) {
-        const QString plural = noun.endsWith(QLatin1Char('y')) ? noun.chopped(1) + QStringLiteral("ies")
+        const QString plural = noun.endsWith(QLatin1Char('y'))   ? noun.chopped(1) + QStringLiteral("ies")
                                : noun.endsWith(QLatin1Char('s')) ? noun + QStringLiteral("es")
                                                                  : noun + QLatin1Char('s');
         return QStringLiteral("%1 %2 %3").arg(verb).arg(main.size()).arg(plural);

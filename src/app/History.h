@@ -15,9 +15,9 @@ namespace History {
 // One insert, change or delete of one record.
 struct Entry {
     qint64 id = 0;
-    QDateTime at;       // UTC
-    QString by;         // the role (team database) or desktop user; empty: another program
-    QString table;      // "projects", "tasks", "tasklinks", "employees", "status", ...
+    QDateTime at;  // UTC
+    QString by;    // the role (team database) or desktop user; empty: another program
+    QString table; // "projects", "tasks", "tasklinks", "employees", "status", ...
     qint64 recordId = 0;
     QString kind;       // "insert", "update" or "delete"
     QJsonObject before; // empty for an insert
@@ -71,7 +71,8 @@ QList<Entry> deletionOfProject(const Entry& projectDeletion);
 // Thrown when a record is no longer as the entries left it: someone changed it since.
 class Conflict : public DbError {
 public:
-    explicit Conflict(const QString& description) : DbError(description) {}
+    explicit Conflict(const QString& description)
+        : DbError(description) {}
 };
 
 enum class Direction {

@@ -3,8 +3,8 @@
 #include "ChangeFeed.h"
 
 #include "Backup.h"
-#include "HistoryUser.h"
 #include "DbError.h"
+#include "HistoryUser.h"
 #include "SchemaViews.h"
 #include "ValueText.h"
 
@@ -374,7 +374,8 @@ bool SqliteConnection::hasColumnsOf(const QString& script) {
     for (auto t = trigger.globalMatch(script); t.hasNext();) {
         const auto found = t.next();
         QSet<QString> present;
-        auto columns = query(QStringLiteral("select name from pragma_table_info(%1)").arg(SqlText::quoted(found.captured(1))));
+        auto columns =
+            query(QStringLiteral("select name from pragma_table_info(%1)").arg(SqlText::quoted(found.captured(1))));
         while (columns->next())
             present.insert(columns->value(0).toString().toLower());
         for (auto c = column.globalMatch(found.captured(2)); c.hasNext();) {

@@ -45,9 +45,9 @@ void undoOrRedo(PlannerWindow& planner, bool undo) {
         else
             UndoSteps::shared().redo();
     } catch (const History::Conflict& conflict) {
-        Messages::current().notice(QStringLiteral("This cannot be %1: %2")
-                                       .arg(undo ? QStringLiteral("undone") : QStringLiteral("redone"),
-                                            conflict.description()));
+        Messages::current().notice(
+            QStringLiteral("This cannot be %1: %2")
+                .arg(undo ? QStringLiteral("undone") : QStringLiteral("redone"), conflict.description()));
     }
     refill(planner);
 }

@@ -41,10 +41,10 @@ void RecentlyDeleted::reload() {
     m_list->clear();
     for (int i = 0; i < m_projects.size(); ++i) {
         const History::DeletedProject& p = m_projects[i];
-        auto* item = new QTreeWidgetItem(
-            m_list, {History::recordLabel(p.entry), QString::number(p.tasks),
-                     QLocale::system().toString(p.entry.at.toLocalTime(), QLocale::ShortFormat),
-                     History::personText(p.entry)});
+        auto* item =
+            new QTreeWidgetItem(m_list, {History::recordLabel(p.entry), QString::number(p.tasks),
+                                         QLocale::system().toString(p.entry.at.toLocalTime(), QLocale::ShortFormat),
+                                         History::personText(p.entry)});
         item->setData(0, Qt::UserRole, i);
     }
     for (int c = 1; c < 4; ++c)

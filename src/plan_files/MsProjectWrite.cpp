@@ -9,11 +9,11 @@
 #include <QHash>
 
 #include <charconv>
-#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace PlanFiles {
 

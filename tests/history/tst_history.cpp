@@ -35,8 +35,9 @@ QStringList snapshot() {
         QStringLiteral("select ID, ProjectName, Owner, StartDate, Status, Category, Priority, Notes, EndDate, "
                        "BudgetInDays, Budget from Projects order by ID"));
     add(QStringLiteral("tasks"),
-        QStringLiteral("select ID, ProjectID, Title, Priority, Status, Cost, CostInDays, PercentComplete, AssignedTo, "
-                       "Description, StartDate, DueDate, ParentID, Milestone, StartNoEarlierThan from Tasks order by ID"));
+        QStringLiteral(
+            "select ID, ProjectID, Title, Priority, Status, Cost, CostInDays, PercentComplete, AssignedTo, "
+            "Description, StartDate, DueDate, ParentID, Milestone, StartNoEarlierThan from Tasks order by ID"));
     add(QStringLiteral("employees"), QStringLiteral("select ID, FirstName, LastName, Email, Company, JobTitle, "
                                                     "BusinessPhone, HomePhone, MobilePhone, FaxNumber, Address, City, "
                                                     "State, ZIP, Country, WebPage, Notes from Employees order by ID"));
@@ -55,7 +56,8 @@ QStringList snapshot() {
 void otherProgram(const QString& statement, const QString& role = {}) {
     if (TestEnvironment::isTeam()) {
         QString target = Database::shared().target();
-        QStringList args{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+        QStringList args{QStringLiteral("-X"), QStringLiteral("-q"),
+                         QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
                          QStringLiteral("-c"), statement};
         QProcess psql;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -75,8 +77,8 @@ void otherProgram(const QString& statement, const QString& role = {}) {
     QCOMPARE(sqlite3_open(Database::shared().path().toUtf8().constData(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 10000);
     char* error = nullptr;
-    const int rc = sqlite3_exec(db, ("PRAGMA foreign_keys = ON; " + statement).toUtf8().constData(), nullptr,
-                                nullptr, &error);
+    const int rc =
+        sqlite3_exec(db, ("PRAGMA foreign_keys = ON; " + statement).toUtf8().constData(), nullptr, nullptr, &error);
     const QString text = error ? QString::fromUtf8(error) : QString();
     sqlite3_free(error);
     sqlite3_close(db);
@@ -88,7 +90,8 @@ void teamMember(const QString& role) {
     TestServer::admin(QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
                                      "CREATE ROLE %1 LOGIN PASSWORD 'secret'; END IF; END $$")
                           .arg(role));
-    TestEnvironment::exec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1").arg(role));
+    TestEnvironment::exec(
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1").arg(role));
     TestEnvironment::exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %1").arg(role));
 }
 
@@ -104,12 +107,13 @@ struct Fixture {
         TestEnvironment::exec(QStringLiteral("insert into Status (Status) values ('Open')"));
         TestEnvironment::exec(QStringLiteral("insert into Categories (Category) values ('Work')"));
         TestEnvironment::exec(QStringLiteral("insert into Priorities (Priority) values ('High')"));
-        TestEnvironment::exec(
-            QStringLiteral("insert into Employees (ID, FirstName, LastName, Email) values (1, 'Ada', 'Byron', 'ada@x')"));
+        TestEnvironment::exec(QStringLiteral(
+            "insert into Employees (ID, FirstName, LastName, Email) values (1, 'Ada', 'Byron', 'ada@x')"));
         TestEnvironment::exec(QStringLiteral(
             "insert into Projects (ID, ProjectName, Owner, StartDate, EndDate, Status, Category, Priority, Budget) "
             "values (1, 'Testing', 1, '2027-01-04', '2027-01-29', 'Open', 'Work', 'High', 1500.5)"));
-        TestEnvironment::exec(QStringLiteral("insert into Projects (ID, ProjectName, Status) values (2, 'Other', 'Open')"));
+        TestEnvironment::exec(
+            QStringLiteral("insert into Projects (ID, ProjectName, Status) values (2, 'Other', 'Open')"));
         TestEnvironment::exec(QStringLiteral(
             "insert into Tasks (ID, ProjectID, Title, StartDate, DueDate, AssignedTo, PercentComplete, Status) values "
             "(1, 1, 'Plan', '2027-01-04', '2027-01-08', 1, 50, 'Open'), "
@@ -119,8 +123,8 @@ struct Fixture {
         TestEnvironment::exec(QStringLiteral("update Tasks set ParentID = 2 where ID = 3"));
         TestEnvironment::exec(
             QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values (1, 2, 'FS', 0)"));
-        Database::shared().moveIdsPastKept({QStringLiteral("Employees"), QStringLiteral("Projects"),
-                                            QStringLiteral("Tasks")});
+        Database::shared().moveIdsPastKept(
+            {QStringLiteral("Employees"), QStringLiteral("Projects"), QStringLiteral("Tasks")});
         UndoSteps::shared().clear();
     }
     ~Fixture() { Database::shared().setHistoryListener({}); }
@@ -134,15 +138,19 @@ struct Command {
 // The program's commands as the windows run them.
 const std::vector<Command>& commands() {
     static const std::vector<Command> all{
-        {"edit a project", [] {
+        {"edit a project",
+         [] {
              Database::shared().transaction([] {
                  Database::shared().execute(QStringLiteral(
                      "update Projects set ProjectName='Testing 2', EndDate='2027-02-05', Budget=99.25 where ID=1"));
              });
          }},
-        {"delete a project with its tasks", [] { Database::shared().execute(QStringLiteral("delete from Projects where ID=1")); }},
-        {"delete a task with a subtask and a link", [] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=2")); }},
-        {"delete a status with its projects", [] {
+        {"delete a project with its tasks",
+         [] { Database::shared().execute(QStringLiteral("delete from Projects where ID=1")); }},
+        {"delete a task with a subtask and a link",
+         [] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=2")); }},
+        {"delete a status with its projects",
+         [] {
              ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton8_Click"));
              std::optional<Backup::Cover> cover; // as the editors make it
              if (Database::shared().keepsOwnBackups())
@@ -151,7 +159,8 @@ const std::vector<Command>& commands() {
                           QStringLiteral("delete from Projects where Status='Open'"));
              QVERIFY(!trap.failed());
          }},
-        {"delete a contact with the projects it owns", [] {
+        {"delete a contact with the projects it owns",
+         [] {
              ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton3_Click"));
              std::optional<Backup::Cover> cover; // as the editors make it
              if (Database::shared().keepsOwnBackups())
@@ -160,16 +169,22 @@ const std::vector<Command>& commands() {
                           QStringLiteral("delete from Projects where Owner=1"));
              QVERIFY(!trap.failed());
          }},
-        {"add a task", [] {
-             Database::shared().execute(QStringLiteral(
-                 "insert into Tasks (ProjectID, Title, StartDate, DueDate) values (2, 'New', '2027-02-03', '2027-02-04')"));
+        {"add a task",
+         [] {
+             Database::shared().execute(QStringLiteral("insert into Tasks (ProjectID, Title, StartDate, DueDate) "
+                                                       "values (2, 'New', '2027-02-03', '2027-02-04')"));
          }},
-        {"add a category", [] { Database::shared().execute(QStringLiteral("insert into [Categories] (Category) values ('Home')")); }},
-        {"move a linked task in the plan", [] {
-             QVERIFY(PlanStore::moveTask(1, 1, QDate(2027, 1, 11), QDate(2027, 1, 15)).kind == PlanStore::Outcome::Kind::Saved);
+        {"add a category",
+         [] { Database::shared().execute(QStringLiteral("insert into [Categories] (Category) values ('Home')")); }},
+        {"move a linked task in the plan",
+         [] {
+             QVERIFY(PlanStore::moveTask(1, 1, QDate(2027, 1, 11), QDate(2027, 1, 15)).kind ==
+                     PlanStore::Outcome::Kind::Saved);
          }},
-        {"link two tasks", [] {
-             QVERIFY(PlanStore::link(1, PlanLink{1, 3, LinkKind::StartToStart, 1}).kind == PlanStore::Outcome::Kind::Saved);
+        {"link two tasks",
+         [] {
+             QVERIFY(PlanStore::link(1, PlanLink{1, 3, LinkKind::StartToStart, 1}).kind ==
+                     PlanStore::Outcome::Kind::Saved);
          }},
     };
     return all;
@@ -211,8 +226,8 @@ void TestHistory::everyChangeIsRecordedWithWhoMadeIt() {
     Database::shared().execute(QStringLiteral("update Tasks set DueDate='2027-01-12', Title='Plan it' where ID=1"));
     QList<History::Entry> task = History::ofRecord(QStringLiteral("tasks"), 1);
     QCOMPARE(entriesText(task), QStringList({"update tasks 1 title,duedate", "insert tasks 1 projectid,title,status,"
-                                                                            "assignedto,startdate,duedate,"
-                                                                            "percentcomplete,milestone"}));
+                                                                             "assignedto,startdate,duedate,"
+                                                                             "percentcomplete,milestone"}));
     QCOMPARE(task.first().by, me);
     QCOMPARE(History::valueText(QStringLiteral("duedate"), task.first().before.value(QStringLiteral("duedate"))),
              QLocale::system().toString(QDate(2027, 1, 8), QLocale::ShortFormat));
@@ -249,8 +264,8 @@ void TestHistory::changesOfOtherProgramsAreRecorded() {
     otherProgram(QStringLiteral("delete from Projects where ID=2"), role);
     const History::Entry changed = History::ofRecord(QStringLiteral("tasks"), 2).first();
     QCOMPARE(entriesText({changed}), QStringList{"update tasks 2 duedate"});
-    QCOMPARE(History::personText(changed), TestEnvironment::isTeam() ? QStringLiteral("role editor_2")
-                                                                     : QStringLiteral("another program"));
+    QCOMPARE(History::personText(changed),
+             TestEnvironment::isTeam() ? QStringLiteral("role editor_2") : QStringLiteral("another program"));
     // Another program's delete of a project is in Recently Deleted with its task.
     const QList<History::DeletedProject> deleted = History::deletedProjects();
     QCOMPARE(deleted.size(), 1);
@@ -263,10 +278,12 @@ void TestHistory::changesOfOtherProgramsAreRecorded() {
         env.insert(QStringLiteral("PGUSER"), role);
         env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("secret"));
         psql.setProcessEnvironment(env);
-        for (const QString& forge : {QStringLiteral("delete from history"), QStringLiteral("update history set changedby = 'x'"),
-                                     QStringLiteral("insert into history (tablename, recordid, kind) values ('tasks', 1, 'insert')")}) {
-            psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                                                QStringLiteral("-d"), Database::shared().target(), QStringLiteral("-c"), forge});
+        for (const QString& forge :
+             {QStringLiteral("delete from history"), QStringLiteral("update history set changedby = 'x'"),
+              QStringLiteral("insert into history (tablename, recordid, kind) values ('tasks', 1, 'insert')")}) {
+            psql.start(QStringLiteral("psql"),
+                       {QStringLiteral("-X"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                        QStringLiteral("-d"), Database::shared().target(), QStringLiteral("-c"), forge});
             QVERIFY(psql.waitForFinished(60000));
             QVERIFY2(psql.exitCode() != 0, qPrintable(forge));
             QVERIFY(psql.readAllStandardError().contains("can be read, not changed"));
@@ -371,8 +388,8 @@ void TestHistory::deletedProjectComesBackWhole() {
     QCOMPARE(snapshot(), expected);
     QVERIFY(History::deletedProjects().isEmpty());
     // Restoring twice finds it back already.
-    QVERIFY_THROWS_EXCEPTION(History::Conflict,
-                             History::apply(History::deletionOfProject(deleted.first().entry), History::Direction::Back));
+    QVERIFY_THROWS_EXCEPTION(
+        History::Conflict, History::apply(History::deletionOfProject(deleted.first().entry), History::Direction::Back));
 }
 
 void TestHistory::historyWindowShowsFiltersAndRestores() {
@@ -391,8 +408,9 @@ void TestHistory::historyWindowShowsFiltersAndRestores() {
     field->setCurrentIndex(field->findText(QStringLiteral("Due Date")));
     QCOMPARE(list->topLevelItemCount(), 2); // the change and the insert that set it
     auto* person = window.findChild<QComboBox*>(QStringLiteral("personFilter"));
-    person->setCurrentIndex(person->findText(TestEnvironment::isTeam() ? QStringLiteral("role %1").arg(list->topLevelItem(0)->text(1).mid(5))
-                                                                       : QStringLiteral("another program")));
+    person->setCurrentIndex(person->findText(TestEnvironment::isTeam()
+                                                 ? QStringLiteral("role %1").arg(list->topLevelItem(0)->text(1).mid(5))
+                                                 : QStringLiteral("another program")));
     field->setCurrentIndex(0);
     QCOMPARE(list->topLevelItemCount(), TestEnvironment::isTeam() ? 3 : 1);
     person->setCurrentIndex(0);
