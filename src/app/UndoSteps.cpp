@@ -16,8 +16,8 @@ void UndoSteps::attach(Database& database) {
 }
 
 void UndoSteps::recorded(qint64 mark) {
-    if (m_applying)
-        return; // the step being undone or redone
+    if (m_applying || m_quiet > 0)
+        return; // the step being undone or redone, or a write that is not the user's
     Step step{mark, m_name};
     if (step.name.isEmpty()) {
         try {

@@ -27,6 +27,16 @@ public:
         Naming& operator=(const Naming&) = delete;
     };
 
+    // While it lives, writes are not steps of the user's (a background sync bringing others'
+    // changes): they stay in the history, but Undo does not offer them.
+    class NotAStep {
+    public:
+        NotAStep() { ++shared().m_quiet; }
+        ~NotAStep() { --shared().m_quiet; }
+        NotAStep(const NotAStep&) = delete;
+        NotAStep& operator=(const NotAStep&) = delete;
+    };
+
     bool canUndo() const { return !m_done.isEmpty(); }
     bool canRedo() const { return !m_undone.isEmpty(); }
     // "Delete Project 'Testing'"; empty when there is none.
@@ -56,4 +66,5 @@ private:
     QList<Step> m_undone;
     QString m_name;
     bool m_applying = false;
+    int m_quiet = 0;
 };
