@@ -278,12 +278,14 @@ void SqliteConnection::markOwnHistory() {
     if (!keepsHistory())
         return;
     // Temporary objects live with this connection only: other programs' entries stay unmarked.
-    // The mark of a transaction is the ID of its first entry.
+    // The mark of a transaction is the ID of its first entry, kept while the transaction lasts
+    // (a statement outside one is a transaction of its own).
     try {
-        runScript(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS fennick_step (id INTEGER);"
+        runScript(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS fennick_step (id INTEGER PRIMARY KEY);"
                                  "CREATE TEMP TRIGGER IF NOT EXISTS fennick_history_mark AFTER INSERT ON main.History "
-                                 "FOR EACH ROW BEGIN INSERT INTO fennick_step VALUES (NEW.ID); "
-                                 "UPDATE History SET ChangedBy = %1, Tx = (SELECT min(id) FROM fennick_step) "
+                                 "FOR EACH ROW BEGIN "
+                                 "INSERT INTO fennick_step SELECT NEW.ID WHERE NOT EXISTS (SELECT 1 FROM fennick_step); "
+                                 "UPDATE History SET ChangedBy = %1, Tx = (SELECT id FROM fennick_step) "
                                  "WHERE ID = NEW.ID; END;")
                       .arg(SqlText::quoted(HistoryUser::localName())));
         m_marksHistory = true;
@@ -295,7 +297,7 @@ void SqliteConnection::markOwnHistory() {
 qint64 SqliteConnection::historyMark() {
     if (!m_marksHistory)
         return 0;
-    auto cursor = query(QStringLiteral("SELECT min(id) FROM temp.fennick_step"));
+    auto cursor = query(QStringLiteral("SELECT id FROM temp.fennick_step"));
     return cursor->next() ? cursor->value(0).toLongLong() : 0;
 }
 
@@ -478,6 +480,9 @@ std::unique_ptr<ResultCursor> SqliteConnection::query(const QString& statement) 
 }
 
 int SqliteConnection::execute(const QString& statement) {
+    // A new transaction (a BEGIN, or a statement outside any) starts a new history mark.
+    if (m_marksHistory && sqlite3_get_autocommit(m_handle))
+        sqlite3_exec(m_handle, "DELETE FROM temp.fennick_step", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = prepareOne(m_handle, statement);
     if (!sqlite3_stmt_readonly(stmt) && isReadOnly()) {
         sqlite3_finalize(stmt);
@@ -497,8 +502,6 @@ int SqliteConnection::execute(const QString& statement) {
 
 void SqliteConnection::begin() {
     execute(QStringLiteral("BEGIN IMMEDIATE"));
-    if (m_marksHistory)
-        execute(QStringLiteral("DELETE FROM temp.fennick_step"));
 }
 
 void SqliteConnection::commit() {
