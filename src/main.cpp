@@ -16,6 +16,7 @@
 #include "main_window/StartupProbe.h"
 #include "plan_exchange/PlanExchangeCommands.h"
 #include "plan_files/PlanCommandLine.h"
+#include "reminders/widgets/ReminderCommands.h"
 #include "task_links/TaskLinksCommands.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCommandLine.h"
@@ -51,6 +52,7 @@ void compose() {
     Features::add(QStringLiteral("task_links"), TaskLinks::install);
     Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
     Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);
+    Features::add(QStringLiteral("reminders"), Reminders::install);
 }
 
 } // namespace Composition
