@@ -118,6 +118,8 @@ void ReminderService::check() {
             saveQuietly();
     } catch (const DbError& e) {
         qWarning("Reminders: the tasks could not be read: %s", qPrintable(e.description()));
+    } catch (const std::exception& e) {
+        qWarning("Reminders: %s", e.what());
     }
 }
 
