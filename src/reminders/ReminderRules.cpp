@@ -45,7 +45,7 @@ QString whenText(const QDateTime& due, const QDateTime& now) {
     }
     if (seconds > -60)
         return QStringLiteral("Due now");
-    return QStringLiteral("Overdue: it was due %1").arg(momentText(due, now));
+    return QStringLiteral("Overdue since %1").arg(momentText(due, now));
 }
 } // namespace
 
@@ -102,7 +102,7 @@ QString bodyOfMany(const std::vector<Reminder>& reminders, const QDateTime& now)
     constexpr int listed = 5;
     QStringList lines;
     for (int i = 0; i < static_cast<int>(reminders.size()) && i < listed; ++i)
-        lines << summaryOf(reminders[i]) + QStringLiteral(": ") + whenText(reminders[i].due, now);
+        lines << summaryOf(reminders[i]) + QStringLiteral(" \u2014 ") + whenText(reminders[i].due, now);
     if (static_cast<int>(reminders.size()) > listed)
         lines << QStringLiteral("and %1 more").arg(reminders.size() - listed);
     return lines.join(QLatin1Char('\n'));

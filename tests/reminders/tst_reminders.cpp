@@ -2,6 +2,7 @@
 // that the test registers on it and that records what it was sent: when a task reminds, that it
 // reminds once for the same due moment, snoozes, what is overdue at start, whose tasks remind, and
 // that a notification's action opens the task's editor. The test's clock stands for now.
+#include "app/DataStore.h"
 #include "app/SqlText.h"
 #include "app/widgets/RowSelection.h"
 #include "editors/EditorTestUtil.h"
@@ -277,6 +278,19 @@ private slots:
         QCOMPARE(m_desktop->count(), 1);
     }
 
+    // A record that cannot be saved (its place taken by a folder) sends nothing twice even so.
+    void anUnsavedRecordSendsNothingTwice() {
+        Fixture f;
+        f.addTask(QStringLiteral("Call"), QStringLiteral("2027-03-10"));
+        QVERIFY(QDir().mkpath(DataStore::dataFolder() + QStringLiteral("/reminders.json")));
+        f.now = at("2027-03-10 08:50");
+        f.start();
+        QTRY_COMPARE(m_desktop->count(), 1);
+        f.checkAt(at("2027-03-10 08:51"));
+        f.checkAt(at("2027-03-10 09:30"));
+        QCOMPARE(m_desktop->count(), 1);
+    }
+
     // A due date or time changed after the reminder reminds again, for the new due moment.
     void aNewDueMomentRemindsAgain() {
         Fixture f;
@@ -303,16 +317,16 @@ private slots:
         QTest::addColumn<QStringList>("summaries");
         QTest::addColumn<QString>("firstBody");
         QTest::newRow("one") << 1 << QStringList{"Overdue 1"}
-                             << "Overdue: it was due yesterday at 09:00\nProject: R&amp;D";
+                             << "Overdue since yesterday at 09:00\nProject: R&amp;D";
         QTest::newRow("three") << 3 << QStringList{"Overdue 3", "Overdue 2", "Overdue 1"}
-                               << "Overdue: it was due 7 Mar 2027 at 09:00\nProject: R&amp;D";
+                               << "Overdue since 7 Mar 2027 at 09:00\nProject: R&amp;D";
         QTest::newRow("seven: one summary, the oldest first")
             << 7 << QStringList{"7 tasks are due or overdue"}
-            << "Overdue 7: Overdue: it was due 3 Mar 2027 at 09:00\nOverdue 6: Overdue: it was due 4 Mar 2027 at "
+            << "Overdue 7 — Overdue since 3 Mar 2027 at 09:00\nOverdue 6 — Overdue since 4 Mar 2027 at "
                "09:00\n"
-               "Overdue 5: Overdue: it was due 5 Mar 2027 at 09:00\nOverdue 4: Overdue: it was due 6 Mar 2027 at "
+               "Overdue 5 — Overdue since 5 Mar 2027 at 09:00\nOverdue 4 — Overdue since 6 Mar 2027 at "
                "09:00\n"
-               "Overdue 3: Overdue: it was due 7 Mar 2027 at 09:00\nand 2 more";
+               "Overdue 3 — Overdue since 7 Mar 2027 at 09:00\nand 2 more";
     }
     void overdueAtStart() {
         QFETCH(int, overdue);

@@ -77,8 +77,11 @@ void ReminderService::reload() {
 }
 
 ReminderStore& ReminderService::store() {
-    // Read anew each time: the task dialogs, and another copy of the program, write it too.
-    m_store.load(ReminderStore::identityOfSharedDatabase());
+    // Read anew each time: the task dialogs, and another copy of the program, write it too. What
+    // could not be saved stays the record until it can be, so that nothing is sent twice.
+    const QString identity = ReminderStore::identityOfSharedDatabase();
+    if (!m_unsaved || identity != m_store.identity())
+        m_store.load(identity);
     return m_store;
 }
 
@@ -130,31 +133,26 @@ void ReminderService::send(const Reminder& reminder, const QDateTime& now) {
     const QStringList actions{defaultAction, QStringLiteral("Open Task"),
                               openAction,    QStringLiteral("Open Task"),
                               snoozeAction,  QStringLiteral("Snooze %1 Minutes").arg(m_preferences.snoozeMinutes)};
-    m_notifier->send(summaryOf(reminder), bodyOf(reminder, now), actions, [this, reminder](uint id) {
-        m_shown[id] = reminder;
-        emit sent(id, {reminder.task.id});
-    });
+    m_notifier->send(summaryOf(reminder), bodyOf(reminder, now), actions,
+                     [this, reminder](uint id) { m_shown[id] = reminder; });
 }
 
 void ReminderService::sendSummary(const std::vector<Reminder>& reminders, const QDateTime& now) {
-    QList<qint64> ids;
-    for (const Reminder& reminder : reminders) {
+    for (const Reminder& reminder : reminders)
         m_store.markSent(reminder.task.id, reminder.key);
-        ids << reminder.task.id;
-    }
     // Its click brings the main window forward; which task to open is the user's choice there.
     m_notifier->send(summaryOfMany(reminders), bodyOfMany(reminders, now),
-                     {defaultAction, QStringLiteral("Show Fennick Planner")}, [this, ids](uint id) {
-                         m_summaries.insert(id);
-                         emit sent(id, ids);
-                     });
+                     {defaultAction, QStringLiteral("Show Fennick Planner")},
+                     [this](uint id) { m_summaries.insert(id); });
 }
 
 void ReminderService::saveQuietly() {
     try {
         m_store.save();
+        m_unsaved = false;
     } catch (const DbError& e) {
-        // Kept in memory: this session sends nothing twice even so.
+        // Kept in memory (see store()): this session sends nothing twice even so.
+        m_unsaved = true;
         qWarning("%s", qPrintable(e.description()));
     }
 }

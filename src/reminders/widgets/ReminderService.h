@@ -41,10 +41,6 @@ public:
     // The record of the database in use, read from its file.
     ReminderStore& store();
 
-signals:
-    // A notification was sent (the number the desktop gave it, and the tasks it names).
-    void sent(uint id, const QList<qint64>& tasks);
-
 private:
     static QList<ReminderService*>& all();
     void start();
@@ -63,6 +59,7 @@ private:
     std::map<uint, Reminder> m_shown; // the notifications on the desktop that name one task
     QSet<uint> m_summaries;           // and those that name many
     bool m_checking = false;
+    bool m_unsaved = false; // the record holds what its file could not be given
 };
 
 } // namespace Reminders
