@@ -17,6 +17,7 @@
 #include "history/HistoryCommands.h"
 #include "plan_exchange/PlanExchangeCommands.h"
 #include "plan_files/PlanCommandLine.h"
+#include "reminders/widgets/ReminderCommands.h"
 #include "task_links/TaskLinksCommands.h"
 #include "team_database/PgConnection.h"
 #include "team_database/TeamCommandLine.h"
@@ -53,6 +54,7 @@ void compose() {
     Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
     Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);
     Features::add(QStringLiteral("history"), HistoryCommands::install);
+    Features::add(QStringLiteral("reminders"), Reminders::install);
 }
 
 } // namespace Composition

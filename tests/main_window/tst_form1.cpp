@@ -572,9 +572,9 @@ void TestForm1::menuGroupsKeepTheirPlaces() {
         (QStringList{"&Team Database...", "Copy Local Data to Team Database...", "Copy Team Database to Local File...",
                      "Late", "-", "&Export", "Import &Contacts...", "Import &Projects and Tasks...", "Import &Plan...",
                      "Export P&lan...", "Export &Calendar (.ics)...", "Recently &Deleted...", "-", "&Quit"}));
-    QCOMPARE(texts(form.menuEdit),
-             (QStringList{"&Undo", "&Redo", "History of Selected &Project...", "History of Selected &Task...", "-",
-                          "&Copy", "Paste", "&Find...", "-", "Task &Links..."}));
+    QCOMPARE(texts(form.menuEdit), (QStringList{"&Undo", "&Redo", "History of Selected &Project...",
+                                                "History of Selected &Task...", "-", "&Copy", "Paste", "&Find...", "-",
+                                                "Task &Links...", "Task &Reminder...", "-", "Reminder &Settings..."}));
     QCOMPARE(texts(form.menuView), (QStringList{"&Timeline", "&Working Days..."}));
     QCOMPARE(texts(form.menuHelp), (QStringList{"&Keyboard Shortcuts", "-", "&About Fennick Planner", "-", "Last"}));
 }
