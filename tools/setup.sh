@@ -22,6 +22,7 @@ packages=(
     xvfb xauth
     dpkg-dev file lintian appstream desktop-file-utils
     libxml2-utils
+    libsecret-1-dev radicale
 )
 
 missing=()
