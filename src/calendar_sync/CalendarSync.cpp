@@ -555,7 +555,7 @@ void Engine::act(const Action& a) {
                      SqlText::quoted(statusFor(t, 0)))
                 .arg(t.percentComplete)
                 .arg(SqlText::quoted(t.notes), dateSql(t.start), dateSql(dueOf(t))) +
-            (withPlan ? QStringLiteral(",%1").arg(t.milestone ? 1 : 0) : QString()) + QStringLiteral(") returning ID"));
+            (withPlan ? (t.milestone ? QStringLiteral(",(1=1)") : QStringLiteral(",(1=0)")) : QString()) + QStringLiteral(") returning ID"));
         if (rs.eof())
             throw DbError(QStringLiteral("The new task's number could not be read."));
         item.task = rs.value(0).toLongLong();

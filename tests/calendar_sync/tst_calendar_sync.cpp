@@ -121,6 +121,11 @@ Answer http(const QByteArray& verb, const QString& url, const QByteArray& body =
     return a;
 }
 
+// A replaced resource: 204, or 201 as some servers answer.
+bool written(int status) {
+    return status == 201 || status == 204;
+}
+
 qint64 addProject(const QString& name) {
     TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName, Status) values ('%1', 'Open')").arg(name));
     return TestEnvironment::scalar(QStringLiteral("select max(ID) from Projects")).toLongLong();
@@ -277,7 +282,7 @@ private slots:
         edited.replace("DUE;VALUE=DATE:20260306", "DUE;VALUE=DATE:20260313");
         edited.replace("SUMMARY:Design", "SUMMARY:Design review");
         edited.replace("END:VTODO", "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Soon\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VTODO");
-        QCOMPARE(http("PUT", url, edited, {{"If-Match", got.etag}}).status, 204);
+        QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
         // ...and makes a to-do of its own.
         const QByteArray todo = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VTODO\r\nUID:other-1\r\n"
                                 "DTSTAMP:20260301T100000Z\r\nSUMMARY:Call supplier\r\nDUE;VALUE=DATE:20260310\r\n"
@@ -320,7 +325,7 @@ private slots:
             const Answer got = http("GET", url);
             QByteArray edited = got.body;
             edited.replace(line(got.body, QStringLiteral("SUMMARY")).toUtf8(), "SUMMARY:" + title);
-            QCOMPARE(http("PUT", url, edited, {{"If-Match", got.etag}}).status, 204);
+            QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
         };
 
         theirEdit("Design (theirs)");
@@ -377,7 +382,7 @@ private slots:
         const Answer got = http("GET", testUrl);
         QByteArray edited = got.body;
         edited.replace("SUMMARY:Test", "SUMMARY:Test all");
-        QCOMPARE(http("PUT", testUrl, edited, {{"If-Match", got.etag}}).status, 204);
+        QVERIFY(written(http("PUT", testUrl, edited, {{"If-Match", got.etag}}).status));
         TestEnvironment::exec(QStringLiteral("delete from Tasks where ID=%1").arg(test));
         report = syncOnce();
         QCOMPARE(report.conflicts.size(), 1);
