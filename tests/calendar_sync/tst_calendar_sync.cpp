@@ -6,13 +6,22 @@
 // and started again, the cost of a sync with nothing changed, the command line, and the choices
 // of the sync plan for every combination of changes; on either kind of database.
 #include "app/Database.h"
+#include "app/Settings.h"
+#include "calendar_sync/widgets/CalendarAccountsDialog.h"
+#include "calendar_sync/widgets/CalendarSyncCommands.h"
+#include "main_window/Form1.h"
 #include "calendar_sync/CalendarSync.h"
 #include "calendar_sync/Credentials.h"
 #include "calendar_sync/Discovery.h"
 #include "calendar_sync/SyncPlan.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDirIterator>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -226,6 +235,7 @@ private slots:
         probe.waitForFinished(-1);
         if (probe.exitCode() != 0)
             QSKIP("Debian's radicale is not installed (tools/setup.sh installs it)");
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS"); // never the desktop's real secret store
     }
 
     void init() {
@@ -470,6 +480,70 @@ private slots:
         std::tie(code, output) = run(netrc.fileName());
         QCOMPARE(code, 1);
         QVERIFY2(output.contains(QStringLiteral("could not be reached")), qPrintable(output));
+    }
+
+    // A new user: nothing runs before the account is set up; File -> Calendar Accounts finds the
+    // task lists and assigns one to the project; the sync then runs behind the window, and a
+    // conflict is put to the user, whose answer is carried out.
+    void theWindowSetsUpTheAccountAndAsksAboutConflicts() {
+        const qint64 project = addProject(QStringLiteral("Launch"));
+        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        makeList(project);
+        m_state.assign(project, QString()); // the window assigns it
+        QVERIFY(m_state.save());
+
+        ScriptedMessages messages;
+        Form1 form;
+        form.Form_Load();
+        auto* scheduler = CalendarSyncCommands::Scheduler::of(&form);
+        QVERIFY(scheduler);
+        scheduler->syncNow();
+        QVERIFY(!scheduler->running());
+        QVERIFY(m_server->files(m_name).isEmpty());
+
+        bool filled = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<CalendarSyncCommands::AccountsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("calendarUrl"))->setText(m_server->url(QStringLiteral("alice/")));
+            dialog->findChild<QLineEdit*>(QStringLiteral("calendarUser"))->setText(user);
+            dialog->findChild<QLineEdit*>(QStringLiteral("calendarPassword"))->setText(secret);
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("project%1").arg(project));
+            QVERIFY(combo);
+            dialog->findTaskLists();
+            QTRY_VERIFY_WITH_TIMEOUT(combo->findData(m_list) > 0, 300000);
+            combo->setCurrentIndex(combo->findData(m_list));
+            filled = true;
+            dialog->accept();
+        });
+        form.findChild<QAction*>(QStringLiteral("actionCalendarAccounts"))->trigger();
+        QVERIFY(filled);
+        QCOMPARE(Settings::read(QStringLiteral("Calendar User"), QString()), user);
+        // The password is in no file of the settings nor of the data.
+        for (const QString& folder : {m_env->configHome(), m_env->dataHome()})
+            for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+                QFile file(it.next());
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QVERIFY2(!file.readAll().contains(secret.toUtf8()), qPrintable(file.fileName()));
+            }
+
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->files(m_name).size(), 1, 300000);
+        QTRY_VERIFY_WITH_TIMEOUT(!scheduler->running(), 300000);
+
+        // A change on both sides: the user takes the calendar's version.
+        const QString url = m_server->url() + hrefOf(design).mid(1);
+        const Answer got = http("GET", url);
+        QByteArray edited = got.body;
+        edited.replace("SUMMARY:Design", "SUMMARY:Design (calendar)");
+        QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
+        TestEnvironment::exec(QStringLiteral("update Tasks set Title='Design (here)' where ID=%1").arg(design));
+        messages.answerNext(true);
+        scheduler->syncNow();
+        QTRY_COMPARE_WITH_TIMEOUT(field(design, QStringLiteral("Title")), QStringLiteral("Design (calendar)"), 300000);
+        QCOMPARE(messages.questions().size(), 1);
+        QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (here)")));
+        QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (calendar)")));
+        QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")), QStringLiteral("SUMMARY:Design (calendar)"));
     }
 
     // The sync plan's choice for each combination of what changed on either side.
