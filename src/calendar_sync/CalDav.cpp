@@ -209,8 +209,9 @@ QString Client::pathOf(const QUrl& url) {
 void Client::send(const QByteArray& verb, const QUrl& url, const QByteArray& body,
                   const QHash<QByteArray, QByteArray>& headers, Done done) {
     QNetworkRequest request(url);
-    // A server that takes the request and never answers does not hold the sync up for ever.
-    request.setTransferTimeout(120000);
+    // A server that takes the request and then sends nothing for minutes does not hold the sync
+    // up for ever (a large collection read for the first time may take a server a while).
+    request.setTransferTimeout(5 * 60 * 1000);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     if (!m_authorization.isEmpty())
         request.setRawHeader("Authorization", m_authorization);
@@ -226,7 +227,8 @@ void Client::send(const QByteArray& verb, const QUrl& url, const QByteArray& bod
         --m_inFlight;
         Response r;
         r.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        r.body = reply->readAll();
+        if (reply->isOpen())
+            r.body = reply->readAll();
         m_received += r.body.size();
         r.etag = reply->rawHeader("ETag");
         if (!r.reached())

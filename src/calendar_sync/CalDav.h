@@ -64,8 +64,8 @@ public:
     Client(const QUrl& base, const QString& user, const QString& password, QObject* parent = nullptr);
 
     using Done = std::function<void(const Response&)>;
-    void send(const QByteArray& verb, const QUrl& url, const QByteArray& body, const QHash<QByteArray, QByteArray>& headers,
-              Done done);
+    void send(const QByteArray& verb, const QUrl& url, const QByteArray& body,
+              const QHash<QByteArray, QByteArray>& headers, Done done);
     // An href of the server made a full URL.
     QUrl resolve(const QString& href) const;
     // A URL's path, as hrefs are compared.

@@ -69,8 +69,9 @@ QString fingerprint(const PlanFiles::FileTask& t) {
     const int percent = status == QLatin1String("COMPLETED") ? 100 : std::clamp(t.percentComplete, 0, 100);
     QString notes = t.notes;
     notes.remove(QLatin1Char('\r'));
-    const QString text = QStringList{t.name.simplified(), notes.trimmed(), t.start.toString(Qt::ISODate),
-                                     dueOf(t).toString(Qt::ISODate), QString::number(percent), status}
+    const QString text = QStringList{t.name.simplified(),           notes.trimmed(),
+                                     t.start.toString(Qt::ISODate), dueOf(t).toString(Qt::ISODate),
+                                     QString::number(percent),      status}
                              .join(QChar(0x1f));
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(20));
 }
@@ -99,8 +100,9 @@ QStringList Report::lines() const {
     out << QStringLiteral("down: %1 new, %2 changed, %3 deleted").arg(downNew).arg(downChanged).arg(downDeleted);
     out << QStringLiteral("conflicts: %1").arg(conflicts.size());
     for (const Conflict& c : conflicts)
-        out << QStringLiteral("  ") + c.describe().replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(
-                                          QLatin1Char('\n'), QStringLiteral("; "));
+        out << QStringLiteral("  ") + c.describe()
+                                          .replace(QStringLiteral("\n\n"), QStringLiteral(" "))
+                                          .replace(QLatin1Char('\n'), QStringLiteral("; "));
     for (const QString& p : problems)
         out << QStringLiteral("problem: ") + p;
     out << QStringLiteral("requests: %1, bytes sent: %2, received: %3").arg(requests).arg(bytesSent).arg(bytesReceived);
@@ -214,7 +216,8 @@ void Engine::readLocal() {
         if (item.task)
             uids.insert(item.task, item.uid);
     for (ResultSet rs = Database::shared().query(
-             QStringLiteral("select ID, ProjectID, row_version from Tasks where ProjectID in (%1)").arg(ids.join(QLatin1Char(','))));
+             QStringLiteral("select ID, ProjectID, row_version from Tasks where ProjectID in (%1)")
+                 .arg(ids.join(QLatin1Char(','))));
          !rs.eof(); rs.moveNext()) {
         LocalTask t;
         t.id = rs.value(0).toLongLong();
@@ -248,8 +251,8 @@ void Engine::list() {
     }
     auto full = [this] {
         m_client.send("PROPFIND", m_client.resolve(m_current->url),
-                      CalDav::propfindBody({QStringLiteral("getetag"), QStringLiteral("resourcetype")}), {{"Depth", "1"}},
-                      [this](const CalDav::Response& r) {
+                      CalDav::propfindBody({QStringLiteral("getetag"), QStringLiteral("resourcetype")}),
+                      {{"Depth", "1"}}, [this](const CalDav::Response& r) {
                           if (r.status != 207) {
                               fail(r, QStringLiteral("the listing of %1").arg(m_current->url));
                               collectionDone();
@@ -485,11 +488,12 @@ void Engine::act(const Action& a) {
         bool planned = false;
         bool datesMoved = true;
         if (PlanStore::available()) {
-            ResultSet rs = db.query(
-                QStringLiteral("select ParentID, (select count(*) from Tasks c where c.ParentID=t.ID), (select count(*) "
-                               "from TaskLinks l where l.PredecessorID=t.ID or l.SuccessorID=t.ID), StartDate, DueDate "
-                               "from Tasks t where t.ID=%1")
-                    .arg(id));
+            ResultSet rs =
+                db.query(QStringLiteral(
+                             "select ParentID, (select count(*) from Tasks c where c.ParentID=t.ID), (select count(*) "
+                             "from TaskLinks l where l.PredecessorID=t.ID or l.SuccessorID=t.ID), StartDate, DueDate "
+                             "from Tasks t where t.ID=%1")
+                             .arg(id));
             if (!rs.eof()) {
                 planned = !rs.isNull(0) || rs.value(1).toLongLong() > 0 || rs.value(2).toLongLong() > 0;
                 datesMoved = rs.rawText(3).left(10) != SqlText::dateText(theirs.start) ||
@@ -501,7 +505,8 @@ void Engine::act(const Action& a) {
                                 .arg(theirs.percentComplete)
                                 .arg(SqlText::quoted(statusFor(theirs, item.task)));
         if (!planned)
-            statement += QStringLiteral(", StartDate=%1, DueDate=%2").arg(dateSql(theirs.start), dateSql(dueOf(theirs)));
+            statement +=
+                QStringLiteral(", StartDate=%1, DueDate=%2").arg(dateSql(theirs.start), dateSql(dueOf(theirs)));
         statement += QStringLiteral(" where ID=") + id;
         std::function<void()> alongside;
         if (planned && datesMoved)
@@ -543,7 +548,8 @@ void Engine::act(const Action& a) {
             return;
         }
         const PlanFiles::FileTask& t = f.task;
-        const QStringList priorities = PlanImport::listEntries(QStringLiteral("Priorities"), QStringLiteral("Priority"));
+        const QStringList priorities =
+            PlanImport::listEntries(QStringLiteral("Priorities"), QStringLiteral("Priority"));
         QString priority = PlanImport::priorityText(priorities, t.priority);
         const bool withPlan = PlanStore::available();
         ResultSet rs = db.query(
@@ -555,7 +561,8 @@ void Engine::act(const Action& a) {
                      SqlText::quoted(statusFor(t, 0)))
                 .arg(t.percentComplete)
                 .arg(SqlText::quoted(t.notes), dateSql(t.start), dateSql(dueOf(t))) +
-            (withPlan ? (t.milestone ? QStringLiteral(",(1=1)") : QStringLiteral(",(1=0)")) : QString()) + QStringLiteral(") returning ID"));
+            (withPlan ? (t.milestone ? QStringLiteral(",(1=1)") : QStringLiteral(",(1=0)")) : QString()) +
+            QStringLiteral(") returning ID"));
         if (rs.eof())
             throw DbError(QStringLiteral("The new task's number could not be read."));
         item.task = rs.value(0).toLongLong();
@@ -617,30 +624,32 @@ void Engine::pump() {
             const qint64 parent = task.parentKey.toLongLong();
             parentUid = m_local.value(parent).uid;
         }
-        const QByteArray body = PlanFiles::writeTodo(task, item.uid, parentUid, fresh ? QByteArray() : m_fetched.value(item.href).ics);
+        const QByteArray body =
+            PlanFiles::writeTodo(task, item.uid, parentUid, fresh ? QByteArray() : m_fetched.value(item.href).ics);
         QHash<QByteArray, QByteArray> headers{{"Content-Type", "text/calendar; charset=utf-8"}};
         if (fresh)
             headers.insert("If-None-Match", "*");
         else
             headers.insert("If-Match", m_server.value(item.href).etag);
         const LocalTask local = m_local.value(item.task);
-        m_client.send("PUT", m_client.resolve(item.href), body, headers, [this, item, fresh, local](const CalDav::Response& r) {
-            if (r.ok()) {
-                ItemState done = item;
-                done.etag = r.etag; // none: read again on the next sync
-                done.version = local.version;
-                done.print = local.print;
-                done.choice.clear();
-                setItem(done);
-                ++(fresh ? m_report.upNew : m_report.upChanged);
-                ++m_wrote;
-            } else if (r.status == 412) {
-                m_unsettled = true;
-            } else {
-                fail(r, QStringLiteral("writing %1").arg(item.href));
-            }
-            pump();
-        });
+        m_client.send("PUT", m_client.resolve(item.href), body, headers,
+                      [this, item, fresh, local](const CalDav::Response& r) {
+                          if (r.ok()) {
+                              ItemState done = item;
+                              done.etag = r.etag; // none: read again on the next sync
+                              done.version = local.version;
+                              done.print = local.print;
+                              done.choice.clear();
+                              setItem(done);
+                              ++(fresh ? m_report.upNew : m_report.upChanged);
+                              ++m_wrote;
+                          } else if (r.status == 412) {
+                              m_unsettled = true;
+                          } else {
+                              fail(r, QStringLiteral("writing %1").arg(item.href));
+                          }
+                          pump();
+                      });
     }
     if (m_client.inFlight() == 0 && (m_remote.empty() || m_failed))
         collectionDone();

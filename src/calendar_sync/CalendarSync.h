@@ -55,8 +55,7 @@ class Engine final : public QObject {
     Q_OBJECT
 public:
     // The state is the caller's (loaded); it is saved after each task list.
-    Engine(const QUrl& server, const QString& user, const QString& password, State& state,
-           QObject* parent = nullptr);
+    Engine(const QUrl& server, const QString& user, const QString& password, State& state, QObject* parent = nullptr);
 
     // Syncs every task list of the state that projects sync to (or only `only`, when given).
     void start(const QStringList& only = {});

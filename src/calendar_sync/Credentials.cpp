@@ -39,7 +39,14 @@ const SecretSchema* schema() {
                                    {{"url", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                   0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     return &s;
 }
 #endif
@@ -108,10 +115,11 @@ bool storePassword(const QUrl& url, const QString& user, const QString& password
                                           user.toUtf8().constData(), nullptr) ||
                !error;
     else
-        done = secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT,
-                                          QStringLiteral("Fennick Planner calendar (%1)").arg(user).toUtf8().constData(),
-                                          password.toUtf8().constData(), nullptr, &error, "url", where.constData(),
-                                          "user", user.toUtf8().constData(), nullptr);
+        done =
+            secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT,
+                                       QStringLiteral("Fennick Planner calendar (%1)").arg(user).toUtf8().constData(),
+                                       password.toUtf8().constData(), nullptr, &error, "url", where.constData(), "user",
+                                       user.toUtf8().constData(), nullptr);
     if (error) {
         if (message)
             *message = QString::fromUtf8(error->message);

@@ -28,25 +28,25 @@ QString withoutUser(QUrl url) {
 
 void listHome(CalDav::Client& client, const QString& home, const std::function<void(const Found&)>& done) {
     const QUrl url = client.resolve(home);
-    client.send("PROPFIND", url,
-                CalDav::propfindBody({QStringLiteral("resourcetype"), QStringLiteral("displayname"),
-                                      QStringLiteral("supported-calendar-component-set")}),
-                {{"Depth", "1"}}, [&client, url, done](const CalDav::Response& r) {
-                    Found found;
-                    found.home = withoutUser(url);
-                    if (r.status != 207) {
-                        found.error = failure(r);
-                        done(found);
-                        return;
-                    }
-                    for (const CalDav::Entry& e : CalDav::parseMultistatus(r.body).entries)
-                        if (takesTodos(e)) {
-                            const QUrl list = client.resolve(e.href);
-                            found.lists << TaskList{withoutUser(list),
-                                                    e.displayName.isEmpty() ? list.path() : e.displayName};
-                        }
-                    done(found);
-                });
+    client.send(
+        "PROPFIND", url,
+        CalDav::propfindBody({QStringLiteral("resourcetype"), QStringLiteral("displayname"),
+                              QStringLiteral("supported-calendar-component-set")}),
+        {{"Depth", "1"}}, [&client, url, done](const CalDav::Response& r) {
+            Found found;
+            found.home = withoutUser(url);
+            if (r.status != 207) {
+                found.error = failure(r);
+                done(found);
+                return;
+            }
+            for (const CalDav::Entry& e : CalDav::parseMultistatus(r.body).entries)
+                if (takesTodos(e)) {
+                    const QUrl list = client.resolve(e.href);
+                    found.lists << TaskList{withoutUser(list), e.displayName.isEmpty() ? list.path() : e.displayName};
+                }
+            done(found);
+        });
 }
 
 } // namespace
@@ -74,10 +74,13 @@ void discover(CalDav::Client& client, std::function<void(const Found&)> done) {
                         client.send("PROPFIND", client.resolve(e.principal),
                                     CalDav::propfindBody({QStringLiteral("calendar-home-set")}), {{"Depth", "0"}},
                                     [&client, done](const CalDav::Response& p) {
-                                        const CalDav::Entry pe =
-                                            CalDav::parseMultistatus(p.body).entries.value(0);
+                                        const CalDav::Entry pe = CalDav::parseMultistatus(p.body).entries.value(0);
                                         if (p.status != 207 || pe.homeSet.isEmpty()) {
-                                            done(Found{{}, {}, p.status == 207 ? QStringLiteral("The server names no calendar home.") : failure(p)});
+                                            done(Found{{},
+                                                       {},
+                                                       p.status == 207
+                                                           ? QStringLiteral("The server names no calendar home.")
+                                                           : failure(p)});
                                             return;
                                         }
                                         listHome(client, pe.homeSet, done);

@@ -54,8 +54,8 @@ QList<QString> hrefsToFetch(const CollectionState& state, const QHash<qint64, Lo
     QList<QString> hrefs;
     for (const ServerItem& s : server) {
         const ItemState* item = known.value(s.href);
-        const bool ours = item && item->task && local.contains(item->task) &&
-                          local.value(item->task).version != item->version;
+        const bool ours =
+            item && item->task && local.contains(item->task) && local.value(item->task).version != item->version;
         if (!s.fetched && (!item || item->etag != s.etag || ours))
             hrefs << s.href;
     }
@@ -76,9 +76,9 @@ QList<Action> decide(const CollectionState& state, const QHash<qint64, LocalTask
             // Not a to-do when last seen: looked at again only when it changed into one.
             Action a;
             a.item = item;
-            a.step = !serverItem ? Step::Drop
+            a.step = !serverItem                                         ? Step::Drop
                      : serverItem->etag != item.etag && serverItem->todo ? Step::CreateLocal
-                                                                          : Step::Record;
+                                                                         : Step::Record;
             actions << a;
             continue;
         }

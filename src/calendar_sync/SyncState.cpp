@@ -76,12 +76,9 @@ bool State::save(QString* error) const {
         for (qint64 p : cs.projects)
             projects << p;
         for (const ItemState& s : cs.items) {
-            QJsonObject io{{QStringLiteral("href"), s.href},
-                           {QStringLiteral("uid"), s.uid},
-                           {QStringLiteral("task"), s.task},
-                           {QStringLiteral("etag"), QString::fromUtf8(s.etag)},
-                           {QStringLiteral("version"), s.version},
-                           {QStringLiteral("print"), s.print}};
+            QJsonObject io{{QStringLiteral("href"), s.href},       {QStringLiteral("uid"), s.uid},
+                           {QStringLiteral("task"), s.task},       {QStringLiteral("etag"), QString::fromUtf8(s.etag)},
+                           {QStringLiteral("version"), s.version}, {QStringLiteral("print"), s.print}};
             if (!s.choice.isEmpty()) {
                 io.insert(QStringLiteral("choice"), s.choice);
                 io.insert(QStringLiteral("choiceEtag"), QString::fromUtf8(s.choiceEtag));
@@ -89,14 +86,16 @@ bool State::save(QString* error) const {
             }
             items << io;
         }
-        collections << QJsonObject{{QStringLiteral("url"), cs.url},          {QStringLiteral("name"), cs.name},
-                                   {QStringLiteral("ctag"), cs.ctag},        {QStringLiteral("syncToken"), cs.syncToken},
+        collections << QJsonObject{{QStringLiteral("url"), cs.url},        {QStringLiteral("name"), cs.name},
+                                   {QStringLiteral("ctag"), cs.ctag},      {QStringLiteral("syncToken"), cs.syncToken},
                                    {QStringLiteral("projects"), projects}, {QStringLiteral("items"), items}};
     }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(QJsonObject{{QStringLiteral("collections"), collections}}).toJson(QJsonDocument::Compact)) < 0 ||
+        file.write(
+            QJsonDocument(QJsonObject{{QStringLiteral("collections"), collections}}).toJson(QJsonDocument::Compact)) <
+            0 ||
         !file.commit()) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(m_path, file.errorString());

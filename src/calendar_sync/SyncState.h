@@ -18,10 +18,10 @@ namespace CalendarSync {
 struct ItemState {
     QString href; // the path on the server
     QString uid;
-    qint64 task = 0;       // 0: an item that is not a to-do (an event), skipped until it changes
-    QByteArray etag;       // the server's version at the last sync
-    qint64 version = -1;   // the task's row_version at the last sync
-    QString print;         // fingerprint of the shared fields at the last sync; empty: never agreed
+    qint64 task = 0;     // 0: an item that is not a to-do (an event), skipped until it changes
+    QByteArray etag;     // the server's version at the last sync
+    qint64 version = -1; // the task's row_version at the last sync
+    QString print;       // fingerprint of the shared fields at the last sync; empty: never agreed
     // A conflict the user decided: "ours" or "theirs", valid while both sides are as they were
     // when it was asked (that ETag and that row_version).
     QString choice;

@@ -7,13 +7,13 @@
 // of the sync plan for every combination of changes; on either kind of database.
 #include "app/Database.h"
 #include "app/Settings.h"
-#include "calendar_sync/widgets/CalendarAccountsDialog.h"
-#include "calendar_sync/widgets/CalendarSyncCommands.h"
-#include "main_window/Form1.h"
 #include "calendar_sync/CalendarSync.h"
 #include "calendar_sync/Credentials.h"
 #include "calendar_sync/Discovery.h"
 #include "calendar_sync/SyncPlan.h"
+#include "calendar_sync/widgets/CalendarAccountsDialog.h"
+#include "calendar_sync/widgets/CalendarSyncCommands.h"
+#include "main_window/Form1.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -53,12 +53,13 @@ public:
         users.close();
         QFile config(folder + QStringLiteral("/config"));
         config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
-                                    "htpasswd_encryption = plain\n[storage]\nfilesystem_folder = %2/store\n"
-                                    "[logging]\nlevel = warning\n")
-                         .arg(m_port)
-                         .arg(folder)
-                         .toUtf8());
+        config.write(
+            QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
+                           "htpasswd_encryption = plain\n[storage]\nfilesystem_folder = %2/store\n"
+                           "[logging]\nlevel = warning\n")
+                .arg(m_port)
+                .arg(folder)
+                .toUtf8());
     }
     ~Radicale() { stop(); }
 
@@ -252,7 +253,8 @@ private slots:
 
     void firstSyncGoesUpAndANothingChangedSyncCostsOneRequest() {
         const qint64 project = addProject(QStringLiteral("Launch"));
-        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"), 40);
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"), 40);
         addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-20"));
         addTask(addProject(QStringLiteral("Not synced")), QStringLiteral("Elsewhere"), QStringLiteral("2026-03-09"),
                 QStringLiteral("2026-03-09"));
@@ -280,8 +282,10 @@ private slots:
 
     void changesOfAnotherProgramComeDownAndOursGoUp() {
         const qint64 project = addProject(QStringLiteral("Launch"));
-        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
-        const qint64 build = addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-20"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        const qint64 build =
+            addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-20"));
         makeList(project);
         QCOMPARE(syncOnce().upNew, 2);
 
@@ -291,12 +295,15 @@ private slots:
         QByteArray edited = got.body;
         edited.replace("DUE;VALUE=DATE:20260306", "DUE;VALUE=DATE:20260313");
         edited.replace("SUMMARY:Design", "SUMMARY:Design review");
-        edited.replace("END:VTODO", "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Soon\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VTODO");
+        edited.replace(
+            "END:VTODO",
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Soon\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VTODO");
         QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
         // ...and makes a to-do of its own.
-        const QByteArray todo = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VTODO\r\nUID:other-1\r\n"
-                                "DTSTAMP:20260301T100000Z\r\nSUMMARY:Call supplier\r\nDUE;VALUE=DATE:20260310\r\n"
-                                "STATUS:NEEDS-ACTION\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+        const QByteArray todo =
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VTODO\r\nUID:other-1\r\n"
+            "DTSTAMP:20260301T100000Z\r\nSUMMARY:Call supplier\r\nDUE;VALUE=DATE:20260310\r\n"
+            "STATUS:NEEDS-ACTION\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
         QCOMPARE(http("PUT", m_list + QStringLiteral("other-1.ics"), todo, {{"If-None-Match", "*"}}).status, 201);
 
         const Report down = syncOnce();
@@ -312,7 +319,8 @@ private slots:
                  1);
 
         // Ours go up, and the other program's alarm stays in the to-do.
-        TestEnvironment::exec(QStringLiteral("update Tasks set PercentComplete=100, Status='Completed' where ID=%1").arg(design));
+        TestEnvironment::exec(
+            QStringLiteral("update Tasks set PercentComplete=100, Status='Completed' where ID=%1").arg(design));
         TestEnvironment::exec(QStringLiteral("update Tasks set StartDate='2026-03-10' where ID=%1").arg(build));
         const Report up = syncOnce();
         QCOMPARE(up.upChanged, 2);
@@ -327,7 +335,8 @@ private slots:
 
     void aChangeOnBothSidesIsAConflictUntilTheUserChooses() {
         const qint64 project = addProject(QStringLiteral("Launch"));
-        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
         makeList(project);
         QCOMPARE(syncOnce().upNew, 1);
         const QString url = m_server->url() + hrefOf(design).mid(1);
@@ -372,9 +381,12 @@ private slots:
 
     void deletesGoBothWays() {
         const qint64 project = addProject(QStringLiteral("Launch"));
-        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
-        const qint64 build = addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-20"));
-        const qint64 test = addTask(project, QStringLiteral("Test"), QStringLiteral("2026-03-23"), QStringLiteral("2026-03-27"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        const qint64 build =
+            addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-20"));
+        const qint64 test =
+            addTask(project, QStringLiteral("Test"), QStringLiteral("2026-03-23"), QStringLiteral("2026-03-27"));
         makeList(project);
         QCOMPARE(syncOnce().upNew, 3);
         const QString buildUrl = m_server->url() + hrefOf(build).mid(1);
@@ -386,7 +398,8 @@ private slots:
         QCOMPARE(report.upDeleted, 1);
         QCOMPARE(report.downDeleted, 1);
         QCOMPARE(m_server->files(m_name).size(), 1);
-        QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks order by ID")), QStringList{QStringLiteral("Test")});
+        QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks order by ID")),
+                 QStringList{QStringLiteral("Test")});
 
         // Deleted on one side after a change on the other: the user is asked, nothing goes.
         const Answer got = http("GET", testUrl);
@@ -402,13 +415,15 @@ private slots:
         QVERIFY(Engine::resolve(m_state, report.conflicts[0], false));
         report = syncOnce();
         QCOMPARE(report.downNew, 1);
-        QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")), QStringList{QStringLiteral("Test all")});
+        QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")),
+                 QStringList{QStringLiteral("Test all")});
     }
 
     void aServerStoppedMidSyncLosesNothing() {
         const qint64 project = addProject(QStringLiteral("Launch"));
         for (int i = 1; i <= 40; ++i)
-            addTask(project, QStringLiteral("Task %1").arg(i), QStringLiteral("2026-04-01"), QStringLiteral("2026-04-03"));
+            addTask(project, QStringLiteral("Task %1").arg(i), QStringLiteral("2026-04-01"),
+                    QStringLiteral("2026-04-03"));
         makeList(project);
 
         // The server stops once a few to-dos are written.
@@ -462,8 +477,8 @@ private slots:
                           {QStringLiteral("--sync"), QStringLiteral("--calendar"), calendar.toString(),
                            QStringLiteral("--project"), QString::number(project)});
             program.waitForFinished(-1);
-            return std::make_pair(program.exitCode(), QString::fromUtf8(program.readAllStandardOutput() +
-                                                                         program.readAllStandardError()));
+            return std::make_pair(program.exitCode(),
+                                  QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError()));
         };
         auto [code, output] = run(netrc.fileName());
         QVERIFY2(code == 0, qPrintable(output));
@@ -487,7 +502,8 @@ private slots:
     // conflict is put to the user, whose answer is carried out.
     void theWindowSetsUpTheAccountAndAsksAboutConflicts() {
         const qint64 project = addProject(QStringLiteral("Launch"));
-        const qint64 design = addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
         makeList(project);
         m_state.assign(project, QString()); // the window assigns it
         QVERIFY(m_state.save());
@@ -505,7 +521,8 @@ private slots:
         QTimer::singleShot(0, this, [&] {
             auto* dialog = qobject_cast<CalendarSyncCommands::AccountsDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>(QStringLiteral("calendarUrl"))->setText(m_server->url(QStringLiteral("alice/")));
+            dialog->findChild<QLineEdit*>(QStringLiteral("calendarUrl"))
+                ->setText(m_server->url(QStringLiteral("alice/")));
             dialog->findChild<QLineEdit*>(QStringLiteral("calendarUser"))->setText(user);
             dialog->findChild<QLineEdit*>(QStringLiteral("calendarPassword"))->setText(secret);
             auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("project%1").arg(project));
@@ -563,11 +580,15 @@ private slots:
         QTest::newRow("both, ours chosen") << true << true << true << true << false << "ours" << int(Step::Upload);
         QTest::newRow("both, theirs chosen") << true << true << true << true << false << "theirs" << int(Step::Apply);
         QTest::newRow("deleted here") << false << false << true << false << false << "" << int(Step::DeleteRemote);
-        QTest::newRow("deleted here, changed there") << false << false << true << true << false << "" << int(Step::Conflict);
-        QTest::newRow("deleted here, theirs chosen") << false << false << true << true << false << "theirs" << int(Step::CreateLocal);
+        QTest::newRow("deleted here, changed there")
+            << false << false << true << true << false << "" << int(Step::Conflict);
+        QTest::newRow("deleted here, theirs chosen")
+            << false << false << true << true << false << "theirs" << int(Step::CreateLocal);
         QTest::newRow("deleted there") << true << false << false << false << false << "" << int(Step::DeleteLocal);
-        QTest::newRow("deleted there, changed here") << true << true << false << false << false << "" << int(Step::Conflict);
-        QTest::newRow("deleted there, ours chosen") << true << true << false << false << false << "ours" << int(Step::UploadNew);
+        QTest::newRow("deleted there, changed here")
+            << true << true << false << false << false << "" << int(Step::Conflict);
+        QTest::newRow("deleted there, ours chosen")
+            << true << true << false << false << false << "ours" << int(Step::UploadNew);
         QTest::newRow("deleted on both sides") << false << false << false << false << false << "" << int(Step::Drop);
     }
     void thePlanDecidesEachCombination() {
@@ -592,9 +613,10 @@ private slots:
             tasks.insert(7, LocalTask{7, localChanged ? 4 : 3, QStringLiteral("t"),
                                       localChanged ? QStringLiteral("ours") : QStringLiteral("base")});
         if (server)
-            items.insert(item.href, ServerItem{item.href, serverChanged ? "\"e2\"" : "\"e1\"", true, QStringLiteral("t"),
-                                               true, serverChanged ? (samePrint ? QStringLiteral("ours") : QStringLiteral("theirs"))
-                                                                   : QStringLiteral("base")});
+            items.insert(item.href,
+                         ServerItem{item.href, serverChanged ? "\"e2\"" : "\"e1\"", true, QStringLiteral("t"), true,
+                                    serverChanged ? (samePrint ? QStringLiteral("ours") : QStringLiteral("theirs"))
+                                                  : QStringLiteral("base")});
         if (!choice.isEmpty()) {
             item.choice = choice;
             item.choiceEtag = server ? items[item.href].etag : QByteArray();
@@ -617,18 +639,21 @@ private slots:
                                        {2, LocalTask{2, 1, QStringLiteral("task-2@x"), QStringLiteral("p2")}},
                                        {3, LocalTask{3, 1, QStringLiteral("task-3@x"), QStringLiteral("p3")}}};
         QHash<QString, ServerItem> items{
-            {QStringLiteral("/a.ics"), ServerItem{QStringLiteral("/a.ics"), "1", true, QStringLiteral("task-1@x"), true, QStringLiteral("p1")}},
-            {QStringLiteral("/b.ics"), ServerItem{QStringLiteral("/b.ics"), "1", true, QStringLiteral("task-2@x"), true, QStringLiteral("other")}},
-            {QStringLiteral("/c.ics"), ServerItem{QStringLiteral("/c.ics"), "1", true, QStringLiteral("new@app"), true, QStringLiteral("pc")}},
+            {QStringLiteral("/a.ics"),
+             ServerItem{QStringLiteral("/a.ics"), "1", true, QStringLiteral("task-1@x"), true, QStringLiteral("p1")}},
+            {QStringLiteral("/b.ics"), ServerItem{QStringLiteral("/b.ics"), "1", true, QStringLiteral("task-2@x"), true,
+                                                  QStringLiteral("other")}},
+            {QStringLiteral("/c.ics"),
+             ServerItem{QStringLiteral("/c.ics"), "1", true, QStringLiteral("new@app"), true, QStringLiteral("pc")}},
             {QStringLiteral("/e.ics"), ServerItem{QStringLiteral("/e.ics"), "1", true, QString(), false, QString()}}};
         QHash<QString, Step> byUid;
         for (const Action& a : decide(state, tasks, items))
             byUid.insert(a.item.uid.isEmpty() ? a.item.href : a.item.uid, a.step);
-        QCOMPARE(byUid.value(QStringLiteral("task-1@x")), Step::Record);    // the same on both sides
-        QCOMPARE(byUid.value(QStringLiteral("task-2@x")), Step::Conflict);  // different, no common past
-        QCOMPARE(byUid.value(QStringLiteral("task-3@x")), Step::UploadNew); // only here
+        QCOMPARE(byUid.value(QStringLiteral("task-1@x")), Step::Record);     // the same on both sides
+        QCOMPARE(byUid.value(QStringLiteral("task-2@x")), Step::Conflict);   // different, no common past
+        QCOMPARE(byUid.value(QStringLiteral("task-3@x")), Step::UploadNew);  // only here
         QCOMPARE(byUid.value(QStringLiteral("new@app")), Step::CreateLocal); // only there
-        QCOMPARE(byUid.value(QStringLiteral("/e.ics")), Step::Record);      // an event: remembered, not taken
+        QCOMPARE(byUid.value(QStringLiteral("/e.ics")), Step::Record);       // an event: remembered, not taken
         QCOMPARE(hrefFor(QStringLiteral("/alice/list/"), QStringLiteral("task-3@db/x y")),
                  QStringLiteral("/alice/list/task-3-db-x-y.ics"));
     }
@@ -637,9 +662,14 @@ private slots:
         QTest::addColumn<QByteArray>("netrc");
         QTest::addColumn<QString>("password");
         QTest::newRow("one line") << QByteArray("machine cal.example login alice password pw1\n") << "pw1";
-        QTest::newRow("other host first") << QByteArray("machine x.example login alice password no\nmachine cal.example\n  login alice\n  password pw2\n") << "pw2";
+        QTest::newRow("other host first")
+            << QByteArray(
+                   "machine x.example login alice password no\nmachine cal.example\n  login alice\n  password pw2\n")
+            << "pw2";
         QTest::newRow("other user") << QByteArray("machine cal.example login bob password no\n") << "";
-        QTest::newRow("default") << QByteArray("machine x.example login alice password no\ndefault login alice password pw3\n") << "pw3";
+        QTest::newRow("default") << QByteArray(
+                                        "machine x.example login alice password no\ndefault login alice password pw3\n")
+                                 << "pw3";
         QTest::newRow("none") << QByteArray("") << "";
     }
     void netrcGivesThePasswordOfTheHostAndUser() {

@@ -127,9 +127,8 @@ void AccountsDialog::findTaskLists() {
         m_new->setEnabled(!m_home.isEmpty());
         for (const CalendarSync::TaskList& list : found.lists)
             addList(list);
-        m_status->setText(found.error.isEmpty()
-                              ? QStringLiteral("%1 task lists found.").arg(found.lists.size())
-                              : found.error);
+        m_status->setText(found.error.isEmpty() ? QStringLiteral("%1 task lists found.").arg(found.lists.size())
+                                                : found.error);
         emit listsFound();
     });
 }

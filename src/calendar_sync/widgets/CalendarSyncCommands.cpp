@@ -8,6 +8,8 @@
 #include "calendar_sync/Credentials.h"
 
 #include <QAction>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QWidget>
 
 namespace CalendarSyncCommands {
@@ -44,7 +46,7 @@ void Scheduler::syncNow() {
         const Credentials::Account account = Credentials::configuredAccount();
         if (!account.configured() || m_declined || !Database::shared().isOpen())
             return;
-        if (running()) {
+        if (running() || m_asking) {
             m_again = true;
             return;
         }
@@ -64,7 +66,8 @@ void Scheduler::syncNow() {
                 return;
             }
         }
-        delete m_engine;
+        if (m_engine)
+            m_engine->deleteLater();
         m_engine = new CalendarSync::Engine(account.url, account.user, password, m_state, this);
         connect(m_engine, &CalendarSync::Engine::finished, this, &Scheduler::done);
         m_engine->start();
@@ -72,7 +75,14 @@ void Scheduler::syncNow() {
 }
 
 void Scheduler::done(const CalendarSync::Report& report) {
+    // What follows may show boxes: first the engine's answer ends.
+    QTimer::singleShot(0, this, [this, report] { settle(report); });
+}
+
+void Scheduler::settle(const CalendarSync::Report& report) {
     m_last = report;
+    m_asking = true; // no sync starts while a box is open
+    const auto asked = qScopeGuard([this] { m_asking = false; });
     ErrorTrap trap(QStringLiteral("CalendarSync"), QStringLiteral("done"));
     if (report.passwordRefused) {
         Credentials::forgetTyped();

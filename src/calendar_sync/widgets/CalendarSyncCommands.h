@@ -39,12 +39,14 @@ signals:
 
 private:
     void done(const CalendarSync::Report& report);
+    void settle(const CalendarSync::Report& report);
 
     PlannerWindow& m_planner;
     QTimer m_soon, m_period;
     CalendarSync::State m_state;
     QPointer<CalendarSync::Engine> m_engine;
     bool m_again = false;
+    bool m_asking = false;
     bool m_declined = false; // the password box was cancelled: no sync until the account is set again
     QSet<QString> m_postponed;
     CalendarSync::Report m_last;
