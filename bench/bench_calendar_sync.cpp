@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     std::printf("%d tasks in one task list\n", taskCount);
     std::printf("first sync, every task paired with its to-do (baseline): %6d requests %10lld bytes %8.1f ms\n",
                 first.requests, first.bytesSent + first.bytesReceived, firstMs);
-    std::printf("second sync (the version of the list was not yet known): %6d requests %10lld bytes %8.1f ms\n",
+    std::printf("second sync:                                             %6d requests %10lld bytes %8.1f ms\n",
                 second.requests, second.bytesSent + second.bytesReceived, secondMs);
     std::printf("nothing changed on either side:                          %6d requests %10lld bytes %8.1f ms  "
                 "ratio %.4f (bytes %.5f)\n",

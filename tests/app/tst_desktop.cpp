@@ -387,7 +387,8 @@ void TestDesktop::everyOptionWorksWithoutADisplay_data() {
     // --sync is the program's calendar sync (X's synchronous mode stays -sync); without an account
     // it has nothing to sync with.
     QTest::newRow("--sync alone") << QStringList{"--sync"} << 2 << "no calendar account is set up";
-    QTest::newRow("--sync, --calendar not a URL") << QStringList{"--sync", "--calendar", "tasks"} << 2 << "needs the http";
+    QTest::newRow("--sync, --calendar not a URL")
+        << QStringList{"--sync", "--calendar", "tasks"} << 2 << "needs the http";
     QTest::newRow("the window") << QStringList{} << 1 << "no display to open the window on";
     QTest::newRow("the window, --database") << QStringList{"--database", "service=x"} << 1 << "no display";
     // Qt takes its options, and the window opens where -platform says.
