@@ -333,6 +333,39 @@ private slots:
                  QStringLiteral("DTSTART;VALUE=DATE:20260310"));
     }
 
+    // A due date moved in the calendar moves a linked task as the planner moves it: its successor
+    // follows, and the successor's new dates go up on the next sync.
+    void aDueDateFromTheCalendarMovesThePlan() {
+        const qint64 project = addProject(QStringLiteral("Launch"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        const qint64 build =
+            addTask(project, QStringLiteral("Build"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-13"));
+        TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID, Kind, Lag) values "
+                                             "(%1, %2, 'FS', 0)")
+                                  .arg(design)
+                                  .arg(build));
+        makeList(project);
+        QCOMPARE(syncOnce().upNew, 2);
+
+        const QString url = m_server->url() + hrefOf(design).mid(1);
+        const Answer got = http("GET", url);
+        QByteArray edited = got.body;
+        edited.replace("DUE;VALUE=DATE:20260306", "DUE;VALUE=DATE:20260311");
+        QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
+        const Report down = syncOnce();
+        QVERIFY2(down.problems.isEmpty(), qPrintable(down.problems.join(QLatin1Char('\n'))));
+        QCOMPARE(down.downChanged, 1);
+        QCOMPARE(field(design, QStringLiteral("DueDate")).left(10), QStringLiteral("2026-03-11"));
+        QCOMPARE(field(build, QStringLiteral("StartDate")).left(10), QStringLiteral("2026-03-12"));
+
+        const Report up = syncOnce();
+        QCOMPARE(up.upChanged, 1);
+        QCOMPARE(line(http("GET", m_server->url() + hrefOf(build).mid(1)).body, QStringLiteral("DTSTART")),
+                 QStringLiteral("DTSTART;VALUE=DATE:20260312"));
+        QVERIFY(!syncOnce().moved());
+    }
+
     void aChangeOnBothSidesIsAConflictUntilTheUserChooses() {
         const qint64 project = addProject(QStringLiteral("Launch"));
         const qint64 design =
