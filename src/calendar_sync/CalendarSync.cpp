@@ -4,6 +4,7 @@
 #include "app/DbError.h"
 #include "app/RecordGuard.h"
 #include "app/SqlText.h"
+#include "app/UndoSteps.h"
 #include "plan_files/ICalendar.h"
 #include "plan_files/PlanExport.h"
 #include "plan_files/PlanImport.h"
@@ -378,6 +379,9 @@ void Engine::readTasks(const QSet<qint64>& ids) {
 
 void Engine::decideAndAct() {
     const QList<Action> actions = decide(*m_current, m_local, m_server);
+    // What comes down is the other programs' change, not a step the user may undo here (it
+    // stays in the history).
+    UndoSteps::NotAStep notTheUsers;
     for (const Action& a : actions) {
         switch (a.step) {
         case Step::Upload:

@@ -7,6 +7,7 @@
 // of the sync plan for every combination of changes; on either kind of database.
 #include "app/Database.h"
 #include "app/Settings.h"
+#include "app/UndoSteps.h"
 #include "calendar_sync/CalendarSync.h"
 #include "calendar_sync/Credentials.h"
 #include "calendar_sync/Discovery.h"
@@ -588,9 +589,11 @@ private slots:
         QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
         TestEnvironment::exec(QStringLiteral("update Tasks set Title='Design (here)' where ID=%1").arg(design));
         messages.answerNext(true);
+        const int steps = UndoSteps::shared().depth();
         scheduler->syncNow();
         QTRY_COMPARE_WITH_TIMEOUT(field(design, QStringLiteral("Title")), QStringLiteral("Design (calendar)"), 300000);
         QCOMPARE(messages.questions().size(), 1);
+        QCOMPARE(UndoSteps::shared().depth(), steps); // the calendar's change is no step of the user's to undo
         QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (here)")));
         QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (calendar)")));
         QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")), QStringLiteral("SUMMARY:Design (calendar)"));

@@ -161,17 +161,16 @@ void AccountsDialog::accept() {
                 !Credentials::storePassword(account.url, account.user, m_password->text(), &error))
                 Credentials::remember(account.url, account.user, m_password->text());
         }
+        m_chosen.clear();
+        m_assigned.clear();
         for (int i = 0; i < m_projects->topLevelItemCount(); ++i) {
             QTreeWidgetItem* item = m_projects->topLevelItem(i);
             auto* combo = qobject_cast<QComboBox*>(m_projects->itemWidget(item, 1));
             const QString url = combo ? combo->currentData().toString() : QString();
-            m_state.assign(item->data(0, Qt::UserRole).toLongLong(), url);
+            m_assigned.insert(item->data(0, Qt::UserRole).toLongLong(), url);
             if (!url.isEmpty())
-                m_state.collection(url).name = combo->currentText();
+                m_chosen << CalendarSync::TaskList{url, combo->currentText()};
         }
-        QString error;
-        if (!m_state.save(&error))
-            throw DbError(error);
     });
     if (saved)
         QDialog::accept();

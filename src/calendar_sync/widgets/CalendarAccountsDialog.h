@@ -9,6 +9,7 @@
 #include "calendar_sync/SyncState.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QPointer>
 
 class PlannerWindow;
@@ -30,6 +31,9 @@ public:
     // Makes a new task list of that name and offers it to the projects.
     void newTaskList(const QString& name);
     void accept() override;
+    // After accept(): the task list each project syncs to (empty: none), and the lists chosen.
+    const QHash<qint64, QString>& assigned() const { return m_assigned; }
+    const QList<CalendarSync::TaskList>& chosenLists() const { return m_chosen; }
 
 signals:
     void listsFound();
@@ -49,6 +53,8 @@ private:
     QString m_home;
     QPointer<CalDav::Client> m_client;
     QList<CalendarSync::TaskList> m_lists;
+    QHash<qint64, QString> m_assigned;
+    QList<CalendarSync::TaskList> m_chosen;
 };
 
 } // namespace CalendarSyncCommands

@@ -40,6 +40,32 @@ void Scheduler::syncSoon() {
         m_soon.start();
 }
 
+void Scheduler::assign(const QHash<qint64, QString>& lists, const QList<CalendarSync::TaskList>& names) {
+    m_assigning.insert(lists);
+    m_naming << names;
+    if (running())
+        return; // applied when the sync under way has ended
+    QString error;
+    if (!m_state.load(CalendarSync::State::fileFor(Database::shared().target()), &error))
+        throw DbError(error);
+    applyAssigned();
+}
+
+void Scheduler::applyAssigned() {
+    if (m_assigning.isEmpty())
+        return;
+    for (auto a = m_assigning.constBegin(); a != m_assigning.constEnd(); ++a)
+        m_state.assign(a.key(), a.value());
+    for (const CalendarSync::TaskList& list : std::as_const(m_naming))
+        if (m_state.find(list.url))
+            m_state.collection(list.url).name = list.name;
+    m_assigning.clear();
+    m_naming.clear();
+    QString error;
+    if (!m_state.save(&error))
+        throw DbError(error);
+}
+
 void Scheduler::syncNow() {
     ErrorTrap trap(QStringLiteral("CalendarSync"), QStringLiteral("syncNow"));
     trap.step(1, [&] {
@@ -84,6 +110,12 @@ void Scheduler::settle(const CalendarSync::Report& report) {
     m_asking = true; // no sync starts while a box is open
     const auto asked = qScopeGuard([this] { m_asking = false; });
     ErrorTrap trap(QStringLiteral("CalendarSync"), QStringLiteral("done"));
+    trap.step(3, [&] {
+        if (!m_assigning.isEmpty()) {
+            applyAssigned();
+            m_again = true;
+        }
+    });
     if (report.passwordRefused) {
         Credentials::forgetTyped();
         m_declined = true;
@@ -125,13 +157,14 @@ void Scheduler::settle(const CalendarSync::Report& report) {
 
 void install(PlannerWindow& planner) {
     auto* scheduler = new Scheduler(planner);
-    auto* action = new QAction(QStringLiteral("Calendar Accounts..."), planner.window());
+    auto* action = new QAction(QStringLiteral("Calendar &Accounts..."), planner.window());
     action->setObjectName(QStringLiteral("actionCalendarAccounts"));
     QObject::connect(action, &QAction::triggered, &planner, [&planner, scheduler] {
         ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("actionCalendarAccounts_Click"));
         trap.step(1, [&] {
             AccountsDialog dialog(planner, planner.window());
             if (dialog.exec() == QDialog::Accepted) {
+                scheduler->assign(dialog.assigned(), dialog.chosenLists());
                 scheduler->m_declined = false;
                 scheduler->syncSoon();
             }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "calendar_sync/CalendarSync.h"
+#include "calendar_sync/Discovery.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,6 +29,9 @@ public:
     static constexpr int afterChangeMs = 2000;
 
     void syncSoon();
+    // Which task list each project syncs to (empty: none), with the lists' names; kept until a
+    // sync under way has ended, so that its state does not overwrite the choice.
+    void assign(const QHash<qint64, QString>& lists, const QList<CalendarSync::TaskList>& names);
     void syncNow();
     bool running() const { return m_engine && m_engine->running(); }
     const CalendarSync::Report& lastReport() const { return m_last; }
@@ -40,6 +44,7 @@ signals:
 private:
     void done(const CalendarSync::Report& report);
     void settle(const CalendarSync::Report& report);
+    void applyAssigned();
 
     PlannerWindow& m_planner;
     QTimer m_soon, m_period;
@@ -47,6 +52,8 @@ private:
     QPointer<CalendarSync::Engine> m_engine;
     bool m_again = false;
     bool m_asking = false;
+    QHash<qint64, QString> m_assigning;
+    QList<CalendarSync::TaskList> m_naming;
     bool m_declined = false; // the password box was cancelled: no sync until the account is set again
     QSet<QString> m_postponed;
     CalendarSync::Report m_last;
