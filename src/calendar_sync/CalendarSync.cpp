@@ -139,6 +139,10 @@ void Engine::nextCollection() {
     for (CollectionState& cs : m_state.collections())
         if (cs.url == url)
             m_current = &cs;
+    if (!m_current) {
+        nextCollection(); // no longer in the state
+        return;
+    }
     m_path = CalDav::Client::pathOf(m_client.resolve(url));
     m_local.clear();
     m_projectOf.clear();
