@@ -8,6 +8,8 @@
 #include "app/widgets/Appearance.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/QtMessages.h"
+#include "calendar_sync/SyncCommandLine.h"
+#include "calendar_sync/widgets/CalendarSyncCommands.h"
 #include "csv_exchange/widgets/CsvCommands.h"
 #include "find_filter/widgets/ListFilter.h"
 #include "help/HelpCommands.h"
@@ -55,6 +57,7 @@ void compose() {
     Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);
     Features::add(QStringLiteral("history"), HistoryCommands::install);
     Features::add(QStringLiteral("reminders"), Reminders::install);
+    Features::add(QStringLiteral("calendar_sync"), CalendarSyncCommands::install);
 }
 
 } // namespace Composition
@@ -89,6 +92,10 @@ int main(int argc, char** argv) {
         QCoreApplication console(argc, argv); // the program folder holds the empty template
         return options.importPlan.isEmpty() ? PlanCommandLine::exportPlan(options.exportPlan, options.project)
                                             : PlanCommandLine::importPlan(options.importPlan, options.eventsAsTasks);
+    }
+    if (options.sync) {
+        QCoreApplication console(argc, argv);
+        return SyncCommandLine::run(options.calendar, options.project);
     }
     if (CommandLine::windowHasNoDisplay(options)) {
         std::fputs("fennick-planner: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is "

@@ -22,7 +22,7 @@ packages=(
     xvfb xauth
     dpkg-dev file lintian appstream desktop-file-utils
     libxml2-utils
-    dbus-daemon
+    dbus-daemon libsecret-1-dev radicale
 )
 
 missing=()

@@ -41,6 +41,9 @@ const QtOption qtOptionList[] = {
 const QtOption* qtOptionOf(const QString& argument, bool* valueIncluded) {
     if (!argument.startsWith(QLatin1Char('-')))
         return nullptr;
+    // The program's own --sync (a calendar sync); X's synchronous calls stay -sync.
+    if (argument == QLatin1String("--sync"))
+        return nullptr;
     QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
     const qsizetype equals = name.indexOf(QLatin1Char('='));
     *valueIncluded = equals >= 0;
@@ -118,7 +121,7 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
                        ".ics iCalendar to-dos, .csv its tasks), then end."),
         QStringLiteral("file"));
     const QCommandLineOption project(QStringLiteral("project"),
-                                     QStringLiteral("The project --export writes: its <id>, or all."),
+                                     QStringLiteral("The project --export writes (or --sync syncs): its <id>, or all."),
                                      QStringLiteral("id"));
     parser.addOption(database);
     parser.addOption(createSchema);
@@ -131,6 +134,16 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
                                            QStringLiteral("With --import of an iCalendar file: its events become "
                                                           "tasks too."));
     parser.addOption(eventsAsTasks);
+    const QCommandLineOption sync(QStringLiteral("sync"),
+                                  QStringLiteral("Sync the projects with their task lists on the calendar server once, "
+                                                 "print what moved, then end."));
+    const QCommandLineOption calendar(
+        QStringLiteral("calendar"),
+        QStringLiteral("With --sync: the task list <url> (http://user@host/path/) to sync with in this run, with the "
+                       "projects given by --project (else those that sync to it, else all)."),
+        QStringLiteral("url"));
+    parser.addOption(sync);
+    parser.addOption(calendar);
 
     if (!parser.parse(arguments)) {
         result.exitNow = true;
@@ -163,6 +176,8 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
     result.exportPlan = parser.value(exportPlan);
     result.project = parser.value(project);
     result.eventsAsTasks = parser.isSet(eventsAsTasks);
+    result.sync = parser.isSet(sync);
+    result.calendar = parser.value(calendar);
     if (!parser.positionalArguments().isEmpty()) {
         result.exitNow = true;
         result.exitCode = 2;

@@ -29,6 +29,9 @@ struct CommandLine {
     QString project;
     // --events-as-tasks: an imported calendar's events become tasks too.
     bool eventsAsTasks = false;
+    // --sync: one calendar sync without a window; --calendar URL: the task list of that run.
+    bool sync = false;
+    QString calendar;
 
     // -platform, -style and the window system's options: given to Qt as they are.
     QStringList qtOptions;

@@ -751,3 +751,106 @@ bool writeICalendar(QIODevice& out, const PlanFile& plan) {
 }
 
 } // namespace PlanFiles
+
+namespace PlanFiles {
+
+QString todoUid(const QString& taskKey, const QString& database) {
+    return QStringLiteral("task-%1@%2").arg(taskKey, safeDomain(database));
+}
+
+QString todoStatus(const FileTask& task) {
+    return statusOf(task);
+}
+
+namespace {
+
+// Replaces every property of the kind with the one given (none: removes them).
+void replaceProperty(icalcomponent* c, icalproperty_kind kind, icalproperty* value) {
+    while (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+        icalcomponent_remove_property(c, p);
+        icalproperty_free(p);
+    }
+    if (value)
+        icalcomponent_add_property(c, value);
+}
+
+icaltimetype dayValue(QDate date) {
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.is_date = 1;
+    return t;
+}
+
+icalproperty_status statusKind(const QString& status) {
+    if (status == QLatin1String("COMPLETED"))
+        return ICAL_STATUS_COMPLETED;
+    if (status == QLatin1String("CANCELLED"))
+        return ICAL_STATUS_CANCELLED;
+    if (status == QLatin1String("IN-PROCESS"))
+        return ICAL_STATUS_INPROCESS;
+    return ICAL_STATUS_NEEDSACTION;
+}
+
+} // namespace
+
+QByteArray writeTodo(const FileTask& t, const QString& uid, const QString& parentUid, const QByteArray& previous) {
+    Component root;
+    icalcomponent* todo = nullptr;
+    if (!previous.isEmpty()) {
+        root.reset(icalparser_parse_string(previous.constData()));
+        if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
+            for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VTODO_COMPONENT); c && !todo;
+                 c = icalcomponent_get_next_component(root.get(), ICAL_VTODO_COMPONENT))
+                if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
+                    todo = c; // the to-do itself, not a changed occurrence
+    }
+    if (!todo) {
+        root.reset(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+        icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
+        icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Fennick//Fennick Planner//EN"));
+        todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
+        icalcomponent_add_component(root.get(), todo);
+        icalcomponent_set_uid(todo, uid.toUtf8().constData());
+        if (!parentUid.isEmpty()) {
+            icalproperty* p = icalproperty_new_relatedto(parentUid.toUtf8().constData());
+            icalproperty_add_parameter(p, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
+            icalcomponent_add_property(todo, p);
+        }
+        if (const int priority = priorityValue(t.priority))
+            icalcomponent_add_property(todo, icalproperty_new_priority(priority));
+        if (t.milestone) {
+            icalproperty* p = icalproperty_new_x("TRUE");
+            icalproperty_set_x_name(p, milestoneProperty);
+            icalcomponent_add_property(todo, p);
+        }
+    }
+    const icaltimetype now = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    icalcomponent_set_dtstamp(todo, now);
+    replaceProperty(todo, ICAL_LASTMODIFIED_PROPERTY, icalproperty_new_lastmodified(now));
+    replaceProperty(todo, ICAL_SUMMARY_PROPERTY, icalproperty_new_summary(t.name.toUtf8().constData()));
+    replaceProperty(todo, ICAL_DESCRIPTION_PROPERTY,
+                    t.notes.isEmpty() ? nullptr : icalproperty_new_description(t.notes.toUtf8().constData()));
+    // Dates are written as whole days only where the day changed: a time another program gave a
+    // to-do stays while its day does.
+    const QDate due = t.milestone || !t.finish.isValid() || t.finish < t.start ? t.start : t.finish;
+    const QDate oldStart = dayOf(zoned(todo, ICAL_DTSTART_PROPERTY, icalcomponent_get_dtstart(todo)));
+    const QDate oldDue = dayOf(zoned(todo, ICAL_DUE_PROPERTY, icalcomponent_get_due(todo)), true);
+    if (t.start.isValid() && (oldStart != t.start || oldDue != due)) {
+        replaceProperty(todo, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(dayValue(t.start)));
+        replaceProperty(todo, ICAL_DURATION_PROPERTY, nullptr);
+        replaceProperty(todo, ICAL_DUE_PROPERTY, icalproperty_new_due(dayValue(due)));
+    }
+    replaceProperty(todo, ICAL_PERCENTCOMPLETE_PROPERTY,
+                    icalproperty_new_percentcomplete(std::clamp(t.percentComplete, 0, 100)));
+    const icalproperty_status status = statusKind(statusOf(t));
+    replaceProperty(todo, ICAL_STATUS_PROPERTY, icalproperty_new_status(status));
+    if (status != ICAL_STATUS_COMPLETED)
+        replaceProperty(todo, ICAL_COMPLETED_PROPERTY, nullptr);
+    else if (!icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY))
+        icalcomponent_add_property(todo, icalproperty_new_completed(now));
+    return QByteArray(icalcomponent_as_ical_string(root.get()));
+}
+
+} // namespace PlanFiles

@@ -55,4 +55,18 @@ bool writeICalendar(QIODevice& out, const PlanFile& plan);
 // Whether the bytes begin as an iCalendar file does (after a byte order mark and blank lines).
 bool looksLikeICalendar(const QByteArray& head);
 
+// The UID a task is exported with: "task-<ID>@<database made safe>".
+QString todoUid(const QString& taskKey, const QString& database);
+
+// The STATUS a task is written with (COMPLETED, CANCELLED, IN-PROCESS or NEEDS-ACTION).
+QString todoStatus(const FileTask& task);
+
+// One to-do as a calendar object of its own (a calendar server keeps one per resource), with the
+// UID given. With `previous` (the object as the server keeps it), that object is changed instead:
+// the title, description, dates, percent and status are set, and everything else another program
+// put there (alarms, categories, times of day on an unchanged day) stays. parentUid is written
+// only on a new object.
+QByteArray writeTodo(const FileTask& task, const QString& uid, const QString& parentUid,
+                     const QByteArray& previous = {});
+
 } // namespace PlanFiles

@@ -132,6 +132,8 @@ QHash<QString, qint64> contactIds() {
     return ids;
 }
 
+} // namespace
+
 QStringList listEntries(const QString& table, const QString& column) {
     QStringList entries;
     for (ResultSet rs = Database::shared().query(QStringLiteral("select %1 from %2").arg(column, table)); !rs.eof();
@@ -186,6 +188,8 @@ QString statusText(const QStringList& entries, const QString& wanted, const QStr
                 return entry;
     return otherwise;
 }
+
+namespace {
 
 QString dateSql(QDate date) {
     return date.isValid() ? SqlText::quoted(SqlText::dateText(date)) : QStringLiteral("null");

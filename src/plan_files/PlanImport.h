@@ -46,4 +46,12 @@ Preview preview(const PlanFiles::PlanFile& plan);
 // written then); a loop is refused the same way.
 qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString& owner);
 
+// The entries of a value list (Status, Priority) as stored. Throws DbError.
+QStringList listEntries(const QString& table, const QString& column);
+// The entry of the Priority list that names the priority, else the first.
+QString priorityText(const QStringList& entries, PlanFiles::Priority priority);
+// The entry of the Status list that a file's status names (iCalendar's "Completed", "In Progress",
+// "Cancelled"), else `otherwise`.
+QString statusText(const QStringList& entries, const QString& wanted, const QString& otherwise);
+
 } // namespace PlanImport

@@ -5,64 +5,11 @@
 #include "app/DataStore.h"
 #include "app/DatabaseChoice.h"
 #include "app/DbError.h"
-#include "app/Messages.h"
+#include "app/TerminalMessages.h"
 
 #include <cstdio>
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace TeamCommandLine {
-
-namespace {
-
-// The command line's boxes: a password is asked for on the terminal, without echo; everything else
-// is said on the error output. Without a terminal (a script, a service) nothing is asked.
-class TerminalMessages final : public Messages {
-public:
-    TerminalMessages() { Messages::install(this); }
-    ~TerminalMessages() override { Messages::install(nullptr); }
-    TerminalMessages(const TerminalMessages&) = delete;
-    TerminalMessages& operator=(const TerminalMessages&) = delete;
-
-    void notice(const QString& text) override { say(text); }
-    bool ask(const QString& text) override {
-        say(text);
-        return false;
-    }
-    void error(const QString& text) override { say(text); }
-    QString input(const QString&, const QString&) override { return {}; }
-    QString password(const QString&, const QString& prompt) override {
-        const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY);
-        if (tty < 0)
-            return {};
-        // Echo goes off before the prompt shows: what is typed as soon as it appears is never seen.
-        termios saved{};
-        const bool quiet = tcgetattr(tty, &saved) == 0;
-        if (quiet) {
-            termios hidden = saved;
-            hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            tcsetattr(tty, TCSANOW, &hidden); // TCSANOW: what was typed ahead stays
-        }
-        const QByteArray asked = prompt.toLocal8Bit() + ' ';
-        [[maybe_unused]] const ssize_t shown = ::write(tty, asked.constData(), static_cast<size_t>(asked.size()));
-        QByteArray typed;
-        char c = 0;
-        while (::read(tty, &c, 1) == 1 && c != '\n' && c != '\r')
-            typed.append(c);
-        if (quiet)
-            tcsetattr(tty, TCSANOW, &saved);
-        [[maybe_unused]] const ssize_t ended = ::write(tty, "\n", 1);
-        ::close(tty);
-        return QString::fromLocal8Bit(typed);
-    }
-
-private:
-    static void say(const QString& text) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); }
-};
-
-} // namespace
 
 void chooseDatabase(const QString& fromCommandLine) {
     DatabaseChoice::setFromCommandLine(fromCommandLine);

@@ -384,6 +384,11 @@ void TestDesktop::everyOptionWorksWithoutADisplay_data() {
     QTest::newRow("--create-schema alone") << QStringList{"--create-schema"} << 2 << "needs a team database";
     QTest::newRow("--copy-to-team alone") << QStringList{"--copy-to-team"} << 2 << "needs a team database";
     QTest::newRow("--copy-to-local alone") << QStringList{"--copy-to-local", "x.mdb"} << 2 << "needs a team database";
+    // --sync is the program's calendar sync (X's synchronous mode stays -sync); without an account
+    // it has nothing to sync with.
+    QTest::newRow("--sync alone") << QStringList{"--sync"} << 2 << "no calendar account is set up";
+    QTest::newRow("--sync, --calendar not a URL")
+        << QStringList{"--sync", "--calendar", "tasks"} << 2 << "needs the http";
     QTest::newRow("the window") << QStringList{} << 1 << "no display to open the window on";
     QTest::newRow("the window, --database") << QStringList{"--database", "service=x"} << 1 << "no display";
     // Qt takes its options, and the window opens where -platform says.

@@ -32,6 +32,8 @@ set(allowed_plan_exchange "app;app/widgets;plan_files")
 set(allowed_history "app;app/widgets")
 set(allowed_reminders "app")
 set(allowed_reminders/widgets "app;app/widgets;editors;reminders")
+set(allowed_calendar_sync "app;scheduling;plan_files")
+set(allowed_calendar_sync/widgets "app;app/widgets;calendar_sync;plan_files")
 set(allowed_main_window "app;app/widgets;editors;reports;sample_data")
 
 # A new folder must be given its place above before it may include anything outside itself.

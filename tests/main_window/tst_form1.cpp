@@ -567,11 +567,11 @@ void TestForm1::menuGroupsKeepTheirPlaces() {
     form.port().addAction(Menu::File, PlannerWindow::Database, new QAction(QStringLiteral("Late"), &form));
     form.port().addAction(Menu::Help, QStringLiteral("unknown group"), new QAction(QStringLiteral("Last"), &form));
     form.port().addAction(Menu::Edit, PlannerWindow::Clipboard, new QAction(QStringLiteral("Paste"), &form));
-    QCOMPARE(
-        texts(form.menuFile),
-        (QStringList{"&Team Database...", "Copy Local Data to Team Database...", "Copy Team Database to Local File...",
-                     "Late", "-", "&Export", "Import &Contacts...", "Import &Projects and Tasks...", "Import &Plan...",
-                     "Export P&lan...", "Export &Calendar (.ics)...", "Recently &Deleted...", "-", "&Quit"}));
+    QCOMPARE(texts(form.menuFile), (QStringList{"&Team Database...", "Copy Local Data to Team Database...",
+                                                "Copy Team Database to Local File...", "Late", "-", "&Export",
+                                                "Import &Contacts...", "Import &Projects and Tasks...",
+                                                "Import &Plan...", "Export P&lan...", "Export &Calendar (.ics)...",
+                                                "Recently &Deleted...", "Calendar &Accounts...", "-", "&Quit"}));
     QCOMPARE(texts(form.menuEdit), (QStringList{"&Undo", "&Redo", "History of Selected &Project...",
                                                 "History of Selected &Task...", "-", "&Copy", "Paste", "&Find...", "-",
                                                 "Task &Links...", "Task &Reminder...", "-", "Reminder &Settings..."}));
