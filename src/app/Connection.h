@@ -83,6 +83,8 @@ public:
         RecordIds::moveCountersPastUsed(*this);
     }
 
+    // Whether a transaction is open on the connection (one begun by a BEGIN statement too).
+    virtual bool inTransaction() const { return false; }
     // The history of the records (schema version 4): whether the database keeps one.
     virtual bool keepsHistory() const { return false; }
     // Inside a write transaction, after its statements: the mark shared by the history entries

@@ -235,10 +235,23 @@ int Database::execute(const QString& statement) {
         backupBeforeDelete(statement);
     static const QRegularExpression write(QStringLiteral("^\\s*(insert|update|delete)\\s"),
                                           QRegularExpression::CaseInsensitiveOption);
-    if (m_transactionDepth == 0 && m_historyListener && connection.keepsHistory() && write.match(adapted).hasMatch()) {
-        int changed = 0;
-        transaction([&] { changed = connection.execute(adapted); });
-        return changed;
+    static const QRegularExpression ending(QStringLiteral("^\\s*(commit|end)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (m_transactionDepth == 0 && m_historyListener && connection.keepsHistory()) {
+        if (!connection.inTransaction() && write.match(adapted).hasMatch()) {
+            // A single write is a transaction of its own, found in the history by its mark.
+            int changed = 0;
+            transaction([&] { changed = connection.execute(adapted); });
+            return changed;
+        }
+        if (connection.inTransaction() && ending.match(adapted).hasMatch()) {
+            // A transaction begun and committed by statements (an import's).
+            const qint64 mark = connection.historyMark();
+            const int changed = connection.execute(adapted);
+            if (mark != 0 && m_historyListener)
+                m_historyListener(mark);
+            return changed;
+        }
     }
     return connection.execute(adapted);
 }

@@ -170,7 +170,7 @@ QJsonObject currentRow(const QString& table, qint64 id, const QStringList& field
     for (const QString& f : fields)
         columns << (f == QLatin1String("seq") ? key : f);
     auto rows = Database::shared().query(
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
+        QStringLiteral("select %1 from %2 where %3 = %4%5")
             .arg(columns.join(QStringLiteral(", ")), stored, key, QString::number(id), connection->lockSuffix()));
     QJsonObject row;
     if (rows.eof())
@@ -342,13 +342,13 @@ QString personText(const Entry& entry) {
 }
 
 QList<Entry> ofRecord(const QString& table, qint64 recordId) {
-    return readEntries(QStringLiteral("SELECT %1 FROM History WHERE TableName = %2 AND RecordID = %3 ORDER BY ID DESC")
+    return readEntries(QStringLiteral("select %1 from History WHERE TableName = %2 AND RecordID = %3 ORDER BY ID DESC")
                            .arg(entryColumns, SqlText::quoted(table), QString::number(recordId)));
 }
 
 QList<Entry> ofMark(qint64 mark) {
     return readEntries(
-        QStringLiteral("SELECT %1 FROM History WHERE Tx = %2 ORDER BY ID").arg(entryColumns, QString::number(mark)));
+        QStringLiteral("select %1 from History WHERE Tx = %2 ORDER BY ID").arg(entryColumns, QString::number(mark)));
 }
 
 QList<Entry> together(const Entry& entry) {
@@ -357,7 +357,7 @@ QList<Entry> together(const Entry& entry) {
     // Another program's change on a local file: one statement's entries share their time to the
     // millisecond and follow one another.
     QList<Entry> found = readEntries(
-        QStringLiteral("SELECT %1 FROM History WHERE Tx IS NULL AND ChangedAt = (SELECT ChangedAt FROM History WHERE "
+        QStringLiteral("select %1 from History WHERE Tx IS NULL AND ChangedAt = (SELECT ChangedAt FROM History WHERE "
                        "ID = %2) AND ID BETWEEN %3 AND %4 ORDER BY ID")
             .arg(entryColumns, QString::number(entry.id), QString::number(entry.id - 1000000),
                  QString::number(entry.id + 1000000)));
@@ -402,7 +402,7 @@ QString describe(const QList<Entry>& entries) {
 QList<DeletedProject> deletedProjects(int limit) {
     QList<DeletedProject> list;
     const QList<Entry> entries = readEntries(
-        QStringLiteral("SELECT %1 FROM History h WHERE TableName = 'projects' AND Kind = 'delete' AND NOT EXISTS "
+        QStringLiteral("select %1 from History h WHERE TableName = 'projects' AND Kind = 'delete' AND NOT EXISTS "
                        "(SELECT 1 FROM Projects p WHERE p.ID = h.RecordID) ORDER BY ID DESC LIMIT %2")
             .arg(entryColumns, QString::number(limit)));
     QSet<qint64> seen;

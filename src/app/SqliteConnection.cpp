@@ -294,6 +294,10 @@ void SqliteConnection::markOwnHistory() {
     }
 }
 
+bool SqliteConnection::inTransaction() const {
+    return m_handle && !sqlite3_get_autocommit(m_handle);
+}
+
 qint64 SqliteConnection::historyMark() {
     if (!m_marksHistory)
         return 0;

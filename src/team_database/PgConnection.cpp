@@ -437,6 +437,10 @@ void bringTeamViewsUpToDate(PGconn* conn) {
 
 } // namespace
 
+bool PgConnection::inTransaction() const {
+    return m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+}
+
 qint64 PgConnection::historyMark() {
     // The entries of a transaction carry its ID.
     auto cursor = query(QStringLiteral("SELECT fennick_history_mark()"));

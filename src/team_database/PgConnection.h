@@ -47,6 +47,7 @@ public:
     bool hasPlanner() const override { return true; } // a database of an earlier version is not opened
     QString lockSuffix() const override { return QStringLiteral(" for update"); }
     bool keepsHistory() const override { return true; }
+    bool inTransaction() const override;
     qint64 historyMark() override;
     QString storedTable(const QString& kind) const override;
     QString entryOrderColumn() const override { return QStringLiteral("seq"); }
