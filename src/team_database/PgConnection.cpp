@@ -374,7 +374,10 @@ PgConnection::~PgConnection() {
         PQfinish(m_readerOpening.get());
     m_listenCheck.reset(); // its check on a second connection, if still under way, is waited for
     m_notifier.reset();
+    m_listenerNotifier.reset();
     m_retry.reset();
+    if (m_listener)
+        PQfinish(m_listener);
     if (m_conn)
         PQfinish(m_conn);
 }
@@ -578,12 +581,44 @@ void PgConnection::prepareSession() {
         if (!m_readOnly)
             bringTeamViewsUpToDate(m_conn);
     }
-    PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
+    // Through a pooler, the session is not the server's: the numbers differ.
+    const bool pooled = m_serverPid != PQbackendPID(m_conn);
+    if (listenApart()) {
+        // A listener apart is there for a transaction pooler: transactions set their own waits.
+        m_sessionKept = m_sessionKept && !pooled;
+    } else {
+        PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
+        if (pooled) // whether the LISTEN lasts is found out once
+            checkListening();
+    }
     m_lost = false;
-    // Through a pooler (its session is not the server's: the numbers differ), whether the LISTEN
-    // lasts is found out once.
-    if (m_serverPid != PQbackendPID(m_conn))
-        checkListening();
+}
+
+bool PgConnection::listenApart() {
+    retire(m_listenerNotifier);
+    if (m_listener)
+        PQfinish(m_listener);
+    m_listener = nullptr;
+    const QString address = Settings::read(QStringLiteral("TeamListenAddress"), QString()).trimmed();
+    if (address.isEmpty())
+        return false;
+    PGconn* conn = openConnection(address, m_password);
+    PGresult* listening = PQstatus(conn) == CONNECTION_OK
+                              ? PQexec(conn, QByteArray("LISTEN " + QByteArray(channel)).constData())
+                              : nullptr;
+    const bool ok = PQresultStatus(listening) == PGRES_COMMAND_OK;
+    const QString reason = serverMessage(listening, conn);
+    PQclear(listening);
+    if (!ok) {
+        PQfinish(conn);
+        throw DbError(QStringLiteral("The team database %1 was not opened: the address set for the notices of "
+                                     "others' changes (the setting TeamListenAddress, \"%2\") could not be used: %3")
+                          .arg(describe(), address, reason));
+    }
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    m_listener = conn;
+    return true;
 }
 
 void PgConnection::checkListening() {
@@ -596,8 +631,7 @@ void PgConnection::checkListening() {
         bool done = false;
         if (PQstatus(conn) == CONNECTION_OK) {
             bool timedOut = false;
-            PGresult* result = execWithin(conn,
-                                          "select pg_notify('" + QByteArray(channel) + "', '" + token + "')",
+            PGresult* result = execWithin(conn, "select pg_notify('" + QByteArray(channel) + "', '" + token + "')",
                                           connectTimeoutMilliseconds, timedOut);
             done = PQresultStatus(result) == PGRES_TUPLES_OK;
             PQclear(result);
@@ -608,67 +642,79 @@ void PgConnection::checkListening() {
     });
     m_listenCheck = std::make_unique<QTimer>();
     m_listenCheck->setInterval(100);
-    QObject::connect(m_listenCheck.get(), &QTimer::timeout, [this, sent = std::make_shared<std::future<bool>>(
-                                                                  std::move(sent))]() mutable {
-        if (sent->valid()) {
-            if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-                return;
-            if (!sent->get()) { // no second connection to be had: nothing is known
-                m_listenCheck->stop();
-                return;
+    QObject::connect(
+        m_listenCheck.get(), &QTimer::timeout,
+        [this, sent = std::make_shared<std::future<bool>>(std::move(sent))]() mutable {
+            if (sent->valid()) {
+                if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                    return;
+                if (!sent->get()) { // no second connection to be had: nothing is known
+                    m_listenCheck->stop();
+                    return;
+                }
+                m_listenClock.start();
             }
-            m_listenClock.start();
-        }
-        // The notice may wait in the socket while the event loop was busy.
-        if (!m_listenHeard && isConnected() && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
-            PQconsumeInput(m_conn))
-            readNotifications();
-        if (!m_listenHeard && m_listenClock.elapsed() < listenCheckMilliseconds)
-            return;
-        m_listenCheck->stop();
-        if (m_listenHeard || !isConnected()) // heard, or cut off meanwhile: nothing to say
-            return;
-        m_sessionKept = false;
-        if (ChangeFeed* feed = changeFeed())
-            emit feed->notListening(
-                QStringLiteral("Changes that others save do not reach this copy of Fennick Planner: the team "
-                               "database %1 is reached through a connection pooler that gives each transaction "
-                               "to whichever server connection is free (transaction pooling), and the notices of "
-                               "changes need one server connection for the whole session. Your own saves are "
-                               "not affected, and the lists show others' changes whenever they are filled again. "
-                               "To see them live, ask the administrator to pool this database in session mode "
-                               "(pool_mode = session in PgBouncer), or connect to the server's own address "
-                               "instead of the pooler's.")
-                    .arg(describe()));
-    });
+            // The notice may wait in the socket while the event loop was busy.
+            if (!m_listenHeard && isConnected() && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
+                PQconsumeInput(m_conn))
+                readNotifications();
+            if (!m_listenHeard && m_listenClock.elapsed() < listenCheckMilliseconds)
+                return;
+            m_listenCheck->stop();
+            if (m_listenHeard || !isConnected()) // heard, or cut off meanwhile: nothing to say
+                return;
+            m_sessionKept = false;
+            if (ChangeFeed* feed = changeFeed())
+                emit feed->notListening(
+                    QStringLiteral("Changes that others save do not reach this copy of Fennick Planner: the team "
+                                   "database %1 is reached through a connection pooler that gives each transaction "
+                                   "to whichever server connection is free (transaction pooling), and the notices of "
+                                   "changes need one server connection for the whole session. Your own saves are "
+                                   "not affected, and the lists show others' changes whenever they are filled again. "
+                                   "To see them live, ask the administrator to pool this database in session mode "
+                                   "(pool_mode = session in PgBouncer), or give the program the server's own address "
+                                   "for the notices alone (the setting TeamListenAddress).")
+                        .arg(describe()));
+        });
     m_listenCheck->start();
 }
 
 void PgConnection::watchSocket() {
     m_notifier.reset();
+    m_listenerNotifier.reset();
     if (!QCoreApplication::instance() || !m_conn)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(PQsocket(m_conn), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-        if (PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK) {
-            lost();
-            return;
-        }
-        readNotifications();
-    });
+    const auto watch = [this](PGconn* conn) {
+        auto notifier = std::make_unique<QSocketNotifier>(PQsocket(conn), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, conn] {
+            if (PQconsumeInput(conn) == 0 || PQstatus(conn) != CONNECTION_OK) {
+                lost();
+                return;
+            }
+            readNotifications();
+        });
+        return notifier;
+    };
+    m_notifier = watch(m_conn);
+    if (m_listener)
+        m_listenerNotifier = watch(m_listener);
 }
 
 void PgConnection::readNotifications() {
-    while (PGnotify* note = PQnotifies(m_conn)) {
-        const QByteArray extra(note->extra);
-        if (extra.startsWith(listenCheckPrefix))
-            m_listenHeard = m_listenHeard || extra == m_listenToken;
-        else if (note->be_pid != m_serverPid && qstrcmp(note->relname, channel) == 0)
-            // The program refills after its own changes itself. (Behind a pooler the number
-            // that libpq knows is the pooler's, not the server session's.)
-            if (ChangeFeed* feed = changeFeed())
-                feed->announce(QString::fromUtf8(extra));
-        PQfreemem(note);
+    for (PGconn* conn : {m_conn, m_listener}) {
+        if (!conn)
+            continue;
+        while (PGnotify* note = PQnotifies(conn)) {
+            const QByteArray extra(note->extra);
+            if (extra.startsWith(listenCheckPrefix))
+                m_listenHeard = m_listenHeard || extra == m_listenToken;
+            else if (note->be_pid != m_serverPid && qstrcmp(note->relname, channel) == 0)
+                // The program refills after its own changes itself. (Behind a pooler the number
+                // that libpq knows is the pooler's, not the server session's.)
+                if (ChangeFeed* feed = changeFeed())
+                    feed->announce(QString::fromUtf8(extra));
+            PQfreemem(note);
+        }
     }
 }
 
@@ -677,6 +723,7 @@ void PgConnection::lost() {
         return;
     m_lost = true;
     retire(m_notifier);
+    retire(m_listenerNotifier);
     if (ChangeFeed* feed = changeFeed())
         emit feed->connectionLost();
     if (!QCoreApplication::instance())
@@ -897,12 +944,12 @@ void PgConnection::openReaderSoon() {
     if (m_readerOpening.valid())
         return;
     beginOpening();
-    m_readerOpening = std::async(std::launch::async, [target = m_target, password = m_password,
-                                                      settings = sessionSettings(true)] {
-        PGconn* conn = openReader(target, password, settings);
-        endOpening();
-        return conn;
-    });
+    m_readerOpening =
+        std::async(std::launch::async, [target = m_target, password = m_password, settings = sessionSettings(true)] {
+            PGconn* conn = openReader(target, password, settings);
+            endOpening();
+            return conn;
+        });
 }
 
 std::shared_ptr<PGconn> PgConnection::reader() {

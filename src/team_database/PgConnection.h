@@ -87,6 +87,8 @@ private:
     // null when none can be had.
     std::shared_ptr<pg_conn> reader();
     void watchSocket();
+    // Opens the listener when an address is set for it; false when none is.
+    bool listenApart();
     void readNotifications();
     pg_result* run(const QString& statement);
     // Throws the plain message for a failed statement; saving: it was part of a save.
@@ -115,6 +117,10 @@ private:
     bool m_readOnly = false;
     bool m_lost = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    // The notices of others' changes on a connection of their own to the server's own address
+    // (setting TeamListenAddress), when the shared connection goes through a transaction pooler.
+    pg_conn* m_listener = nullptr;
+    std::unique_ptr<QSocketNotifier> m_listenerNotifier;
     std::unique_ptr<QTimer> m_retry;
     pg_conn* m_connecting = nullptr; // an attempt to connect again, under way
     std::unique_ptr<QSocketNotifier> m_connectNotifier;
