@@ -58,7 +58,10 @@ int client(int argc, char** argv, bool hold) {
         if (PQstatus(held) != CONNECTION_OK)
             messages.errors << QString::fromUtf8(PQerrorMessage(held)).trimmed();
     }
-    std::printf("%s\n", messages.errors.isEmpty() ? "ready" : qPrintable("refused " + messages.errors.join(" | ")));
+    const QString said = messages.errors.isEmpty()
+                             ? QStringLiteral("ready")
+                             : QStringLiteral("refused ") + messages.errors.join(QStringLiteral(" | "));
+    std::printf("%s\n", qPrintable(said));
     std::fflush(stdout);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [] {
