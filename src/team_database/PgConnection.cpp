@@ -140,6 +140,15 @@ bool refusedAsFull(const QString& reason) {
     return false;
 }
 
+// A connection string as it may be shown: a password written into it is left out.
+QString withoutPassword(const QString& target) {
+    static const QRegularExpression keyValue(QStringLiteral("(\\bpassword\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'|\\S+)"));
+    static const QRegularExpression inUri(QStringLiteral("^(postgres(?:ql)?://[^:/@?]*):[^@/?]*@"));
+    QString shown = target;
+    shown.replace(inUri, QStringLiteral("\\1@")).replace(keyValue, QStringLiteral("\\1..."));
+    return shown;
+}
+
 // What a role granted only some of the tables is told when a read is refused.
 QString readRefusal(PGconn* conn, const QString& detail) {
     return QStringLiteral("The role %1 may not read these records of the team database %2 on %3. Ask the "
@@ -460,14 +469,14 @@ void PgConnection::connectNow(bool mayAsk) {
             throw DbError(QStringLiteral("Could not connect to the team database %1: the server asks for a password, "
                                          "and none was given. Type it when asked, or keep it in ~/.pgpass (or "
                                          "PGPASSWORD).")
-                              .arg(m_target));
+                              .arg(withoutPassword(m_target)));
         // Trying again at once would only be refused again: said once (see Form_Load).
         if (refusedAsFull(reason))
             throw DbError(QStringLiteral("The team database %1 has no free connection: every connection that its "
                                          "server (or the connection pooler in front of it) allows is in use by other "
                                          "copies of the program or other programs (%2). Try again in a while, or ask "
                                          "its administrator to allow more connections.")
-                              .arg(m_target, reason.section(QLatin1Char('\n'), 0, 0)),
+                              .arg(withoutPassword(m_target), reason.section(QLatin1Char('\n'), 0, 0)),
                           DbError::Kind::Lasting);
         throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
     }
@@ -551,7 +560,7 @@ void PgConnection::prepareSession() {
             if (missing)
                 throw DbError(QStringLiteral("The team database %1 has no Fennick Planner tables. Create them with: "
                                              "fennick-planner --create-schema --database \"%2\"")
-                                  .arg(describe(), m_target),
+                                  .arg(describe(), withoutPassword(m_target)),
                               DbError::Kind::Lasting);
             if (noRights)
                 throw DbError(QStringLiteral("The role %1 may not read the tables of the team database %2, so it was "
@@ -567,7 +576,7 @@ void PgConnection::prepareSession() {
             throw DbError(QStringLiteral("The team database %1 has the tables of an earlier version of Fennick "
                                          "Planner, so it was not opened. Its owner brings them up to date, keeping "
                                          "every row, with: fennick-planner --create-schema --database \"%2\"")
-                              .arg(describe(), m_target),
+                              .arg(describe(), withoutPassword(m_target)),
                           DbError::Kind::Lasting);
         if (found != schemaVersion)
             throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
@@ -1050,7 +1059,7 @@ QString PgConnection::userName() const {
 
 QString PgConnection::describe() const {
     if (!m_conn)
-        return m_target;
+        return withoutPassword(m_target);
     return QStringLiteral("%1 on %2").arg(databaseName(), hostText());
 }
 

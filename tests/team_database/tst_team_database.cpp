@@ -241,6 +241,10 @@ public:
     Bouncer& operator=(const Bouncer&) = delete;
 
     bool up() const { return m_up; }
+    QString log() const {
+        QFile file(m_dir.filePath(QStringLiteral("log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
     // The connection string of a database of the run's server, through the pooler.
     QString target(const QString& direct) const {
         return QStringLiteral("host=%1 port=6432 user=postgres dbname=%2")
@@ -1530,19 +1534,21 @@ void TestTeamDatabase::throughAPooler() {
     Form1 form;
     form.Form_Load();
     QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
-    QVERIFY(form.projectModel()->rowCount() < count); // the first part; the rest streams in
     form.projectModel()->ensureComplete();
     QCOMPARE(form.projectModel()->rowCount(), count);
-    addProject(QStringLiteral("mine")); // saved through the pooler
-    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), count + 1);
+    // The list's reader got in too.
+    QVERIFY2(!bouncer.log().contains(QLatin1String("unsupported startup parameter")), qPrintable(bouncer.log()));
 
+    // (Before any statement of this copy's own, which might pick up a notice by chance.)
     if (live) {
         QCOMPARE(
             finish(startChild({QStringLiteral("exec"), env.databaseTarget(), projectInsert(QStringLiteral("theirs"))})),
             0);
-        QTRY_COMPARE_WITH_TIMEOUT(form.projectModel()->rowCount(), count + 2, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.projectModel()->rowCount(), count + 1, 30000);
         QVERIFY(!form.windowTitle().contains(QLatin1String("not shown live")));
     }
+    addProject(QStringLiteral("mine")); // saved through the pooler
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), count + (live ? 2 : 1));
     if (!live) {
         QTRY_COMPARE_WITH_TIMEOUT(messages.notices().size(), 1, 30000);
         const QString told = messages.notices().constFirst();
@@ -1600,7 +1606,7 @@ void TestTeamDatabase::fullServerOrPoolIsToldOnceAndPlainly() {
     QCOMPARE(messages.errors().size(), 1);
     const QString box = messages.errors().constFirst();
     QVERIFY2(box.contains(told) && box.contains(QLatin1String("Try again in a while")) &&
-                 !box.contains(QLatin1String("saved")),
+                 !box.contains(QLatin1String("saved")) && !box.contains(QLatin1String("password=o")),
              qPrintable(box));
     QCOMPARE(form.projectModel()->rowCount(), 0);
     if (!pooled)
