@@ -14,6 +14,7 @@
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
+#include "history/HistoryCommands.h"
 #include "plan_exchange/PlanExchangeCommands.h"
 #include "plan_files/PlanCommandLine.h"
 #include "task_links/TaskLinksCommands.h"
@@ -51,6 +52,7 @@ void compose() {
     Features::add(QStringLiteral("task_links"), TaskLinks::install);
     Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
     Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);
+    Features::add(QStringLiteral("history"), HistoryCommands::install);
 }
 
 } // namespace Composition

@@ -83,6 +83,30 @@ public:
         RecordIds::moveCountersPastUsed(*this);
     }
 
+    // The history of the records (schema version 4): whether the database keeps one.
+    virtual bool keepsHistory() const { return false; }
+    // Inside a write transaction, after its statements: the mark shared by the history entries
+    // this transaction wrote (their Tx), or 0 when it wrote none.
+    virtual qint64 historyMark() { return 0; }
+    // The table that stores the records of a kind named in the history ("status" ...), and the
+    // column that keeps a value-list entry's place in its list ("seq" in the history).
+    virtual QString storedTable(const QString& kind) const { return kind; }
+    virtual QString entryOrderColumn() const { return QStringLiteral("rowid"); }
+    // What an insert that gives a record back its own ID adds after the column list.
+    virtual QString keepingIds() const { return {}; }
+    // Who made a change, as the history window names them (a desktop user; a role).
+    virtual QString personText(const QString& name) const { return name; }
+    // The statements that remove history entries older than the days or beyond the newest
+    // number of entries (a SELECT gives the number removed; others count their rows).
+    virtual QStringList historyPruneStatements(int days, qint64 entries) const {
+        return {QStringLiteral("DELETE FROM History WHERE ID < coalesce((SELECT ID FROM History WHERE ChangedAt >= "
+                               "strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-%1 days') ORDER BY ID LIMIT 1), "
+                               "(SELECT max(ID) + 1 FROM History))")
+                    .arg(days),
+                QStringLiteral("DELETE FROM History WHERE ID <= (SELECT ID FROM History ORDER BY ID DESC LIMIT 1 OFFSET %1)")
+                    .arg(entries)};
+    }
+
     // Where this connection announces the changes other clients make (none until set).
     void setChangeFeed(ChangeFeed* feed) { m_feed = feed; }
     ChangeFeed* changeFeed() const { return m_feed; }

@@ -233,6 +233,13 @@ int Database::execute(const QString& statement) {
     const QString adapted = adapt(statement);
     if (connection.keepsOwnBackups() && !connection.isReadOnly())
         backupBeforeDelete(statement);
+    static const QRegularExpression write(QStringLiteral("^\\s*(insert|update|delete)\\s"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    if (m_transactionDepth == 0 && m_historyListener && connection.keepsHistory() && write.match(adapted).hasMatch()) {
+        int changed = 0;
+        transaction([&] { changed = connection.execute(adapted); });
+        return changed;
+    }
     return connection.execute(adapted);
 }
 
@@ -256,8 +263,20 @@ void Database::transaction(const std::function<void()>& work) {
         }
         throw;
     }
+    qint64 mark = 0;
+    if (m_historyListener && connection.keepsHistory()) {
+        try {
+            mark = connection.historyMark();
+        } catch (...) {
+            m_transactionDepth = 0;
+            connection.rollback();
+            throw;
+        }
+    }
     m_transactionDepth = 0;
     connection.commit();
+    if (mark != 0 && m_historyListener)
+        m_historyListener(mark);
 }
 
 void Database::backupBeforeDelete(const QString& statement) {

@@ -121,6 +121,11 @@ public:
     // adaptation). For diagnostics and tests; an empty function switches it off.
     void setStatementObserver(std::function<void(const QString&)> observer) { m_observer = std::move(observer); }
 
+    // Called after every write transaction of this program that the history recorded, with the
+    // mark its entries share (see Connection::historyMark); none by default. Single writes
+    // outside a transaction then run in one of their own, so that each is found.
+    void setHistoryListener(std::function<void(qint64 mark)> listener) { m_historyListener = std::move(listener); }
+
     // The open connection, or nullptr.
     Connection* connection() const { return m_connection.get(); }
     // The news of changes made by others, for as long as this shared connection lives.
@@ -137,4 +142,5 @@ private:
     QString m_wanted; // what start-up asked for; reopened on demand after a failure
     int m_transactionDepth = 0;
     std::function<void(const QString&)> m_observer;
+    std::function<void(qint64)> m_historyListener;
 };

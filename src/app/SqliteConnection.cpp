@@ -3,6 +3,7 @@
 #include "ChangeFeed.h"
 
 #include "Backup.h"
+#include "HistoryUser.h"
 #include "DbError.h"
 #include "SchemaViews.h"
 #include "ValueText.h"
@@ -10,6 +11,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -267,7 +270,33 @@ SqliteConnection::SqliteConnection(const QString& path)
         throw DbError(QStringLiteral("The database file '%1' could not be opened: %2").arg(path, e.description()));
     }
     upgrade();
+    markOwnHistory();
     watchOtherWriters();
+}
+
+void SqliteConnection::markOwnHistory() {
+    if (!keepsHistory())
+        return;
+    // Temporary objects live with this connection only: other programs' entries stay unmarked.
+    // The mark of a transaction is the ID of its first entry.
+    try {
+        runScript(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS fennick_step (id INTEGER);"
+                                 "CREATE TEMP TRIGGER IF NOT EXISTS fennick_history_mark AFTER INSERT ON main.History "
+                                 "FOR EACH ROW BEGIN INSERT INTO fennick_step VALUES (NEW.ID); "
+                                 "UPDATE History SET ChangedBy = %1, Tx = (SELECT min(id) FROM fennick_step) "
+                                 "WHERE ID = NEW.ID; END;")
+                      .arg(SqlText::quoted(HistoryUser::localName())));
+        m_marksHistory = true;
+    } catch (const DbError&) {
+        // A file whose history cannot be marked still records it, without who made the changes.
+    }
+}
+
+qint64 SqliteConnection::historyMark() {
+    if (!m_marksHistory)
+        return 0;
+    auto cursor = query(QStringLiteral("SELECT min(id) FROM temp.fennick_step"));
+    return cursor->next() ? cursor->value(0).toLongLong() : 0;
 }
 
 void SqliteConnection::watchOtherWriters() {
@@ -303,6 +332,7 @@ namespace {
 constexpr int rowVersionSchema = 1;
 constexpr int plannerSchema = 2;
 constexpr int textLimitsSchema = 3;
+constexpr int historySchema = 4;
 constexpr const char* versionedTables[] = {"Employees", "Projects", "Tasks"};
 
 } // namespace
@@ -336,6 +366,26 @@ void SqliteConnection::runScript(const QString& script) {
     }
 }
 
+bool SqliteConnection::hasColumnsOf(const QString& script) {
+    // SQLite looks up a trigger's columns only when it fires: a missing one would make every
+    // later change of the table fail.
+    static const QRegularExpression trigger(QStringLiteral("CREATE TRIGGER \\w+ \\w+ \\w+ ON (\\w+)([^;]*;[^;]*;)"));
+    static const QRegularExpression column(QStringLiteral("\\b(?:NEW|OLD)\\.(\\w+)"));
+    for (auto t = trigger.globalMatch(script); t.hasNext();) {
+        const auto found = t.next();
+        QSet<QString> present;
+        auto columns = query(QStringLiteral("select name from pragma_table_info(%1)").arg(SqlText::quoted(found.captured(1))));
+        while (columns->next())
+            present.insert(columns->value(0).toString().toLower());
+        for (auto c = column.globalMatch(found.captured(2)); c.hasNext();) {
+            const QString name = c.next().captured(1).toLower();
+            if (name != QLatin1String("rowid") && !present.contains(name))
+                return false;
+        }
+    }
+    return true;
+}
+
 void SqliteConnection::upgrade() {
     auto scalar = [this](const QString& sql) {
         auto cursor = query(sql);
@@ -343,7 +393,7 @@ void SqliteConnection::upgrade() {
     };
     try {
         m_schemaVersion = static_cast<int>(scalar(QStringLiteral("PRAGMA user_version")));
-        if (m_schemaVersion >= textLimitsSchema)
+        if (m_schemaVersion >= historySchema)
             return;
         for (const char* table : versionedTables) {
             if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
@@ -376,10 +426,19 @@ void SqliteConnection::upgrade() {
             commit();
             m_schemaVersion = plannerSchema;
         }
+        if (m_schemaVersion < textLimitsSchema) {
+            begin();
+            runScript(stepScript(QStringLiteral("limits.sql")));
+            commit();
+            m_schemaVersion = textLimitsSchema;
+        }
+        const QString history = stepScript(QStringLiteral("history.sql"));
+        if (!hasColumnsOf(history))
+            return; // a file with columns of its own keeps working without a history
         begin();
-        runScript(stepScript(QStringLiteral("limits.sql")));
+        runScript(history);
         commit();
-        m_schemaVersion = textLimitsSchema;
+        m_schemaVersion = historySchema;
     } catch (const DbError&) {
         // The file works as before at the version it reached; the next open tries again.
         try {
@@ -437,6 +496,8 @@ int SqliteConnection::execute(const QString& statement) {
 
 void SqliteConnection::begin() {
     execute(QStringLiteral("BEGIN IMMEDIATE"));
+    if (m_marksHistory)
+        execute(QStringLiteral("DELETE FROM temp.fennick_step"));
 }
 
 void SqliteConnection::commit() {

@@ -29,6 +29,8 @@ public:
     QString kindAndPlace() const override;
     bool hasRowVersions() const override { return m_schemaVersion >= 1; }
     bool hasPlanner() const override { return m_schemaVersion >= 2; }
+    bool keepsHistory() const override { return m_schemaVersion >= 4; }
+    qint64 historyMark() override;
     // The version of the file's tables (PRAGMA user_version).
     int schemaVersion() const { return m_schemaVersion; }
     // Runs a script of several statements; throws DbError on failure.
@@ -47,6 +49,10 @@ private:
     // and their triggers, then the planner's tables. A read-only file stays as it is (and its
     // saves are not version-checked).
     void upgrade();
+    // This connection's own history entries get the desktop user and their transaction's mark.
+    void markOwnHistory();
+    // Whether the tables have every column the triggers of a script name.
+    bool hasColumnsOf(const QString& script);
 
     QString m_connectionName;
     QString m_path;
@@ -54,4 +60,5 @@ private:
     int m_schemaVersion = 0;
     std::unique_ptr<QTimer> m_watch;
     qint64 m_dataVersion = -1;
+    bool m_marksHistory = false;
 };

@@ -4,6 +4,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/UndoSteps.h"
 #include "app/widgets/RecordListModel.h"
 #include "editors/Openers.h"
 #include "reports/Form4.h"
@@ -207,6 +208,7 @@ void Form1::PushButton7_Click() {
 
 // Load Sample/Example Data.
 void Form1::PushButton8_Click() {
+    const UndoSteps::Naming naming(QStringLiteral("Load Example Data"));
     if (!SampleData::load(QDate::currentDate()))
         return; // asked whether to add the examples again, and answered No
     ErrorTrap trap(formName(), QStringLiteral("PushButton8_Click"));

@@ -13,7 +13,7 @@ MainWindowPort::MainWindowPort(Form1& form)
     , m_form(form) {
     setObjectName(QStringLiteral("MainWindowPort"));
     m_groups[Menu::File] = {{Database, false, {}}, {Exchange, true, {}}, {Quit, true, {}}};
-    m_groups[Menu::Edit] = {{Clipboard, false, {}}, {Find, false, {}}, {Plan, true, {}}};
+    m_groups[Menu::Edit] = {{Undo, false, {}}, {Clipboard, true, {}}, {Find, false, {}}, {Plan, true, {}}};
     m_groups[Menu::View] = {{Windows, false, {}}};
     m_groups[Menu::Help] = {{Guide, false, {}}, {About, true, {}}};
 }

@@ -5,6 +5,7 @@
 #include "app/DbError.h"
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
+#include "app/UndoSteps.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
@@ -69,6 +70,7 @@ void importPlan(PlannerWindow& planner) {
         return;
     qint64 id = 0;
     try {
+        const UndoSteps::Naming naming(QStringLiteral("Import Plan '%1'").arg(dialog.projectName()));
         id = PlanImport::write(plan, dialog.projectName(), dialog.owner());
     } catch (const DbError& e) {
         messages.notice(QStringLiteral("Nothing was imported: %1").arg(e.description()));

@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <charconv>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -82,6 +83,10 @@ class XmlOut {
 public:
     explicit XmlOut(std::string& out)
         : m_out(out) {}
+    // A writer of a part of a document whose elements are open already (their indentation).
+    XmlOut(std::string& out, std::vector<const char*> open)
+        : m_out(out)
+        , m_open(std::move(open)) {}
     void writeStartDocument() { m_out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"; }
     // Given to the next element started.
     void writeDefaultNamespace(const char* uri) { m_namespace = uri; }
@@ -324,51 +329,73 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     QHash<int, int> childrenSoFar; // by parent position, -1 for the top
     for (size_t position = 0; position < order.size(); ++position) {
         const Text::OutlineEntry& entry = order[position];
-        const FileTask& task = plan.tasks.at(entry.task);
         const int place = ++childrenSoFar[entry.parent];
         outlineNumbers[position] =
             entry.parent < 0 ? std::to_string(place)
                              : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
-        const bool milestone = task.milestone && !entry.hasChildren;
-        QDate taskStart = Text::inRange(task.start) ? task.start : start;
-        QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
-        if (milestone || taskFinish < taskStart)
-            taskFinish = taskStart;
-        const int length = milestone           ? 0
-                           : entry.hasChildren ? plan.calendar.workingDaysBetween(taskStart, taskFinish)
-                                               : std::max(task.lengthDays, 0);
+    }
+    // The tasks of a range of outline positions, as a part of the document.
+    auto writeTasks = [&](size_t from, size_t to, std::string& part) {
+        XmlOut xml(part, {"Project", "Tasks"});
+        for (size_t position = from; position < to; ++position) {
+            const Text::OutlineEntry& entry = order[position];
+            const FileTask& task = plan.tasks.at(entry.task);
+            const bool milestone = task.milestone && !entry.hasChildren;
+            QDate taskStart = Text::inRange(task.start) ? task.start : start;
+            QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
+            if (milestone || taskFinish < taskStart)
+                taskFinish = taskStart;
+            const int length = milestone           ? 0
+                               : entry.hasChildren ? plan.calendar.workingDaysBetween(taskStart, taskFinish)
+                                                   : std::max(task.lengthDays, 0);
 
-        xml.writeStartElement("Task");
-        number(xml, "UID", uids.at(entry.task));
-        number(xml, "ID", static_cast<qint64>(position) + 1);
-        text(xml, "Name", task.name);
-        text(xml, "OutlineNumber", outlineNumbers[position]);
-        number(xml, "OutlineLevel", entry.depth);
-        number(xml, "Priority", priorityValue(task.priority));
-        text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
-        text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
-        text(xml, "Duration", hours(length));
-        number(xml, "DurationFormat", 7);
-        number(xml, "Milestone", milestone ? 1 : 0);
-        number(xml, "Summary", entry.hasChildren ? 1 : 0);
-        number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
-        if (Text::inRange(task.startNoEarlierThan)) {
-            number(xml, "ConstraintType", 4);
-            text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
-        } else {
-            number(xml, "ConstraintType", 0);
-        }
-        if (!task.notes.isEmpty())
-            text(xml, "Notes", task.notes);
-        for (const auto& [predecessorUid, link] : predecessorsOf[size_t(entry.task)]) {
-            xml.writeStartElement("PredecessorLink");
-            number(xml, "PredecessorUID", predecessorUid);
-            number(xml, "Type", linkType(link->kind));
-            number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
-            number(xml, "LagFormat", 7);
+            xml.writeStartElement("Task");
+            number(xml, "UID", uids.at(entry.task));
+            number(xml, "ID", static_cast<qint64>(position) + 1);
+            text(xml, "Name", task.name);
+            text(xml, "OutlineNumber", outlineNumbers[position]);
+            number(xml, "OutlineLevel", entry.depth);
+            number(xml, "Priority", priorityValue(task.priority));
+            text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
+            text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
+            text(xml, "Duration", hours(length));
+            number(xml, "DurationFormat", 7);
+            number(xml, "Milestone", milestone ? 1 : 0);
+            number(xml, "Summary", entry.hasChildren ? 1 : 0);
+            number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
+            if (Text::inRange(task.startNoEarlierThan)) {
+                number(xml, "ConstraintType", 4);
+                text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
+            } else {
+                number(xml, "ConstraintType", 0);
+            }
+            if (!task.notes.isEmpty())
+                text(xml, "Notes", task.notes);
+            for (const auto& [predecessorUid, link] : predecessorsOf[size_t(entry.task)]) {
+                xml.writeStartElement("PredecessorLink");
+                number(xml, "PredecessorUID", predecessorUid);
+                number(xml, "Type", linkType(link->kind));
+                number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
+                number(xml, "LagFormat", 7);
+                xml.writeEndElement();
+            }
             xml.writeEndElement();
         }
-        xml.writeEndElement();
+    };
+    // A large plan is written in two halves at once, on two cores where the machine has them.
+    // The calendar's table is built over every date the tasks use first: both halves only read it.
+    plan.calendar.prepare(start, finish);
+    const size_t half = order.size() > 4000 && std::thread::hardware_concurrency() > 1 ? order.size() / 2 : 0;
+    std::string second;
+    std::thread other;
+    if (half > 0) {
+        second.reserve(bytes.capacity() / 2);
+        other = std::thread([&] { writeTasks(half, order.size(), second); });
+    }
+    writeTasks(0, half > 0 ? half : order.size(), bytes);
+    if (other.joinable()) {
+        other.join();
+        bytes += second;
     }
     xml.writeEndElement(); // Tasks
 

@@ -528,6 +528,19 @@ void bringTeamViewsUpToDate(PGconn* conn) {
 
 } // namespace
 
+qint64 PgConnection::historyMark() {
+    // The entries of a transaction carry its ID.
+    auto cursor = query(QStringLiteral("SELECT fennick_history_mark()"));
+    return cursor->next() && !cursor->isNull(0) ? cursor->value(0).toLongLong() : 0;
+}
+
+QString PgConnection::storedTable(const QString& kind) const {
+    // A value list is a view over a table that keeps the order of its entries.
+    if (kind == QLatin1String("status") || kind == QLatin1String("categories") || kind == QLatin1String("priorities"))
+        return kind + QLatin1String("_entries");
+    return kind;
+}
+
 void PgConnection::prepareSession() {
     // A pooler lets the program in at once but makes its first statement wait for a free server
     // connection, for minutes if it must: the wait is bounded like a connect.

@@ -20,7 +20,7 @@ struct pg_result;
 class PgConnection final : public Connection {
 public:
     // The schema version this program reads and writes.
-    static constexpr int schemaVersion = 3;
+    static constexpr int schemaVersion = 4;
 
     enum class Check { Schema, None };
     // Connects (asking for a password when the server wants one that libpq's own sources do not
@@ -48,6 +48,16 @@ public:
     bool hasRowVersions() const override { return true; }
     bool hasPlanner() const override { return true; } // a database of an earlier version is not opened
     QString lockSuffix() const override { return QStringLiteral(" for update"); }
+    bool keepsHistory() const override { return true; }
+    qint64 historyMark() override;
+    QString storedTable(const QString& kind) const override;
+    QString entryOrderColumn() const override { return QStringLiteral("seq"); }
+    QString keepingIds() const override { return QStringLiteral(" OVERRIDING SYSTEM VALUE"); }
+    QString personText(const QString& name) const override { return QStringLiteral("role ") + name; }
+    // The retention is the database owner's (its table history_retention), whoever asks.
+    QStringList historyPruneStatements(int, qint64) const override {
+        return {QStringLiteral("SELECT fennick_prune_history()")};
+    }
 
     // Whether a database name is one of PostgreSQL's (a libpq connection string or URI) rather
     // than the path of a local file.

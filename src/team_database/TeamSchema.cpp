@@ -44,6 +44,8 @@ QString upgradeScript(int toVersion) {
     if (toVersion == 3) // the bounds of the texts, and the ID counters every writing role may move
         return resource(QStringLiteral("postgresql-limits.sql")) + QLatin1Char('\n') +
                resource(QStringLiteral("postgresql-counters.sql"));
+    if (toVersion == 4) // the history of the records
+        return resource(QStringLiteral("postgresql-history.sql"));
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 

@@ -269,7 +269,7 @@ void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     Database db;
     db.open(path);
     QVERIFY(db.connection()->hasRowVersions());
-    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 3);
+    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 4);
     QCOMPARE(Backup::existing(path).size(), 1);
     QCOMPARE(db.query(QStringLiteral("select ProjectName from Projects")).value(0).toString(), QStringLiteral("kept"));
     db.execute(QStringLiteral("update Projects set ProjectName = 'renamed'"));
@@ -280,6 +280,12 @@ void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     // Texts now have bounds.
     QVERIFY_THROWS_EXCEPTION(DbError, db.execute(QStringLiteral("update Projects set ProjectName = '%1'")
                                                      .arg(QString(FieldBounds::maxShortText + 1, QLatin1Char('x')))));
+    // Changes are now in the history, with who made them.
+    QCOMPARE(db.query(QStringLiteral("select count(*) from History where TableName = 'projects' and Kind = 'update' "
+                                     "and ChangedBy is not null"))
+                 .value(0)
+                 .toInt(),
+             1);
     db.close();
     db.open(path); // brought up to date once: no second copy
     QCOMPARE(Backup::existing(path).size(), 1);

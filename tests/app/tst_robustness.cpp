@@ -3,6 +3,7 @@
 #include "app/Backup.h"
 #include "app/DataStore.h"
 #include "app/Database.h"
+#include "app/UndoSteps.h"
 #include "app/SqlText.h"
 #include "app/widgets/QtMessages.h"
 #include "app/widgets/RecordListModel.h"
@@ -125,6 +126,24 @@ int childMain(const QStringList& args) {
             std::printf("%d\n", i);
             std::fflush(stdout);
         }
+    } else if (mode == QLatin1String("undo")) {
+        // A project with three tasks deleted, then the delete undone and redone, over and over:
+        // each undo and redo puts four records back or takes them in one transaction.
+        UndoSteps::shared().attach(db);
+        db.transaction([&] {
+            db.execute(QStringLiteral("insert into Projects (ID, ProjectName) values (1, 'Kept')"));
+            for (int t = 1; t <= 3; ++t)
+                db.execute(QStringLiteral("insert into Tasks (ProjectID, Title, ParentID) values (1, 'Task %1', %2)")
+                               .arg(t)
+                               .arg(t == 3 ? QStringLiteral("2") : QStringLiteral("null")));
+        });
+        db.execute(QStringLiteral("delete from Projects where ID=1"));
+        for (int i = 1;; ++i) {
+            UndoSteps::shared().undo();
+            UndoSteps::shared().redo();
+            std::printf("%d\n", i);
+            std::fflush(stdout);
+        }
     } else if (mode == QLatin1String("writer")) {
         const QString who = args.value(2);
         for (int i = 1; i <= 200; ++i)
@@ -220,6 +239,7 @@ private slots:
     void fullDiskRefusesAndRecovers();
     void killedWhileSavingEditsLosesNothing();
     void killedWhileLoadingSampleDataStaysIntact();
+    void killedWhileUndoingADeleteLeavesItWholeOrGone();
     void twoCopiesKeepEachOthersWrites();
     void cascadingDeletesAreBackedUp();
     void onlyOneStatementRuns();
@@ -410,6 +430,24 @@ void TestRobustness::killedWhileLoadingSampleDataStaysIntact() {
     QVERIFY(projects >= 3 * loads && projects <= 3 * loads + 3);
     QVERIFY(tasks >= 3 * loads && tasks <= 3 * loads + 3);
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Employees")).toInt(), 2);
+}
+
+void TestRobustness::killedWhileUndoingADeleteLeavesItWholeOrGone() {
+    TestEnvironment env;
+    env.openDatabase();
+    Database::shared().close();
+    const QString path = DataStore::workingDatabase();
+    std::unique_ptr<QProcess> child(startChild({QStringLiteral("undo"), path}));
+    QVERIFY(waitForLine(child.get(), "30"));
+    ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
+    child->waitForFinished();
+
+    QCOMPARE(integrity(path), QStringLiteral("ok"));
+    Database::shared().open(path);
+    const QStringList state = TestEnvironment::rows(QStringLiteral(
+        "select (select count(*) from Projects), (select count(*) from Tasks), (select count(*) from Tasks where "
+        "ParentID = 2)"));
+    QVERIFY2(state == QStringList{"1|3|1"} || state == QStringList{"0|0|0"}, qPrintable(state.join(QLatin1Char(' '))));
 }
 
 void TestRobustness::twoCopiesKeepEachOthersWrites() {

@@ -29,6 +29,7 @@ set(allowed_team_database/widgets "app;app/widgets;team_database")
 set(allowed_task_links "app;app/widgets;scheduling")
 set(allowed_working_calendar "app;app/widgets;scheduling")
 set(allowed_plan_exchange "app;app/widgets;plan_files")
+set(allowed_history "app;app/widgets")
 set(allowed_main_window "app;app/widgets;editors;reports;sample_data")
 
 # A new folder must be given its place above before it may include anything outside itself.

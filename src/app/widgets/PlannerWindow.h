@@ -22,10 +22,11 @@ public:
 
     // The groups of each menu, in the order they appear; a line separates some of them.
     // File: Database (choosing and copying databases), Exchange (export and import), Quit.
-    // Edit: Clipboard, Find, Plan*. View: Windows. Help: Guide, About*.
+    // Edit: Undo, Clipboard*, Find, Plan*. View: Windows. Help: Guide, About*.
     static inline const QString Database = QStringLiteral("database");
     static inline const QString Exchange = QStringLiteral("exchange");
     static inline const QString Quit = QStringLiteral("quit");
+    static inline const QString Undo = QStringLiteral("undo");
     static inline const QString Clipboard = QStringLiteral("clipboard");
     static inline const QString Find = QStringLiteral("find");
     static inline const QString Plan = QStringLiteral("plan");

@@ -1,0 +1,59 @@
+// Undo and Redo of this program's own changes: every write transaction that the history recorded
+// is one step, named after what it did ("Delete Project 'Testing'") unless the command names it.
+// A step is undone by putting its records back as they were before it, in one transaction, and
+// only where nobody changed them since.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class Database;
+
+class UndoSteps : public QObject {
+    Q_OBJECT
+public:
+    static UndoSteps& shared();
+
+    // Follows the writes of a shared connection (the program's own: Database::shared()).
+    void attach(Database& database);
+    // Names the steps recorded while it lives (for commands whose name says more than the
+    // records do: "Import Plan 'Bridge'").
+    class Naming {
+    public:
+        explicit Naming(const QString& name) { shared().m_name = name; }
+        ~Naming() { shared().m_name.clear(); }
+        Naming(const Naming&) = delete;
+        Naming& operator=(const Naming&) = delete;
+    };
+
+    bool canUndo() const { return !m_done.isEmpty(); }
+    bool canRedo() const { return !m_undone.isEmpty(); }
+    // "Delete Project 'Testing'"; empty when there is none.
+    QString undoName() const { return m_done.isEmpty() ? QString() : m_done.last().name; }
+    QString redoName() const { return m_undone.isEmpty() ? QString() : m_undone.last().name; }
+    int depth() const { return static_cast<int>(m_done.size()); }
+
+    // Undoes the newest step (redoes the newest undone one). When a record of it was changed by
+    // someone else since, nothing is changed, the step is dropped and History::Conflict is thrown;
+    // the other steps stay.
+    void undo();
+    void redo();
+    // Forgets every step (another database was opened).
+    void clear();
+
+signals:
+    void changed();
+
+private:
+    struct Step {
+        qint64 mark = 0;
+        QString name;
+    };
+    void recorded(qint64 mark);
+
+    QList<Step> m_done;
+    QList<Step> m_undone;
+    QString m_name;
+    bool m_applying = false;
+};
