@@ -609,7 +609,13 @@ void PgConnection::prepareSession() {
         // A listener apart is there for a transaction pooler: transactions set their own waits.
         m_sessionKept = m_sessionKept && !pooled;
     } else {
-        PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
+        // Which server session took the LISTEN, in the same round trip.
+        const QByteArray listen = "LISTEN " + QByteArray(channel) + "; select pg_backend_pid()";
+        PGresult* listening = PQexec(m_conn, listen.constData());
+        if (PQresultStatus(listening) != PGRES_TUPLES_OK)
+            fail(listening, false);
+        m_listenPid = QByteArray(PQgetvalue(listening, 0, 0)).toInt();
+        PQclear(listening);
         if (pooled) // whether the LISTEN lasts is found out once
             checkListening();
     }
@@ -647,58 +653,78 @@ void PgConnection::checkListening() {
     if (m_listenCheck || !QCoreApplication::instance())
         return;
     m_listenToken = QByteArray(listenCheckPrefix) + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-    beginOpening();
-    auto sent = std::async(std::launch::async, [target = m_target, password = m_password, token = m_listenToken] {
-        PGconn* conn = openConnection(target, password);
-        bool done = false;
-        if (PQstatus(conn) == CONNECTION_OK) {
-            bool timedOut = false;
-            PGresult* result = execWithin(conn, "select pg_notify('" + QByteArray(channel) + "', '" + token + "')",
-                                          connectTimeoutMilliseconds, timedOut);
-            done = PQresultStatus(result) == PGRES_TUPLES_OK;
-            PQclear(result);
-        }
-        PQfinish(conn);
-        endOpening();
-        return done;
-    });
+    // Sent once the event loop runs, while this copy is idle: a statement of its own under way on
+    // the listening server session would take the notice by chance. The second connection says
+    // which server session it got (0: none could be had).
+    auto sent = std::make_shared<std::future<int>>();
     m_listenCheck = std::make_unique<QTimer>();
     m_listenCheck->setInterval(100);
-    QObject::connect(
-        m_listenCheck.get(), &QTimer::timeout,
-        [this, sent = std::make_shared<std::future<bool>>(std::move(sent))]() mutable {
-            if (sent->valid()) {
-                if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-                    return;
-                if (!sent->get()) { // no second connection to be had: nothing is known
-                    m_listenCheck->stop();
-                    return;
-                }
-                m_listenClock.start();
+    QObject::connect(m_listenCheck.get(), &QTimer::timeout, [this, sent] {
+        if (!m_listenClock.isValid()) {
+            if (!sent->valid()) {
+                beginOpening();
+                *sent =
+                    std::async(std::launch::async, [target = m_target, password = m_password, token = m_listenToken] {
+                        PGconn* conn = openConnection(target, password);
+                        int pid = 0;
+                        if (PQstatus(conn) == CONNECTION_OK) {
+                            bool timedOut = false;
+                            PGresult* result = execWithin(conn,
+                                                          "select pg_backend_pid(), pg_notify('" + QByteArray(channel) +
+                                                              "', '" + token + "')",
+                                                          connectTimeoutMilliseconds, timedOut);
+                            if (PQresultStatus(result) == PGRES_TUPLES_OK)
+                                pid = QByteArray(PQgetvalue(result, 0, 0)).toInt();
+                            PQclear(result);
+                        }
+                        PQfinish(conn);
+                        endOpening();
+                        return pid;
+                    });
             }
-            // The notice may wait in the socket while the event loop was busy.
-            if (!m_listenHeard && isConnected() && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
-                PQconsumeInput(m_conn))
-                readNotifications();
-            if (!m_listenHeard && m_listenClock.elapsed() < listenCheckMilliseconds)
+            if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
                 return;
+            const int pid = sent->get();
+            if (pid == 0) { // no second connection to be had: nothing is known
+                m_listenCheck->stop();
+                return;
+            }
+            // The pooler gave the other connection the very server session that took the
+            // LISTEN: that session is not this copy's.
+            m_listenClock.start();
+            if (pid == m_listenPid) {
+                notListening();
+                return;
+            }
+        }
+        // The notice may wait in the socket while the event loop was busy.
+        if (!m_listenHeard && isConnected() && PQtransactionStatus(m_conn) == PQTRANS_IDLE && PQconsumeInput(m_conn))
+            readNotifications();
+        if (!m_listenHeard && m_listenClock.elapsed() < listenCheckMilliseconds)
+            return;
+        if (m_listenHeard || !isConnected()) { // heard, or cut off meanwhile: nothing to say
             m_listenCheck->stop();
-            if (m_listenHeard || !isConnected()) // heard, or cut off meanwhile: nothing to say
-                return;
-            m_sessionKept = false;
-            if (ChangeFeed* feed = changeFeed())
-                emit feed->notListening(
-                    QStringLiteral("Changes that others save do not reach this copy of Fennick Planner: the team "
-                                   "database %1 is reached through a connection pooler that gives each transaction "
-                                   "to whichever server connection is free (transaction pooling), and the notices of "
-                                   "changes need one server connection for the whole session. Your own saves are "
-                                   "not affected, and the lists show others' changes whenever they are filled again. "
-                                   "To see them live, ask the administrator to pool this database in session mode "
-                                   "(pool_mode = session in PgBouncer), or give the program the server's own address "
-                                   "for the notices alone (the setting TeamListenAddress).")
-                        .arg(describe()));
-        });
+            return;
+        }
+        notListening();
+    });
     m_listenCheck->start();
+}
+
+void PgConnection::notListening() {
+    m_listenCheck->stop();
+    m_sessionKept = false;
+    if (ChangeFeed* feed = changeFeed())
+        emit feed->notListening(
+            QStringLiteral("Changes that others save do not reach this copy of Fennick Planner: the team database %1 "
+                           "is reached through a connection pooler that gives each transaction to whichever server "
+                           "connection is free (transaction pooling), and the notices of changes need one server "
+                           "connection for the whole session. Your own saves are not affected, and the lists show "
+                           "others' changes whenever they are filled again. To see them live, ask the administrator "
+                           "to pool this database in session mode (pool_mode = session in PgBouncer), or give the "
+                           "program the server's own address for the notices alone (the setting "
+                           "TeamListenAddress).")
+                .arg(describe()));
 }
 
 void PgConnection::watchSocket() {

@@ -93,6 +93,8 @@ private:
     // Behind a pooler: sends a notice from a second connection and, if it never arrives, tells
     // the user once that others' changes cannot reach this copy (transaction pooling).
     void checkListening();
+    // Tells the user once that others' changes cannot arrive.
+    void notListening();
     // A reader connection for one list, the one opened in the background if it is still good;
     // null when none can be had.
     std::shared_ptr<pg_conn> reader();
@@ -120,6 +122,7 @@ private:
     // transaction pooler), and the check that tells.
     bool m_sessionKept = true;
     std::unique_ptr<QTimer> m_listenCheck;
+    int m_listenPid = 0; // the server session that took the LISTEN
     QByteArray m_listenToken;
     bool m_listenHeard = false;
     QElapsedTimer m_listenClock;
