@@ -15,7 +15,7 @@ packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins
     libsqlite3-dev
-    libpq-dev postgresql postgresql-common
+    libpq-dev postgresql postgresql-common pgbouncer
     libical-dev
     fonts-liberation poppler-utils
     clang libclang-rt-14-dev

@@ -26,6 +26,8 @@ signals:
     void changed();
     void connectionLost();
     void reconnected();
+    // Changes by other clients cannot reach this one (why says so, and what to do).
+    void notListening(const QString& why);
 
 private:
     QTimer m_merge;

@@ -11,7 +11,8 @@ public:
     enum class Kind {
         Failure, // something went wrong: the error box
         // Trying again cannot help until someone changes the database or the rights (a role
-        // without rights on the tables, tables of another version), so the user is told once.
+        // without rights on the tables, tables of another version), or not at once (a server
+        // with no connection free), so the user is told once.
         Lasting,
         // The record is in use elsewhere (locked by another session): the user's situation, not a
         // fault; nothing was saved, and a moment later it may work.

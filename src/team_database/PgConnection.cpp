@@ -11,12 +11,17 @@
 #include "app/ValueText.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <cerrno>
 #include <charconv>
 #include <condition_variable>
 #include <cstdlib>
@@ -39,8 +44,15 @@ namespace {
 constexpr const char* channel = "fennick_changes";
 // While the server is away, how often the program looks for it again.
 constexpr int retryMilliseconds = 1000;
-// How long an attempt to connect again may wait for a server that does not answer.
+// How long a connection may take: libpq's wait for a server that does not answer (connect_timeout),
+// an attempt to connect again in the background, and the first statement of a session, which a
+// pooler holds back until one of its server connections is free.
 constexpr qint64 connectTimeoutMilliseconds = 10000;
+// How long a notice sent to the program's own channel from a second connection may take to
+// arrive before the program concludes that its LISTEN does not last (behind a pooler only).
+constexpr qint64 listenCheckMilliseconds = 3000;
+// The payload of those notices; other copies of the program ignore them.
+constexpr const char* listenCheckPrefix = "listen check ";
 
 // How long a statement may wait for a lock that another session holds, and how long it may run
 // at all, before the server gives it up (seconds; settings TeamLockTimeout, TeamStatementTimeout).
@@ -68,6 +80,73 @@ QString waitText(const QByteArray& code, bool saving) {
                       : QStringLiteral("The team database did not answer in time (the records may be in use "
                                        "elsewhere), so they could not be read. Please try again in a moment.");
     return {};
+}
+
+// The settings of the program's sessions, sent as statements once connected: a pooler such as
+// PgBouncer refuses them as start-up options. They end by asking the server which session serves
+// the connection. A list's reader reads dates as the shared connection does and waits for a lock
+// no longer; it has no statement timeout of the program's, as a long list may take its time.
+QByteArray sessionSettings(bool reader) {
+    QByteArray text = "SET DateStyle = ISO, YMD; SET lock_timeout = " +
+                      QByteArray::number(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds));
+    if (!reader)
+        text += "; SET statement_timeout = " +
+                QByteArray::number(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds));
+    return text + "; select pg_backend_pid()";
+}
+
+// Runs statements (several may be given) and waits for them at most `milliseconds`: the result of
+// the first that failed, or else of the last. Null with `timedOut` set when the time ran out; the
+// connection is then of no further use.
+PGresult* execWithin(PGconn* conn, const QByteArray& statements, qint64 milliseconds, bool& timedOut) {
+    timedOut = false;
+    if (!PQsendQuery(conn, statements.constData()))
+        return nullptr;
+    const QDeadlineTimer deadline(milliseconds);
+    PGresult* kept = nullptr;
+    for (;;) {
+        while (PQisBusy(conn)) {
+            pollfd socket{PQsocket(conn), POLLIN, 0};
+            const int ready = poll(&socket, 1, static_cast<int>(deadline.remainingTime()));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                PQclear(kept);
+                timedOut = true;
+                return nullptr;
+            }
+            if (ready < 0 || !PQconsumeInput(conn))
+                break; // PQgetResult reports the broken connection
+        }
+        PGresult* next = PQgetResult(conn);
+        if (!next)
+            return kept;
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(next);
+            continue;
+        }
+        PQclear(kept);
+        kept = next;
+    }
+}
+
+// Whether the server, or a pooler in front of it, refused a connection because all it allows
+// are in use.
+bool refusedAsFull(const QString& reason) {
+    for (const char* full : {"too many clients already", "too many connections",
+                             "remaining connection slots are reserved", "no more connections allowed"})
+        if (reason.contains(QLatin1String(full)))
+            return true;
+    return false;
+}
+
+// A connection string as it may be shown: a password written into it is left out.
+QString withoutPassword(const QString& target) {
+    static const QRegularExpression keyValue(QStringLiteral("(\\bpassword\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'|\\S+)"));
+    static const QRegularExpression inUri(QStringLiteral("^(postgres(?:ql)?://[^:/@?]*):[^@/?]*@"));
+    QString shown = target;
+    shown.replace(inUri, QStringLiteral("\\1@")).replace(keyValue, QStringLiteral("\\1..."));
+    return shown;
 }
 
 // What a role granted only some of the tables is told when a read is refused.
@@ -182,8 +261,8 @@ private:
 
 // The rows of one query as the server sends them, one result per row (libpq's single-row
 // mode): the first row is there as soon as the server has it, and reading the rows overlaps
-// the server's work. The connection is this cursor's until its last row has been read or it is
-// closed; closing early asks the server to stop.
+// the server's work. The connection is this cursor's alone and is closed once the last row has
+// been read or the cursor is closed; closing early asks the server to stop.
 class PgStreamCursor final : public PgRowValues {
 public:
     // Sends the statement and waits for the first row (or the end, or an error).
@@ -220,6 +299,9 @@ public:
             return true;
         PQclear(m_result);
         m_result = nullptr;
+        // The last row has been read: the reader goes, so that an idle copy holds one connection.
+        if (m_done)
+            m_connection.reset();
         return false;
     }
 
@@ -299,23 +381,24 @@ PgConnection::~PgConnection() {
     dropAttempt();
     if (m_readerOpening.valid())
         PQfinish(m_readerOpening.get());
+    m_listenCheck.reset(); // its check on a second connection, if still under way, is waited for
     m_notifier.reset();
+    m_listenerNotifier.reset();
     m_retry.reset();
-    m_reader.reset();
+    if (m_listener)
+        PQfinish(m_listener);
     if (m_conn)
         PQfinish(m_conn);
 }
 
 namespace {
-// The program's connection settings; the connection string comes after them, so its own
-// settings win.
+// The program's connection parameters; the connection string comes after them, so its own
+// parameters win. (The session's settings follow as statements: see sessionSettings().)
 class ConnectParams {
 public:
-    ConnectParams(const QString& target, const QString& password, const char* options)
+    ConnectParams(const QString& target, const QString& password)
         : m_target(target.toUtf8())
         , m_password(password.toUtf8()) {
-        if (options)
-            add("options", options);
         for (const auto& [key, value] : {std::pair{"connect_timeout", "10"},
                                          {"keepalives_idle", "10"},
                                          {"keepalives_interval", "5"},
@@ -342,8 +425,8 @@ private:
 };
 } // namespace
 
-PGconn* PgConnection::openConnection(const QString& target, const QString& password, const char* options) {
-    const ConnectParams params(target, password, options);
+PGconn* PgConnection::openConnection(const QString& target, const QString& password) {
+    const ConnectParams params(target, password);
     return PQconnectdbParams(params.keys(), params.values(), 1);
 }
 
@@ -386,7 +469,15 @@ void PgConnection::connectNow(bool mayAsk) {
             throw DbError(QStringLiteral("Could not connect to the team database %1: the server asks for a password, "
                                          "and none was given. Type it when asked, or keep it in ~/.pgpass (or "
                                          "PGPASSWORD).")
-                              .arg(m_target));
+                              .arg(withoutPassword(m_target)));
+        // Trying again at once would only be refused again: said once (see Form_Load).
+        if (refusedAsFull(reason))
+            throw DbError(QStringLiteral("The team database %1 has no free connection: every connection that its "
+                                         "server (or the connection pooler in front of it) allows is in use by other "
+                                         "copies of the program or other programs (%2). Try again in a while, or ask "
+                                         "its administrator to allow more connections.")
+                              .arg(withoutPassword(m_target), reason.section(QLatin1Char('\n'), 0, 0)),
+                          DbError::Kind::Lasting);
         throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
     }
 }
@@ -455,11 +546,26 @@ QString PgConnection::storedTable(const QString& kind) const {
 }
 
 void PgConnection::prepareSession() {
-    PQclear(run(QStringLiteral("SET DateStyle = ISO, YMD")));
-    PQclear(run(QStringLiteral("SET lock_timeout = %1")
-                    .arg(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds))));
-    PQclear(run(QStringLiteral("SET statement_timeout = %1")
-                    .arg(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds))));
+    // A pooler lets the program in at once but makes its first statement wait for a free server
+    // connection, for minutes if it must: the wait is bounded like a connect.
+    bool timedOut = false;
+    PGresult* session = execWithin(m_conn, sessionSettings(false), connectTimeoutMilliseconds, timedOut);
+    if (timedOut) {
+        const QString place = describe();
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw DbError(QStringLiteral("The team database %1 took the connection but had no server connection free "
+                                     "for it within %2 seconds: every connection of its connection pooler's pool is "
+                                     "in use by other copies of the program. Try again in a while, or ask its "
+                                     "administrator to make the pool larger (default_pool_size in PgBouncer).")
+                          .arg(place)
+                          .arg(connectTimeoutMilliseconds / 1000),
+                      DbError::Kind::Lasting);
+    }
+    if (PQresultStatus(session) != PGRES_TUPLES_OK)
+        fail(session, false);
+    m_serverPid = QByteArray(PQgetvalue(session, 0, 0)).toInt();
+    PQclear(session);
     if (m_check == Check::Schema) {
         PGresult* version = PQexec(m_conn, "select version from fennick_schema");
         if (PQresultStatus(version) != PGRES_TUPLES_OK) {
@@ -471,7 +577,7 @@ void PgConnection::prepareSession() {
             if (missing)
                 throw DbError(QStringLiteral("The team database %1 has no Fennick Planner tables. Create them with: "
                                              "fennick-planner --create-schema --database \"%2\"")
-                                  .arg(describe(), m_target),
+                                  .arg(describe(), withoutPassword(m_target)),
                               DbError::Kind::Lasting);
             if (noRights)
                 throw DbError(QStringLiteral("The role %1 may not read the tables of the team database %2, so it was "
@@ -487,7 +593,7 @@ void PgConnection::prepareSession() {
             throw DbError(QStringLiteral("The team database %1 has the tables of an earlier version of Fennick "
                                          "Planner, so it was not opened. Its owner brings them up to date, keeping "
                                          "every row, with: fennick-planner --create-schema --database \"%2\"")
-                              .arg(describe(), m_target),
+                              .arg(describe(), withoutPassword(m_target)),
                           DbError::Kind::Lasting);
         if (found != schemaVersion)
             throw DbError(QStringLiteral("The team database %1 has tables of another version (%2) than this program "
@@ -501,31 +607,166 @@ void PgConnection::prepareSession() {
         if (!m_readOnly)
             bringTeamViewsUpToDate(m_conn);
     }
-    PQclear(run(QStringLiteral("LISTEN ") + QLatin1String(channel)));
+    // Through a pooler, the session is not the server's: the numbers differ.
+    const bool pooled = m_serverPid != PQbackendPID(m_conn);
+    if (listenApart()) {
+        // A listener apart is there for a transaction pooler: transactions set their own waits.
+        m_sessionKept = m_sessionKept && !pooled;
+    } else {
+        // Which server session took the LISTEN, in the same round trip.
+        const QByteArray listen = "LISTEN " + QByteArray(channel) + "; select pg_backend_pid()";
+        PGresult* listening = PQexec(m_conn, listen.constData());
+        if (PQresultStatus(listening) != PGRES_TUPLES_OK)
+            fail(listening, false);
+        m_listenPid = QByteArray(PQgetvalue(listening, 0, 0)).toInt();
+        PQclear(listening);
+        if (pooled) // whether the LISTEN lasts is found out once
+            checkListening();
+    }
     m_lost = false;
+}
+
+bool PgConnection::listenApart() {
+    retire(m_listenerNotifier);
+    if (m_listener)
+        PQfinish(m_listener);
+    m_listener = nullptr;
+    const QString address = Settings::read(QStringLiteral("TeamListenAddress"), QString()).trimmed();
+    if (address.isEmpty())
+        return false;
+    PGconn* conn = openConnection(address, m_password);
+    PGresult* listening = PQstatus(conn) == CONNECTION_OK
+                              ? PQexec(conn, QByteArray("LISTEN " + QByteArray(channel)).constData())
+                              : nullptr;
+    const bool ok = PQresultStatus(listening) == PGRES_COMMAND_OK;
+    const QString reason = serverMessage(listening, conn);
+    PQclear(listening);
+    if (!ok) {
+        PQfinish(conn);
+        throw DbError(QStringLiteral("The team database %1 was not opened: the address set for the notices of "
+                                     "others' changes (the setting TeamListenAddress, \"%2\") could not be used: %3")
+                          .arg(describe(), address, reason));
+    }
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    m_listener = conn;
+    return true;
+}
+
+void PgConnection::checkListening() {
+    if (m_listenCheck || !QCoreApplication::instance())
+        return;
+    m_listenToken = QByteArray(listenCheckPrefix) + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    // Sent once the event loop runs, while this copy is idle: a statement of its own under way on
+    // the listening server session would take the notice by chance. The second connection says
+    // which server session it got (0: none could be had).
+    auto sent = std::make_shared<std::future<int>>();
+    m_listenCheck = std::make_unique<QTimer>();
+    m_listenCheck->setInterval(100);
+    QObject::connect(m_listenCheck.get(), &QTimer::timeout, [this, sent] {
+        if (!m_listenClock.isValid()) {
+            if (!sent->valid()) {
+                beginOpening();
+                *sent =
+                    std::async(std::launch::async, [target = m_target, password = m_password, token = m_listenToken] {
+                        PGconn* conn = openConnection(target, password);
+                        int pid = 0;
+                        if (PQstatus(conn) == CONNECTION_OK) {
+                            bool timedOut = false;
+                            PGresult* result = execWithin(conn,
+                                                          "select pg_backend_pid(), pg_notify('" + QByteArray(channel) +
+                                                              "', '" + token + "')",
+                                                          connectTimeoutMilliseconds, timedOut);
+                            if (PQresultStatus(result) == PGRES_TUPLES_OK)
+                                pid = QByteArray(PQgetvalue(result, 0, 0)).toInt();
+                            PQclear(result);
+                        }
+                        PQfinish(conn);
+                        endOpening();
+                        return pid;
+                    });
+            }
+            if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                return;
+            const int pid = sent->get();
+            if (pid == 0) { // no second connection to be had: nothing is known
+                m_listenCheck->stop();
+                return;
+            }
+            // The pooler gave the other connection the very server session that took the
+            // LISTEN: that session is not this copy's.
+            m_listenClock.start();
+            if (pid == m_listenPid) {
+                notListening();
+                return;
+            }
+        }
+        // The notice may wait in the socket while the event loop was busy.
+        if (!m_listenHeard && isConnected() && PQtransactionStatus(m_conn) == PQTRANS_IDLE && PQconsumeInput(m_conn))
+            readNotifications();
+        if (!m_listenHeard && m_listenClock.elapsed() < listenCheckMilliseconds)
+            return;
+        if (m_listenHeard || !isConnected()) { // heard, or cut off meanwhile: nothing to say
+            m_listenCheck->stop();
+            return;
+        }
+        notListening();
+    });
+    m_listenCheck->start();
+}
+
+void PgConnection::notListening() {
+    m_listenCheck->stop();
+    m_sessionKept = false;
+    if (ChangeFeed* feed = changeFeed())
+        emit feed->notListening(
+            QStringLiteral("Changes that others save do not reach this copy of Fennick Planner: the team database %1 "
+                           "is reached through a connection pooler that gives each transaction to whichever server "
+                           "connection is free (transaction pooling), and the notices of changes need one server "
+                           "connection for the whole session. Your own saves are not affected, and the lists show "
+                           "others' changes whenever they are filled again. To see them live, ask the administrator "
+                           "to pool this database in session mode (pool_mode = session in PgBouncer), or give the "
+                           "program the server's own address for the notices alone (the setting "
+                           "TeamListenAddress).")
+                .arg(describe()));
 }
 
 void PgConnection::watchSocket() {
     m_notifier.reset();
+    m_listenerNotifier.reset();
     if (!QCoreApplication::instance() || !m_conn)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(PQsocket(m_conn), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-        if (PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK) {
-            lost();
-            return;
-        }
-        readNotifications();
-    });
+    const auto watch = [this](PGconn* conn) {
+        auto notifier = std::make_unique<QSocketNotifier>(PQsocket(conn), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, conn] {
+            if (PQconsumeInput(conn) == 0 || PQstatus(conn) != CONNECTION_OK) {
+                lost();
+                return;
+            }
+            readNotifications();
+        });
+        return notifier;
+    };
+    m_notifier = watch(m_conn);
+    if (m_listener)
+        m_listenerNotifier = watch(m_listener);
 }
 
 void PgConnection::readNotifications() {
-    const int self = PQbackendPID(m_conn);
-    while (PGnotify* note = PQnotifies(m_conn)) {
-        if (note->be_pid != self) // the program refills after its own changes itself
-            if (ChangeFeed* feed = changeFeed())
-                feed->announce(QString::fromUtf8(note->extra));
-        PQfreemem(note);
+    for (PGconn* conn : {m_conn, m_listener}) {
+        if (!conn)
+            continue;
+        while (PGnotify* note = PQnotifies(conn)) {
+            const QByteArray extra(note->extra);
+            if (extra.startsWith(listenCheckPrefix))
+                m_listenHeard = m_listenHeard || extra == m_listenToken;
+            else if (note->be_pid != m_serverPid && qstrcmp(note->relname, channel) == 0)
+                // The program refills after its own changes itself. (Behind a pooler the number
+                // that libpq knows is the pooler's, not the server session's.)
+                if (ChangeFeed* feed = changeFeed())
+                    feed->announce(QString::fromUtf8(extra));
+            PQfreemem(note);
+        }
     }
 }
 
@@ -534,6 +775,7 @@ void PgConnection::lost() {
         return;
     m_lost = true;
     retire(m_notifier);
+    retire(m_listenerNotifier);
     if (ChangeFeed* feed = changeFeed())
         emit feed->connectionLost();
     if (!QCoreApplication::instance())
@@ -575,7 +817,7 @@ void PgConnection::reconnectInBackground() {
             return;
         dropAttempt();
     }
-    const ConnectParams params(m_target, m_password, nullptr);
+    const ConnectParams params(m_target, m_password);
     m_connecting = PQconnectStartParams(params.keys(), params.values(), 1);
     if (!m_connecting || PQstatus(m_connecting) == CONNECTION_BAD) {
         dropAttempt();
@@ -666,9 +908,10 @@ void PgConnection::fail(PGresult* result, bool saving) {
     if (PQstatus(m_conn) != CONNECTION_OK) {
         PQclear(result);
         lost();
-        throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so this was not "
-                                     "saved. The program connects again by itself when the server is back.")
-                          .arg(describe()));
+        throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so %2. The program "
+                                     "connects again by itself when the server is back.")
+                          .arg(describe(), saving ? QStringLiteral("this was not saved")
+                                                  : QStringLiteral("the records could not be read")));
     }
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray code(state ? state : "");
@@ -709,13 +952,6 @@ std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
 }
 
 namespace {
-// The reader's dates read as the shared connection's do, without a statement of its own, and it
-// waits for a lock no longer than the shared connection does. (A long list may take its time.)
-QByteArray readerOptions() {
-    return "-c DateStyle=ISO,YMD -c lock_timeout=" +
-           QByteArray::number(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds));
-}
-
 // Connections still being opened in the background. The process waits for them before its
 // exit handlers run: libpq's TLS library tears itself down in one of those.
 std::mutex openingsMutex;
@@ -728,51 +964,60 @@ void waitForOpenings() {
 }
 } // namespace
 
-void PgConnection::openReaderSoon() {
-    if (m_readerOpening.valid() || m_reader)
-        return;
+void PgConnection::beginOpening() {
     // Registered after the shared connection set up TLS, so it runs before TLS is torn down.
     static std::once_flag registered;
     std::call_once(registered, [] { std::atexit(waitForOpenings); });
-    {
-        const std::lock_guard lock(openingsMutex);
-        ++openings;
-    }
+    const std::lock_guard lock(openingsMutex);
+    ++openings;
+}
+
+void PgConnection::endOpening() {
+    const std::lock_guard lock(openingsMutex);
+    --openings;
+    openingsDone.notify_all();
+}
+
+PGconn* PgConnection::openReader(const QString& target, const QString& password, const QByteArray& settings) {
+    PGconn* conn = openConnection(target, password);
+    if (PQstatus(conn) != CONNECTION_OK)
+        return conn;
+    bool timedOut = false;
+    PGresult* result = execWithin(conn, settings, connectTimeoutMilliseconds, timedOut);
+    const bool ready = PQresultStatus(result) == PGRES_TUPLES_OK;
+    PQclear(result);
+    if (ready)
+        return conn;
+    PQfinish(conn); // a pool with no connection free: the list is read on the shared connection
+    return nullptr;
+}
+
+void PgConnection::openReaderSoon() {
+    if (m_readerOpening.valid())
+        return;
+    beginOpening();
     m_readerOpening =
-        std::async(std::launch::async, [target = m_target, password = m_password, options = readerOptions()] {
-            PGconn* conn = openConnection(target, password, options.constData());
-            const std::lock_guard lock(openingsMutex);
-            --openings;
-            openingsDone.notify_all();
+        std::async(std::launch::async, [target = m_target, password = m_password, settings = sessionSettings(true)] {
+            PGconn* conn = openReader(target, password, settings);
+            endOpening();
             return conn;
         });
 }
 
 std::shared_ptr<PGconn> PgConnection::reader() {
-    const auto adopt = [this](PGconn* conn) {
-        m_reader.reset(conn, [](PGconn* c) { PQfinish(c); });
-        if (PQstatus(conn) == CONNECTION_OK)
-            PQsetNoticeProcessor(
-                conn, [](void*, const char*) {}, nullptr);
-    };
-    if (m_readerOpening.valid())
-        adopt(m_readerOpening.get());
-    if (m_reader && PQstatus(m_reader.get()) == CONNECTION_OK) {
-        switch (PQtransactionStatus(m_reader.get())) {
-        case PQTRANS_IDLE:
-            return m_reader;
-        case PQTRANS_ACTIVE:
-            return nullptr; // still streaming another list
-        default:
-            break;
-        }
+    // The one opened in the background at the start, or a new one.
+    PGconn* conn = m_readerOpening.valid() ? m_readerOpening.get() : nullptr;
+    if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE) {
+        PQfinish(conn);
+        conn = openReader(m_target, m_password, sessionSettings(true));
     }
-    adopt(openConnection(m_target, m_password, readerOptions().constData()));
-    if (PQstatus(m_reader.get()) != CONNECTION_OK) {
-        m_reader.reset();
+    if (PQstatus(conn) != CONNECTION_OK) {
+        PQfinish(conn);
         return nullptr;
     }
-    return m_reader;
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    return std::shared_ptr<PGconn>(conn, [](PGconn* c) { PQfinish(c); });
 }
 
 std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement) {
@@ -782,8 +1027,8 @@ std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement
     if (!isConnected() || PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         return query(statement);
     const QByteArray text = statement.toUtf8();
-    // A reader left over from before the server went away learns so only when it is used: then
-    // it is replaced once.
+    // The reader opened at the start may have been cut off since (the server restarted): then
+    // it is replaced once. Each list gets a reader of its own, closed once it has been read.
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::shared_ptr<PGconn> conn = reader();
         if (!conn)
@@ -793,7 +1038,6 @@ std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement
         } catch (const DbError&) {
             if (PQstatus(conn.get()) == CONNECTION_OK)
                 throw; // the statement itself was refused
-            m_reader.reset();
         }
     }
     return query(statement);
@@ -810,6 +1054,14 @@ int PgConnection::execute(const QString& statement) {
 
 void PgConnection::begin() {
     PQclear(run(QStringLiteral("BEGIN")));
+    if (m_sessionKept)
+        return;
+    // A pooler that hands each transaction to another server session keeps none of the session's
+    // settings: a transaction sets its own.
+    PQclear(run(QStringLiteral("SET LOCAL lock_timeout = %1")
+                    .arg(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds))));
+    PQclear(run(QStringLiteral("SET LOCAL statement_timeout = %1")
+                    .arg(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds))));
 }
 
 void PgConnection::commit() {
@@ -850,7 +1102,7 @@ QString PgConnection::userName() const {
 
 QString PgConnection::describe() const {
     if (!m_conn)
-        return m_target;
+        return withoutPassword(m_target);
     return QStringLiteral("%1 on %2").arg(databaseName(), hostText());
 }
 

@@ -1,10 +1,12 @@
 // A team database: one libpq connection to a PostgreSQL server, named by a connection string or
 // URI. Changes by other clients arrive as notifications on the same connection, watched by the
-// event loop; a lost connection is re-established by itself once the server is back.
+// event loop; a lost connection is re-established by itself once the server is back. A long list
+// streams in on a second connection that is closed once the list has been read.
 #pragma once
 
 #include "app/Connection.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 
 #include <future>
@@ -31,7 +33,7 @@ public:
     SqlText::Dialect dialect() const override { return SqlText::Dialect::PostgreSql; }
     std::unique_ptr<ResultCursor> query(const QString& statement) override;
     // Read row by row on a second connection of its own, so that the shared one stays free
-    // for the statements that run while the rows arrive.
+    // for the statements that run while the rows arrive; it is closed after the last row.
     std::unique_ptr<ResultCursor> streamQuery(const QString& statement) override;
     int execute(const QString& statement) override;
     bool isReadOnly() const override { return m_readOnly; }
@@ -79,15 +81,27 @@ public:
     void reconnectInBackground();
 
 private:
-    // A new libpq connection with the program's settings and the password of this run, if any;
-    // `options` are the server settings for the session.
-    static pg_conn* openConnection(const QString& target, const QString& password, const char* options = nullptr);
+    // A new libpq connection with the program's parameters and the password of this run, if any.
+    static pg_conn* openConnection(const QString& target, const QString& password);
     pg_conn* openConnection() const { return openConnection(m_target, m_password); }
+    // A connection for a list with the reader's settings; null when none can be had in time.
+    static pg_conn* openReader(const QString& target, const QString& password, const QByteArray& settings);
+    // Connections opened on another thread are counted, so that the process waits for them.
+    static void beginOpening();
+    static void endOpening();
     void connectNow(bool mayAsk);
     void prepareSession();
-    // The reader connection, opened or opened again when needed; null when it cannot be had.
+    // Behind a pooler: sends a notice from a second connection and, if it never arrives, tells
+    // the user once that others' changes cannot reach this copy (transaction pooling).
+    void checkListening();
+    // Tells the user once that others' changes cannot arrive.
+    void notListening();
+    // A reader connection for one list, the one opened in the background if it is still good;
+    // null when none can be had.
     std::shared_ptr<pg_conn> reader();
     void watchSocket();
+    // Opens the listener when an address is set for it; false when none is.
+    bool listenApart();
     void readNotifications();
     pg_result* run(const QString& statement);
     // Throws the plain message for a failed statement; saving: it was part of a save.
@@ -101,14 +115,26 @@ private:
     QString m_target;
     Check m_check;
     pg_conn* m_conn = nullptr;
-    // For streamQuery(), opened when first needed; shared with the cursor reading on it, which
-    // may outlive a reader that was replaced.
-    std::shared_ptr<pg_conn> m_reader;
+    // The server session's process number (behind a pooler not the one that libpq knows).
+    int m_serverPid = 0;
+    // A reader opened in the background at the start, for the first list.
     std::future<pg_conn*> m_readerOpening;
+    // Whether the server session lasts from one transaction to the next (not so behind a
+    // transaction pooler), and the check that tells.
+    bool m_sessionKept = true;
+    std::unique_ptr<QTimer> m_listenCheck;
+    int m_listenPid = 0; // the server session that took the LISTEN
+    QByteArray m_listenToken;
+    bool m_listenHeard = false;
+    QElapsedTimer m_listenClock;
     QString m_password; // asked for in this run only, never stored
     bool m_readOnly = false;
     bool m_lost = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    // The notices of others' changes on a connection of their own to the server's own address
+    // (setting TeamListenAddress), when the shared connection goes through a transaction pooler.
+    pg_conn* m_listener = nullptr;
+    std::unique_ptr<QSocketNotifier> m_listenerNotifier;
     std::unique_ptr<QTimer> m_retry;
     pg_conn* m_connecting = nullptr; // an attempt to connect again, under way
     std::unique_ptr<QSocketNotifier> m_connectNotifier;

@@ -35,6 +35,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -184,6 +185,82 @@ private:
     QString m_bin;
     bool m_made = false;
 };
+
+// PgBouncer (Debian's) in front of the run's server, in a temporary folder and listening only on
+// a socket there; it refuses to run as root, so then it runs as the postgres user. It lets in
+// the user postgres without a password and logs in to the server with the run's password.
+class Bouncer {
+public:
+    Bouncer(const QString& mode, int poolSize)
+        : m_program(QStandardPaths::findExecutable(QStringLiteral("pgbouncer"),
+                                                   {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")})) {
+        if (m_program.isEmpty())
+            return;
+        if (geteuid() == 0) {
+            const passwd* user = getpwnam("postgres");
+            if (!user || chown(QFile::encodeName(m_dir.path()).constData(), user->pw_uid, user->pw_gid) != 0)
+                return;
+        }
+        const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
+        QFile users(m_dir.filePath(QStringLiteral("users.txt")));
+        QFile ini(m_dir.filePath(QStringLiteral("pgbouncer.ini")));
+        if (!users.open(QIODevice::WriteOnly) || !ini.open(QIODevice::WriteOnly))
+            return;
+        users.write("\"postgres\" \"\"\n");
+        ini.write(QStringLiteral("[databases]\n* = host=%1 port=%2 user=postgres password=%3\n"
+                                 "[pgbouncer]\nlisten_addr =\nlisten_port = 6432\nunix_socket_dir = %4\n"
+                                 "auth_type = trust\nauth_file = %5\npool_mode = %6\ndefault_pool_size = %7\n"
+                                 "logfile = %4/log\npidfile = %4/pid\n")
+                      .arg(host, qEnvironmentVariable("PGPORT", QStringLiteral("5432")),
+                           qEnvironmentVariable("FENNICK_TEST_PGPASSWORD"), m_dir.path(), users.fileName(), mode)
+                      .arg(poolSize)
+                      .toUtf8());
+        users.close();
+        ini.close();
+        m_process.setStandardOutputFile(QProcess::nullDevice()); // its log goes to the file
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        if (geteuid() == 0)
+            m_process.start(QStringLiteral("runuser"), {QStringLiteral("-u"), QStringLiteral("postgres"),
+                                                        QStringLiteral("--"), m_program, ini.fileName()});
+        else
+            m_process.start(m_program, {ini.fileName()});
+        // Up once its socket is there.
+        QDeadlineTimer patience(60000);
+        while (m_process.state() != QProcess::NotRunning && !patience.hasExpired() &&
+               !QFile::exists(m_dir.filePath(QStringLiteral(".s.PGSQL.6432"))))
+            m_process.waitForFinished(50);
+        m_up = m_process.state() == QProcess::Running && QFile::exists(m_dir.filePath(QStringLiteral(".s.PGSQL.6432")));
+    }
+    ~Bouncer() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(20000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    Bouncer(const Bouncer&) = delete;
+    Bouncer& operator=(const Bouncer&) = delete;
+
+    bool up() const { return m_up; }
+    QString log() const {
+        QFile file(m_dir.filePath(QStringLiteral("log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // The connection string of a database of the run's server, through the pooler.
+    QString target(const QString& direct) const {
+        return QStringLiteral("host=%1 port=6432 user=postgres dbname=%2")
+            .arg(m_dir.path(), direct.section(QLatin1String("dbname="), 1).section(QLatin1Char(' '), 0, 0));
+    }
+
+private:
+    QString m_program;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    bool m_up = false;
+};
+
+#define REQUIRE_BOUNCER(bouncer)                                                                                       \
+    if (!(bouncer).up())                                                                                               \
+    QSKIP("needs PgBouncer (Debian's pgbouncer package)")
 
 // The texts of an editor's fields, to tell whether anything changed them.
 QStringList fieldTexts(QWidget* window) {
@@ -481,6 +558,10 @@ private slots:
     void changeDuringARefillIsNotLost();
     void silentServerDoesNotFreezeTheWindow();
     void longListStreamsWhileTheConnectionIsFree();
+    void throughAPooler_data();
+    void throughAPooler();
+    void fullServerOrPoolIsToldOnceAndPlainly_data();
+    void fullServerOrPoolIsToldOnceAndPlainly();
     void openEditorIsNotDisturbedByARefill_data();
     void openEditorIsNotDisturbedByARefill();
     void twentyWritersLoseNothing();
@@ -1345,8 +1426,9 @@ void TestTeamDatabase::silentServerDoesNotFreezeTheWindow() {
     Relay relay(static_cast<quint16>(qEnvironmentVariableIntValue("PGPORT")));
     Database::shared().open(env.databaseTarget() + QStringLiteral(" host=127.0.0.1 port=%1").arg(relay.port()));
     addProject(QStringLiteral("before"));
-    // The second connection (for long lists), opened in the background, is there before the
-    // server falls silent: only the shared connection's attempts are counted below.
+    // The second connection (for long lists), opened in the background at the start, is used
+    // and closed before the server falls silent: only the shared connection's attempts are
+    // counted below.
     Database::shared().streamQuery(QStringLiteral("select * from [Open Projects]")).close();
     QSignalSpy back(&Database::shared().changes(), &ChangeFeed::reconnected);
 
@@ -1409,6 +1491,126 @@ void TestTeamDatabase::longListStreamsWhileTheConnectionIsFree() {
     form.ListData();
     whole(count + 1);
     QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    // Once the list is read, the copy holds one connection only.
+    QTRY_COMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from pg_stat_activity where datname = "
+                                                        "current_database()"))
+                     .toInt(),
+                 1);
+}
+
+void TestTeamDatabase::throughAPooler_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("apart"); // the notices on the server's own address (TeamListenAddress)
+    QTest::addColumn<bool>("live");  // whether others' changes arrive
+    QTest::newRow("session pooling") << "session" << false << true;
+    QTest::newRow("transaction pooling") << "transaction" << false << false;
+    QTest::newRow("transaction pooling, notices on the server's own address") << "transaction" << true << true;
+}
+
+// Behind PgBouncer the program connects (no start-up option that the pooler refuses), a long list
+// streams in on a second connection, and others' changes arrive live; where the pooler cannot
+// keep the LISTEN, the user is told so once, with what to do.
+void TestTeamDatabase::throughAPooler() {
+    REQUIRE_SERVER();
+    QFETCH(QString, mode);
+    QFETCH(bool, apart);
+    QFETCH(bool, live);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Bouncer bouncer(mode, 5);
+    REQUIRE_BOUNCER(bouncer);
+    const int count = 5000;
+    {
+        PgConnection seed(env.databaseTarget());
+        seed.execute(
+            QStringLiteral("insert into projects (projectname, owner, startdate, status, category, priority, "
+                           "notes, enddate, budgetindays, budget) select 'P' || i, 0, date '2021-08-31', "
+                           "'Open', 'Main', 'High', '', date '2021-09-30', 5, 10 from generate_series(1, %1) i")
+                .arg(count));
+    }
+    qputenv("FENNICK_DATABASE", bouncer.target(env.databaseTarget()).toUtf8());
+    if (apart)
+        Settings::write(QStringLiteral("TeamListenAddress"), env.databaseTarget());
+    Form1 form;
+    form.Form_Load();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    form.projectModel()->ensureComplete();
+    QCOMPARE(form.projectModel()->rowCount(), count);
+    // The list's reader got in too.
+    QVERIFY2(!bouncer.log().contains(QLatin1String("unsupported startup parameter")), qPrintable(bouncer.log()));
+
+    // (Before any statement of this copy's own, which might pick up a notice by chance.)
+    if (live) {
+        QCOMPARE(
+            finish(startChild({QStringLiteral("exec"), env.databaseTarget(), projectInsert(QStringLiteral("theirs"))})),
+            0);
+        QTRY_COMPARE_WITH_TIMEOUT(form.projectModel()->rowCount(), count + 1, 30000);
+        QVERIFY(!form.windowTitle().contains(QLatin1String("not shown live")));
+    }
+    addProject(QStringLiteral("mine")); // saved through the pooler
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), count + (live ? 2 : 1));
+    if (!live) {
+        QTRY_COMPARE_WITH_TIMEOUT(messages.notices().size(), 1, 30000);
+        const QString told = messages.notices().constFirst();
+        QVERIFY2(told.contains(QLatin1String("do not reach this copy")) &&
+                     told.contains(QLatin1String("pool_mode = session")),
+                 qPrintable(told));
+        QVERIFY(form.windowTitle().endsWith(QLatin1String("(others' changes not shown live)")));
+    }
+    if (mode == QLatin1String("transaction")) {
+        // A save is still one transaction with the program's own waits, whatever the session
+        // that the pooler gives it was left with.
+        Database::shared().execute(QStringLiteral("set lock_timeout = 0"));
+        Database::shared().transaction([] {
+            QCOMPARE(TestEnvironment::scalar(QStringLiteral("select current_setting('lock_timeout')")).toString(),
+                     QStringLiteral("5s"));
+        });
+    }
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
+    QCOMPARE(messages.notices().size(), live ? 0 : 1);
+}
+
+void TestTeamDatabase::fullServerOrPoolIsToldOnceAndPlainly_data() {
+    QTest::addColumn<bool>("pooled"); // a pooler whose pool is full, or a server refusing outright
+    QTest::addColumn<QString>("told");
+    QTest::newRow("server with no connection free") << false << "has no free connection";
+    QTest::newRow("pooler with no server connection free") << true << "had no server connection free";
+}
+
+// A copy that finds every connection in use is told so in one plain message, within the
+// connect timeout, and does not try again for each list.
+void TestTeamDatabase::fullServerOrPoolIsToldOnceAndPlainly() {
+    REQUIRE_SERVER();
+    QFETCH(bool, pooled);
+    QFETCH(QString, told);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    std::optional<Bouncer> bouncer;
+    QString target = env.databaseTarget();
+    if (pooled) {
+        bouncer.emplace(QStringLiteral("session"), 1);
+        REQUIRE_BOUNCER(*bouncer);
+        target = bouncer->target(target);
+    } else {
+        // A role that may hold one connection: the server refuses it a second.
+        TestServer::admin(QStringLiteral("drop role if exists fennick_one"));
+        TestServer::admin(QStringLiteral("create role fennick_one login password 'o' connection limit 1"));
+        PgConnection owner(target);
+        owner.execute(QStringLiteral("grant select on all tables in schema public to fennick_one"));
+        target += QStringLiteral(" user=fennick_one password=o");
+    }
+    PgConnection first(target); // the copy that holds the one connection
+    qputenv("FENNICK_DATABASE", target.toUtf8());
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(messages.errors().size(), 1);
+    const QString box = messages.errors().constFirst();
+    QVERIFY2(box.contains(told) && box.contains(QLatin1String("Try again in a while")) &&
+                 !box.contains(QLatin1String("saved")) && !box.contains(QLatin1String("password=o")),
+             qPrintable(box));
+    QCOMPARE(form.projectModel()->rowCount(), 0);
+    if (!pooled)
+        TestServer::admin(QStringLiteral("drop owned by fennick_one"));
 }
 
 void TestTeamDatabase::openEditorIsNotDisturbedByARefill_data() {

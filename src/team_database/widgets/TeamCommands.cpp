@@ -60,10 +60,15 @@ QString programTitle() {
     return QStringLiteral("Fennick Planner");
 }
 
+// Set on the window while others' changes cannot reach the database open in it.
+constexpr const char* notLiveProperty = "teamChangesNotLive";
+
 void showTitle(PlannerWindow& planner, bool unreachable = false) {
     QString title = DatabaseChoice::windowTitle(programTitle());
     if (unreachable)
         title += QStringLiteral(" (server unreachable, connecting again...)");
+    else if (planner.property(notLiveProperty).toBool())
+        title += QStringLiteral(" (others' changes not shown live)");
     planner.setTitle(title);
 }
 
@@ -254,6 +259,12 @@ void install(PlannerWindow& planner) {
     ChangeFeed& feed = Database::shared().changes();
     QObject::connect(&feed, &ChangeFeed::changed, p, [p] { refill(*p); });
     QObject::connect(&feed, &ChangeFeed::connectionLost, p, [p] { showTitle(*p, true); });
+    QObject::connect(&feed, &ChangeFeed::opened, p, [p] { p->setProperty(notLiveProperty, false); });
+    QObject::connect(&feed, &ChangeFeed::notListening, p, [p](const QString& why) {
+        p->setProperty(notLiveProperty, true);
+        showTitle(*p);
+        Messages::current().notice(why);
+    });
     QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] {
         showTitle(*p);
         refill(*p);
