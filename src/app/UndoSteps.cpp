@@ -32,36 +32,28 @@ void UndoSteps::recorded(qint64 mark) {
 }
 
 void UndoSteps::undo() {
-    if (m_done.isEmpty())
-        return;
-    const Step step = m_done.last();
-    QScopedValueRollback<bool> applying(m_applying, true);
-    try {
-        History::apply(History::ofMark(step.mark), History::Direction::Back);
-    } catch (const History::Conflict&) {
-        m_done.removeLast();
-        emit changed();
-        throw;
-    }
-    m_done.removeLast();
-    m_undone << step;
-    emit changed();
+    move(m_done, m_undone, History::Direction::Back);
 }
 
 void UndoSteps::redo() {
-    if (m_undone.isEmpty())
+    move(m_undone, m_done, History::Direction::Forward);
+}
+
+void UndoSteps::move(QList<Step>& from, QList<Step>& to, History::Direction direction) {
+    if (from.isEmpty())
         return;
-    const Step step = m_undone.last();
+    const Step step = from.takeLast();
     QScopedValueRollback<bool> applying(m_applying, true);
     try {
-        History::apply(History::ofMark(step.mark), History::Direction::Forward);
+        History::apply(History::ofMark(step.mark), direction);
     } catch (const History::Conflict&) {
-        m_undone.removeLast();
-        emit changed();
+        emit changed(); // the step is dropped; the others stay
+        throw;
+    } catch (...) {
+        from << step; // a failure, not a conflict: the step may be tried again
         throw;
     }
-    m_undone.removeLast();
-    m_done << step;
+    to << step;
     emit changed();
 }
 

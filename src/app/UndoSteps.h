@@ -4,6 +4,8 @@
 // only where nobody changed them since.
 #pragma once
 
+#include "History.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -61,6 +63,8 @@ private:
         QString name;
     };
     void recorded(qint64 mark);
+    // Applies the newest step of `from` in the direction and moves it to `to`.
+    void move(QList<Step>& from, QList<Step>& to, History::Direction direction);
 
     QList<Step> m_done;
     QList<Step> m_undone;
