@@ -199,6 +199,10 @@ void number(XmlOut& xml, const char* name, qint64 value) {
     xml.writeNumberElement(name, value);
 }
 
+bool write(QIODevice& out, const std::string& bytes) {
+    return out.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+}
+
 void writeCalendar(XmlOut& xml, const PlanFile& plan) {
     xml.writeStartElement("Calendars");
     xml.writeStartElement("Calendar");
@@ -251,20 +255,28 @@ void writeCalendar(XmlOut& xml, const PlanFile& plan) {
 } // namespace
 
 bool writeMsProject(QIODevice& out, const PlanFile& plan) {
-    const std::vector<Text::OutlineEntry> order = Text::outline(plan);
+    const QHash<QString, int> indexOf = Text::positionsByKey(plan);
+    // Each task's predecessors (their positions in the plan), with the link: gathered on a
+    // thread of their own while the outline is made.
+    std::vector<std::vector<std::pair<int, const FileLink*>>> predecessorsOf(size_t(plan.tasks.size()));
+    auto gatherLinks = [&] {
+        for (const FileLink& link : plan.links) {
+            const auto from = indexOf.constFind(link.predecessorKey), to = indexOf.constFind(link.successorKey);
+            if (from != indexOf.constEnd() && to != indexOf.constEnd())
+                predecessorsOf[size_t(*to)].emplace_back(*from, &link);
+        }
+    };
+    const bool large = plan.tasks.size() > 4000 && std::thread::hardware_concurrency() > 1;
+    std::jthread linksGathered;
+    if (large)
+        linksGathered = std::jthread(gatherLinks);
+    else
+        gatherLinks();
+    const std::vector<Text::OutlineEntry> order = Text::outline(plan, indexOf);
     // UID 0 is the project's own summary task.
     const QList<qint64> uids = Text::taskNumbers(plan, order, 1);
-    QHash<QString, qsizetype> indexOf;
-    indexOf.reserve(plan.tasks.size());
-    for (qsizetype i = 0; i < plan.tasks.size(); ++i)
-        indexOf.insert(plan.tasks.at(i).key, i);
-    // Each task's predecessors: their UIDs, with the link.
-    std::vector<std::vector<std::pair<qint64, const FileLink*>>> predecessorsOf(size_t(plan.tasks.size()));
-    for (const FileLink& link : plan.links) {
-        const auto from = indexOf.constFind(link.predecessorKey), to = indexOf.constFind(link.successorKey);
-        if (from != indexOf.constEnd() && to != indexOf.constEnd())
-            predecessorsOf[size_t(*to)].emplace_back(uids.at(*from), &link);
-    }
+    // The tasks of the first part: all of them, or those the second thread does not write.
+    const size_t split = large ? order.size() * 2 / 5 : order.size();
 
     QDate start = plan.start;
     QDate finish = plan.finish;
@@ -282,9 +294,12 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     for (int day = 1; day <= 7; ++day)
         workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
 
-    // Into memory first, then to the device in one write.
+    // Into memory first, then to the device in a few large writes.
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(plan.tasks.size()) * 700 + static_cast<size_t>(plan.links.size()) * 200 + 4096);
+    const auto sizeOf = [&](size_t tasks) {
+        return tasks * 700 + size_t(plan.links.size()) * 200 * tasks / std::max<size_t>(order.size(), 1);
+    };
+    bytes.reserve(sizeOf(split) + 4096);
     XmlOut xml(bytes);
     xml.writeStartDocument();
     xml.writeDefaultNamespace("http://schemas.microsoft.com/project");
@@ -371,9 +386,9 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             }
             if (!task.notes.isEmpty())
                 text(xml, "Notes", task.notes);
-            for (const auto& [predecessorUid, link] : predecessorsOf[size_t(entry.task)]) {
+            for (const auto& [predecessor, link] : predecessorsOf[size_t(entry.task)]) {
                 xml.writeStartElement("PredecessorLink");
-                number(xml, "PredecessorUID", predecessorUid);
+                number(xml, "PredecessorUID", uids.at(predecessor));
                 number(xml, "Type", linkType(link->kind));
                 number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
                 number(xml, "LagFormat", 7);
@@ -382,20 +397,24 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             xml.writeEndElement();
         }
     };
-    // A large plan is written in two halves at once, on two cores where the machine has them.
-    // The calendar's table is built over every date the tasks use first: both halves only read it.
+    // A large plan is written in two parts at once, on two cores where the machine has them; the
+    // first goes to the device while the second is still being made, so it is the smaller.
+    // The calendar's table is built over every date the tasks use first: both parts only read it.
     plan.calendar.prepare(start, finish);
-    const size_t half = order.size() > 4000 && std::thread::hardware_concurrency() > 1 ? order.size() / 2 : 0;
+    if (linksGathered.joinable())
+        linksGathered.join();
     std::string second;
-    std::thread other;
-    if (half > 0) {
-        second.reserve(bytes.capacity() / 2);
-        other = std::thread([&] { writeTasks(half, order.size(), second); });
+    std::jthread other;
+    if (split < order.size()) {
+        second.reserve(sizeOf(order.size() - split));
+        other = std::jthread([&] { writeTasks(split, order.size(), second); });
     }
-    writeTasks(0, half > 0 ? half : order.size(), bytes);
+    writeTasks(0, split, bytes);
+    bool written = write(out, bytes);
+    bytes.clear();
     if (other.joinable()) {
         other.join();
-        bytes += second;
+        written = write(out, second) && written;
     }
     xml.writeEndElement(); // Tasks
 
@@ -439,7 +458,7 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
 
     xml.writeEndElement(); // Project
     xml.writeEndDocument();
-    return out.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+    return write(out, bytes) && written;
 }
 
 } // namespace PlanFiles

@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <thread>
 
 namespace PlanExport {
 
@@ -113,7 +114,6 @@ PlanFiles::PlanFile read(qint64 projectId) {
 
     const QString taskWhere = projectId ? QStringLiteral(" where ProjectID=%1").arg(projectId) : QString();
     std::vector<FileTask> tasks;
-    QHash<QString, int> byKey;
     QHash<QString, std::vector<int>> children; // by the parent's key; "" for the top
     QSet<QString> assignees;
     QHash<QString, PlanFiles::Priority> priorities; // a priority's text, read once
@@ -169,16 +169,24 @@ PlanFiles::PlanFile read(qint64 projectId) {
             assignees.insert(t.assignee);
         const int at = static_cast<int>(tasks.size());
         children[t.parentKey].push_back(at);
-        byKey.insert(t.key, at);
         tasks.push_back(std::move(t));
     }
-    if (withPlan)
+    if (withPlan) {
+        QHash<QString, LinkKind> kinds; // a kind's code, read once
         for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from "
                                                     "TaskLinks l join Tasks t on t.ID = l.SuccessorID") +
                                      (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
-             !rs.eof(); rs.moveNext())
-            plan.links.append({rs.rawText(0), rs.rawText(1), PlanStore::kindOf(rs.rawText(2)),
-                               static_cast<int>(rs.value(3).toLongLong())});
+             !rs.eof(); rs.moveNext()) {
+            const QString code = rs.rawText(2);
+            auto kind = kinds.constFind(code);
+            if (kind == kinds.constEnd())
+                kind = kinds.insert(code, PlanStore::kindOf(code));
+            const RawValue lag = rs.raw(3);
+            plan.links.append(
+                {rs.rawText(0), rs.rawText(1), *kind,
+                 static_cast<int>(lag.type == RawValue::Type::Integer ? lag.integer : rs.value(3).toLongLong())});
+        }
+    }
     // The outline, each level in start order: parents before the tasks under them (depth first,
     // without recursion).
     plan.tasks.reserve(static_cast<qsizetype>(tasks.size() + projects.size()));
@@ -257,7 +265,7 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
         return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
                                    "(iCalendar) files."));
-    const PlanFiles::PlanFile plan = read(projectId);
+    PlanFiles::PlanFile plan = read(projectId);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
@@ -268,6 +276,8 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));
     }
+    // A large plan's many small strings are freed while the commit waits for the disk.
+    std::jthread freeing([doomed = std::move(plan)]() mutable { doomed = {}; });
     if (!file.commit())
         return fail(file.errorString());
     return true;
