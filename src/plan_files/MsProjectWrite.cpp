@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -160,6 +161,10 @@ public:
         writePlainElement(name, std::string_view(digits, static_cast<size_t>(end - digits)));
     }
     void writeEndDocument() { m_out += '\n'; }
+    // The element last started stays open, and this writer forgets it: another writer ends it.
+    void leaveOpen() { m_open.pop_back(); }
+    // An element whose start another writer wrote, to be continued and ended here.
+    void enterWrittenElement(const char* name) { m_open.push_back(name); }
 
 private:
     void indent() {
@@ -199,7 +204,7 @@ void number(XmlOut& xml, const char* name, qint64 value) {
     xml.writeNumberElement(name, value);
 }
 
-bool write(QIODevice& out, const std::string& bytes) {
+bool writeAll(QIODevice& out, const std::string& bytes) {
     return out.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
 }
 
@@ -254,29 +259,33 @@ void writeCalendar(XmlOut& xml, const PlanFile& plan) {
 
 } // namespace
 
-bool writeMsProject(QIODevice& out, const PlanFile& plan) {
-    const QHash<QString, int> indexOf = Text::positionsByKey(plan);
-    // Each task's predecessors (their positions in the plan), with the link: gathered on a
-    // thread of their own while the outline is made.
-    std::vector<std::vector<std::pair<int, const FileLink*>>> predecessorsOf(size_t(plan.tasks.size()));
-    auto gatherLinks = [&] {
-        for (const FileLink& link : plan.links) {
-            const auto from = indexOf.constFind(link.predecessorKey), to = indexOf.constFind(link.successorKey);
-            if (from != indexOf.constEnd() && to != indexOf.constEnd())
-                predecessorsOf[size_t(*to)].emplace_back(*from, &link);
-        }
+// What a file holds but its links: the head (up to the project's own summary task), each
+// task's element without its links and end, in outline order and in parts made at once, and
+// the tail (from the end of the tasks). What the links need to be put in place is kept.
+struct MsProjectWriting::Parts {
+    struct Piece {
+        size_t from = 0, to = 0; // outline positions
+        std::string bodies;
+        std::vector<size_t> ends; // where each task's body ends in bodies
     };
-    const bool large = plan.tasks.size() > 4000 && std::thread::hardware_concurrency() > 1;
-    std::jthread linksGathered;
-    if (large)
-        linksGathered = std::jthread(gatherLinks);
-    else
-        gatherLinks();
-    const std::vector<Text::OutlineEntry> order = Text::outline(plan, indexOf);
+    QHash<QString, int> indexOf;
+    std::vector<Text::OutlineEntry> order;
+    QList<qint64> uids;
+    std::string head;
+    std::vector<Piece> pieces;
+    std::string tail;
+    size_t linkBytes = 0; // an estimate, for the space the links take
+};
+
+MsProjectWriting::MsProjectWriting(const PlanFile& plan)
+    : m_parts(std::make_unique<Parts>()) {
+    Parts& parts = *m_parts;
+    parts.indexOf = Text::positionsByKey(plan);
+    parts.order = Text::outline(plan, parts.indexOf);
+    const std::vector<Text::OutlineEntry>& order = parts.order;
     // UID 0 is the project's own summary task.
-    const QList<qint64> uids = Text::taskNumbers(plan, order, 1);
-    // The tasks of the first part: all of them, or those the second thread does not write.
-    const size_t split = large ? order.size() * 2 / 5 : order.size();
+    parts.uids = Text::taskNumbers(plan, order, 1);
+    const QList<qint64>& uids = parts.uids;
 
     QDate start = plan.start;
     QDate finish = plan.finish;
@@ -294,13 +303,7 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     for (int day = 1; day <= 7; ++day)
         workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
 
-    // Into memory first, then to the device in a few large writes.
-    std::string bytes;
-    const auto sizeOf = [&](size_t tasks) {
-        return tasks * 700 + size_t(plan.links.size()) * 200 * tasks / std::max<size_t>(order.size(), 1);
-    };
-    bytes.reserve(sizeOf(split) + 4096);
-    XmlOut xml(bytes);
+    XmlOut xml(parts.head);
     xml.writeStartDocument();
     xml.writeDefaultNamespace("http://schemas.microsoft.com/project");
     xml.writeStartElement("Project");
@@ -349,10 +352,12 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             entry.parent < 0 ? std::to_string(place)
                              : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
     }
-    // The tasks of a range of outline positions, as a part of the document.
-    auto writeTasks = [&](size_t from, size_t to, std::string& part) {
-        XmlOut xml(part, {"Project", "Tasks"});
-        for (size_t position = from; position < to; ++position) {
+    // The tasks of a range of outline positions, each up to where its links go.
+    auto writeTasks = [&](Parts::Piece& piece) {
+        piece.bodies.reserve((piece.to - piece.from) * 600);
+        piece.ends.reserve(piece.to - piece.from);
+        XmlOut xml(piece.bodies, {"Project", "Tasks"});
+        for (size_t position = piece.from; position < piece.to; ++position) {
             const Text::OutlineEntry& entry = order[position];
             const FileTask& task = plan.tasks.at(entry.task);
             const bool milestone = task.milestone && !entry.hasChildren;
@@ -386,55 +391,47 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             }
             if (!task.notes.isEmpty())
                 text(xml, "Notes", task.notes);
-            for (const auto& [predecessor, link] : predecessorsOf[size_t(entry.task)]) {
-                xml.writeStartElement("PredecessorLink");
-                number(xml, "PredecessorUID", uids.at(predecessor));
-                number(xml, "Type", linkType(link->kind));
-                number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
-                number(xml, "LagFormat", 7);
-                xml.writeEndElement();
-            }
-            xml.writeEndElement();
+            xml.leaveOpen();
+            piece.ends.push_back(piece.bodies.size());
         }
     };
-    // A large plan is written in two parts at once, on two cores where the machine has them; the
-    // first goes to the device while the second is still being made, so it is the smaller.
+    // A large plan is made in two parts at once, on two cores where the machine has them.
     // The calendar's table is built over every date the tasks use first: both parts only read it.
     plan.calendar.prepare(start, finish);
-    if (linksGathered.joinable())
-        linksGathered.join();
-    std::string second;
-    std::jthread other;
-    if (split < order.size()) {
-        second.reserve(sizeOf(order.size() - split));
-        other = std::jthread([&] { writeTasks(split, order.size(), second); });
+    const bool large = order.size() > 4000 && std::thread::hardware_concurrency() > 1;
+    const size_t split = large ? order.size() / 2 : order.size();
+    parts.pieces.resize(large ? 2 : 1);
+    parts.pieces[0].to = split;
+    if (large) {
+        parts.pieces[1].from = split;
+        parts.pieces[1].to = order.size();
     }
-    writeTasks(0, split, bytes);
-    bool written = write(out, bytes);
-    bytes.clear();
-    if (other.joinable()) {
-        other.join();
-        written = write(out, second) && written;
+    {
+        std::jthread other;
+        if (large)
+            other = std::jthread([&] { writeTasks(parts.pieces[1]); });
+        writeTasks(parts.pieces[0]);
     }
-    xml.writeEndElement(); // Tasks
 
     // Resources: those the plan names, and any assignee it does not.
+    XmlOut end(parts.tail, {"Project", "Tasks"});
+    end.writeEndElement(); // Tasks
     const QStringList resources = Text::resourceNames(plan);
     QHash<QString, qsizetype> resourceIndex;
     for (qsizetype i = 0; i < resources.size(); ++i)
         resourceIndex.insert(resources.at(i), i);
-    xml.writeStartElement("Resources");
+    end.writeStartElement("Resources");
     for (qsizetype i = 0; i < resources.size(); ++i) {
-        xml.writeStartElement("Resource");
-        number(xml, "UID", i + 1);
-        number(xml, "ID", i + 1);
-        text(xml, "Name", resources.at(i));
-        number(xml, "Type", 1); // work
-        xml.writeEndElement();
+        end.writeStartElement("Resource");
+        number(end, "UID", i + 1);
+        number(end, "ID", i + 1);
+        text(end, "Name", resources.at(i));
+        number(end, "Type", 1); // work
+        end.writeEndElement();
     }
-    xml.writeEndElement();
+    end.writeEndElement();
 
-    xml.writeStartElement("Assignments");
+    end.writeStartElement("Assignments");
     qint64 assignment = 0;
     for (const Text::OutlineEntry& entry : order) {
         const FileTask& task = plan.tasks.at(entry.task);
@@ -446,19 +443,70 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             if (!name.isEmpty() && !names.contains(name))
                 names.append(name);
         for (const QString& name : std::as_const(names)) {
-            xml.writeStartElement("Assignment");
-            number(xml, "UID", ++assignment);
-            number(xml, "TaskUID", uids.at(entry.task));
-            number(xml, "ResourceUID", resourceIndex.value(name) + 1);
-            number(xml, "Units", 1);
-            xml.writeEndElement();
+            end.writeStartElement("Assignment");
+            number(end, "UID", ++assignment);
+            number(end, "TaskUID", uids.at(entry.task));
+            number(end, "ResourceUID", resourceIndex.value(name) + 1);
+            number(end, "Units", 1);
+            end.writeEndElement();
         }
     }
-    xml.writeEndElement();
+    end.writeEndElement();
 
-    xml.writeEndElement(); // Project
-    xml.writeEndDocument();
-    return write(out, bytes) && written;
+    end.writeEndElement(); // Project
+    end.writeEndDocument();
+}
+
+MsProjectWriting::~MsProjectWriting() = default;
+
+bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const {
+    const Parts& parts = *m_parts;
+    // Each task's predecessors (their positions in the plan), with the link.
+    std::vector<std::vector<std::pair<int, const FileLink*>>> predecessorsOf(parts.order.size());
+    for (const FileLink& link : links) {
+        const auto from = parts.indexOf.constFind(link.predecessorKey), to = parts.indexOf.constFind(link.successorKey);
+        if (from != parts.indexOf.constEnd() && to != parts.indexOf.constEnd())
+            predecessorsOf[size_t(*to)].emplace_back(*from, &link);
+    }
+    // Each part's tasks with their links and ends, made at once; the first goes to the device
+    // while the second is still being made.
+    auto withLinks = [&](const Parts::Piece& piece, std::string& bytes) {
+        bytes.reserve(piece.bodies.size() +
+                      size_t(links.size()) * 200 * (piece.to - piece.from) / std::max<size_t>(parts.order.size(), 1));
+        XmlOut xml(bytes, {"Project", "Tasks"});
+        size_t begin = 0;
+        for (size_t position = piece.from; position < piece.to; ++position) {
+            const size_t end = piece.ends[position - piece.from];
+            bytes.append(piece.bodies, begin, end - begin);
+            begin = end;
+            xml.enterWrittenElement("Task");
+            for (const auto& [predecessor, link] : predecessorsOf[size_t(parts.order[position].task)]) {
+                xml.writeStartElement("PredecessorLink");
+                number(xml, "PredecessorUID", parts.uids.at(predecessor));
+                number(xml, "Type", linkType(link->kind));
+                number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
+                number(xml, "LagFormat", 7);
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+    };
+    std::vector<std::string> made(parts.pieces.size());
+    bool written = writeAll(out, parts.head);
+    {
+        std::jthread other;
+        if (parts.pieces.size() > 1)
+            other = std::jthread([&] { withLinks(parts.pieces[1], made[1]); });
+        withLinks(parts.pieces[0], made[0]);
+        written = writeAll(out, made[0]) && written;
+    }
+    for (size_t i = 1; i < made.size(); ++i)
+        written = writeAll(out, made[i]) && written;
+    return writeAll(out, parts.tail) && written;
+}
+
+bool writeMsProject(QIODevice& out, const PlanFile& plan) {
+    return MsProjectWriting(plan).write(out, plan.links);
 }
 
 } // namespace PlanFiles

@@ -14,6 +14,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 #include <thread>
 
 namespace PlanExport {
@@ -59,9 +61,8 @@ PlanFiles::Priority priorityOf(const QString& text) {
     return PlanFiles::Priority::Normal;
 }
 
-} // namespace
-
-PlanFiles::PlanFile read(qint64 projectId) {
+// The project (0: every project) without its links.
+PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     Database& db = Database::shared();
     PlanFiles::PlanFile plan;
     plan.format = QStringLiteral("Fennick Planner");
@@ -171,22 +172,6 @@ PlanFiles::PlanFile read(qint64 projectId) {
         children[t.parentKey].push_back(at);
         tasks.push_back(std::move(t));
     }
-    if (withPlan) {
-        QHash<QString, LinkKind> kinds; // a kind's code, read once
-        for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from "
-                                                    "TaskLinks l join Tasks t on t.ID = l.SuccessorID") +
-                                     (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
-             !rs.eof(); rs.moveNext()) {
-            const QString code = rs.rawText(2);
-            auto kind = kinds.constFind(code);
-            if (kind == kinds.constEnd())
-                kind = kinds.insert(code, PlanStore::kindOf(code));
-            const RawValue lag = rs.raw(3);
-            plan.links.append(
-                {rs.rawText(0), rs.rawText(1), *kind,
-                 static_cast<int>(lag.type == RawValue::Type::Integer ? lag.integer : rs.value(3).toLongLong())});
-        }
-    }
     // The outline, each level in start order: parents before the tasks under them (depth first,
     // without recursion).
     plan.tasks.reserve(static_cast<qsizetype>(tasks.size() + projects.size()));
@@ -254,6 +239,36 @@ PlanFiles::PlanFile read(qint64 projectId) {
     return plan;
 }
 
+// The links between the tasks of the project (0: every project).
+QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+    QList<PlanFiles::FileLink> links;
+    if (!PlanStore::available())
+        return links;
+    QHash<QString, LinkKind> kinds; // a kind's code, read once
+    for (ResultSet rs = Database::shared().query(
+             QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
+                            "t.ID = l.SuccessorID") +
+             (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
+         !rs.eof(); rs.moveNext()) {
+        const QString code = rs.rawText(2);
+        auto kind = kinds.constFind(code);
+        if (kind == kinds.constEnd())
+            kind = kinds.insert(code, PlanStore::kindOf(code));
+        const RawValue lag = rs.raw(3);
+        links.append({rs.rawText(0), rs.rawText(1), *kind,
+                      static_cast<int>(lag.type == RawValue::Type::Integer ? lag.integer : rs.value(3).toLongLong())});
+    }
+    return links;
+}
+
+} // namespace
+
+PlanFiles::PlanFile read(qint64 projectId) {
+    PlanFiles::PlanFile plan = readAllButLinks(projectId);
+    plan.links = readLinks(projectId);
+    return plan;
+}
+
 bool writeFile(const QString& path, qint64 projectId, QString* error) {
     const QString name = QFileInfo(path).fileName();
     auto fail = [&](const QString& message) {
@@ -265,11 +280,32 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
         return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
                                    "(iCalendar) files."));
-    PlanFiles::PlanFile plan = read(projectId);
+    PlanFiles::PlanFile plan = readAllButLinks(projectId);
+    // MS Project XML: the tasks' part of the file is made while the links are read.
+    std::optional<PlanFiles::MsProjectWriting> writing;
+    if (suffix == QLatin1String("xml")) {
+        std::exception_ptr failed;
+        QList<PlanFiles::FileLink> links;
+        {
+            std::jthread making([&] {
+                try {
+                    writing.emplace(plan);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+            links = readLinks(projectId);
+        }
+        if (failed)
+            std::rethrow_exception(failed);
+        plan.links = std::move(links);
+    } else {
+        plan.links = readLinks(projectId);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const bool written = suffix == QLatin1String("xml")   ? PlanFiles::writeMsProject(file, plan)
+    const bool written = writing                          ? writing->write(file, plan.links)
                          : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(file, plan)
                                                           : PlanFiles::writeGanttProject(file, plan);
     if (!written) {
