@@ -461,12 +461,39 @@ MsProjectWriting::~MsProjectWriting() = default;
 
 bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const {
     const Parts& parts = *m_parts;
-    // Each task's predecessors (their positions in the plan), with the link.
-    std::vector<std::vector<std::pair<int, const FileLink*>>> predecessorsOf(parts.order.size());
-    for (const FileLink& link : links) {
-        const auto from = parts.indexOf.constFind(link.predecessorKey), to = parts.indexOf.constFind(link.successorKey);
-        if (from != parts.indexOf.constEnd() && to != parts.indexOf.constEnd())
-            predecessorsOf[size_t(*to)].emplace_back(*from, &link);
+    // Each link's tasks (their positions in the plan; -1: not in it), looked up in two halves at
+    // once for a large plan; then each task's predecessors, in the order of the links.
+    std::vector<std::pair<int, int>> ends(size_t(links.size()));
+    auto lookUp = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            const FileLink& link = links.at(i);
+            ends[size_t(i)] = {parts.indexOf.value(link.predecessorKey, -1),
+                               parts.indexOf.value(link.successorKey, -1)};
+        }
+    };
+    {
+        const qsizetype half = parts.pieces.size() > 1 ? links.size() / 2 : links.size();
+        std::jthread other;
+        if (half < links.size())
+            other = std::jthread([&] { lookUp(half, links.size()); });
+        lookUp(0, half);
+    }
+    // predecessors[first[t] .. first[t + 1]) are those of the task at t: its predecessor's
+    // position and the link.
+    std::vector<size_t> first(parts.order.size() + 1, 0);
+    for (const auto& [from, to] : ends)
+        if (from >= 0 && to >= 0)
+            ++first[size_t(to) + 1];
+    for (size_t t = 1; t < first.size(); ++t)
+        first[t] += first[t - 1];
+    std::vector<std::pair<int, const FileLink*>> predecessors(first.back());
+    {
+        std::vector<size_t> next(first.begin(), first.end() - 1);
+        for (qsizetype i = 0; i < links.size(); ++i) {
+            const auto [from, to] = ends[size_t(i)];
+            if (from >= 0 && to >= 0)
+                predecessors[next[size_t(to)]++] = {from, &links.at(i)};
+        }
     }
     // Each part's tasks with their links and ends, made at once; the first goes to the device
     // while the second is still being made.
@@ -480,7 +507,9 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
             bytes.append(piece.bodies, begin, end - begin);
             begin = end;
             xml.enterWrittenElement("Task");
-            for (const auto& [predecessor, link] : predecessorsOf[size_t(parts.order[position].task)]) {
+            const size_t task = size_t(parts.order[position].task);
+            for (size_t at = first[task]; at < first[task + 1]; ++at) {
+                const auto& [predecessor, link] = predecessors[at];
                 xml.writeStartElement("PredecessorLink");
                 number(xml, "PredecessorUID", parts.uids.at(predecessor));
                 number(xml, "Type", linkType(link->kind));
