@@ -13,6 +13,10 @@
 #include <QSaveFile>
 #include <QSet>
 
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -261,6 +265,47 @@ QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
     return links;
 }
 
+// A file being written whose first megabytes go to the disk while the rest is still written: a
+// large export's sync on commit then waits for its last part only. The early sync runs on a
+// thread of its own (where the system has the call; elsewhere the commit syncs all).
+class EarlySyncedFile final : public QIODevice {
+public:
+    explicit EarlySyncedFile(QSaveFile& file)
+        : m_file(file) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    ~EarlySyncedFile() override { finish(); }
+    EarlySyncedFile(const EarlySyncedFile&) = delete;
+    EarlySyncedFile& operator=(const EarlySyncedFile&) = delete;
+
+    // Waits for the early sync: the file is closed on commit.
+    void finish() {
+        if (m_sync.joinable())
+            m_sync.join();
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        const qint64 written = m_file.write(data, size);
+        m_written += std::max<qint64>(written, 0);
+#ifdef Q_OS_LINUX
+        if (!m_started && m_written >= earlyBytes && m_file.flush()) {
+            m_started = true;
+            m_sync = std::jthread([handle = m_file.handle()] { ::fdatasync(handle); });
+        }
+#endif
+        return written;
+    }
+
+private:
+    static constexpr qint64 earlyBytes = 4 << 20;
+    QSaveFile& m_file;
+    qint64 m_written = 0;
+    bool m_started = false;
+    std::jthread m_sync;
+};
+
 } // namespace
 
 PlanFiles::PlanFile read(qint64 projectId) {
@@ -305,9 +350,11 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const bool written = writing                          ? writing->write(file, plan.links)
-                         : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(file, plan)
-                                                          : PlanFiles::writeGanttProject(file, plan);
+    EarlySyncedFile out(file);
+    const bool written = writing                          ? writing->write(out, plan.links)
+                         : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(out, plan)
+                                                          : PlanFiles::writeGanttProject(out, plan);
+    out.finish();
     if (!written) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));
