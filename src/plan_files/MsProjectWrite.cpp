@@ -458,6 +458,8 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
 }
 
 MsProjectWriting::~MsProjectWriting() = default;
+MsProjectWriting::MsProjectWriting(MsProjectWriting&&) noexcept = default;
+MsProjectWriting& MsProjectWriting::operator=(MsProjectWriting&&) noexcept = default;
 
 bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const {
     const Parts& parts = *m_parts;

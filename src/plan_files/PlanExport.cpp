@@ -360,7 +360,10 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
         return fail(QStringLiteral("the plan could not be written."));
     }
     // A large plan's many small strings are freed while the commit waits for the disk.
-    std::jthread freeing([doomed = std::move(plan)]() mutable { doomed = {}; });
+    std::jthread freeing([doomed = std::move(plan), made = std::move(writing)]() mutable {
+        doomed = {};
+        made.reset();
+    });
     if (!file.commit())
         return fail(file.errorString());
     return true;

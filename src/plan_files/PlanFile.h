@@ -90,8 +90,8 @@ class MsProjectWriting {
 public:
     explicit MsProjectWriting(const PlanFile& plan);
     ~MsProjectWriting();
-    MsProjectWriting(const MsProjectWriting&) = delete;
-    MsProjectWriting& operator=(const MsProjectWriting&) = delete;
+    MsProjectWriting(MsProjectWriting&&) noexcept;
+    MsProjectWriting& operator=(MsProjectWriting&&) noexcept;
 
     bool write(QIODevice& out, const QList<FileLink>& links) const;
 
