@@ -8,6 +8,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -112,21 +113,26 @@ public:
         m_out += name;
         m_out += '>';
     }
-    void writeTextElement(const char* name, const QString& value) {
+    void writeTextElement(std::string_view name, const QString& value) {
         open(name);
         // Most names are plain ASCII: written as they are, escaped on the way.
-        bool plain = true;
-        for (const QChar c : value)
-            plain = plain && c.unicode() < 0x80 && (c.unicode() >= 0x20 || c.unicode() == 0x09 || c.unicode() == 0x0A);
-        const QByteArray utf8 = plain ? QByteArray() : Text::xmlSafe(value).toUtf8();
-        if (plain) {
+        bool plain = true, markup = false;
+        for (const QChar c : value) {
+            const char16_t u = c.unicode();
+            plain = plain && u < 0x80 && (u >= 0x20 || u == 0x09 || u == 0x0A);
+            markup = markup || u == '&' || u == '<' || u == '>';
+        }
+        if (plain && !markup) {
+            char* p = grow(size_t(value.size()));
+            for (const QChar c : value)
+                *p++ = char(c.unicode());
+        } else if (plain) {
             for (const QChar c : value)
                 escaped(char(c.unicode()));
-            close(name);
-            return;
+        } else {
+            for (const char c : Text::xmlSafe(value).toUtf8())
+                escaped(c);
         }
-        for (const char c : utf8)
-            escaped(c);
         close(name);
     }
     void escaped(char c) {
@@ -149,13 +155,23 @@ public:
             }
         }
     }
-    // A value known to need no escaping (dates, numbers, outline numbers).
-    void writePlainElement(const char* name, std::string_view value) {
-        open(name);
-        m_out += value;
-        close(name);
+    // A value known to need no escaping (dates, numbers, outline numbers): the whole element
+    // put in place at once, as most of a plan's file is such elements.
+    void writePlainElement(std::string_view name, std::string_view value) {
+        const size_t depth = 2 * m_open.size();
+        char* p = grow(1 + depth + 2 * name.size() + 5 + value.size());
+        *p++ = '\n';
+        p = std::fill_n(p, depth, ' ');
+        *p++ = '<';
+        p = put(p, name);
+        *p++ = '>';
+        p = put(p, value);
+        *p++ = '<';
+        *p++ = '/';
+        p = put(p, name);
+        *p = '>';
     }
-    void writeNumberElement(const char* name, qint64 value) {
+    void writeNumberElement(std::string_view name, qint64 value) {
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
         writePlainElement(name, std::string_view(digits, static_cast<size_t>(end - digits)));
@@ -171,36 +187,43 @@ private:
         m_out += '\n';
         m_out.append(2 * m_open.size(), ' ');
     }
-    void open(const char* name) {
+    void open(std::string_view name) {
         indent();
         m_out += '<';
         m_out += name;
         m_out += '>';
     }
-    void close(const char* name) {
+    void close(std::string_view name) {
         m_out += "</";
         m_out += name;
         m_out += '>';
     }
+    // Room for n more bytes at the end, filled through the pointer returned.
+    char* grow(size_t n) {
+        const size_t at = m_out.size();
+        m_out.resize(at + n);
+        return m_out.data() + at;
+    }
+    static char* put(char* p, std::string_view text) { return std::copy(text.begin(), text.end(), p); }
 
     std::string& m_out;
     std::vector<const char*> m_open;
     const char* m_namespace = nullptr;
 };
 
-void text(XmlOut& xml, const char* name, const QString& value) {
+void text(XmlOut& xml, std::string_view name, const QString& value) {
     xml.writeTextElement(name, value);
 }
 
-void text(XmlOut& xml, const char* name, std::string_view plain) {
+void text(XmlOut& xml, std::string_view name, std::string_view plain) {
     xml.writePlainElement(name, plain);
 }
 
-void text(XmlOut& xml, const char* name, const DateTimeText& plain) {
+void text(XmlOut& xml, std::string_view name, const DateTimeText& plain) {
     xml.writePlainElement(name, plain);
 }
 
-void number(XmlOut& xml, const char* name, qint64 value) {
+void number(XmlOut& xml, std::string_view name, qint64 value) {
     xml.writeNumberElement(name, value);
 }
 
