@@ -8,9 +8,11 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -111,21 +113,26 @@ public:
         m_out += name;
         m_out += '>';
     }
-    void writeTextElement(const char* name, const QString& value) {
+    void writeTextElement(std::string_view name, const QString& value) {
         open(name);
         // Most names are plain ASCII: written as they are, escaped on the way.
-        bool plain = true;
-        for (const QChar c : value)
-            plain = plain && c.unicode() < 0x80 && (c.unicode() >= 0x20 || c.unicode() == 0x09 || c.unicode() == 0x0A);
-        const QByteArray utf8 = plain ? QByteArray() : Text::xmlSafe(value).toUtf8();
-        if (plain) {
+        bool plain = true, markup = false;
+        for (const QChar c : value) {
+            const char16_t u = c.unicode();
+            plain = plain && u < 0x80 && (u >= 0x20 || u == 0x09 || u == 0x0A);
+            markup = markup || u == '&' || u == '<' || u == '>';
+        }
+        if (plain && !markup) {
+            char* p = grow(size_t(value.size()));
+            for (const QChar c : value)
+                *p++ = char(c.unicode());
+        } else if (plain) {
             for (const QChar c : value)
                 escaped(char(c.unicode()));
-            close(name);
-            return;
+        } else {
+            for (const char c : Text::xmlSafe(value).toUtf8())
+                escaped(c);
         }
-        for (const char c : utf8)
-            escaped(c);
         close(name);
     }
     void escaped(char c) {
@@ -148,55 +155,80 @@ public:
             }
         }
     }
-    // A value known to need no escaping (dates, numbers, outline numbers).
-    void writePlainElement(const char* name, std::string_view value) {
-        open(name);
-        m_out += value;
-        close(name);
+    // A value known to need no escaping (dates, numbers, outline numbers): the whole element
+    // put in place at once, as most of a plan's file is such elements.
+    void writePlainElement(std::string_view name, std::string_view value) {
+        const size_t depth = 2 * m_open.size();
+        char* p = grow(1 + depth + 2 * name.size() + 5 + value.size());
+        *p++ = '\n';
+        p = std::fill_n(p, depth, ' ');
+        *p++ = '<';
+        p = put(p, name);
+        *p++ = '>';
+        p = put(p, value);
+        *p++ = '<';
+        *p++ = '/';
+        p = put(p, name);
+        *p = '>';
     }
-    void writeNumberElement(const char* name, qint64 value) {
+    void writeNumberElement(std::string_view name, qint64 value) {
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
         writePlainElement(name, std::string_view(digits, static_cast<size_t>(end - digits)));
     }
     void writeEndDocument() { m_out += '\n'; }
+    // The element last started stays open, and this writer forgets it: another writer ends it.
+    void leaveOpen() { m_open.pop_back(); }
+    // An element whose start another writer wrote, to be continued and ended here.
+    void enterWrittenElement(const char* name) { m_open.push_back(name); }
 
 private:
     void indent() {
         m_out += '\n';
         m_out.append(2 * m_open.size(), ' ');
     }
-    void open(const char* name) {
+    void open(std::string_view name) {
         indent();
         m_out += '<';
         m_out += name;
         m_out += '>';
     }
-    void close(const char* name) {
+    void close(std::string_view name) {
         m_out += "</";
         m_out += name;
         m_out += '>';
     }
+    // Room for n more bytes at the end, filled through the pointer returned.
+    char* grow(size_t n) {
+        const size_t at = m_out.size();
+        m_out.resize(at + n);
+        return m_out.data() + at;
+    }
+    static char* put(char* p, std::string_view text) { return std::copy(text.begin(), text.end(), p); }
 
     std::string& m_out;
     std::vector<const char*> m_open;
     const char* m_namespace = nullptr;
 };
 
-void text(XmlOut& xml, const char* name, const QString& value) {
+void text(XmlOut& xml, std::string_view name, const QString& value) {
     xml.writeTextElement(name, value);
 }
 
-void text(XmlOut& xml, const char* name, std::string_view plain) {
+void text(XmlOut& xml, std::string_view name, std::string_view plain) {
     xml.writePlainElement(name, plain);
 }
 
-void text(XmlOut& xml, const char* name, const DateTimeText& plain) {
+void text(XmlOut& xml, std::string_view name, const DateTimeText& plain) {
     xml.writePlainElement(name, plain);
 }
 
-void number(XmlOut& xml, const char* name, qint64 value) {
+void number(XmlOut& xml, std::string_view name, qint64 value) {
     xml.writeNumberElement(name, value);
+}
+
+bool writeAll(QIODevice& out, const std::string& bytes) {
+    return out.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
 }
 
 void writeCalendar(XmlOut& xml, const PlanFile& plan) {
@@ -250,21 +282,33 @@ void writeCalendar(XmlOut& xml, const PlanFile& plan) {
 
 } // namespace
 
-bool writeMsProject(QIODevice& out, const PlanFile& plan) {
-    const std::vector<Text::OutlineEntry> order = Text::outline(plan);
+// What a file holds but its links: the head (up to the project's own summary task), each
+// task's element without its links and end, in outline order and in parts made at once, and
+// the tail (from the end of the tasks). What the links need to be put in place is kept.
+struct MsProjectWriting::Parts {
+    struct Piece {
+        size_t from = 0, to = 0; // outline positions
+        std::string bodies;
+        std::vector<size_t> ends; // where each task's body ends in bodies
+    };
+    QHash<QString, int> indexOf;
+    std::vector<Text::OutlineEntry> order;
+    QList<qint64> uids;
+    std::string head;
+    std::vector<Piece> pieces;
+    std::string tail;
+    size_t linkBytes = 0; // an estimate, for the space the links take
+};
+
+MsProjectWriting::MsProjectWriting(const PlanFile& plan)
+    : m_parts(std::make_unique<Parts>()) {
+    Parts& parts = *m_parts;
+    parts.indexOf = Text::positionsByKey(plan);
+    parts.order = Text::outline(plan, parts.indexOf);
+    const std::vector<Text::OutlineEntry>& order = parts.order;
     // UID 0 is the project's own summary task.
-    const QList<qint64> uids = Text::taskNumbers(plan, order, 1);
-    QHash<QString, qsizetype> indexOf;
-    indexOf.reserve(plan.tasks.size());
-    for (qsizetype i = 0; i < plan.tasks.size(); ++i)
-        indexOf.insert(plan.tasks.at(i).key, i);
-    // Each task's predecessors: their UIDs, with the link.
-    std::vector<std::vector<std::pair<qint64, const FileLink*>>> predecessorsOf(size_t(plan.tasks.size()));
-    for (const FileLink& link : plan.links) {
-        const auto from = indexOf.constFind(link.predecessorKey), to = indexOf.constFind(link.successorKey);
-        if (from != indexOf.constEnd() && to != indexOf.constEnd())
-            predecessorsOf[size_t(*to)].emplace_back(uids.at(*from), &link);
-    }
+    parts.uids = Text::taskNumbers(plan, order, 1);
+    const QList<qint64>& uids = parts.uids;
 
     QDate start = plan.start;
     QDate finish = plan.finish;
@@ -282,10 +326,7 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
     for (int day = 1; day <= 7; ++day)
         workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
 
-    // Into memory first, then to the device in one write.
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(plan.tasks.size()) * 700 + static_cast<size_t>(plan.links.size()) * 200 + 4096);
-    XmlOut xml(bytes);
+    XmlOut xml(parts.head);
     xml.writeStartDocument();
     xml.writeDefaultNamespace("http://schemas.microsoft.com/project");
     xml.writeStartElement("Project");
@@ -334,10 +375,12 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             entry.parent < 0 ? std::to_string(place)
                              : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
     }
-    // The tasks of a range of outline positions, as a part of the document.
-    auto writeTasks = [&](size_t from, size_t to, std::string& part) {
-        XmlOut xml(part, {"Project", "Tasks"});
-        for (size_t position = from; position < to; ++position) {
+    // The tasks of a range of outline positions, each up to where its links go.
+    auto writeTasks = [&](Parts::Piece& piece) {
+        piece.bodies.reserve((piece.to - piece.from) * 600);
+        piece.ends.reserve(piece.to - piece.from);
+        XmlOut xml(piece.bodies, {"Project", "Tasks"});
+        for (size_t position = piece.from; position < piece.to; ++position) {
             const Text::OutlineEntry& entry = order[position];
             const FileTask& task = plan.tasks.at(entry.task);
             const bool milestone = task.milestone && !entry.hasChildren;
@@ -371,51 +414,47 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             }
             if (!task.notes.isEmpty())
                 text(xml, "Notes", task.notes);
-            for (const auto& [predecessorUid, link] : predecessorsOf[size_t(entry.task)]) {
-                xml.writeStartElement("PredecessorLink");
-                number(xml, "PredecessorUID", predecessorUid);
-                number(xml, "Type", linkType(link->kind));
-                number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
-                number(xml, "LagFormat", 7);
-                xml.writeEndElement();
-            }
-            xml.writeEndElement();
+            xml.leaveOpen();
+            piece.ends.push_back(piece.bodies.size());
         }
     };
-    // A large plan is written in two halves at once, on two cores where the machine has them.
-    // The calendar's table is built over every date the tasks use first: both halves only read it.
+    // A large plan is made in two parts at once, on two cores where the machine has them.
+    // The calendar's table is built over every date the tasks use first: both parts only read it.
     plan.calendar.prepare(start, finish);
-    const size_t half = order.size() > 4000 && std::thread::hardware_concurrency() > 1 ? order.size() / 2 : 0;
-    std::string second;
-    std::thread other;
-    if (half > 0) {
-        second.reserve(bytes.capacity() / 2);
-        other = std::thread([&] { writeTasks(half, order.size(), second); });
+    const bool large = order.size() > 4000 && std::thread::hardware_concurrency() > 1;
+    const size_t split = large ? order.size() / 2 : order.size();
+    parts.pieces.resize(large ? 2 : 1);
+    parts.pieces[0].to = split;
+    if (large) {
+        parts.pieces[1].from = split;
+        parts.pieces[1].to = order.size();
     }
-    writeTasks(0, half > 0 ? half : order.size(), bytes);
-    if (other.joinable()) {
-        other.join();
-        bytes += second;
+    {
+        std::jthread other;
+        if (large)
+            other = std::jthread([&] { writeTasks(parts.pieces[1]); });
+        writeTasks(parts.pieces[0]);
     }
-    xml.writeEndElement(); // Tasks
 
     // Resources: those the plan names, and any assignee it does not.
+    XmlOut end(parts.tail, {"Project", "Tasks"});
+    end.writeEndElement(); // Tasks
     const QStringList resources = Text::resourceNames(plan);
     QHash<QString, qsizetype> resourceIndex;
     for (qsizetype i = 0; i < resources.size(); ++i)
         resourceIndex.insert(resources.at(i), i);
-    xml.writeStartElement("Resources");
+    end.writeStartElement("Resources");
     for (qsizetype i = 0; i < resources.size(); ++i) {
-        xml.writeStartElement("Resource");
-        number(xml, "UID", i + 1);
-        number(xml, "ID", i + 1);
-        text(xml, "Name", resources.at(i));
-        number(xml, "Type", 1); // work
-        xml.writeEndElement();
+        end.writeStartElement("Resource");
+        number(end, "UID", i + 1);
+        number(end, "ID", i + 1);
+        text(end, "Name", resources.at(i));
+        number(end, "Type", 1); // work
+        end.writeEndElement();
     }
-    xml.writeEndElement();
+    end.writeEndElement();
 
-    xml.writeStartElement("Assignments");
+    end.writeStartElement("Assignments");
     qint64 assignment = 0;
     for (const Text::OutlineEntry& entry : order) {
         const FileTask& task = plan.tasks.at(entry.task);
@@ -427,19 +466,101 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan) {
             if (!name.isEmpty() && !names.contains(name))
                 names.append(name);
         for (const QString& name : std::as_const(names)) {
-            xml.writeStartElement("Assignment");
-            number(xml, "UID", ++assignment);
-            number(xml, "TaskUID", uids.at(entry.task));
-            number(xml, "ResourceUID", resourceIndex.value(name) + 1);
-            number(xml, "Units", 1);
-            xml.writeEndElement();
+            end.writeStartElement("Assignment");
+            number(end, "UID", ++assignment);
+            number(end, "TaskUID", uids.at(entry.task));
+            number(end, "ResourceUID", resourceIndex.value(name) + 1);
+            number(end, "Units", 1);
+            end.writeEndElement();
         }
     }
-    xml.writeEndElement();
+    end.writeEndElement();
 
-    xml.writeEndElement(); // Project
-    xml.writeEndDocument();
-    return out.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+    end.writeEndElement(); // Project
+    end.writeEndDocument();
+}
+
+MsProjectWriting::~MsProjectWriting() = default;
+MsProjectWriting::MsProjectWriting(MsProjectWriting&&) noexcept = default;
+MsProjectWriting& MsProjectWriting::operator=(MsProjectWriting&&) noexcept = default;
+
+bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const {
+    const Parts& parts = *m_parts;
+    // Each link's tasks (their positions in the plan; -1: not in it), looked up in two halves at
+    // once for a large plan; then each task's predecessors, in the order of the links.
+    std::vector<std::pair<int, int>> ends(size_t(links.size()));
+    auto lookUp = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            const FileLink& link = links.at(i);
+            ends[size_t(i)] = {parts.indexOf.value(link.predecessorKey, -1),
+                               parts.indexOf.value(link.successorKey, -1)};
+        }
+    };
+    {
+        const qsizetype half = parts.pieces.size() > 1 ? links.size() / 2 : links.size();
+        std::jthread other;
+        if (half < links.size())
+            other = std::jthread([&] { lookUp(half, links.size()); });
+        lookUp(0, half);
+    }
+    // predecessors[first[t] .. first[t + 1]) are those of the task at t: its predecessor's
+    // position and the link.
+    std::vector<size_t> first(parts.order.size() + 1, 0);
+    for (const auto& [from, to] : ends)
+        if (from >= 0 && to >= 0)
+            ++first[size_t(to) + 1];
+    for (size_t t = 1; t < first.size(); ++t)
+        first[t] += first[t - 1];
+    std::vector<std::pair<int, const FileLink*>> predecessors(first.back());
+    {
+        std::vector<size_t> next(first.begin(), first.end() - 1);
+        for (qsizetype i = 0; i < links.size(); ++i) {
+            const auto [from, to] = ends[size_t(i)];
+            if (from >= 0 && to >= 0)
+                predecessors[next[size_t(to)]++] = {from, &links.at(i)};
+        }
+    }
+    // Each part's tasks with their links and ends, made at once; the first goes to the device
+    // while the second is still being made.
+    auto withLinks = [&](const Parts::Piece& piece, std::string& bytes) {
+        bytes.reserve(piece.bodies.size() +
+                      size_t(links.size()) * 200 * (piece.to - piece.from) / std::max<size_t>(parts.order.size(), 1));
+        XmlOut xml(bytes, {"Project", "Tasks"});
+        size_t begin = 0;
+        for (size_t position = piece.from; position < piece.to; ++position) {
+            const size_t end = piece.ends[position - piece.from];
+            bytes.append(piece.bodies, begin, end - begin);
+            begin = end;
+            xml.enterWrittenElement("Task");
+            const size_t task = size_t(parts.order[position].task);
+            for (size_t at = first[task]; at < first[task + 1]; ++at) {
+                const auto& [predecessor, link] = predecessors[at];
+                xml.writeStartElement("PredecessorLink");
+                number(xml, "PredecessorUID", parts.uids.at(predecessor));
+                number(xml, "Type", linkType(link->kind));
+                number(xml, "LinkLag", qint64(link->lagDays) * minutesPerDay * 10);
+                number(xml, "LagFormat", 7);
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+    };
+    std::vector<std::string> made(parts.pieces.size());
+    bool written = writeAll(out, parts.head);
+    {
+        std::jthread other;
+        if (parts.pieces.size() > 1)
+            other = std::jthread([&] { withLinks(parts.pieces[1], made[1]); });
+        withLinks(parts.pieces[0], made[0]);
+        written = writeAll(out, made[0]) && written;
+    }
+    for (size_t i = 1; i < made.size(); ++i)
+        written = writeAll(out, made[i]) && written;
+    return writeAll(out, parts.tail) && written;
+}
+
+bool writeMsProject(QIODevice& out, const PlanFile& plan) {
+    return MsProjectWriting(plan).write(out, plan.links);
 }
 
 } // namespace PlanFiles

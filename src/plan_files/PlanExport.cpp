@@ -13,7 +13,14 @@
 #include <QSaveFile>
 #include <QSet>
 
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <thread>
 
 namespace PlanExport {
 
@@ -58,9 +65,8 @@ PlanFiles::Priority priorityOf(const QString& text) {
     return PlanFiles::Priority::Normal;
 }
 
-} // namespace
-
-PlanFiles::PlanFile read(qint64 projectId) {
+// The project (0: every project) without its links.
+PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     Database& db = Database::shared();
     PlanFiles::PlanFile plan;
     plan.format = QStringLiteral("Fennick Planner");
@@ -113,7 +119,6 @@ PlanFiles::PlanFile read(qint64 projectId) {
 
     const QString taskWhere = projectId ? QStringLiteral(" where ProjectID=%1").arg(projectId) : QString();
     std::vector<FileTask> tasks;
-    QHash<QString, int> byKey;
     QHash<QString, std::vector<int>> children; // by the parent's key; "" for the top
     QSet<QString> assignees;
     QHash<QString, PlanFiles::Priority> priorities; // a priority's text, read once
@@ -169,16 +174,8 @@ PlanFiles::PlanFile read(qint64 projectId) {
             assignees.insert(t.assignee);
         const int at = static_cast<int>(tasks.size());
         children[t.parentKey].push_back(at);
-        byKey.insert(t.key, at);
         tasks.push_back(std::move(t));
     }
-    if (withPlan)
-        for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from "
-                                                    "TaskLinks l join Tasks t on t.ID = l.SuccessorID") +
-                                     (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
-             !rs.eof(); rs.moveNext())
-            plan.links.append({rs.rawText(0), rs.rawText(1), PlanStore::kindOf(rs.rawText(2)),
-                               static_cast<int>(rs.value(3).toLongLong())});
     // The outline, each level in start order: parents before the tasks under them (depth first,
     // without recursion).
     plan.tasks.reserve(static_cast<qsizetype>(tasks.size() + projects.size()));
@@ -246,6 +243,77 @@ PlanFiles::PlanFile read(qint64 projectId) {
     return plan;
 }
 
+// The links between the tasks of the project (0: every project).
+QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+    QList<PlanFiles::FileLink> links;
+    if (!PlanStore::available())
+        return links;
+    QHash<QString, LinkKind> kinds; // a kind's code, read once
+    for (ResultSet rs = Database::shared().query(
+             QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
+                            "t.ID = l.SuccessorID") +
+             (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
+         !rs.eof(); rs.moveNext()) {
+        const QString code = rs.rawText(2);
+        auto kind = kinds.constFind(code);
+        if (kind == kinds.constEnd())
+            kind = kinds.insert(code, PlanStore::kindOf(code));
+        const RawValue lag = rs.raw(3);
+        links.append({rs.rawText(0), rs.rawText(1), *kind,
+                      static_cast<int>(lag.type == RawValue::Type::Integer ? lag.integer : rs.value(3).toLongLong())});
+    }
+    return links;
+}
+
+// A file being written whose first megabytes go to the disk while the rest is still written: a
+// large export's sync on commit then waits for its last part only. The early sync runs on a
+// thread of its own (where the system has the call; elsewhere the commit syncs all).
+class EarlySyncedFile final : public QIODevice {
+public:
+    explicit EarlySyncedFile(QSaveFile& file)
+        : m_file(file) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    ~EarlySyncedFile() override { finish(); }
+    EarlySyncedFile(const EarlySyncedFile&) = delete;
+    EarlySyncedFile& operator=(const EarlySyncedFile&) = delete;
+
+    // Waits for the early sync: the file is closed on commit.
+    void finish() {
+        if (m_sync.joinable())
+            m_sync.join();
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        const qint64 written = m_file.write(data, size);
+        m_written += std::max<qint64>(written, 0);
+#ifdef Q_OS_LINUX
+        if (!m_started && m_written >= earlyBytes && m_file.flush()) {
+            m_started = true;
+            m_sync = std::jthread([handle = m_file.handle()] { ::fdatasync(handle); });
+        }
+#endif
+        return written;
+    }
+
+private:
+    static constexpr qint64 earlyBytes = 4 << 20;
+    QSaveFile& m_file;
+    qint64 m_written = 0;
+    bool m_started = false;
+    std::jthread m_sync;
+};
+
+} // namespace
+
+PlanFiles::PlanFile read(qint64 projectId) {
+    PlanFiles::PlanFile plan = readAllButLinks(projectId);
+    plan.links = readLinks(projectId);
+    return plan;
+}
+
 bool writeFile(const QString& path, qint64 projectId, QString* error) {
     const QString name = QFileInfo(path).fileName();
     auto fail = [&](const QString& message) {
@@ -257,17 +325,45 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
         return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
                                    "(iCalendar) files."));
-    const PlanFiles::PlanFile plan = read(projectId);
+    PlanFiles::PlanFile plan = readAllButLinks(projectId);
+    // MS Project XML: the tasks' part of the file is made while the links are read.
+    std::optional<PlanFiles::MsProjectWriting> writing;
+    if (suffix == QLatin1String("xml")) {
+        std::exception_ptr failed;
+        QList<PlanFiles::FileLink> links;
+        {
+            std::jthread making([&] {
+                try {
+                    writing.emplace(plan);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+            links = readLinks(projectId);
+        }
+        if (failed)
+            std::rethrow_exception(failed);
+        plan.links = std::move(links);
+    } else {
+        plan.links = readLinks(projectId);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const bool written = suffix == QLatin1String("xml")   ? PlanFiles::writeMsProject(file, plan)
-                         : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(file, plan)
-                                                          : PlanFiles::writeGanttProject(file, plan);
+    EarlySyncedFile out(file);
+    const bool written = writing                          ? writing->write(out, plan.links)
+                         : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(out, plan)
+                                                          : PlanFiles::writeGanttProject(out, plan);
+    out.finish();
     if (!written) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));
     }
+    // A large plan's many small strings are freed while the commit waits for the disk.
+    std::jthread freeing([doomed = std::move(plan), made = std::move(writing)]() mutable {
+        doomed = {};
+        made.reset();
+    });
     if (!file.commit())
         return fail(file.errorString());
     return true;

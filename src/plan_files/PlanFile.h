@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace PlanFiles {
 
 // Priorities as the formats grade them, from lowest to highest; Unknown where a file says none.
@@ -79,5 +81,23 @@ bool readPlanner(QIODevice& in, PlanFile& plan, QString* error = nullptr);
 bool writeMsProject(QIODevice& out, const PlanFile& plan);
 bool writeGanttProject(QIODevice& out, const PlanFile& plan);
 // iCalendar's reader and writer are declared in ICalendar.h.
+
+// MS Project XML made in two steps, so that an export can make the tasks' part of the file
+// while it still reads the links: first all but the links, from the plan (its links are not
+// looked at, and it is not kept); then the file, with the links between its tasks put in place.
+// writeMsProject() is both in one.
+class MsProjectWriting {
+public:
+    explicit MsProjectWriting(const PlanFile& plan);
+    ~MsProjectWriting();
+    MsProjectWriting(MsProjectWriting&&) noexcept;
+    MsProjectWriting& operator=(MsProjectWriting&&) noexcept;
+
+    bool write(QIODevice& out, const QList<FileLink>& links) const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
 
 } // namespace PlanFiles

@@ -176,12 +176,18 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         }
         plan.tasks.append(f);
     }
-    // A task the file calls a summary with nothing under it is an ordinary task here.
+    // A task is a summary here when tasks are under it, whatever the file's flag says: one the
+    // file calls a summary with nothing under it is an ordinary task, and a parent the file does
+    // not call one spans its tasks' days as any summary does.
     QSet<QString> parents;
     for (const FileTask& t : std::as_const(plan.tasks))
         parents.insert(t.parentKey);
-    for (FileTask& t : plan.tasks)
-        t.summary = t.summary && parents.contains(t.key);
+    for (FileTask& t : plan.tasks) {
+        const bool parent = parents.contains(t.key);
+        if (parent && !t.summary && !t.milestone)
+            t.lengthDays = std::max(1, calendar.workingDaysBetween(t.start, t.finish));
+        t.summary = parent;
+    }
     if (baselines)
         plan.notKept << counted(baselines, "baseline", "baselines") + QStringLiteral(": the planner keeps none");
     if (costs)

@@ -112,11 +112,20 @@ QStringList resourceNames(const PlanFile& plan) {
     return names;
 }
 
-std::vector<OutlineEntry> outline(const PlanFile& plan) {
-    const int count = static_cast<int>(plan.tasks.size());
+QHash<QString, int> positionsByKey(const PlanFile& plan) {
     QHash<QString, int> byKey;
-    for (int i = 0; i < count; ++i)
+    byKey.reserve(plan.tasks.size());
+    for (int i = 0; i < static_cast<int>(plan.tasks.size()); ++i)
         byKey.insert(plan.tasks.at(i).key, i);
+    return byKey;
+}
+
+std::vector<OutlineEntry> outline(const PlanFile& plan) {
+    return outline(plan, positionsByKey(plan));
+}
+
+std::vector<OutlineEntry> outline(const PlanFile& plan, const QHash<QString, int>& byKey) {
+    const int count = static_cast<int>(plan.tasks.size());
     // Each task's parent index, -1 at the top; a task that would sit under itself (a loop of
     // parents) is put at the top.
     std::vector<int> parent(count, -1);

@@ -6,6 +6,7 @@
 #include "PlanFile.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -55,6 +56,10 @@ struct OutlineEntry {
     bool hasChildren = false;
 };
 std::vector<OutlineEntry> outline(const PlanFile& plan);
+// The tasks' positions in PlanFile::tasks by their keys (of tasks sharing a key, the last).
+QHash<QString, int> positionsByKey(const PlanFile& plan);
+// As outline(plan), for a writer that has the positions by key already.
+std::vector<OutlineEntry> outline(const PlanFile& plan, const QHash<QString, int>& byKey);
 
 // The numbers a writer gives the tasks: their own keys when all are distinct whole numbers of
 // at least `first`, else first, first + 1, ... in outline order.

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <QBuffer>
 #include <QFile>
 #include <QtTest>
 
@@ -101,6 +102,19 @@ void TestPlanImport::importsRealFiles() {
     const PlanFiles::PlanFile back = PlanExport::read(id);
     QCOMPARE(back.tasks.size(), plan.tasks.size());
     QCOMPARE(back.links.size(), plan.links.size());
+    // Exported to a file (the tasks' part made while the links are read): the same bytes as the
+    // project read and written in one step.
+    for (const QString& suffix : {QStringLiteral("xml"), QStringLiteral("gan")}) {
+        const QString path = env.root() + QStringLiteral("/back.") + suffix;
+        QVERIFY2(PlanExport::writeFile(path, id, &error), qPrintable(error));
+        QBuffer expected;
+        expected.open(QIODevice::WriteOnly);
+        QVERIFY(suffix == QLatin1String("xml") ? PlanFiles::writeMsProject(expected, back)
+                                               : PlanFiles::writeGanttProject(expected, back));
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected.data());
+    }
     QVERIFY(messages.errors().isEmpty());
 }
 
