@@ -5,11 +5,14 @@
 #include "Composition.h"
 #include "app/DataStore.h"
 #include "app/DbError.h"
+#include "app/Messages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 
 #include <vector>
@@ -20,6 +23,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <unistd.h>
 
 namespace Bench {
 
@@ -86,6 +90,28 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// The boxes of a headless client: every error is remembered, nothing waits for an answer.
+class RecordedMessages final : public Messages {
+public:
+    void notice(const QString&) override {}
+    bool ask(const QString&) override { return false; }
+    void error(const QString& text) override { errors << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
+    QString input(const QString&, const QString&) override { return {}; }
+    QStringList errors;
+};
+
+// A headless client's life after its start: events until its standard input closes (which is how
+// the benchmark ends it).
+inline void runUntilInputCloses() {
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [] {
+        char buffer[64];
+        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
+            QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+}
 
 // A database written in one transaction: the statements prepared through it are finalized, and
 // the transaction committed, when it goes. Every call is checked: a failure ends the benchmark

@@ -16,13 +16,11 @@
 
 #include <QApplication>
 #include <QProcess>
-#include <QSocketNotifier>
 
 #include <libpq-fe.h>
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,22 +28,12 @@ namespace {
 constexpr const char* role = "fennick_bench_member";
 constexpr int mostClients = 200; // stops the count should a server take more than expected
 
-// The boxes of a client: every error is remembered, nothing waits for an answer.
-class Recorded final : public Messages {
-public:
-    void notice(const QString&) override {}
-    bool ask(const QString&) override { return false; }
-    void error(const QString& text) override { errors << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
-    QString input(const QString&, const QString&) override { return {}; }
-    QStringList errors;
-};
-
 // A client: loads the main window on FENNICK_DATABASE and says "ready" or "refused <box>", then
 // stays until its input closes. With "hold", it keeps a second connection as the list's reader
 // once was kept.
 int client(int argc, char** argv, bool hold) {
     Bench::Environment env;
-    Recorded messages;
+    Bench::RecordedMessages messages;
     Messages::install(&messages);
     QApplication app(argc, argv);
     env.workingDatabase();
@@ -63,13 +51,7 @@ int client(int argc, char** argv, bool hold) {
                              : QStringLiteral("refused ") + messages.errors.join(QStringLiteral(" | "));
     std::printf("%s\n", qPrintable(said));
     std::fflush(stdout);
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [] {
-        char buffer[64];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-            QCoreApplication::quit();
-    });
-    QCoreApplication::exec();
+    Bench::runUntilInputCloses();
     form.Form_QueryUnload();
     PQfinish(held);
     Messages::install(nullptr);

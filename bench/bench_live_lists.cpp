@@ -24,14 +24,12 @@
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSocketNotifier>
 #include <QThread>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 using Bench::check;
@@ -45,21 +43,12 @@ qint64 nowMicros() {
         .count();
 }
 
-class Quiet final : public Messages {
-public:
-    void notice(const QString&) override {}
-    bool ask(const QString&) override { return false; }
-    void error(const QString& text) override { errors << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
-    QString input(const QString&, const QString&) override { return {}; }
-    QStringList errors;
-};
-
 // A client: the main window on FENNICK_DATABASE with its whole list; says "ready" (or "failed
 // <box>"), then "seen <name> <microseconds>" each time the watched project shows a new name.
 // With "refill", it also reads its whole list again on every change, as copies did before.
 int client(int argc, char** argv, qint64 watched, bool refill) {
     Bench::Environment env;
-    Quiet messages;
+    Bench::RecordedMessages messages;
     Messages::install(&messages);
     QApplication app(argc, argv);
     env.workingDatabase();
@@ -88,13 +77,7 @@ int client(int argc, char** argv, qint64 watched, bool refill) {
         });
     std::printf("%s\n", messages.errors.isEmpty() ? "ready" : qPrintable("failed " + messages.errors.join(" | ")));
     std::fflush(stdout);
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [] {
-        char buffer[64];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-            QCoreApplication::quit();
-    });
-    QCoreApplication::exec();
+    Bench::runUntilInputCloses();
     form.Form_QueryUnload();
     Messages::install(nullptr);
     return 0;
