@@ -110,6 +110,20 @@ RawValue readCell(const ResultSet& rs, int column, const ListField&) {
     return rs.raw(column);
 }
 
+// Where each list field stands in a result.
+template <std::size_t N> void findColumns(const ResultSet& rs, const ListField (&fields)[N], int* columns) {
+    for (std::size_t i = 0; i < N; ++i)
+        columns[i] = rs.column(QLatin1String(fields[i].name));
+}
+
+// The end of a patch: the records asked for that no longer read back are taken out.
+void endPatch(RecordListModel* model, const QSet<qint64>& asked, const QSet<qint64>& read) {
+    for (qint64 id : asked)
+        if (!read.contains(id))
+            model->removeRecord(id);
+    model->endPatch();
+}
+
 // A milestone stands on its due date: its start cell holds the same date.
 void standOnDueDate(RawValue* values) {
     if (values[dueColumn].type != RawValue::Type::Null)
@@ -469,10 +483,8 @@ void Form1::ListData() {
     std::optional<ResultSet> rs;
     if (trap.step(2, [&] { rs.emplace(Database::shared().streamQuery(projectListQuery())); })) {
         m_projectFill = std::make_unique<ProjectFill>(ProjectFill{std::move(*rs), {}, false});
-        m_projectFill->haveColumns = trap.step(3, [&] {
-            for (int i = 0; i < 10; ++i)
-                m_projectFill->columns[i] = m_projectFill->rs.column(QLatin1String(projectFields[i].name));
-        });
+        m_projectFill->haveColumns =
+            trap.step(3, [&] { findColumns(m_projectFill->rs, projectFields, m_projectFill->columns); });
         if (readProjectRows(trap, firstPartRows, -1)) {
             finishProjectFill(trap);
         } else {
@@ -600,8 +612,7 @@ void Form1::ListTasks() {
         ResultSet rs =
             Database::shared().query(QStringLiteral("select * from [Open Tasks] where ProjectID=") + projectId);
         int columns[10];
-        for (int i = 0; i < 10; ++i)
-            columns[i] = rs.column(QLatin1String(taskFields[i].name));
+        findColumns(rs, taskFields, columns);
         RawValue values[10];
         while (!rs.eof()) {
             for (int i = 0; i < 10; ++i)
@@ -653,8 +664,7 @@ void Form1::patchProjects(const QString& condition, const QSet<qint64>& asked) {
     {
         ResultSet rs = Database::shared().query(projectListQuery() + condition);
         int columns[10];
-        for (int i = 0; i < 10; ++i)
-            columns[i] = rs.column(QLatin1String(projectFields[i].name));
+        findColumns(rs, projectFields, columns);
         RawValue values[10];
         while (!rs.eof()) {
             read.insert(rs.value(columns[0]).toLongLong());
@@ -665,10 +675,7 @@ void Form1::patchProjects(const QString& condition, const QSet<qint64>& asked) {
         }
         rs.close();
     }
-    for (qint64 id : asked)
-        if (!read.contains(id))
-            m_projects->removeRecord(id);
-    m_projects->endPatch();
+    endPatch(m_projects, asked, read);
     // The selected project went away: the one that took its place shows its tasks.
     const QString selectedNow = selectedCell(ListView1, 0);
     if (selectedNow != selectedBefore) {
@@ -697,8 +704,7 @@ void Form1::patchTasks(const QString& condition, const QSet<qint64>& asked) {
     {
         ResultSet rs = Database::shared().query(QStringLiteral("select * ") + rows);
         int columns[10];
-        for (int i = 0; i < 10; ++i)
-            columns[i] = rs.column(QLatin1String(taskFields[i].name));
+        findColumns(rs, taskFields, columns);
         RawValue values[10];
         while (!rs.eof()) {
             const qint64 id = rs.value(columns[0]).toLongLong();
@@ -712,8 +718,5 @@ void Form1::patchTasks(const QString& condition, const QSet<qint64>& asked) {
         }
         rs.close();
     }
-    for (qint64 id : asked)
-        if (!read.contains(id))
-            m_tasks->removeRecord(id);
-    m_tasks->endPatch();
+    endPatch(m_tasks, asked, read);
 }
