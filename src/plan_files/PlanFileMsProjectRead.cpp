@@ -129,11 +129,12 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
                                                   : MsProjectXml::startDay(project, calendar, task.constraintDate);
         else if (task.constraintType != 0 && !task.summary)
             ++otherConstraints;
-        if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
-            return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
-        else if (task.milestone && task.constraintType == 0)
+        if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
+        // A date of the file's, or the project's start that a milestone takes.
+        if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
+            return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
         if (task.manual && !task.summary)
             ++manual;
         if (keepDates.contains(task.uid) && !task.summary) {
