@@ -118,8 +118,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     const QString where = QStringLiteral(" where ProjectID=%1").arg(project);
+    // The export and its baseline take little time each, and a shared machine's disk and cores
+    // vary from one moment to the next: both are taken at their best of more runs.
+    const int exportRepeats = 7;
     double readOnly = 1e300, writeOnly = 1e300, fileOnly = 1e300;
-    for (int i = 0; i < repeats; ++i) {
+    for (int i = 0; i < exportRepeats; ++i) {
         Database::shared().open(path);
         const QString out = env.path() + QStringLiteral("/out.xml");
         QString written;
@@ -158,6 +161,7 @@ int main(int argc, char** argv) {
                   back.links.size() == plan.links.size(),
               "reading the export back", written.toStdString());
     }
+    std::printf("(export: best of %d)\n", exportRepeats);
     std::printf("raw read of the project's rows (baseline):      %8.1f ms\n", raw);
     std::printf("export, reading the project:                    %8.1f ms\n", readOnly);
     std::printf("export, writing MS Project XML:                 %8.1f ms\n", writeOnly);

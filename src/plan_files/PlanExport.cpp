@@ -14,7 +14,7 @@
 #include <QSet>
 
 #ifdef Q_OS_LINUX
-#include <unistd.h>
+#include <fcntl.h>
 #endif
 
 #include <algorithm>
@@ -121,7 +121,7 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     std::vector<FileTask> tasks;
     QHash<QString, std::vector<int>> children; // by the parent's key; "" for the top
     QSet<QString> assignees;
-    QHash<QString, PlanFiles::Priority> priorities; // a priority's text, read once
+    QHash<QByteArray, PlanFiles::Priority> priorities; // a priority's text, read once
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
                                                 "Description, StartDate, DueDate, Status") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
@@ -130,10 +130,14 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
         FileTask t;
         t.key = rs.rawText(0);
         t.name = rs.rawText(2);
-        const QString priority = rs.rawText(3);
-        auto known = priorities.constFind(priority);
+        const RawValue priority = rs.raw(3);
+        const QByteArray priorityBytes = priority.type == RawValue::Type::Text
+                                             ? QByteArray::fromRawData(priority.text, priority.size)
+                                             : rs.rawText(3).toUtf8();
+        auto known = priorities.constFind(priorityBytes);
         if (known == priorities.constEnd())
-            known = priorities.insert(priority, priorityOf(priority));
+            known = priorities.insert(QByteArray(priorityBytes.constData(), priorityBytes.size()),
+                                      priorityOf(QString::fromUtf8(priorityBytes)));
         t.priority = *known;
         const RawValue percent = rs.raw(4);
         t.percentComplete =
@@ -248,40 +252,44 @@ QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
     QList<PlanFiles::FileLink> links;
     if (!PlanStore::available())
         return links;
-    QHash<QString, LinkKind> kinds; // a kind's code, read once
-    for (ResultSet rs = Database::shared().query(
-             QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
-                            "t.ID = l.SuccessorID") +
-             (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
-         !rs.eof(); rs.moveNext()) {
-        const QString code = rs.rawText(2);
-        auto kind = kinds.constFind(code);
+    ResultSet rs = Database::shared().query(
+        QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
+                       "t.ID = l.SuccessorID") +
+        (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
+    // A task's key is made once and shared by its links; a kind's code is looked up once.
+    QHash<qint64, QString> keys;
+    auto keyOf = [&](int column) {
+        const RawValue id = rs.raw(column);
+        if (id.type != RawValue::Type::Integer)
+            return rs.rawText(column);
+        auto key = keys.constFind(id.integer);
+        if (key == keys.constEnd())
+            key = keys.insert(id.integer, QString::number(id.integer));
+        return *key;
+    };
+    QHash<QByteArray, LinkKind> kinds;
+    for (; !rs.eof(); rs.moveNext()) {
+        const RawValue code = rs.raw(2);
+        const QByteArray codeBytes =
+            code.type == RawValue::Type::Text ? QByteArray::fromRawData(code.text, code.size) : rs.rawText(2).toUtf8();
+        auto kind = kinds.constFind(codeBytes);
         if (kind == kinds.constEnd())
-            kind = kinds.insert(code, PlanStore::kindOf(code));
+            kind = kinds.insert(QByteArray(codeBytes.constData(), codeBytes.size()),
+                                PlanStore::kindOf(QString::fromUtf8(codeBytes)));
         const RawValue lag = rs.raw(3);
-        links.append({rs.rawText(0), rs.rawText(1), *kind,
+        links.append({keyOf(0), keyOf(1), *kind,
                       static_cast<int>(lag.type == RawValue::Type::Integer ? lag.integer : rs.value(3).toLongLong())});
     }
     return links;
 }
 
-// A file being written whose first megabytes go to the disk while the rest is still written: a
-// large export's sync on commit then waits for its last part only. The early sync runs on a
-// thread of its own (where the system has the call; elsewhere the commit syncs all).
-class EarlySyncedFile final : public QIODevice {
+// A file whose bytes are sent to the disk a megabyte at a time as they are written (where the
+// system has the call), so that a large export's sync on commit waits for its last part only.
+class WrittenBackFile final : public QIODevice {
 public:
-    explicit EarlySyncedFile(QSaveFile& file)
+    explicit WrittenBackFile(QSaveFile& file)
         : m_file(file) {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
-    ~EarlySyncedFile() override { finish(); }
-    EarlySyncedFile(const EarlySyncedFile&) = delete;
-    EarlySyncedFile& operator=(const EarlySyncedFile&) = delete;
-
-    // Waits for the early sync: the file is closed on commit.
-    void finish() {
-        if (m_sync.joinable())
-            m_sync.join();
     }
 
 protected:
@@ -290,20 +298,20 @@ protected:
         const qint64 written = m_file.write(data, size);
         m_written += std::max<qint64>(written, 0);
 #ifdef Q_OS_LINUX
-        if (!m_started && m_written >= earlyBytes && m_file.flush()) {
-            m_started = true;
-            m_sync = std::jthread([handle = m_file.handle()] { ::fdatasync(handle); });
+        if (m_written - m_sent >= sendBytes && m_file.flush()) {
+            // Starts the writing of those pages and returns; the commit's sync waits for them.
+            ::sync_file_range(m_file.handle(), m_sent, m_written - m_sent, SYNC_FILE_RANGE_WRITE);
+            m_sent = m_written;
         }
 #endif
         return written;
     }
 
 private:
-    static constexpr qint64 earlyBytes = 4 << 20;
+    static constexpr qint64 sendBytes = 1 << 20;
     QSaveFile& m_file;
     qint64 m_written = 0;
-    bool m_started = false;
-    std::jthread m_sync;
+    qint64 m_sent = 0;
 };
 
 } // namespace
@@ -350,11 +358,10 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    EarlySyncedFile out(file);
+    WrittenBackFile out(file);
     const bool written = writing                          ? writing->write(out, plan.links)
                          : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(out, plan)
                                                           : PlanFiles::writeGanttProject(out, plan);
-    out.finish();
     if (!written) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));

@@ -639,10 +639,12 @@ void TestPlanFiles::schemaRefusesElementsOutOfOrder() {
     QByteArray disordered = bytes;
     const qsizetype start = disordered.indexOf("<Start>", disordered.indexOf("<UID>1</UID>"));
     const qsizetype finish = disordered.indexOf("<Finish>", start);
-    const qsizetype end = disordered.indexOf('\n', finish);
-    const QByteArray finishLine = disordered.mid(finish, end - finish);
+    const qsizetype end = disordered.indexOf("</Finish>", finish) + qsizetype(sizeof "</Finish>" - 1);
+    const QByteArray finishElement = disordered.mid(finish, end - finish);
     disordered.remove(finish, end - finish);
-    disordered.insert(start, finishLine);
+    disordered.insert(start, finishElement);
+    QVERIFY(disordered.indexOf("<Finish>", start) < disordered.indexOf("<Start>", start));
+    QCOMPARE(disordered.size(), bytes.size());
     QVERIFY(!xmllint(disordered, data + "/msproject-export.xsd").isEmpty());
     QByteArray dangling = bytes;
     dangling.replace("<PredecessorUID>2</PredecessorUID>", "<PredecessorUID>77</PredecessorUID>");
