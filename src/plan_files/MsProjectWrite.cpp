@@ -174,10 +174,6 @@ public:
         writePlainElement(name, std::string_view(digits, static_cast<size_t>(end - digits)));
     }
     void writeEndDocument() { m_out += '\n'; }
-    // The element last started stays open, and this writer forgets it: another writer ends it.
-    void leaveOpen() { m_open.pop_back(); }
-    // An element whose start another writer wrote, to be continued and ended here.
-    void enterWrittenElement(const char* name) { m_open.push_back(name); }
 
 private:
     void open(std::string_view name) {
@@ -274,27 +270,25 @@ void writeCalendar(XmlOut& xml, const PlanFile& plan) {
 
 } // namespace
 
-// What a file holds but its links: the head (up to the project's own summary task), each
-// task's element without its links and end, in outline order and in parts made at once, and
-// the tail (from the end of the tasks). What the links need to be put in place is kept.
+// What the file needs besides the tasks' own fields and links, worked out from the plan first:
+// the head (up to the project's own summary task), the outline (each task's position, number
+// and UID) and the tail (from the end of the tasks). The tasks are written from the plan, which
+// must live until the file is written.
 struct MsProjectWriting::Parts {
-    struct Piece {
-        size_t from = 0, to = 0; // outline positions
-        std::string bodies;
-        std::vector<size_t> ends; // where each task's body ends in bodies
-    };
+    const PlanFile* plan = nullptr;
     QHash<QString, int> indexOf;
     std::vector<Text::OutlineEntry> order;
     QList<qint64> uids;
+    std::vector<std::string> outlineNumbers; // by outline position
+    QDate start;                             // the project's; for a task without dates
     std::string head;
-    std::vector<Piece> pieces;
     std::string tail;
-    size_t linkBytes = 0; // an estimate, for the space the links take
 };
 
 MsProjectWriting::MsProjectWriting(const PlanFile& plan)
     : m_parts(std::make_unique<Parts>()) {
     Parts& parts = *m_parts;
+    parts.plan = &plan;
     parts.indexOf = Text::positionsByKey(plan);
     parts.order = Text::outline(plan, parts.indexOf);
     const std::vector<Text::OutlineEntry>& order = parts.order;
@@ -314,6 +308,7 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
         start = QDate::currentDate();
     if (!Text::inRange(finish) || finish < start)
         finish = start;
+    parts.start = start;
     int workingWeekdays = 0;
     for (int day = 1; day <= 7; ++day)
         workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
@@ -358,75 +353,18 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
         xml.writeEndElement();
     }
     // Outline numbers ("1.2.3"): each task's is its parent's and its place among its siblings.
-    std::vector<std::string> outlineNumbers(order.size());
+    parts.outlineNumbers.resize(order.size());
     QHash<int, int> childrenSoFar; // by parent position, -1 for the top
     for (size_t position = 0; position < order.size(); ++position) {
         const Text::OutlineEntry& entry = order[position];
         const int place = ++childrenSoFar[entry.parent];
-        outlineNumbers[position] =
+        parts.outlineNumbers[position] =
             entry.parent < 0 ? std::to_string(place)
-                             : outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
+                             : parts.outlineNumbers[static_cast<size_t>(entry.parent)] + '.' + std::to_string(place);
     }
-    // The tasks of a range of outline positions, each up to where its links go.
-    auto writeTasks = [&](Parts::Piece& piece) {
-        piece.bodies.reserve((piece.to - piece.from) * 600);
-        piece.ends.reserve(piece.to - piece.from);
-        XmlOut xml(piece.bodies, {"Project", "Tasks"});
-        for (size_t position = piece.from; position < piece.to; ++position) {
-            const Text::OutlineEntry& entry = order[position];
-            const FileTask& task = plan.tasks.at(entry.task);
-            const bool milestone = task.milestone && !entry.hasChildren;
-            QDate taskStart = Text::inRange(task.start) ? task.start : start;
-            QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
-            if (milestone || taskFinish < taskStart)
-                taskFinish = taskStart;
-            const int length = milestone           ? 0
-                               : entry.hasChildren ? plan.calendar.workingDaysBetween(taskStart, taskFinish)
-                                                   : std::max(task.lengthDays, 0);
-
-            xml.writeStartElement("Task");
-            number(xml, "UID", uids.at(entry.task));
-            number(xml, "ID", static_cast<qint64>(position) + 1);
-            text(xml, "Name", task.name);
-            text(xml, "OutlineNumber", outlineNumbers[position]);
-            number(xml, "OutlineLevel", entry.depth);
-            number(xml, "Priority", priorityValue(task.priority));
-            text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
-            text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
-            text(xml, "Duration", hours(length));
-            number(xml, "DurationFormat", 7);
-            number(xml, "Milestone", milestone ? 1 : 0);
-            number(xml, "Summary", entry.hasChildren ? 1 : 0);
-            number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
-            if (Text::inRange(task.startNoEarlierThan)) {
-                number(xml, "ConstraintType", 4);
-                text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
-            } else {
-                number(xml, "ConstraintType", 0);
-            }
-            if (!task.notes.isEmpty())
-                text(xml, "Notes", task.notes);
-            xml.leaveOpen();
-            piece.ends.push_back(piece.bodies.size());
-        }
-    };
-    // A large plan is made in two parts at once, on two cores where the machine has them.
-    // The calendar's table is built over every date the tasks use first: both parts only read it.
+    // The calendar's table is built over every date the tasks use first: the tasks are written
+    // on two threads at once, which only read it.
     plan.calendar.prepare(start, finish);
-    const bool large = order.size() > 4000 && std::thread::hardware_concurrency() > 1;
-    const size_t split = large ? order.size() / 2 : order.size();
-    parts.pieces.resize(large ? 2 : 1);
-    parts.pieces[0].to = split;
-    if (large) {
-        parts.pieces[1].from = split;
-        parts.pieces[1].to = order.size();
-    }
-    {
-        std::jthread other;
-        if (large)
-            other = std::jthread([&] { writeTasks(parts.pieces[1]); });
-        writeTasks(parts.pieces[0]);
-    }
 
     // Resources: those the plan names, and any assignee it does not.
     XmlOut end(parts.tail, {"Project", "Tasks"});
@@ -478,6 +416,8 @@ MsProjectWriting& MsProjectWriting::operator=(MsProjectWriting&&) noexcept = def
 
 bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const {
     const Parts& parts = *m_parts;
+    const bool twoCores = std::thread::hardware_concurrency() > 1;
+    const size_t taskCount = parts.order.size();
     // Each link's tasks (their positions in the plan; -1: not in it), looked up in two halves at
     // once for a large plan; then each task's predecessors, in the order of the links.
     std::vector<std::pair<int, int>> ends(size_t(links.size()));
@@ -489,7 +429,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         }
     };
     {
-        const qsizetype half = parts.pieces.size() > 1 ? links.size() / 2 : links.size();
+        const qsizetype half = twoCores && links.size() > 4000 ? links.size() / 2 : links.size();
         std::jthread other;
         if (half < links.size())
             other = std::jthread([&] { lookUp(half, links.size()); });
@@ -497,7 +437,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
     }
     // predecessors[first[t] .. first[t + 1]) are those of the task at t: its predecessor's
     // position and the link.
-    std::vector<size_t> first(parts.order.size() + 1, 0);
+    std::vector<size_t> first(taskCount + 1, 0);
     for (const auto& [from, to] : ends)
         if (from >= 0 && to >= 0)
             ++first[size_t(to) + 1];
@@ -512,46 +452,67 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
                 predecessors[next[size_t(to)]++] = {from, &links.at(i)};
         }
     }
-    // The tasks with their links and ends, made in chunks of outline positions by two threads
-    // (where the machine has two cores) and written in order as each is ready: the first bytes
-    // go to the device while the last are still being made.
+    // The tasks with their links, made in chunks of outline positions by two threads (where the
+    // machine has two cores) and written in order as each is ready: the first bytes go to the
+    // device while the last are still being made.
     struct Chunk {
-        const Parts::Piece* piece = nullptr;
         size_t from = 0, to = 0;
         std::string bytes;
         std::atomic<bool> ready = false;
     };
     constexpr size_t chunkTasks = 512;
-    size_t chunkCount = 0;
-    for (const Parts::Piece& piece : parts.pieces)
-        chunkCount += (piece.to - piece.from + chunkTasks - 1) / chunkTasks;
+    const size_t chunkCount = (taskCount + chunkTasks - 1) / chunkTasks;
     std::unique_ptr<Chunk[]> chunks(new Chunk[chunkCount]);
-    {
-        size_t c = 0;
-        for (const Parts::Piece& piece : parts.pieces)
-            for (size_t from = piece.from; from < piece.to; from += chunkTasks, ++c) {
-                chunks[c].piece = &piece;
-                chunks[c].from = from;
-                chunks[c].to = std::min(piece.to, from + chunkTasks);
-            }
+    for (size_t c = 0; c < chunkCount; ++c) {
+        chunks[c].from = c * chunkTasks;
+        chunks[c].to = std::min(taskCount, chunks[c].from + chunkTasks);
     }
-    const double linksPerTask = double(links.size()) / double(std::max<size_t>(parts.order.size(), 1));
+    // One task's element up to where its links go, at its outline position.
+    auto writeTaskBody = [&parts](XmlOut& xml, size_t position) {
+        const PlanFile& plan = *parts.plan;
+        const Text::OutlineEntry& entry = parts.order[position];
+        const FileTask& task = plan.tasks.at(entry.task);
+        const bool milestone = task.milestone && !entry.hasChildren;
+        QDate taskStart = Text::inRange(task.start) ? task.start : parts.start;
+        QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
+        if (milestone || taskFinish < taskStart)
+            taskFinish = taskStart;
+        const int length = milestone           ? 0
+                           : entry.hasChildren ? plan.calendar.workingDaysBetween(taskStart, taskFinish)
+                                               : std::max(task.lengthDays, 0);
+
+        xml.writeStartElement("Task");
+        number(xml, "UID", parts.uids.at(entry.task));
+        number(xml, "ID", static_cast<qint64>(position) + 1);
+        text(xml, "Name", task.name);
+        text(xml, "OutlineNumber", parts.outlineNumbers[position]);
+        number(xml, "OutlineLevel", entry.depth);
+        number(xml, "Priority", priorityValue(task.priority));
+        text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
+        text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
+        text(xml, "Duration", hours(length));
+        number(xml, "DurationFormat", 7);
+        number(xml, "Milestone", milestone ? 1 : 0);
+        number(xml, "Summary", entry.hasChildren ? 1 : 0);
+        number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
+        if (Text::inRange(task.startNoEarlierThan)) {
+            number(xml, "ConstraintType", 4);
+            text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
+        } else {
+            number(xml, "ConstraintType", 0);
+        }
+        if (!task.notes.isEmpty())
+            text(xml, "Notes", task.notes);
+    };
+    const size_t bytesPerTask = 400 + 150 * size_t(links.size()) / std::max<size_t>(taskCount, 1);
     auto make = [&](Chunk& chunk) {
-        const Parts::Piece& piece = *chunk.piece;
-        const size_t begin = chunk.from == piece.from ? 0 : piece.ends[chunk.from - 1 - piece.from];
-        const size_t bodies = piece.ends[chunk.to - 1 - piece.from] - begin;
-        std::string& bytes = chunk.bytes;
-        bytes.reserve(bodies + size_t(linksPerTask * 200.0 * double(chunk.to - chunk.from)));
-        XmlOut xml(bytes, {"Project", "Tasks"});
-        size_t at = begin;
+        chunk.bytes.reserve(bytesPerTask * (chunk.to - chunk.from));
+        XmlOut xml(chunk.bytes, {"Project", "Tasks"});
         for (size_t position = chunk.from; position < chunk.to; ++position) {
-            const size_t end = piece.ends[position - piece.from];
-            bytes.append(piece.bodies, at, end - at);
-            at = end;
-            xml.enterWrittenElement("Task");
+            writeTaskBody(xml, position);
             const size_t task = size_t(parts.order[position].task);
-            for (size_t p = first[task]; p < first[task + 1]; ++p) {
-                const auto& [predecessor, link] = predecessors[p];
+            for (size_t at = first[task]; at < first[task + 1]; ++at) {
+                const auto& [predecessor, link] = predecessors[at];
                 xml.writeStartElement("PredecessorLink");
                 number(xml, "PredecessorUID", parts.uids.at(predecessor));
                 number(xml, "Type", linkType(link->kind));
@@ -575,7 +536,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
     bool written = writeAll(out, parts.head);
     {
         std::jthread other;
-        if (parts.pieces.size() > 1)
+        if (twoCores && chunkCount > 1)
             other = std::jthread([&] {
                 while (makeNext()) {
                 }

@@ -82,9 +82,9 @@ bool writeMsProject(QIODevice& out, const PlanFile& plan);
 bool writeGanttProject(QIODevice& out, const PlanFile& plan);
 // iCalendar's reader and writer are declared in ICalendar.h.
 
-// MS Project XML made in two steps, so that an export can make the tasks' part of the file
-// while it still reads the links: first all but the links, from the plan (its links are not
-// looked at, and it is not kept); then the file, with the links between its tasks put in place.
+// MS Project XML made in two steps, so that an export can work out the file's outline while it
+// still reads the links: first what the plan's tasks give (its links are not looked at); then
+// the file, with the links between its tasks put in place. The plan must live until then.
 // writeMsProject() is both in one.
 class MsProjectWriting {
 public:
