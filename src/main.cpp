@@ -13,10 +13,11 @@
 #include "csv_exchange/widgets/CsvCommands.h"
 #include "find_filter/widgets/ListFilter.h"
 #include "help/HelpCommands.h"
+#include "history/HistoryCommands.h"
+#include "live_lists/LiveLists.h"
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
 #include "main_window/StartupProbe.h"
-#include "history/HistoryCommands.h"
 #include "plan_exchange/PlanExchangeCommands.h"
 #include "plan_files/PlanCommandLine.h"
 #include "reminders/widgets/ReminderCommands.h"
@@ -52,6 +53,7 @@ void compose() {
     Features::add(QStringLiteral("timeline"), Timeline::install);
     Features::add(QStringLiteral("find_filter"), FindFilter::install);
     Features::add(QStringLiteral("team_database"), TeamCommands::install);
+    Features::add(QStringLiteral("live_lists"), LiveLists::install);
     Features::add(QStringLiteral("task_links"), TaskLinks::install);
     Features::add(QStringLiteral("working_calendar"), WorkingCalendar::install);
     Features::add(QStringLiteral("plan_exchange"), PlanExchange::install);

@@ -24,6 +24,10 @@ public:
     virtual QStringList openFileNames(const QString& title, const QString& filter, bool several);
     // A password box (the typed text hidden) with OK and Cancel; Cancel gives the empty text.
     virtual QString password(const QString& /*title*/, const QString& /*prompt*/) { return {}; }
+    // While the program waits for the database (a record in use elsewhere): the text says so
+    // until the same call with the empty text. The windows go on painting meanwhile; nothing is
+    // shown by default.
+    virtual void waiting(const QString& /*text*/) {}
 
     // The one instance in use. Never null: before the program installs its boxes, a silent
     // fallback answers No and Cancel.

@@ -281,13 +281,14 @@ void SqliteConnection::markOwnHistory() {
     // The mark of a transaction is the ID of its first entry, kept while the transaction lasts
     // (a statement outside one is a transaction of its own).
     try {
-        runScript(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS fennick_step (id INTEGER PRIMARY KEY);"
-                                 "CREATE TEMP TRIGGER IF NOT EXISTS fennick_history_mark AFTER INSERT ON main.History "
-                                 "FOR EACH ROW BEGIN "
-                                 "INSERT INTO fennick_step SELECT NEW.ID WHERE NOT EXISTS (SELECT 1 FROM fennick_step); "
-                                 "UPDATE History SET ChangedBy = %1, Tx = (SELECT id FROM fennick_step) "
-                                 "WHERE ID = NEW.ID; END;")
-                      .arg(SqlText::quoted(HistoryUser::localName())));
+        runScript(
+            QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS fennick_step (id INTEGER PRIMARY KEY);"
+                           "CREATE TEMP TRIGGER IF NOT EXISTS fennick_history_mark AFTER INSERT ON main.History "
+                           "FOR EACH ROW BEGIN "
+                           "INSERT INTO fennick_step SELECT NEW.ID WHERE NOT EXISTS (SELECT 1 FROM fennick_step); "
+                           "UPDATE History SET ChangedBy = %1, Tx = (SELECT id FROM fennick_step) "
+                           "WHERE ID = NEW.ID; END;")
+                .arg(SqlText::quoted(HistoryUser::localName())));
         m_marksHistory = true;
     } catch (const DbError&) {
         // A file whose history cannot be marked still records it, without who made the changes.
@@ -305,6 +306,17 @@ qint64 SqliteConnection::historyMark() {
     return cursor->next() ? cursor->value(0).toLongLong() : 0;
 }
 
+namespace {
+
+// The name of a table as the change feed gives it (the team database's), from the history's.
+QString feedTableName(const QByteArray& historyName) {
+    if (historyName == "status" || historyName == "categories" || historyName == "priorities")
+        return QString::fromLatin1(historyName + "_entries");
+    return QString::fromLatin1(historyName);
+}
+
+} // namespace
+
 void SqliteConnection::watchOtherWriters() {
     if (!QCoreApplication::instance())
         return;
@@ -317,6 +329,15 @@ void SqliteConnection::watchOtherWriters() {
         sqlite3_finalize(stmt);
         return version;
     };
+    // The history names what the other copies changed: the entries after the last one seen.
+    m_lastEntry = -1;
+    if (keepsHistory()) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_handle, "SELECT ifnull(max(ID), 0) FROM History", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            m_lastEntry = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
     m_dataVersion = dataVersion();
     m_watch = std::make_unique<QTimer>();
     m_watch->setInterval(1000);
@@ -326,9 +347,48 @@ void SqliteConnection::watchOtherWriters() {
         if (now < 0 || now == std::exchange(m_dataVersion, now))
             return;
         if (ChangeFeed* feed = changeFeed())
-            feed->announce(QString());
+            announceOthersChanges(*feed);
     });
     m_watch->start();
+}
+
+void SqliteConnection::announceOthersChanges(ChangeFeed& feed) {
+    if (m_lastEntry < 0 || !sqlite3_get_autocommit(m_handle)) {
+        feed.announce(QString());
+        return;
+    }
+    // (This copy's own entries since the last look come too: reading those rows again is harmless.)
+    sqlite3_stmt* stmt = nullptr;
+    QHash<QString, QList<qint64>> records;
+    qint64 last = m_lastEntry;
+    int entries = 0;
+    bool read = sqlite3_prepare_v2(m_handle, "SELECT ID, TableName, RecordID FROM History WHERE ID > ? ORDER BY ID", -1,
+                                   &stmt, nullptr) == SQLITE_OK &&
+                sqlite3_bind_int64(stmt, 1, m_lastEntry) == SQLITE_OK;
+    int step = SQLITE_DONE;
+    while (read && (step = sqlite3_step(stmt)) == SQLITE_ROW) {
+        last = sqlite3_column_int64(stmt, 0);
+        const QByteArray table(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                               sqlite3_column_bytes(stmt, 1));
+        records[feedTableName(table)].append(sqlite3_column_int64(stmt, 2));
+        if (++entries > ChangeFeed::maxRecords)
+            break;
+    }
+    sqlite3_finalize(stmt);
+    if (!read || (step != SQLITE_DONE && step != SQLITE_ROW) || entries > ChangeFeed::maxRecords) {
+        // Which records is not known (or too many of them): every list is read again.
+        if (read && sqlite3_prepare_v2(m_handle, "SELECT max(ID) FROM History", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            m_lastEntry = std::max(m_lastEntry, sqlite3_column_int64(stmt, 0));
+        sqlite3_finalize(stmt);
+        feed.announce(QString());
+        return;
+    }
+    m_lastEntry = last;
+    if (entries == 0) // a change the history does not keep (the calendar, say)
+        feed.announce(QString());
+    for (auto it = records.cbegin(); it != records.cend(); ++it)
+        feed.announce(it.key(), it.value());
 }
 
 namespace {

@@ -46,6 +46,8 @@ private:
     // Another copy of the program (or another program) committed to the file: the change feed
     // is told. Asked of SQLite once a second, which costs next to nothing while nothing changes.
     void watchOtherWriters();
+    // Tells the feed what other connections changed since the last look.
+    void announceOthersChanges(ChangeFeed& feed);
     // Brings a file of an earlier version up to date, after a backup copy: row_version columns
     // and their triggers, then the planner's tables. A read-only file stays as it is (and its
     // saves are not version-checked).
@@ -61,5 +63,6 @@ private:
     int m_schemaVersion = 0;
     std::unique_ptr<QTimer> m_watch;
     qint64 m_dataVersion = -1;
+    qint64 m_lastEntry = -1; // the last history entry announced; -1: no history to read
     bool m_marksHistory = false;
 };

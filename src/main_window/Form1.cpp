@@ -12,6 +12,7 @@
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/Twips.h"
+#include "app/ValueText.h"
 #include "app/widgets/Appearance.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
@@ -107,6 +108,23 @@ QString projectListQuery() {
 // Reads the field of one cell as the database gave it.
 RawValue readCell(const ResultSet& rs, int column, const ListField&) {
     return rs.raw(column);
+}
+
+// A milestone stands on its due date: its start cell holds the same date.
+void standOnDueDate(RawValue* values) {
+    if (values[dueColumn].type != RawValue::Type::Null)
+        values[startColumn] = values[dueColumn];
+    else
+        values[dueColumn] = values[startColumn];
+}
+
+// IDs as the list of an SQL "in (...)".
+QString idList(const QSet<qint64>& ids) {
+    QStringList texts;
+    texts.reserve(ids.size());
+    for (qint64 id : ids)
+        texts << QString::number(id);
+    return texts.join(QLatin1Char(','));
 }
 
 // A large project list is read in parts: the first part before the window shows (a screenful
@@ -588,13 +606,8 @@ void Form1::ListTasks() {
         while (!rs.eof()) {
             for (int i = 0; i < 10; ++i)
                 values[i] = readCell(rs, columns[i], taskFields[i]);
-            // A milestone stands on its due date: its start cell holds the same date.
-            if (m_tasks->hasMilestones() && m_tasks->isMilestone(rs.value(columns[0]).toLongLong())) {
-                if (values[dueColumn].type != RawValue::Type::Null)
-                    values[startColumn] = values[dueColumn];
-                else
-                    values[dueColumn] = values[startColumn];
-            }
+            if (m_tasks->hasMilestones() && m_tasks->isMilestone(rs.value(columns[0]).toLongLong()))
+                standOnDueDate(values);
             m_tasks->appendRow(values);
             rs.moveNext();
         }
@@ -605,4 +618,102 @@ void Form1::ListTasks() {
         throw;
     }
     done();
+}
+
+bool Form1::patchLists(const QString& table, const QSet<qint64>& ids) {
+    if (m_projectFill || m_projects->isFilling())
+        return false;
+    if (ids.isEmpty())
+        return true;
+    const QString list = idList(ids);
+    if (table == QLatin1String("projects")) {
+        patchProjects(QStringLiteral(" where ID in (") + list + QLatin1Char(')'), ids);
+        return true;
+    }
+    if (table == QLatin1String("tasks")) {
+        patchTasks(QStringLiteral(" and ID in (") + list + QLatin1Char(')'), ids);
+        return true;
+    }
+    if (table == QLatin1String("employees")) {
+        // A contact's name shows in the rows of the projects it owns and the tasks it does.
+        patchProjects(QStringLiteral(" where Owner in (") + list + QLatin1Char(')'), {});
+        patchTasks(QStringLiteral(" and AssignedID in (") + list + QLatin1Char(')'), {});
+        return true;
+    }
+    // The value lists, links and the calendar show in no row of the lists.
+    static const QSet<QString> unlisted = {QStringLiteral("status_entries"),     QStringLiteral("categories_entries"),
+                                           QStringLiteral("priorities_entries"), QStringLiteral("tasklinks"),
+                                           QStringLiteral("workingdays"),        QStringLiteral("holidays")};
+    return unlisted.contains(table);
+}
+
+void Form1::patchProjects(const QString& condition, const QSet<qint64>& asked) {
+    const QString selectedBefore = selectedCell(ListView1, 0);
+    QSet<qint64> read;
+    {
+        ResultSet rs = Database::shared().query(projectListQuery() + condition);
+        int columns[10];
+        for (int i = 0; i < 10; ++i)
+            columns[i] = rs.column(QLatin1String(projectFields[i].name));
+        RawValue values[10];
+        while (!rs.eof()) {
+            read.insert(rs.value(columns[0]).toLongLong());
+            for (int i = 0; i < 10; ++i)
+                values[i] = readCell(rs, columns[i], projectFields[i]);
+            m_projects->patchRecord(values);
+            rs.moveNext();
+        }
+        rs.close();
+    }
+    for (qint64 id : asked)
+        if (!read.contains(id))
+            m_projects->removeRecord(id);
+    m_projects->endPatch();
+    // The selected project went away: the one that took its place shows its tasks.
+    const QString selectedNow = selectedCell(ListView1, 0);
+    if (selectedNow != selectedBefore) {
+        if (selectedNow.isEmpty())
+            m_tasks->clear();
+        else
+            ListTasks();
+    }
+}
+
+void Form1::patchTasks(const QString& condition, const QSet<qint64>& asked) {
+    const QString projectId = selectedCell(ListView1, 0);
+    if (projectId.isEmpty())
+        return;
+    const QString rows = QStringLiteral("from [Open Tasks] where ProjectID=") + projectId + condition;
+    // Which of them are milestones, before their rows are put in place.
+    const Connection* connection = Database::shared().connection();
+    if (connection && connection->hasPlanner()) {
+        for (ResultSet m = Database::shared().query(QStringLiteral("select ID, Milestone from Tasks where ID in "
+                                                                   "(select ID ") +
+                                                    rows + QLatin1Char(')'));
+             !m.eof(); m.moveNext())
+            m_tasks->setMilestone(m.value(0).toLongLong(), isStoredTruth(m.value(1).toString()));
+    }
+    QSet<qint64> read;
+    {
+        ResultSet rs = Database::shared().query(QStringLiteral("select * ") + rows);
+        int columns[10];
+        for (int i = 0; i < 10; ++i)
+            columns[i] = rs.column(QLatin1String(taskFields[i].name));
+        RawValue values[10];
+        while (!rs.eof()) {
+            const qint64 id = rs.value(columns[0]).toLongLong();
+            for (int i = 0; i < 10; ++i)
+                values[i] = readCell(rs, columns[i], taskFields[i]);
+            read.insert(id);
+            if (m_tasks->isMilestone(id))
+                standOnDueDate(values);
+            m_tasks->patchRecord(values);
+            rs.moveNext();
+        }
+        rs.close();
+    }
+    for (qint64 id : asked)
+        if (!read.contains(id))
+            m_tasks->removeRecord(id);
+    m_tasks->endPatch();
 }

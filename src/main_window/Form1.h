@@ -5,6 +5,7 @@
 #include "TaskListModel.h"
 #include "app/widgets/RowSelection.h"
 
+#include <QSet>
 #include <QWidget>
 
 #include <cstdint>
@@ -45,6 +46,11 @@ public:
     // Refills the task list for the selected project. Throws DbError on the first failure;
     // the caller's trap reports it.
     void ListTasks();
+    // Reads again just the rows that records of a table (projects, tasks, or contacts, whose
+    // names the rows show) appear in, and puts them in place; false when the lists must be
+    // refilled instead (the project list is still streaming in, or the table is not known).
+    // Throws DbError on failure.
+    bool patchLists(const QString& table, const QSet<qint64>& ids);
 
     // Start-up step 4: the check of the database components. May end the program
     // (sets programEnded(); no further start-up step runs).
@@ -134,6 +140,9 @@ private:
     void continueProjectFill();
     void abortProjectFill();
     void showFillProgress(bool on);
+    // Patches: the project rows a condition picks, and the selected project's task rows.
+    void patchProjects(const QString& condition, const QSet<qint64>& asked);
+    void patchTasks(const QString& condition, const QSet<qint64>& asked);
 
     friend class MainWindowPort;
     MainWindowPort* m_port = nullptr;

@@ -111,3 +111,7 @@ void MainWindowPort::refillProjects() {
 void MainWindowPort::refillTasks() {
     m_form.ListTasks();
 }
+
+bool MainWindowPort::patchLists(const QString& table, const QSet<qint64>& ids) {
+    return m_form.patchLists(table, ids);
+}

@@ -30,6 +30,7 @@ public:
     RecordListModel* tasks() const override;
     void refillProjects() override;
     void refillTasks() override;
+    bool patchLists(const QString& table, const QSet<qint64>& ids) override;
 
 private:
     struct Group {

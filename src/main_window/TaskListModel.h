@@ -16,6 +16,12 @@ public:
     void setMilestones(QSet<qint64> ids) { m_milestones = std::move(ids); }
     bool hasMilestones() const { return !m_milestones.isEmpty(); }
     bool isMilestone(qint64 id) const { return m_milestones.contains(id); }
+    void setMilestone(qint64 id, bool milestone) {
+        if (milestone)
+            m_milestones.insert(id);
+        else
+            m_milestones.remove(id);
+    }
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 

@@ -12,9 +12,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 
 #include <libpq-fe.h>
@@ -42,6 +44,8 @@ bool isFloat(unsigned int oid) {
 namespace {
 
 constexpr const char* channel = "fennick_changes";
+// A statement not done after this long shows that it waits, and the windows paint meanwhile.
+constexpr qint64 waitShownAfterMs = 300;
 // While the server is away, how often the program looks for it again.
 constexpr int retryMilliseconds = 1000;
 // How long a connection may take: libpq's wait for a server that does not answer (connect_timeout),
@@ -764,7 +768,7 @@ void PgConnection::readNotifications() {
                 // The program refills after its own changes itself. (Behind a pooler the number
                 // that libpq knows is the pooler's, not the server session's.)
                 if (ChangeFeed* feed = changeFeed())
-                    feed->announce(QString::fromUtf8(extra));
+                    feed->announceNotice(QString::fromUtf8(extra));
             PQfreemem(note);
         }
     }
@@ -886,7 +890,55 @@ bool PgConnection::isConnected() const {
     return m_conn && !m_lost && PQstatus(m_conn) == CONNECTION_OK;
 }
 
+PGresult* PgConnection::runWaiting(const QByteArray& text, bool saving) {
+    // Without parameters, but through the extended protocol: exactly one statement per call.
+    if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+        return nullptr;
+    QCoreApplication* app = QCoreApplication::instance();
+    const bool windows = app && QThread::currentThread() == app->thread();
+    QElapsedTimer clock;
+    clock.start();
+    bool shown = false;
+    while (PQconsumeInput(m_conn) && PQisBusy(m_conn)) {
+        pollfd socket{PQsocket(m_conn), POLLIN, 0};
+        ::poll(&socket, 1, shown ? 20 : 50);
+        if (!shown && windows && clock.elapsed() >= waitShownAfterMs) {
+            // Nothing else may use the connection meanwhile: others' news waits, and what the
+            // events would run on the database is refused (see run()).
+            shown = m_waiting = true;
+            if (m_notifier)
+                m_notifier->setEnabled(false);
+            if (ChangeFeed* feed = changeFeed())
+                feed->setHeld(true);
+            Messages::current().waiting(saving ? QStringLiteral("Saving... A record is in use elsewhere; the save "
+                                                                "waits for it a few seconds.")
+                                               : QStringLiteral("Reading... Records are in use elsewhere; waiting "
+                                                                "for them a few seconds."));
+        }
+        if (shown)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    PGresult* result = nullptr;
+    while (PGresult* next = PQgetResult(m_conn)) {
+        PQclear(result);
+        result = next;
+    }
+    if (shown) {
+        m_waiting = false;
+        Messages::current().waiting(QString());
+        if (m_notifier)
+            m_notifier->setEnabled(true);
+        if (ChangeFeed* feed = changeFeed())
+            feed->setHeld(false);
+    }
+    return result;
+}
+
 PGresult* PgConnection::run(const QString& statement) {
+    if (m_waiting) // asked by an event while a statement waits
+        throw DbError(QStringLiteral("The team database is busy with a statement that waits for a record in use "
+                                     "elsewhere, so nothing was read or saved. Try again in a moment."),
+                      DbError::Kind::InUse);
     if (!isConnected() && !reconnect())
         throw DbError(QStringLiteral("The team database server %1 cannot be reached, so nothing was read or "
                                      "saved. The program connects again by itself when the server is back.")
@@ -895,8 +947,7 @@ PGresult* PgConnection::run(const QString& statement) {
     // A statement inside a transaction, or any that is not a plain read, is part of a save.
     const bool saving = PQtransactionStatus(m_conn) != PQTRANS_IDLE ||
                         !statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
-    // Without parameters, but through the extended protocol: exactly one statement per call.
-    PGresult* result = PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    PGresult* result = runWaiting(text, saving);
     readNotifications();
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)

@@ -20,7 +20,7 @@ struct pg_result;
 class PgConnection final : public Connection {
 public:
     // The schema version this program reads and writes.
-    static constexpr int schemaVersion = 4;
+    static constexpr int schemaVersion = 5;
 
     enum class Check { Schema, None };
     // Connects (asking for a password when the server wants one that libpq's own sources do not
@@ -106,6 +106,9 @@ private:
     pg_result* run(const QString& statement);
     // Throws the plain message for a failed statement; saving: it was part of a save.
     [[noreturn]] void fail(pg_result* result, bool saving);
+    // Runs one statement on the connection. One that is not done at once (a record in use
+    // elsewhere holds it back) waits with the windows still painting and a notice that it waits.
+    pg_result* runWaiting(const QByteArray& text, bool saving);
     void lost();
     // The steps of an attempt in the background: waiting for its socket, going on, giving up.
     void waitForAttempt(int polling);
@@ -130,6 +133,7 @@ private:
     QString m_password; // asked for in this run only, never stored
     bool m_readOnly = false;
     bool m_lost = false;
+    bool m_waiting = false; // a statement waits, and the windows paint meanwhile
     std::unique_ptr<QSocketNotifier> m_notifier;
     // The notices of others' changes on a connection of their own to the server's own address
     // (setting TeamListenAddress), when the shared connection goes through a transaction pooler.

@@ -46,6 +46,8 @@ QString upgradeScript(int toVersion) {
                resource(QStringLiteral("postgresql-counters.sql"));
     if (toVersion == 4) // the history of the records
         return resource(QStringLiteral("postgresql-history.sql"));
+    if (toVersion == 5) // notices that name the records changed
+        return resource(QStringLiteral("postgresql-changes.sql"));
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 

@@ -2,11 +2,12 @@
 // did, the index sort orders as a plain stable text or number sort would) and a long project list
 // that streams in while the window is usable.
 #include "app/Database.h"
-#include "main_window/Form1.h"
 #include "app/widgets/RecordListModel.h"
+#include "main_window/Form1.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QRandomGenerator>
@@ -66,6 +67,8 @@ private slots:
     void sortMatchesStableSort_data();
     void sortMatchesStableSort();
     void longListStreamsIn();
+    void patchesKeepOrderSelectionAndFilter_data();
+    void patchesKeepOrderSelectionAndFilter();
 };
 
 void TestListStorage::storedValuesReadBack_data() {
@@ -242,3 +245,126 @@ void TestListStorage::longListStreamsIn() {
 
 QTEST_MAIN(TestListStorage)
 #include "tst_list_storage.moc"
+
+void TestListStorage::patchesKeepOrderSelectionAndFilter_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("repeated");
+    QTest::addColumn<int>("sorted"); // 0 unsorted, 1 ascending, 2 descending
+    QTest::addColumn<bool>("filtered");
+    const auto T = static_cast<int>(Kind::Text), N = static_cast<int>(Kind::Number);
+    QTest::newRow("unsorted") << T << false << 0 << false;
+    QTest::newRow("texts ascending") << T << false << 1 << false;
+    QTest::newRow("repeated texts descending") << T << true << 2 << false;
+    QTest::newRow("numbers ascending") << N << false << 1 << false;
+    QTest::newRow("numbers descending, filtered") << N << false << 2 << true;
+    QTest::newRow("texts unsorted, filtered") << T << false << 0 << true;
+}
+
+void TestListStorage::patchesKeepOrderSelectionAndFilter() {
+    QFETCH(int, kind);
+    QFETCH(bool, repeated);
+    QFETCH(int, sorted);
+    QFETCH(bool, filtered);
+    const QStringList texts = {"Project ", "project b", "PROJECT c", "Ärger", "ärger a", "a", "B", "", "z", "é"};
+    const QStringList numbers = {"", "n/a", "-1", "0", "2.5", "10", "1000", "-0.25", "7"};
+    QRandomGenerator random(20261208);
+    auto key = [&] {
+        return static_cast<Kind>(kind) == Kind::Number ? numbers[random.bounded(numbers.size())]
+                                                       : texts[random.bounded(texts.size())];
+    };
+    RecordListModel model(
+        {{QStringLiteral("ID"), Kind::Number}, {QStringLiteral("key"), static_cast<Kind>(kind), repeated}});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // The records as stored, in the order they were added (the unsorted list's order).
+    std::vector<std::pair<qint64, QString>> records;
+    std::vector<RecordListModel::Row> rows;
+    for (qint64 id = 1; id <= 300; ++id) {
+        records.push_back({id, key()});
+        rows.push_back({QString::number(id), records.back().second});
+    }
+    model.setRows(rows);
+    const bool descending = sorted == 2;
+    if (sorted)
+        model.sort(1, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QSet<qint64> shownIds; // while filtered: the records the filter showed, and those added since
+    if (filtered) {
+        std::vector<int> shown;
+        for (int r = 0; r < model.sourceRowCount(); ++r)
+            if (model.sourceCell(r, 0).toLongLong() % 3 != 0) {
+                shown.push_back(r);
+                shownIds.insert(model.sourceCell(r, 0).toLongLong());
+            }
+        model.setVisibleRows(shown);
+    }
+    QItemSelectionModel selection(&model);
+    qint64 nextId = 301;
+    for (int round = 0; round < 40; ++round) {
+        const int pick = random.bounded(model.rowCount());
+        const qint64 selectedId = model.cellText(pick, 0).toLongLong();
+        selection.setCurrentIndex(model.index(pick, 1), QItemSelectionModel::ClearAndSelect);
+        // A burst: a few records changed, one added, sometimes one removed.
+        for (int change = 0; change < 3; ++change) {
+            auto& record = records[static_cast<size_t>(random.bounded(static_cast<int>(records.size())))];
+            record.second = key();
+            const QByteArray text = record.second.toUtf8();
+            Value values[2];
+            values[0].type = Value::Type::Integer;
+            values[0].integer = record.first;
+            if (!record.second.isEmpty())
+                values[1] = textValue(text);
+            if (static_cast<Kind>(kind) == Kind::Number && !record.second.isEmpty()) {
+                bool ok = false;
+                const double d = record.second.toDouble(&ok);
+                if (ok)
+                    values[1] = Value{Value::Type::Real, 0, d, nullptr, 0};
+            }
+            model.patchRecord(values);
+        }
+        records.push_back({nextId++, key()});
+        shownIds.insert(records.back().first);
+        const QByteArray added = records.back().second.toUtf8();
+        Value values[2];
+        values[0].type = Value::Type::Integer;
+        values[0].integer = records.back().first;
+        if (!added.isEmpty())
+            values[1] = textValue(added);
+        model.patchRecord(values);
+        qint64 removed = 0;
+        if (round % 4 == 3) {
+            const auto at = static_cast<size_t>(random.bounded(static_cast<int>(records.size())));
+            removed = records[at].first;
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(at));
+            model.removeRecord(removed);
+            shownIds.remove(removed);
+        }
+        model.endPatch();
+
+        // Every record once, with its value now; while filtered, just those it showed and the new.
+        QList<qint64> expectedIds;
+        for (const auto& [id, text] : records)
+            if (!filtered || shownIds.contains(id))
+                expectedIds << id;
+        QList<qint64> ids;
+        for (int r = 0; r < model.rowCount(); ++r)
+            ids << model.cellText(r, 0).toLongLong();
+        if (!sorted) {
+            QCOMPARE(ids, expectedIds);
+        } else {
+            QList<qint64> a = ids, b = expectedIds;
+            std::sort(a.begin(), a.end());
+            std::sort(b.begin(), b.end());
+            QCOMPARE(a, b);
+            for (int r = 1; r < model.rowCount(); ++r)
+                QVERIFY2(!keyLess(model.rawCell(r, 1), model.rawCell(r - 1, 1), static_cast<Kind>(kind), descending),
+                         qPrintable(QStringLiteral("row %1 out of order").arg(r)));
+        }
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const auto it = std::find_if(records.begin(), records.end(),
+                                         [&](const auto& record) { return record.first == ids[r]; });
+            QCOMPARE(model.rawCell(r, 1), it->second);
+        }
+        // The selection stays on its record, unless that record went away.
+        if (selectedId != removed)
+            QCOMPARE(model.cellText(selection.currentIndex().row(), 0).toLongLong(), selectedId);
+    }
+}

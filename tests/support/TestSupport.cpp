@@ -78,6 +78,11 @@ QStringList ScriptedMessages::openFileNames(const QString& title, const QString&
     return several ? paths : paths.mid(0, 1);
 }
 
+void ScriptedMessages::waiting(const QString& text) {
+    if (!text.isEmpty())
+        m_shown.push_back({Kind::Waiting, QString(), text});
+}
+
 QString ScriptedMessages::password(const QString& title, const QString& prompt) {
     m_shown.push_back({Kind::Password, title, prompt});
     if (m_passwords.empty())

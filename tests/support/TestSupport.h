@@ -17,7 +17,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog, Password };
+    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog, Password, Waiting };
     struct Shown {
         Kind kind;
         QString title;
@@ -34,6 +34,8 @@ public:
     QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
     QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
     QString password(const QString& title, const QString& prompt) override;
+    // Records each wait that was shown (its text), not the end of it.
+    void waiting(const QString& text) override;
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.

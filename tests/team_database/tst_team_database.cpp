@@ -9,11 +9,14 @@
 #include "app/FieldBounds.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
+#include "app/ValueText.h"
+#include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "editors/EditorSql.h"
 #include "editors/EditorTestUtil.h"
 #include "editors/Form2.h"
 #include "help/HelpWindows.h"
+#include "live_lists/LiveLists.h"
 #include "main_window/Form1.h"
 #include "sample_data/SampleData.h"
 #include "support/TestSupport.h"
@@ -556,6 +559,8 @@ private slots:
     void liveRefreshKeepsSortSelectionAndScroll();
     void changeDuringARefillIsNotLost_data();
     void changeDuringARefillIsNotLost();
+    void othersChangesArePatchedInPlace_data();
+    void othersChangesArePatchedInPlace();
     void silentServerDoesNotFreezeTheWindow();
     void longListStreamsWhileTheConnectionIsFree();
     void throughAPooler_data();
@@ -1084,7 +1089,17 @@ void TestTeamDatabase::saveBlockedByALockSaysSoAndSavesNothing() {
                         QStringLiteral("begin; lock table projects in access exclusive mode; select pg_sleep(60);"));
     QVERIFY(locker.started());
     QTRY_VERIFY(lockedElsewhere(QStringLiteral("projects")));
+    // While the save waits, the windows go on with their events (they paint) and say it waits.
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(20);
     save(form.get());
+    ticker.stop();
+    QVERIFY2(ticks > 3, qPrintable(QString::number(ticks)));
+    const QStringList waits = f.messages.texts(ScriptedMessages::Kind::Waiting);
+    QVERIFY2(waits.size() == 1 && waits.first().contains(QLatin1String("in use elsewhere")),
+             qPrintable(waits.join(QLatin1Char('\n'))));
     // A notice: the user's situation, not a fault to report.
     QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(f.messages.notices().size(), 1);
@@ -1409,11 +1424,119 @@ void TestTeamDatabase::changeDuringARefillIsNotLost() {
         if (std::exchange(arrived, true))
             return;
         addProject(QStringLiteral("arrived during the refill"));
-        TeamCommands::refill(form.port()); // as the change feed does
+        LiveLists::refill(form.port()); // as the change feed does
     });
-    TeamCommands::refill(form.port());
+    LiveLists::refill(form.port());
     QTRY_VERIFY(projectNames(form).contains(QStringLiteral("arrived during the refill")));
     QTRY_COMPARE(form.projectModel()->rowCount(), rows + 1);
+}
+
+void TestTeamDatabase::othersChangesArePatchedInPlace_data() {
+    // %1: a project of the list (not the selected one), %2: the selected project, %3: its first
+    // task, %4: the owner of every project.
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("patched"); // false: too many records for a patch (a refill may follow)
+    QTest::newRow("project renamed") << "update Projects set ProjectName='AA renamed' where ID=%1" << true;
+    QTest::newRow("selected project changed") << "update Projects set Budget=99 where ID=%2" << true;
+    QTest::newRow("project added") << "insert into Projects (ProjectName,Owner) values ('P175 added',%4)" << true;
+    QTest::newRow("project deleted") << "delete from Projects where ID=%1" << true;
+    QTest::newRow("contact renamed") << "update Employees set LastName='Renamed' where ID=%4" << true;
+    QTest::newRow("task renamed") << "update Tasks set Title='Task renamed' where ID=%3" << true;
+    QTest::newRow("task deleted") << "delete from Tasks where ID=%3" << true;
+    QTest::newRow("task added") << "insert into Tasks (ProjectID,Title) values (%2,'Task added')" << true;
+    QTest::newRow("every project at once") << "update Projects set Budget=Budget+1" << false;
+}
+
+// A change by another program reaches the lists as just the rows it touched: the list is not read
+// again, and its sort, selection and scroll stay, while it shows exactly what is stored.
+void TestTeamDatabase::othersChangesArePatchedInPlace() {
+    QFETCH(QString, statement);
+    QFETCH(bool, patched);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    TestEnvironment::exec(QStringLiteral("insert into Employees (FirstName,LastName) values ('Ann','Lee')"));
+    const qint64 owner = TestEnvironment::scalar(QStringLiteral("select max(ID) from Employees")).toLongLong();
+    TestEnvironment::exec(QStringLiteral("begin"));
+    const int count = 600; // more than a notice names at once
+    for (int i = 0; i < count; ++i)
+        TestEnvironment::exec(projectInsert(QStringLiteral("P%1").arg(i, 3, 10, QLatin1Char('0')), int(owner)));
+    TestEnvironment::exec(QStringLiteral("commit"));
+    const qint64 first = TestEnvironment::scalar(QStringLiteral("select min(ID) from Projects")).toLongLong();
+    const qint64 selected = first + 350, other = first + 420;
+    for (int i = 0; i < 3; ++i)
+        TestEnvironment::exec(
+            QStringLiteral("insert into Tasks (ProjectID,Title) values (%1,'T%2')").arg(selected).arg(i));
+    const qint64 task = TestEnvironment::scalar(QStringLiteral("select min(ID) from Tasks")).toLongLong();
+    Form1 form;
+    form.Form_Load();
+    form.resize(800, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.projectModel()->ensureComplete();
+    Form1::headerClick(form.ListView1, 2);
+    Form1::headerClick(form.ListView1, 2); // by name, descending
+    for (int row = 0; row < form.projectModel()->rowCount(); ++row)
+        if (form.projectModel()->cellText(row, 0).toLongLong() == selected)
+            Form1::selectRow(form.ListView1, row);
+    form.ListView1->scrollTo(form.ListView1->currentIndex());
+    QCOMPARE(form.taskModel()->rowCount(), 3);
+    const int scroll = form.ListView1->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    QSignalSpy refills(form.projectModel(), &RecordListModel::rowsReplaced);
+    QSignalSpy patches(&form.port(), &PlannerWindow::listsRefilled);
+
+    QCOMPARE(finish(startChild({QStringLiteral("exec"), env.databaseTarget(),
+                                statement.arg(other).arg(selected).arg(task).arg(owner)})),
+             0);
+    // What each list should show: every stored row, as stored.
+    auto stored = [](const QString& query) {
+        QStringList rows;
+        for (ResultSet rs = Database::shared().query(query); !rs.eof(); rs.moveNext())
+            rows << rs.value(0).toString() + QLatin1Char('|') + rs.value(1).toString() + QLatin1Char('|') +
+                        rs.value(2).toString();
+        rows.sort();
+        return rows;
+    };
+    auto shown = [](RecordListModel* model, std::initializer_list<int> columns) {
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            QStringList cells;
+            for (int c : columns)
+                cells << model->rawCell(row, c);
+            rows << cells.join(QLatin1Char('|'));
+        }
+        rows.sort();
+        return rows;
+    };
+    const QString projects = QStringLiteral("select ID, ProjectName, OwnerName from [Open Projects]");
+    const QString tasks =
+        QStringLiteral("select ID, Title, AssignedTo from [Open Tasks] where ProjectID=%1").arg(selected);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(form.projectModel(), {0, 1, 2}), stored(projects), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(form.taskModel(), {0, 1, 2}), stored(tasks), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        shown(form.projectModel(), {0, 8}),
+        [&] {
+            QStringList rows;
+            for (ResultSet rs = Database::shared().query(QStringLiteral("select ID, Budget from Projects")); !rs.eof();
+                 rs.moveNext())
+                rows << rs.value(0).toString() + QLatin1Char('|') +
+                            (rs.value(1).isNull() ? QString() : numberText(rs.value(1).toDouble()));
+            rows.sort();
+            return rows;
+        }(),
+        10000);
+    // Still sorted by name, descending, with the same project selected and the list where it was.
+    for (int row = 1; row < form.projectModel()->rowCount(); ++row)
+        QVERIFY(QString::compare(form.projectModel()->cellText(row - 1, 1), form.projectModel()->cellText(row, 1),
+                                 Qt::CaseInsensitive) >= 0);
+    QCOMPARE(Form1::selectedCell(form.ListView1, 0).toLongLong(), selected);
+    if (patched) {
+        QCOMPARE(refills.count(), 0);
+        QCOMPARE(patches.count(), 0);
+        QCOMPARE(form.ListView1->verticalScrollBar()->value(), scroll);
+    }
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestTeamDatabase::silentServerDoesNotFreezeTheWindow() {

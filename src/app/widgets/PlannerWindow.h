@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -58,6 +59,11 @@ public:
     virtual void refillProjects() = 0;
     // Refills the task list of the selected project; throws DbError on failure.
     virtual void refillTasks() = 0;
+    // Reads again just the rows of both lists that the given records of a table (by the change
+    // feed's table names) show in, and puts them in place, keeping sort, filter, selection and
+    // scroll. False when the lists must be refilled instead (the project list is still streaming
+    // in, or the table is not one it knows). Throws DbError on failure.
+    virtual bool patchLists(const QString& table, const QSet<qint64>& ids) = 0;
 
 signals:
     // The project list was refilled and is whole: windows that show the same projects follow.

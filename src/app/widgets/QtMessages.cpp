@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStandardPaths>
 
 namespace {
@@ -56,4 +57,23 @@ QString QtMessages::password(const QString& title, const QString& prompt) {
     bool ok = false;
     const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Password, QString(), &ok);
     return ok ? text : QString();
+}
+
+void QtMessages::waiting(const QString& text) {
+    if (text.isEmpty()) {
+        delete m_waiting;
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    // A busy bar without a Cancel button: the wait ends by itself within the connection's limit.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    auto* bar = new QProgressDialog(text, QString(), 0, 0, owner());
+    bar->setObjectName(QStringLiteral("WaitingForDatabase"));
+    bar->setWindowTitle(AppTitle::current());
+    bar->setCancelButton(nullptr);
+    bar->setMinimumDuration(0);
+    bar->setAutoClose(false);
+    bar->setAttribute(Qt::WA_DeleteOnClose);
+    bar->show();
+    m_waiting = bar;
 }

@@ -3,6 +3,10 @@
 
 #include "app/Messages.h"
 
+#include <QPointer>
+
+class QProgressDialog;
+
 class QtMessages final : public Messages {
 public:
     void notice(const QString& text) override;
@@ -12,4 +16,8 @@ public:
     QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
     QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
     QString password(const QString& title, const QString& prompt) override;
+    void waiting(const QString& text) override;
+
+private:
+    QPointer<QProgressDialog> m_waiting;
 };

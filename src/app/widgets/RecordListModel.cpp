@@ -247,6 +247,61 @@ struct RecordListModel::Store {
         return {};
     }
 
+    // The record ID a stored row holds, for the first column.
+    qint64 recordId(std::uint32_t row) const {
+        if (kind == Kind::Number && !std::isnan(numbers[row]))
+            return static_cast<qint64>(numbers[row]);
+        return text(row).toLongLong();
+    }
+
+    // The sort key of a number cell: empty or unreadable cells before every number.
+    double numberKey(std::uint32_t row) const {
+        const double v = numbers[row];
+        if (!std::isnan(v))
+            return v;
+        bool ok = false;
+        const double parsed = odd.value(row).toDouble(&ok);
+        return ok ? parsed : -std::numeric_limits<double>::infinity();
+    }
+
+    // The own text of a row as the sort compares it: folded, ASCII letters by byte.
+    std::string foldedText(std::uint32_t row) const {
+        const std::uint32_t start = row == 0 ? 0 : ends[row - 1];
+        std::string text(arena.data() + start, ends[row] - start);
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return QString::fromUtf8(arena.data() + start, static_cast<qsizetype>(ends[row] - start))
+                    .toCaseFolded()
+                    .toStdString();
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        }
+        return text;
+    }
+
+    // How two stored rows compare in the order a sort by this column gives (ascending).
+    int compare(std::uint32_t a, std::uint32_t b) const {
+        switch (kind) {
+        case Kind::Number: {
+            const double x = numberKey(a), y = numberKey(b);
+            return x < y ? -1 : y < x ? 1 : 0;
+        }
+        case Kind::Date:
+            if (odd.isEmpty()) {
+                const auto key = [this](std::uint32_t r) {
+                    return days[r] == noDate ? std::numeric_limits<std::int64_t>::min() : std::int64_t(days[r]);
+                };
+                return key(a) < key(b) ? -1 : key(b) < key(a) ? 1 : 0;
+            }
+            return QString::compare(text(a), text(b), Qt::CaseSensitive);
+        case Kind::Text:
+            if (repeated)
+                return QString::compare(dictionary[ids[a]], dictionary[ids[b]], Qt::CaseInsensitive);
+            return foldedText(a).compare(foldedText(b));
+        }
+        return 0;
+    }
+
     // Orders the texts of their own without regard to case: a radix sort on eight folded bytes
     // at a time, so a long shared beginning ("Project …") costs one pass, not every comparison.
     void sortTexts(std::vector<SortEntry>& entries, bool descending) const;
@@ -456,6 +511,8 @@ void RecordListModel::dropRows() {
     m_count = 0;
     m_filtered = false;
     m_visible.clear();
+    std::unordered_map<qint64, std::uint32_t>().swap(m_storedOf);
+    m_storedOfMade = false;
 }
 
 void RecordListModel::beginFill() {
@@ -573,6 +630,170 @@ void RecordListModel::resort() {
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+// ---------------------------------------------------------------- patching
+
+const std::unordered_map<qint64, std::uint32_t>& RecordListModel::storedRecords() const {
+    if (!m_storedOfMade) {
+        m_storedOf.reserve(m_order.size());
+        for (std::uint32_t stored : m_order)
+            m_storedOf[m_stores[0]->recordId(stored)] = stored;
+        m_storedOfMade = true;
+    }
+    return m_storedOf;
+}
+
+bool RecordListModel::hasRecord(qint64 id) const {
+    return storedRecords().count(id) > 0;
+}
+
+int RecordListModel::rowOfRecord(qint64 id) const {
+    const auto known = storedRecords().find(id);
+    const int at = known == m_storedOf.end() ? -1 : positionOf(known->second);
+    if (at < 0 || !m_filtered)
+        return at;
+    const auto shown = std::lower_bound(m_visible.begin(), m_visible.end(), at);
+    return shown != m_visible.end() && *shown == at ? static_cast<int>(shown - m_visible.begin()) : -1;
+}
+
+int RecordListModel::positionOf(std::uint32_t stored) const {
+    const auto it = std::find(m_order.begin(), m_order.end(), stored);
+    return it == m_order.end() ? -1 : static_cast<int>(it - m_order.begin());
+}
+
+bool RecordListModel::sortsBefore(std::uint32_t a, std::uint32_t b) const {
+    const int c = m_stores[static_cast<std::size_t>(m_sortColumn)]->compare(a, b);
+    return m_sortOrder == Qt::DescendingOrder ? c > 0 : c < 0;
+}
+
+int RecordListModel::placeFor(std::uint32_t stored) const {
+    if (!m_sorted)
+        return static_cast<int>(m_order.size());
+    // After the rows it ties with, as a stable sort would leave a row that came last.
+    const auto it = std::upper_bound(m_order.begin(), m_order.end(), stored,
+                                     [this](std::uint32_t a, std::uint32_t b) { return sortsBefore(a, b); });
+    return static_cast<int>(it - m_order.begin());
+}
+
+void RecordListModel::changeFilteredOrder(const std::function<void()>& change, std::uint32_t added,
+                                          std::uint32_t replaced) {
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::uint32_t> storedBefore;
+    for (const QModelIndex& idx : before)
+        storedBefore.push_back(storedRow(idx.row()));
+    std::vector<char> shown(m_count, 0);
+    for (int v : m_visible)
+        shown[m_order[static_cast<std::size_t>(v)]] = 1;
+    if (added != Store::noId)
+        shown[added] = replaced != Store::noId ? shown[replaced] : 1;
+    change();
+    m_visible.clear();
+    std::unordered_map<std::uint32_t, int> rowOf;
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        if (m_order[i] < shown.size() && shown[m_order[i]]) {
+            rowOf[m_order[i]] = static_cast<int>(m_visible.size());
+            m_visible.push_back(static_cast<int>(i));
+        }
+    }
+    QModelIndexList after;
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const auto it = rowOf.find(storedBefore[static_cast<std::size_t>(i)]);
+        after.append(it == rowOf.end() ? QModelIndex() : index(it->second, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void RecordListModel::patchRecord(const Value* values) {
+    storedRecords();
+    const std::uint32_t stored = m_count;
+    appendRow(values);
+    const qint64 id = m_stores[0]->recordId(stored);
+    const auto known = m_storedOf.find(id);
+    m_patched = true;
+    if (known == m_storedOf.end()) {
+        m_storedOf[id] = stored;
+        if (m_filtered) {
+            changeFilteredOrder([&] { m_order.insert(m_order.begin() + placeFor(stored), stored); }, stored,
+                                Store::noId);
+            return;
+        }
+        const int at = placeFor(stored);
+        beginInsertRows({}, at, at);
+        m_order.insert(m_order.begin() + at, stored);
+        endInsertRows();
+        return;
+    }
+    const std::uint32_t old = std::exchange(known->second, stored);
+    const int at = positionOf(old);
+    if (at < 0)
+        return;
+    const auto position = static_cast<std::size_t>(at);
+    m_order[position] = stored;
+    // Still in order between its neighbours: it stays where it is.
+    const bool inOrder = !m_sorted || ((at == 0 || !sortsBefore(stored, m_order[position - 1])) &&
+                                       (position + 1 == m_order.size() || !sortsBefore(m_order[position + 1], stored)));
+    if (inOrder) {
+        if (!m_filtered) {
+            emit dataChanged(index(at, 0), index(at, columnCount() - 1));
+        } else {
+            const auto shown = std::lower_bound(m_visible.begin(), m_visible.end(), at);
+            if (shown != m_visible.end() && *shown == at) {
+                const int row = static_cast<int>(shown - m_visible.begin());
+                emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+            }
+        }
+        return;
+    }
+    m_order.erase(m_order.begin() + at);
+    const int to = placeFor(stored);
+    if (m_filtered) {
+        // The record keeps being shown or hidden: its new stored row takes the old one's part.
+        m_order.insert(m_order.begin() + at, old);
+        changeFilteredOrder(
+            [&] {
+                m_order.erase(m_order.begin() + at);
+                m_order.insert(m_order.begin() + to, stored);
+            },
+            stored, old);
+        return;
+    }
+    m_order.insert(m_order.begin() + at, stored);
+    if (to == at) { // among rows it ties with: where it was
+        emit dataChanged(index(at, 0), index(at, columnCount() - 1));
+        return;
+    }
+    beginMoveRows({}, at, at, {}, to > at ? to + 1 : to);
+    m_order.erase(m_order.begin() + at);
+    m_order.insert(m_order.begin() + to, stored);
+    endMoveRows();
+}
+
+void RecordListModel::removeRecord(qint64 id) {
+    storedRecords();
+    const auto known = m_storedOf.find(id);
+    if (known == m_storedOf.end())
+        return;
+    const std::uint32_t stored = known->second;
+    m_storedOf.erase(known);
+    const int at = positionOf(stored);
+    if (at < 0)
+        return;
+    m_patched = true;
+    if (m_filtered) {
+        changeFilteredOrder([&] { m_order.erase(m_order.begin() + at); }, Store::noId, Store::noId);
+        return;
+    }
+    beginRemoveRows({}, at, at);
+    m_order.erase(m_order.begin() + at);
+    endRemoveRows();
+}
+
+void RecordListModel::endPatch() {
+    if (std::exchange(m_patched, false))
+        emit rowsPatched();
 }
 
 void RecordListModel::sortOrderIndex() {

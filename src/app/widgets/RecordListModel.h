@@ -107,9 +107,24 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     void setSortingEnabled(bool on) { m_sorted = on; }
 
+    // Patching: records read again after someone changed them, found by the ID in the first
+    // column, while every other row stays as it is. A record already listed is replaced where it
+    // is (or moved to where the sort puts it); a new one goes where the sort puts it, or last. The
+    // selection and the scroll stay on the same records. While a filter shows some rows, a changed
+    // record keeps being shown or hidden and a new one is shown, until the filter decides anew
+    // (rowsPatched()). Call endPatch() after the last patchRecord() or removeRecord().
+    void patchRecord(const Value* values);
+    void removeRecord(qint64 id);
+    void endPatch();
+    bool hasRecord(qint64 id) const;
+    // The shown row of a record by its ID; -1 when it is not shown.
+    int rowOfRecord(qint64 id) const;
+
 signals:
     // After a fill is complete (setRows(), finishFill()): the rows are new and all shown.
     void rowsReplaced();
+    // After a patch changed, added or removed records (endPatch()).
+    void rowsPatched();
 
 private:
     struct Store;
@@ -122,6 +137,16 @@ private:
     void resort();
     // Forgets every row (inside a model reset).
     void dropRows();
+    // Patching: where a record is stored (made on first use), the list position of a stored row,
+    // and the order of two stored rows by the sort state.
+    const std::unordered_map<qint64, std::uint32_t>& storedRecords() const;
+    int positionOf(std::uint32_t stored) const;
+    bool sortsBefore(std::uint32_t a, std::uint32_t b) const;
+    // The list position where a stored row belongs by the sort state (last when unsorted).
+    int placeFor(std::uint32_t stored) const;
+    // A change of the order while a filter shows some rows: the shown rows stay shown, an added
+    // stored row is shown (or as the one it replaces), and the persistent indexes follow their rows.
+    void changeFilteredOrder(const std::function<void()>& change, std::uint32_t added, std::uint32_t replaced);
 
     std::vector<Column> m_columns;
     std::vector<std::unique_ptr<Store>> m_stores; // one per column
@@ -138,4 +163,8 @@ private:
     bool m_sorted = false;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+
+    mutable std::unordered_map<qint64, std::uint32_t> m_storedOf; // record ID -> stored row
+    mutable bool m_storedOfMade = false;
+    bool m_patched = false;
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSet>
 #include <QShortcut>
 #include <QStyle>
@@ -182,6 +183,8 @@ ListFilter::ListFilter(PlannerWindow& planner)
     connect(projects, &RecordListModel::rowsReplaced, this, &ListFilter::projectsReplaced);
     connect(projects, &QAbstractItemModel::layoutChanged, this, [this] { m_rowsMoved = true; });
     connect(planner.tasks(), &RecordListModel::rowsReplaced, this, &ListFilter::tasksReplaced);
+    connect(projects, &RecordListModel::rowsPatched, this, &ListFilter::projectsPatched);
+    connect(planner.tasks(), &RecordListModel::rowsPatched, this, &ListFilter::tasksReplaced);
 }
 
 void ListFilter::open() {
@@ -260,6 +263,33 @@ void ListFilter::projectsReplaced() {
     ErrorTrap trap(windowName(), QStringLiteral("FilterProjects"));
     buildIndex();
     trap.step(1, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    showCount();
+}
+
+void ListFilter::projectsPatched() {
+    m_indexFresh = false;
+    if (!m_query.active()) {
+        m_index = FilterIndex();
+        return;
+    }
+    // Records others changed may now match or no longer match: the filter decides anew, and the
+    // selected project stays selected while it still matches.
+    RecordListModel* projects = m_planner.projects();
+    const QString selected = RowSelection::selectedCell(m_planner.projectList(), 0);
+    const int scroll = m_planner.projectList()->verticalScrollBar()->value();
+    ErrorTrap trap(windowName(), QStringLiteral("FilterProjects"));
+    buildIndex();
+    trap.step(1, [&] { projects->setVisibleRows(matchingProjectRows()); });
+    for (int row = 0; !selected.isEmpty() && row < projects->rowCount(); ++row) {
+        if (projects->cellText(row, 0) == selected) {
+            const int fills = m_taskFills;
+            RowSelection::selectRow(m_planner.projectList(), row);
+            if (m_taskFills == fills)
+                tasksReplaced();
+            break;
+        }
+    }
+    m_planner.projectList()->verticalScrollBar()->setValue(scroll);
     showCount();
 }
 

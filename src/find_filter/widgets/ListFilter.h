@@ -41,6 +41,7 @@ private:
     // After a fill of a list: the same filter on the new rows.
     void projectsReplaced();
     void tasksReplaced();
+    void projectsPatched();
     // Makes the searchable form of the filled rows and of all tasks, once per fill.
     void buildIndex();
     // The shown project rows for the current query.

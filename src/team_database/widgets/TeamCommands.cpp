@@ -27,35 +27,6 @@ namespace TeamCommands {
 
 namespace {
 
-// What a refill must give back to a list: the selected record and where the list was scrolled.
-struct ListPlace {
-    QString selectedId;
-    int vertical = 0;
-    int horizontal = 0;
-};
-
-ListPlace remember(QTreeView* list) {
-    return {RowSelection::selectedCell(list, 0), list->verticalScrollBar()->value(),
-            list->horizontalScrollBar()->value()};
-}
-
-void restore(QTreeView* list, const ListPlace& place) {
-    auto* model = static_cast<RecordListModel*>(list->model());
-    if (!model)
-        return;
-    if (!place.selectedId.isEmpty()) {
-        for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->cellText(row, 0) == place.selectedId) {
-                if (RowSelection::selectedRow(list) != row)
-                    RowSelection::selectRow(list, row);
-                break;
-            }
-        }
-    }
-    list->verticalScrollBar()->setValue(place.vertical);
-    list->horizontalScrollBar()->setValue(place.horizontal);
-}
-
 QString programTitle() {
     return QStringLiteral("Fennick Planner");
 }
@@ -72,64 +43,7 @@ void showTitle(PlannerWindow& planner, bool unreachable = false) {
     planner.setTitle(title);
 }
 
-// Live refills of one main window: the place of each list is given back once the list is whole.
-class LiveRefill final : public QObject {
-public:
-    explicit LiveRefill(PlannerWindow& planner)
-        : QObject(&planner)
-        , m_planner(planner) {
-        setObjectName(QStringLiteral("LiveRefill"));
-    }
-    static LiveRefill& of(PlannerWindow& planner) {
-        auto* live = planner.findChild<LiveRefill*>(QStringLiteral("LiveRefill"), Qt::FindDirectChildrenOnly);
-        return live ? *live : *new LiveRefill(planner);
-    }
-
-    void refill() {
-        if (!Database::shared().isOpen())
-            return;
-        // A change that arrives while a refill runs (or its list still streams in) is never
-        // dropped: one more refill follows once the list is whole.
-        if (m_refilling || m_pendingRestore) {
-            m_again = true;
-            return;
-        }
-        m_refilling = true;
-        PlannerWindow& planner = m_planner;
-        const ListPlace projects = remember(planner.projectList());
-        const ListPlace tasks = remember(planner.taskList());
-        // The place is given back when the list is whole: at once, or once the rest of a long
-        // list has streamed in (unless the user has chosen another row meanwhile).
-        m_pendingRestore = QObject::connect(&planner, &PlannerWindow::listsRefilled, this, [this, projects, tasks] {
-            QObject::disconnect(m_pendingRestore);
-            m_pendingRestore = {};
-            if (RowSelection::selectedRow(m_planner.projectList()) <= 0) {
-                restore(m_planner.projectList(), projects);
-                ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
-                trap.step(1, [this] { m_planner.refillTasks(); });
-                // The task place belongs to the project it was taken in.
-                if (RowSelection::selectedCell(m_planner.projectList(), 0) == projects.selectedId)
-                    restore(m_planner.taskList(), tasks);
-            }
-            if (std::exchange(m_again, false))
-                QTimer::singleShot(0, this, [this] { refill(); });
-        });
-        planner.refillProjects();
-        m_refilling = false;
-    }
-
-private:
-    PlannerWindow& m_planner;
-    QMetaObject::Connection m_pendingRestore; // a refill's place, given back once its list is whole
-    bool m_refilling = false;
-    bool m_again = false; // a change came while a refill ran: one more follows
-};
-
 } // namespace
-
-void refill(PlannerWindow& planner) {
-    LiveRefill::of(planner).refill();
-}
 
 bool switchTo(PlannerWindow& planner, const QString& target) {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("TeamDatabase"));
@@ -221,7 +135,7 @@ void copyLocalToTeam(PlannerWindow& planner) {
                          TeamCopy::localToTeam(DataStore::workingDatabase(), target, progress);
                      });
     if (Database::shared().isShared())
-        refill(planner);
+        planner.refillProjects();
 }
 
 void copyTeamToLocal(PlannerWindow& planner) {
@@ -257,7 +171,6 @@ void install(PlannerWindow& planner) {
         planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Database, a);
 
     ChangeFeed& feed = Database::shared().changes();
-    QObject::connect(&feed, &ChangeFeed::changed, p, [p] { refill(*p); });
     QObject::connect(&feed, &ChangeFeed::connectionLost, p, [p] { showTitle(*p, true); });
     QObject::connect(&feed, &ChangeFeed::opened, p, [p] { p->setProperty(notLiveProperty, false); });
     QObject::connect(&feed, &ChangeFeed::notListening, p, [p](const QString& why) {
@@ -265,10 +178,7 @@ void install(PlannerWindow& planner) {
         showTitle(*p);
         Messages::current().notice(why);
     });
-    QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] {
-        showTitle(*p);
-        refill(*p);
-    });
+    QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] { showTitle(*p); });
 }
 
 } // namespace TeamCommands

@@ -1,5 +1,5 @@
 // The team database in the main window: the "Team Database..." command of the File menu, the
-// database in the window title, and the lists refilled when another client changes data.
+// copies between it and the local file, and the database and its state in the window title.
 #pragma once
 
 #include <QString>
@@ -9,7 +9,7 @@ class QTreeView;
 
 namespace TeamCommands {
 
-// Adds the command and the live refill to the main window .
+// Adds the commands and the title's state to the main window.
 void install(PlannerWindow& planner);
 
 // The "Team Database..." command: shows the database in use and asks for another one; an
@@ -23,9 +23,5 @@ bool switchTo(PlannerWindow& planner, const QString& target);
 // team database in use into a new local file; with a progress bar, all or nothing.
 void copyLocalToTeam(PlannerWindow& planner);
 void copyTeamToLocal(PlannerWindow& planner);
-
-// Refills both lists through the main window's fills, keeping the sort, the selected rows (by
-// their ID) and the scroll positions.
-void refill(PlannerWindow& planner);
 
 } // namespace TeamCommands
