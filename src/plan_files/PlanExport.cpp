@@ -2,9 +2,11 @@
 
 #include "ICalendar.h"
 
+#include "app/Connection.h"
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/RawValue.h"
+#include "app/SqlText.h"
 #include "app/ValueText.h"
 #include "scheduling/PlanStore.h"
 
@@ -243,17 +245,17 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     return plan;
 }
 
-// The links between the tasks of the project (0: every project).
-QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+// The statement that reads the links between the tasks of the project (0: every project).
+QString linksStatement(qint64 projectId) {
+    return QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
+                          "t.ID = l.SuccessorID") +
+           (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString());
+}
+
+QList<PlanFiles::FileLink> linksOf(ResultSet rs) {
     QList<PlanFiles::FileLink> links;
-    if (!PlanStore::available())
-        return links;
     QHash<QString, LinkKind> kinds; // a kind's code, read once
-    for (ResultSet rs = Database::shared().query(
-             QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
-                            "t.ID = l.SuccessorID") +
-             (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
-         !rs.eof(); rs.moveNext()) {
+    for (; !rs.eof(); rs.moveNext()) {
         const QString code = rs.rawText(2);
         auto kind = kinds.constFind(code);
         if (kind == kinds.constEnd())
@@ -264,6 +266,57 @@ QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
     }
     return links;
 }
+
+// The links between the tasks of the project (0: every project).
+QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+    if (!PlanStore::available())
+        return {};
+    return linksOf(Database::shared().query(linksStatement(projectId)));
+}
+
+// The links read on a reader of their own on another thread (where the connection has one) while
+// this thread reads the tasks on the shared connection.
+class LinksReading {
+public:
+    explicit LinksReading(qint64 projectId)
+        : m_project(projectId) {
+        Connection* connection = Database::shared().connection();
+        if (!connection || !PlanStore::available())
+            return;
+        std::unique_ptr<Connection::ThreadReader> reader = connection->openThreadReader();
+        if (!reader)
+            return;
+        const QString statement = SqlText::adaptDialect(linksStatement(projectId), connection->dialect());
+        m_thread = std::jthread([this, reader = std::move(reader), statement] {
+            try {
+                if (std::unique_ptr<ResultCursor> rows = reader->query(statement)) {
+                    m_links = linksOf(ResultSet(std::move(rows)));
+                    m_read = true;
+                }
+            } catch (...) {
+                m_failed = std::current_exception();
+            }
+        });
+    }
+    LinksReading(const LinksReading&) = delete;
+    LinksReading& operator=(const LinksReading&) = delete;
+
+    // The links, once read; the reader's error is thrown here. Without a reader they are read now.
+    QList<PlanFiles::FileLink> take() {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_failed)
+            std::rethrow_exception(m_failed);
+        return m_read ? std::move(m_links) : readLinks(m_project);
+    }
+
+private:
+    qint64 m_project;
+    QList<PlanFiles::FileLink> m_links;
+    bool m_read = false;
+    std::exception_ptr m_failed;
+    std::jthread m_thread; // last: joined before the rest goes
+};
 
 // A file being written whose first megabytes go to the disk while the rest is still written: a
 // large export's sync on commit then waits for its last part only. The early sync runs on a
@@ -325,8 +378,9 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
         return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
                                    "(iCalendar) files."));
+    LinksReading linksReading(projectId);
     PlanFiles::PlanFile plan = readAllButLinks(projectId);
-    // MS Project XML: the tasks' part of the file is made while the links are read.
+    // MS Project XML: the tasks' part of the file is made while the links are read (or waited for).
     std::optional<PlanFiles::MsProjectWriting> writing;
     if (suffix == QLatin1String("xml")) {
         std::exception_ptr failed;
@@ -339,13 +393,13 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
                     failed = std::current_exception();
                 }
             });
-            links = readLinks(projectId);
+            links = linksReading.take();
         }
         if (failed)
             std::rethrow_exception(failed);
         plan.links = std::move(links);
     } else {
-        plan.links = readLinks(projectId);
+        plan.links = linksReading.take();
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
