@@ -42,6 +42,21 @@ public:
     // As query(), for a long list read a slice at a time while other statements run: the first
     // rows are there as soon as the database has them, the rest arrive as they are read.
     virtual std::unique_ptr<ResultCursor> streamQuery(const QString& statement) { return query(statement); }
+
+    // A read-only connection of its own to the same database, for one query whose rows are read
+    // on another thread while this connection goes on serving its own. Made on this connection's
+    // thread; then used by one thread at a time.
+    class ThreadReader {
+    public:
+        virtual ~ThreadReader() = default;
+        // Runs one statement (already adapted to the dialect) and returns its rows, valid while
+        // the reader lives; nullptr when no connection could be had (the caller then reads on
+        // the shared connection). Errors throw DbError in the shared connection's words.
+        virtual std::unique_ptr<ResultCursor> query(const QString& statement) = 0;
+    };
+    // A reader for another thread; nullptr where there is none, or while a transaction is open
+    // here (the reader would not see its changes): the caller reads on this connection then.
+    virtual std::unique_ptr<ThreadReader> openThreadReader() { return nullptr; }
     // Runs one statement (already adapted) and returns the number of rows it changed.
     virtual int execute(const QString& statement) = 0;
     // Whether every write would be refused (a read-only file, a role that may not write).

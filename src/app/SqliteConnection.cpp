@@ -222,6 +222,24 @@ sqlite3_stmt* prepareOne(sqlite3* handle, const QString& statement) {
     return stmt;
 }
 
+// A second handle on the file, read-only and without the shared connection's set-up (no schema
+// upgrade, no temporary tables, no watch), for one query read on another thread.
+class SqliteThreadReader final : public Connection::ThreadReader {
+public:
+    explicit SqliteThreadReader(sqlite3* handle)
+        : m_handle(handle) {}
+    ~SqliteThreadReader() override { sqlite3_close_v2(m_handle); }
+    SqliteThreadReader(const SqliteThreadReader&) = delete;
+    SqliteThreadReader& operator=(const SqliteThreadReader&) = delete;
+
+    std::unique_ptr<ResultCursor> query(const QString& statement) override {
+        return std::make_unique<SqliteCursor>(prepareOne(m_handle, statement));
+    }
+
+private:
+    sqlite3* m_handle;
+};
+
 } // namespace
 
 SqliteConnection::SqliteConnection(const QString& path)
@@ -541,6 +559,20 @@ bool SqliteConnection::isReadOnly() const {
 
 std::unique_ptr<ResultCursor> SqliteConnection::query(const QString& statement) {
     return std::make_unique<SqliteCursor>(prepareOne(m_handle, statement));
+}
+
+std::unique_ptr<Connection::ThreadReader> SqliteConnection::openThreadReader() {
+    if (!m_handle || inTransaction())
+        return nullptr;
+    const QByteArray uri = QUrl::fromLocalFile(m_path).toEncoded() + "?mode=ro";
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close(handle); // the file is gone from its place, say: the shared connection reads
+        return nullptr;
+    }
+    sqlite3_busy_timeout(handle, 5000);
+    return std::make_unique<SqliteThreadReader>(handle);
 }
 
 int SqliteConnection::execute(const QString& statement) {

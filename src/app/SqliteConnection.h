@@ -17,6 +17,8 @@ public:
 
     SqlText::Dialect dialect() const override { return SqlText::Dialect::Sqlite; }
     std::unique_ptr<ResultCursor> query(const QString& statement) override;
+    // A plain read-only handle on the same file.
+    std::unique_ptr<ThreadReader> openThreadReader() override;
     int execute(const QString& statement) override;
     bool isReadOnly() const override;
     QString describe() const override { return m_path; }

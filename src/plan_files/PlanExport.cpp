@@ -2,12 +2,15 @@
 
 #include "ICalendar.h"
 
+#include "app/Connection.h"
 #include "app/Database.h"
 #include "app/DbError.h"
 #include "app/RawValue.h"
+#include "app/SqlText.h"
 #include "app/ValueText.h"
 #include "scheduling/PlanStore.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
@@ -15,9 +18,11 @@
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -247,15 +252,15 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     return plan;
 }
 
-// The links between the tasks of the project (0: every project).
-QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+// The statement that reads the links between the tasks of the project (0: every project).
+QString linksStatement(qint64 projectId) {
+    return QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
+                          "t.ID = l.SuccessorID") +
+           (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString());
+}
+
+QList<PlanFiles::FileLink> linksOf(ResultSet rs) {
     QList<PlanFiles::FileLink> links;
-    if (!PlanStore::available())
-        return links;
-    ResultSet rs = Database::shared().query(
-        QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l join Tasks t on "
-                       "t.ID = l.SuccessorID") +
-        (projectId ? QStringLiteral(" where t.ProjectID=%1").arg(projectId) : QString()));
     // A task's key is made once and shared by its links; a kind's code is looked up once.
     QHash<qint64, QString> keys;
     auto keyOf = [&](int column) {
@@ -283,13 +288,78 @@ QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
     return links;
 }
 
-// A file whose bytes are sent to the disk a megabyte at a time as they are written (where the
-// system has the call), so that a large export's sync on commit waits for its last part only.
+// The links between the tasks of the project (0: every project).
+QList<PlanFiles::FileLink> readLinks(qint64 projectId) {
+    if (!PlanStore::available())
+        return {};
+    return linksOf(Database::shared().query(linksStatement(projectId)));
+}
+
+// The links read on a reader of their own on another thread (where the connection has one) while
+// this thread reads the tasks on the shared connection.
+class LinksReading {
+public:
+    explicit LinksReading(qint64 projectId)
+        : m_project(projectId) {
+        Connection* connection = Database::shared().connection();
+        if (!connection || !PlanStore::available())
+            return;
+        std::unique_ptr<Connection::ThreadReader> reader = connection->openThreadReader();
+        if (!reader)
+            return;
+        const QString statement = SqlText::adaptDialect(linksStatement(projectId), connection->dialect());
+        m_thread = std::jthread([this, reader = std::move(reader), statement] {
+            try {
+                if (std::unique_ptr<ResultCursor> rows = reader->query(statement)) {
+                    m_links = linksOf(ResultSet(std::move(rows)));
+                    m_read = true;
+                }
+            } catch (...) {
+                m_failed = std::current_exception();
+            }
+        });
+    }
+    LinksReading(const LinksReading&) = delete;
+    LinksReading& operator=(const LinksReading&) = delete;
+
+    // The links, once read; the reader's error is thrown here. Without a reader they are read now.
+    QList<PlanFiles::FileLink> take() {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_failed)
+            std::rethrow_exception(m_failed);
+        return m_read ? std::move(m_links) : readLinks(m_project);
+    }
+
+private:
+    qint64 m_project;
+    QList<PlanFiles::FileLink> m_links;
+    bool m_read = false;
+    std::exception_ptr m_failed;
+    std::jthread m_thread; // last: joined before the rest goes
+};
+
+// A file whose bytes go to the disk while the rest is still being made: each megabyte written is
+// sent off at once, and a thread of its own syncs what has been written so far, again and again
+// (where the system has the calls). A large export's sync on commit then waits for its last part
+// only, as the disk's own cache is emptied along the way too.
 class WrittenBackFile final : public QIODevice {
 public:
     explicit WrittenBackFile(QSaveFile& file)
         : m_file(file) {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    ~WrittenBackFile() override { finish(); }
+    WrittenBackFile(const WrittenBackFile&) = delete;
+    WrittenBackFile& operator=(const WrittenBackFile&) = delete;
+
+    // Waits for the sync under way and stops: the file is closed on commit.
+    void finish() {
+        m_done = true;
+        m_news.fetch_add(1);
+        m_news.notify_one();
+        if (m_sync.joinable())
+            m_sync.join();
     }
 
 protected:
@@ -299,9 +369,21 @@ protected:
         m_written += std::max<qint64>(written, 0);
 #ifdef Q_OS_LINUX
         if (m_written - m_sent >= sendBytes && m_file.flush()) {
-            // Starts the writing of those pages and returns; the commit's sync waits for them.
+            // Starts the writing of those pages and returns.
             ::sync_file_range(m_file.handle(), m_sent, m_written - m_sent, SYNC_FILE_RANGE_WRITE);
             m_sent = m_written;
+            m_news.fetch_add(1);
+            m_news.notify_one();
+            if (!m_sync.joinable())
+                m_sync = std::jthread([this, handle = m_file.handle()] {
+                    for (int seen = 0;;) {
+                        m_news.wait(seen); // until more was sent (at once the first time)
+                        seen = m_news.load();
+                        if (m_done)
+                            return;
+                        ::fdatasync(handle);
+                    }
+                });
         }
 #endif
         return written;
@@ -312,6 +394,9 @@ private:
     QSaveFile& m_file;
     qint64 m_written = 0;
     qint64 m_sent = 0;
+    std::atomic<int> m_news = 0; // counts what the syncing thread is told: more sent, or done
+    std::atomic<bool> m_done = false;
+    std::jthread m_sync; // last: joined before the rest goes
 };
 
 } // namespace
@@ -333,28 +418,13 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix != QLatin1String("xml") && suffix != QLatin1String("gan") && suffix != QLatin1String("ics"))
         return fail(QStringLiteral("plans are written as .xml (MS Project XML), .gan (GanttProject) or .ics "
                                    "(iCalendar) files."));
+    LinksReading linksReading(projectId);
     PlanFiles::PlanFile plan = readAllButLinks(projectId);
-    // MS Project XML: the tasks' part of the file is made while the links are read.
+    // MS Project XML: the file's outline, head and tail are worked out while the links are read.
     std::optional<PlanFiles::MsProjectWriting> writing;
-    if (suffix == QLatin1String("xml")) {
-        std::exception_ptr failed;
-        QList<PlanFiles::FileLink> links;
-        {
-            std::jthread making([&] {
-                try {
-                    writing.emplace(plan);
-                } catch (...) {
-                    failed = std::current_exception();
-                }
-            });
-            links = readLinks(projectId);
-        }
-        if (failed)
-            std::rethrow_exception(failed);
-        plan.links = std::move(links);
-    } else {
-        plan.links = readLinks(projectId);
-    }
+    if (suffix == QLatin1String("xml"))
+        writing.emplace(plan);
+    plan.links = linksReading.take();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
@@ -362,6 +432,7 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     const bool written = writing                          ? writing->write(out, plan.links)
                          : suffix == QLatin1String("ics") ? PlanFiles::writeICalendar(out, plan)
                                                           : PlanFiles::writeGanttProject(out, plan);
+    out.finish();
     if (!written) {
         file.cancelWriting();
         return fail(QStringLiteral("the plan could not be written."));
@@ -371,7 +442,18 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
         doomed = {};
         made.reset();
     });
-    if (!file.commit())
+#ifdef Q_OS_LINUX
+    // A file written over is held open while the new one takes its place, and let go on a
+    // thread of its own: giving back a large file's space takes the disk several milliseconds,
+    // which nobody needs to wait for.
+    const int replaced = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+#endif
+    const bool committed = file.commit();
+#ifdef Q_OS_LINUX
+    if (replaced >= 0)
+        std::thread([replaced] { ::close(replaced); }).detach();
+#endif
+    if (!committed)
         return fail(file.errorString());
     return true;
 }

@@ -27,6 +27,7 @@
 #include <charconv>
 #include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -1092,6 +1093,73 @@ std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement
         }
     }
     return query(statement);
+}
+
+namespace {
+
+// A second connection for one query read on another thread: opened there by its first query
+// (with a list reader's settings), closed with the reader.
+class PgThreadReader final : public Connection::ThreadReader {
+public:
+    PgThreadReader(std::function<PGconn*()> open, QString described)
+        : m_open(std::move(open))
+        , m_described(std::move(described)) {}
+    ~PgThreadReader() override { PQfinish(m_conn); }
+    PgThreadReader(const PgThreadReader&) = delete;
+    PgThreadReader& operator=(const PgThreadReader&) = delete;
+
+    std::unique_ptr<ResultCursor> query(const QString& statement) override {
+        PQfinish(std::exchange(m_conn, m_open()));
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            return nullptr; // no second connection to be had: read on the shared one
+        PGresult* result =
+            PQexecParams(m_conn, statement.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        if (PQresultStatus(result) == PGRES_TUPLES_OK)
+            return std::make_unique<PgCursor>(result);
+        fail(result);
+    }
+
+private:
+    // Throws the shared connection's words for a read that failed.
+    [[noreturn]] void fail(PGresult* result) const {
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        const QByteArray code(state ? state : "");
+        const QString detail = serverMessage(result, m_conn);
+        PQclear(result);
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so the records "
+                                         "could not be read. The program connects again by itself when the server "
+                                         "is back.")
+                              .arg(m_described));
+        if (code == "42501")
+            throw DbError(readRefusal(m_conn, detail));
+        if (code.startsWith("08"))
+            throw DbError(
+                QStringLiteral("The team database server %1 cannot be reached (%2).").arg(m_described, detail));
+        if (const QString waited = waitText(code, false); !waited.isEmpty())
+            throw DbError(waited, DbError::Kind::InUse);
+        throw DbError(detail);
+    }
+
+    std::function<PGconn*()> m_open;
+    QString m_described;
+    PGconn* m_conn = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<Connection::ThreadReader> PgConnection::openThreadReader() {
+    if (!isConnected() || inTransaction())
+        return nullptr;
+    return std::make_unique<PgThreadReader>(
+        [target = m_target, password = m_password, settings = sessionSettings(true)]() -> PGconn* {
+            PGconn* conn = openReader(target, password, settings);
+            if (conn)
+                PQsetNoticeProcessor(
+                    conn, [](void*, const char*) {}, nullptr);
+            return conn;
+        },
+        describe());
 }
 
 int PgConnection::execute(const QString& statement) {

@@ -35,6 +35,9 @@ public:
     // Read row by row on a second connection of its own, so that the shared one stays free
     // for the statements that run while the rows arrive; it is closed after the last row.
     std::unique_ptr<ResultCursor> streamQuery(const QString& statement) override;
+    // A second connection with a list reader's settings, opened by its query on the thread that
+    // runs it.
+    std::unique_ptr<ThreadReader> openThreadReader() override;
     int execute(const QString& statement) override;
     bool isReadOnly() const override { return m_readOnly; }
     QString describe() const override;

@@ -40,6 +40,8 @@ class TestPlanImport : public QObject {
 private slots:
     void importsRealFiles_data();
     void importsRealFiles();
+    void exportReadsAsTheSharedConnection_data();
+    void exportReadsAsTheSharedConnection();
     void refusesBadFiles_data();
     void refusesBadFiles();
     void commandLine();
@@ -116,6 +118,50 @@ void TestPlanImport::importsRealFiles() {
         QCOMPARE(written.readAll(), expected.data());
     }
     QVERIFY(messages.errors().isEmpty());
+}
+
+// The export reads the links on a second connection while the tasks are read: what it writes, or
+// the error it gives, is what the shared connection alone reads.
+void TestPlanImport::exportReadsAsTheSharedConnection_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("the links' table gone: the second connection's error, in the same words")
+        << "alter table TaskLinks rename to TaskLinksGone" << true;
+    QTest::newRow("links deleted in a transaction still open: read where they are gone")
+        << "begin;delete from TaskLinks" << false;
+    QTest::newRow("the file moved away while open: read on the open file") << "move" << false;
+}
+
+void TestPlanImport::exportReadsAsTheSharedConnection() {
+    QFETCH(QString, change);
+    QFETCH(bool, refused);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY(PlanImport::readFile(dataFile(QStringLiteral("msproject/mspdirelations.xml")), plan, &error));
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    if (change == QLatin1String("move")) {
+        SKIP_FOR_TEAM_DATABASE();
+        QVERIFY(QFile::rename(Database::shared().path(), env.root() + QStringLiteral("/moved.mdb")));
+    } else {
+        for (const QString& statement : change.split(QLatin1Char(';')))
+            TestEnvironment::exec(statement);
+    }
+    QBuffer expected;
+    expected.open(QIODevice::WriteOnly);
+    const QString serial = refusalOf([&] { PlanFiles::writeMsProject(expected, PlanExport::read(id)); });
+    const QString path = env.root() + QStringLiteral("/back.xml");
+    const QString threaded = refusalOf([&] { PlanExport::writeFile(path, id, &error); });
+    if (Database::shared().connection()->inTransaction())
+        TestEnvironment::exec(QStringLiteral("rollback"));
+    QCOMPARE(threaded, serial);
+    QCOMPARE(serial != QLatin1String("(not refused)"), refused);
+    QFile written(path);
+    QCOMPARE(written.open(QIODevice::ReadOnly), !refused);
+    if (!refused)
+        QCOMPARE(written.readAll(), expected.data());
 }
 
 void TestPlanImport::refusesBadFiles_data() {
