@@ -530,6 +530,8 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack_data() {
         QTest::newRow(qPrintable(format + ": a loop of parents, links to nothing")) << format << "loops";
         QTest::newRow(qPrintable(format + ": Saturday worked, holidays, an empty plan name")) << format << "calendar";
         QTest::newRow(qPrintable(format + ": only the weekend worked")) << format << "weekend";
+        QTest::newRow(qPrintable(format + ": 3,000 tasks in an outline, each linked (made in parts at once)"))
+            << format << "many";
     }
 }
 
@@ -577,6 +579,21 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
             plan.calendar.setWorkingWeekday(day, false);
         add("1", "", QDate(2026, 5, 2), 3); // Saturday, Sunday and the next Saturday
         expectedNames << "Task 1";
+    } else if (awkward == "many") {
+        // A summary over each nine tasks, each task after the one before with a lag.
+        QDate day(2026, 5, 4);
+        for (int i = 0; i < 3000; ++i) {
+            const bool summary = i % 10 == 0;
+            add(QString::number(i), summary ? QString() : QString::number(i / 10 * 10), day, summary ? 9 : 1);
+            plan.tasks.last().summary = summary;
+            if (!summary && i % 10 != 1)
+                plan.links << FileLink{QString::number(i - 1), QString::number(i), LinkKind(i % 4), i % 3};
+            if (!summary)
+                day = plan.calendar.addWorkingDays(day, 1);
+            expectedNames << "Task " + QString::number(i);
+        }
+        for (int i = 0; i < 3000; i += 10)
+            plan.tasks[i].finish = plan.tasks[i + 9].finish;
     } else {
         plan.projectName.clear();
         plan.calendar.setWorkingWeekday(6, true);
@@ -609,6 +626,14 @@ void TestPlanFiles::awkwardPlansWrittenAndReadBack() {
     }
     if (awkward == "loops")
         QCOMPARE(back.links.size(), 0);
+    if (awkward == "many") {
+        // Every parent, date and link in place (no earliest start after a task's own, as above).
+        for (FileTask& task : back.tasks)
+            if (task.startNoEarlierThan <= task.start)
+                task.startNoEarlierThan = QDate();
+        QCOMPARE(back.links.size(), plan.links.size());
+        QCOMPARE(shape(back), shape(plan, format == "gan"));
+    }
     if (awkward == "calendar") {
         QCOMPARE(back.calendar.isWorkingWeekday(6), true);
         QCOMPARE(back.calendar.isWorkingWeekday(7), false);

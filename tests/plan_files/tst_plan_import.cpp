@@ -130,6 +130,7 @@ void TestPlanImport::exportReadsAsTheSharedConnection_data() {
     QTest::newRow("links deleted in a transaction still open: read where they are gone")
         << "begin;delete from TaskLinks" << false;
     QTest::newRow("the file moved away while open: read on the open file") << "move" << false;
+    QTest::newRow("written over a larger file, held while it is replaced") << "over" << false;
 }
 
 void TestPlanImport::exportReadsAsTheSharedConnection() {
@@ -142,9 +143,13 @@ void TestPlanImport::exportReadsAsTheSharedConnection() {
     QString error;
     QVERIFY(PlanImport::readFile(dataFile(QStringLiteral("msproject/mspdirelations.xml")), plan, &error));
     const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    const QString path = env.root() + QStringLiteral("/back.xml");
     if (change == QLatin1String("move")) {
         SKIP_FOR_TEAM_DATABASE();
         QVERIFY(QFile::rename(Database::shared().path(), env.root() + QStringLiteral("/moved.mdb")));
+    } else if (change == QLatin1String("over")) {
+        QFile older(path);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write(QByteArray(4 << 20, 'x')) == 4 << 20);
     } else {
         for (const QString& statement : change.split(QLatin1Char(';')))
             TestEnvironment::exec(statement);
@@ -152,7 +157,6 @@ void TestPlanImport::exportReadsAsTheSharedConnection() {
     QBuffer expected;
     expected.open(QIODevice::WriteOnly);
     const QString serial = refusalOf([&] { PlanFiles::writeMsProject(expected, PlanExport::read(id)); });
-    const QString path = env.root() + QStringLiteral("/back.xml");
     const QString threaded = refusalOf([&] { PlanExport::writeFile(path, id, &error); });
     if (Database::shared().connection()->inTransaction())
         TestEnvironment::exec(QStringLiteral("rollback"));
