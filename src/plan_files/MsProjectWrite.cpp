@@ -456,17 +456,12 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
     // machine has two cores) and written in order as each is ready: the first bytes go to the
     // device while the last are still being made.
     struct Chunk {
-        size_t from = 0, to = 0;
         std::string bytes;
         std::atomic<bool> ready = false;
     };
     constexpr size_t chunkTasks = 512;
     const size_t chunkCount = (taskCount + chunkTasks - 1) / chunkTasks;
     std::unique_ptr<Chunk[]> chunks(new Chunk[chunkCount]);
-    for (size_t c = 0; c < chunkCount; ++c) {
-        chunks[c].from = c * chunkTasks;
-        chunks[c].to = std::min(taskCount, chunks[c].from + chunkTasks);
-    }
     // One task's element up to where its links go, at its outline position.
     auto writeTaskBody = [&parts](XmlOut& xml, size_t position) {
         const PlanFile& plan = *parts.plan;
@@ -505,10 +500,13 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
             text(xml, "Notes", task.notes);
     };
     const size_t bytesPerTask = 400 + 150 * size_t(links.size()) / std::max<size_t>(taskCount, 1);
-    auto make = [&](Chunk& chunk) {
-        chunk.bytes.reserve(bytesPerTask * (chunk.to - chunk.from));
-        XmlOut xml(chunk.bytes, {"Project", "Tasks"});
-        for (size_t position = chunk.from; position < chunk.to; ++position) {
+    // The chunk at c: the tasks at outline positions c * chunkTasks up to the next chunk's.
+    auto make = [&](size_t c) {
+        const size_t from = c * chunkTasks, to = std::min(taskCount, from + chunkTasks);
+        std::string& bytes = chunks[c].bytes;
+        bytes.reserve(bytesPerTask * (to - from));
+        XmlOut xml(bytes, {"Project", "Tasks"});
+        for (size_t position = from; position < to; ++position) {
             writeTaskBody(xml, position);
             const size_t task = size_t(parts.order[position].task);
             for (size_t at = first[task]; at < first[task + 1]; ++at) {
@@ -528,7 +526,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         const size_t c = nextToMake.fetch_add(1);
         if (c >= chunkCount)
             return false;
-        make(chunks[c]);
+        make(c);
         chunks[c].ready.store(true, std::memory_order_release);
         chunks[c].ready.notify_one();
         return true;
