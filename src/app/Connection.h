@@ -59,6 +59,9 @@ public:
     virtual std::unique_ptr<ThreadReader> openThreadReader() { return nullptr; }
     // Runs one statement (already adapted) and returns the number of rows it changed.
     virtual int execute(const QString& statement) = 0;
+    // As execute(), with values bound to its parameters $1, $2, ... (each once, in that order): a
+    // null QVariant is NULL; bools, whole and other numbers, and texts are given as such.
+    virtual int executeWith(const QString& statement, const QVariantList& values) = 0;
     // Whether every write would be refused (a read-only file, a role that may not write).
     virtual bool isReadOnly() const = 0;
     // What the user is told about where the data lives (a file path, or host and database).

@@ -229,6 +229,10 @@ ResultSet Database::streamQuery(const QString& statement) {
 }
 
 int Database::execute(const QString& statement) {
+    return executeWith(statement, {});
+}
+
+int Database::executeWith(const QString& statement, const QVariantList& values) {
     Connection& connection = ready();
     const QString adapted = adapt(statement);
     if (connection.keepsOwnBackups() && !connection.isReadOnly())
@@ -241,19 +245,19 @@ int Database::execute(const QString& statement) {
         if (!connection.inTransaction() && write.match(adapted).hasMatch()) {
             // A single write is a transaction of its own, found in the history by its mark.
             int changed = 0;
-            transaction([&] { changed = connection.execute(adapted); });
+            transaction([&] { changed = connection.executeWith(adapted, values); });
             return changed;
         }
         if (connection.inTransaction() && ending.match(adapted).hasMatch()) {
             // A transaction begun and committed by statements (an import's).
             const qint64 mark = connection.historyMark();
-            const int changed = connection.execute(adapted);
+            const int changed = connection.executeWith(adapted, values);
             if (mark != 0 && m_historyListener)
                 m_historyListener(mark);
             return changed;
         }
     }
-    return connection.execute(adapted);
+    return connection.executeWith(adapted, values);
 }
 
 void Database::transaction(const std::function<void()>& work) {

@@ -110,6 +110,9 @@ public:
     ResultSet streamQuery(const QString& statement);
     // Runs one statement and returns the number of rows it changed.
     int execute(const QString& statement);
+    // As execute(), with values bound to the statement's parameters $1, $2, ... (each once, in
+    // that order): for values that came from outside the program.
+    int executeWith(const QString& statement, const QVariantList& values);
     // After rows were written with IDs of their own: new records of these tables get IDs past
     // every ID in use.
     void moveIdsPastKept(const QStringList& tables) { ready().moveIdsPastKept(tables); }

@@ -3,6 +3,7 @@
 #include "Backup.h"
 #include "Connection.h"
 #include "Database.h"
+#include "DbError.h"
 #include "SqlText.h"
 #include "ValueText.h"
 
@@ -146,18 +147,43 @@ bool sameValue(const QJsonValue& stored, const QJsonValue& expected) {
     return stored.toVariant().toString() == expected.toVariant().toString();
 }
 
-QString literal(const QJsonValue& value) {
-    if (value.isNull() || value.isUndefined())
-        return QStringLiteral("NULL");
+// A value of the history as it is bound to a statement.
+QVariant boundValue(const QJsonValue& value) {
     if (value.isBool())
-        return value.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        return value.toBool();
     if (value.isDouble()) {
         const double d = value.toDouble();
         if (d == std::floor(d) && std::fabs(d) < 9.0e15)
-            return QString::number(static_cast<qint64>(d));
-        return QString::number(d, 'g', 17).replace(QLatin1String("e+"), QLatin1String("e"));
+            return static_cast<qint64>(d);
+        return d;
     }
-    return SqlText::quoted(value.toString());
+    if (value.isString())
+        return value.toString();
+    return {};
+}
+
+// A name of the program's own, quoted as the statements quote names.
+QString quotedName(const QString& name) {
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+// The fields of an entry's record that are columns of its table. The entries are written by the
+// database, but the program never puts a name it read from them into a statement: whatever else
+// a record of the history holds is left out.
+QStringList knownFields(const QString& table, const QJsonObject& row) {
+    QStringList fields;
+    for (const QString& f : columnOrder().value(table))
+        if (row.contains(f))
+            fields << f;
+    return fields;
+}
+
+// The record with its table's columns alone.
+QJsonObject knownOnly(const QString& table, const QJsonObject& row) {
+    QJsonObject known;
+    for (const QString& f : knownFields(table, row))
+        known.insert(f, row.value(f));
+    return known;
 }
 
 // The record as it is stored now, in the history's form (lower-case names), or an empty object
@@ -168,13 +194,17 @@ QJsonObject currentRow(const QString& table, qint64 id, const QStringList& field
     const QString key = isValueList(table) ? connection->entryOrderColumn() : QStringLiteral("ID");
     QStringList columns;
     for (const QString& f : fields)
-        columns << (f == QLatin1String("seq") ? key : f);
-    auto rows = Database::shared().query(
-        QStringLiteral("select %1 from %2 where %3 = %4%5")
-            .arg(columns.join(QStringLiteral(", ")), stored, key, QString::number(id), connection->lockSuffix()));
+        columns << quotedName(f == QLatin1String("seq") ? key : f);
+    if (columns.isEmpty())
+        columns << quotedName(key);
+    auto rows = Database::shared().query(QStringLiteral("select %1 from %2 where %3 = %4%5")
+                                             .arg(columns.join(QStringLiteral(", ")), quotedName(stored),
+                                                  quotedName(key), QString::number(id), connection->lockSuffix()));
     QJsonObject row;
     if (rows.eof())
         return row;
+    if (fields.isEmpty()) // present, with nothing to compare
+        row.insert(QStringLiteral("seq"), QJsonValue::Null);
     for (int i = 0; i < fields.size(); ++i) {
         if (rows.isNull(i)) {
             row.insert(fields[i], QJsonValue::Null);
@@ -454,14 +484,18 @@ void apply(const QList<Entry>& entries, Direction direction) {
     QList<Entry> ordered = entries;
     std::sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
     for (const Entry& e : ordered) {
+        if (!columnOrder().contains(e.table))
+            throw DbError(QStringLiteral("The history names records of a kind that this program does not keep (%1), "
+                                         "so nothing was changed.")
+                              .arg(e.table));
         const auto key = qMakePair(rank(e.table), qMakePair(e.table, e.recordId));
         auto it = records.find(key);
         if (it == records.end()) {
             Ends ends{e.table, e.recordId, {}, {}, e.before.isEmpty() ? e.after : e.before};
-            (direction == Direction::Back ? ends.target : ends.expected) = e.before;
+            (direction == Direction::Back ? ends.target : ends.expected) = knownOnly(e.table, e.before);
             it = records.insert(key, ends);
         }
-        (direction == Direction::Back ? it->expected : it->target) = e.after;
+        (direction == Direction::Back ? it->expected : it->target) = knownOnly(e.table, e.after);
     }
 
     Database& db = Database::shared();
@@ -477,23 +511,25 @@ void apply(const QList<Entry>& entries, Direction direction) {
         QHash<QPair<QString, qint64>, bool> present;
         for (const Ends& r : records) {
             const QJsonObject& shape = r.expected.isEmpty() ? r.target : r.expected;
-            const QJsonObject now = currentRow(r.table, r.id, shape.keys());
+            const QJsonObject now = currentRow(r.table, r.id, knownFields(r.table, shape));
             if (!rowMatches(now, r.expected))
                 throw Conflict(conflictText(r.table, r.id, r.known));
             present.insert(qMakePair(r.table, r.id), !now.isEmpty());
         }
         auto where = [&](const Ends& r) {
             const QString key = isValueList(r.table) ? connection->entryOrderColumn() : QStringLiteral("ID");
-            return QStringLiteral(" WHERE %1 = %2").arg(key, QString::number(r.id));
+            return QStringLiteral(" WHERE %1 = %2").arg(quotedName(key), QString::number(r.id));
         };
         auto column = [&](const QString& table, const QString& field) {
-            return field == QLatin1String("seq") && isValueList(table) ? connection->entryOrderColumn() : field;
+            return quotedName(field == QLatin1String("seq") && isValueList(table) ? connection->entryOrderColumn()
+                                                                                  : field);
         };
+        auto table = [&](const Ends& r) { return quotedName(connection->storedTable(r.table)); };
         // Records that must go, those that refer to others first.
         for (auto it = records.end(); it != records.begin();) {
             --it;
             if (it->target.isEmpty() && present.value(qMakePair(it->table, it->id)))
-                db.execute(QStringLiteral("DELETE FROM %1%2").arg(connection->storedTable(it->table), where(*it)));
+                db.execute(QStringLiteral("DELETE FROM %1%2").arg(table(*it), where(*it)));
         }
         // Records that come back, with their own IDs, those referred to first; a task's place in
         // the outline follows once every task is back.
@@ -506,30 +542,38 @@ void apply(const QList<Entry>& entries, Direction direction) {
                 continue;
             }
             QStringList columns;
-            QStringList values;
+            QStringList places;
+            QVariantList values;
             bool hasParent = false;
-            for (auto f = r.target.begin(); f != r.target.end(); ++f) {
-                if (r.table == QLatin1String("tasks") && f.key() == QLatin1String("parentid") && !f.value().isNull()) {
+            for (const QString& f : knownFields(r.table, r.target)) {
+                const QJsonValue value = r.target.value(f);
+                if (r.table == QLatin1String("tasks") && f == QLatin1String("parentid") && !value.isNull()) {
                     hasParent = true;
                     continue;
                 }
-                columns << column(r.table, f.key());
-                values << literal(f.value());
+                columns << column(r.table, f);
+                values << boundValue(value);
+                places << QStringLiteral("$%1").arg(values.size());
             }
-            db.execute(QStringLiteral("INSERT INTO %1 (%2)%3 VALUES (%4)")
-                           .arg(connection->storedTable(r.table), columns.join(QStringLiteral(", ")),
-                                connection->keepingIds(), values.join(QStringLiteral(", "))));
+            db.executeWith(QStringLiteral("INSERT INTO %1 (%2)%3 VALUES (%4)")
+                               .arg(table(r), columns.join(QStringLiteral(", ")), connection->keepingIds(),
+                                    places.join(QStringLiteral(", "))),
+                           values);
             if (hasParent)
                 later << &r;
         }
         for (const Ends* r : later) {
             QStringList sets;
-            for (auto f = r->target.begin(); f != r->target.end(); ++f)
-                if (f.key() != keyField(r->table))
-                    sets << QStringLiteral("%1 = %2").arg(column(r->table, f.key()), literal(f.value()));
+            QVariantList values;
+            for (const QString& f : knownFields(r->table, r->target))
+                if (f != keyField(r->table)) {
+                    values << boundValue(r->target.value(f));
+                    sets << QStringLiteral("%1 = $%2").arg(column(r->table, f)).arg(values.size());
+                }
             if (!sets.isEmpty())
-                db.execute(QStringLiteral("UPDATE %1 SET %2%3")
-                               .arg(connection->storedTable(r->table), sets.join(QStringLiteral(", ")), where(*r)));
+                db.executeWith(
+                    QStringLiteral("UPDATE %1 SET %2%3").arg(table(*r), sets.join(QStringLiteral(", ")), where(*r)),
+                    values);
         }
     });
 }

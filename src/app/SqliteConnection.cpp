@@ -576,10 +576,36 @@ std::unique_ptr<Connection::ThreadReader> SqliteConnection::openThreadReader() {
 }
 
 int SqliteConnection::execute(const QString& statement) {
+    return executeWith(statement, {});
+}
+
+int SqliteConnection::executeWith(const QString& statement, const QVariantList& values) {
     // A new transaction (a BEGIN, or a statement outside any) starts a new history mark.
     if (m_marksHistory && sqlite3_get_autocommit(m_handle))
         sqlite3_exec(m_handle, "DELETE FROM temp.fennick_step", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = prepareOne(m_handle, statement);
+    if (!values.isEmpty() && sqlite3_bind_parameter_count(stmt) != values.size()) {
+        sqlite3_finalize(stmt);
+        throw DbError(QStringLiteral("The statement takes %1 values, and %2 were given.")
+                          .arg(sqlite3_bind_parameter_count(stmt))
+                          .arg(values.size()));
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        const int at = i + 1;
+        if (v.isNull()) {
+            sqlite3_bind_null(stmt, at);
+        } else if (v.typeId() == QMetaType::Bool) {
+            sqlite3_bind_int(stmt, at, v.toBool() ? 1 : 0);
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+            sqlite3_bind_int64(stmt, at, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double) {
+            sqlite3_bind_double(stmt, at, v.toDouble());
+        } else {
+            const QByteArray text = v.toString().toUtf8();
+            sqlite3_bind_text(stmt, at, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
+    }
     if (!sqlite3_stmt_readonly(stmt) && isReadOnly()) {
         sqlite3_finalize(stmt);
         throw DbError(QStringLiteral("The database file is read-only, so nothing was saved (%1).").arg(m_path));

@@ -20,6 +20,7 @@ public:
     // A plain read-only handle on the same file.
     std::unique_ptr<ThreadReader> openThreadReader() override;
     int execute(const QString& statement) override;
+    int executeWith(const QString& statement, const QVariantList& values) override;
     bool isReadOnly() const override;
     QString describe() const override { return m_path; }
     void begin() override;

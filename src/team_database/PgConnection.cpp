@@ -25,6 +25,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
@@ -98,6 +99,30 @@ QByteArray sessionSettings(bool reader) {
         text += "; SET statement_timeout = " +
                 QByteArray::number(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds));
     return text + "; select pg_backend_pid()";
+}
+
+// The shared connection's waits for the transaction under way alone (SET LOCAL): behind a pooler
+// that hands each transaction to whichever server session is free, a session's own settings would
+// stay with that server session and reach the pooler's other clients. (DateStyle is one that
+// PgBouncer keeps apart for each client.)
+QByteArray localWaits() {
+    return "SET LOCAL lock_timeout = " +
+           QByteArray::number(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds)) +
+           "; SET LOCAL statement_timeout = " +
+           QByteArray::number(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds));
+}
+
+// A bound value as PostgreSQL reads it in text form; the server takes its type from the column.
+QByteArray parameterText(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? "true" : "false";
+    if (value.typeId() == QMetaType::Double) {
+        const double d = value.toDouble();
+        if (d == std::floor(d) && std::fabs(d) < 9.0e15)
+            return QByteArray::number(static_cast<qint64>(d));
+        return QByteArray::number(d, 'g', 17);
+    }
+    return value.toString().toUtf8();
 }
 
 // Runs statements (several may be given) and waits for them at most `milliseconds`: the result of
@@ -554,7 +579,8 @@ void PgConnection::prepareSession() {
     // A pooler lets the program in at once but makes its first statement wait for a free server
     // connection, for minutes if it must: the wait is bounded like a connect.
     bool timedOut = false;
-    PGresult* session = execWithin(m_conn, sessionSettings(false), connectTimeoutMilliseconds, timedOut);
+    PGresult* session =
+        execWithin(m_conn, "SET DateStyle = ISO, YMD; select pg_backend_pid()", connectTimeoutMilliseconds, timedOut);
     if (timedOut) {
         const QString place = describe();
         PQfinish(m_conn);
@@ -571,6 +597,15 @@ void PgConnection::prepareSession() {
         fail(session, false);
     m_serverPid = QByteArray(PQgetvalue(session, 0, 0)).toInt();
     PQclear(session);
+    // Through a pooler the session is not the server's (the numbers differ), and its settings
+    // would outlive the program's transactions there: each transaction sets its own waits.
+    m_sessionKept = m_serverPid == PQbackendPID(m_conn);
+    if (m_sessionKept) {
+        session = PQexec(m_conn, sessionSettings(false).constData());
+        if (PQresultStatus(session) != PGRES_TUPLES_OK)
+            fail(session, false);
+        PQclear(session);
+    }
     if (m_check == Check::Schema) {
         PGresult* version = PQexec(m_conn, "select version from fennick_schema");
         if (PQresultStatus(version) != PGRES_TUPLES_OK) {
@@ -614,10 +649,7 @@ void PgConnection::prepareSession() {
     }
     // Through a pooler, the session is not the server's: the numbers differ.
     const bool pooled = m_serverPid != PQbackendPID(m_conn);
-    if (listenApart()) {
-        // A listener apart is there for a transaction pooler: transactions set their own waits.
-        m_sessionKept = m_sessionKept && !pooled;
-    } else {
+    if (!listenApart()) {
         // Which server session took the LISTEN, in the same round trip.
         const QByteArray listen = "LISTEN " + QByteArray(channel) + "; select pg_backend_pid()";
         PGresult* listening = PQexec(m_conn, listen.constData());
@@ -891,9 +923,21 @@ bool PgConnection::isConnected() const {
     return m_conn && !m_lost && PQstatus(m_conn) == CONNECTION_OK;
 }
 
-PGresult* PgConnection::runWaiting(const QByteArray& text, bool saving) {
-    // Without parameters, but through the extended protocol: exactly one statement per call.
-    if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+PGresult* PgConnection::runWaiting(const QByteArray& text, bool saving, const QVariantList& values) {
+    // Through the extended protocol: exactly one statement per call.
+    std::vector<QByteArray> texts;
+    std::vector<const char*> given;
+    texts.reserve(values.size());
+    for (const QVariant& value : values) {
+        if (value.isNull()) {
+            given.push_back(nullptr);
+        } else {
+            texts.push_back(parameterText(value));
+            given.push_back(texts.back().constData());
+        }
+    }
+    if (!PQsendQueryParams(m_conn, text.constData(), static_cast<int>(values.size()), nullptr, given.data(), nullptr,
+                           nullptr, 0))
         return nullptr;
     QCoreApplication* app = QCoreApplication::instance();
     const bool windows = app && QThread::currentThread() == app->thread();
@@ -935,7 +979,7 @@ PGresult* PgConnection::runWaiting(const QByteArray& text, bool saving) {
     return result;
 }
 
-PGresult* PgConnection::run(const QString& statement) {
+PGresult* PgConnection::run(const QString& statement, const QVariantList& values) {
     if (m_waiting) // asked by an event while a statement waits
         throw DbError(QStringLiteral("The team database is busy with a statement that waits for a record in use "
                                      "elsewhere, so nothing was read or saved. Try again in a moment."),
@@ -948,9 +992,29 @@ PGresult* PgConnection::run(const QString& statement) {
     // A statement inside a transaction, or any that is not a plain read, is part of a save.
     const bool saving = PQtransactionStatus(m_conn) != PQTRANS_IDLE ||
                         !statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
-    PGresult* result = runWaiting(text, saving);
+    // Outside a transaction, behind a pooler: one of its own, so that the waits stay with it.
+    const bool own = !m_sessionKept && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
+                     !statement.trimmed().startsWith(QLatin1String("BEGIN"), Qt::CaseInsensitive);
+    if (own) {
+        PGresult* begun = PQexec(m_conn, ("BEGIN; " + localWaits()).constData());
+        if (PQresultStatus(begun) != PGRES_COMMAND_OK)
+            fail(begun, saving);
+        PQclear(begun);
+    }
+    PGresult* result = runWaiting(text, saving, values);
+    ExecStatusType status = PQresultStatus(result);
+    const bool ok = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
+    if (own && PQstatus(m_conn) == CONNECTION_OK) {
+        PGresult* ended = PQexec(m_conn, ok ? "COMMIT" : "ROLLBACK");
+        if (ok && PQresultStatus(ended) != PGRES_COMMAND_OK) {
+            PQclear(result);
+            result = ended;
+            status = PGRES_FATAL_ERROR;
+        } else {
+            PQclear(ended);
+        }
+    }
     readNotifications();
-    const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
         return result;
     fail(result, saving);
@@ -1030,10 +1094,13 @@ void PgConnection::endOpening() {
     openingsDone.notify_all();
 }
 
-PGconn* PgConnection::openReader(const QString& target, const QString& password, const QByteArray& settings) {
+PGconn* PgConnection::openReader(const QString& target, const QString& password, bool sessionKept) {
     PGconn* conn = openConnection(target, password);
     if (PQstatus(conn) != CONNECTION_OK)
         return conn;
+    // Behind a pooler the reader's wait is set by the transaction of its read (beginRead()).
+    const QByteArray settings =
+        sessionKept ? sessionSettings(true) : QByteArray("SET DateStyle = ISO, YMD; select pg_backend_pid()");
     bool timedOut = false;
     PGresult* result = execWithin(conn, settings, connectTimeoutMilliseconds, timedOut);
     const bool ready = PQresultStatus(result) == PGRES_TUPLES_OK;
@@ -1044,16 +1111,34 @@ PGconn* PgConnection::openReader(const QString& target, const QString& password,
     return nullptr;
 }
 
+bool PgConnection::beginRead(PGconn* conn, bool sessionKept) {
+    if (sessionKept)
+        return true;
+    // Begun right before the read, so that an idle reader holds no server connection of the pool.
+    PGresult* begun =
+        PQexec(conn, "BEGIN; SET LOCAL lock_timeout = " +
+                         QByteArray::number(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds)));
+    const bool ok = PQresultStatus(begun) == PGRES_COMMAND_OK;
+    PQclear(begun);
+    return ok;
+}
+
+void PgConnection::closeReader(PGconn* conn) {
+    // A pooler gives a server session back at the end of a transaction: it is ended, not cut.
+    if (conn && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) == PQTRANS_INTRANS)
+        PQclear(PQexec(conn, "COMMIT"));
+    PQfinish(conn);
+}
+
 void PgConnection::openReaderSoon() {
     if (m_readerOpening.valid())
         return;
     beginOpening();
-    m_readerOpening =
-        std::async(std::launch::async, [target = m_target, password = m_password, settings = sessionSettings(true)] {
-            PGconn* conn = openReader(target, password, settings);
-            endOpening();
-            return conn;
-        });
+    m_readerOpening = std::async(std::launch::async, [target = m_target, password = m_password, kept = m_sessionKept] {
+        PGconn* conn = openReader(target, password, kept);
+        endOpening();
+        return conn;
+    });
 }
 
 std::shared_ptr<PGconn> PgConnection::reader() {
@@ -1061,15 +1146,15 @@ std::shared_ptr<PGconn> PgConnection::reader() {
     PGconn* conn = m_readerOpening.valid() ? m_readerOpening.get() : nullptr;
     if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE) {
         PQfinish(conn);
-        conn = openReader(m_target, m_password, sessionSettings(true));
+        conn = openReader(m_target, m_password, m_sessionKept);
     }
-    if (PQstatus(conn) != CONNECTION_OK) {
+    if (PQstatus(conn) != CONNECTION_OK || !beginRead(conn, m_sessionKept)) {
         PQfinish(conn);
         return nullptr;
     }
     PQsetNoticeProcessor(
         conn, [](void*, const char*) {}, nullptr);
-    return std::shared_ptr<PGconn>(conn, [](PGconn* c) { PQfinish(c); });
+    return std::shared_ptr<PGconn>(conn, [](PGconn* c) { closeReader(c); });
 }
 
 std::unique_ptr<ResultCursor> PgConnection::streamQuery(const QString& statement) {
@@ -1104,12 +1189,12 @@ public:
     PgThreadReader(std::function<PGconn*()> open, QString described)
         : m_open(std::move(open))
         , m_described(std::move(described)) {}
-    ~PgThreadReader() override { PQfinish(m_conn); }
+    ~PgThreadReader() override { PgConnection::closeReader(m_conn); }
     PgThreadReader(const PgThreadReader&) = delete;
     PgThreadReader& operator=(const PgThreadReader&) = delete;
 
     std::unique_ptr<ResultCursor> query(const QString& statement) override {
-        PQfinish(std::exchange(m_conn, m_open()));
+        PgConnection::closeReader(std::exchange(m_conn, m_open()));
         if (PQstatus(m_conn) != CONNECTION_OK)
             return nullptr; // no second connection to be had: read on the shared one
         PGresult* result =
@@ -1152,8 +1237,12 @@ std::unique_ptr<Connection::ThreadReader> PgConnection::openThreadReader() {
     if (!isConnected() || inTransaction())
         return nullptr;
     return std::make_unique<PgThreadReader>(
-        [target = m_target, password = m_password, settings = sessionSettings(true)]() -> PGconn* {
-            PGconn* conn = openReader(target, password, settings);
+        [target = m_target, password = m_password, kept = m_sessionKept]() -> PGconn* {
+            PGconn* conn = openReader(target, password, kept);
+            if (PQstatus(conn) == CONNECTION_OK && !beginRead(conn, kept)) {
+                PQfinish(conn);
+                return nullptr;
+            }
             if (conn)
                 PQsetNoticeProcessor(
                     conn, [](void*, const char*) {}, nullptr);
@@ -1163,9 +1252,13 @@ std::unique_ptr<Connection::ThreadReader> PgConnection::openThreadReader() {
 }
 
 int PgConnection::execute(const QString& statement) {
+    return executeWith(statement, {});
+}
+
+int PgConnection::executeWith(const QString& statement, const QVariantList& values) {
     if (m_readOnly)
         throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved."));
-    PGresult* result = run(statement);
+    PGresult* result = run(statement, values);
     const int changed = QByteArray(PQcmdTuples(result)).toInt();
     PQclear(result);
     return changed;
@@ -1176,11 +1269,11 @@ void PgConnection::begin() {
     if (m_sessionKept)
         return;
     // A pooler that hands each transaction to another server session keeps none of the session's
-    // settings: a transaction sets its own.
-    PQclear(run(QStringLiteral("SET LOCAL lock_timeout = %1")
-                    .arg(waitMilliseconds(QStringLiteral("TeamLockTimeout"), defaultLockSeconds))));
-    PQclear(run(QStringLiteral("SET LOCAL statement_timeout = %1")
-                    .arg(waitMilliseconds(QStringLiteral("TeamStatementTimeout"), defaultStatementSeconds))));
+    // settings, and must get none: a transaction sets its own.
+    PGresult* set = PQexec(m_conn, localWaits().constData());
+    if (PQresultStatus(set) != PGRES_COMMAND_OK)
+        fail(set, true);
+    PQclear(set);
 }
 
 void PgConnection::commit() {

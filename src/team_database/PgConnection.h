@@ -20,7 +20,7 @@ struct pg_result;
 class PgConnection final : public Connection {
 public:
     // The schema version this program reads and writes.
-    static constexpr int schemaVersion = 5;
+    static constexpr int schemaVersion = 6;
 
     enum class Check { Schema, None };
     // Connects (asking for a password when the server wants one that libpq's own sources do not
@@ -39,6 +39,7 @@ public:
     // runs it.
     std::unique_ptr<ThreadReader> openThreadReader() override;
     int execute(const QString& statement) override;
+    int executeWith(const QString& statement, const QVariantList& values) override;
     bool isReadOnly() const override { return m_readOnly; }
     QString describe() const override;
     void begin() override;
@@ -76,6 +77,8 @@ public:
     bool isConnected() const;
     // Starts opening the second connection that streamQuery() reads on, in the background.
     void openReaderSoon();
+    // Closes a reader, ending the transaction it may be left in.
+    static void closeReader(pg_conn* conn);
     // Tries once to get a lost connection back, waiting for it; true when connected. False at
     // once while an attempt in the background is under way.
     bool reconnect();
@@ -88,7 +91,10 @@ private:
     static pg_conn* openConnection(const QString& target, const QString& password);
     pg_conn* openConnection() const { return openConnection(m_target, m_password); }
     // A connection for a list with the reader's settings; null when none can be had in time.
-    static pg_conn* openReader(const QString& target, const QString& password, const QByteArray& settings);
+    static pg_conn* openReader(const QString& target, const QString& password, bool sessionKept);
+    // Behind a pooler (the session not kept) a reader's read is a transaction that carries its
+    // wait, which closeReader() ends; false when it could not be begun.
+    static bool beginRead(pg_conn* conn, bool sessionKept);
     // Connections opened on another thread are counted, so that the process waits for them.
     static void beginOpening();
     static void endOpening();
@@ -106,12 +112,12 @@ private:
     // Opens the listener when an address is set for it; false when none is.
     bool listenApart();
     void readNotifications();
-    pg_result* run(const QString& statement);
+    pg_result* run(const QString& statement, const QVariantList& values = {});
     // Throws the plain message for a failed statement; saving: it was part of a save.
     [[noreturn]] void fail(pg_result* result, bool saving);
     // Runs one statement on the connection. One that is not done at once (a record in use
     // elsewhere holds it back) waits with the windows still painting and a notice that it waits.
-    pg_result* runWaiting(const QByteArray& text, bool saving);
+    pg_result* runWaiting(const QByteArray& text, bool saving, const QVariantList& values = {});
     void lost();
     // The steps of an attempt in the background: waiting for its socket, going on, giving up.
     void waitForAttempt(int polling);

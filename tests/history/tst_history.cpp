@@ -7,6 +7,7 @@
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
 #include "app/History.h"
+#include "app/SqlText.h"
 #include "app/UndoSteps.h"
 #include "history/HistoryWindow.h"
 #include "main_window/Form1.h"
@@ -15,6 +16,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QJsonDocument>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTreeView>
@@ -52,25 +54,30 @@ QStringList snapshot() {
     return all;
 }
 
+// psql on the team database as the role given (password 'secret'), or as the run's own user:
+// its exit code and what it wrote on its error stream.
+std::pair<int, QString> psqlAs(const QString& role, const QString& statements) {
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!role.isEmpty()) {
+        env.insert(QStringLiteral("PGUSER"), role);
+        env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("secret"));
+    }
+    psql.setProcessEnvironment(env);
+    psql.start(QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                QStringLiteral("-d"), Database::shared().target(), QStringLiteral("-c"), statements});
+    psql.closeWriteChannel();
+    if (!psql.waitForFinished(-1))
+        return {-1, QStringLiteral("psql did not run")};
+    return {psql.exitCode(), QString::fromUtf8(psql.readAllStandardError())};
+}
+
 // Another program writing to the database: sqlite3 on the file, psql as the role given.
 void otherProgram(const QString& statement, const QString& role = {}) {
     if (TestEnvironment::isTeam()) {
-        QString target = Database::shared().target();
-        QStringList args{QStringLiteral("-X"), QStringLiteral("-q"),
-                         QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                         QStringLiteral("-c"), statement};
-        QProcess psql;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!role.isEmpty()) {
-            env.insert(QStringLiteral("PGUSER"), role);
-            env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("secret"));
-        }
-        psql.setProcessEnvironment(env);
-        args << QStringLiteral("-d") << target;
-        psql.start(QStringLiteral("psql"), args);
-        psql.closeWriteChannel();
-        QVERIFY(psql.waitForFinished(60000));
-        QVERIFY2(psql.exitCode() == 0, psql.readAllStandardError().constData());
+        const auto [code, errors] = psqlAs(role, statement);
+        QVERIFY2(code == 0, qPrintable(errors));
         return;
     }
     sqlite3* db = nullptr;
@@ -85,13 +92,15 @@ void otherProgram(const QString& statement, const QString& role = {}) {
     QVERIFY2(rc == SQLITE_OK, qPrintable(text));
 }
 
-// A role of the team database with the rights the team guide gives its members.
-void teamMember(const QString& role) {
+// A role of the team database with the rights the team guide gives its members (or with every
+// right on the tables, or none).
+void teamMember(const QString& role, const QString& rights = QStringLiteral("SELECT, INSERT, UPDATE, DELETE")) {
     TestServer::admin(QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
                                      "CREATE ROLE %1 LOGIN PASSWORD 'secret'; END IF; END $$")
                           .arg(role));
-    TestEnvironment::exec(
-        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1").arg(role));
+    if (rights.isEmpty())
+        return;
+    TestEnvironment::exec(QStringLiteral("GRANT %1 ON ALL TABLES IN SCHEMA public TO %2").arg(rights, role));
     TestEnvironment::exec(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %1").arg(role));
 }
 
@@ -216,6 +225,10 @@ private slots:
     void historyWindowShowsFiltersAndRestores();
     void ctrlZBringsADeletedProjectBack();
     void retentionRemovesTheOldest();
+    void restoreTakesNoNameFromTheHistory_data();
+    void restoreTakesNoNameFromTheHistory();
+    void historyIsTheOwnersAlone_data();
+    void historyIsTheOwnersAlone();
 };
 
 void TestHistory::everyChangeIsRecordedWithWhoMadeIt() {
@@ -452,13 +465,101 @@ void TestHistory::retentionRemovesTheOldest() {
     const int total = TestEnvironment::scalar(QStringLiteral("select count(*) from History")).toInt();
     QVERIFY(total >= 10);
     if (TestEnvironment::isTeam()) {
-        TestEnvironment::exec(QStringLiteral("update history_retention set entries = 4"));
+        TestEnvironment::exec(QStringLiteral("update fennick_history.history_retention set entries = 4"));
         QCOMPARE(History::prune(180, 4), qint64(total - 4));
     } else {
         QCOMPARE(History::prune(180, 4), qint64(total - 4));
     }
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History")).toInt(), 4);
     QCOMPARE(History::prune(180, 4), qint64(0));
+}
+
+void TestHistory::restoreTakesNoNameFromTheHistory_data() {
+    QTest::addColumn<QString>("change"); // the program's change of project 2, then undone
+    QTest::addColumn<QString>("name");   // a field name put into its entry by someone else
+    QTest::newRow("a change undone, a name that sets other columns")
+        << "update Projects set ProjectName='Other 2' where ID=2"
+        << "projectname = 'forged', notes";
+    QTest::newRow("a deleted project restored, a name that calls a function")
+        << "delete from Projects where ID=2"
+        << "fennick_id_counter('projects',9223372036854775807)--";
+}
+
+// What the history holds is data, never a statement's names: an entry whose record carries a field
+// that is no column of its table (written there by another program, or by the file's owner) is
+// put back with the table's own columns, and the odd name goes nowhere.
+void TestHistory::restoreTakesNoNameFromTheHistory() {
+    QFETCH(QString, change);
+    QFETCH(QString, name);
+    Fixture f;
+    const QStringList before = snapshot();
+    Database::shared().execute(change);
+    const History::Entry entry = History::ofRecord(QStringLiteral("projects"), 2).first();
+    QJsonObject row = entry.before;
+    row.insert(name, 1);
+    TestEnvironment::exec(
+        (TestEnvironment::isTeam()
+             ? QStringLiteral("update fennick_history.history set oldrow = %1::jsonb where id = %2")
+             : QStringLiteral("update History set OldRow = %1 where ID = %2"))
+            .arg(SqlText::quoted(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact))))
+            .arg(entry.id));
+    History::apply(History::together(History::ofRecord(QStringLiteral("projects"), 2).first()),
+                   History::Direction::Back);
+    QCOMPARE(snapshot(), before);
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName) values ('Next')"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ID from Projects where ProjectName = 'Next'")).toInt(), 3);
+}
+
+void TestHistory::historyIsTheOwnersAlone_data() {
+    QTest::addColumn<QString>("rights"); // on the tables of public; "-": the run's own superuser
+    QTest::addColumn<QString>("statements");
+    QTest::addColumn<QString>("refusal");
+    const QString forge = QStringLiteral(
+        "create temp table fake (id bigint, projectname text); create trigger fake after insert or delete on fake "
+        "for each row execute function public.fennick_history('projects', 'id'); insert into fake values (77, "
+        "'Fake'); delete from fake");
+    const QString mute = QStringLiteral("create function pg_temp.mute() returns trigger language plpgsql as $$ begin "
+                                        "return null; end $$; create trigger mute before insert on %1 for each row "
+                                        "execute function pg_temp.mute()");
+    QTest::newRow("a deleted project forged by a role without rights")
+        << "" << forge << "permission denied for function";
+    QTest::newRow("a deleted project forged by a role that may run the function") << "-" << forge << "own tables only";
+    QTest::newRow("the history muted by a member with every right on the tables")
+        << "ALL" << mute.arg(QStringLiteral("fennick_history.history")) << "permission denied for schema";
+    QTest::newRow("the history that the team reads muted")
+        << "ALL" << mute.arg(QStringLiteral("history")) << "is a view";
+    QTest::newRow("the tasks truncated by a member with every right on the tables") << "ALL"
+                                                                                    << "truncate tasks cascade"
+                                                                                    << "deleted, not truncated";
+    QTest::newRow("the retention shortened by a member with every right on the tables")
+        << "ALL"
+        << "update fennick_history.history_retention set entries = 1"
+        << "permission denied for schema";
+}
+
+// In a team database no role but the owner writes, silences or bypasses the history, whatever it
+// was granted on the planner's tables.
+void TestHistory::historyIsTheOwnersAlone() {
+    if (!TestEnvironment::isTeam())
+        QSKIP("roles are the team database's");
+    QFETCH(QString, rights);
+    QFETCH(QString, statements);
+    QFETCH(QString, refusal);
+    Fixture f;
+    const QString role = rights == QLatin1String("-") ? QString() : QStringLiteral("intruder");
+    if (!role.isEmpty())
+        teamMember(role, rights);
+    const QStringList before = snapshot();
+    const int entries = TestEnvironment::scalar(QStringLiteral("select count(*) from History")).toInt();
+    const auto [code, errors] = psqlAs(role, statements);
+    QVERIFY2(code != 0 && errors.contains(refusal), qPrintable(errors));
+    QCOMPARE(snapshot(), before);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History")).toInt(), entries);
+    QVERIFY(History::deletedProjects().isEmpty());
+    // A change afterwards is recorded as ever.
+    Database::shared().execute(QStringLiteral("update Tasks set Title = 'After' where ID = 4"));
+    QCOMPARE(History::ofRecord(QStringLiteral("tasks"), 4).first().after.value(QStringLiteral("title")).toString(),
+             QStringLiteral("After"));
 }
 
 QTEST_MAIN(TestHistory)

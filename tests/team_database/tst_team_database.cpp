@@ -565,6 +565,7 @@ private slots:
     void longListStreamsWhileTheConnectionIsFree();
     void throughAPooler_data();
     void throughAPooler();
+    void poolersOtherClientsGetNoSettingsOfTheProgram();
     void fullServerOrPoolIsToldOnceAndPlainly_data();
     void fullServerOrPoolIsToldOnceAndPlainly();
     void openEditorIsNotDisturbedByARefill_data();
@@ -1691,6 +1692,41 @@ void TestTeamDatabase::throughAPooler() {
     }
     QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(messages.notices().size(), live ? 0 : 1);
+}
+
+// Behind a transaction pooler the program's waits belong to its own transactions: another client
+// of the same pool (its one server connection) never finds them in its session, whether the
+// program saved, read, or read a list on a second connection.
+void TestTeamDatabase::poolersOtherClientsGetNoSettingsOfTheProgram() {
+    REQUIRE_SERVER();
+    TestEnvironment env;
+    ScriptedMessages messages;
+    Bouncer bouncer(QStringLiteral("transaction"), 1);
+    REQUIRE_BOUNCER(bouncer);
+    const QString pooled = bouncer.target(env.databaseTarget());
+    Database::shared().open(pooled);
+    addProject(QStringLiteral("mine"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Projects")).toInt(), 1);
+    int read = 0;
+    for (ResultSet rows = Database::shared().streamQuery(QStringLiteral("select ProjectName from Projects"));
+         !rows.eof(); rows.moveNext())
+        ++read;
+    QCOMPARE(read, 1);
+    // The program's own statements wait as long as ever.
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select current_setting('lock_timeout') || ' ' || "
+                                                    "current_setting('statement_timeout')"))
+                 .toString(),
+             QStringLiteral("5s 30s"));
+    for (int client = 0; client < 3; ++client) {
+        QProcess psql;
+        psql.start(QStringLiteral("psql"),
+                   {QStringLiteral("-X"), QStringLiteral("-At"), QStringLiteral("-d"), pooled, QStringLiteral("-c"),
+                    QStringLiteral("select current_setting('lock_timeout') || ' ' || "
+                                   "current_setting('statement_timeout')")});
+        QVERIFY(psql.waitForFinished(-1));
+        QCOMPARE(QString::fromUtf8(psql.readAllStandardOutput()).trimmed(), QStringLiteral("0 0"));
+    }
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join(QLatin1Char('\n'))));
 }
 
 void TestTeamDatabase::fullServerOrPoolIsToldOnceAndPlainly_data() {
