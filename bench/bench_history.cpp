@@ -263,19 +263,19 @@ Figures teamDatabase(const QString& target) {
     }
     const QString noneTarget = QStringLiteral("dbname=") + noneName;
     db.open(noneTarget);
-    db.execute(QStringLiteral("TRUNCATE history"));
+    db.execute(QStringLiteral("TRUNCATE fennick_history.history"));
     db.close();
     db.open(target);
     // History rows are the owner's to write: the bench's role owns the database it made.
-    db.execute(QStringLiteral("ALTER TABLE history DISABLE TRIGGER history_insert_read_only"));
+    db.execute(QStringLiteral("ALTER TABLE fennick_history.history DISABLE TRIGGER history_insert_read_only"));
     db.execute(QStringLiteral(
-                   "insert into history (changedat, changedby, tablename, recordid, kind, oldrow, newrow, tx) "
+                   "insert into fennick_history.history (changedat, changedby, tablename, recordid, kind, oldrow, newrow, tx) "
                    "select now() - interval '1 day', 'someone', case when i % 2 = 1 then 'tasks' else 'projects' end, "
                    "1 + (i * 7) % 500000, 'update', '{\"projectname\":\"a\"}', '{\"projectname\":\"b\"}', 1000000 + i "
                    "from generate_series(0, %1) i")
                    .arg(historyEntries - 1));
-    db.execute(QStringLiteral("ALTER TABLE history ENABLE TRIGGER history_insert_read_only"));
-    db.execute(QStringLiteral("VACUUM ANALYZE history"));
+    db.execute(QStringLiteral("ALTER TABLE fennick_history.history ENABLE TRIGGER history_insert_read_only"));
+    db.execute(QStringLiteral("VACUUM ANALYZE fennick_history.history"));
     db.execute(QStringLiteral("CHECKPOINT"));
     db.close();
     alternate(target, noneTarget, f);
