@@ -18,5 +18,23 @@ QString ErrorTrap::errorText(const QString& description, const QString& window, 
 
 void ErrorTrap::report(int line, const QString& description) {
     m_failed = true;
+    m_faulted = true;
     Messages::current().error(errorText(description, m_window, m_procedure, line));
+}
+
+void ErrorTrap::refuse(const QString& description, bool passing) {
+    m_failed = true;
+    m_lasting = m_lasting || !passing;
+    if (s_quiet > 0 || m_said.contains(description))
+        return;
+    m_said.insert(description);
+    Messages::current().notice(description);
+}
+
+ErrorTrap::QuietRefusals::QuietRefusals() {
+    ++s_quiet;
+}
+
+ErrorTrap::QuietRefusals::~QuietRefusals() {
+    --s_quiet;
 }

@@ -1,8 +1,10 @@
 #include "LiveLists.h"
 
 #include "app/ChangeFeed.h"
+#include "app/Connection.h"
 #include "app/Database.h"
 #include "app/ErrorTrap.h"
+#include "app/SqlText.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
@@ -13,11 +15,17 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <thread>
 #include <utility>
 
 namespace LiveLists {
 
 namespace {
+
+// How long after a probe found the tables in use it looks again (the probe itself waits for them
+// as long as any read does), and how long a refill waits when no probe can be made.
+constexpr int busyRetryMs = 1000;
+constexpr int unknownRetryMs = 3000;
 
 // What a refill must give back to a list: the selected record and where the list was scrolled.
 struct ListPlace {
@@ -101,8 +109,16 @@ public:
         ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
         for (auto it = held.cbegin(); it != held.cend(); ++it) {
             bool patched = false;
-            if (!trap.step(1, [&] { patched = m_planner.patchLists(it.key(), it.value()); }))
-                return; // said in the error box; the next change or reconnection tries again
+            if (!trap.step(1, [&] { patched = m_planner.patchLists(it.key(), it.value()); })) {
+                // Refused (records in use elsewhere, the server away): the changes are read once
+                // the tables can be read. A fault was said in the error box; the next change or
+                // reconnection tries again.
+                if (trap.refusedForNow()) {
+                    holdWhole();
+                    readAgainWhenFree();
+                }
+                return;
+            }
             if (!patched) {
                 refill();
                 return;
@@ -140,7 +156,63 @@ public:
         m_refilling = false;
     }
 
+    // A list could not be read (records in use elsewhere, the server away): it is read again once
+    // the tables can be read. A probe on a connection of its own waits for them on another
+    // thread, so that the window stays usable meanwhile and nothing is asked of the user.
+    void readAgainWhenFree() {
+        // A server away: the reconnection refills the lists.
+        if (m_probing || m_away || !Database::shared().isOpen())
+            return;
+        m_probing = true;
+        Connection* connection = Database::shared().connection();
+        std::unique_ptr<Connection::ThreadReader> reader = connection ? connection->openThreadReader() : nullptr;
+        if (!reader) {
+            // No second connection to be had (none to spare, or a transaction is open here): the
+            // refill is tried again a while later.
+            QTimer::singleShot(unknownRetryMs, this, [this] { probed(Probe::Unknown); });
+            return;
+        }
+        const QString statement = SqlText::adaptDialect(
+            QStringLiteral("select ID from Projects where 1=0 union all select ID from Tasks where 1=0"),
+            connection->dialect());
+        if (m_probe.joinable())
+            m_probe.join(); // ended: it has handed its outcome over
+        m_probe = std::jthread([this, reader = std::move(reader), statement] {
+            Probe outcome = Probe::Free;
+            try {
+                if (!reader->query(statement))
+                    outcome = Probe::Unknown;
+            } catch (const DbError& e) {
+                outcome = e.passing() ? Probe::Busy : Probe::Unknown;
+            } catch (...) {
+                outcome = Probe::Unknown;
+            }
+            QMetaObject::invokeMethod(
+                this, [this, outcome] { probed(outcome); }, Qt::QueuedConnection);
+        });
+    }
+
+    // The connection to the server was lost (true), or is back (false).
+    void setAway(bool away) { m_away = away; }
+
 private:
+    enum class Probe { Free, Busy, Unknown };
+
+    void probed(Probe outcome) {
+        m_probing = false;
+        if ((m_planner.listsRead() && !m_whole) || m_away)
+            return; // read meanwhile, or to be read when the server is back
+        if (outcome == Probe::Busy) {
+            QTimer::singleShot(busyRetryMs, this, [this] { readAgainWhenFree(); });
+            return;
+        }
+        // The user was told when the read was refused; a refill refused again is not said again.
+        const ErrorTrap::QuietRefusals quiet;
+        m_whole = false;
+        m_held.clear();
+        refill();
+    }
+
     void holdWhole() {
         m_whole = true;
         m_held.clear();
@@ -152,6 +224,9 @@ private:
     bool m_refilling = false;
     QHash<QString, QSet<qint64>> m_held; // records changed by others, by table, not yet in the lists
     bool m_whole = false;                // a change whose records are not known: a refill is due
+    bool m_probing = false;              // a list waits to be read again (readAgainWhenFree)
+    bool m_away = false;                 // the connection was lost and is not back yet
+    std::jthread m_probe;                // last: joined before the rest goes
 };
 
 } // namespace
@@ -164,7 +239,13 @@ void install(PlannerWindow& planner) {
     PlannerWindow* p = &planner;
     ChangeFeed& feed = Database::shared().changes();
     QObject::connect(&feed, &ChangeFeed::changed, p, [p, &feed] { LiveRefill::of(*p).take(feed); });
-    QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] { refill(*p); });
+    QObject::connect(&feed, &ChangeFeed::connectionLost, p, [p] { LiveRefill::of(*p).setAway(true); });
+    QObject::connect(&feed, &ChangeFeed::opened, p, [p] { LiveRefill::of(*p).setAway(false); });
+    QObject::connect(&feed, &ChangeFeed::reconnected, p, [p] {
+        LiveRefill::of(*p).setAway(false);
+        refill(*p);
+    });
+    QObject::connect(p, &PlannerWindow::listsNotRead, p, [p] { LiveRefill::of(*p).readAgainWhenFree(); });
 }
 
 } // namespace LiveLists

@@ -164,6 +164,7 @@ Form1::Form1(QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     m_port = new MainWindowPort(*this);
     connect(this, &Form1::listsRefilled, m_port, &PlannerWindow::listsRefilled);
+    connect(this, &Form1::listsNotRead, m_port, &PlannerWindow::listsNotRead);
     buildControls();
     // Every feature that the composition root added puts its commands in through the port.
     Features::installAll(*m_port);
@@ -500,8 +501,17 @@ void Form1::ListData() {
     }
     selectRow(ListView1, 0);
     m_filling = false;
+    noteProjectRead(trap);
     if (!m_projectFill)
         emit listsRefilled(); // a list still streaming in tells once it is complete
+}
+
+void Form1::noteProjectRead(const ErrorTrap& trap) {
+    // A fault of the program (a value that cannot be shown) leaves the rows that were read; a
+    // refusal that lasts (a right missing) is not waited out.
+    m_projectsUnread = trap.refusedOnly();
+    if (trap.refusedForNow())
+        emit listsNotRead();
 }
 
 bool Form1::readProjectRows(ErrorTrap& trap, int maxRows, int maxMs) {
@@ -537,7 +547,10 @@ void Form1::continueProjectFill() {
     if (!m_projectFill)
         return; // already completed
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
-    if (!readProjectRows(trap, -1, sliceMs)) {
+    const bool more = !readProjectRows(trap, -1, sliceMs);
+    if (trap.failed())
+        noteProjectRead(trap);
+    if (more) {
         m_projects->publish();
         m_sliceTimer->start(0);
         return;
@@ -550,6 +563,8 @@ void Form1::completeProjectFill() {
         return;
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     readProjectRows(trap, -1, -1);
+    if (trap.failed())
+        noteProjectRead(trap);
     // Once the list is whole, its sort holds and, as after any fill, its first row is selected
     // (unless the user has chosen another row meanwhile).
     const int selected = selectedRow(ListView1);
@@ -623,16 +638,23 @@ void Form1::ListTasks() {
             rs.moveNext();
         }
         rs.close();
-    } catch (...) {
+    } catch (const DbError& e) {
         // The rows read so far stay; the caller's trap reports the failure.
+        done();
+        m_tasksUnread = e.expected();
+        if (e.passing())
+            emit listsNotRead();
+        throw;
+    } catch (...) {
         done();
         throw;
     }
+    m_tasksUnread = false;
     done();
 }
 
 bool Form1::patchLists(const QString& table, const QSet<qint64>& ids) {
-    if (m_projectFill || m_projects->isFilling())
+    if (m_projectFill || m_projects->isFilling() || !listsRead())
         return false;
     if (ids.isEmpty())
         return true;

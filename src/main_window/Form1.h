@@ -48,9 +48,11 @@ public:
     void ListTasks();
     // Reads again just the rows that records of a table (projects, tasks, or contacts, whose
     // names the rows show) appear in, and puts them in place; false when the lists must be
-    // refilled instead (the project list is still streaming in, or the table is not known).
-    // Throws DbError on failure.
+    // refilled instead (the project list is still streaming in, a list could not be read at its
+    // last fill, or the table is not known). Throws DbError on failure.
     bool patchLists(const QString& table, const QSet<qint64>& ids);
+    // Whether both lists were read whole at their last fill.
+    bool listsRead() const { return !m_projectsUnread && !m_tasksUnread; }
 
     // Start-up step 4: the check of the database components. May end the program
     // (sets programEnded(); no further start-up step runs).
@@ -113,6 +115,9 @@ public:
 signals:
     // The project list was refilled (ListData): windows that show the same projects follow.
     void listsRefilled();
+    // A list could not be read for a reason that passes (records in use elsewhere, the server
+    // away): the live lists read it again once they can.
+    void listsNotRead();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -135,6 +140,8 @@ private:
     double dpi() const;
     struct ProjectFill;
     // Reads project rows into the model; true when the result has no more rows.
+    // After a project list fill, or a part of one that failed: whether a refusal kept it unread.
+    void noteProjectRead(const ErrorTrap& trap);
     bool readProjectRows(ErrorTrap& trap, int maxRows, int maxMs);
     void finishProjectFill(ErrorTrap& trap);
     void continueProjectFill();
@@ -155,7 +162,11 @@ private:
     TaskListModel* m_tasks = nullptr;
     bool m_restoreFlag = false;
     bool m_unloaded = false;
-    bool m_filling = false;      // a fill is moving the selection: not the user
+    bool m_filling = false; // a fill is moving the selection: not the user
+    // A list whose last fill was refused (records in use elsewhere, the server away): a patch
+    // of a few rows into it would pass for the whole list, so it is refilled instead.
+    bool m_projectsUnread = false;
+    bool m_tasksUnread = false;
     bool m_mouseDown = false;    // a press on the project list: the click that follows refills
     bool m_programEnded = false; // the components check ended the program during start-up
 };

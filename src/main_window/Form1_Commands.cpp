@@ -24,7 +24,9 @@ QString formName() {
 
 // Steps 2 and 3 of the two delete commands: ask about the selected row, named as the user sees
 // it, and delete it by its ID. Only a clear Yes deletes: a failure while asking ends the command.
-// True when the delete was attempted (the list is then refilled, even after a failed delete).
+// True when the delete was attempted (the list is then refilled, even after a failed delete),
+// except when it was refused (in use elsewhere, a right missing, the server away): nothing
+// changed, and a refill would only wait for the same lock or server.
 bool askAndDelete(ErrorTrap& trap, QTreeView* list, const QString& table) {
     QString id;
     bool yes = false;
@@ -38,10 +40,10 @@ bool askAndDelete(ErrorTrap& trap, QTreeView* list, const QString& table) {
                    }) ||
         !yes || id.isEmpty())
         return false;
-    trap.step(3, [&] {
+    const bool deleted = trap.step(3, [&] {
         Database::shared().execute(QStringLiteral("delete from ") + table + QStringLiteral(" where ID=") + id);
     });
-    return true;
+    return deleted || !trap.refusedOnly();
 }
 
 // After the project list was refilled: the tasks of the project now selected, or none when no

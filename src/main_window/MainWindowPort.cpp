@@ -115,3 +115,7 @@ void MainWindowPort::refillTasks() {
 bool MainWindowPort::patchLists(const QString& table, const QSet<qint64>& ids) {
     return m_form.patchLists(table, ids);
 }
+
+bool MainWindowPort::listsRead() const {
+    return m_form.listsRead();
+}

@@ -31,6 +31,7 @@ public:
     void refillProjects() override;
     void refillTasks() override;
     bool patchLists(const QString& table, const QSet<qint64>& ids) override;
+    bool listsRead() const override;
 
 private:
     struct Group {

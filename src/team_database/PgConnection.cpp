@@ -357,14 +357,15 @@ private:
             const QString refused =
                 readRefusal(m_conn, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)));
             PQclear(result);
-            throw DbError(refused);
+            throw DbError(refused, DbError::Kind::Lasting);
         }
         QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn)).trimmed();
         PQclear(result);
         if (PQstatus(m_conn) != CONNECTION_OK || message.isEmpty())
-            message = QStringLiteral("The connection to the team database server was lost while the rows were read "
-                                     "(%1).")
-                          .arg(message.isEmpty() ? QStringLiteral("no reason given") : message);
+            throw DbError(QStringLiteral("The connection to the team database server was lost while the rows were "
+                                         "read (%1).")
+                              .arg(message.isEmpty() ? QStringLiteral("no reason given") : message),
+                          DbError::Kind::Away);
         throw DbError(message);
     }
 
@@ -508,7 +509,7 @@ void PgConnection::connectNow(bool mayAsk) {
                                          "its administrator to allow more connections.")
                               .arg(withoutPassword(m_target), reason.section(QLatin1Char('\n'), 0, 0)),
                           DbError::Kind::Lasting);
-        throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason));
+        throw DbError(QStringLiteral("Could not connect to the team database: %1").arg(reason), DbError::Kind::Away);
     }
 }
 
@@ -987,7 +988,8 @@ PGresult* PgConnection::run(const QString& statement, const QVariantList& values
     if (!isConnected() && !reconnect())
         throw DbError(QStringLiteral("The team database server %1 cannot be reached, so nothing was read or "
                                      "saved. The program connects again by itself when the server is back.")
-                          .arg(describe()));
+                          .arg(describe()),
+                      DbError::Kind::Away);
     const QByteArray text = statement.toUtf8();
     // A statement inside a transaction, or any that is not a plain read, is part of a save.
     const bool saving = PQtransactionStatus(m_conn) != PQTRANS_IDLE ||
@@ -1027,7 +1029,8 @@ void PgConnection::fail(PGresult* result, bool saving) {
         throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so %2. The program "
                                      "connects again by itself when the server is back.")
                           .arg(describe(), saving ? QStringLiteral("this was not saved")
-                                                  : QStringLiteral("the records could not be read")));
+                                                  : QStringLiteral("the records could not be read")),
+                      DbError::Kind::Away);
     }
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray code(state ? state : "");
@@ -1036,11 +1039,12 @@ void PgConnection::fail(PGresult* result, bool saving) {
     const QByteArray constraint(refusedBy ? refusedBy : "");
     PQclear(result);
     if (code == "42501" && !saving) // a role granted some of the tables only
-        throw DbError(readRefusal(m_conn, detail));
+        throw DbError(readRefusal(m_conn, detail), DbError::Kind::Lasting);
     if (code == "42501" || code == "25006")
         throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved "
                                      "(%1).")
-                          .arg(detail));
+                          .arg(detail),
+                      DbError::Kind::Lasting);
     // A rule of the schema refused the change: the same plain words as for the local file.
     if (code == "23503")
         throw DbError(QStringLiteral("The record that this one belongs to no longer exists, so nothing was saved."));
@@ -1057,7 +1061,8 @@ void PgConnection::fail(PGresult* result, bool saving) {
         throw DbError(
             QStringLiteral("A value is not one that may be stored here, so nothing was saved (%1).").arg(detail));
     if (code.startsWith("08"))
-        throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail));
+        throw DbError(QStringLiteral("The team database server %1 cannot be reached (%2).").arg(describe(), detail),
+                      DbError::Kind::Away);
     if (const QString waited = waitText(code, saving); !waited.isEmpty())
         throw DbError(waited, DbError::Kind::InUse);
     throw DbError(detail);
@@ -1215,12 +1220,14 @@ private:
             throw DbError(QStringLiteral("The connection to the team database server %1 was lost, so the records "
                                          "could not be read. The program connects again by itself when the server "
                                          "is back.")
-                              .arg(m_described));
+                              .arg(m_described),
+                          DbError::Kind::Away);
         if (code == "42501")
-            throw DbError(readRefusal(m_conn, detail));
+            throw DbError(readRefusal(m_conn, detail), DbError::Kind::Lasting);
         if (code.startsWith("08"))
             throw DbError(
-                QStringLiteral("The team database server %1 cannot be reached (%2).").arg(m_described, detail));
+                QStringLiteral("The team database server %1 cannot be reached (%2).").arg(m_described, detail),
+                DbError::Kind::Away);
         if (const QString waited = waitText(code, false); !waited.isEmpty())
             throw DbError(waited, DbError::Kind::InUse);
         throw DbError(detail);
@@ -1257,7 +1264,8 @@ int PgConnection::execute(const QString& statement) {
 
 int PgConnection::executeWith(const QString& statement, const QVariantList& values) {
     if (m_readOnly)
-        throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved."));
+        throw DbError(QStringLiteral("You may read this team database but not change it, so nothing was saved."),
+                      DbError::Kind::Lasting);
     PGresult* result = run(statement, values);
     const int changed = QByteArray(PQcmdTuples(result)).toInt();
     PQclear(result);

@@ -50,6 +50,8 @@ private slots:
     void listChangeClearsThePick();
     void keyboardFollowsTheTabOrder();
     void openerSetsCaptionAndRecordBeforeLoading();
+    void openerOfARecordGoneElsewhereSaysSo_data();
+    void openerOfARecordGoneElsewhereSaysSo();
 };
 
 void TestForm2::statementsFollowTheColumnOrder() {
@@ -393,6 +395,54 @@ void TestForm2::openerSetsCaptionAndRecordBeforeLoading() {
     QCOMPARE(caption, QStringLiteral("Edit Data"));
     QCOMPARE(shownId, QString::number(id));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void TestForm2::openerOfARecordGoneElsewhereSaysSo_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("noun");
+    QTest::newRow("project") << "Projects"
+                             << "project";
+    QTest::newRow("task") << "Tasks"
+                          << "task";
+    QTest::newRow("contact") << "Employees"
+                             << "contact";
+}
+
+// A record that someone else deleted while its row was still listed: the opener says so and
+// opens no editor, which would show blank fields with today's dates and save nothing.
+void TestForm2::openerOfARecordGoneElsewhereSaysSo() {
+    QFETCH(QString, table);
+    QFETCH(QString, noun);
+    PeopleFixture f;
+    const qint64 project = addProject("Gone", f.ann);
+    const qint64 task = addTask(project, "Gone too", f.ann);
+    const qint64 id = table == "Projects" ? project : table == "Tasks" ? task : f.bob;
+    if (table == "Projects")
+        TestEnvironment::exec(QStringLiteral("delete from Tasks where ProjectID=%1").arg(project));
+    TestEnvironment::exec(QStringLiteral("delete from %1 where ID=%2").arg(table).arg(id));
+    bool opened = false;
+    QTimer closer; // an editor that opens all the same is closed, so that the test goes on
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = true;
+            click(modal, "PushButton1");
+        }
+    });
+    closer.start(0);
+    if (table == "Projects")
+        Editors::openProjectEditor(nullptr, QString::number(id), "Edit Data");
+    else if (table == "Tasks")
+        Editors::openTaskEditor(nullptr, QString::number(id), QString::number(project), "Edit Tasks");
+    else
+        Editors::openContactEditor(nullptr, QString::number(id));
+    QVERIFY(!opened);
+    QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join('\n')));
+    const QStringList notices = f.messages.notices();
+    QVERIFY2(notices.size() == 1 && notices.first().contains("This " + noun + " no longer exists") &&
+                 notices.first().contains("not opened"),
+             qPrintable(notices.join('\n')));
+    QCOMPARE(rowCount(table), table == "Employees" ? 1 : 0);
 }
 
 QTEST_MAIN(TestForm2)

@@ -62,14 +62,20 @@ public:
     // Reads again just the rows of both lists that the given records of a table (by the change
     // feed's table names) show in, and puts them in place, keeping sort, filter, selection and
     // scroll. False when the lists must be refilled instead (the project list is still streaming
-    // in, or the table is not one it knows). Throws DbError on failure.
+    // in, a list could not be read at its last fill, or the table is not one it knows). Throws
+    // DbError on failure.
     virtual bool patchLists(const QString& table, const QSet<qint64>& ids) = 0;
+    // Whether both lists were read whole at their last fill (see listsNotRead()).
+    virtual bool listsRead() const = 0;
 
 signals:
     // The project list was refilled and is whole: windows that show the same projects follow.
     void listsRefilled();
     // Another project was chosen in the project list, and its tasks were listed.
     void projectChosen();
+    // A list could not be read for a reason that passes (records in use elsewhere, the server
+    // away): it stays as it was left (often empty) until it is read again.
+    void listsNotRead();
 };
 
 // The features of the program, added by the composition root before any main window is made;
