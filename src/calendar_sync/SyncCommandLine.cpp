@@ -32,13 +32,6 @@ int run(const QString& calendar, const QString& project) {
         Database& db = Database::shared();
         db.open(DatabaseChoice::chosen());
 
-        if (db.query(QStringLiteral("select ID from Projects")).eof())
-            return failed(QStringLiteral("the database has no projects to sync."), NoProjects);
-        bool numbered = false;
-        const qint64 projectId = project.toLongLong(&numbered);
-        if (numbered && db.query(QStringLiteral("select ID from Projects where ID=%1").arg(projectId)).eof())
-            return failed(QStringLiteral("there is no project %1.").arg(projectId), NoSuchProject);
-
         CalendarSync::State state;
         QString error;
         if (!state.load(CalendarSync::State::fileFor(db.target()), &error))
@@ -81,6 +74,13 @@ int run(const QString& calendar, const QString& project) {
             server = account.url;
             user = account.user;
         }
+        // Checked after the options, and before a password is asked for.
+        if (db.query(QStringLiteral("select ID from Projects")).eof())
+            return failed(QStringLiteral("the database has no projects to sync."), NoProjects);
+        bool numbered = false;
+        const qint64 projectId = project.toLongLong(&numbered);
+        if (numbered && db.query(QStringLiteral("select ID from Projects where ID=%1").arg(projectId)).eof())
+            return failed(QStringLiteral("there is no project %1.").arg(projectId), NoSuchProject);
         const QString password = user.isEmpty() ? QString() : Credentials::password(server, user, true);
 
         CalendarSync::Engine engine(server, user, password, state);
