@@ -17,9 +17,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QtTest>
@@ -477,6 +479,23 @@ private slots:
         QCOMPARE(m_desktop->summaries(), QStringList{"Stand-up"});
         QCOMPARE(m_desktop->received.front().body,
                  QStringLiteral("Due in 5 minutes (today at 08:05)\nProject: R&amp;D"));
+    }
+
+    // A desktop without a keyring (this bus has no secret service, running or to be started): the
+    // calendar account's password is not said to go into one.
+    void thePasswordIsSaidToBeKeptInASecretStoreOnlyWhereThereIsOne() {
+        const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        const QString secrets = QStringLiteral("org.freedesktop.secrets");
+        if (bus->isServiceRegistered(secrets) || bus->activatableServiceNames().value().contains(secrets))
+            QSKIP("this session bus has a secret service");
+        Fixture f;
+        f.start();
+        EditorTest::onNextModal([](QWidget* modal) {
+            const QString placeholder = child<QLineEdit>(modal, "calendarPassword")->placeholderText();
+            QVERIFY2(!placeholder.contains(QStringLiteral("secret store")), qPrintable(placeholder));
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        f.form->findChild<QAction*>(QStringLiteral("actionCalendarAccounts"))->trigger();
     }
 
     // Edit → Reminder Settings keeps the choices; switched off, nothing is sent.
