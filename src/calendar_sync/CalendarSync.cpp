@@ -201,9 +201,12 @@ void Engine::probed(const CalDav::Response& r) {
     // client sees (a new collection per to-do, a file outside any calendar), and a later listing
     // of it misses every task: nothing is written to it nor taken from it.
     if (ms.entries.size() != 1 || !ms.entries.constFirst().isTaskList()) {
-        m_report.problems << QStringLiteral("%1 is not a task list (a calendar collection that takes to-dos); "
+        // Some servers answer a missing collection with a multistatus that says 404.
+        const bool missing = ms.entries.size() == 1 && ms.entries.constFirst().status == 404;
+        m_report.problems << QStringLiteral("%1 is not a task list (a calendar collection that takes to-dos)%2; "
                                             "nothing was synced with it. Choose one of the account's task lists.")
-                                 .arg(m_current->url);
+                                 .arg(m_current->url,
+                                      missing ? QStringLiteral(": it is not on the server") : QString());
         m_report.notTaskList << m_current->url;
         m_failed = true;
         collectionDone();
@@ -694,7 +697,7 @@ void Engine::pump() {
                       [this, item, fresh, local](const CalDav::Response& r) {
                           if (r.ok()) {
                               ItemState done = item;
-                              done.etag = r.etag;              // none: read again on the next sync
+                              done.etag = r.etag; // none: read again on the next sync
                               done.version = local.version;
                               done.print = local.print;
                               done.choice.clear();
