@@ -239,17 +239,26 @@ QString databaseIdentity(State& state) {
                                         "(select oid from pg_database where datname = current_database())::text"));
             if (!rs.eof())
                 identity = rs.rawText(0);
-        } else if (!db.isReadOnly()) {
+        } else {
             // Every local file is called the same: a random name kept in the file, made on the
-            // first sync, tells one file's tasks from another's.
-            db.execute(QStringLiteral("create table if not exists CalendarSyncIdentity (Slot integer primary key "
-                                      "check (Slot = 1), Id text not null)"));
-            db.execute(QStringLiteral("insert into CalendarSyncIdentity (Slot, Id) values (1, %1) on conflict do "
-                                      "nothing")
-                           .arg(SqlText::quoted(QUuid::createUuid().toString(QUuid::Id128))));
-            ResultSet rs = db.query(QStringLiteral("select Id from CalendarSyncIdentity where Slot = 1"));
-            if (!rs.eof())
-                identity = rs.rawText(0);
+            // first sync, tells one file's tasks from another's. Written only that once, so that
+            // a sync with nothing to do changes nothing here.
+            auto stored = [&db] {
+                ResultSet rs = db.query(QStringLiteral("select Id from CalendarSyncIdentity where Slot = 1"));
+                return rs.eof() ? QString() : rs.rawText(0);
+            };
+            const bool made = !db.query(QStringLiteral("select 1 from sqlite_master where type = 'table' and name = "
+                                                       "'CalendarSyncIdentity'"))
+                                   .eof();
+            identity = made ? stored() : QString();
+            if (identity.isEmpty() && !db.isReadOnly()) {
+                db.execute(QStringLiteral("create table if not exists CalendarSyncIdentity (Slot integer primary "
+                                          "key check (Slot = 1), Id text not null)"));
+                db.execute(QStringLiteral("insert into CalendarSyncIdentity (Slot, Id) values (1, %1) on conflict "
+                                          "do nothing")
+                               .arg(SqlText::quoted(QUuid::createUuid().toString(QUuid::Id128))));
+                identity = stored();
+            }
         }
     } catch (const DbError&) {
         identity.clear(); // kept in the sync state instead
