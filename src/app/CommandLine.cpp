@@ -136,7 +136,11 @@ CommandLine CommandLine::parse(const QStringList& allArguments) {
     parser.addOption(eventsAsTasks);
     const QCommandLineOption sync(QStringLiteral("sync"),
                                   QStringLiteral("Sync the projects with their task lists on the calendar server once, "
-                                                 "print what moved, then end."));
+                                                 "print what moved, then end. Exit status: 0 synced, 1 the server "
+                                                 "could not be reached or refused, or the database failed, 2 wrong "
+                                                 "options or no account, 3 no such project, 4 the database has no "
+                                                 "projects, 5 conflicts wait for a choice in the window, 6 the URL "
+                                                 "is not a task list (nothing written)."));
     const QCommandLineOption calendar(
         QStringLiteral("calendar"),
         QStringLiteral("With --sync: the task list <url> (http://user@host/path/) to sync with in this run, with the "

@@ -40,6 +40,11 @@ struct Entry {
     QString principal;         // current-user-principal's href
     QByteArray calendarData;
     QString syncToken; // of a collection asked with PROPFIND
+    // A calendar collection that takes to-dos (no component set named: it takes every kind).
+    bool isTaskList() const {
+        return resourceTypes.contains(QLatin1String("calendar")) &&
+               (components.isEmpty() || components.contains(QLatin1String("VTODO")));
+    }
 };
 
 struct Multistatus {

@@ -12,7 +12,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QFileInfo>
+#include <QUuid>
 
 #include <algorithm>
 
@@ -124,8 +124,7 @@ void Engine::start(const QStringList& only) {
         if (!cs.projects.isEmpty() && (only.isEmpty() || only.contains(cs.url)))
             m_queue << cs.url;
     m_running = true;
-    const Database& db = Database::shared();
-    m_database = db.path().isEmpty() ? db.titleName() : QFileInfo(db.path()).fileName();
+    m_database.clear();
     nextCollection();
 }
 
@@ -158,9 +157,12 @@ void Engine::nextCollection() {
     m_failed = false;
     m_unsettled = false;
     m_prepared = false;
-    m_client.send("PROPFIND", m_client.resolve(url),
-                  CalDav::propfindBody({QStringLiteral("getctag"), QStringLiteral("sync-token")}), {{"Depth", "0"}},
-                  [this](const CalDav::Response& r) { probed(r); });
+    // The kind of the collection is asked with its version, so that the check costs no request.
+    m_client.send(
+        "PROPFIND", m_client.resolve(url),
+        CalDav::propfindBody({QStringLiteral("getctag"), QStringLiteral("sync-token"), QStringLiteral("resourcetype"),
+                              QStringLiteral("supported-calendar-component-set")}),
+        {{"Depth", "0"}}, [this](const CalDav::Response& r) { probed(r); });
 }
 
 void Engine::fail(const CalDav::Response& r, const QString& what) {
@@ -195,6 +197,21 @@ void Engine::probed(const CalDav::Response& r) {
         m_ctag = e.ctag;
         m_token = e.syncToken;
     }
+    // A user's calendar home, a principal or an event calendar takes a PUT of a to-do in ways no
+    // client sees (a new collection per to-do, a file outside any calendar), and a later listing
+    // of it misses every task: nothing is written to it nor taken from it.
+    if (ms.entries.size() != 1 || !ms.entries.constFirst().isTaskList()) {
+        // Some servers answer a missing collection with a multistatus that says 404.
+        const bool missing = ms.entries.size() == 1 && ms.entries.constFirst().status == 404;
+        m_report.problems << QStringLiteral("%1 is not a task list (a calendar collection that takes to-dos)%2; "
+                                            "nothing was synced with it. Choose one of the account's task lists.")
+                                 .arg(m_current->url,
+                                      missing ? QStringLiteral(": it is not on the server") : QString());
+        m_report.notTaskList << m_current->url;
+        m_failed = true;
+        collectionDone();
+        return;
+    }
     try {
         readLocal();
     } catch (const DbError& e) {
@@ -210,9 +227,54 @@ void Engine::probed(const CalDav::Response& r) {
     list();
 }
 
+QString databaseIdentity(State& state) {
+    Database& db = Database::shared();
+    QString identity;
+    try {
+        if (db.connection() && db.connection()->dialect() == SqlText::Dialect::PostgreSql) {
+            // The server's and the database's own numbers: the same for every user of a team
+            // database and for every run, with nothing to store and no right to ask for.
+            ResultSet rs =
+                db.query(QStringLiteral("select (select system_identifier from pg_control_system())::text || '.' || "
+                                        "(select oid from pg_database where datname = current_database())::text"));
+            if (!rs.eof())
+                identity = rs.rawText(0);
+        } else {
+            // Every local file is called the same: a random name kept in the file, made on the
+            // first sync, tells one file's tasks from another's. Written only that once, so that
+            // a sync with nothing to do changes nothing here.
+            auto stored = [&db] {
+                ResultSet rs = db.query(QStringLiteral("select Id from CalendarSyncIdentity where Slot = 1"));
+                return rs.eof() ? QString() : rs.rawText(0);
+            };
+            const bool made = !db.query(QStringLiteral("select 1 from sqlite_master where type = 'table' and name = "
+                                                       "'CalendarSyncIdentity'"))
+                                   .eof();
+            identity = made ? stored() : QString();
+            if (identity.isEmpty() && !db.isReadOnly()) {
+                db.execute(QStringLiteral("create table if not exists CalendarSyncIdentity (Slot integer primary "
+                                          "key check (Slot = 1), Id text not null)"));
+                db.execute(QStringLiteral("insert into CalendarSyncIdentity (Slot, Id) values (1, %1) on conflict "
+                                          "do nothing")
+                               .arg(SqlText::quoted(QUuid::createUuid().toString(QUuid::Id128))));
+                identity = stored();
+            }
+        }
+    } catch (const DbError&) {
+        identity.clear(); // kept in the sync state instead
+    }
+    if (identity.isEmpty())
+        identity = state.databaseId();
+    return QString::fromLatin1(
+               QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256).toHex().left(16)) +
+           QStringLiteral(".fennick");
+}
+
 void Engine::readLocal() {
     if (m_current->projects.isEmpty())
         return;
+    if (m_database.isEmpty())
+        m_database = databaseIdentity(m_state);
     QStringList ids;
     for (qint64 p : m_current->projects)
         ids << QString::number(p);

@@ -41,7 +41,8 @@ struct Report {
     int upNew = 0, upChanged = 0, upDeleted = 0;
     int downNew = 0, downChanged = 0, downDeleted = 0;
     QList<Conflict> conflicts;
-    QStringList problems; // plain messages: a server away, a refusal
+    QStringList problems;    // plain messages: a server away, a refusal
+    QStringList notTaskList; // URLs refused before any write: not a calendar collection of to-dos
     bool serverAway = false;
     bool passwordRefused = false;
     int requests = 0;
@@ -121,6 +122,10 @@ private:
     bool m_unsettled = false;
     bool m_prepared = false;
 };
+
+// The name of the open database in the UIDs of its tasks' to-dos ("task-<ID>@<name>"): the same in
+// every run and for every user of a team database, and different for every other database.
+QString databaseIdentity(State& state);
 
 // The fingerprint of the fields both sides share (title, description, dates, percent, status).
 QString fingerprint(const PlanFiles::FileTask& task);

@@ -72,8 +72,51 @@ void saveAccount(const Account& account) {
 bool secretStoreAvailable() {
 #ifdef FENNICK_HAVE_LIBSECRET
     // Without a session bus libsecret would try to start one; the command line in a plain
-    // terminal or a service has none, and then goes to ~/.netrc.
-    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    // terminal or a service has none, and then goes to ~/.netrc. A bus alone is not enough: a
+    // desktop without a keyring has none of the secret service on it (running, or started when
+    // asked for). Asked once a run: the bus's own answers, quick and never a keyring's prompt.
+    static const bool available = [] {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            return false;
+        GError* error = nullptr;
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!bus) {
+            if (error)
+                g_error_free(error);
+            return false;
+        }
+        auto ask = [bus](const char* method, GVariant* arguments) -> GVariant* {
+            GError* failure = nullptr;
+            GVariant* answer = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                           "org.freedesktop.DBus", method, arguments, nullptr,
+                                                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &failure);
+            if (failure)
+                g_error_free(failure);
+            return answer;
+        };
+        const char* service = "org.freedesktop.secrets";
+        bool found = false;
+        if (GVariant* owned = ask("NameHasOwner", g_variant_new("(s)", service))) {
+            gboolean has = FALSE;
+            g_variant_get(owned, "(b)", &has);
+            found = has;
+            g_variant_unref(owned);
+        }
+        if (!found)
+            if (GVariant* names = ask("ListActivatableNames", nullptr)) {
+                GVariant* list = g_variant_get_child_value(names, 0);
+                for (gsize i = 0; i < g_variant_n_children(list) && !found; ++i) {
+                    GVariant* name = g_variant_get_child_value(list, i);
+                    found = g_strcmp0(g_variant_get_string(name, nullptr), service) == 0;
+                    g_variant_unref(name);
+                }
+                g_variant_unref(list);
+                g_variant_unref(names);
+            }
+        g_object_unref(bus);
+        return found;
+    }();
+    return available;
 #else
     return false;
 #endif

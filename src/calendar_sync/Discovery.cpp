@@ -16,11 +16,6 @@ QString failure(const CalDav::Response& r) {
     return QStringLiteral("The server answered %1.").arg(r.status);
 }
 
-bool takesTodos(const CalDav::Entry& e) {
-    return e.resourceTypes.contains(QLatin1String("calendar")) &&
-           (e.components.isEmpty() || e.components.contains(QLatin1String("VTODO")));
-}
-
 QString withoutUser(QUrl url) {
     url.setUserInfo(QString());
     return url.toString();
@@ -41,7 +36,7 @@ void listHome(CalDav::Client& client, const QString& home, const std::function<v
                 return;
             }
             for (const CalDav::Entry& e : CalDav::parseMultistatus(r.body).entries)
-                if (takesTodos(e)) {
+                if (e.isTaskList()) {
                     const QUrl list = client.resolve(e.href);
                     found.lists << TaskList{withoutUser(list), e.displayName.isEmpty() ? list.path() : e.displayName};
                 }
@@ -63,7 +58,7 @@ void discover(CalDav::Client& client, std::function<void(const Found&)> done) {
                     }
                     const QList<CalDav::Entry> entries = CalDav::parseMultistatus(r.body).entries;
                     const CalDav::Entry e = entries.value(0);
-                    if (takesTodos(e)) {
+                    if (e.isTaskList()) {
                         Found found;
                         found.lists << TaskList{withoutUser(client.base()),
                                                 e.displayName.isEmpty() ? client.base().path() : e.displayName};

@@ -16,7 +16,7 @@ namespace SyncCommandLine {
 
 namespace {
 
-int failed(const QString& message, int code = 1) {
+int failed(const QString& message, int code = Failed) {
     std::fprintf(stderr, "fennick-planner: %s\n", message.toLocal8Bit().constData());
     return code;
 }
@@ -42,7 +42,7 @@ int run(const QString& calendar, const QString& project) {
         if (!calendar.isEmpty()) {
             server = QUrl(calendar, QUrl::StrictMode);
             if (!server.isValid() || !server.scheme().startsWith(QLatin1String("http")))
-                return failed(QStringLiteral("--calendar needs the http:// or https:// URL of a task list."), 2);
+                return failed(QStringLiteral("--calendar needs the http:// or https:// URL of a task list."), Usage);
             if (!server.path().endsWith(QLatin1Char('/')))
                 server.setPath(server.path() + QLatin1Char('/'));
             user = server.userName();
@@ -53,7 +53,7 @@ int run(const QString& calendar, const QString& project) {
                 bool ok = false;
                 const qint64 id = project.toLongLong(&ok);
                 if (project.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 && !ok)
-                    return failed(QStringLiteral("--project needs a project's ID, or all."), 2);
+                    return failed(QStringLiteral("--project needs a project's ID, or all."), Usage);
                 if (ok)
                     projects << id;
             }
@@ -70,10 +70,17 @@ int run(const QString& calendar, const QString& project) {
             if (!account.configured())
                 return failed(QStringLiteral("no calendar account is set up: give --calendar URL, or set one up under "
                                              "File, Calendar Accounts."),
-                              2);
+                              Usage);
             server = account.url;
             user = account.user;
         }
+        // Checked after the options, and before a password is asked for.
+        if (db.query(QStringLiteral("select ID from Projects")).eof())
+            return failed(QStringLiteral("the database has no projects to sync."), NoProjects);
+        bool numbered = false;
+        const qint64 projectId = project.toLongLong(&numbered);
+        if (numbered && db.query(QStringLiteral("select ID from Projects where ID=%1").arg(projectId)).eof())
+            return failed(QStringLiteral("there is no project %1.").arg(projectId), NoSuchProject);
         const QString password = user.isEmpty() ? QString() : Credentials::password(server, user, true);
 
         CalendarSync::Engine engine(server, user, password, state);
@@ -92,7 +99,11 @@ int run(const QString& calendar, const QString& project) {
         for (const QString& line : report.lines())
             std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stdout);
-        return report.problems.isEmpty() ? 0 : 1;
+        if (!report.notTaskList.isEmpty())
+            return NotTaskList;
+        if (!report.problems.isEmpty())
+            return Failed;
+        return report.conflicts.isEmpty() ? Synced : Conflicts;
     } catch (const DbError& e) {
         return failed(e.description());
     }

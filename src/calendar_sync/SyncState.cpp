@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QUuid>
 
 namespace CalendarSync {
 
@@ -24,6 +25,7 @@ QString State::fileFor(const QString& databaseTarget) {
 bool State::load(const QString& path, QString* error) {
     m_path = path;
     m_collections.clear();
+    m_databaseId.clear();
     QFile file(path);
     if (!file.exists())
         return true;
@@ -39,6 +41,7 @@ bool State::load(const QString& path, QString* error) {
             *error = QStringLiteral("%1: not a sync state (%2).").arg(path, parse.errorString());
         return false;
     }
+    m_databaseId = doc.object().value(QStringLiteral("databaseId")).toString();
     for (const QJsonValue& c : doc.object().value(QStringLiteral("collections")).toArray()) {
         const QJsonObject o = c.toObject();
         CollectionState cs;
@@ -90,12 +93,12 @@ bool State::save(QString* error) const {
                                    {QStringLiteral("ctag"), cs.ctag},      {QStringLiteral("syncToken"), cs.syncToken},
                                    {QStringLiteral("projects"), projects}, {QStringLiteral("items"), items}};
     }
+    QJsonObject whole{{QStringLiteral("collections"), collections}};
+    if (!m_databaseId.isEmpty())
+        whole.insert(QStringLiteral("databaseId"), m_databaseId);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(
-            QJsonDocument(QJsonObject{{QStringLiteral("collections"), collections}}).toJson(QJsonDocument::Compact)) <
-            0 ||
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(whole).toJson(QJsonDocument::Compact)) < 0 ||
         !file.commit()) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
@@ -132,6 +135,12 @@ void State::assign(qint64 project, const QString& url) {
         cs.projects.removeAll(project);
     if (!url.isEmpty())
         collection(url).projects << project;
+}
+
+QString State::databaseId() {
+    if (m_databaseId.isEmpty())
+        m_databaseId = QUuid::createUuid().toString(QUuid::Id128).left(16);
+    return m_databaseId;
 }
 
 } // namespace CalendarSync

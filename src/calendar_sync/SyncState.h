@@ -57,9 +57,13 @@ public:
     QString collectionOf(qint64 project) const;
     // Sets the one collection a project syncs to (empty: none).
     void assign(qint64 project, const QString& url);
+    // A random name of the database kept here where the database itself can keep none (a
+    // read-only file); made on first use.
+    QString databaseId();
 
 private:
     QString m_path;
+    QString m_databaseId;
     QList<CollectionState> m_collections;
 };
 

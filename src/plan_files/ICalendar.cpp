@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace PlanFiles {
 
@@ -189,7 +190,7 @@ struct Item {
 
 struct Counts {
     int alarms = 0, attendees = 0, categories = 0, recurring = 0, completedDates = 0, events = 0, journals = 0,
-        undated = 0, overrides = 0;
+        undated = 0, overrides = 0, locations = 0, classes = 0;
 };
 
 // The next open occurrence of a recurring component: its start and end days. False when every
@@ -325,6 +326,9 @@ void readComponent(icalcomponent* c, bool event, const QHash<QString, QSet<QDate
     counts.categories += t.categories.isEmpty() ? 0 : 1;
     counts.alarms += icalcomponent_count_components(c, ICAL_VALARM_COMPONENT) > 0 ? 1 : 0;
     counts.attendees += icalcomponent_count_properties(c, ICAL_ATTENDEE_PROPERTY) > 0 ? 1 : 0;
+    counts.locations += icalcomponent_get_first_property(c, ICAL_LOCATION_PROPERTY) ? 1 : 0;
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_CLASS_PROPERTY))
+        counts.classes += icalproperty_get_class(p) != ICAL_CLASS_PUBLIC ? 1 : 0;
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RELATEDTO_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_RELATEDTO_PROPERTY)) {
         const QString other = text(icalproperty_get_relatedto(p)).trimmed();
@@ -645,9 +649,18 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
         if (!plan.finish.isValid() || t.finish > plan.finish)
             plan.finish = t.finish;
     }
-    auto note = [&](int count, const QString& what) {
-        if (count > 0)
-            plan.notKept << what.arg(count);
+    auto note = [&](int count, QString what) {
+        if (count <= 0)
+            return;
+        if (count == 1) // "1 to-do", not "1 to-dos"
+            for (const auto& [many, one] : {std::pair{"links to to-dos", "link to a to-do"},
+                                            {"to-dos", "to-do"},
+                                            {"occurrences", "occurrence"},
+                                            {"events", "event"},
+                                            {"entries", "entry"},
+                                            {"links", "link"}})
+                what.replace(QLatin1String(many), QLatin1String(one));
+        plan.notKept << what.arg(count);
     };
     note(counts.recurring, QStringLiteral("%1 recurring to-dos: each is imported as its next open occurrence; "
                                           "the planner keeps no repeat rule."));
@@ -655,8 +668,11 @@ bool readICalendar(QIODevice& in, PlanFile& plan, QString* error, bool eventsAsT
     note(counts.alarms, QStringLiteral("Reminders (alarms) of %1 to-dos: the planner keeps none."));
     note(counts.attendees, QStringLiteral("Attendees of %1 to-dos: tasks are assigned in the planner."));
     note(counts.categories, QStringLiteral("Categories of %1 to-dos: a task has none of its own."));
+    note(counts.locations, QStringLiteral("Locations of %1 to-dos: a task has none."));
+    note(counts.classes, QStringLiteral("The private or confidential mark (CLASS) of %1 to-dos: every task is "
+                                        "seen by all who open the database."));
     note(counts.completedDates, QStringLiteral("The completion dates of %1 to-dos: a task keeps its percent only."));
-    note(counts.undated, QStringLiteral("%1 to-dos without dates are put at the project's start."));
+    note(counts.undated, QStringLiteral("%1 to-dos without dates: put at the project's start."));
     note(counts.events, QStringLiteral("%1 events: not imported unless events are imported as tasks."));
     note(counts.journals, QStringLiteral("%1 journal entries: the planner keeps none."));
     note(droppedLinks, QStringLiteral("%1 links to to-dos not in the file (or given twice)."));
@@ -783,6 +799,17 @@ icaltimetype dayValue(QDate date) {
     return t;
 }
 
+// Moves a DTSTART's or DUE's day, keeping its time of day, its time zone and its value type.
+void moveDays(icalproperty* p, int days) {
+    const bool start = icalproperty_isa(p) == ICAL_DTSTART_PROPERTY;
+    icaltimetype value = start ? icalproperty_get_dtstart(p) : icalproperty_get_due(p);
+    icaltime_adjust(&value, days, 0, 0, 0);
+    if (start)
+        icalproperty_set_dtstart(p, value);
+    else
+        icalproperty_set_due(p, value);
+}
+
 icalproperty_status statusKind(const QString& status) {
     if (status == QLatin1String("COMPLETED"))
         return ICAL_STATUS_COMPLETED;
@@ -832,15 +859,37 @@ QByteArray writeTodo(const FileTask& t, const QString& uid, const QString& paren
     replaceProperty(todo, ICAL_SUMMARY_PROPERTY, icalproperty_new_summary(t.name.toUtf8().constData()));
     replaceProperty(todo, ICAL_DESCRIPTION_PROPERTY,
                     t.notes.isEmpty() ? nullptr : icalproperty_new_description(t.notes.toUtf8().constData()));
-    // Dates are written as whole days only where the day changed: a time another program gave a
-    // to-do stays while its day does.
+    // Dates change only where the day changed, in the form the to-do has: a time of day another
+    // program gave it stays (moved by whole days with its day), and a to-do that has only a due
+    // time (as many programs write them) gets no start while it lasts one day.
     const QDate due = t.milestone || !t.finish.isValid() || t.finish < t.start ? t.start : t.finish;
-    const QDate oldStart = dayOf(zoned(todo, ICAL_DTSTART_PROPERTY, icalcomponent_get_dtstart(todo)));
-    const QDate oldDue = dayOf(zoned(todo, ICAL_DUE_PROPERTY, icalcomponent_get_due(todo)), true);
+    icalproperty* startProperty = icalcomponent_get_first_property(todo, ICAL_DTSTART_PROPERTY);
+    icalproperty* dueProperty = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
+    const QDate ownStart = dayOf(zoned(todo, ICAL_DTSTART_PROPERTY, icalcomponent_get_dtstart(todo)));
+    const QDate ownDue = dayOf(zoned(todo, ICAL_DUE_PROPERTY, icalcomponent_get_due(todo)), true);
+    // The days as reading the to-do gives them.
+    const QDate oldStart = ownStart.isValid() ? ownStart : ownDue;
+    const QDate oldDue = ownDue.isValid() && ownDue >= oldStart ? ownDue : oldStart;
     if (t.start.isValid() && (oldStart != t.start || oldDue != due)) {
-        replaceProperty(todo, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(dayValue(t.start)));
-        replaceProperty(todo, ICAL_DURATION_PROPERTY, nullptr);
-        replaceProperty(todo, ICAL_DUE_PROPERTY, icalproperty_new_due(dayValue(due)));
+        if (!dueProperty || (startProperty && !ownStart.isValid())) {
+            // A DURATION, or dates this program cannot read: written anew as whole days.
+            replaceProperty(todo, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(dayValue(t.start)));
+            replaceProperty(todo, ICAL_DURATION_PROPERTY, nullptr);
+            replaceProperty(todo, ICAL_DUE_PROPERTY, icalproperty_new_due(dayValue(due)));
+        } else {
+            if (ownDue != due)
+                moveDays(dueProperty, ownDue.daysTo(due));
+            if (startProperty && ownStart != t.start) {
+                moveDays(startProperty, ownStart.daysTo(t.start));
+            } else if (!startProperty && t.start != due) {
+                // A start of the due's own form (RFC 5545 wants both of one value type).
+                icalproperty* start = icalproperty_new_dtstart(icalproperty_get_due(dueProperty));
+                if (const char* zone = icalproperty_get_parameter_as_string(dueProperty, "TZID"))
+                    icalproperty_add_parameter(start, icalparameter_new_tzid(zone));
+                icalcomponent_add_property(todo, start);
+                moveDays(start, due.daysTo(t.start));
+            }
+        }
     }
     replaceProperty(todo, ICAL_PERCENTCOMPLETE_PROPERTY,
                     icalproperty_new_percentcomplete(std::clamp(t.percentComplete, 0, 100)));

@@ -37,8 +37,23 @@ int importPlan(const QString& path, bool eventsAsTasks) {
         return failed(error);
     try {
         openChosenDatabase();
+        // What the window's preview shows before an import is said here after it (on standard
+        // error: standard output is the new project's ID alone, for scripts).
+        const PlanImport::Preview preview = PlanImport::preview(plan);
         const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
         Database::shared().close();
+        const QString name = QFileInfo(path).fileName();
+        for (const PlanImport::Difference& d : preview.differences)
+            std::fprintf(stderr, "fennick-planner: %s\n",
+                         QStringLiteral("%1: \"%2\" is planned %3 to %4 on this database's working days (the file "
+                                        "says %5 to %6).")
+                             .arg(name, d.task, d.start.toString(Qt::ISODate), d.finish.toString(Qt::ISODate),
+                                  d.fileStart.toString(Qt::ISODate), d.fileFinish.toString(Qt::ISODate))
+                             .toLocal8Bit()
+                             .constData());
+        for (const QString& note : preview.notKept)
+            std::fprintf(stderr, "fennick-planner: %s: not kept: %s\n", name.toLocal8Bit().constData(),
+                         note.toLocal8Bit().constData());
         std::printf("%lld\n", static_cast<long long>(id));
         return 0;
     } catch (const DbError& e) {

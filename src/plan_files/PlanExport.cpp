@@ -425,6 +425,9 @@ bool writeFile(const QString& path, qint64 projectId, QString* error) {
     if (suffix == QLatin1String("xml"))
         writing.emplace(plan);
     plan.links = linksReading.take();
+    // RFC 5545 wants at least one component in a calendar.
+    if (suffix == QLatin1String("ics") && plan.projectKey.isEmpty() && plan.tasks.isEmpty())
+        return fail(QStringLiteral("there is nothing to export: the database has no projects."));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());

@@ -167,6 +167,12 @@ QString priorityText(const QStringList& entries, PlanFiles::Priority priority) {
         for (const QString& entry : entries)
             if (entry.trimmed().compare(w, Qt::CaseInsensitive) == 0)
                 return entry;
+    // A database whose list is still empty keeps the file's priority in plain words.
+    if (entries.isEmpty() && priority != PlanFiles::Priority::Unknown) {
+        QString word = wanted.constFirst();
+        word[0] = word[0].toUpper();
+        return word;
+    }
     return entries.value(0);
 }
 
@@ -186,7 +192,9 @@ QString statusText(const QStringList& entries, const QString& wanted, const QStr
         for (const QString& entry : entries)
             if (entry.trimmed().compare(w, Qt::CaseInsensitive) == 0)
                 return entry;
-    return otherwise;
+    // A database whose list is still empty keeps the state in plain words, so that it is not
+    // lost (and written back as a to-do still to do).
+    return entries.isEmpty() ? wanted : otherwise;
 }
 
 namespace {

@@ -7,17 +7,16 @@
 
 namespace Reminders {
 
+QString timeText(const QTime& time) {
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
+    return QLocale::system().toString(time, QLocale::system().timeFormat(QLocale::ShortFormat).remove(seconds));
+}
+
 namespace {
 int numberSetting(const QString& key, int defaultValue, int lowest, int highest) {
     bool ok = false;
     const int value = Settings::read(key, QString::number(defaultValue)).toInt(&ok);
     return ok ? std::clamp(value, lowest, highest) : defaultValue;
-}
-
-// The locale's short time without seconds (some locales' short form has them).
-QString timeText(const QTime& time) {
-    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
-    return QLocale::system().toString(time, QLocale::system().timeFormat(QLocale::ShortFormat).remove(seconds));
 }
 
 // "today at 9:00", "tomorrow at 9:00", or the date and time.

@@ -34,6 +34,9 @@ struct TaskSetting {
 };
 
 // A task that has a due date and is not complete, as read from the database.
+// The locale's short time without seconds (some locales' short form, C's among them, has them).
+QString timeText(const QTime& time);
+
 struct DueTask {
     qint64 id = 0;
     qint64 projectId = 0;

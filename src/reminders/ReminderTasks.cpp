@@ -6,8 +6,14 @@
 namespace Reminders {
 
 namespace {
-const QString columns = QStringLiteral("select t.ID, t.ProjectID, t.Title, t.DueDate, p.ProjectName from Tasks t "
-                                       "left join Projects p on p.ID = t.ProjectID ");
+const QString columns = QStringLiteral("select t.ID, t.ProjectID, t.Title, t.DueDate, p.ProjectName, t.Status from "
+                                       "Tasks t left join Projects p on p.ID = t.ProjectID ");
+
+// A cancelled task is due no more (its status says so in the words of the database's list:
+// "Cancelled", "Canceled", "cancelled by the customer").
+bool cancelled(const QString& status) {
+    return status.contains(QLatin1String("cancel"), Qt::CaseInsensitive);
+}
 
 DueTask taskOfRow(const ResultSet& rs) {
     DueTask task;
@@ -36,7 +42,7 @@ std::vector<DueTask> readDueTasks(const QDate& dueUpTo, std::optional<qint64> co
     ResultSet rs = Database::shared().query(dueTasksStatement(dueUpTo, contact));
     while (!rs.eof()) {
         DueTask task = taskOfRow(rs);
-        if (task.due.isValid()) // a malformed date never reminds
+        if (task.due.isValid() && !cancelled(rs.rawText(5))) // a malformed date never reminds either
             tasks.push_back(std::move(task));
         rs.moveNext();
     }

@@ -93,6 +93,11 @@ public:
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
     }
     quint16 port() const { return m_port; }
+    // The collections of the user's home as the server stores them.
+    QStringList collections() const {
+        return QDir(m_folder + QStringLiteral("/store/collection-root/alice"))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
     // The .ics files of a collection as the server stores them.
     QStringList files(const QString& collection) const {
         return QDir(m_folder + QStringLiteral("/store/collection-root/alice/") + collection)
@@ -103,6 +108,39 @@ private:
     QString m_folder;
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_process;
+};
+
+// A pass-through between the sync and the server that lets a test act just before a PUT gets
+// there (the sync's requests are sent one after the other's answer on each connection).
+class Relay : public QObject {
+public:
+    explicit Relay(quint16 target)
+        : m_target(target) {
+        m_listener.listen(QHostAddress::LocalHost, 0);
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* in = m_listener.nextPendingConnection()) {
+                auto* out = new QTcpSocket(in);
+                out->connectToHost(QHostAddress::LocalHost, m_target);
+                connect(in, &QTcpSocket::readyRead, in, [this, in, out] {
+                    const QByteArray data = in->readAll();
+                    if (beforePut && data.startsWith("PUT ")) {
+                        const auto act = std::exchange(beforePut, {});
+                        act();
+                    }
+                    out->write(data);
+                });
+                connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+                connect(out, &QTcpSocket::disconnected, in, [in] { in->disconnectFromHost(); });
+                connect(in, &QTcpSocket::disconnected, in, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return m_listener.serverPort(); }
+    std::function<void()> beforePut; // done once, before the first PUT is passed on
+
+private:
+    QTcpServer m_listener;
+    quint16 m_target;
 };
 
 struct Answer {
@@ -179,6 +217,7 @@ private:
     State m_state;
     QString m_list; // the collection's URL
     QString m_name; // its folder on the server
+    QString m_via;  // the server's URL the sync is given, when not the server's own
 
     // The server for this test, and a task list made on it (MKCALENDAR through our own code) for
     // the project.
@@ -206,7 +245,7 @@ private:
 
     Report syncOnce(const std::function<void(Engine&)>& whileRunning = {}) {
         m_state.load(State::fileFor(Database::shared().target()));
-        Engine engine(QUrl(m_server->url()), user, secret, m_state);
+        Engine engine(QUrl(m_via.isEmpty() ? m_server->url() : m_via), user, secret, m_state);
         Report report;
         bool done = false;
         connect(&engine, &Engine::finished, this, [&](const Report& r) {
@@ -246,6 +285,7 @@ private slots:
     }
 
     void cleanup() {
+        m_via.clear();
         m_server.reset();
         m_serverDir.reset();
         Database::shared().close();
@@ -407,6 +447,15 @@ private slots:
         report = syncOnce();
         QCOMPARE(report.conflicts.size(), 1);
         QVERIFY(Engine::resolve(m_state, report.conflicts[0], true));
+        // The calendar's copy changes once more before the choice is carried out: the choice was
+        // not about this version, so it is asked again and the newer edit stays.
+        theirEdit("Design (theirs later)");
+        report = syncOnce();
+        QCOMPARE(report.conflicts.size(), 1);
+        QCOMPARE(report.upChanged, 0);
+        QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")),
+                 QStringLiteral("SUMMARY:Design (theirs later)"));
+        QVERIFY(Engine::resolve(m_state, report.conflicts[0], true));
         report = syncOnce();
         QCOMPARE(report.upChanged, 1);
         QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")), QStringLiteral("SUMMARY:Design (ours again)"));
@@ -451,6 +500,69 @@ private slots:
         QCOMPARE(report.downNew, 1);
         QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title from Tasks")),
                  QStringList{QStringLiteral("Test all")});
+    }
+
+    // A to-do changed by another program after the sync read it and before our change reaches
+    // the server: the upload names the version read, the server refuses it, the newer edit stays,
+    // and the next sync puts both to the user.
+    void anUploadOverwritesOnlyTheVersionItRead() {
+        const qint64 project = addProject(QStringLiteral("Launch"));
+        const qint64 design =
+            addTask(project, QStringLiteral("Design"), QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        makeList(project);
+        Relay relay(m_server->port());
+        QUrl via(m_list);
+        via.setPort(relay.port());
+        m_state.assign(project, via.toString());
+        QVERIFY(m_state.save());
+        via.setPath(QStringLiteral("/"));
+        m_via = via.toString();
+        QCOMPARE(syncOnce().upNew, 1);
+        const QString url = m_server->url() + hrefOf(design).mid(1);
+
+        TestEnvironment::exec(QStringLiteral("update Tasks set Title='Design (ours)' where ID=%1").arg(design));
+        relay.beforePut = [&] {
+            const Answer got = http("GET", url);
+            QByteArray edited = got.body;
+            edited.replace("SUMMARY:Design", "SUMMARY:Design (theirs)");
+            QVERIFY(written(http("PUT", url, edited, {{"If-Match", got.etag}}).status));
+        };
+        Report report = syncOnce();
+        QVERIFY(!relay.beforePut);
+        QCOMPARE(report.upChanged, 0);
+        QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")), QStringLiteral("SUMMARY:Design (theirs)"));
+        report = syncOnce();
+        QCOMPARE(report.conflicts.size(), 1);
+        QCOMPARE(field(design, QStringLiteral("Title")), QStringLiteral("Design (ours)"));
+    }
+
+    // Two databases (every local file has the same name, and numbers its tasks from 1) sync to
+    // one task list: each keeps its own to-dos, and no task is paired with the other's.
+    void twoDatabasesOnOneListKeepTheirOwnToDos() {
+        const qint64 first = addTask(addProject(QStringLiteral("Launch")), QStringLiteral("Design"),
+                                     QStringLiteral("2026-03-02"), QStringLiteral("2026-03-06"));
+        makeList(
+            TestEnvironment::scalar(QStringLiteral("select ProjectID from Tasks where ID=%1").arg(first)).toLongLong());
+        QCOMPARE(syncOnce().upNew, 1);
+        QVERIFY(!syncOnce().moved()); // the UID stays the one it was paired with
+
+        m_env.reset();
+        m_env = std::make_unique<TestEnvironment>();
+        m_env->openDatabase();
+        const qint64 project = addProject(QStringLiteral("Accounts"));
+        const qint64 other =
+            addTask(project, QStringLiteral("Invoice"), QStringLiteral("2026-03-09"), QStringLiteral("2026-03-10"));
+        QCOMPARE(other, first);
+        QVERIFY(m_state.load(State::fileFor(Database::shared().target())));
+        m_state.assign(project, m_list);
+        QVERIFY(m_state.save());
+        const Report report = syncOnce();
+        QVERIFY2(report.problems.isEmpty(), qPrintable(report.problems.join(QLatin1Char('\n'))));
+        QCOMPARE(report.conflicts.size(), 0);
+        QCOMPARE(report.upNew, 1);
+        QCOMPARE(report.downNew, 1);
+        QCOMPARE(m_server->files(m_name).size(), 2);
+        QCOMPARE(field(other, QStringLiteral("Title")), QStringLiteral("Invoice"));
     }
 
     void aServerStoppedMidSyncLosesNothing() {
@@ -500,7 +612,7 @@ private slots:
         QUrl calendar(m_list);
         calendar.setUserName(user);
 
-        auto run = [&](const QString& netrcPath) {
+        auto run = [&](const QString& netrcPath, const QString& url = QString(), const QString& which = QString()) {
             QProcess program;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("NETRC"), netrcPath);
@@ -508,8 +620,9 @@ private slots:
             program.setProcessEnvironment(environment);
             program.setStandardInputFile(QProcess::nullDevice());
             program.start(QStringLiteral(FENNICK_PLANNER),
-                          {QStringLiteral("--sync"), QStringLiteral("--calendar"), calendar.toString(),
-                           QStringLiteral("--project"), QString::number(project)});
+                          {QStringLiteral("--sync"), QStringLiteral("--calendar"),
+                           url.isEmpty() ? calendar.toString() : url, QStringLiteral("--project"),
+                           which.isEmpty() ? QString::number(project) : which});
             program.waitForFinished(-1);
             return std::make_pair(program.exitCode(),
                                   QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError()));
@@ -518,6 +631,36 @@ private slots:
         QVERIFY2(code == 0, qPrintable(output));
         QVERIFY2(output.contains(QStringLiteral("up: 2 new, 0 changed, 0 deleted")), qPrintable(output));
         QCOMPARE(m_server->files(m_name).size(), 2);
+
+        // The user's calendar home is no task list: refused before anything is written, on every
+        // run, and no task goes.
+        QUrl home(m_server->url(QStringLiteral("alice/")));
+        home.setUserName(user);
+        for (int i = 0; i < 2; ++i) {
+            std::tie(code, output) = run(netrc.fileName(), home.toString());
+            QCOMPARE(code, 6);
+            QVERIFY2(output.contains(QStringLiteral("is not a task list")), qPrintable(output));
+        }
+        QCOMPARE(m_server->collections(), QStringList{m_name});
+        QCOMPARE(m_server->files(m_name).size(), 2);
+
+        // A project the database does not have.
+        std::tie(code, output) = run(netrc.fileName(), QString(), QStringLiteral("999"));
+        QCOMPARE(code, 3);
+        QVERIFY2(output.contains(QStringLiteral("no project 999")), qPrintable(output));
+
+        // A conflict left for the user's choice is a code of its own.
+        const QString firstUrl = m_list + m_server->files(m_name).constFirst();
+        const Answer got = http("GET", firstUrl);
+        QByteArray edited = got.body;
+        edited.replace(line(got.body, QStringLiteral("SUMMARY")).toUtf8(), "SUMMARY:Theirs");
+        QVERIFY(written(http("PUT", firstUrl, edited, {{"If-Match", got.etag}}).status));
+        m_env->openDatabase();
+        TestEnvironment::exec(QStringLiteral("update Tasks set Title='Ours' where ProjectID=%1").arg(project));
+        Database::shared().close();
+        std::tie(code, output) = run(netrc.fileName());
+        QCOMPARE(code, 5);
+        QVERIFY2(output.contains(QStringLiteral("conflicts: 1")), qPrintable(output));
 
         // Without a password the server refuses, and the run says so and fails.
         std::tie(code, output) = run(m_env->root() + QStringLiteral("/no-netrc"));
@@ -529,6 +672,15 @@ private slots:
         std::tie(code, output) = run(netrc.fileName());
         QCOMPARE(code, 1);
         QVERIFY2(output.contains(QStringLiteral("could not be reached")), qPrintable(output));
+
+        // A database without projects has nothing to sync.
+        m_env->openDatabase();
+        TestEnvironment::exec(QStringLiteral("delete from Tasks"));
+        TestEnvironment::exec(QStringLiteral("delete from Projects"));
+        Database::shared().close();
+        std::tie(code, output) = run(netrc.fileName());
+        QCOMPARE(code, 4);
+        QVERIFY2(output.contains(QStringLiteral("no projects")), qPrintable(output));
     }
 
     // A new user: nothing runs before the account is set up; File -> Calendar Accounts finds the
@@ -597,6 +749,17 @@ private slots:
         QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (here)")));
         QVERIFY(messages.questions()[0].contains(QStringLiteral("Design (calendar)")));
         QCOMPARE(line(http("GET", url).body, QStringLiteral("SUMMARY")), QStringLiteral("SUMMARY:Design (calendar)"));
+
+        // A project that syncs to the user's home (set up outside the window): a plain notice,
+        // and nothing written there.
+        QTRY_VERIFY_WITH_TIMEOUT(!scheduler->running(), 300000);
+        m_state.load(State::fileFor(Database::shared().target()));
+        m_state.assign(project, m_server->url(QStringLiteral("alice/")));
+        QVERIFY(m_state.save());
+        scheduler->syncNow();
+        QTRY_COMPARE_WITH_TIMEOUT(messages.notices().filter(QStringLiteral("is not a task list")).size(), 1, 300000);
+        QVERIFY(messages.errors().isEmpty());
+        QCOMPARE(m_server->collections(), QStringList{m_name});
     }
 
     // The sync plan's choice for each combination of what changed on either side.
@@ -662,9 +825,12 @@ private slots:
         const QList<Action> actions = decide(state, tasks, items);
         QCOMPARE(actions.size(), 1);
         QCOMPARE(int(actions[0].step), step);
-        // A choice made for other versions than these is asked again.
+        // A choice made for other versions than these (either side changed again) is asked again.
         if (!choice.isEmpty() && local && server) {
             state.items[0].choiceVersion = 99;
+            QCOMPARE(decide(state, tasks, items).value(0).step, Step::Conflict);
+            state.items[0].choiceVersion = tasks[7].version;
+            state.items[0].choiceEtag = "\"e3\"";
             QCOMPARE(decide(state, tasks, items).value(0).step, Step::Conflict);
         }
     }

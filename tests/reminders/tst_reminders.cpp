@@ -17,9 +17,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QtTest>
@@ -53,6 +55,7 @@ public:
         QDateTime at;
     };
     std::vector<Notification> received;
+    std::vector<uint> closedByProgram;
 
     explicit FakeNotifications(const QDBusConnection& bus)
         : m_bus(bus) {
@@ -81,7 +84,10 @@ public slots:
         received.push_back({++m_lastId, appName, summary, body, actions, hints, ReminderService::now()});
         return m_lastId;
     }
-    void CloseNotification(uint id) { emitSignal(QStringLiteral("NotificationClosed"), {id, 3u}); }
+    void CloseNotification(uint id) {
+        closedByProgram.push_back(id);
+        emitSignal(QStringLiteral("NotificationClosed"), {id, 3u});
+    }
     QStringList GetCapabilities() {
         return {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")};
     }
@@ -211,7 +217,10 @@ private slots:
             QFAIL("no session bus: the test runs under dbus-run-session (see tests/CMakeLists.txt)");
         m_desktop = std::make_unique<FakeNotifications>(bus);
     }
-    void init() { m_desktop->received.clear(); }
+    void init() {
+        m_desktop->received.clear();
+        m_desktop->closedByProgram.clear();
+    }
 
     // A task reminds once, at its lead time before its due moment: its own time of day or the
     // preferences' for tasks without one, its own lead or the preferences'.
@@ -316,8 +325,7 @@ private slots:
         QTest::addColumn<int>("overdue");
         QTest::addColumn<QStringList>("summaries");
         QTest::addColumn<QString>("firstBody");
-        QTest::newRow("one") << 1 << QStringList{"Overdue 1"}
-                             << "Overdue since yesterday at 09:00\nProject: R&amp;D";
+        QTest::newRow("one") << 1 << QStringList{"Overdue 1"} << "Overdue since yesterday at 09:00\nProject: R&amp;D";
         QTest::newRow("three") << 3 << QStringList{"Overdue 3", "Overdue 2", "Overdue 1"}
                                << "Overdue since 7 Mar 2027 at 09:00\nProject: R&amp;D";
         QTest::newRow("seven: one summary, the oldest first")
@@ -336,6 +344,8 @@ private slots:
         for (int i = 1; i <= overdue; ++i)
             f.addTask(QStringLiteral("Overdue %1").arg(i), QDate(2027, 3, 10 - i).toString(Qt::ISODate));
         f.addTask(QStringLiteral("Complete"), QStringLiteral("2027-03-01"), 0, 100);
+        const qint64 cancelled = f.addTask(QStringLiteral("Cancelled"), QStringLiteral("2027-03-02"));
+        TestEnvironment::exec(QStringLiteral("update Tasks set Status='Cancelled' where ID=%1").arg(cancelled));
         f.addTask(QStringLiteral("Next week"), QStringLiteral("2027-03-17"));
         f.addTask(QStringLiteral("No due date"), QString());
         if (!TestEnvironment::isTeam()) // a team database holds only dates
@@ -422,6 +432,9 @@ private slots:
         QCOMPARE(nextModalWindow([&] { m_desktop->invoke(id, action); }),
                  QStringLiteral("Edit Tasks %1 of project %2").arg(task).arg(f.project));
         QVERIFY(f.messages.shown().empty());
+        // Taken down, where a desktop would keep it on screen.
+        settle();
+        QCOMPARE(m_desktop->closedByProgram, std::vector<uint>{id});
 
         // Closed by the action, the notification opens nothing more.
         f.addTask(QStringLiteral("Gone"), QStringLiteral("2027-03-10"));
@@ -450,6 +463,12 @@ private slots:
             auto* dialog = qobject_cast<TaskReminderDialog*>(modal);
             QVERIFY(dialog);
             QCOMPARE(child<QLabel>(dialog, "taskTitle")->text(), QStringLiteral("Stand-up"));
+            QStringList texts;
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                texts << label->text();
+            // A time without seconds, as in the notifications.
+            QVERIFY2(texts.filter(QStringLiteral("it is due at 09:00 of its due date")).size() == 1,
+                     qPrintable(texts.join(QLatin1Char('|'))));
             QVERIFY(!child<QTimeEdit>(dialog, "time")->isEnabled());
             child<QCheckBox>(dialog, "ownTime")->setChecked(true);
             child<QTimeEdit>(dialog, "time")->setTime(QTime(8, 5));
@@ -460,6 +479,23 @@ private slots:
         QCOMPARE(m_desktop->summaries(), QStringList{"Stand-up"});
         QCOMPARE(m_desktop->received.front().body,
                  QStringLiteral("Due in 5 minutes (today at 08:05)\nProject: R&amp;D"));
+    }
+
+    // A desktop without a keyring (this bus has no secret service, running or to be started): the
+    // calendar account's password is not said to go into one.
+    void thePasswordIsSaidToBeKeptInASecretStoreOnlyWhereThereIsOne() {
+        const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        const QString secrets = QStringLiteral("org.freedesktop.secrets");
+        if (bus->isServiceRegistered(secrets) || bus->activatableServiceNames().value().contains(secrets))
+            QSKIP("this session bus has a secret service");
+        Fixture f;
+        f.start();
+        EditorTest::onNextModal([](QWidget* modal) {
+            const QString placeholder = child<QLineEdit>(modal, "calendarPassword")->placeholderText();
+            QVERIFY2(!placeholder.contains(QStringLiteral("secret store")), qPrintable(placeholder));
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        f.form->findChild<QAction*>(QStringLiteral("actionCalendarAccounts"))->trigger();
     }
 
     // Edit → Reminder Settings keeps the choices; switched off, nothing is sent.
@@ -475,7 +511,7 @@ private slots:
             QVERIFY(dialog);
             child<QSpinBox>(dialog, "minutesBefore")->setValue(30);
             child<QTimeEdit>(dialog, "dueTime")->setTime(QTime(10, 0));
-            child<QSpinBox>(dialog, "snoozeMinutes")->setValue(5);
+            child<QSpinBox>(dialog, "snoozeMinutes")->setValue(1);
             auto* contact = child<QComboBox>(dialog, "contact");
             contact->setCurrentIndex(contact->findData(f.ann));
             dialog->accept();
@@ -484,13 +520,13 @@ private slots:
         const Preferences kept = Preferences::read();
         QCOMPARE(kept.minutesBefore, 30);
         QCOMPARE(kept.dueTime, QTime(10, 0));
-        QCOMPARE(kept.snoozeMinutes, 5);
+        QCOMPARE(kept.snoozeMinutes, 1);
         QCOMPARE(Fixture::record().contact(), std::optional<qint64>(f.ann));
         f.checkAt(at("2027-03-11 09:29"));
         QCOMPARE(m_desktop->count(), 0);
         f.checkAt(at("2027-03-11 09:30"));
         QCOMPARE(m_desktop->summaries(), QStringList{"Ann's"});
-        QCOMPARE(m_desktop->received.front().actions.last(), QStringLiteral("Snooze 5 Minutes"));
+        QCOMPARE(m_desktop->received.front().actions.last(), QStringLiteral("Snooze 1 Minute"));
 
         EditorTest::onNextModal([](QWidget* modal) {
             child<QCheckBox>(modal, "remindersEnabled")->setChecked(false);

@@ -121,6 +121,17 @@ void Scheduler::settle(const CalendarSync::Report& report) {
         m_declined = true;
         trap.step(1, [&] { Messages::current().notice(report.problems.value(0)); });
     }
+    for (const QString& url : report.notTaskList)
+        if (!m_refused.contains(url)) {
+            m_refused.insert(url); // said once a run, not at every periodic sync
+            trap.step(4, [&] {
+                Messages::current().notice(
+                    QStringLiteral("%1 is not a task list (a calendar collection that takes to-dos), so nothing was "
+                                   "synced with it. Choose one of the account's task lists under File, Calendar "
+                                   "Accounts.")
+                        .arg(url));
+            });
+        }
     if (report.downNew + report.downChanged + report.downDeleted > 0)
         m_planner.refillProjects();
     bool chose = false;

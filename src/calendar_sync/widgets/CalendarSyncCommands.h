@@ -56,6 +56,7 @@ private:
     QList<CalendarSync::TaskList> m_naming;
     bool m_declined = false; // the password box was cancelled: no sync until the account is set again
     QSet<QString> m_postponed;
+    QSet<QString> m_refused; // task list URLs already said to be no task lists
     CalendarSync::Report m_last;
     friend void install(PlannerWindow&);
     friend class AccountsDialog;

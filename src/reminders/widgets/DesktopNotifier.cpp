@@ -68,6 +68,14 @@ void DesktopNotifier::sendNow(const QString& summary, const QString& body, const
             });
 }
 
+void DesktopNotifier::close(uint id) {
+    if (!m_connected)
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("CloseNotification"));
+    call << id;
+    QDBusConnection::sessionBus().asyncCall(call);
+}
+
 void DesktopNotifier::onActionInvoked(uint id, const QString& action) {
     emit actionInvoked(id, action);
 }

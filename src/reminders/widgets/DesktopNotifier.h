@@ -22,6 +22,8 @@ public:
     // service refused it or none answered). `actions` are pairs of key and label.
     void send(const QString& summary, const QString& body, const QStringList& actions,
               std::function<void(uint id)> shown);
+    // Takes a notification down (one whose action was taken: a server keeps some on screen).
+    void close(uint id);
 
 signals:
     // The user chose an action of a notification ("default": clicked the notification itself).

@@ -116,7 +116,7 @@ TaskReminderDialog::TaskReminderDialog(const QString& taskTitle, const TaskSetti
     layout->addLayout(form);
     auto* otherwise = new QLabel(QStringLiteral("Otherwise it is due at %1 of its due date and reminds %2 minutes "
                                                 "before (Edit → Reminder Settings).")
-                                     .arg(QLocale::system().toString(preferences.dueTime, QLocale::ShortFormat))
+                                     .arg(timeText(preferences.dueTime))
                                      .arg(preferences.minutesBefore),
                                  this);
     otherwise->setWordWrap(true);

@@ -130,9 +130,14 @@ void ReminderService::send(const Reminder& reminder, const QDateTime& now) {
     // Recorded before the desktop answers: whatever happens to the notification, it is not sent
     // again for the same due moment.
     m_store.markSent(reminder.task.id, reminder.key);
-    const QStringList actions{defaultAction, QStringLiteral("Open Task"),
-                              openAction,    QStringLiteral("Open Task"),
-                              snoozeAction,  QStringLiteral("Snooze %1 Minutes").arg(m_preferences.snoozeMinutes)};
+    const QStringList actions{defaultAction,
+                              QStringLiteral("Open Task"),
+                              openAction,
+                              QStringLiteral("Open Task"),
+                              snoozeAction,
+                              m_preferences.snoozeMinutes == 1
+                                  ? QStringLiteral("Snooze 1 Minute")
+                                  : QStringLiteral("Snooze %1 Minutes").arg(m_preferences.snoozeMinutes)};
     m_notifier->send(summaryOf(reminder), bodyOf(reminder, now), actions,
                      [this, reminder](uint id) { m_shown[id] = reminder; });
 }
@@ -182,6 +187,7 @@ void ReminderService::onAction(uint id, const QString& action) {
             record.save();
         });
     } else if (action == openAction || action == defaultAction) {
+        m_notifier->close(id); // its task is open now; the notification has done its work
         raiseWindow();
         openTask(reminder.task.id);
     }
