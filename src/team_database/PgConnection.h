@@ -89,9 +89,6 @@ private:
     pg_conn* openConnection() const { return openConnection(m_target, m_password); }
     // A connection for a list with the reader's settings; null when none can be had in time.
     static pg_conn* openReader(const QString& target, const QString& password, const QByteArray& settings);
-    // Connections opened on another thread are counted, so that the process waits for them.
-    static void beginOpening();
-    static void endOpening();
     void connectNow(bool mayAsk);
     void prepareSession();
     // Behind a pooler: sends a notice from a second connection and, if it never arrives, tells
