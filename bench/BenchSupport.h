@@ -176,7 +176,8 @@ inline void fillDatabase(const QString& path, int rowCount) {
                    "AssignedTo,Description,StartDate,DueDate) values (?1,?2,'Low','Open',?3,2,50,1,"
                    "'Description','2021-08-31','2021-09-30')");
     for (int i = 1; i <= rowCount; ++i) {
-        const std::string name = "Project " + std::to_string((i * 7919) % rowCount);
+        // In 64 bits: from row 271,184 on, i * 7919 no longer fits an int.
+        const std::string name = "Project " + std::to_string(i * 7919LL % rowCount);
         const std::string start = "2021-" + std::to_string(10 + i % 3) + "-" + std::to_string(10 + i % 19);
         sqlite3_bind_text(project, 1, name.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(project, 2, 1 + i % 2);

@@ -23,14 +23,15 @@
 
 #include <poll.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,52 @@ bool isFloat(unsigned int oid) {
 } // namespace PgTypes
 
 namespace {
+
+// Connections opened on threads of their own. Before the process's exit handlers run, those
+// threads are joined, not merely waited for: a thread that has handed over its connection still
+// frees its TLS library state (OpenSSL's random generator of the thread) as it ends, and that must
+// not meet the library's exit handler tearing the same state down (the heap breaks: glibc's
+// "malloc_consolidate(): invalid chunk size" in a program that opened and ended at once).
+struct OpeningThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+};
+std::mutex openingsMutex;
+std::vector<OpeningThread> openingThreads;
+
+void joinOpenings() {
+    std::vector<OpeningThread> threads;
+    {
+        const std::lock_guard lock(openingsMutex);
+        threads.swap(openingThreads);
+    }
+    for (OpeningThread& t : threads)
+        t.thread.join();
+}
+
+// Runs `work` on a thread of its own; its result comes through the future.
+template <typename Work> std::future<std::invoke_result_t<Work>> inBackground(Work work) {
+    // Registered after the shared connection set up TLS, so it runs before TLS is torn down.
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(joinOpenings); });
+    std::packaged_task<std::invoke_result_t<Work>()> task(std::move(work));
+    std::future<std::invoke_result_t<Work>> result = task.get_future();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    const std::lock_guard lock(openingsMutex);
+    // The threads of earlier openings that did their work are let go (their end is a moment away).
+    std::erase_if(openingThreads, [](OpeningThread& t) {
+        if (!t.done->load())
+            return false;
+        t.thread.join();
+        return true;
+    });
+    openingThreads.push_back({std::thread([task = std::move(task), done]() mutable {
+                                  task();
+                                  done->store(true);
+                              }),
+                              done});
+    return result;
+}
 
 constexpr const char* channel = "fennick_changes";
 // A statement not done after this long shows that it waits, and the windows paint meanwhile.
@@ -704,25 +751,21 @@ void PgConnection::checkListening() {
     QObject::connect(m_listenCheck.get(), &QTimer::timeout, [this, sent] {
         if (!m_listenClock.isValid()) {
             if (!sent->valid()) {
-                beginOpening();
-                *sent =
-                    std::async(std::launch::async, [target = m_target, password = m_password, token = m_listenToken] {
-                        PGconn* conn = openConnection(target, password);
-                        int pid = 0;
-                        if (PQstatus(conn) == CONNECTION_OK) {
-                            bool timedOut = false;
-                            PGresult* result = execWithin(conn,
-                                                          "select pg_backend_pid(), pg_notify('" + QByteArray(channel) +
-                                                              "', '" + token + "')",
-                                                          connectTimeoutMilliseconds, timedOut);
-                            if (PQresultStatus(result) == PGRES_TUPLES_OK)
-                                pid = QByteArray(PQgetvalue(result, 0, 0)).toInt();
-                            PQclear(result);
-                        }
-                        PQfinish(conn);
-                        endOpening();
-                        return pid;
-                    });
+                *sent = inBackground([target = m_target, password = m_password, token = m_listenToken] {
+                    PGconn* conn = openConnection(target, password);
+                    int pid = 0;
+                    if (PQstatus(conn) == CONNECTION_OK) {
+                        bool timedOut = false;
+                        PGresult* result = execWithin(
+                            conn, "select pg_backend_pid(), pg_notify('" + QByteArray(channel) + "', '" + token + "')",
+                            connectTimeoutMilliseconds, timedOut);
+                        if (PQresultStatus(result) == PGRES_TUPLES_OK)
+                            pid = QByteArray(PQgetvalue(result, 0, 0)).toInt();
+                        PQclear(result);
+                    }
+                    PQfinish(conn);
+                    return pid;
+                });
             }
             if (sent->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
                 return;
@@ -1072,33 +1115,6 @@ std::unique_ptr<ResultCursor> PgConnection::query(const QString& statement) {
     return std::make_unique<PgCursor>(run(statement));
 }
 
-namespace {
-// Connections still being opened in the background. The process waits for them before its
-// exit handlers run: libpq's TLS library tears itself down in one of those.
-std::mutex openingsMutex;
-std::condition_variable openingsDone;
-int openings = 0;
-
-void waitForOpenings() {
-    std::unique_lock lock(openingsMutex);
-    openingsDone.wait(lock, [] { return openings == 0; });
-}
-} // namespace
-
-void PgConnection::beginOpening() {
-    // Registered after the shared connection set up TLS, so it runs before TLS is torn down.
-    static std::once_flag registered;
-    std::call_once(registered, [] { std::atexit(waitForOpenings); });
-    const std::lock_guard lock(openingsMutex);
-    ++openings;
-}
-
-void PgConnection::endOpening() {
-    const std::lock_guard lock(openingsMutex);
-    --openings;
-    openingsDone.notify_all();
-}
-
 PGconn* PgConnection::openReader(const QString& target, const QString& password, bool sessionKept) {
     PGconn* conn = openConnection(target, password);
     if (PQstatus(conn) != CONNECTION_OK)
@@ -1138,11 +1154,8 @@ void PgConnection::closeReader(PGconn* conn) {
 void PgConnection::openReaderSoon() {
     if (m_readerOpening.valid())
         return;
-    beginOpening();
-    m_readerOpening = std::async(std::launch::async, [target = m_target, password = m_password, kept = m_sessionKept] {
-        PGconn* conn = openReader(target, password, kept);
-        endOpening();
-        return conn;
+    m_readerOpening = inBackground([target = m_target, password = m_password, kept = m_sessionKept] {
+        return openReader(target, password, kept);
     });
 }
 

@@ -95,9 +95,6 @@ private:
     // Behind a pooler (the session not kept) a reader's read is a transaction that carries its
     // wait, which closeReader() ends; false when it could not be begun.
     static bool beginRead(pg_conn* conn, bool sessionKept);
-    // Connections opened on another thread are counted, so that the process waits for them.
-    static void beginOpening();
-    static void endOpening();
     void connectNow(bool mayAsk);
     void prepareSession();
     // Behind a pooler: sends a notice from a second connection and, if it never arrives, tells

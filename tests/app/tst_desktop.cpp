@@ -4,6 +4,7 @@
 #include "app/Database.h"
 #include "app/widgets/AccessibleNames.h"
 #include "app/widgets/Appearance.h"
+#include "app/widgets/ScreenFit.h"
 #include "editors/Form2.h"
 #include "editors/Form3.h"
 #include "editors/Form5.h"
@@ -111,7 +112,14 @@ int dumpScreenFit(int argc, char** argv) {
     form.findChild<QAction*>("actionTimeline")->trigger();
     auto* timeline = form.findChild<Timeline::TimelineWindow*>("TimelineWindow");
     timeline->show();
-    QTest::qWait(50); // the windows are fitted again once shown
+    // The windows are fitted again once shown (the sizes printed below show whether they were).
+    (void)QTest::qWaitFor([&] {
+        const auto fits = [](const QWidget* w) {
+            const QSize room = ScreenFit::room(w);
+            return w->width() <= room.width() && w->height() <= room.height();
+        };
+        return fits(&form) && fits(timeline);
+    });
     const qreal ratio = form.devicePixelRatioF();
     auto device = [ratio](const QSize& s) {
         return QString("%1 %2").arg(qRound(s.width() * ratio)).arg(qRound(s.height() * ratio));
@@ -158,6 +166,7 @@ private slots:
     void proportionsAt192Dpi();
     void windowsFitTheScreen_data();
     void windowsFitTheScreen();
+    void fittedAgainWhenShown();
     void everyOptionWorksWithoutADisplay_data();
     void everyOptionWorksWithoutADisplay();
 
@@ -367,6 +376,22 @@ void TestDesktop::windowsFitTheScreen() {
     QVERIFY(std::abs(sizes.value("buttons").width() - 3840 / 15.0 * factor) <= 2 * factor);
     QVERIFY(std::abs(sizes.value("buttons").height() - 405 / 15.0 * factor) <= 2 * factor);
     QCOMPARE(reached, 1);
+}
+
+// A window fitted before it is shown, as the main window and the timeline are, is fitted once
+// more when shown, whatever children it had already: a size restored in between comes back
+// onto the screen.
+void TestDesktop::fittedAgainWhenShown() {
+    QWidget window;
+    new QLabel(&window);
+    const QSize tooLarge = ScreenFit::room(&window) + QSize(400, 400);
+    window.resize(tooLarge);
+    QVERIFY(ScreenFit::fit(&window));
+    window.resize(tooLarge);
+    window.show();
+    QTRY_VERIFY2(window.width() <= ScreenFit::room(&window).width() &&
+                     window.height() <= ScreenFit::room(&window).height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
 }
 
 void TestDesktop::everyOptionWorksWithoutADisplay_data() {

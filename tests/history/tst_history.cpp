@@ -326,6 +326,11 @@ void TestHistory::undoAndRedoGiveBackTheSameTables() {
     UndoSteps::shared().undo();
     QCOMPARE(snapshot(), before);
     QCOMPARE(UndoSteps::shared().depth(), 0);
+    // A new change after an undo leaves nothing to redo: the undone step no longer follows on.
+    QVERIFY(UndoSteps::shared().canRedo());
+    commands()[command].run();
+    QCOMPARE(UndoSteps::shared().depth(), 1);
+    QVERIFY(!UndoSteps::shared().canRedo());
 }
 
 void TestHistory::undoNeverOverwritesAnotherChange() {

@@ -1,6 +1,7 @@
 // The compact rows of the list model (every kind of stored value reads back as the old text rows
 // did, the index sort orders as a plain stable text or number sort would) and a long project list
 // that streams in while the window is usable.
+#include "app/ChangeFeed.h"
 #include "app/Database.h"
 #include "app/widgets/RecordListModel.h"
 #include "main_window/Form1.h"
@@ -11,6 +12,8 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -29,6 +32,8 @@ Value textValue(const QByteArray& utf8) {
     v.size = utf8.size();
     return v;
 }
+// The value points into the bytes: a temporary would be gone before the value is read.
+Value textValue(const QByteArray&&) = delete;
 
 // The lists' order of two keys: numbers by value with empty and unreadable cells first, texts
 // without regard to case.
@@ -67,6 +72,7 @@ private slots:
     void sortMatchesStableSort_data();
     void sortMatchesStableSort();
     void longListStreamsIn();
+    void manyChangesWhileLoadingRefillOnce();
     void patchesKeepOrderSelectionAndFilter_data();
     void patchesKeepOrderSelectionAndFilter();
 };
@@ -128,7 +134,8 @@ void TestListStorage::storedValuesReadBack() {
         v = textValue(utf8);
     }
     model.beginFill();
-    Value other = textValue("x");
+    const QByteArray x("x"); // the value points into it
+    Value other = textValue(x);
     model.appendRow(&other); // the cell after another row's cell reads back alike
     model.appendRow(&v);
     model.finishFill();
@@ -239,8 +246,54 @@ void TestListStorage::longListStreamsIn() {
     form.ListData();
     form.ListData();
     form.Form_QueryUnload();
-    QTest::qWait(50);
-    QVERIFY(messages.errors().isEmpty());
+    // No slice of either fill is left to come, and none came on the closed connection.
+    const QList<QTimer*> timers = form.findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+    QTRY_VERIFY(std::none_of(timers.begin(), timers.end(), [](const QTimer* t) { return t->isActive(); }));
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join('\n')));
+}
+
+// Others change more records than a patch is worth, in several bursts each small enough to
+// patch, while the list is still being read: once it is whole, it is read again once, not patched.
+void TestListStorage::manyChangesWhileLoadingRefillOnce() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    const int total = 2500;
+    addProjects(total);
+    const qint64 first = TestEnvironment::scalar(QStringLiteral("select min(ID) from Projects")).toLongLong();
+    Database::shared().close();
+
+    Form1 form;
+    form.Form_Load(); // not shown: the rest of the list waits for a first paint
+    RecordListModel* model = form.projectModel();
+    QVERIFY(model->isFilling());
+    // The reading of the rest is held back for as long as the bursts come, as a slow server would.
+    QList<QTimer*> slices = form.findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+    slices.removeIf([](const QTimer* t) { return !t->isActive(); });
+    QCOMPARE(slices.size(), 1);
+    slices.first()->stop();
+    QSignalSpy replaced(model, &RecordListModel::rowsReplaced);
+    QSignalSpy patched(model, &RecordListModel::rowsPatched);
+    ChangeFeed& feed = Database::shared().changes();
+    QSignalSpy bursts(&feed, &ChangeFeed::changed);
+    const int perBurst = 800, burstCount = 3;
+    static_assert(perBurst <= ChangeFeed::maxRecords && perBurst * burstCount > ChangeFeed::maxRecords);
+    for (int burst = 0; burst < burstCount; ++burst) {
+        QList<qint64> ids;
+        for (int i = 0; i < perBurst; ++i)
+            ids << first + burst * perBurst + i;
+        feed.announce(QStringLiteral("projects"), ids);
+        QTRY_COMPARE(bursts.count(), burst + 1);
+    }
+    QVERIFY(model->isFilling());
+    slices.first()->start(0);
+    // The fill completes (one), then the list is read again (two).
+    QTRY_COMPARE(replaced.count(), 2);
+    QTRY_VERIFY(!model->isFilling());
+    QCOMPARE(model->rowCount(), total);
+    QCOMPARE(replaced.count(), 2);
+    QCOMPARE(patched.count(), 0);
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join('\n')));
 }
 
 QTEST_MAIN(TestListStorage)

@@ -40,6 +40,8 @@ class TestPlanImport : public QObject {
 private slots:
     void importsRealFiles_data();
     void importsRealFiles();
+    void refusedWriteLeavesNothing_data();
+    void refusedWriteLeavesNothing();
     void exportReadsAsTheSharedConnection_data();
     void exportReadsAsTheSharedConnection();
     void refusesBadFiles_data();
@@ -120,6 +122,38 @@ void TestPlanImport::importsRealFiles() {
     QVERIFY(messages.errors().isEmpty());
 }
 
+// A write refused after the import began (the database's own refusal, as a trigger or a right
+// missing gives it) undoes all of it: no project, task, link or person is left behind.
+void TestPlanImport::refusedWriteLeavesNothing_data() {
+    QTest::addColumn<QString>("table");
+    QTest::newRow("links, after the project and its tasks") << "TaskLinks";
+    QTest::newRow("tasks, after the project and its people") << "Tasks";
+}
+
+void TestPlanImport::refusedWriteLeavesNothing() {
+    QFETCH(QString, table);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(dataFile(QStringLiteral("msproject/sample.xml")), plan, &error), qPrintable(error));
+    QVERIFY(!plan.links.isEmpty());
+    const QStringList tables = {QStringLiteral("Projects"), QStringLiteral("Tasks"), QStringLiteral("TaskLinks"),
+                                QStringLiteral("Employees")};
+    auto counts = [&] {
+        QStringList c;
+        for (const QString& t : tables)
+            c << t + QLatin1Char(' ') + QString::number(count(QStringLiteral("select count(*) from ") + t));
+        return c;
+    };
+    const QStringList before = counts();
+    TestEnvironment::refuse(QStringLiteral("insert"), table, QStringLiteral("refused for the test"));
+    const QString why = refusalOf([&] { PlanImport::write(plan, plan.projectName, plan.owner); });
+    QVERIFY2(why.contains(QLatin1String("refused for the test")), qPrintable(why));
+    QCOMPARE(counts(), before);
+}
+
 // The export reads the links on a second connection while the tasks are read: what it writes, or
 // the error it gives, is what the shared connection alone reads.
 void TestPlanImport::exportReadsAsTheSharedConnection_data() {
@@ -180,6 +214,13 @@ void TestPlanImport::refusesBadFiles_data() {
                               << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE Project [<!ENTITY x SYSTEM "
                                             "\"file:///etc/passwd\">]><Project/>")
                               << "document type declaration";
+    QTest::newRow("internal entities only")
+        << "plan.xml"
+        << head.left(head.indexOf("<Project")) + "<!DOCTYPE Project [<!ENTITY x \"A\">]>" +
+               head.mid(head.indexOf("<Project")) +
+               "<Tasks><Task><UID>1</UID><Name>&x;</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
+               "<Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish></Task></Tasks></Project>"
+        << "document type declaration";
     QTest::newRow("a link to a task the file lacks")
         << "plan.xml"
         << head +

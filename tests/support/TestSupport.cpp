@@ -79,8 +79,8 @@ QStringList ScriptedMessages::openFileNames(const QString& title, const QString&
 }
 
 void ScriptedMessages::waiting(const QString& text) {
-    if (!text.isEmpty())
-        m_shown.push_back({Kind::Waiting, QString(), text});
+    m_waitShown = !text.isEmpty();
+    m_shown.push_back({m_waitShown ? Kind::Waiting : Kind::WaitEnded, QString(), text});
 }
 
 QString ScriptedMessages::password(const QString& title, const QString& prompt) {

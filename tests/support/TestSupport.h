@@ -17,7 +17,7 @@
 
 class ScriptedMessages final : public Messages {
 public:
-    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog, Password, Waiting };
+    enum class Kind { Notice, Question, Error, Input, FileDialog, SaveFile = FileDialog, Password, Waiting, WaitEnded };
     struct Shown {
         Kind kind;
         QString title;
@@ -34,8 +34,10 @@ public:
     QString saveFileName(const QString& title, const QString& suggestedName, const QString& filter) override;
     QStringList openFileNames(const QString& title, const QString& filter, bool several) override;
     QString password(const QString& title, const QString& prompt) override;
-    // Records each wait that was shown (its text), not the end of it.
+    // Records each wait that was shown (its text), and its end (WaitEnded, without a text).
     void waiting(const QString& text) override;
+    // Whether a wait is shown that was not taken down.
+    bool waitShown() const { return m_waitShown; }
 
     // Answers for the next questions (true = Yes) and input boxes (empty text = Cancel).
     // An unscripted question is answered No, an unscripted input box is cancelled.
@@ -56,6 +58,7 @@ public:
 
 private:
     std::vector<Shown> m_shown;
+    bool m_waitShown = false;
     std::deque<bool> m_answers;
     std::deque<QString> m_inputs;
     std::deque<QStringList> m_files;

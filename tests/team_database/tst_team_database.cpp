@@ -1116,6 +1116,14 @@ void TestTeamDatabase::saveBlockedByALockSaysSoAndSavesNothing() {
     const QStringList waits = f.messages.texts(ScriptedMessages::Kind::Waiting);
     QVERIFY2(waits.size() == 1 && waits.first().contains(QLatin1String("in use elsewhere")),
              qPrintable(waits.join(QLatin1Char('\n'))));
+    // The wait is taken down when it ends, before the notice says why.
+    QVERIFY(!f.messages.waitShown());
+    std::vector<ScriptedMessages::Kind> kinds;
+    for (const ScriptedMessages::Shown& shown : f.messages.shown())
+        if (shown.kind != ScriptedMessages::Kind::Question)
+            kinds.push_back(shown.kind);
+    QVERIFY(kinds == std::vector({ScriptedMessages::Kind::Waiting, ScriptedMessages::Kind::WaitEnded,
+                                  ScriptedMessages::Kind::Notice}));
     // A notice: the user's situation, not a fault to report.
     QVERIFY2(f.messages.errors().isEmpty(), qPrintable(f.messages.errors().join(QLatin1Char('\n'))));
     QCOMPARE(f.messages.notices().size(), 1);

@@ -22,8 +22,10 @@ QMargins frameOf(const QWidget* window) {
     return {border, window->style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border};
 }
 
-// Fits the window once more when it has been shown: its real frame is known then.
+// Fits the window once more when it has been shown: its real frame is known then. Q_OBJECT gives
+// it a type of its own, without which findChild<RefitWhenShown*> would take any child for it.
 class RefitWhenShown final : public QObject {
+    Q_OBJECT
 public:
     explicit RefitWhenShown(QWidget* window)
         : QObject(window) {
@@ -72,3 +74,5 @@ bool fit(QWidget* window) {
 }
 
 } // namespace ScreenFit
+
+#include "ScreenFit.moc"
