@@ -89,8 +89,10 @@ int main(int argc, char** argv) {
     const int rowCount = 100000;
     {
         PgConnection fill(target);
+        // The rows are made in one statement each, longer than the program lets a statement run.
         fill.runScript(
             QStringLiteral(
+                "set statement_timeout = 0;"
                 "insert into employees (firstname, lastname) select 'First' || i, 'Last' || i from generate_series(1, "
                 "100) i;"
                 "insert into projects (projectname, owner, startdate, status, category, priority, notes, enddate, "
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
     for (int size : {rowCount, 10 * rowCount}) {
         if (size > rowCount) {
             PgConnection more(target);
-            more.runScript(QStringLiteral("insert into projects (projectname, owner, startdate, status, category, "
+            more.runScript(QStringLiteral("set statement_timeout = 0;"
+                                          "insert into projects (projectname, owner, startdate, status, category, "
                                           "priority, notes, enddate, budgetindays, budget) select 'Project ' || i, "
                                           "1 + i % 100, date '2021-01-01' + i % 365, 'Open', 'Main', 'High', 'Notes', "
                                           "date '2021-06-01' + i % 365, i % 50, i * 1.5 from generate_series(%1, %2) i;"
@@ -136,14 +139,14 @@ int main(int argc, char** argv) {
     form.projectModel()->setSortingEnabled(false);
     {
         PgConnection fewer(target);
-        fewer.execute(QStringLiteral("delete from projects where id > %1").arg(rowCount));
+        fewer.runScript(QStringLiteral("set statement_timeout = 0; delete from projects where id > %1").arg(rowCount));
     }
 
     // Propagation, on a small list so that the time is the way there, not the fill.
     {
         PgConnection other(target);
-        other.execute(QStringLiteral("delete from tasks"));
-        other.execute(QStringLiteral("delete from projects where id > 20"));
+        other.runScript(
+            QStringLiteral("set statement_timeout = 0; delete from tasks; delete from projects where id > 20"));
     }
     form.ListData();
     Database other;
