@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -148,7 +147,10 @@ int main(int argc, char** argv) {
     server.stop();
     const QString folder = server.folder() + QStringLiteral("/store/collection-root") + QUrl(list).path();
     const Database& db = Database::shared();
-    const QString database = db.path().isEmpty() ? db.titleName() : QFileInfo(db.path()).fileName();
+    // The to-dos carry the UIDs this database gives its tasks.
+    CalendarSync::State state;
+    state.load(CalendarSync::State::fileFor(db.target()));
+    const QString database = CalendarSync::databaseIdentity(state);
     for (const PlanFiles::FileTask& t : PlanExport::read(project).tasks) {
         QFile file(folder + PlanFiles::todoUid(t.key, database).replace(QLatin1Char('@'), QLatin1Char('-')) +
                    QStringLiteral(".ics"));
@@ -173,8 +175,6 @@ int main(int argc, char** argv) {
     std::printf("the server read its %d to-dos in %.1f ms\n", taskCount, warm);
     std::fflush(stdout);
 
-    CalendarSync::State state;
-    state.load(CalendarSync::State::fileFor(db.target()));
     state.assign(project, list);
     double firstMs = 0, secondMs = 0, quietMs = 0, changedMs = 0;
     const CalendarSync::Report first = sync(server.url(), state, &firstMs);
