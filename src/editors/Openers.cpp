@@ -17,8 +17,8 @@ namespace {
 bool stillThere(const QString& table, const QString& noun, const QString& id) {
     if (id.isEmpty())
         return true; // a new record
-    ResultSet rs =
-        Database::shared().query(QStringLiteral("select ID from ") + table + QStringLiteral(" where ID=") + id);
+    ResultSet rs = Database::shared().query(
+        QStringLiteral("select ID from %1 where ID=%2").arg(table, QString::number(id.toLongLong())));
     const bool there = !rs.eof();
     rs.close();
     if (!there)
