@@ -397,15 +397,21 @@ QList<Entry> together(const Entry& entry) {
 QString describe(const QList<Entry>& entries) {
     if (entries.isEmpty())
         return {};
-    // Named after the records others depend on: a status deleted with its projects is "Delete
-    // Status"; a project with its tasks is "Delete Project".
+    // Named after what the user added or deleted, of the records others depend on: a status
+    // deleted with its projects is "Delete Status", a project with its tasks "Delete Project". What
+    // changed along with it (a subtask handed on to the parent, a summary's dates, tasks a new link
+    // moved) does not name it; a step that only changed records is named after those.
+    const auto addsOrDeletes = [](const Entry& e) { return e.kind != QLatin1String("update"); };
+    const bool anyAddedOrDeleted = std::any_of(entries.begin(), entries.end(), addsOrDeletes);
+    const auto counts = [&](const Entry& e) { return !anyAddedOrDeleted || addsOrDeletes(e); };
     int best = 99;
     for (const Entry& e : entries)
-        best = std::min(best, rank(e.table));
+        if (counts(e))
+            best = std::min(best, rank(e.table));
     QList<const Entry*> main;
     QSet<qint64> records;
     for (const Entry& e : entries)
-        if (rank(e.table) == best && !records.contains(e.recordId)) {
+        if (counts(e) && rank(e.table) == best && !records.contains(e.recordId)) {
             records.insert(e.recordId);
             main << &e;
         }

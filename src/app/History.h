@@ -54,7 +54,8 @@ QList<Entry> ofMark(qint64 mark);
 // The entries written together with an entry: those of its transaction, or, for a change made
 // by another program on a local file, those of the same statement.
 QList<Entry> together(const Entry& entry);
-// The name of a change made of these entries: "Delete Project 'Testing'", "Change 3 Tasks".
+// The name of a change made of these entries, for what it added or deleted where it did: "Delete
+// Project 'Testing'", "Add Link", "Change 3 Tasks".
 QString describe(const QList<Entry>& entries);
 
 // A project that was deleted and is not back, with the number of its tasks deleted with it.

@@ -142,6 +142,7 @@ struct Fixture {
 struct Command {
     const char* name;
     std::function<void()> run;
+    const char* step; // the name Undo gives it: what the user did, not what followed from it
 };
 
 // The program's commands as the windows run them.
@@ -153,11 +154,13 @@ const std::vector<Command>& commands() {
                  Database::shared().execute(QStringLiteral(
                      "update Projects set ProjectName='Testing 2', EndDate='2027-02-05', Budget=99.25 where ID=1"));
              });
-         }},
+         },
+         "Change Project 'Testing 2'"},
         {"delete a project with its tasks",
-         [] { Database::shared().execute(QStringLiteral("delete from Projects where ID=1")); }},
+         [] { Database::shared().execute(QStringLiteral("delete from Projects where ID=1")); },
+         "Delete Project 'Testing'"},
         {"delete a task with a subtask and a link",
-         [] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=2")); }},
+         [] { Database::shared().execute(QStringLiteral("delete from Tasks where ID=2")); }, "Delete Task 'Build'"},
         {"delete a status with its projects",
          [] {
              ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton8_Click"));
@@ -167,7 +170,8 @@ const std::vector<Command>& commands() {
              Cascade::run(trap, QStringLiteral("delete from [Status] where Status='Open'"),
                           QStringLiteral("delete from Projects where Status='Open'"));
              QVERIFY(!trap.failed());
-         }},
+         },
+         "Delete Status 'Open'"},
         {"delete a contact with the projects it owns",
          [] {
              ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton3_Click"));
@@ -177,24 +181,29 @@ const std::vector<Command>& commands() {
              Cascade::run(trap, QStringLiteral("delete from Employees where ID=1"),
                           QStringLiteral("delete from Projects where Owner=1"));
              QVERIFY(!trap.failed());
-         }},
+         },
+         "Delete Contact 'Ada Byron'"},
         {"add a task",
          [] {
              Database::shared().execute(QStringLiteral("insert into Tasks (ProjectID, Title, StartDate, DueDate) "
                                                        "values (2, 'New', '2027-02-03', '2027-02-04')"));
-         }},
+         },
+         "Add Task 'New'"},
         {"add a category",
-         [] { Database::shared().execute(QStringLiteral("insert into [Categories] (Category) values ('Home')")); }},
+         [] { Database::shared().execute(QStringLiteral("insert into [Categories] (Category) values ('Home')")); },
+         "Add Category 'Home'"},
         {"move a linked task in the plan",
          [] {
              QVERIFY(PlanStore::moveTask(1, 1, QDate(2027, 1, 11), QDate(2027, 1, 15)).kind ==
                      PlanStore::Outcome::Kind::Saved);
-         }},
+         },
+         "Change 3 Tasks"},
         {"link two tasks",
          [] {
              QVERIFY(PlanStore::link(1, PlanLink{1, 3, LinkKind::StartToStart, 1}).kind ==
                      PlanStore::Outcome::Kind::Saved);
-         }},
+         },
+         "Add Link"},
     };
     return all;
 }
@@ -318,6 +327,7 @@ void TestHistory::undoAndRedoGiveBackTheSameTables() {
     const QStringList after = snapshot();
     QVERIFY(before != after);
     QCOMPARE(UndoSteps::shared().depth(), 1);
+    QCOMPARE(UndoSteps::shared().undoName(), QLatin1String(commands()[command].step));
     UndoSteps::shared().undo();
     QCOMPARE(snapshot(), before);
     QVERIFY(UndoSteps::shared().canRedo());
