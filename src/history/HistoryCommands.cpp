@@ -9,9 +9,9 @@
 #include "app/Settings.h"
 #include "app/UndoSteps.h"
 #include "app/widgets/PlannerWindow.h"
-#include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
 #include "app/widgets/TaskCommands.h"
+#include "app/widgets/UndoCommands.h"
 
 #include <QAction>
 #include <QMenu>
@@ -21,36 +21,6 @@
 namespace HistoryCommands {
 
 namespace {
-
-// Lists follow a step undone, redone or restored; the selection stays where it can.
-void refill(PlannerWindow& planner) {
-    const QString task = RowSelection::selectedCell(planner.taskList(), 0);
-    planner.refillProjects();
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListTasks"));
-    trap.step(1, [&] { planner.refillTasks(); });
-    const RecordListModel* tasks = planner.tasks();
-    for (int row = 0; row < tasks->rowCount(); ++row)
-        if (tasks->cellText(row, 0) == task) {
-            RowSelection::selectRow(planner.taskList(), row);
-            break;
-        }
-}
-
-void undoOrRedo(PlannerWindow& planner, bool undo) {
-    if (!History::available())
-        return;
-    try {
-        if (undo)
-            UndoSteps::shared().undo();
-        else
-            UndoSteps::shared().redo();
-    } catch (const History::Conflict& conflict) {
-        Messages::current().notice(
-            QStringLiteral("This cannot be %1: %2")
-                .arg(undo ? QStringLiteral("undone") : QStringLiteral("redone"), conflict.description()));
-    }
-    refill(planner);
-}
 
 bool showHistory(QWidget* parent, const QString& table, qint64 id, const QString& name) {
     if (!History::available()) {
@@ -82,35 +52,19 @@ void keepRetention() {
 } // namespace
 
 void install(PlannerWindow& planner) {
-    UndoSteps& steps = UndoSteps::shared();
-    steps.attach(Database::shared());
+    UndoSteps::shared().attach(Database::shared());
     QWidget* window = planner.window();
     PlannerWindow* p = &planner;
 
-    auto* undo = new QAction(QStringLiteral("&Undo"), window);
-    undo->setObjectName(QStringLiteral("actionUndo"));
+    // The same steps as every other window's Undo and Redo (the timeline's).
+    QAction* undo =
+        UndoCommands::makeAction(window, planner, true, QStringLiteral("actionUndo"), QStringLiteral("Form1"));
     undo->setShortcut(QKeySequence::Undo);
-    auto* redo = new QAction(QStringLiteral("&Redo"), window);
-    redo->setObjectName(QStringLiteral("actionRedo"));
+    QAction* redo =
+        UndoCommands::makeAction(window, planner, false, QStringLiteral("actionRedo"), QStringLiteral("Form1"));
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* a : {undo, redo})
         a->setShortcutContext(Qt::WindowShortcut);
-    auto follow = [undo, redo, &steps] {
-        undo->setEnabled(steps.canUndo());
-        redo->setEnabled(steps.canRedo());
-        undo->setText(steps.canUndo() ? QStringLiteral("&Undo %1").arg(steps.undoName()) : QStringLiteral("&Undo"));
-        redo->setText(steps.canRedo() ? QStringLiteral("&Redo %1").arg(steps.redoName()) : QStringLiteral("&Redo"));
-    };
-    follow();
-    QObject::connect(&steps, &UndoSteps::changed, undo, follow);
-    QObject::connect(undo, &QAction::triggered, p, [p] {
-        ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("actionUndo_Click"));
-        trap.step(1, [p] { undoOrRedo(*p, true); });
-    });
-    QObject::connect(redo, &QAction::triggered, p, [p] {
-        ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("actionRedo_Click"));
-        trap.step(1, [p] { undoOrRedo(*p, false); });
-    });
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Undo, undo);
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Undo, redo);
 
@@ -126,7 +80,7 @@ void install(PlannerWindow& planner) {
             }
             if (showHistory(p->window(), QStringLiteral("projects"), id.toLongLong(),
                             RowSelection::selectedCell(p->projectList(), 1)))
-                refill(*p);
+                UndoCommands::refill(*p);
         });
     });
     auto* taskHistory = new QAction(QStringLiteral("History of Selected &Task..."), window);
@@ -141,7 +95,7 @@ void install(PlannerWindow& planner) {
             }
             if (showHistory(p->window(), QStringLiteral("tasks"), id.toLongLong(),
                             RowSelection::selectedCell(p->taskList(), 1)))
-                refill(*p);
+                UndoCommands::refill(*p);
         });
     });
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Undo, projectHistory);
@@ -160,7 +114,7 @@ void install(PlannerWindow& planner) {
             RecentlyDeleted dialog(p->window());
             dialog.exec();
             if (dialog.restoredAnything())
-                refill(*p);
+                UndoCommands::refill(*p);
         });
     });
     planner.addAction(PlannerWindow::Menu::File, PlannerWindow::Exchange, deleted);
@@ -169,7 +123,7 @@ void install(PlannerWindow& planner) {
     if (!offered) {
         offered = true;
         TaskCommands::add({QStringLiteral("&History of Task..."), QStringLiteral("actionHistoryOfTask"),
-                           [](QWidget* parent, qint64, qint64 taskId) {
+                           QKeySequence(Qt::CTRL | Qt::Key_H), [](QWidget* parent, qint64, qint64 taskId) {
                                QString title;
                                auto rows = Database::shared().query(
                                    QStringLiteral("SELECT Title FROM Tasks WHERE ID = %1").arg(taskId));

@@ -55,7 +55,7 @@ void install(PlannerWindow& planner) {
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Plan, action);
     // The same dialog from other windows' menus on a task (the timeline's).
     TaskCommands::add({QStringLiteral("Task &Links..."), QStringLiteral("actionTaskLinksOfTask"),
-                       [](QWidget* parent, qint64 projectId, qint64 taskId) {
+                       QKeySequence(Qt::CTRL | Qt::Key_L), [](QWidget* parent, qint64 projectId, qint64 taskId) {
                            if (!PlanStore::available())
                                return false;
                            TaskLinksDialog dialog(projectId, taskId, parent);

@@ -154,7 +154,7 @@ std::optional<QString> projectUpdate(ResultSet& rs, qint64 id, QDate start, QDat
 
 } // namespace
 
-SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end, std::optional<std::pair<QDate, QDate>> expected) {
+SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end) {
     ErrorTrap trap(QStringLiteral("Timeline"), QStringLiteral("MoveBar"));
     const QString idText = QString::number(id);
     const QString table = isTask ? QStringLiteral("Tasks") : QStringLiteral("Projects");
@@ -164,7 +164,6 @@ SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end, std::option
     for (int attempt = 0; attempt < 3; ++attempt) {
         busy = false;
         bool found = false;
-        bool changedSince = false;
         qint64 version = 0;
         std::optional<QString> statement;
         if (!trap.step(1, [&] {
@@ -172,23 +171,11 @@ SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end, std::option
                 ResultSet rs =
                     Database::shared().query(isTask ? EditorSql::taskQuery(idText) : EditorSql::projectQuery(idText));
                 found = !rs.eof() && version >= 0;
-                if (found && expected) {
-                    const auto stored = [&rs](const char* column) {
-                        return parseStoredDate(rs.rawText(rs.column(QLatin1String(column))));
-                    };
-                    changedSince = stored("StartDate") != expected->first ||
-                                   stored(isTask ? "DueDate" : "EndDate") != expected->second;
-                }
-                if (found && !changedSince)
+                if (found)
                     statement = isTask ? taskUpdate(rs, id, start, end) : projectUpdate(rs, id, start, end);
                 rs.close();
             }))
             return SaveResult::Failed;
-        if (changedSince) {
-            Messages::current().notice(QStringLiteral("The dates of this record were changed after the move, so "
-                                                      "they were left as they are."));
-            return SaveResult::Refused;
-        }
         if (found && !statement)
             return SaveResult::Refused;
         int changed = 0;

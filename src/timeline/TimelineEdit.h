@@ -5,9 +5,6 @@
 #include <QDate>
 #include <QString>
 
-#include <optional>
-#include <utility>
-
 namespace Timeline {
 
 enum class SaveResult {
@@ -18,10 +15,7 @@ enum class SaveResult {
 };
 
 // Sets the start and end (a task's due) date of a project or task. Messages go through the
-// message interface, errors through the error trap of the timeline window. With `expected`
-// (an undo or redo), the stored dates must still be those: dates changed since (in an editor,
-// by another user) are left as they are and the user is told (Refused).
-SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end,
-                     std::optional<std::pair<QDate, QDate>> expected = std::nullopt);
+// message interface, errors through the error trap of the timeline window.
+SaveResult saveDates(bool isTask, qint64 id, QDate start, QDate end);
 
 } // namespace Timeline

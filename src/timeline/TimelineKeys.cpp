@@ -1,5 +1,7 @@
 #include "TimelineKeys.h"
 
+#include "app/widgets/TaskCommands.h"
+
 #include <QKeySequence>
 
 namespace Timeline {
@@ -8,6 +10,14 @@ namespace {
 
 QString native(const QKeySequence& key) {
     return key.toString(QKeySequence::NativeText);
+}
+
+// A command as the menus show it: "Task &Links..." is "Task Links".
+QString commandText(QString text) {
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QLatin1String("...")))
+        text.chop(3);
+    return text;
 }
 
 // The place of a key: the timeline window's menu or its chart, named as the list names places
@@ -20,12 +30,17 @@ QString place(const char* where) {
 
 std::vector<KnownKeys::Key> keys() {
     const QString chart = place("Chart");
-    return {
+    std::vector<KnownKeys::Key> all{
         {native(QKeySequence::Print), QStringLiteral("Print"), place("File")},
         {native(QKeySequence(Qt::CTRL | Qt::Key_E)), QStringLiteral("Export"), place("File")},
         {native(QKeySequence::Close), QStringLiteral("Close"), place("File")},
         {native(QKeySequence::Undo), QStringLiteral("Undo"), place("Edit")},
-        {native(QKeySequence::Redo), QStringLiteral("Redo"), place("Edit")},
+        {native(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)) + QStringLiteral(", ") +
+             native(QKeySequence(Qt::CTRL | Qt::Key_Y)),
+         QStringLiteral("Redo"), place("Edit")},
+        {native(QKeySequence(Qt::Key_Return)) + QStringLiteral(", ") + native(QKeySequence(Qt::Key_Enter)),
+         QStringLiteral("Open"), place("Edit")},
+        {native(QKeySequence(Qt::CTRL | Qt::Key_M)), QStringLiteral("Milestone"), place("Edit")},
         {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right)), QStringLiteral("Indent Task"), place("Edit")},
         {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left)), QStringLiteral("Outdent Task"), place("Edit")},
         {native(QKeySequence::ZoomIn) + QStringLiteral(", ") + native(QKeySequence(Qt::CTRL | Qt::Key_Equal)),
@@ -37,6 +52,10 @@ std::vector<KnownKeys::Key> keys() {
         {QStringLiteral("Shift+Wheel"), QStringLiteral("Scroll through time"), chart},
         {native(QKeySequence(Qt::Key_Left)) + QStringLiteral(", ") + native(QKeySequence(Qt::Key_Right)),
          QStringLiteral("Scroll back or on in time"), chart},
+        {native(QKeySequence(Qt::Key_Up)) + QStringLiteral(", ") + native(QKeySequence(Qt::Key_Down)),
+         QStringLiteral("Select the row above or below"), chart},
+        {native(QKeySequence(Qt::Key_Menu)) + QStringLiteral(", ") + native(QKeySequence(Qt::SHIFT | Qt::Key_F10)),
+         QStringLiteral("The commands for the selected project or task"), chart},
         {native(QKeySequence(Qt::Key_Home)), QStringLiteral("Go to the first row"), chart},
         {native(QKeySequence(Qt::Key_End)), QStringLiteral("Go to the last row"), chart},
         {QStringLiteral("Drag a bar"), QStringLiteral("Move the project or task in time"), chart},
@@ -48,6 +67,11 @@ std::vector<KnownKeys::Key> keys() {
         {QStringLiteral("Right-click a row"), QStringLiteral("The commands for its project or task"), chart},
         {QStringLiteral("Double-click a row"), QStringLiteral("Open its project or task"), chart},
     };
+    // The commands other features offer on a task, with the keys they give them.
+    for (const TaskCommands::Command& command : TaskCommands::all())
+        if (!command.key.isEmpty())
+            all.push_back({native(command.key), commandText(command.text), place("Edit")});
+    return all;
 }
 
 } // namespace Timeline

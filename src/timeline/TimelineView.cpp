@@ -1,5 +1,6 @@
 #include "TimelineView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -76,11 +77,14 @@ void TimelineView::setData(Data data) {
     rebuildLegend();
     const int x = horizontalScrollBar()->value();
     const QDate oldOrigin = m_origin;
+    const bool zoomPlaceKept = m_zoomPlace && m_zoomPlace->scrolled == x && m_zoomPlace->origin == oldOrigin;
     updateRange();
     // Keep the same days in view although the chart may now start elsewhere.
     horizontalScrollBar()->setValue(
         x + static_cast<int>(std::lround(static_cast<double>(m_origin.daysTo(oldOrigin)) *
                                          zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay)));
+    if (zoomPlaceKept)
+        m_zoomPlace = ZoomPlace{m_zoomPlace->firstDay, horizontalScrollBar()->value(), m_origin};
     viewport()->update();
 }
 
@@ -271,21 +275,56 @@ void TimelineView::setZoom(int step) {
     zoomAround(step, chartWidth() / 2.0);
 }
 
-void TimelineView::zoomAround(int step, double anchorX) {
+void TimelineView::zoomAround(int step, double anchorX, std::optional<double> day) {
     step = clampZoom(step);
     const double oldPpd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
-    const double day = (chartX() + anchorX) / oldPpd; // the day (with its fraction) under the anchor
+    const double origin = static_cast<double>(m_origin.toJulianDay());
+    const double anchorDay = day ? *day : firstDayMeant() + anchorX / oldPpd;
     m_zoom = step;
     updateScrollBars();
     const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
-    horizontalScrollBar()->setValue(static_cast<int>(std::lround(day * ppd - anchorX)));
+    const double newFirst = anchorDay - anchorX / ppd;
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround((newFirst - origin) * ppd)));
+    m_zoomPlace = ZoomPlace{newFirst, horizontalScrollBar()->value(), m_origin};
     viewport()->update();
+}
+
+double TimelineView::firstDayMeant() const {
+    // A chart narrower than the window holds its scroll bar at the start: the place the last zoom
+    // or move meant counts, not that edge.
+    if (m_zoomPlace && m_zoomPlace->scrolled == horizontalScrollBar()->value() && m_zoomPlace->origin == m_origin)
+        return m_zoomPlace->firstDay;
+    return static_cast<double>(m_origin.toJulianDay()) +
+           chartX() / zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+}
+
+void TimelineView::zoomStep(int by) {
+    double anchorX = chartWidth() / 2.0;
+    std::optional<double> day;
+    // The selected bar in the rows shown: its middle stays where it is, or comes to the middle.
+    const int row = m_currentRow;
+    if (row >= firstRow() && row < firstRow() + visibleRows() && row < static_cast<int>(m_rows.size())) {
+        const Item& item = itemAt(row);
+        if (item.start.isValid()) {
+            const QDate end = item.end.isValid() && item.end >= item.start ? item.end : item.start;
+            const double middle = static_cast<double>(item.start.toJulianDay()) + (item.start.daysTo(end) + 1) / 2.0;
+            const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+            const double x = (middle - firstDayMeant()) * ppd;
+            if (x >= 0 && x <= chartWidth())
+                anchorX = x;
+            day = middle;
+        }
+    }
+    zoomAround(m_zoom + by, anchorX, day);
 }
 
 void TimelineView::scrollToDate(QDate date, double atX) {
     const double ppd = zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
     horizontalScrollBar()->setValue(
         static_cast<int>(std::lround(static_cast<double>(m_origin.daysTo(date)) * ppd - atX)));
+    // Where it was meant to go, for a zoom that follows (the scroll bar may not reach there).
+    m_zoomPlace =
+        ZoomPlace{static_cast<double>(date.toJulianDay()) - atX / ppd, horizontalScrollBar()->value(), m_origin};
 }
 
 void TimelineView::fitAll() {
@@ -483,7 +522,11 @@ void TimelineView::mouseReleaseEvent(QMouseEvent* event) {
             return;
         const Item& target = itemAt(to);
         const QRect bar = barRectOf(to);
-        if (target.projectId != source.projectId || target.id == source.id || bar.isEmpty())
+        if (bar.isEmpty())
+            return;
+        // Let go where it was taken (a click on the handle) is no drop on the task itself. A drop
+        // on another project's task or on the task itself goes on, to be refused with the reason.
+        if (target.id == source.id && (pos - m_pressPos).manhattanLength() < QApplication::startDragDistance())
             return;
         const bool fromFinish = m_linkHandle == 2;
         const bool toStart = pos.x() < bar.center().x();
@@ -538,6 +581,16 @@ void TimelineView::wheelEvent(QWheelEvent* event) {
 
 void TimelineView::keyPressEvent(QKeyEvent* event) {
     QScrollBar* h = horizontalScrollBar();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        keyboardContextMenu();
+        return;
+    }
+    if (plain && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        const int step = event->key() == Qt::Key_Up ? -1 : 1;
+        moveCurrentRow(m_currentRow < 0 ? firstRow() : m_currentRow + step);
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Left:
         h->setValue(h->value() - h->singleStep());
@@ -557,7 +610,54 @@ void TimelineView::keyPressEvent(QKeyEvent* event) {
     QAbstractScrollArea::keyPressEvent(event);
 }
 
+void TimelineView::moveCurrentRow(int row) {
+    const int count = static_cast<int>(m_rows.size());
+    if (count == 0)
+        return;
+    row = std::clamp(row, 0, count - 1);
+    setCurrentRow(row);
+    if (row < firstRow())
+        verticalScrollBar()->setValue(row);
+    else if (row >= firstRow() + visibleRows())
+        verticalScrollBar()->setValue(row - visibleRows() + 1);
+    const Item& item = itemAt(row);
+    if (item.start.isValid()) {
+        const double x = m_origin.daysTo(item.start) * zoomSteps()[static_cast<size_t>(m_zoom)].pixelsPerDay;
+        if (x < chartX() || x > chartX() + chartWidth() - 40)
+            scrollToDate(item.start, chartWidth() / 4.0);
+    }
+}
+
+void TimelineView::keyboardContextMenu() {
+    // The platform may send a context menu event as well as the key: both ask, one menu opens.
+    if (m_keyboardMenuAsked)
+        return;
+    m_keyboardMenuAsked = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_keyboardMenuAsked = false;
+            if (m_rows.empty())
+                return;
+            moveCurrentRow(m_currentRow < 0 ? firstRow() : m_currentRow); // in view, at least the top row
+            const int row = m_currentRow;
+            // Below the row's name, or at the start of its bar where that is in view.
+            const int top = m_geometry.scaleHeight() + (row - firstRow()) * m_geometry.rowHeight;
+            const QRect bar = barRectOf(row);
+            const int x = !bar.isEmpty() && bar.left() >= m_geometry.nameWidth && bar.left() < viewport()->width()
+                              ? bar.left()
+                              : m_geometry.nameWidth / 4;
+            emit contextMenuRequested(row, viewport()->mapToGlobal(QPoint(x, top + m_geometry.rowHeight)));
+        },
+        Qt::QueuedConnection);
+}
+
 void TimelineView::contextMenuEvent(QContextMenuEvent* event) {
+    // From the keyboard the event stands at the middle of the chart: the selected row's menu.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        keyboardContextMenu();
+        return;
+    }
     const int row = rowAt(event->pos());
     if (row < 0)
         return;

@@ -23,8 +23,10 @@ public:
 
     int zoom() const { return m_zoom; }
     void setZoom(int step);
-    void zoomIn() { zoomAround(m_zoom + 1, chartWidth() / 2.0); }
-    void zoomOut() { zoomAround(m_zoom - 1, chartWidth() / 2.0); }
+    // One step closer or wider, around the selected row's bar when it is in view (else the middle
+    // of the chart): what the user looked at stays in view however far out and back in they go.
+    void zoomIn() { zoomStep(+1); }
+    void zoomOut() { zoomStep(-1); }
     // The closest zoom that shows every readable date, scrolled to the earliest.
     void fitAll();
     // Scrolls so that today stands in the middle.
@@ -76,7 +78,7 @@ signals:
     void linkRequested(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
     // The user dragged a task's name right (indent) or left (outdent).
     void indentRequested(int row, bool indent);
-    // A right click on a row.
+    // A right click on a row, or the menu key (Shift+F10) on the selected one.
     void contextMenuRequested(int row, QPoint globalPos);
 
 protected:
@@ -103,7 +105,15 @@ private:
     void updateScrollBars();
     void rebuildRows();
     void rebuildLegend();
-    void zoomAround(int step, double anchorX);
+    // Zooms keeping a day at a place of the chart: by default the day now under `anchorX`.
+    void zoomAround(int step, double anchorX, std::optional<double> day = std::nullopt);
+    void zoomStep(int by);
+    // The first day of the chart as the last zoom or move meant it (a Julian day with its fraction).
+    double firstDayMeant() const;
+    // Selects a row by keyboard and scrolls it into view.
+    void moveCurrentRow(int row);
+    // The selected row's menu, opened by keyboard at the row.
+    void keyboardContextMenu();
     void scrollToDate(QDate date, double atX);
     // Reads the links of the projects in view, and works out their slack.
     void scheduleVisible();
@@ -125,6 +135,15 @@ private:
     QDate m_origin; // the first day the chart scrolls to
     QDate m_last;   // the last
     QDate m_today;
+    // Where the last zoom meant the chart to start (Julian day with its fraction), and the scroll
+    // position it got: a chart narrower than the window cannot scroll there, and the next zoom
+    // starts from the intended place rather than from the edge the scroll bar was held at.
+    struct ZoomPlace {
+        double firstDay = 0;
+        int scrolled = 0;
+        QDate origin;
+    };
+    std::optional<ZoomPlace> m_zoomPlace;
     ColourBy m_colourBy = ColourBy::Status;
     std::vector<QString> m_legend;
     QHash<QString, int> m_colourIndex;
@@ -144,6 +163,7 @@ private:
     };
     std::optional<Anchor> m_anchor;
     bool m_settingData = false;
+    bool m_keyboardMenuAsked = false;
 };
 
 } // namespace Timeline

@@ -8,12 +8,14 @@
 #include "app/ErrorTrap.h"
 #include "app/Messages.h"
 #include "app/Settings.h"
+#include "app/UndoSteps.h"
 #include "app/widgets/Appearance.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
 #include "app/widgets/RowSelection.h"
 #include "app/widgets/ScreenFit.h"
 #include "app/widgets/TaskCommands.h"
+#include "app/widgets/UndoCommands.h"
 #include "editors/Openers.h"
 #include "scheduling/PlanStore.h"
 
@@ -31,7 +33,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
-#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -62,56 +63,6 @@ TimelineWindow::Previewer& previewer() {
 
 const QString windowName = QStringLiteral("Timeline");
 
-// One drag of a bar: done when pushed, undone and redone through the same save.
-class MoveCommand : public QUndoCommand {
-public:
-    // `apply` moves from the first pair of dates to the second.
-    using Apply = std::function<void(std::pair<QDate, QDate>, std::pair<QDate, QDate>)>;
-    MoveCommand(Apply apply, QDate oldStart, QDate oldEnd, QDate newStart, QDate newEnd, const QString& text)
-        : QUndoCommand(text)
-        , m_apply(std::move(apply))
-        , m_old{oldStart, oldEnd}
-        , m_new{newStart, newEnd} {}
-    void redo() override {
-        // The first save happened before the command was pushed.
-        if (!std::exchange(m_first, false))
-            m_apply(m_old, m_new);
-    }
-    void undo() override { m_apply(m_new, m_old); }
-
-private:
-    Apply m_apply;
-    std::pair<QDate, QDate> m_old, m_new;
-    bool m_first = true;
-};
-
-// One change of the plan (a move with the tasks it moved, a link, an indent): undone and redone by
-// putting the tasks back as they were, in one transaction, when nobody changed them meanwhile.
-class PlanCommand : public QUndoCommand {
-public:
-    using States = QList<PlanStore::TaskState>;
-    using Restore = std::function<void(const States& expected, const States& to, const std::function<void()>& write)>;
-    PlanCommand(Restore restore, States before, States after, std::function<void()> undoWrite,
-                std::function<void()> redoWrite, const QString& text)
-        : QUndoCommand(text)
-        , m_restore(std::move(restore))
-        , m_before(std::move(before))
-        , m_after(std::move(after))
-        , m_undoWrite(std::move(undoWrite))
-        , m_redoWrite(std::move(redoWrite)) {}
-    void redo() override {
-        if (!std::exchange(m_first, false))
-            m_restore(m_before, m_after, m_redoWrite);
-    }
-    void undo() override { m_restore(m_after, m_before, m_undoWrite); }
-
-private:
-    Restore m_restore;
-    States m_before, m_after;
-    std::function<void()> m_undoWrite, m_redoWrite;
-    bool m_first = true;
-};
-
 const QString noPlanText = QStringLiteral("This database cannot hold a plan: it is a file of an earlier version that "
                                           "may not be changed.");
 
@@ -134,8 +85,7 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
     , m_planner(planner)
     , m_view(new TimelineView(this))
     , m_colourBy(new QComboBox(this))
-    , m_legend(new QLabel(this))
-    , m_undo(new QUndoStack(this)) {
+    , m_legend(new QLabel(this)) {
     setObjectName(QStringLiteral("TimelineWindow"));
     setWindowTitle(QStringLiteral("Timeline"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -257,21 +207,34 @@ void TimelineWindow::buildMenus() {
     action(file, "actionTimelineClose", QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = m_undo->createUndoAction(this, QStringLiteral("&Undo"));
-    undo->setObjectName(QStringLiteral("actionTimelineUndo"));
+    // The program's one list of steps (what this window did, and what the main window did), with the
+    // main window's keys.
+    QAction* undo = UndoCommands::makeAction(this, m_planner, true, QStringLiteral("actionTimelineUndo"), windowName);
     undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = m_undo->createRedoAction(this, QStringLiteral("&Redo"));
-    redo->setObjectName(QStringLiteral("actionTimelineRedo"));
-    redo->setShortcut(QKeySequence::Redo);
+    QAction* redo = UndoCommands::makeAction(this, m_planner, false, QStringLiteral("actionTimelineRedo"), windowName);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* a : {undo, redo}) {
         a->setShortcutContext(Qt::WindowShortcut);
         edit->addAction(a);
         addAction(a);
     }
-    // The plan, for the task clicked last.
+    // The selected row's commands. Every one has a key, for a task chosen by keyboard; Return opens
+    // the row only where the chart has the focus (elsewhere it belongs to the control).
     edit->addSeparator();
+    QAction* open = action(edit, "actionOpenItem", QStringLiteral("&Open..."), QKeySequence(), [this] {
+        const int row = m_view->currentRow();
+        if (row < 0) {
+            Messages::current().notice(QStringLiteral("Click a task in the timeline first."));
+            return;
+        }
+        const Item item = m_view->itemAt(row);
+        openEditor(item.isTask, item.id, item.projectId);
+    });
+    open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    open->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(open);
     for (const TaskCommands::Command& command : TaskCommands::all()) {
-        action(edit, "", command.text, QKeySequence(), [this, run = command.run] {
+        action(edit, "", command.text, command.key, [this, run = command.run] {
             ErrorTrap trap(windowName, QStringLiteral("TaskCommand"));
             const int row = currentPlanTask();
             if (row < 0)
@@ -283,10 +246,11 @@ void TimelineWindow::buildMenus() {
                 refillPlan(task.projectId);
         })->setObjectName(command.objectName);
     }
-    QAction* milestone = action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(), [this] {
-        if (const int row = currentPlanTask(); row >= 0)
-            toggleMilestone(row);
-    });
+    QAction* milestone =
+        action(edit, "actionMilestone", QStringLiteral("&Milestone"), QKeySequence(Qt::CTRL | Qt::Key_M), [this] {
+            if (const int row = currentPlanTask(); row >= 0)
+                toggleMilestone(row);
+        });
     // Ticked for a milestone: the menu shows what the task clicked last is.
     milestone->setCheckable(true);
     connect(edit, &QMenu::aboutToShow, this, [this, milestone] {
@@ -465,12 +429,16 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     if (isTask && isPlanned(item)) {
         const qint64 projectId = item.projectId;
         changePlan(
-            projectId, QStringLiteral("Move %1").arg(item.name),
+            projectId, QStringLiteral("Move %1").arg(oneLine(item.name)),
             [=] { return PlanStore::moveTask(projectId, id, start, end); },
             QStringLiteral("This move would close a loop, so it was not made: %1."));
         return;
     }
-    const SaveResult result = saveDates(isTask, id, start, end);
+    SaveResult result = SaveResult::Failed;
+    {
+        const UndoSteps::Naming naming(QStringLiteral("Move %1").arg(oneLine(item.name)));
+        result = saveDates(isTask, id, start, end);
+    }
     if (result != SaveResult::Saved) {
         // A refused move leaves the bar where it was; a failed or vanished record is read anew.
         if (result != SaveResult::Refused)
@@ -479,13 +447,7 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
             m_view->viewport()->update();
         return;
     }
-    const qint64 projectId = item.projectId;
-    auto apply = [this, isTask, id, projectId](std::pair<QDate, QDate> from, std::pair<QDate, QDate> to) {
-        saveDates(isTask, id, to.first, to.second, from);
-        refillAfterChange(projectId);
-    };
-    m_undo->push(new MoveCommand(apply, item.start, item.end, start, end, QStringLiteral("Move %1").arg(item.name)));
-    refillAfterChange(projectId);
+    refillAfterChange(item.projectId);
 }
 
 bool TimelineWindow::isPlanned(const Item& task) const {
@@ -500,11 +462,15 @@ bool TimelineWindow::isPlanned(const Item& task) const {
 }
 
 void TimelineWindow::changePlan(qint64 projectId, const QString& text,
-                                const std::function<PlanStore::Outcome()>& change, const QString& loopMessage,
-                                std::function<void()> undoWrite, std::function<void()> redoWrite) {
+                                const std::function<PlanStore::Outcome()>& change, const QString& loopMessage) {
     ErrorTrap trap(windowName, QStringLiteral("ChangePlan"));
     PlanStore::Outcome outcome;
-    if (!trap.step(1, [&] { outcome = change(); })) {
+    bool done = false;
+    {
+        const UndoSteps::Naming naming(text);
+        done = trap.step(1, [&] { outcome = change(); });
+    }
+    if (!done) {
         refillPlan(projectId);
         return;
     }
@@ -520,20 +486,6 @@ void TimelineWindow::changePlan(qint64 projectId, const QString& text,
         return;
     case PlanStore::Outcome::Kind::Saved:
         break;
-    }
-    if (!outcome.after.isEmpty() || undoWrite) {
-        auto restore = [this, projectId](const PlanCommand::States& expected, const PlanCommand::States& to,
-                                         const std::function<void()>& write) {
-            ErrorTrap undoTrap(windowName, QStringLiteral("UndoPlan"));
-            PlanStore::Outcome back;
-            undoTrap.step(1, [&] { back = PlanStore::restore(expected, to, write); });
-            if (back.kind == PlanStore::Outcome::Kind::Changed)
-                Messages::current().notice(QStringLiteral("The tasks were changed after this step (in an editor or by "
-                                                          "another user), so they were left as they are."));
-            refillPlan(projectId);
-        };
-        m_undo->push(
-            new PlanCommand(restore, outcome.before, outcome.after, std::move(undoWrite), std::move(redoWrite), text));
     }
     refillPlan(projectId);
 }
@@ -557,34 +509,52 @@ void TimelineWindow::linkTasks(qint64 projectId, qint64 predecessor, qint64 succ
         return;
     }
     const Data& data = m_view->data();
-    QString names[2];
+    const Item* ends[2] = {nullptr, nullptr};
     for (const Item& task : data.tasks) {
         if (task.id == predecessor)
-            names[0] = oneLine(task.name);
+            ends[0] = &task;
         if (task.id == successor)
-            names[1] = oneLine(task.name);
+            ends[1] = &task;
     }
-    // A link that was there already is changed; undoing puts the old one back.
-    std::optional<PlanLink> old;
-    ResultSet rs = Database::shared().query(
-        QStringLiteral("select Kind, Lag from TaskLinks where PredecessorID=%1 and SuccessorID=%2")
-            .arg(QString::number(predecessor), QString::number(successor)));
-    if (!rs.eof())
-        old = PlanLink{predecessor, successor, PlanStore::kindOf(rs.rawText(0)),
-                       static_cast<int>(rs.value(1).toLongLong())};
-    rs.close();
-    const PlanLink link{predecessor, successor, kind, old ? old->lag : 0};
+    if (!ends[0] || !ends[1])
+        return;
+    // A drop that makes no link says why, rather than leave the user guessing.
+    if (predecessor == successor) {
+        Messages::current().notice(
+            QStringLiteral("A task cannot be linked to itself: drop the link on another task of its project."));
+        return;
+    }
+    if (ends[0]->projectId != ends[1]->projectId) {
+        auto projectName = [&data](qint64 id) {
+            for (const Item& p : data.projects)
+                if (p.id == id)
+                    return oneLine(p.name);
+            return QString();
+        };
+        Messages::current().notice(
+            QStringLiteral("Links are made within one project: \"%1\" is in the project \"%2\" and \"%3\" in "
+                           "\"%4\", so no link was made.")
+                .arg(oneLine(ends[0]->name), projectName(ends[0]->projectId), oneLine(ends[1]->name),
+                     projectName(ends[1]->projectId)));
+        return;
+    }
+    const QString names[2] = {oneLine(ends[0]->name), oneLine(ends[1]->name)};
+    // A link that was there already is changed and keeps its lag.
+    int lag = 0;
+    ErrorTrap trap(windowName, QStringLiteral("LinkTasks"));
+    if (!trap.step(1, [&] {
+            ResultSet rs = Database::shared().query(
+                QStringLiteral("select Lag from TaskLinks where PredecessorID=%1 and SuccessorID=%2")
+                    .arg(QString::number(predecessor), QString::number(successor)));
+            if (!rs.eof())
+                lag = static_cast<int>(rs.value(0).toLongLong());
+        }))
+        return;
+    const PlanLink link{predecessor, successor, kind, lag};
     changePlan(
         projectId, QStringLiteral("Link %1 to %2").arg(names[0], names[1]),
         [=] { return PlanStore::link(projectId, link); },
-        QStringLiteral("This link would close a loop, so it was not made: %1."),
-        [=] {
-            if (old)
-                PlanStore::writeLink(*old);
-            else
-                PlanStore::deleteLink(predecessor, successor);
-        },
-        [=] { PlanStore::writeLink(link); });
+        QStringLiteral("This link would close a loop, so it was not made: %1."));
 }
 
 void TimelineWindow::indentRow(int row, bool indent) {
@@ -649,8 +619,9 @@ void TimelineWindow::showContextMenu(int row, QPoint globalPos) {
     const Item item = m_view->itemAt(row);
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("TimelineContextMenu"));
-    QAction* open = menu.addAction(item.isTask ? QStringLiteral("&Open Task...") : QStringLiteral("&Open Project..."));
-    connect(open, &QAction::triggered, this, [this, item] { openEditor(item.isTask, item.id, item.projectId); });
+    // The window's own actions, with the keys they have there: the menu acts on the selected row.
+    if (auto* open = findChild<QAction*>(QStringLiteral("actionOpenItem")))
+        menu.addAction(open);
     if (item.isTask && PlanStore::available()) {
         menu.addSeparator();
         for (const TaskCommands::Command& command : TaskCommands::all())

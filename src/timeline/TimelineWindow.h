@@ -13,7 +13,6 @@ class PlannerWindow;
 class QComboBox;
 class QLabel;
 class QPrinter;
-class QUndoStack;
 class QAction;
 
 namespace PlanStore {
@@ -31,7 +30,6 @@ public:
     ~TimelineWindow() override;
 
     TimelineView* view() const { return m_view; }
-    QUndoStack* undoStack() const { return m_undo; }
 
     // Reads the projects from the project list and all tasks anew.
     void reload();
@@ -64,12 +62,10 @@ private:
     // Whether a task takes part in its project's plan (linked, under another or over others):
     // then a move goes through the plan and its successors follow.
     bool isPlanned(const Item& task) const;
-    // Runs a change of the plan; when it moved anything it becomes one step of the undo list,
-    // undone by `undoWrite` (with the tasks put back) and redone by `redoWrite`.
-    // A loop is told with `loopMessage` (its %1 names the loop).
+    // Runs a change of the plan; what it writes is one step of the program's undo list, named
+    // `text`. A loop is told with `loopMessage` (its %1 names the loop).
     void changePlan(qint64 projectId, const QString& text, const std::function<PlanStore::Outcome()>& change,
-                    const QString& loopMessage, std::function<void()> undoWrite = {},
-                    std::function<void()> redoWrite = {});
+                    const QString& loopMessage);
     void linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
     void indentRow(int row, bool indent);
     void toggleMilestone(int row);
@@ -86,7 +82,6 @@ private:
     TimelineView* m_view;
     QComboBox* m_colourBy;
     QLabel* m_legend;
-    QUndoStack* m_undo;
     QAction* m_criticalOnly = nullptr;
     bool m_reorderPending = false;
     bool m_saved = false;

@@ -2,6 +2,7 @@
 // data, a bar dragged and the move undone, the editors opened by a double-click, the main
 // window's changes followed, and the timeline printed and exported.
 #include "app/Database.h"
+#include "app/UndoSteps.h"
 #include "app/widgets/RecordListModel.h"
 #include "editors/LookupEditor.h"
 #include "main_window/Form1.h"
@@ -17,13 +18,13 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
-#include <QUndoStack>
 #include <QtTest>
 
 using Timeline::TimelineView;
@@ -88,6 +89,37 @@ struct Fixture {
         QTest::mouseMove(viewport, from + QPoint(dx, 0));
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(dx, 0));
     }
+    // Draws a link from the handle after one bar's end to a point of another bar (its first part,
+    // or, with `at`, that far into it).
+    void linkByDrag(TimelineWindow* window, const QString& from, const QString& to, double at = 0.1) {
+        TimelineView* view = window->view();
+        const int fromRow = rowNamed(window, from), toRow = rowNamed(window, to);
+        view->scrollToRow(fromRow);
+        const QPoint handle = Timeline::linkHandle(QRectF(view->barRectOf(fromRow)), true).toPoint();
+        const QRect target = view->barRectOf(toRow);
+        QVERIFY2(!target.isEmpty(), qPrintable(to));
+        const QPoint drop(target.left() + static_cast<int>(target.width() * at), target.center().y());
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, handle);
+        QTest::mouseMove(view->viewport(), target.center());
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, drop);
+    }
+    // The timeline active with its chart focused, for keys.
+    void focusChart(TimelineWindow* window) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->view()->setFocus();
+        QTRY_VERIFY(window->view()->hasFocus());
+    }
+    // Chooses a row by the arrow keys alone, from the top.
+    void selectByKeys(TimelineWindow* window, const QString& name) {
+        const int row = rowNamed(window, name);
+        QVERIFY(row >= 0);
+        QTest::keyClick(window->view(), Qt::Key_Down); // the top row shown
+        QCOMPARE(window->view()->currentRow(), window->view()->firstRow());
+        for (int n = 0; n < row && window->view()->currentRow() < row; ++n)
+            QTest::keyClick(window->view(), Qt::Key_Down);
+        QCOMPARE(window->view()->currentRow(), row);
+    }
 
     TestEnvironment env;
     ScriptedMessages messages;
@@ -144,6 +176,14 @@ private slots:
     void aSpanOfThousandsOfYears_data();
     void aSpanOfThousandsOfYears();
     void aPlanOnTheExampleData();
+    void keysActOnTheTaskChosenByKeys_data();
+    void keysActOnTheTaskChosenByKeys();
+    void menuKeyOpensTheChosenTasksMenu_data();
+    void menuKeyOpensTheChosenTasksMenu();
+    void zoomOutAndBackInKeepsThePlace_data();
+    void zoomOutAndBackInKeepsThePlace();
+    void linkDropsThatMakeNoLinkSayWhy_data();
+    void linkDropsThatMakeNoLinkSayWhy();
 };
 
 void TestTimelineWindow::opensOnceWithTheExampleData() {
@@ -185,6 +225,7 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     TimelineWindow* window = f.open();
     const QString before = taskDates("Trip");
     QCOMPARE(before, iso(today) + QLatin1Char('|') + iso(today.addDays(5)));
+    const int steps = UndoSteps::shared().depth();
 
     // Trip two days later: both dates move, through the one update of the task editor.
     QStringList statements;
@@ -217,27 +258,46 @@ void TestTimelineWindow::dragMovesAndUndoes() {
                                                   "'Testing'")),
              QStringList{iso(today.addDays(3)) + QLatin1Char('|') + iso(today.addDays(3))});
 
-    // Ctrl+Z takes the moves back one by one; redo does them again.
-    window->activateWindow();
+    // One list of steps for the program: Ctrl+Z in the timeline takes the newest move back, and
+    // the main window's Undo and Redo go on from there, named after the moves.
+    QCOMPARE(UndoSteps::shared().depth(), steps + 3);
     QAction* undo = window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"));
-    QCOMPARE(window->undoStack()->count(), 3);
-    undo->trigger();
+    QAction* mainUndo = f.form.findChild<QAction*>(QStringLiteral("actionUndo"));
+    QAction* mainRedo = f.form.findChild<QAction*>(QStringLiteral("actionRedo"));
+    QCOMPARE(undo->text(), QStringLiteral("&Undo Move Testing"));
+    QCOMPARE(mainUndo->text(), undo->text());
+    f.focusChart(window);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate from Projects where ProjectName='Testing'")),
              QStringList{iso(today)});
-    undo->trigger();
+    QCOMPARE(mainUndo->text(), QStringLiteral("&Undo Move Trip"));
+    QCOMPARE(mainRedo->text(), QStringLiteral("&Redo Move Testing"));
+    mainUndo->trigger(); // the end's move, not the one undone in the timeline
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
     undo->trigger();
     QCOMPARE(taskDates("Trip"), before);
-    window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->trigger();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
-    QVERIFY(f.messages.shown().empty());
+    mainRedo->trigger();
+    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(6)));
+    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->text(),
+             QStringLiteral("&Redo Move Testing"));
+    QVERIFY2(f.messages.shown().empty(), qPrintable(f.messages.notices().join(QLatin1Char('\n'))));
+    // The timeline shows what the main window's undo put back.
+    QCOMPARE(Timeline::itemOf(window->view()->data(), window->view()->rows()[size_t(f.rowNamed(window, "Trip"))]).end,
+             today.addDays(6));
 
-    // Dates changed since the move (in an editor, by someone else) are not undone over.
+    // Dates changed since the move by someone else are not undone over.
     const QString edited = iso(today.addDays(20));
-    TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(edited));
+    {
+        const UndoSteps::NotAStep theirs;
+        TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(edited));
+    }
     undo->trigger();
     QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + edited);
-    QCOMPARE(f.messages.notices().size(), 1);
-    QVERIFY(f.messages.notices().first().contains(QLatin1String("changed after the move")));
+    QCOMPARE(f.messages.notices(),
+             QStringList{"This cannot be undone: Task 'Trip' was changed by someone else since, so nothing was "
+                         "changed. Reopen it to see it as it is now."});
 }
 
 void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {
@@ -319,11 +379,12 @@ void TestTimelineWindow::refusedMoves() {
     f.form.ListData();
     TimelineWindow* window = f.open();
     const QStringList before = TestEnvironment::rows(dates);
+    const int steps = UndoSteps::shared().depth();
     f.drag(window, shownAs, 2);
     QCOMPARE(f.messages.notices(), QStringList{message});
     QVERIFY(f.messages.errors().isEmpty());
     QCOMPARE(TestEnvironment::rows(dates), before);
-    QCOMPARE(window->undoStack()->count(), 0);
+    QCOMPARE(UndoSteps::shared().depth(), steps);
 }
 
 void TestTimelineWindow::doubleClickOpensTheEditor() {
@@ -554,6 +615,207 @@ void TestTimelineWindow::aSpanOfThousandsOfYears() {
     QVERIFY(f.messages.errors().isEmpty());
 }
 
+void TestTimelineWindow::keysActOnTheTaskChosenByKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("dialog"); // the window the key opens for Trip (objectName|title)
+    QTest::addColumn<QString>("query");  // or what it changes of Trip
+    QTest::addColumn<QString>("result"); // (or, without a query, the notice it gives)
+    QTest::newRow("Return: the editor") << int(Qt::Key_Return) << 0 << "Form5|Edit Tasks"
+                                        << ""
+                                        << "";
+    QTest::newRow("Enter: the editor") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "Form5|Edit Tasks"
+                                       << ""
+                                       << "";
+    QTest::newRow("Ctrl+L: its links") << int(Qt::Key_L) << int(Qt::ControlModifier) << "TaskLinksDialog"
+                                       << ""
+                                       << "";
+    QTest::newRow("Ctrl+H: its history") << int(Qt::Key_H) << int(Qt::ControlModifier) << "HistoryWindow"
+                                         << ""
+                                         << "";
+    QTest::newRow("Ctrl+Shift+R: its reminder")
+        << int(Qt::Key_R) << int(Qt::ControlModifier | Qt::ShiftModifier) << "TaskReminderDialog"
+        << ""
+        << "";
+    QTest::newRow("Ctrl+M: a milestone") << int(Qt::Key_M) << int(Qt::ControlModifier) << ""
+                                         << "select Milestone from Tasks where Title='Trip'"
+                                         << "1";
+    QTest::newRow("Alt+Shift+Right: indented") << int(Qt::Key_Right) << int(Qt::AltModifier | Qt::ShiftModifier) << ""
+                                               << ""
+                                               << "There is no task above this one at its level to put it under.";
+    QTest::newRow("Alt+Shift+Left: outdented") << int(Qt::Key_Left) << int(Qt::AltModifier | Qt::ShiftModifier) << ""
+                                               << ""
+                                               << "This task is not under another task.";
+}
+
+// A task chosen with the arrow keys, not the row in the middle of the chart, is the one each key
+// of its menu acts on.
+void TestTimelineWindow::keysActOnTheTaskChosenByKeys() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, dialog);
+    QFETCH(QString, query);
+    QFETCH(QString, result);
+    Fixture f;
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    // Low enough that the arrows must scroll to reach the last row.
+    window->resize(1100, 260);
+    QApplication::processEvents();
+    f.focusChart(window);
+    f.selectByKeys(window, QStringLiteral("Trip"));
+    if (QTest::currentTestFailed())
+        return;
+    const int row = view->currentRow();
+    const Timeline::Geometry& g = view->scene().geometry;
+    const int shown = (view->viewport()->height() - g.scaleHeight()) / g.rowHeight;
+    QVERIFY2(shown < static_cast<int>(view->rows().size()), qPrintable(QString::number(shown)));
+    QVERIFY(row >= view->firstRow() && row < view->firstRow() + shown);
+    QVERIFY(!view->barRectOf(row).isEmpty());
+    f.messages.clear();
+    const QString trip = TestEnvironment::scalar(QStringLiteral("select ID from Tasks where Title='Trip'")).toString();
+    ModalCloser closer;
+    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    if (!dialog.isEmpty()) {
+        QTRY_COMPARE(closer.seen.size(), 1);
+        QVERIFY2(closer.seen.first().startsWith(dialog), qPrintable(closer.seen.first()));
+        if (dialog.startsWith(QLatin1String("Form5")))
+            QCOMPARE(closer.seen.first(), dialog + QLatin1Char('|') + trip);
+    } else if (!query.isEmpty()) {
+        QCOMPARE(TestEnvironment::scalar(query).toInt(), result.toInt()); // a team database says true
+    } else {
+        QCOMPARE(f.messages.notices(), QStringList{result});
+    }
+    QVERIFY(f.messages.errors().isEmpty());
+}
+
+void TestTimelineWindow::menuKeyOpensTheChosenTasksMenu_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Menu") << int(Qt::Key_Menu) << 0;
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+}
+
+// The menu key opens the chosen task's menu at its row; each command there shows its key.
+void TestTimelineWindow::menuKeyOpensTheChosenTasksMenu() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    Fixture f;
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    f.focusChart(window);
+    f.selectByKeys(window, QStringLiteral("Trip"));
+    if (QTest::currentTestFailed())
+        return;
+    const QRect bar = view->barRectOf(view->currentRow());
+    QStringList commands;
+    QRect placed;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, &reader, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || !commands.isEmpty())
+            return;
+        placed = menu->geometry();
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                commands << a->text().remove(QLatin1Char('&')) + QLatin1Char('|') +
+                                a->shortcut().toString(QKeySequence::NativeText);
+        // Chosen from the menu, Milestone acts on Trip.
+        for (QAction* a : menu->actions())
+            if (a->objectName() == QLatin1String("actionMilestone"))
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    reader.start(0);
+    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_VERIFY(!commands.isEmpty());
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    for (const QString& command : commands)
+        QVERIFY2(!command.endsWith(QLatin1Char('|')), qPrintable(commands.join(QLatin1Char('\n'))));
+    QVERIFY2(commands.contains(QStringLiteral("Open...|") + QKeySequence(Qt::Key_Return).toString()) &&
+                 commands.contains(QStringLiteral("Milestone|") +
+                                   QKeySequence(Qt::CTRL | Qt::Key_M).toString(QKeySequence::NativeText)),
+             qPrintable(commands.join(QLatin1Char('\n'))));
+    // At Trip's row, not in the middle of the chart.
+    const QPoint rowBottom = view->viewport()->mapToGlobal(bar.bottomLeft());
+    QVERIFY2(std::abs(placed.top() - rowBottom.y()) <= view->scene().geometry.rowHeight,
+             qPrintable(QStringLiteral("menu at %1, row ends at %2").arg(placed.top()).arg(rowBottom.y())));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select Milestone from Tasks where Title='Trip'")).toInt(), 1);
+    QVERIFY(f.messages.shown().empty());
+}
+
+void TestTimelineWindow::zoomOutAndBackInKeepsThePlace_data() {
+    QTest::addColumn<QString>("selected"); // the row chosen, or none
+    QTest::newRow("the middle of the chart") << "";
+    QTest::newRow("the task selected") << "Trip";
+    QTest::newRow("a project selected") << "Testing";
+}
+
+// Zoomed out as far as it goes and back in, step by step: the chart shows what it showed.
+void TestTimelineWindow::zoomOutAndBackInKeepsThePlace() {
+    QFETCH(QString, selected);
+    Fixture f;
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    const int row = selected.isEmpty() ? -1 : f.rowNamed(window, selected);
+    view->setCurrentRow(row);
+    const int zoom = view->zoom();
+    const int chartWidth = view->viewport()->width() - view->scene().geometry.nameWidth;
+    auto middle = [&] { return view->scene().scale.dateAt(view->chartX() + chartWidth / 2.0); };
+    window->findChild<QAction*>(QStringLiteral("actionGoToToday"))->trigger();
+    const QDate before = middle();
+    QCOMPARE(before, today);
+    auto check = [&](const char* when) {
+        if (row < 0)
+            return;
+        const QRect bar = view->barRectOf(row);
+        QVERIFY2(!bar.isEmpty() && bar.right() > view->scene().geometry.nameWidth &&
+                     bar.left() < view->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 at zoom %2").arg(QLatin1String(when)).arg(view->zoom())));
+    };
+    while (view->zoom() > 0) {
+        QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+        check("out");
+    }
+    while (view->zoom() < zoom) {
+        QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+        check("in");
+    }
+    QVERIFY2(std::abs(middle().daysTo(before)) <= 1, qPrintable(middle().toString(Qt::ISODate)));
+}
+
+void TestTimelineWindow::linkDropsThatMakeNoLinkSayWhy_data() {
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<double>("at"); // how far into the bar it is let go
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("another project's task")
+        << "Trip" << 0.1
+        << "Links are made within one project: \"Research\" is in the project \"Developing\" and \"Trip\" in "
+           "\"Implementinging\", so no link was made.";
+    QTest::newRow("the task itself") << "Research" << 0.5
+                                     << "A task cannot be linked to itself: drop the link on another task of its "
+                                        "project.";
+}
+
+void TestTimelineWindow::linkDropsThatMakeNoLinkSayWhy() {
+    QFETCH(QString, to);
+    QFETCH(double, at);
+    QFETCH(QString, notice);
+    Fixture f;
+    TimelineWindow* window = f.open();
+    window->view()->setZoom(99);
+    f.messages.clear();
+    f.linkByDrag(window, QStringLiteral("Research"), to, at);
+    QCOMPARE(f.messages.notices(), QStringList{notice});
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from TaskLinks")).toInt(), 0);
+    // A click on the handle, let go where it was taken, is no drop at all.
+    TimelineView* view = window->view();
+    const QPoint handle =
+        Timeline::linkHandle(QRectF(view->barRectOf(f.rowNamed(window, QStringLiteral("Research")))), true).toPoint();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, handle);
+    QCOMPARE(f.messages.notices().size(), 1);
+}
+
 QTEST_MAIN(TestTimelineWindow)
 #include "tst_timeline_window.moc"
 
@@ -585,16 +847,8 @@ void TestTimelineWindow::aPlanOnTheExampleData() {
     auto item = [&](const char* title) -> const Timeline::Item& {
         return view->itemAt(f.rowNamed(window, QLatin1String(title)));
     };
-    // From the handle after one bar's end to the first part of the other bar.
     auto linkByDrag = [&](const char* from, const char* to) {
-        const int fromRow = f.rowNamed(window, QLatin1String(from)), toRow = f.rowNamed(window, QLatin1String(to));
-        view->scrollToRow(fromRow);
-        const QPoint handle = Timeline::linkHandle(QRectF(view->barRectOf(fromRow)), true).toPoint();
-        const QRect target = view->barRectOf(toRow);
-        QVERIFY(!target.isEmpty());
-        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, handle);
-        QTest::mouseMove(view->viewport(), target.center());
-        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(target.left() + 2, target.center().y()));
+        f.linkByDrag(window, QLatin1String(from), QLatin1String(to));
     };
     auto trigger = [&](const char* task, const char* action) {
         view->setCurrentRow(f.rowNamed(window, QLatin1String(task)));
@@ -629,13 +883,15 @@ void TestTimelineWindow::aPlanOnTheExampleData() {
     QVERIFY(Timeline::toolTip(item("Ship"), today).contains(QLatin1String("Slack: 6 working days")));
 
     // Research two days later: Design and Build follow, keeping their lengths in working days.
-    const int undoSteps = window->undoStack()->count();
+    const int undoSteps = UndoSteps::shared().depth();
     f.drag(window, QStringLiteral("Research"), 2);
     QCOMPARE(dates("Research"), day(2) + QLatin1Char(' ') + day(3));
     QCOMPARE(dates("Design"), day(4) + QLatin1Char(' ') + day(7));
     QCOMPARE(dates("Build"), day(8) + QLatin1Char(' ') + day(10));
     QCOMPARE(dates("Phase"), day(4) + QLatin1Char(' ') + day(10));
-    QCOMPARE(window->undoStack()->count(), undoSteps + 1); // one step for all of it
+    QCOMPARE(UndoSteps::shared().depth(), undoSteps + 1); // one step for all of it
+    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"))->text(),
+             QStringLiteral("&Undo Move Research"));
 
     // The critical path alone, then everything again.
     QAction* criticalOnly = window->findChild<QAction*>(QStringLiteral("actionCriticalOnly"));

@@ -85,6 +85,7 @@ void install(PlannerWindow& planner) {
     });
     planner.addAction(PlannerWindow::Menu::Edit, PlannerWindow::Plan, taskAction);
     TaskCommands::add({QStringLiteral("Task &Reminder..."), QStringLiteral("actionTaskReminderOfTask"),
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
                        [](QWidget* parent, qint64, qint64 taskId) { return editTaskReminder(parent, taskId); }});
 
     auto* settingsAction = new QAction(QStringLiteral("Reminder &Settings..."), planner.window());
