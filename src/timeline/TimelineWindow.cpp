@@ -398,7 +398,7 @@ void TimelineWindow::updateLegend() {
     QString html;
     const size_t shown = std::min<size_t>(keys.size(), 24);
     for (size_t i = 0; i < shown; ++i) {
-        const QColor c = keyColour(keys[i]);
+        const QColor c = keyColour(keys[i], m_view->colourBy());
         const QString name = keys[i].isEmpty() ? QStringLiteral("(none)") : keys[i].toHtmlEscaped();
         html += QStringLiteral("<span style=\"background-color:%1; color:%2\">&nbsp;&#9632;&nbsp;</span>&nbsp;%3 "
                                "&nbsp;&nbsp; ")

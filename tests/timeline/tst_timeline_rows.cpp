@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -67,6 +68,8 @@ private slots:
     void range();
     void colourKeys();
     void aStatusKeepsItsColourInEveryDatabase();
+    void theWorkGoingOnStandsOut_data();
+    void theWorkGoingOnStandsOut();
     void namesWithLineBreaksStayOnTheirRow_data();
     void namesWithLineBreaksStayOnTheirRow();
     void pages_data();
@@ -74,6 +77,10 @@ private slots:
     void longTimelinesGoIntoFiles_data();
     void longTimelinesGoIntoFiles();
     void writingCanBeStopped();
+    void imagesHoldTheLastBarAndItsName_data();
+    void imagesHoldTheLastBarAndItsName();
+    void linkHandlesLeaveTheNamesReadable_data();
+    void linkHandlesLeaveTheNamesReadable();
 };
 
 void TestTimelineRows::storedDates_data() {
@@ -229,12 +236,45 @@ void TestTimelineRows::aStatusKeepsItsColourInEveryDatabase() {
         return s.colourOf(project(9, "", "", "Open"));
     };
     QCOMPARE(colourOfOpen(one), colourOfOpen(other));
-    QCOMPARE(colourOfOpen(one), keyColour(QStringLiteral("Open")));
+    QCOMPARE(colourOfOpen(one), keyColour(QStringLiteral("Open"), ColourBy::Status));
     // Eight values or fewer are spread over the colours, not all on one.
     QSet<QRgb> used;
     for (const char* status : {"Open", "Closed", "In process", "On hold", "Done", "Cancelled"})
         used.insert(keyColour(QLatin1String(status)).rgb());
     QVERIFY(used.size() >= 3);
+}
+
+void TestTimelineRows::theWorkGoingOnStandsOut_data() {
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("kind"); // StatusKind
+    QTest::newRow("in process") << "In process" << int(StatusKind::Going);
+    QTest::newRow("in progress") << "in progress" << int(StatusKind::Going);
+    QTest::newRow("cancelled") << "Cancelled" << int(StatusKind::Over);
+    QTest::newRow("canceled by the customer") << "Canceled by the customer" << int(StatusKind::Over);
+    QTest::newRow("done") << "Done" << int(StatusKind::Over);
+    QTest::newRow("completed") << " Completed" << int(StatusKind::Over);
+    QTest::newRow("not started") << "Not started" << int(StatusKind::Other);
+    QTest::newRow("inactive") << "Inactive" << int(StatusKind::Other);
+}
+
+void TestTimelineRows::theWorkGoingOnStandsOut() {
+    QFETCH(QString, status);
+    QFETCH(int, kind);
+    QCOMPARE(int(statusKind(status)), kind);
+    const QColor colour = keyColour(status, ColourBy::Status);
+    const QColor going = keyColour(QStringLiteral("In process"), ColourBy::Status);
+    const QColor over = keyColour(QStringLiteral("Cancelled"), ColourBy::Status);
+    // Going: strong (saturated and dark); over: a pale grey; any other status neither of the two.
+    QVERIFY(going.hsvSaturation() > 200 && going.lightness() < 100);
+    QVERIFY(over.hsvSaturation() < 20 && over.lightness() > 180);
+    if (kind == int(StatusKind::Going))
+        QCOMPARE(colour, going);
+    else if (kind == int(StatusKind::Over))
+        QCOMPARE(colour, over);
+    else
+        QVERIFY(colour != going && colour != over && colour.hsvSaturation() > 100);
+    // The other keys keep their colours.
+    QCOMPARE(keyColour(status, ColourBy::Priority), keyColour(status));
 }
 
 void TestTimelineRows::namesWithLineBreaksStayOnTheirRow_data() {
@@ -398,6 +438,134 @@ void TestTimelineRows::writingCanBeStopped() {
     QCOMPARE(told, 3);
     QVERIFY(total > 3);
     QVERIFY(!QFile::exists(pdf));
+}
+
+namespace {
+
+// A project ending in a task, a milestone or a summary with a long name; paper colours, today far
+// from it, so that its darkest pixels are the bars, their frames and the names.
+struct EndingIn {
+    EndingIn(const QString& last) {
+        data.projects = {project(1, "2026-01-05", "2026-01-16")};
+        data.projects[0].name = QStringLiteral("P");
+        Item first = task(10, 1, "2026-01-05", "2026-01-07");
+        Item end = task(11, 1, "2026-01-08", "2026-01-16");
+        end.name = QStringLiteral("The last one, with a long name");
+        end.milestone = last == QLatin1String("milestone");
+        if (end.milestone)
+            end.start = end.end;
+        if (last == QLatin1String("summary")) {
+            first = task(10, 1, "2026-01-08", "2026-01-10");
+            first.parentId = end.id;
+        }
+        attachTasks(data, {first, end});
+        rows = buildRows(data, {});
+        scene.data = &data;
+        scene.rows = &rows;
+        scene.scale = TimeScale(QDate(2026, 1, 1), 24);
+        scene.today = QDate(2025, 1, 1);
+        scene.colours = Colours::forPaper();
+        scene.colourIndex.insert(QStringLiteral("Open"), 0);
+    }
+    // The row of the last task.
+    int lastRow() const { return static_cast<int>(rows.size()) - (data.tasks[1].summary ? 2 : 1); }
+    Data data;
+    std::vector<Row> rows;
+    Scene scene;
+};
+
+QImage painted(const Scene& s, QSize size, int pixelSize = 0) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    if (pixelSize) {
+        QFont font = painter.font();
+        font.setPixelSize(pixelSize);
+        painter.setFont(font);
+    }
+    paint(painter, s, size, 0, 0);
+    return image;
+}
+
+// The rightmost column with a dark pixel below the time scale; -1 when none.
+int rightmostDark(const QImage& image, int top) {
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = top; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 100)
+                return x;
+    return -1;
+}
+
+} // namespace
+
+void TestTimelineRows::imagesHoldTheLastBarAndItsName_data() {
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("suffix");
+    for (const char* last : {"milestone", "task", "summary"})
+        for (const char* suffix : {"png", "svg"})
+            QTest::addRow("%s, %s", last, suffix) << last << suffix;
+}
+
+void TestTimelineRows::imagesHoldTheLastBarAndItsName() {
+    QFETCH(QString, last);
+    QFETCH(QString, suffix);
+    const EndingIn t(last);
+    // What the painter draws when given room enough: the rightmost pixel of the last name.
+    const Scene paper = paperScene(t.scene);
+    const Geometry& g = paper.geometry;
+    const QImage roomy = painted(paper, QSize(2000, g.scaleHeight() + 3 * g.rowHeight), 12);
+    const int extent = rightmostDark(roomy, g.scaleHeight());
+    QVERIFY(extent > g.nameWidth);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.") + suffix);
+    QString error;
+    QVERIFY2(exportFile(path, t.scene, &error), qPrintable(error));
+    if (suffix == QLatin1String("png")) {
+        const QImage image(path);
+        QVERIFY2(image.width() > extent, qPrintable(QStringLiteral("%1 <= %2").arg(image.width()).arg(extent)));
+        QCOMPARE(rightmostDark(image, g.scaleHeight()), extent);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QRegularExpressionMatch box =
+            QRegularExpression(QStringLiteral("viewBox=\"0 0 (\\d+) \\d+\"")).match(QString::fromUtf8(file.readAll()));
+        QVERIFY(box.hasMatch());
+        QVERIFY2(box.captured(1).toInt() > extent, qPrintable(box.captured(1)));
+    }
+}
+
+void TestTimelineRows::linkHandlesLeaveTheNamesReadable_data() {
+    QTest::addColumn<QString>("last");
+    QTest::newRow("task") << "task";
+    QTest::newRow("milestone") << "milestone";
+    QTest::newRow("summary") << "summary";
+}
+
+void TestTimelineRows::linkHandlesLeaveTheNamesReadable() {
+    QFETCH(QString, last);
+    EndingIn t(last);
+    const std::vector<int> rowOfTask = rowsOfTasks(t.data, t.rows);
+    t.scene.rowOfTask = &rowOfTask;
+    const Geometry& g = t.scene.geometry;
+    const QSize size(900, g.scaleHeight() + 3 * g.rowHeight);
+    const QImage plain = painted(t.scene, size);
+    // The pointer over the task shows its handles: every dark pixel of its name stays as it was.
+    t.scene.hoverRow = t.lastRow();
+    const QImage hovered = painted(t.scene, size);
+    const int top = g.scaleHeight() + t.lastRow() * g.rowHeight;
+    const QRectF bar = barRect(t.scene, itemOf(t.data, t.rows[static_cast<size_t>(t.lastRow())]), t.data.tasks[1].start,
+                               t.data.tasks[1].end, top, 0);
+    int letters = 0, covered = 0;
+    for (int x = static_cast<int>(bar.right()) + 2; x < size.width(); ++x)
+        for (int y = top; y < top + g.rowHeight; ++y)
+            if (qGray(plain.pixel(x, y)) < 100) {
+                ++letters;
+                covered += plain.pixel(x, y) != hovered.pixel(x, y);
+            }
+    QVERIFY(letters > 50);
+    QCOMPARE(covered, 0);
+    QVERIFY(hovered != plain); // the handles are there
 }
 
 QTEST_MAIN(TestTimelineRows) // the names are painted with the fonts of a GUI application
