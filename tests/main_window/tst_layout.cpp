@@ -6,8 +6,12 @@
 #include "main_window/MainLayout.h"
 #include "support/TestSupport.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeView>
 #include <QtTest>
 
@@ -70,8 +74,14 @@ struct MainWindow {
     }
     int pixels(double twips) const { return Twips::toPixels(twips, form.logicalDpiX()); }
     float twips(int pixels) const { return static_cast<float>(Twips::fromPixels(pixels, form.logicalDpiX())); }
-    // The designed list size, in pixels.
-    QSize designedList() const { return QSize(pixels(7800), pixels(3315)); }
+    // A placement grown by the room the window has beyond the designed client area (a window
+    // larger both ways, so without scroll bars).
+    Placement grown(Placement p) const {
+        const QSize room(form.width(), form.height() - form.menuBarHeight());
+        const QSize extra = room - QSize(pixels(designedClientWidth), pixels(designedClientHeight));
+        grow(p, twips(extra.width()), twips(extra.height()));
+        return p;
+    }
 
     TestEnvironment env;
     ScriptedMessages messages;
@@ -88,9 +98,13 @@ private slots:
     void maximisedPassFillsTheHeight();
     void tooSmallWindowKeepsButtonsInOrder();
     void resizeFollowsStateAndFlag();
+    void grownPlacement_data();
+    void grownPlacement();
 
     void freshWindowHasDesignedPlacement();
     void draggingNeverMaximisedWindowChangesNothing();
+    void theListsGrowWithTheWindow_data();
+    void theListsGrowWithTheWindow();
     void maximiseThenRestore();
     void windowStartingMaximisedCentresOnFirstRestore();
 };
@@ -150,9 +164,9 @@ void TestLayout::resizeFollowsStateAndFlag() {
     Placement p = start;
     bool flag = false;
 
-    // Normal before any maximised pass, and minimised: nothing moves.
+    // Normal before any maximised pass with no room beyond the design, and minimised: nothing moves.
     Pass pass = resize(p, WindowState::Normal, flag, 9000, 10000);
-    QVERIFY(!pass.laidOut && !pass.centre && !flag);
+    QVERIFY(pass.laidOut && !pass.centre && !flag);
     pass = resize(p, WindowState::Minimised, flag, 9000, 10000);
     QVERIFY(!pass.laidOut && !pass.centre && !flag);
     QCOMPARE(p, start);
@@ -174,6 +188,52 @@ void TestLayout::resizeFollowsStateAndFlag() {
     }
 }
 
+void TestLayout::grownPlacement_data() {
+    QTest::addColumn<float>("extraWidth");
+    QTest::addColumn<float>("extraHeight");
+    QTest::addColumn<bool>("restored"); // after a maximised window
+    QTest::newRow("designed size") << 0.0f << 0.0f << false;
+    QTest::newRow("wider") << 4500.0f << 0.0f << false;
+    QTest::newRow("taller") << 0.0f << 3000.0f << false;
+    QTest::newRow("both, an odd height") << 4500.0f << 3001.0f << false;
+    QTest::newRow("restored, both") << 4500.0f << 3000.0f << true;
+}
+
+void TestLayout::grownPlacement() {
+    QFETCH(float, extraWidth);
+    QFETCH(float, extraHeight);
+    QFETCH(bool, restored);
+    Placement base = designed();
+    if (restored)
+        normalPass(base);
+    Placement p = designed();
+    maximisedPass(p, 28800, 16200); // where a larger size left them
+    bool flag = restored;
+    const Pass pass = resize(p, WindowState::Normal, flag, 0, 0, extraWidth, extraHeight);
+    QVERIFY(pass.laidOut);
+    QCOMPARE(pass.centre, restored);
+    // The lists take the room: both as wide, their heights adding up to it.
+    for (const Box Placement::*list : {&Placement::listView1, &Placement::listView2}) {
+        QCOMPARE((p.*list).left, (base.*list).left);
+        QCOMPARE((p.*list).width, (base.*list).width + extraWidth);
+    }
+    QCOMPARE(p.listView1.height + p.listView2.height, base.listView1.height + base.listView2.height + extraHeight);
+    QVERIFY(qAbs(p.listView1.height - p.listView2.height) <= 1);
+    // Every button keeps its size, its left and its distance from the list above it.
+    for (const Member& m : members) {
+        const Box &now = p.*m.box, &then = base.*m.box;
+        if (m.box == &Placement::listView1 || m.box == &Placement::listView2)
+            continue;
+        QCOMPARE(now.left, then.left);
+        QCOMPARE(QSizeF(now.width, now.height), QSizeF(then.width, then.height));
+        const bool below2 = then.top > base.listView2.top;
+        const Box &list = below2 ? p.listView2 : p.listView1, &listThen = below2 ? base.listView2 : base.listView1;
+        QCOMPARE(now.top - list.bottom(), then.top - listThen.bottom());
+    }
+    if (extraWidth == 0 && extraHeight == 0)
+        QCOMPARE(p, base);
+}
+
 void TestLayout::freshWindowHasDesignedPlacement() {
     MainWindow w;
     w.form.Form_Load();
@@ -192,11 +252,19 @@ void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
     const QPoint place = form.pos();
     const QList<QRect> before = controlRects(form);
 
+    // Wider and lower: the lists take the width that the vertical scroll bar leaves; the buttons
+    // and the lists' heights stay.
     const QSize dragged(form.width() + 150, form.height() - 40);
     form.resize(dragged);
     QTRY_COMPARE(form.size(), dragged);
-    QCOMPARE(controlRects(form), before);
+    const int wider = 150 - form.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QList<QRect> expected = before;
+    expected[0].setWidth(before[0].width() + wider);
+    expected[5].setWidth(before[5].width() + wider);
+    QCOMPARE(controlRects(form), expected);
     QCOMPARE(form.pos(), place);
+    form.resize(dragged - QSize(150, 0));
+    QTRY_COMPARE(controlRects(form), before);
 
     // Minimised and back to normal, never maximised: nothing either.
     form.showMinimized();
@@ -206,6 +274,59 @@ void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
     QCOMPARE(controlRects(form), before);
     QCOMPARE(form.pos(), place);
     QVERIFY(!form.restoreFlag());
+}
+
+void TestLayout::theListsGrowWithTheWindow_data() {
+    QTest::addColumn<QSize>("extra"); // pixels beyond the designed client area
+    QTest::newRow("designed size") << QSize(0, 0);
+    QTest::newRow("wider than the columns") << QSize(600, 0);
+    QTest::newRow("taller") << QSize(0, 201);
+    QTest::newRow("both") << QSize(600, 200);
+}
+
+void TestLayout::theListsGrowWithTheWindow() {
+    QFETCH(QSize, extra);
+    MainWindow w;
+    Form1& form = w.form;
+    form.Form_Load();
+    QVERIFY(w.show());
+    const QList<QRect> designedRects = pixelRects(designed(), form.logicalDpiX());
+    QCOMPARE(controlRects(form), designedRects);
+    const QSize designedWindow(w.pixels(designedClientWidth), w.pixels(designedClientHeight) + form.menuBarHeight());
+    form.resize(designedWindow + extra);
+    QTRY_COMPARE(form.size(), designedWindow + extra);
+    const QList<QRect> rects = controlRects(form);
+    for (qsizetype i = 0; i < rects.size(); ++i) {
+        const QRect &now = rects[i], &then = designedRects[i];
+        const char* name = members[static_cast<size_t>(i)].name;
+        if (now.height() > w.pixels(405) + 1) { // a list: the width there is, half the height there is
+            QVERIFY2(qAbs(now.width() - then.width() - extra.width()) <= 1, name);
+            QVERIFY2(qAbs(now.height() - then.height() - extra.height() / 2) <= 1, name);
+        } else { // a button: where it was, below its list
+            QCOMPARE(now.size(), then.size());
+            QCOMPARE(now.x(), then.x());
+            QVERIFY2(qAbs(now.y() - then.y() - (i > 5 ? extra.height() : extra.height() / 2)) <= 1, name);
+        }
+    }
+    // The last buttons end as far above the window's bottom as designed; no scroll bar.
+    QVERIFY(qAbs(form.height() - form.PushButton8->geometry().bottom() -
+                 (designedWindow.height() - designedRects[9].bottom())) <= 1);
+    QVERIFY(!form.findChild<QScrollArea*>(QStringLiteral("ClientScroll"))->horizontalScrollBar()->isVisible());
+    // The columns fill the lists wherever they are narrower than them.
+    for (QTreeView* list : {form.ListView1, form.ListView2}) {
+        QHeaderView* header = list->header();
+        int columns = 0;
+        for (int c = 0; c < header->count(); ++c)
+            columns += header->sectionSize(c);
+        QVERIFY(columns >= list->viewport()->width());
+    }
+    // What is kept is the last column's own width, not the room it was stretched to.
+    form.Form_QueryUnload();
+    QCOMPARE(Settings::read(QStringLiteral("ColumnHeaders10"), QString()), QStringLiteral("1500"));
+    QCOMPARE(Settings::read(QStringLiteral("ColumnHeaders210"), QString()), QStringLiteral("1500"));
+    // Back at the designed size, every control at its designed place.
+    form.resize(designedWindow);
+    QTRY_COMPARE(controlRects(form), designedRects);
 }
 
 void TestLayout::maximiseThenRestore() {
@@ -230,21 +351,21 @@ void TestLayout::maximiseThenRestore() {
     QVERIFY(qAbs(last.y() + last.height() - w.pixels(outerHeight - 600)) <= 1);
     QCOMPARE(form.PushButton8->geometry().bottom(), form.PushButton7->geometry().bottom());
 
-    // Restored: centred, with the designed list size and the first button row at 3555.
+    // Restored: centred, the normal pass (the first button row at 3555) grown to the window's
+    // normal size (this platform restores it at the screen's size).
     form.showNormal();
     QTRY_VERIFY(!form.isMaximized());
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(), w.designedList());
-    QCOMPARE(form.PushButton2->y(), w.pixels(3555));
     Placement expected = designed();
     normalPass(expected);
-    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
+    QCOMPARE(expected.pushButton2.top, 3555.0f);
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 
-    // From now on a drag in the normal state re-centres and keeps the designed sizes.
+    // From now on a drag in the normal state re-centres; the lists take the room it gives.
     form.move(0, 0);
     form.resize(form.width() + 60, form.height() + 30);
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 }
 
 void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
@@ -263,7 +384,9 @@ void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
     QTRY_VERIFY(!form.isMaximized());
     form.setGeometry(QRect(QPoint(10, 20), QSize(600, 650)));
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(), w.designedList());
+    Placement expected = designed();
+    normalPass(expected);
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 }
 
 QTEST_MAIN(TestLayout)
