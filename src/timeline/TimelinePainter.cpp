@@ -226,6 +226,10 @@ void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
     p.restore();
 }
 
+double endMarkX(const Scene& s, const Item& project, double chartX) {
+    return s.geometry.nameWidth + s.scale.x(project.ownEnd) + s.scale.pixelsPerDay() - chartX;
+}
+
 void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, double top, double chartX) {
     QDate start = item.start, end = item.end;
     if (rowIndex == s.dragRow) {
@@ -320,6 +324,19 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
     p.setBrush(Qt::NoBrush);
     p.setPen(label.inside ? textOn(colour) : s.colours.text);
     p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
+    if (item.endDiffers() && item.ownEnd.isValid()) {
+        // The project's own End Date, apart from the end of its plan: an upright mark with a
+        // point on top, at the end of that day.
+        const double x = endMarkX(s, item, chartX);
+        p.setPen(QPen(s.colours.mark, 2));
+        p.drawLine(QPointF(x, top + 3), QPointF(x, top + s.geometry.rowHeight - 2));
+        QPainterPath point;
+        point.moveTo(x - 4, top + 1);
+        point.lineTo(x + 4, top + 1);
+        point.lineTo(x, top + 7);
+        point.closeSubpath();
+        p.fillPath(point, s.colours.mark);
+    }
 }
 
 // The arrows of the links of every project with a row in view, from the predecessor's start or
@@ -469,6 +486,8 @@ double paintedRight(const Scene& s, const QFont& font) {
         right = std::max(right, r.right() + 8);
         if (!label.inside)
             right = std::max(right, label.rect.left() + fm.horizontalAdvance(label.text));
+        if (item.endDiffers() && item.ownEnd.isValid())
+            right = std::max(right, endMarkX(s, item, 0) + 5);
     }
     return right;
 }

@@ -416,6 +416,9 @@ void TimelineWindow::updateLegend() {
         std::any_of(data.tasks.begin(), data.tasks.end(), [](const Item& t) { return t.milestone || t.parentId; }))
         html += QStringLiteral(" &nbsp;&middot;&nbsp; thick red frame: critical (no slack) &nbsp;&middot;&nbsp; "
                                "&#9670;: milestone &nbsp;&middot;&nbsp; black bracket: summary of the tasks under it");
+    if (std::any_of(data.projects.begin(), data.projects.end(), [](const Item& p) { return p.spansPlan; }))
+        html += QStringLiteral(" &nbsp;&middot;&nbsp; a project's bar spans its tasks; &#9660; on it: its End Date, "
+                               "where that differs");
     m_legend->setText(QStringLiteral("<b>%1:</b> ").arg(colourByName(m_view->colourBy())) + html);
 }
 
@@ -470,6 +473,20 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
             QStringLiteral("This move would close a loop, so it was not made: %1."));
         return;
     }
+    // A project's bar spans its tasks: the drag moves its own dates by as many days.
+    QDate fromStart = item.start, fromEnd = item.end;
+    if (!isTask) {
+        if (!item.ownStart.isValid() || !item.ownEnd.isValid()) {
+            Messages::current().notice(QStringLiteral("This project has no Start and End Date of its own to move: "
+                                                      "its bar spans its tasks. Give it dates in its editor."));
+            m_view->viewport()->update();
+            return;
+        }
+        start = item.ownStart.addDays(item.start.daysTo(start));
+        end = item.ownEnd.addDays(item.end.daysTo(end));
+        fromStart = item.ownStart;
+        fromEnd = item.ownEnd;
+    }
     const SaveResult result = saveDates(isTask, id, start, end);
     if (result != SaveResult::Saved) {
         // A refused move leaves the bar where it was; a failed or vanished record is read anew.
@@ -484,7 +501,7 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
         saveDates(isTask, id, to.first, to.second, from);
         refillAfterChange(projectId);
     };
-    m_undo->push(new MoveCommand(apply, item.start, item.end, start, end, QStringLiteral("Move %1").arg(item.name)));
+    m_undo->push(new MoveCommand(apply, fromStart, fromEnd, start, end, QStringLiteral("Move %1").arg(item.name)));
     refillAfterChange(projectId);
 }
 

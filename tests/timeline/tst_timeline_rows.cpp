@@ -1,5 +1,6 @@
 // What the timeline shows, without widgets: dates read leniently (a bad date loses the bar, never
 // the row), projects with their tasks, collapsing, marks, colour keys and the division into pages.
+#include "app/ValueText.h"
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelineRows.h"
 
@@ -47,6 +48,8 @@ Item task(qint64 id, qint64 projectId, const QString& start, const QString& due,
     return t;
 }
 
+QImage painted(const Scene& s, QSize size, int pixelSize = 0);
+
 QStringList names(const Data& data, const std::vector<Row>& rows) {
     QStringList list;
     for (const Row& r : rows)
@@ -64,6 +67,8 @@ private slots:
     void bars_data();
     void bars();
     void projectsWithTasks();
+    void aProjectsBarSpansItsPlan_data();
+    void aProjectsBarSpansItsPlan();
     void outlineLinksAndTheCriticalPath();
     void range();
     void colourKeys();
@@ -145,6 +150,77 @@ void TestTimelineRows::bars() {
     QVERIFY2(toolTip(t, today).contains(tipHas), qPrintable(toolTip(t, today)));
     // A project is never overdue, however late its end.
     QVERIFY(!project(1, start, due).overdue(today));
+}
+
+void TestTimelineRows::aProjectsBarSpansItsPlan_data() {
+    QTest::addColumn<QString>("start"); // the project's own dates
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("tasks"); // start|due of each
+    QTest::addColumn<QDate>("barStart");
+    QTest::addColumn<QDate>("barEnd");
+    QTest::addColumn<bool>("differs");
+    const QDate jan6(2026, 1, 6), jan12(2026, 1, 12), jan20(2026, 1, 20);
+    QTest::newRow("plan within its dates")
+        << "2026-01-05"
+        << "2026-01-20" << QStringList{"2026-01-06|2026-01-08", "2026-01-07|2026-01-12"} << jan6 << jan12 << true;
+    QTest::newRow("plan past its End Date")
+        << "2026-01-06"
+        << "2026-01-08" << QStringList{"2026-01-06|2026-01-12", "x|2026-01-20"} << jan6 << jan12 << true;
+    QTest::newRow("plan ends on its End Date")
+        << "2026-01-01"
+        << "2026-01-12" << QStringList{"2026-01-06|2026-01-12", "2026-01-10|2026-01-09"} << jan6 << jan12 << false;
+    QTest::newRow("no dates of its own") << ""
+                                         << "" << QStringList{"2026-01-06|2026-01-20"} << jan6 << jan20 << true;
+    QTest::newRow("no tasks") << "2026-01-06"
+                              << "2026-01-20" << QStringList{} << jan6 << jan20 << false;
+    QTest::newRow("tasks without dates") << "2026-01-06"
+                                         << "2026-01-12" << QStringList{"|"} << jan6 << jan12 << false;
+}
+
+void TestTimelineRows::aProjectsBarSpansItsPlan() {
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QStringList, tasks);
+    QFETCH(QDate, barStart);
+    QFETCH(QDate, barEnd);
+    QFETCH(bool, differs);
+    Data data;
+    data.projects = {project(1, start, end)};
+    std::vector<Item> list;
+    for (const QString& dates : tasks)
+        list.push_back(
+            task(static_cast<qint64>(list.size()) + 10, 1, dates.section(u'|', 0, 0), dates.section(u'|', 1)));
+    attachTasks(data, list);
+    attachTasks(data, data.takeTasks()); // read again: the project's own dates stay its own
+    const Item& p = data.projects[0];
+    QCOMPARE(p.start, barStart);
+    QCOMPARE(p.end, barEnd);
+    QCOMPARE(p.spansPlan, !tasks.isEmpty() && tasks != QStringList{"|"});
+    QCOMPARE(p.ownStart, parseStoredDate(start));
+    QCOMPARE(p.ownEnd, parseStoredDate(end));
+    QCOMPARE(p.endDiffers(), differs);
+    // The tooltip gives its own dates, and says where the End Date differs from the plan's end.
+    const QString tip = toolTip(p, QDate(2026, 1, 1));
+    QVERIFY2(tip.contains(QStringLiteral("End: ") + (end.isEmpty() ? QStringLiteral("(none)") : shortDateText(end))),
+             qPrintable(tip));
+    QCOMPARE(tip.contains(QLatin1String("differs from the end of its plan")), differs);
+    // On the chart the End Date is marked where it differs; the file is wide enough for the mark.
+    if (!differs || !p.ownEnd.isValid())
+        return;
+    const std::vector<Row> rows = buildRows(data, {1});
+    Scene s;
+    s.data = &data;
+    s.rows = &rows;
+    s.scale = TimeScale(QDate(2026, 1, 1), 24);
+    s.today = QDate(2025, 1, 1);
+    const Geometry& g = s.geometry;
+    const int x = static_cast<int>(g.nameWidth + s.scale.x(p.ownEnd) + s.scale.pixelsPerDay());
+    QVERIFY(paintedRight(s, QFont()) > x);
+    const QImage image = painted(s, QSize(x + 100, g.scaleHeight() + g.rowHeight));
+    int dark = 0;
+    for (int y = g.scaleHeight(); y < image.height(); ++y)
+        dark += qGray(image.pixel(x, y)) < 100 || qGray(image.pixel(x - 1, y)) < 100;
+    QVERIFY2(dark >= g.rowHeight / 2, qPrintable(QString::number(dark)));
 }
 
 void TestTimelineRows::projectsWithTasks() {
@@ -474,7 +550,7 @@ struct EndingIn {
     Scene scene;
 };
 
-QImage painted(const Scene& s, QSize size, int pixelSize = 0) {
+QImage painted(const Scene& s, QSize size, int pixelSize) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
