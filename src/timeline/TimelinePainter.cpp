@@ -325,17 +325,20 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
     p.setPen(label.inside ? textOn(colour) : s.colours.text);
     p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
     if (item.endDiffers() && item.ownEnd.isValid()) {
-        // The project's own End Date, apart from the end of its plan: an upright mark with a
-        // point on top, at the end of that day.
+        // The project's own End Date, apart from the end of its plan: a point above the bar and one
+        // below it at the end of that day, leaving the name on the bar readable.
         const double x = endMarkX(s, item, chartX);
-        p.setPen(QPen(s.colours.mark, 2));
-        p.drawLine(QPointF(x, top + 3), QPointF(x, top + s.geometry.rowHeight - 2));
-        QPainterPath point;
-        point.moveTo(x - 4, top + 1);
-        point.lineTo(x + 4, top + 1);
-        point.lineTo(x, top + 7);
-        point.closeSubpath();
-        p.fillPath(point, s.colours.mark);
+        const double bottom = top + s.geometry.rowHeight;
+        QPainterPath points;
+        points.moveTo(x - 4, top);
+        points.lineTo(x + 4, top);
+        points.lineTo(x, top + 6);
+        points.closeSubpath();
+        points.moveTo(x - 4, bottom);
+        points.lineTo(x + 4, bottom);
+        points.lineTo(x, bottom - 6);
+        points.closeSubpath();
+        p.fillPath(points, s.colours.mark);
     }
 }
 

@@ -417,8 +417,9 @@ void TimelineWindow::updateLegend() {
         html += QStringLiteral(" &nbsp;&middot;&nbsp; thick red frame: critical (no slack) &nbsp;&middot;&nbsp; "
                                "&#9670;: milestone &nbsp;&middot;&nbsp; black bracket: summary of the tasks under it");
     if (std::any_of(data.projects.begin(), data.projects.end(), [](const Item& p) { return p.spansPlan; }))
-        html += QStringLiteral(" &nbsp;&middot;&nbsp; a project's bar spans its tasks; &#9660; on it: its End Date, "
-                               "where that differs");
+        html += QStringLiteral(
+            " &nbsp;&middot;&nbsp; a project's bar spans its tasks; &#9660; above it and &#9650; below: its "
+            "End Date, where that differs");
     m_legend->setText(QStringLiteral("<b>%1:</b> ").arg(colourByName(m_view->colourBy())) + html);
 }
 

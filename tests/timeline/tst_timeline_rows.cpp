@@ -220,7 +220,7 @@ void TestTimelineRows::aProjectsBarSpansItsPlan() {
     int dark = 0;
     for (int y = g.scaleHeight(); y < image.height(); ++y)
         dark += qGray(image.pixel(x, y)) < 100 || qGray(image.pixel(x - 1, y)) < 100;
-    QVERIFY2(dark >= g.rowHeight / 2, qPrintable(QString::number(dark)));
+    QVERIFY2(dark >= 8, qPrintable(QString::number(dark)));
 }
 
 void TestTimelineRows::projectsWithTasks() {
