@@ -27,6 +27,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QStyle>
 #include <QTimer>
@@ -259,7 +260,8 @@ void Form1::buildControls() {
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        list->header()->setStretchLastSection(false);
+        // The last column takes the width that the columns leave when the list grows with the window.
+        list->header()->setStretchLastSection(true);
         list->header()->setSectionsMovable(false);
         list->header()->setSectionsClickable(true);
         list->header()->setSortIndicatorShown(false);
@@ -368,6 +370,9 @@ void Form1::saveWidths(QTreeView* list, const QString& prefix) {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
     const int line = prefix == QLatin1String("ColumnHeaders") ? 1 : 3;
     const int count = list->model() ? list->model()->columnCount() : 0;
+    // The last column's own width is kept, not the room it was stretched to.
+    list->header()->setStretchLastSection(false);
+    const auto stretchAgain = qScopeGuard([list] { list->header()->setStretchLastSection(true); });
     for (int n = 1; n <= count; ++n) {
         trap.step(line, [&] {
             const double twips = Twips::fromPixels(list->header()->sectionSize(n - 1), dpi());

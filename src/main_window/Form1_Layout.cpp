@@ -6,6 +6,7 @@
 
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -52,11 +53,26 @@ void Form1::Form_Resize() {
 
     // The layout sees the window as its client area would have it: the menu bar lies outside.
     const QRect frame = frameGeometry();
-    const MainLayout::Pass pass = MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()),
-                                                     twips(frame.height() - menuBarHeight()));
+    // What the client area has beyond the design, in whole pixels (a design that is no whole
+    // number of pixels would otherwise move every control by one), less a scroll bar where the
+    // design does not fit the other way.
+    QSize room(width(), height() - menuBarHeight());
+    const QSize design(Twips::toPixels(MainLayout::designedClientWidth, d),
+                       Twips::toPixels(MainLayout::designedClientHeight, d));
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (room.height() < design.height())
+        room.rwidth() -= scrollBar;
+    if (room.width() < design.width())
+        room.rheight() -= scrollBar;
+    const QSize extra = (room - design).expandedTo(QSize(0, 0));
+    const MainLayout::Pass pass =
+        MainLayout::resize(placement, state, m_restoreFlag, twips(frame.width()),
+                           twips(frame.height() - menuBarHeight()), twips(extra.width()), twips(extra.height()));
 
-    if (pass.laidOut && placement != before)
+    if (pass.laidOut && placement != before) {
         placeControls(placement);
+        placeFrameParts(); // the scrolled area follows the controls
+    }
     if (pass.centre && screen()) {
         const QRect area = screen()->geometry();
         const MainLayout::Position at =

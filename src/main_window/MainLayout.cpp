@@ -32,17 +32,23 @@ Placement designed() {
     return p;
 }
 
-Pass resize(Placement& placement, WindowState state, bool& restoreFlag, float outerWidth, float outerHeight) {
+Pass resize(Placement& placement, WindowState state, bool& restoreFlag, float outerWidth, float outerHeight,
+            float roomWidth, float roomHeight) {
     if (state == WindowState::Maximised) {
         maximisedPass(placement, outerWidth, outerHeight);
         restoreFlag = true;
         return {true, false};
     }
-    if (state == WindowState::Normal && restoreFlag) {
+    if (state != WindowState::Normal)
+        return {};
+    // Grown from where the controls stand at the window's own size, never from where a larger
+    // size left them.
+    if (restoreFlag)
         normalPass(placement);
-        return {true, true};
-    }
-    return {};
+    else
+        placement = designed();
+    grow(placement, std::max(0.0f, roomWidth), std::max(0.0f, roomHeight));
+    return {true, restoreFlag};
 }
 
 void maximisedPass(Placement& p, float outerWidth, float outerHeight) {
@@ -79,6 +85,18 @@ void commonChain(Placement& p) {
     p.pushButton7.top = p.pushButton4.height + p.pushButton4.top + gap;
     p.pushButton8.left = p.pushButton7.width + p.pushButton7.left + gap;
     p.pushButton8.top = p.pushButton7.top;
+}
+
+void grow(Placement& p, float extraWidth, float extraHeight) {
+    const float upper = extraHeight / 2;
+    p.listView1.width += extraWidth;
+    p.listView1.height += upper;
+    p.listView2.width += extraWidth;
+    p.listView2.height += extraHeight - upper;
+    for (Box* b : {&p.pushButton2, &p.pushButton1, &p.pushButton3, &p.pushButton5, &p.listView2})
+        b->top += upper;
+    for (Box* b : {&p.pushButton4, &p.pushButton6, &p.pushButton7, &p.pushButton8})
+        b->top += extraHeight;
 }
 
 Position centred(float screenWidth, float screenHeight, float windowWidth, float windowHeight) {

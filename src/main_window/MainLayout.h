@@ -56,10 +56,13 @@ struct Pass {
     bool centre = false;  // the window is to be centred on the screen
 };
 
-// One size change of the window: the maximised pass (which sets the restore flag), the normal
-// pass once the flag is set, or nothing. outerWidth and outerHeight are the window's size with
-// its frame.
-Pass resize(Placement& placement, WindowState state, bool& restoreFlag, float outerWidth, float outerHeight);
+// One size change of the window: the maximised pass (which sets the restore flag), or in the
+// normal state the designed placement (the normal pass once the flag is set) grown to the room
+// there is. outerWidth and outerHeight are the window's size with its frame; roomWidth and
+// roomHeight what the controls have of the client area beyond the designed one (0 where it is
+// not larger).
+Pass resize(Placement& placement, WindowState state, bool& restoreFlag, float outerWidth, float outerHeight,
+            float roomWidth = 0, float roomHeight = 0);
 
 // Stretches the lists to the maximised window and follows with the chain. In a window too small
 // for it the lists keep a height and width of 0, so every button stays below the one above it, and
@@ -69,6 +72,9 @@ void maximisedPass(Placement& placement, float outerWidth, float outerHeight);
 void normalPass(Placement& placement);
 // Each control placed from the one before it, every gap 120.
 void commonChain(Placement& placement);
+// A normal window larger than the design: the lists take the extra width and share the extra
+// height; each button row keeps its place below its list, at the left.
+void grow(Placement& placement, float extraWidth, float extraHeight);
 
 // Where a window of the given outer size sits when centred on a screen of the given size.
 struct Position {

@@ -12,6 +12,10 @@ QString timeText(const QTime& time) {
     return QLocale::system().toString(time, QLocale::system().timeFormat(QLocale::ShortFormat).remove(seconds));
 }
 
+QString minutesText(qint64 minutes) {
+    return minutes == 1 ? QStringLiteral("1 minute") : QStringLiteral("%1 minutes").arg(minutes);
+}
+
 namespace {
 int numberSetting(const QString& key, int defaultValue, int lowest, int highest) {
     bool ok = false;
@@ -37,9 +41,7 @@ QString whenText(const QDateTime& due, const QDateTime& now) {
     if (seconds >= 60) {
         const qint64 minutes = (seconds + 59) / 60;
         if (minutes < 60)
-            return QStringLiteral("Due in %1 minute%2 (%3)")
-                .arg(minutes)
-                .arg(minutes == 1 ? QString() : QStringLiteral("s"), momentText(due, now));
+            return QStringLiteral("Due in %1 (%2)").arg(minutesText(minutes), momentText(due, now));
         return QStringLiteral("Due %1").arg(momentText(due, now));
     }
     if (seconds > -60)

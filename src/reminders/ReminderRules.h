@@ -36,6 +36,8 @@ struct TaskSetting {
 // A task that has a due date and is not complete, as read from the database.
 // The locale's short time without seconds (some locales' short form, C's among them, has them).
 QString timeText(const QTime& time);
+// "1 minute", "5 minutes".
+QString minutesText(qint64 minutes);
 
 struct DueTask {
     qint64 id = 0;

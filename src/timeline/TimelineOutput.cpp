@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -47,15 +48,21 @@ Scene paperScene(Scene scene) {
 
 namespace {
 
-double chartWidthOf(const Scene& s) {
-    const auto span = outputSpan(*s.data, s.today, s.unit, s.locale);
-    return static_cast<double>(span.first.daysTo(span.second) + 1) * s.scale.pixelsPerDay();
+QFont outputFont(QFont font) {
+    font.setPixelSize(12);
+    return font;
 }
 
 void useOutputFont(QPainter& p) {
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
+    p.setFont(outputFont(p.font()));
+}
+
+// The span's days, and room for what is painted past its last day: a milestone stands at the end
+// of its day and the names go beside the bars.
+double chartWidthOf(const Scene& s) {
+    const auto span = outputSpan(*s.data, s.today, s.unit, s.locale);
+    const double days = static_cast<double>(span.first.daysTo(span.second) + 1) * s.scale.pixelsPerDay();
+    return std::max(days, std::ceil(paintedRight(s, outputFont(QFont())) - s.geometry.nameWidth + 4));
 }
 
 } // namespace

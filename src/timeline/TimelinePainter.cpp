@@ -20,14 +20,57 @@ const std::vector<QColor>& keyColours() {
     return colours;
 }
 
-QColor keyColour(const QString& key) {
-    // FNV-1a over the text: fixed from run to run, unlike the seeded qHash.
+namespace {
+// FNV-1a over the text: fixed from run to run, unlike the seeded qHash.
+quint32 keyHash(const QString& key) {
     quint32 hash = 2166136261u;
     for (const QChar c : key) {
         hash = (hash ^ c.unicode()) * 16777619u;
     }
+    return hash;
+}
+} // namespace
+
+QColor keyColour(const QString& key) {
     const auto& colours = keyColours();
-    return colours[hash % colours.size()];
+    return colours[keyHash(key) % colours.size()];
+}
+
+StatusKind statusKind(const QString& status) {
+    const QString s = status.simplified().toLower();
+    static const QStringList going = {QStringLiteral("in process"), QStringLiteral("in progress"),
+                                      QStringLiteral("started"),    QStringLiteral("active"),
+                                      QStringLiteral("ongoing"),    QStringLiteral("under way"),
+                                      QStringLiteral("underway"),   QStringLiteral("doing")};
+    static const QStringList over = {QStringLiteral("done"),   QStringLiteral("complete"), QStringLiteral("completed"),
+                                     QStringLiteral("closed"), QStringLiteral("finished"), QStringLiteral("abandoned"),
+                                     QStringLiteral("dropped")};
+    if (s.startsWith(QLatin1String("cancel")) || over.contains(s))
+        return StatusKind::Over;
+    if (going.contains(s))
+        return StatusKind::Going;
+    return StatusKind::Other;
+}
+
+QColor keyColour(const QString& key, ColourBy by) {
+    if (by != ColourBy::Status)
+        return keyColour(key);
+    const auto& colours = keyColours();
+    const QColor& strong = colours[4]; // blue: the darkest of the palette
+    switch (statusKind(key)) {
+    case StatusKind::Going:
+        return strong;
+    case StatusKind::Over:
+        return QColor(0xD4, 0xD4, 0xD4);
+    case StatusKind::Other:
+        break;
+    }
+    // The palette without the strong blue and the grey.
+    std::vector<QColor> others;
+    for (const QColor& c : colours)
+        if (c != strong && c != colours.back())
+            others.push_back(c);
+    return others[keyHash(key) % others.size()];
 }
 
 QString oneLine(const QString& name) {
@@ -88,7 +131,7 @@ QColor Scene::colourOf(const Item& item) const {
     const QString& key = colourKey(item, colourBy);
     if (!colourIndex.contains(key))
         return QColor(0x99, 0x99, 0x99);
-    return keyColour(key);
+    return keyColour(key, colourBy);
 }
 
 QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, double top, double chartX) {
@@ -114,6 +157,35 @@ QPointF linkHandle(const QRectF& bar, bool atFinish) {
 }
 
 namespace {
+
+// The name beside a bar, or inside it where it fits (projects only).
+struct Label {
+    QString text;
+    QRectF rect;
+    bool inside = false;
+};
+
+Label labelOf(const Scene& s, const Item& item, QDate start, QDate end, const QRectF& r, double top,
+              const QFontMetrics& fm) {
+    Label label{oneLine(item.name), {}, false};
+    // A task's name starts past its finish handle, so that the handle shown under the pointer
+    // never covers its first letters.
+    double left = r.right() + 4;
+    if (end < start) {
+        label.text = QStringLiteral("\u26A0 ") + label.text + QStringLiteral(" (ends before it starts)");
+    } else {
+        if (item.isTask)
+            left = linkHandle(r, true).x() + linkHandleRadius + 3;
+        const bool overdue = item.isTask && end < s.today && item.percent < 100;
+        if (overdue && !item.milestone && !item.summary)
+            label.text = QStringLiteral("\u26A0 ") + label.text;
+        label.inside =
+            !item.milestone && !item.summary && !item.isTask && fm.horizontalAdvance(label.text) + 8 <= r.width();
+    }
+    label.rect = label.inside ? r.adjusted(4, 0, -2, 0)
+                              : QRectF(left, top, fm.horizontalAdvance(label.text) + 8, s.geometry.rowHeight);
+    return label;
+}
 
 void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
     const Geometry& g = s.geometry;
@@ -154,6 +226,10 @@ void paintScale(QPainter& p, const Scene& s, QSize size, double chartX) {
     p.restore();
 }
 
+double endMarkX(const Scene& s, const Item& project, double chartX) {
+    return s.geometry.nameWidth + s.scale.x(project.ownEnd) + s.scale.pixelsPerDay() - chartX;
+}
+
 void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, double top, double chartX) {
     QDate start = item.start, end = item.end;
     if (rowIndex == s.dragRow) {
@@ -166,7 +242,7 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
     const QColor colour = s.colourOf(item);
     const QFontMetrics fm(p.font());
     const bool overdue = end.isValid() && item.isTask && end < s.today && item.percent < 100;
-    QString label = oneLine(item.name);
+    const Label label = labelOf(s, item, start, end, r, top, fm);
     if (end < start) {
         // The point: a diamond, outlined, with a mark that names the fault.
         QPainterPath diamond;
@@ -180,10 +256,8 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.setPen(QPen(s.colours.mark, 1.5));
         p.setBrush(colour);
         p.drawPath(diamond);
-        label = QStringLiteral("\u26A0 ") + label + QStringLiteral(" (ends before it starts)");
         p.setPen(s.colours.text);
-        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
-                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
         return;
     }
     if (item.milestone) {
@@ -199,8 +273,7 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.setBrush(s.colours.mark);
         p.drawPath(diamond);
         p.setPen(s.colours.text);
-        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
-                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
         return;
     }
     if (item.summary) {
@@ -219,8 +292,7 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.setBrush(item.critical ? s.colours.critical : s.colours.mark);
         p.drawPath(bracket);
         p.setPen(s.colours.text);
-        p.drawText(QRectF(r.right() + 4, top, fm.horizontalAdvance(label) + 8, s.geometry.rowHeight),
-                   Qt::AlignVCenter | Qt::AlignLeft, label);
+        p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
         return;
     }
     p.setPen(QPen(colour.darker(160), 1));
@@ -242,7 +314,6 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.setBrush(QBrush(s.colours.mark, Qt::BDiagPattern));
         p.setPen(QPen(s.colours.today, 2));
         p.drawRect(r);
-        label = QStringLiteral("\u26A0 ") + label;
     }
     if (item.critical) {
         // Outside any other frame, thicker than all of them.
@@ -251,14 +322,23 @@ void paintBar(QPainter& p, const Scene& s, const Item& item, int rowIndex, doubl
         p.drawRect(r.adjusted(-2, -2, 2, 2));
     }
     p.setBrush(Qt::NoBrush);
-    const int textWidth = fm.horizontalAdvance(label);
-    if (textWidth + 8 <= r.width() && !overdue && !item.isTask) {
-        p.setPen(textOn(colour));
-        p.drawText(r.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, label);
-    } else {
-        p.setPen(s.colours.text);
-        p.drawText(QRectF(r.right() + 4, top, textWidth + 8, s.geometry.rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
-                   label);
+    p.setPen(label.inside ? textOn(colour) : s.colours.text);
+    p.drawText(label.rect, Qt::AlignVCenter | Qt::AlignLeft, label.text);
+    if (item.endDiffers() && item.ownEnd.isValid()) {
+        // The project's own End Date, apart from the end of its plan: a point above the bar and one
+        // below it at the end of that day, leaving the name on the bar readable.
+        const double x = endMarkX(s, item, chartX);
+        const double bottom = top + s.geometry.rowHeight;
+        QPainterPath points;
+        points.moveTo(x - 4, top);
+        points.lineTo(x + 4, top);
+        points.lineTo(x, top + 6);
+        points.closeSubpath();
+        points.moveTo(x - 4, bottom);
+        points.lineTo(x + 4, bottom);
+        points.lineTo(x, bottom - 6);
+        points.closeSubpath();
+        p.fillPath(points, s.colours.mark);
     }
 }
 
@@ -393,6 +473,27 @@ void paintNames(QPainter& p, const Scene& s, QSize size, int firstRow, int count
 }
 
 } // namespace
+
+double paintedRight(const Scene& s, const QFont& font) {
+    double right = s.geometry.nameWidth;
+    if (!s.data || !s.rows)
+        return right;
+    const QFontMetrics fm(font);
+    for (const Row& row : *s.rows) {
+        const Item& item = itemOf(*s.data, row);
+        if (!item.hasBar())
+            continue;
+        const QRectF r = barRect(s, item, item.start, item.end, 0, 0);
+        const Label label = labelOf(s, item, item.start, item.end, r, 0, fm);
+        // The critical frame and the links' turns reach a few pixels past the bar.
+        right = std::max(right, r.right() + 8);
+        if (!label.inside)
+            right = std::max(right, label.rect.left() + fm.horizontalAdvance(label.text));
+        if (item.endDiffers() && item.ownEnd.isValid())
+            right = std::max(right, endMarkX(s, item, 0) + 5);
+    }
+    return right;
+}
 
 void paint(QPainter& p, const Scene& s, QSize size, int firstRow, double chartX) {
     const Geometry& g = s.geometry;

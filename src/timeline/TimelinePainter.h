@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QSize>
 
+class QFont;
 class QPainter;
 class QPalette;
 
@@ -22,6 +23,13 @@ const std::vector<QColor>& keyColours();
 // The colour of one key (a status, priority or category), taken from its text alone: the same
 // status has the same colour in every database and whatever other values exist.
 QColor keyColour(const QString& key);
+// What a status says about the work, read from its usual words ("In process", "Cancelled", ...).
+enum class StatusKind { Other, Going, Over };
+StatusKind statusKind(const QString& status);
+// The colour of a key as the chart and its legend show it. By status the work going on gets the
+// strongest colour and the work done or dropped a muted grey; the other statuses keep colours of
+// their own, neither of those two.
+QColor keyColour(const QString& key, ColourBy by);
 // A name as it fits on one row: its first line, marked when more lines follow.
 QString oneLine(const QString& name);
 // Black or white, whichever reads better on the fill.
@@ -82,5 +90,10 @@ QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, dou
 // The handles a link is dragged from: before a task bar's start and after its end.
 QPointF linkHandle(const QRectF& bar, bool atFinish);
 constexpr double linkHandleRadius = 4;
+
+// The right edge of everything painted for the rows (bars, their frames, the labels beside them,
+// the links' turns) with the chart at the scale's origin, in the coordinates of paint(), when
+// painted with `font`. A file or page cut at the end of the span alone would lose the last labels.
+double paintedRight(const Scene& scene, const QFont& font);
 
 } // namespace Timeline

@@ -182,6 +182,31 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
     if (!data.linksByProject.isEmpty())
         for (size_t p = 0; p < projectCount; ++p)
             placeLinks(data, p);
+    spanPlans(data);
+}
+
+void spanPlans(Data& data) {
+    for (size_t p = 0; p < data.projects.size(); ++p) {
+        Item& project = data.projects[p];
+        if (!project.ownRead) {
+            project.ownStart = project.start;
+            project.ownEnd = project.end;
+            project.ownRead = true;
+        }
+        QDate first, last;
+        for (int n = 0; n < data.taskCount(p); ++n) {
+            const Item& task = data.task(p, n);
+            if (!task.hasBar() || task.reversed())
+                continue;
+            if (!first.isValid() || task.start < first)
+                first = task.start;
+            if (!last.isValid() || task.end > last)
+                last = task.end;
+        }
+        project.spansPlan = first.isValid();
+        project.start = project.spansPlan ? first : project.ownStart;
+        project.end = project.spansPlan ? last : project.ownEnd;
+    }
 }
 
 void setProjectLinks(Data& data, size_t project, std::vector<PlanLink> links) {
@@ -305,6 +330,10 @@ std::pair<QDate, QDate> dateRange(const Data& data) {
             take(item.start);
             take(item.end);
         }
+    // A project's own End Date is marked where it differs from its plan's.
+    for (const Item& project : data.projects)
+        if (project.endDiffers())
+            take(project.ownEnd);
     return {first, last};
 }
 
@@ -355,8 +384,17 @@ QString toolTip(const Item& item, QDate today) {
     QStringList lines;
     lines << item.name;
     lines << (item.isTask ? QStringLiteral("Assigned to: ") : QStringLiteral("Owner: ")) + item.who;
-    lines << QStringLiteral("Start: ") + dateText(item.start, item.startText);
-    lines << (item.isTask ? QStringLiteral("Due: ") : QStringLiteral("End: ")) + dateText(item.end, item.endText);
+    const bool own = !item.isTask && item.ownRead;
+    lines << QStringLiteral("Start: ") + dateText(own ? item.ownStart : item.start, item.startText);
+    lines << (item.isTask ? QStringLiteral("Due: ") : QStringLiteral("End: ")) +
+                 dateText(own ? item.ownEnd : item.end, item.endText);
+    if (item.spansPlan) {
+        lines << QStringLiteral("Plan: %1 to %2 (the bar spans its tasks)")
+                     .arg(shortDateText(item.start.toString(Qt::ISODate)),
+                          shortDateText(item.end.toString(Qt::ISODate)));
+        if (item.endDiffers())
+            lines << QStringLiteral("Its End Date differs from the end of its plan.");
+    }
     lines << QStringLiteral("Status: ") + item.status;
     if (item.isTask)
         lines << QStringLiteral("Complete: %1 %").arg(numberText(item.percent));
@@ -365,9 +403,11 @@ QString toolTip(const Item& item, QDate today) {
     if (item.summary)
         lines << QStringLiteral("Summary: its dates span the tasks under it.");
     if (item.scheduled)
-        lines << QStringLiteral("Slack: %1 working days").arg(item.slack) +
+        lines << QStringLiteral("Slack: %1 working day%2")
+                         .arg(item.slack)
+                         .arg(item.slack == 1 ? QString() : QStringLiteral("s")) +
                      (item.critical ? QStringLiteral(" (critical)") : QString());
-    if (item.reversed())
+    if (own ? item.ownStart.isValid() && item.ownEnd.isValid() && item.ownEnd < item.ownStart : item.reversed())
         lines << (item.isTask ? QStringLiteral("The due date lies before the start date.")
                               : QStringLiteral("The end date lies before the start date."));
     if (item.overdue(today))

@@ -46,6 +46,14 @@ struct Item {
     bool critical = false;
     int slack = 0; // working days
 
+    // A project's bar spans its plan: `start` and `end` are the first and last day of its tasks
+    // where any has readable dates; its own Start and End Date are kept here, as stored.
+    bool spansPlan = false;
+    bool ownRead = false; // ownStart and ownEnd taken from start and end
+    QDate ownStart, ownEnd;
+    // A project whose End Date is not the end of its plan.
+    bool endDiffers() const { return spansPlan && ownEnd != end; }
+
     // Rows with a missing or unreadable date are listed without a bar.
     bool hasBar() const { return start.isValid() && end.isValid(); }
     // An end before the start: drawn as a point at the start and marked.
@@ -99,6 +107,8 @@ struct Data {
 // tasks in start order, those without a start date last; tasks under another follow it, each
 // level in start order. The links read so far are handed to their projects too.
 void attachTasks(Data& data, std::vector<Item> tasks);
+// Sets each project's bar to the span of its tasks (see Item::spansPlan); attachTasks() does.
+void spanPlans(Data& data);
 // Replaces the tasks of one project (after the task list of that project was refilled); its
 // links are to be read again.
 void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks);

@@ -362,7 +362,7 @@ void TimelineWindow::updateLegend() {
     QString html;
     const size_t shown = std::min<size_t>(keys.size(), 24);
     for (size_t i = 0; i < shown; ++i) {
-        const QColor c = keyColour(keys[i]);
+        const QColor c = keyColour(keys[i], m_view->colourBy());
         const QString name = keys[i].isEmpty() ? QStringLiteral("(none)") : keys[i].toHtmlEscaped();
         html += QStringLiteral("<span style=\"background-color:%1; color:%2\">&nbsp;&#9632;&nbsp;</span>&nbsp;%3 "
                                "&nbsp;&nbsp; ")
@@ -380,6 +380,10 @@ void TimelineWindow::updateLegend() {
         std::any_of(data.tasks.begin(), data.tasks.end(), [](const Item& t) { return t.milestone || t.parentId; }))
         html += QStringLiteral(" &nbsp;&middot;&nbsp; thick red frame: critical (no slack) &nbsp;&middot;&nbsp; "
                                "&#9670;: milestone &nbsp;&middot;&nbsp; black bracket: summary of the tasks under it");
+    if (std::any_of(data.projects.begin(), data.projects.end(), [](const Item& p) { return p.spansPlan; }))
+        html += QStringLiteral(
+            " &nbsp;&middot;&nbsp; a project's bar spans its tasks; &#9660; above it and &#9650; below: its "
+            "End Date, where that differs");
     m_legend->setText(QStringLiteral("<b>%1:</b> ").arg(colourByName(m_view->colourBy())) + html);
 }
 
@@ -433,6 +437,17 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
             [=] { return PlanStore::moveTask(projectId, id, start, end); },
             QStringLiteral("This move would close a loop, so it was not made: %1."));
         return;
+    }
+    // A project's bar spans its tasks: the drag moves its own dates by as many days.
+    if (!isTask) {
+        if (!item.ownStart.isValid() || !item.ownEnd.isValid()) {
+            Messages::current().notice(QStringLiteral("This project has no Start and End Date of its own to move: "
+                                                      "its bar spans its tasks. Give it dates in its editor."));
+            m_view->viewport()->update();
+            return;
+        }
+        start = item.ownStart.addDays(item.start.daysTo(start));
+        end = item.ownEnd.addDays(item.end.daysTo(end));
     }
     SaveResult result = SaveResult::Failed;
     {

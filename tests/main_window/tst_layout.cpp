@@ -6,8 +6,10 @@
 #include "main_window/MainLayout.h"
 #include "support/TestSupport.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 #include <QtTest>
 
@@ -70,8 +72,14 @@ struct MainWindow {
     }
     int pixels(double twips) const { return Twips::toPixels(twips, form.logicalDpiX()); }
     float twips(int pixels) const { return static_cast<float>(Twips::fromPixels(pixels, form.logicalDpiX())); }
-    // The designed list size, in pixels.
-    QSize designedList() const { return QSize(pixels(7800), pixels(3315)); }
+    // A placement grown by the room the window has beyond the designed client area (a window
+    // larger both ways, so without scroll bars).
+    Placement grown(Placement p) const {
+        const QSize room(form.width(), form.height() - form.menuBarHeight());
+        const QSize extra = room - QSize(pixels(designedClientWidth), pixels(designedClientHeight));
+        grow(p, twips(extra.width()), twips(extra.height()));
+        return p;
+    }
 
     TestEnvironment env;
     ScriptedMessages messages;
@@ -91,6 +99,8 @@ private slots:
 
     void freshWindowHasDesignedPlacement();
     void draggingNeverMaximisedWindowChangesNothing();
+    void theListsGrowWithTheWindow_data();
+    void theListsGrowWithTheWindow();
     void maximiseThenRestore();
     void windowStartingMaximisedCentresOnFirstRestore();
 };
@@ -150,9 +160,9 @@ void TestLayout::resizeFollowsStateAndFlag() {
     Placement p = start;
     bool flag = false;
 
-    // Normal before any maximised pass, and minimised: nothing moves.
+    // Normal before any maximised pass with no room beyond the design, and minimised: nothing moves.
     Pass pass = resize(p, WindowState::Normal, flag, 9000, 10000);
-    QVERIFY(!pass.laidOut && !pass.centre && !flag);
+    QVERIFY(pass.laidOut && !pass.centre && !flag);
     pass = resize(p, WindowState::Minimised, flag, 9000, 10000);
     QVERIFY(!pass.laidOut && !pass.centre && !flag);
     QCOMPARE(p, start);
@@ -192,11 +202,19 @@ void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
     const QPoint place = form.pos();
     const QList<QRect> before = controlRects(form);
 
+    // Wider and lower: the lists take the width that the vertical scroll bar leaves; the buttons
+    // and the lists' heights stay.
     const QSize dragged(form.width() + 150, form.height() - 40);
     form.resize(dragged);
     QTRY_COMPARE(form.size(), dragged);
-    QCOMPARE(controlRects(form), before);
+    const int wider = 150 - form.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QList<QRect> expected = before;
+    expected[0].setWidth(before[0].width() + wider);
+    expected[5].setWidth(before[5].width() + wider);
+    QCOMPARE(controlRects(form), expected);
     QCOMPARE(form.pos(), place);
+    form.resize(dragged - QSize(150, 0));
+    QTRY_COMPARE(controlRects(form), before);
 
     // Minimised and back to normal, never maximised: nothing either.
     form.showMinimized();
@@ -206,6 +224,42 @@ void TestLayout::draggingNeverMaximisedWindowChangesNothing() {
     QCOMPARE(controlRects(form), before);
     QCOMPARE(form.pos(), place);
     QVERIFY(!form.restoreFlag());
+}
+
+void TestLayout::theListsGrowWithTheWindow_data() {
+    QTest::addColumn<QSize>("extra"); // pixels beyond the designed client area
+    QTest::newRow("designed size") << QSize(0, 0);
+    QTest::newRow("wider than the columns") << QSize(600, 0);
+    QTest::newRow("taller") << QSize(0, 201);
+}
+
+void TestLayout::theListsGrowWithTheWindow() {
+    QFETCH(QSize, extra);
+    MainWindow w;
+    Form1& form = w.form;
+    form.Form_Load();
+    QVERIFY(w.show());
+    const QList<QRect> designedRects = pixelRects(designed(), form.logicalDpiX());
+    const QSize designedWindow(w.pixels(designedClientWidth), w.pixels(designedClientHeight) + form.menuBarHeight());
+    form.resize(designedWindow + extra);
+    QTRY_COMPARE(form.size(), designedWindow + extra);
+    // The lists take the width and half the height each; every button keeps its place below its list.
+    const QList<QRect> rects = controlRects(form);
+    for (int i = 0; i < 10; ++i) {
+        const int down = i == 0 ? 0 : i <= 5 ? extra.height() / 2 : extra.height();
+        const int bottom = i == 0 ? extra.height() / 2 : i == 5 ? extra.height() : down;
+        const QRect expected = designedRects[i].adjusted(0, down, i % 5 ? 0 : extra.width(), bottom);
+        const QPoint d1 = rects[i].topLeft() - expected.topLeft(), d2 = rects[i].bottomRight() - expected.bottomRight();
+        QVERIFY2(d1.manhattanLength() <= 2 && d2.manhattanLength() <= 2, members[static_cast<size_t>(i)].name);
+    }
+    // The columns fill the lists; the last one's own width is kept, not the room it was stretched to.
+    for (QTreeView* list : {form.ListView1, form.ListView2})
+        QVERIFY(list->header()->length() >= list->viewport()->width());
+    form.Form_QueryUnload();
+    QCOMPARE(Settings::read(QStringLiteral("ColumnHeaders10"), QString()), QStringLiteral("1500"));
+    // Back at the designed size, every control at its designed place.
+    form.resize(designedWindow);
+    QTRY_COMPARE(controlRects(form), designedRects);
 }
 
 void TestLayout::maximiseThenRestore() {
@@ -230,21 +284,21 @@ void TestLayout::maximiseThenRestore() {
     QVERIFY(qAbs(last.y() + last.height() - w.pixels(outerHeight - 600)) <= 1);
     QCOMPARE(form.PushButton8->geometry().bottom(), form.PushButton7->geometry().bottom());
 
-    // Restored: centred, with the designed list size and the first button row at 3555.
+    // Restored: centred, the normal pass (the first button row at 3555) grown to the window's
+    // normal size (this platform restores it at the screen's size).
     form.showNormal();
     QTRY_VERIFY(!form.isMaximized());
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(), w.designedList());
-    QCOMPARE(form.PushButton2->y(), w.pixels(3555));
     Placement expected = designed();
     normalPass(expected);
-    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
+    QCOMPARE(expected.pushButton2.top, 3555.0f);
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 
-    // From now on a drag in the normal state re-centres and keeps the designed sizes.
+    // From now on a drag in the normal state re-centres; the lists take the room it gives.
     form.move(0, 0);
     form.resize(form.width() + 60, form.height() + 30);
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(controlRects(form), pixelRects(expected, form.logicalDpiX()));
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 }
 
 void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
@@ -263,7 +317,9 @@ void TestLayout::windowStartingMaximisedCentresOnFirstRestore() {
     QTRY_VERIFY(!form.isMaximized());
     form.setGeometry(QRect(QPoint(10, 20), QSize(600, 650)));
     QTRY_VERIFY(isCentred(form));
-    QCOMPARE(form.ListView1->size(), w.designedList());
+    Placement expected = designed();
+    normalPass(expected);
+    QCOMPARE(controlRects(form), pixelRects(w.grown(expected), form.logicalDpiX()));
 }
 
 QTEST_MAIN(TestLayout)

@@ -512,6 +512,9 @@ private slots:
             child<QSpinBox>(dialog, "minutesBefore")->setValue(30);
             child<QTimeEdit>(dialog, "dueTime")->setTime(QTime(10, 0));
             child<QSpinBox>(dialog, "snoozeMinutes")->setValue(1);
+            // The unit follows the number.
+            QCOMPARE(child<QSpinBox>(dialog, "snoozeMinutes")->text(), QStringLiteral("1 minute"));
+            QCOMPARE(child<QSpinBox>(dialog, "minutesBefore")->text(), QStringLiteral("30 minutes"));
             auto* contact = child<QComboBox>(dialog, "contact");
             contact->setCurrentIndex(contact->findData(f.ann));
             dialog->accept();

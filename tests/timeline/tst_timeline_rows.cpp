@@ -1,11 +1,13 @@
 // What the timeline shows, without widgets: dates read leniently (a bad date loses the bar, never
 // the row), projects with their tasks, collapsing, marks, colour keys and the division into pages.
+#include "app/ValueText.h"
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelineRows.h"
 
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -46,6 +48,8 @@ Item task(qint64 id, qint64 projectId, const QString& start, const QString& due,
     return t;
 }
 
+QImage painted(const Scene& s, QSize size, int pixelSize = 0);
+
 QStringList names(const Data& data, const std::vector<Row>& rows) {
     QStringList list;
     for (const Row& r : rows)
@@ -63,10 +67,14 @@ private slots:
     void bars_data();
     void bars();
     void projectsWithTasks();
+    void aProjectsBarSpansItsPlan_data();
+    void aProjectsBarSpansItsPlan();
     void outlineLinksAndTheCriticalPath();
     void range();
     void colourKeys();
     void aStatusKeepsItsColourInEveryDatabase();
+    void theWorkGoingOnStandsOut_data();
+    void theWorkGoingOnStandsOut();
     void namesWithLineBreaksStayOnTheirRow_data();
     void namesWithLineBreaksStayOnTheirRow();
     void pages_data();
@@ -74,6 +82,8 @@ private slots:
     void longTimelinesGoIntoFiles_data();
     void longTimelinesGoIntoFiles();
     void writingCanBeStopped();
+    void theLastNameIsWhole_data();
+    void theLastNameIsWhole();
 };
 
 void TestTimelineRows::storedDates_data() {
@@ -138,6 +148,41 @@ void TestTimelineRows::bars() {
     QVERIFY2(toolTip(t, today).contains(tipHas), qPrintable(toolTip(t, today)));
     // A project is never overdue, however late its end.
     QVERIFY(!project(1, start, due).overdue(today));
+}
+
+void TestTimelineRows::aProjectsBarSpansItsPlan_data() {
+    QTest::addColumn<QString>("end");       // the project's own End Date; it starts on 5 January
+    QTest::addColumn<QStringList>("tasks"); // start|due
+    QTest::addColumn<QDate>("barEnd");      // and its bar starts on the first task's day
+    QTest::addColumn<bool>("differs");
+    const QStringList two{"2026-01-06|2026-01-08", "2026-01-07|2026-01-12", "2026-01-10|2026-01-09"};
+    QTest::newRow("plan within its dates") << "2026-01-20" << two << QDate(2026, 1, 12) << true;
+    QTest::newRow("plan ends on its End Date") << "2026-01-12" << two << QDate(2026, 1, 12) << false;
+    QTest::newRow("no End Date") << "" << two << QDate(2026, 1, 12) << true;
+    QTest::newRow("no tasks with dates") << "2026-01-20" << QStringList{"|"} << QDate(2026, 1, 20) << false;
+}
+
+void TestTimelineRows::aProjectsBarSpansItsPlan() {
+    QFETCH(QString, end);
+    QFETCH(QStringList, tasks);
+    QFETCH(QDate, barEnd);
+    QFETCH(bool, differs);
+    Data data;
+    data.projects = {project(1, "2026-01-05", end)};
+    std::vector<Item> list;
+    for (const QString& dates : tasks)
+        list.push_back(
+            task(static_cast<qint64>(list.size()) + 10, 1, dates.section(u'|', 0, 0), dates.section(u'|', 1)));
+    attachTasks(data, list);
+    attachTasks(data, data.takeTasks()); // read again: its own dates stay its own
+    const Item& p = data.projects[0];
+    QCOMPARE(std::make_pair(p.start, p.end), std::make_pair(QDate(2026, 1, tasks.size() > 1 ? 6 : 5), barEnd));
+    QCOMPARE(p.ownEnd, parseStoredDate(end));
+    // The tooltip gives its own End Date and says where it differs from the plan's end.
+    const QString tip = toolTip(p, {});
+    QVERIFY2(tip.contains(QStringLiteral("End: ") + (end.isEmpty() ? QStringLiteral("(none)") : shortDateText(end))),
+             qPrintable(tip));
+    QCOMPARE(tip.contains(QLatin1String("differs from the end of its plan")), differs);
 }
 
 void TestTimelineRows::projectsWithTasks() {
@@ -229,12 +274,33 @@ void TestTimelineRows::aStatusKeepsItsColourInEveryDatabase() {
         return s.colourOf(project(9, "", "", "Open"));
     };
     QCOMPARE(colourOfOpen(one), colourOfOpen(other));
-    QCOMPARE(colourOfOpen(one), keyColour(QStringLiteral("Open")));
+    QCOMPARE(colourOfOpen(one), keyColour(QStringLiteral("Open"), ColourBy::Status));
     // Eight values or fewer are spread over the colours, not all on one.
     QSet<QRgb> used;
     for (const char* status : {"Open", "Closed", "In process", "On hold", "Done", "Cancelled"})
         used.insert(keyColour(QLatin1String(status)).rgb());
     QVERIFY(used.size() >= 3);
+}
+
+void TestTimelineRows::theWorkGoingOnStandsOut_data() {
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("kind"); // StatusKind
+    QTest::newRow("in process") << "In process" << int(StatusKind::Going);
+    QTest::newRow("in progress") << "in progress" << int(StatusKind::Going);
+    QTest::newRow("cancelled") << "Canceled by the customer" << int(StatusKind::Over);
+    QTest::newRow("done") << " Done" << int(StatusKind::Over);
+    QTest::newRow("not started") << "Not started" << int(StatusKind::Other);
+}
+
+void TestTimelineRows::theWorkGoingOnStandsOut() {
+    QFETCH(QString, status);
+    QFETCH(int, kind);
+    QCOMPARE(int(statusKind(status)), kind);
+    // Going: saturated and dark; over: a pale grey; any other status neither.
+    const QColor colour = keyColour(status, ColourBy::Status);
+    QCOMPARE(colour.hsvSaturation() > 200 && colour.lightness() < 100, kind == int(StatusKind::Going));
+    QCOMPARE(colour.hsvSaturation() < 20 && colour.lightness() > 180, kind == int(StatusKind::Over));
+    QCOMPARE(keyColour(status, ColourBy::Priority), keyColour(status)); // the other keys keep theirs
 }
 
 void TestTimelineRows::namesWithLineBreaksStayOnTheirRow_data() {
@@ -398,6 +464,90 @@ void TestTimelineRows::writingCanBeStopped() {
     QCOMPARE(told, 3);
     QVERIFY(total > 3);
     QVERIFY(!QFile::exists(pdf));
+}
+
+namespace {
+
+QImage painted(const Scene& s, QSize size, int pixelSize) {
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QFont font = painter.font();
+    if (pixelSize)
+        font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    paint(painter, s, size, 0, 0);
+    return image;
+}
+
+// The rightmost column with a dark pixel below the time scale.
+int rightmostDark(const QImage& image) {
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = Geometry().scaleHeight(); y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 100)
+                return x;
+    return -1;
+}
+
+} // namespace
+
+void TestTimelineRows::theLastNameIsWhole_data() {
+    QTest::addColumn<QString>("last");
+    QTest::newRow("task") << "task";
+    QTest::newRow("milestone") << "milestone";
+    QTest::newRow("summary") << "summary";
+}
+
+void TestTimelineRows::theLastNameIsWhole() {
+    QFETCH(QString, last);
+    // A project whose last task has a long name; today far away.
+    Data data;
+    data.projects = {project(1, "2026-01-05", "2026-01-16")};
+    Item first = task(10, 1, "2026-01-08", "2026-01-10"), end = task(11, 1, "2026-01-08", "2026-01-16");
+    end.name = QStringLiteral("The last one, with a long name");
+    end.milestone = last == QLatin1String("milestone");
+    end.start = end.milestone ? end.end : end.start;
+    first.parentId = last == QLatin1String("summary") ? end.id : 0;
+    attachTasks(data, {first, end});
+    const std::vector<Row> rows = buildRows(data, {});
+    const std::vector<int> rowOfTask = rowsOfTasks(data, rows);
+    Scene s;
+    s.data = &data;
+    s.rows = &rows;
+    s.rowOfTask = &rowOfTask;
+    s.scale = TimeScale(QDate(2026, 1, 1), 24);
+    s.today = QDate(2025, 1, 1);
+    const Geometry& g = s.geometry;
+
+    // PNG and SVG files as wide as what the painter draws given room: the last name's last pixel.
+    const int extent = rightmostDark(painted(paperScene(s), QSize(2000, g.scaleHeight() + 3 * g.rowHeight), 12));
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(exportFile(dir.filePath(QStringLiteral("t.png")), s, &error), qPrintable(error));
+    const QImage png(dir.filePath(QStringLiteral("t.png")));
+    QVERIFY2(png.width() > extent && rightmostDark(png) == extent, qPrintable(QString::number(png.width())));
+    QVERIFY2(exportFile(dir.filePath(QStringLiteral("t.svg")), s, &error), qPrintable(error));
+    QFile svg(dir.filePath(QStringLiteral("t.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const auto box =
+        QRegularExpression(QStringLiteral("viewBox=\"0 0 (\\d+) ")).match(QString::fromUtf8(svg.readAll()));
+    QVERIFY2(box.captured(1).toInt() > extent, qPrintable(box.captured(1)));
+
+    // The pointer over the task shows its link handles: every dark pixel of its name stays.
+    const QSize size(900, g.scaleHeight() + 3 * g.rowHeight);
+    const QImage plain = painted(s, size);
+    const int row = rowOfTask[1], top = g.scaleHeight() + row * g.rowHeight;
+    s.hoverRow = row;
+    const QImage hovered = painted(s, size);
+    QVERIFY(hovered != plain);
+    const int from = static_cast<int>(barRect(s, end, end.start, end.end, top, 0).right()) + 2;
+    int letters = 0;
+    for (int x = from; x < size.width(); ++x)
+        for (int y = top; y < top + g.rowHeight; ++y)
+            if (qGray(plain.pixel(x, y)) < 100) {
+                ++letters;
+                QCOMPARE(hovered.pixel(x, y), plain.pixel(x, y));
+            }
+    QVERIFY(letters > 50);
 }
 
 QTEST_MAIN(TestTimelineRows) // the names are painted with the fonts of a GUI application

@@ -17,8 +17,13 @@ QSpinBox* minutesBox(const QString& name, int lowest, int highest, int value, QW
     auto* box = new QSpinBox(parent);
     box->setObjectName(name);
     box->setRange(lowest, highest);
-    box->setSuffix(QStringLiteral(" minutes"));
+    // The unit follows the number: "1 minute", "2 minutes".
+    auto unit = [box](int minutes) {
+        box->setSuffix(minutes == 1 ? QStringLiteral(" minute") : QStringLiteral(" minutes"));
+    };
+    QObject::connect(box, &QSpinBox::valueChanged, box, unit);
     box->setValue(value);
+    unit(box->value());
     return box;
 }
 
@@ -114,10 +119,9 @@ TaskReminderDialog::TaskReminderDialog(const QString& taskTitle, const TaskSetti
                                  setting.minutesBefore.value_or(preferences.minutesBefore), this);
     form->addRow(m_ownLead, m_minutesBefore);
     layout->addLayout(form);
-    auto* otherwise = new QLabel(QStringLiteral("Otherwise it is due at %1 of its due date and reminds %2 minutes "
+    auto* otherwise = new QLabel(QStringLiteral("Otherwise it is due at %1 of its due date and reminds %2 "
                                                 "before (Edit → Reminder Settings).")
-                                     .arg(timeText(preferences.dueTime))
-                                     .arg(preferences.minutesBefore),
+                                     .arg(timeText(preferences.dueTime), minutesText(preferences.minutesBefore)),
                                  this);
     otherwise->setWordWrap(true);
     layout->addWidget(otherwise);
