@@ -470,6 +470,7 @@ QDate PlannerReader::finishDay(const Moment& at) const {
 bool PlannerReader::finish() {
     const WorkCalendar& calendar = m_plan.calendar;
     int partDays = 0;
+    int endsBeforeStart = 0;
     m_plan.tasks.reserve(m_tasks.size());
     for (PlannerTask& read : m_tasks) {
         FileTask& task = read.task;
@@ -478,6 +479,9 @@ bool PlannerReader::finish() {
             task.lengthDays = 0;
         } else {
             task.start = startDay(read.start);
+            if (read.finish.date < read.start.date ||
+                (read.finish.date == read.start.date && read.finish.minutes < read.start.minutes))
+                ++endsBeforeStart;
             task.finish = std::max(finishDay(read.finish), task.start);
             task.lengthDays = std::max(calendar.workingDaysBetween(task.start, task.finish), 1);
             auto inside = [&](const Moment& at) { return at.minutes > m_dayStart && at.minutes < m_dayFinish; };
@@ -568,6 +572,10 @@ bool PlannerReader::finish() {
     if (elapsedLags)
         notKept << Text::counted(elapsedLags, "lag", "lags") +
                        QStringLiteral(" in elapsed time: kept as the working days they span");
+    if (endsBeforeStart)
+        notKept << Text::counted(endsBeforeStart, "task that ends before it starts",
+                                 "tasks that end before they start") +
+                       QStringLiteral(": read as 1 day");
     if (partDays)
         notKept << Text::counted(partDays, "task that starts or ends", "tasks that start or end") +
                        QStringLiteral(" within a working day: their lengths are rounded to "

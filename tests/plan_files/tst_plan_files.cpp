@@ -266,6 +266,13 @@ void TestPlanFiles::realFiles_data() {
         << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-06..2003-01-06 0 milestone earliest 2003-01-06",
                        "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
         << QStringList{"2 tasks with costs", "1 task with progress", "1 task with several resources"} << "";
+    // ProjectLibre flags neither its summaries nor its milestones (0 hours): their outline and
+    // length say what they are.
+    QTest::newRow("ProjectLibre sample: unflagged milestones and summaries")
+        << "projectlibre/new-product.xml" << 42 << 37 << 12 << 6 << "FF:1 FS:36"
+        << QStringList{"6 2001-03-02..2001-03-02 0 milestone earliest 2000-12-29", "12 2001-01-29..2001-02-09 10",
+                       "3 2001-01-01..2001-03-02 45"}
+        << QStringList{"2 tasks with several resources"} << "";
     QTest::newRow("MS Project: blank rows in an outline")
         << "msproject/mspdinulltasks.xml" << 5 << 0 << 0 << 2 << ""
         << QStringList{"3 2008-11-03..2008-11-14 10", "8 2008-11-03..2008-11-14 10"} << QStringList{} << "";
@@ -344,6 +351,7 @@ void TestPlanFiles::scheduledAsTheFileDatesThem_data() {
         QTest::newRow(qPrintable(file)) << "ganttproject/" + file;
     for (const QString& file : QDir(data + "/planner").entryList({"*.planner"}, QDir::Files, QDir::Name))
         QTest::newRow(qPrintable(file)) << "planner/" + file;
+    QTest::newRow("new-product.xml") << "projectlibre/new-product.xml";
 }
 
 // Scheduled as an import schedules a plan (each task as early as its links and its earliest
