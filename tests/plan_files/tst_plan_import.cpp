@@ -46,6 +46,7 @@ private slots:
     void exportReadsAsTheSharedConnection();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void deepOutlineAndOddValues();
     void commandLine();
     void fromTheMenus();
 };
@@ -63,6 +64,11 @@ void TestPlanImport::importsRealFiles_data() {
     // One summary starts a day earlier here: its milestone, at the project's start, stands at the
     // end of the day before, and a summary here spans its tasks' days.
     QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 1;
+    // Milestones of 0 hours that the file does not flag, summaries it does not flag either, and
+    // two resources on no task: every one of them a contact.
+    QTest::newRow("ProjectLibre sample") << "projectlibre/new-product.xml" << 42 << 37 << 12 << 35 << 0;
+    // Seven resources, one of them only ever "responsible" beside others.
+    QTest::newRow("GanttProject sample") << "ganttproject/HouseBuildingSample.gan" << 20 << 17 << 4 << 15 << 0;
 }
 
 void TestPlanImport::importsRealFiles() {
@@ -91,8 +97,12 @@ void TestPlanImport::importsRealFiles() {
                               d.start.toString(Qt::ISODate), d.finish.toString(Qt::ISODate));
     QVERIFY2(preview.differences.size() == differences, qPrintable(differing.join(QLatin1Char('\n'))));
 
+    const int contactsBefore = count(QStringLiteral("select count(*) from Employees"));
     const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
     const QString project = QString::number(id);
+    // Every person the preview called new is a contact now.
+    QCOMPARE(count(QStringLiteral("select count(*) from Employees")) - contactsBefore, preview.newContacts.size());
+    QCOMPARE(PlanImport::preview(plan).newContacts, QStringList());
     QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ProjectID=") + project), tasks);
     QCOMPARE(count(QStringLiteral("select count(*) from TaskLinks l join Tasks t on t.ID=l.SuccessorID where "
                                   "t.ProjectID=") +
@@ -241,6 +251,18 @@ void TestPlanImport::refusesBadFiles_data() {
                "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
                "</Task></Tasks></Project>"
         << "has no start or finish";
+    QTest::newRow("a byte that is not UTF-8, on line 3")
+        << "plan.xml"
+        << head + "\n<Tasks>\n<Task><UID>1</UID><Name>Caf\xE9</Name><OutlineLevel>1</OutlineLevel>"
+                  "<OutlineNumber>1</OutlineNumber><Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00"
+                  "</Finish></Task></Tasks></Project>"
+        << "Line 3: a byte that is not UTF-8";
+    QTest::newRow("a name longer than the database holds")
+        << "plan.xml"
+        << head + "<Tasks><Task><UID>1</UID><Name>" + QByteArray(100001, 'x') +
+               "</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber><Start>2027-01-04T08:00:00"
+               "</Start><Finish>2027-01-04T17:00:00</Finish></Task></Tasks></Project>"
+        << "task 1 has a name of 100001 characters";
     QTest::newRow("of no known kind") << "plan.txt" << QByteArray("<?xml version=\"1.0\"?><plan/>")
                                       << "not a plan file this program reads";
 }
@@ -259,6 +281,51 @@ void TestPlanImport::refusesBadFiles() {
     QString error;
     QVERIFY(!PlanImport::readFile(path, plan, &error));
     QVERIFY2(error.startsWith(name + QStringLiteral(": ")) && error.contains(message), qPrintable(error));
+}
+
+// An outline deeper than a thousand levels, children listed before their parents, keeps every
+// parent; a link of no known type and a negative length are named in the preview, not passed over.
+void TestPlanImport::deepOutlineAndOddValues() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    constexpr int depth = 1200;
+    QByteArray xml = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\"><Tasks>";
+    QList<QByteArray> numbers{"1"};
+    for (int level = 2; level <= depth; ++level)
+        numbers << numbers.last() + ".1";
+    for (int level = depth; level >= 1; --level) {
+        const QByteArray uid = QByteArray::number(level);
+        xml += "<Task><UID>" + uid + "</UID><Name>T" + uid + "</Name><OutlineNumber>" + numbers[level - 1] +
+               "</OutlineNumber><OutlineLevel>" + uid +
+               "</OutlineLevel><Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish>"
+               "<Duration>PT8H0M0S</Duration></Task>";
+    }
+    xml += "<Task><UID>5000</UID><Name>Odd</Name><OutlineNumber>2</OutlineNumber><OutlineLevel>1</OutlineLevel>"
+           "<Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish><Duration>-PT16H0M0S</Duration>"
+           "<PredecessorLink><PredecessorUID>" +
+           QByteArray::number(depth) + "</PredecessorUID><Type>77</Type></PredecessorLink></Task></Tasks></Project>";
+    const QString path = env.root() + QStringLiteral("/deep.xml");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size());
+    file.close();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(path, plan, &error), qPrintable(error));
+    const QStringList notKept = PlanImport::preview(plan).notKept;
+    QVERIFY2(notKept.filter(QStringLiteral("1 link of a type MS Project does not have (77)")).size() == 1,
+             qPrintable(notKept.join(QLatin1Char('\n'))));
+    QVERIFY2(notKept.filter(QStringLiteral("1 task with a negative length")).size() == 1,
+             qPrintable(notKept.join(QLatin1Char('\n'))));
+    const QString project = QString::number(PlanImport::write(plan, plan.projectName, plan.owner));
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ParentID is not null and ProjectID=") + project),
+             depth - 1);
+    // Each under the one a level up: T2 under T1, ... T1200 under T1199.
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks t join Tasks p on p.ID=t.ParentID where "
+                                  "t.ProjectID=%1 and %2")
+                       .arg(project, QStringLiteral("p.Title = 'T' || cast(cast(substr(t.Title, 2) as integer) - 1 "
+                                                    "as varchar(10))"))),
+             depth - 1);
 }
 
 // The command line imports into the chosen database and writes a project (or all) by suffix.
