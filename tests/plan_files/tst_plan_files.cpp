@@ -178,6 +178,8 @@ private slots:
     void plainDocumentTypePassedOver();
     void refusedInput_data();
     void refusedInput();
+    void readAsTheFileMeansIt_data();
+    void readAsTheFileMeansIt();
 };
 
 void TestPlanFiles::realFiles_data() {
@@ -459,7 +461,7 @@ void TestPlanFiles::roundTrips() {
 // Planner each task's length, dates, kind and parent.
 void TestPlanFiles::exportReadByGnomePlanner_data() {
     QTest::addColumn<QString>("file");
-    for (const QString& folder : {"ganttproject", "planner", "msproject", "projectlibre"})
+    for (const QString& folder : QStringList{"ganttproject", "planner", "msproject", "projectlibre"})
         for (const QString& file : QDir(data + '/' + folder).entryList({"*.gan", "*.planner", "*.xml"}, QDir::Files))
             QTest::newRow(qPrintable(folder + '/' + file)) << folder + '/' + file;
 }
@@ -877,6 +879,71 @@ void TestPlanFiles::refusedInput() {
     QVERIFY2(error.startsWith(message), qPrintable(error));
     QVERIFY(plan.tasks.isEmpty());
     QVERIFY(plan.links.isEmpty());
+}
+
+// What a file says in an odd way is read as it means it, or named among what is not kept.
+void TestPlanFiles::readAsTheFileMeansIt_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("facts"); // some of facts()
+    QTest::addColumn<QString>("notKept");   // the start of one line, if any
+    const QByteArray gan = "<?xml version=\"1.0\"?>\n<project name=\"p\">\n<tasks>\n%1\n</tasks>\n</project>\n";
+    QTest::newRow("gan: a summary of no length spans its tasks, no milestone")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"S\" start=\"2026-01-05\" duration=\"0\">\n"
+                                         "<task id=\"2\" name=\"A\" start=\"2026-01-06\" duration=\"3\"/></task>")
+        << QStringList{"1 2026-01-06..2026-01-08 3", "2 2026-01-06..2026-01-08 3 earliest 2026-01-06"} << "";
+    QTest::newRow("gan: a note keeps its trailing blanks")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"A\" start=\"2026-01-05\" duration=\"1\">"
+                                         "<notes><![CDATA[Call back  \n  ]]></notes></task>")
+        << QStringList{"1 notes=Call back  \n  "} << "";
+    QTest::newRow("planner: an end before the start")
+        << "planner"
+        << QByteArray("<?xml version=\"1.0\"?>\n<project name=\"p\" mrproject-version=\"2\"><tasks>"
+                      "<task id=\"1\" name=\"A\" start=\"20260107T080000Z\" end=\"20260105T170000Z\"/>"
+                      "</tasks></project>")
+        << QStringList{"1 2026-01-07..2026-01-07 1"} << "1 task that ends before it starts: read as 1 day";
+    const QByteArray msp = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\">"
+                           "<StartDate>2026-01-05T08:00:00</StartDate><Tasks>%1</Tasks></Project>";
+    QTest::newRow("MS Project: 0 hours, not flagged: a milestone")
+        << "xml"
+        << QByteArray(msp).replace("%1", "<Task><UID>1</UID><Name>M</Name><OutlineNumber>1</OutlineNumber>"
+                                         "<OutlineLevel>1</OutlineLevel><Start>2026-01-07T17:00:00</Start>"
+                                         "<Finish>2026-01-07T17:00:00</Finish><Duration>PT0H0M0S</Duration>"
+                                         "<Milestone>0</Milestone></Task>")
+        << QStringList{"1 2026-01-07..2026-01-07 0 milestone earliest 2026-01-02"} << "";
+}
+
+void TestPlanFiles::readAsTheFileMeansIt() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, facts);
+    QFETCH(QString, notKept);
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    PlanFile plan;
+    QString error;
+    QVERIFY2(readAs(format, buffer, plan, &error), qPrintable(error));
+    QStringList all = ::facts(plan);
+    for (const FileTask& task : plan.tasks)
+        all << task.key + " notes=" + task.notes;
+    // Through our own GanttProject file and back, the same.
+    const QByteArray gan = written("gan", plan);
+    QBuffer again;
+    again.setData(gan);
+    again.open(QIODevice::ReadOnly);
+    PlanFile back;
+    QVERIFY2(readGanttProject(again, back, &error), qPrintable(error));
+    for (const FileTask& task : back.tasks)
+        all << "back " + task.key + " notes=" + task.notes;
+    for (const QString& fact : facts)
+        QVERIFY2(all.contains(fact), qPrintable(fact + " not in\n" + all.join('\n')));
+    if (format == "gan")
+        for (const FileTask& task : plan.tasks)
+            QVERIFY2(all.contains("back " + task.key + " notes=" + task.notes), qPrintable(all.join('\n')));
+    if (!notKept.isEmpty())
+        QVERIFY2(!plan.notKept.filter(notKept).isEmpty(), qPrintable(plan.notKept.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(TestPlanFiles)
