@@ -453,11 +453,22 @@ bool GanReader::finish() {
         else
             *it = {std::min(it->first, first), std::max(it->second, last)};
     }
+    QSet<QString> linked;
+    for (const GanTask& read : std::as_const(m_tasks))
+        for (const GanLink& depend : read.links)
+            linked << read.task.key << depend.successor;
     m_plan.tasks.reserve(m_tasks.size());
     for (GanTask& read : m_tasks) {
         FileTask& task = read.task;
-        if (task.milestone) {
-            // At the start of its day: at the end of the working day before.
+        if (task.milestone && !linked.contains(task.key)) {
+            // No link places it: it stands on the day the file puts it, as GanttProject shows it.
+            task.start = task.finish = calendar.addWorkingDays(read.start, 0);
+            task.lengthDays = 0;
+            if (task.startNoEarlierThan.isValid())
+                task.startNoEarlierThan = calendar.addWorkingDays(task.startNoEarlierThan, 0);
+        } else if (task.milestone) {
+            // At the start of its day, where its links put it: at the end of the working day
+            // before, which is where the planner's links put a milestone.
             task.start = task.finish = calendar.dateOf(calendar.ordinalOf(read.start) - 1);
             task.lengthDays = 0;
             if (task.startNoEarlierThan.isValid())

@@ -78,6 +78,11 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (resourceName.contains(a.resourceUid))
             assigned[a.taskUid].append({a.units, resourceName.value(a.resourceUid)});
 
+    // Tasks at either end of a link.
+    QSet<qint64> linked;
+    for (const MsProjectXml::Task& task : project.tasks)
+        for (const MsProjectXml::Link& link : task.predecessors)
+            linked << task.uid << link.predecessorUid;
     QHash<QString, qint64> byOutline;
     QHash<qint64, QString> names;
     for (const MsProjectXml::Task& task : project.tasks)
@@ -140,6 +145,13 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
+        // A milestone no link places, at the start of a working day, stands on that day, as MS
+        // Project shows it.
+        if (task.milestone && !linked.contains(task.uid) && task.start.time() <= project.defaultStart &&
+            calendar.isWorkingDay(task.start.date())) {
+            f.start = f.finish = task.start.date();
+            f.startNoEarlierThan = f.start;
+        }
         // A date of the file's, or the project's start that a milestone takes.
         if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
             return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));

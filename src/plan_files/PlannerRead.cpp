@@ -7,6 +7,7 @@
 #include "PlanFileText.h"
 
 #include <QHash>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -471,10 +472,21 @@ bool PlannerReader::finish() {
     const WorkCalendar& calendar = m_plan.calendar;
     int partDays = 0;
     int endsBeforeStart = 0;
+    QSet<QString> linked;
+    for (const PlannerTask& read : std::as_const(m_tasks))
+        for (const PlannerLink& predecessor : read.predecessors)
+            linked << read.task.key << predecessor.predecessor;
     m_plan.tasks.reserve(m_tasks.size());
     for (PlannerTask& read : m_tasks) {
         FileTask& task = read.task;
-        if (task.milestone) {
+        // A milestone no link places stands on the day the file puts it, as Planner shows it,
+        // even at the very start of that day; a linked one where the planner's links put it.
+        const bool ownDay = task.milestone && !linked.contains(task.key) && read.start.minutes <= m_dayStart &&
+                            calendar.isWorkingDay(read.start.date);
+        if (ownDay) {
+            task.start = task.finish = read.start.date;
+            task.lengthDays = 0;
+        } else if (task.milestone) {
             task.start = task.finish = finishDay(read.start);
             task.lengthDays = 0;
         } else {
@@ -488,7 +500,9 @@ bool PlannerReader::finish() {
             if (!task.summary && (inside(read.start) || inside(read.finish)))
                 ++partDays;
         }
-        if (read.constraint.valid())
+        if (ownDay)
+            task.startNoEarlierThan = task.start;
+        else if (read.constraint.valid())
             task.startNoEarlierThan = task.milestone ? finishDay(read.constraint) : startDay(read.constraint);
         else if (task.milestone && m_projectStart.valid())
             // Planner dates a milestone at the project's start at its very beginning: the end of

@@ -230,7 +230,7 @@ void TestPlanFiles::realFiles_data() {
         << QStringList{"0 2024-01-04..2024-01-05 2 earliest 2024-01-04"} << QStringList{} << "";
     QTest::newRow("GanttProject: a milestone and a baseline")
         << "ganttproject/baseline-with-milestone.gan" << 1 << 0 << 1 << 0 << ""
-        << QStringList{"0 2023-12-29..2023-12-29 0 milestone earliest 2023-12-29"} << QStringList{"1 baseline:"} << "";
+        << QStringList{"0 2024-01-01..2024-01-01 0 milestone earliest 2024-01-01"} << QStringList{"1 baseline:"} << "";
     QTest::newRow("GanttProject: one resource") << "ganttproject/task-with-basic-assignee.gan" << 1 << 0 << 0 << 0 << ""
                                                 << QStringList{} << QStringList{} << "0=John Doe";
 
@@ -239,8 +239,8 @@ void TestPlanFiles::realFiles_data() {
         << QStringList{// 86,400 seconds after Thursday's end: Friday, one working day.
                        "16>17 FS 1", "17 2007-03-12..2007-03-23 10", "14>15 FS 0", "18>19 FF 0", "20>21 SS 0",
                        "22>23 SF 0",
-                       // A milestone at midnight starting Friday stands at the end of Thursday.
-                       "10 2007-02-22..2007-02-22 0 milestone earliest 2007-02-22", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
+                       // A milestone no link places, at the start of Friday, stands on Friday.
+                       "10 2007-02-23..2007-02-23 0 milestone earliest 2007-02-23", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
                        "25 2007-02-28..2007-03-06 5 earliest 2007-02-28",
                        // Ending at 13:30 on Monday: the Monday counts.
                        "3 2007-02-23..2007-02-26 2"}
@@ -267,8 +267,8 @@ void TestPlanFiles::realFiles_data() {
         << "";
     QTest::newRow("MS Project: outline, milestone, constraints, a lead")
         << "msproject/sample.xml" << 19 << 6 << 1 << 3 << "FF:1 FS:3 SF:1 SS:1"
-        << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-06..2003-01-06 0 milestone earliest 2003-01-06",
-                       "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
+        << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-07..2003-01-07 0 milestone earliest 2003-01-07",
+                       "1 2003-01-07..2003-03-17 50", "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
         << QStringList{"2 tasks with costs", "1 task with progress", "1 task with several resources"} << "";
     // ProjectLibre flags neither its summaries nor its milestones (0 hours): their outline and
     // length say what they are.

@@ -61,9 +61,9 @@ void TestPlanImport::importsRealFiles_data() {
     QTest::newRow("MS Project 2007, links of four kinds")
         << "msproject/task-links-project2007-mspdi.xml" << 16 << 8 << 0 << 0 << 0;
     QTest::newRow("MS Project, relations with lags") << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << 0;
-    // One summary starts a day earlier here: its milestone, at the project's start, stands at the
-    // end of the day before, and a summary here spans its tasks' days.
-    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 1;
+    // Its milestone stands on the project's first day, where MS Project shows it, and so its
+    // summary starts there too.
+    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 0;
     // Milestones of 0 hours that the file does not flag, summaries it does not flag either, and
     // two resources on no task: every one of them a contact.
     QTest::newRow("ProjectLibre sample") << "projectlibre/new-product.xml" << 42 << 37 << 12 << 35 << 0;
