@@ -535,10 +535,23 @@ bool GanReader::finish() {
         }
     }
 
+    QStringList unknownTypes;
+    int unknownLinks = 0;
+    for (const GanTask& read : std::as_const(m_tasks))
+        for (const GanLink& depend : read.links)
+            if (depend.type < 1 || depend.type > 4) {
+                ++unknownLinks;
+                if (!unknownTypes.contains(QString::number(depend.type)))
+                    unknownTypes << QString::number(depend.type);
+            }
     int shared = 0;
     for (const FileTask& task : std::as_const(m_plan.tasks))
         shared += task.otherAssignees.isEmpty() ? 0 : 1;
     QStringList& notKept = m_plan.notKept;
+    if (unknownLinks)
+        notKept << Text::counted(unknownLinks, "link", "links") +
+                       QStringLiteral(" of a type GanttProject does not have (%1): read as finish-to-start")
+                           .arg(unknownTypes.join(QStringLiteral(", ")));
     if (shared)
         notKept << Text::counted(shared, "task", "tasks") +
                        QStringLiteral(" with more than one resource: each keeps the one with the most load as its "

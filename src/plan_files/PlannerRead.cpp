@@ -472,6 +472,7 @@ bool PlannerReader::finish() {
     const WorkCalendar& calendar = m_plan.calendar;
     int partDays = 0;
     int endsBeforeStart = 0;
+    QStringList unknownLinks; // the types of links Planner does not have, one for each link
     QSet<QString> linked;
     for (const PlannerTask& read : std::as_const(m_tasks))
         for (const PlannerLink& predecessor : read.predecessors)
@@ -551,6 +552,8 @@ bool PlannerReader::finish() {
                 link.kind = LinkKind::FinishToFinish;
             else if (predecessor.type == QLatin1String("SF"))
                 link.kind = LinkKind::StartToFinish;
+            else if (!predecessor.type.isEmpty() && predecessor.type != QLatin1String("FS"))
+                unknownLinks << predecessor.type;
             if (predecessor.lagSeconds != 0) {
                 // Elapsed time from the predecessor's end (or start): the working days it spans.
                 ++elapsedLags;
@@ -586,6 +589,11 @@ bool PlannerReader::finish() {
     if (elapsedLags)
         notKept << Text::counted(elapsedLags, "lag", "lags") +
                        QStringLiteral(" in elapsed time: kept as the working days they span");
+    if (!unknownLinks.isEmpty())
+        notKept << Text::counted(unknownLinks.size(), "link", "links") +
+                       QStringLiteral(" of a type Planner does not have (%1): read as finish-to-start")
+                           .arg(QStringList(QSet<QString>(unknownLinks.cbegin(), unknownLinks.cend()).values())
+                                    .join(QStringLiteral(", ")));
     if (endsBeforeStart)
         notKept << Text::counted(endsBeforeStart, "task that ends before it starts",
                                  "tasks that end before they start") +

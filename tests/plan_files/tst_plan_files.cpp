@@ -904,6 +904,20 @@ void TestPlanFiles::readAsTheFileMeansIt_data() {
                       "<task id=\"1\" name=\"A\" start=\"20260107T080000Z\" end=\"20260105T170000Z\"/>"
                       "</tasks></project>")
         << QStringList{"1 2026-01-07..2026-01-07 1"} << "1 task that ends before it starts: read as 1 day";
+    QTest::newRow("gan: a link of a type GanttProject does not have")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"A\" start=\"2026-01-05\" duration=\"1\">"
+                                         "<depend id=\"2\" type=\"77\"/></task>\n"
+                                         "<task id=\"2\" name=\"B\" start=\"2026-01-06\" duration=\"1\"/>")
+        << QStringList{"1>2 FS 0"} << "1 link of a type GanttProject does not have (77): read as finish-to-start";
+    QTest::newRow("planner: a link of a type Planner does not have")
+        << "planner"
+        << QByteArray("<?xml version=\"1.0\"?>\n<project name=\"p\" mrproject-version=\"2\"><tasks>"
+                      "<task id=\"1\" name=\"A\" start=\"20260105T080000Z\" end=\"20260105T170000Z\"/>"
+                      "<task id=\"2\" name=\"B\" start=\"20260106T080000Z\" end=\"20260106T170000Z\">"
+                      "<predecessors><predecessor id=\"1\" predecessor-id=\"1\" type=\"XY\"/></predecessors>"
+                      "</task></tasks></project>")
+        << QStringList{"1>2 FS 0"} << "1 link of a type Planner does not have (XY): read as finish-to-start";
     const QByteArray msp = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\">"
                            "<StartDate>2026-01-05T08:00:00</StartDate><Tasks>%1</Tasks></Project>";
     QTest::newRow("MS Project: 0 hours, not flagged: a milestone")
