@@ -20,7 +20,11 @@
 #include <QTreeView>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -47,6 +51,8 @@ private slots:
     void refusesBadFiles_data();
     void refusesBadFiles();
     void deepOutlineAndOddValues();
+    void exportOpensInGnomePlanner_data();
+    void exportOpensInGnomePlanner();
     void commandLine();
     void fromTheMenus();
 };
@@ -326,6 +332,81 @@ void TestPlanImport::deepOutlineAndOddValues() {
                        .arg(project, QStringLiteral("p.Title = 'T' || cast(cast(substr(t.Title, 2) as integer) - 1 "
                                                     "as varchar(10))"))),
              depth - 1);
+}
+
+// Every real file, imported and exported again as MS Project XML, opens in GNOME Planner: its own
+// stylesheet (under xsltproc, as Planner runs it) reads each stored task on its days, and a length
+// (the work Planner schedules by) for each task that has one.
+void TestPlanImport::exportOpensInGnomePlanner_data() {
+    QTest::addColumn<QString>("file");
+    for (const QString& folder : QStringList{"ganttproject", "planner", "msproject", "projectlibre"})
+        for (const QString& file : QDir(dataFile(folder)).entryList({"*.gan", "*.planner", "*.xml"}, QDir::Files))
+            QTest::newRow(qPrintable(folder + '/' + file)) << folder + '/' + file;
+}
+
+void TestPlanImport::exportOpensInGnomePlanner() {
+    QFETCH(QString, file);
+    if (QStandardPaths::findExecutable(QStringLiteral("xsltproc")).isEmpty())
+        QSKIP("xsltproc is not installed (Debian package: xsltproc)");
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(dataFile(file), plan, &error), qPrintable(error));
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    const QString path = env.root() + QStringLiteral("/export.xml");
+    QVERIFY2(PlanExport::writeFile(path, id, &error), qPrintable(error));
+    QProcess xsltproc;
+    xsltproc.start(QStringLiteral("xsltproc"),
+                   {QStringLiteral("--nonet"), dataFile(QStringLiteral("planner/msp2planner.xsl")), path});
+    QVERIFY(xsltproc.waitForFinished(-1));
+    QCOMPARE(xsltproc.exitCode(), 0);
+    // "name first..last kind" of each task, as stored and as Planner reads it.
+    QStringList stored;
+    for (const QString& row : TestEnvironment::rows(
+             QStringLiteral("select Title, StartDate, DueDate, case when Milestone=(1=1) then 'milestone' when "
+                            "exists (select 1 from Tasks c where c.ParentID=t.ID) then 'summary' else 'work' end "
+                            "from Tasks t where ProjectID=%1")
+                 .arg(id))) {
+        const QStringList v = row.split(QLatin1Char('|'));
+        stored << QStringLiteral("%1 %2..%3 %4")
+                      .arg(v.at(0), v.at(1).left(10).remove(QLatin1Char('-')),
+                           v.at(2).left(10).remove(QLatin1Char('-')), v.at(3));
+    }
+    QStringList read;
+    struct Open {
+        QString text;
+        bool milestone = false, children = false;
+        qint64 work = 0;
+    };
+    QList<Open> open;
+    QXmlStreamReader planner(xsltproc.readAllStandardOutput());
+    while (!planner.atEnd()) {
+        planner.readNext();
+        if (planner.isStartElement() && planner.name() == QLatin1String("task")) {
+            if (!open.isEmpty())
+                open.last().children = true;
+            const QXmlStreamAttributes a = planner.attributes();
+            open.append(
+                {QStringLiteral("%1 %2..%3")
+                     .arg(a.value(QLatin1String("name")).toString(), a.value(QLatin1String("start")).left(8).toString(),
+                          a.value(QLatin1String("end")).left(8).toString()),
+                 a.value(QLatin1String("type")) == QLatin1String("milestone"), false,
+                 a.value(QLatin1String("work")).toLongLong()});
+        } else if (planner.isEndElement() && planner.name() == QLatin1String("task")) {
+            const Open task = open.takeLast();
+            read << task.text + QLatin1Char(' ') +
+                        (task.milestone  ? QStringLiteral("milestone")
+                         : task.children ? QStringLiteral("summary")
+                         : task.work > 0 ? QStringLiteral("work")
+                                         : QStringLiteral("no length"));
+        }
+    }
+    QVERIFY2(!planner.hasError(), qPrintable(planner.errorString()));
+    stored.sort();
+    read.sort();
+    QCOMPARE(read, stored);
 }
 
 // The command line imports into the chosen database and writes a project (or all) by suffix.
