@@ -168,8 +168,6 @@ private slots:
     void scheduledAsTheFileDatesThem();
     void roundTrips_data();
     void roundTrips();
-    void exportReadByGnomePlanner_data();
-    void exportReadByGnomePlanner();
     void linkAndPriorityCodes_data();
     void linkAndPriorityCodes();
     void awkwardPlansWrittenAndReadBack_data();
@@ -454,82 +452,6 @@ void TestPlanFiles::roundTrips() {
     if (!haveXmllint())
         QSKIP("xmllint is not installed (Debian package: libxml2-utils)");
     QCOMPARE(xmllint(bytes, format == "xml" ? data + "/msproject-export.xsd" : QString()), QString());
-}
-
-// GNOME Planner opens MS Project XML through its own stylesheet (msp2planner.xsl, run here with
-// xsltproc as Planner runs it) and schedules a task by its work: every real file, exported, gives
-// Planner each task's length, dates, kind and parent.
-void TestPlanFiles::exportReadByGnomePlanner_data() {
-    QTest::addColumn<QString>("file");
-    for (const QString& folder : QStringList{"ganttproject", "planner", "msproject", "projectlibre"})
-        for (const QString& file : QDir(data + '/' + folder).entryList({"*.gan", "*.planner", "*.xml"}, QDir::Files))
-            QTest::newRow(qPrintable(folder + '/' + file)) << folder + '/' + file;
-}
-
-void TestPlanFiles::exportReadByGnomePlanner() {
-    QFETCH(QString, file);
-    if (QStandardPaths::findExecutable("xsltproc").isEmpty())
-        QSKIP("xsltproc is not installed (Debian package: xsltproc)");
-    PlanFile original;
-    QString error;
-    QVERIFY2(readFile(file, original, &error), qPrintable(error));
-    const QByteArray bytes = written("xml", original);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    PlanFile back; // the export's tasks in its order of IDs
-    QVERIFY2(readMsProject(buffer, back, &error), qPrintable(error));
-    QTemporaryDir dir;
-    QFile exported(dir.filePath("export.xml"));
-    QVERIFY(exported.open(QIODevice::WriteOnly) && exported.write(bytes) == bytes.size());
-    exported.close();
-    QProcess xsltproc;
-    xsltproc.start("xsltproc", {"--nonet", data + "/planner/msp2planner.xsl", exported.fileName()});
-    QVERIFY(xsltproc.waitForFinished(-1));
-    QCOMPARE(xsltproc.exitCode(), 0);
-    QXmlStreamReader planner(xsltproc.readAllStandardOutput());
-    QHash<int, int> positionOfKey;
-    for (int i = 0; i < back.tasks.size(); ++i)
-        positionOfKey.insert(back.tasks.at(i).key.toInt(), i);
-    QStringList wrong;
-    QList<int> open; // the IDs of the tasks the reader is within
-    int read = 0;
-    while (!planner.atEnd()) {
-        planner.readNext();
-        if (planner.isEndElement() && planner.name() == QLatin1String("task"))
-            open.removeLast();
-        if (!planner.isStartElement() || planner.name() != QLatin1String("task"))
-            continue;
-        const QXmlStreamAttributes a = planner.attributes();
-        const int id = a.value("id").toInt();
-        const int parentId = open.isEmpty() ? 0 : open.last();
-        open << id;
-        ++read;
-        if (id < 1 || id > back.tasks.size()) {
-            wrong << QString("task %1 is not in the export").arg(id);
-            continue;
-        }
-        const FileTask& task = back.tasks.at(id - 1);
-        const int people = std::max<int>(1, (task.assignee.isEmpty() ? 0 : 1) + task.otherAssignees.size());
-        const qint64 work = task.milestone ? 0 : qint64(task.lengthDays) * 8 * 3600 * people;
-        const QString expected =
-            QString("%1 %2..%3 work %4 %5 under %6")
-                .arg(task.name, task.start.toString("yyyyMMdd"), task.finish.toString("yyyyMMdd"))
-                .arg(task.summary ? QString("(summary)") : QString::number(work))
-                .arg(task.milestone ? "milestone" : "normal")
-                .arg(task.parentKey.isEmpty() ? 0 : positionOfKey.value(task.parentKey.toInt()) + 1);
-        const QString got =
-            QString("%1 %2..%3 work %4 %5 under %6")
-                .arg(a.value("name").toString(), a.value("start").left(8).toString(), a.value("end").left(8).toString())
-                .arg(task.summary ? QString("(summary)") : a.value("work").toString())
-                .arg(a.value("type").toString())
-                .arg(parentId);
-        if (got != expected)
-            wrong << "expected " + expected + "\n     got " + got;
-    }
-    QVERIFY2(!planner.hasError(), qPrintable(planner.errorString()));
-    QCOMPARE(wrong.join('\n'), QString());
-    QCOMPARE(read, back.tasks.size());
 }
 
 void TestPlanFiles::linkAndPriorityCodes_data() {
