@@ -121,8 +121,8 @@ Scheduled schedulePlan(const PlanFile& file, const WorkCalendar& calendar) {
     return s;
 }
 
-// The line of the first byte that is not UTF-8 in a file that is (an XML file that declares no
-// other encoding, or an iCalendar file); 0 when there is none. The XML reader decodes ahead of
+// The line of the first byte that is not UTF-8 in an XML file that declares no other encoding;
+// 0 when there is none. The XML reader decodes ahead of
 // where it reads, so its own error names the line it had reached, not the bad byte's.
 qint64 badUtf8Line(const QByteArray& bytes) {
     const QByteArray head = bytes.left(200);
@@ -299,7 +299,7 @@ bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error, bo
         return fail(QStringLiteral("the file is larger than %1, the most a plan may be.")
                         .arg(QLocale().formattedDataSize(maxFileBytes)));
     const Kind kind = kindOf(path, file);
-    if (kind != Kind::Unknown) {
+    if (kind == Kind::MsProject || kind == Kind::GanttProject || kind == Kind::Planner) {
         if (const qint64 line = badUtf8Line(file.peek(maxFileBytes)))
             return fail(
                 QStringLiteral("Line %1: a byte that is not UTF-8, the file's encoding; nothing was read.").arg(line));
