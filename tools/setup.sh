@@ -24,7 +24,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth
     dpkg-dev file lintian appstream desktop-file-utils
-    libxml2-utils
+    libxml2-utils xsltproc
     dbus-daemon libsecret-1-dev radicale
 )
 

@@ -45,7 +45,29 @@ struct GanHoliday {
 struct Allocation {
     QString resource;
     double load = 0;
+    bool responsible = false; // the one in charge of the task
 };
+
+// A note as GanttProject keeps it: its own text whole (trailing blanks too), without the line
+// break and indentation that a file laid out by hand puts around it.
+QString noteText(const QString& text) {
+    if (!text.startsWith(QLatin1Char('\n')) && !text.startsWith(QLatin1String("\r\n")))
+        return text;
+    qsizetype from = 0;
+    while (from < text.size() && text.at(from).isSpace())
+        ++from;
+    qsizetype to = text.size();
+    while (to > from && (text.at(to - 1) == QLatin1Char(' ') || text.at(to - 1) == QLatin1Char('\t')))
+        --to;
+    if (to > from && text.at(to - 1) == QLatin1Char('\n')) {
+        --to;
+        if (to > from && text.at(to - 1) == QLatin1Char('\r'))
+            --to;
+    } else {
+        to = text.size();
+    }
+    return text.mid(from, to - from);
+}
 
 class GanReader {
 public:
@@ -306,7 +328,7 @@ bool GanReader::readTask(const QString& parentKey) {
             m_tasks[index].links.append(depend);
             m_xml.skipCurrentElement();
         } else if (name == QLatin1String("notes")) {
-            m_tasks[index].task.notes = m_xml.readElementText().trimmed();
+            m_tasks[index].task.notes = noteText(m_xml.readElementText());
         } else
             m_xml.skipCurrentElement();
     }
@@ -343,7 +365,8 @@ void GanReader::readAllocations() {
             // An allocation of a resource the file does not hold names nobody: left out.
             if (m_resourceNames.contains(resource))
                 m_allocations[attributes.value(QLatin1String("task-id")).toString()].append(
-                    {m_resourceNames.value(resource), load});
+                    {m_resourceNames.value(resource), load,
+                     attributes.value(QLatin1String("responsible")) == QLatin1String("true")});
         }
         m_xml.skipCurrentElement();
     }
@@ -405,11 +428,47 @@ bool GanReader::finish() {
         m_plan.calendar.addHoliday(day);
     const WorkCalendar& calendar = m_plan.calendar;
 
+    // A summary is never a milestone, even one the file gives no length: it spans the tasks under
+    // it (last ones first, so that a summary's own summary sees its span).
+    QHash<QString, QPair<QDate, QDate>> spans;
+    for (qsizetype i = m_tasks.size() - 1; i >= 0; --i) {
+        GanTask& read = m_tasks[i];
+        FileTask& task = read.task;
+        if (task.summary && spans.contains(task.key)) {
+            if (task.milestone || read.duration == 0) {
+                task.milestone = false;
+                const auto [first, last] = spans.value(task.key);
+                read.start = first;
+                read.duration = std::max(1, calendar.workingDaysBetween(calendar.addWorkingDays(first, 0), last));
+            }
+        }
+        if (task.parentKey.isEmpty())
+            continue;
+        const QDate first = task.milestone ? read.start : calendar.addWorkingDays(read.start, 0);
+        const QDate last = task.milestone ? calendar.dateOf(calendar.ordinalOf(read.start) - 1)
+                                          : calendar.addWorkingDays(read.start, std::max(read.duration, 1) - 1);
+        auto it = spans.find(task.parentKey);
+        if (it == spans.end())
+            spans.insert(task.parentKey, {first, last});
+        else
+            *it = {std::min(it->first, first), std::max(it->second, last)};
+    }
+    QSet<QString> linked;
+    for (const GanTask& read : std::as_const(m_tasks))
+        for (const GanLink& depend : read.links)
+            linked << read.task.key << depend.successor;
     m_plan.tasks.reserve(m_tasks.size());
     for (GanTask& read : m_tasks) {
         FileTask& task = read.task;
-        if (task.milestone) {
-            // At the start of its day: at the end of the working day before.
+        if (task.milestone && !linked.contains(task.key)) {
+            // No link places it: it stands on the day the file puts it, as GanttProject shows it.
+            task.start = task.finish = calendar.addWorkingDays(read.start, 0);
+            task.lengthDays = 0;
+            if (task.startNoEarlierThan.isValid())
+                task.startNoEarlierThan = calendar.addWorkingDays(task.startNoEarlierThan, 0);
+        } else if (task.milestone) {
+            // At the start of its day, where its links put it: at the end of the working day
+            // before, which is where the planner's links put a milestone.
             task.start = task.finish = calendar.dateOf(calendar.ordinalOf(read.start) - 1);
             task.lengthDays = 0;
             if (task.startNoEarlierThan.isValid())
@@ -427,9 +486,12 @@ bool GanReader::finish() {
             return false;
         }
         const QList<Allocation> allocations = m_allocations.value(task.key);
+        // The resource in charge of the task is its assignee, else the one with the most load.
         int most = -1;
         for (int i = 0; i < allocations.size(); ++i)
-            if (most < 0 || allocations.at(i).load > allocations.at(most).load)
+            if (most < 0 || allocations.at(i).responsible > allocations.at(most).responsible ||
+                (allocations.at(i).responsible == allocations.at(most).responsible &&
+                 allocations.at(i).load > allocations.at(most).load))
                 most = i;
         for (int i = 0; i < allocations.size(); ++i) {
             if (i == most)
@@ -473,10 +535,23 @@ bool GanReader::finish() {
         }
     }
 
+    QStringList unknownTypes;
+    int unknownLinks = 0;
+    for (const GanTask& read : std::as_const(m_tasks))
+        for (const GanLink& depend : read.links)
+            if (depend.type < 1 || depend.type > 4) {
+                ++unknownLinks;
+                if (!unknownTypes.contains(QString::number(depend.type)))
+                    unknownTypes << QString::number(depend.type);
+            }
     int shared = 0;
     for (const FileTask& task : std::as_const(m_plan.tasks))
         shared += task.otherAssignees.isEmpty() ? 0 : 1;
     QStringList& notKept = m_plan.notKept;
+    if (unknownLinks)
+        notKept << Text::counted(unknownLinks, "link", "links") +
+                       QStringLiteral(" of a type GanttProject does not have (%1): read as finish-to-start")
+                           .arg(unknownTypes.join(QStringLiteral(", ")));
     if (shared)
         notKept << Text::counted(shared, "task", "tasks") +
                        QStringLiteral(" with more than one resource: each keeps the one with the most load as its "

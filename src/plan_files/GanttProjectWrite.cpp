@@ -6,6 +6,7 @@
 #include "PlanFileText.h"
 
 #include <QHash>
+#include <QSet>
 #include <QXmlStreamWriter>
 
 namespace PlanFiles {
@@ -71,9 +72,12 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
     for (qsizetype i = 0; i < plan.tasks.size(); ++i)
         idOf.insert(plan.tasks.at(i).key, ids.at(i));
     QHash<QString, QList<const FileLink*>> successorsOf;
+    QSet<QString> linked;
     for (const FileLink& link : plan.links)
-        if (idOf.contains(link.predecessorKey) && idOf.contains(link.successorKey))
+        if (idOf.contains(link.predecessorKey) && idOf.contains(link.successorKey)) {
             successorsOf[link.predecessorKey].append(&link);
+            linked << link.predecessorKey << link.successorKey;
+        }
     const WorkCalendar& calendar = plan.calendar;
     QDate start = plan.start;
     for (const FileTask& task : plan.tasks)
@@ -142,8 +146,12 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
             const QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
             length = std::max(calendar.workingDaysBetween(taskStart, taskFinish), 1);
         }
+        // A milestone that links place stands at the end of its day, which GanttProject, whose
+        // milestones stand at the start of a day, has as the start of the next working day; one
+        // without links is written on its own day, where GanttProject shows it.
+        const bool nextDay = milestone && linked.contains(task.key);
         if (milestone) {
-            taskStart = calendar.addWorkingDays(taskStart, 1);
+            taskStart = nextDay ? calendar.addWorkingDays(taskStart, 1) : taskStart;
             length = 0;
         }
         xml.writeStartElement(QStringLiteral("task"));
@@ -158,7 +166,7 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
             attribute(xml, "priority", QString::number(priorityCode(task.priority)));
         if (Text::inRange(task.startNoEarlierThan)) {
             const QDate earliest =
-                milestone ? calendar.addWorkingDays(task.startNoEarlierThan, 1) : task.startNoEarlierThan;
+                nextDay ? calendar.addWorkingDays(task.startNoEarlierThan, 1) : task.startNoEarlierThan;
             attribute(xml, "thirdDate", earliest.toString(Qt::ISODate));
             attribute(xml, "thirdDate-constraint", QStringLiteral("1"));
         }

@@ -48,8 +48,17 @@ DateTimeText dateTime(QDate day, const char* time) {
     return t;
 }
 
-std::string hours(int days) {
-    return "PT" + std::to_string(qint64(days) * (minutesPerDay / 60)) + "H0M0S";
+std::string hours(qint64 days) {
+    return "PT" + std::to_string(days * (minutesPerDay / 60)) + "H0M0S";
+}
+
+// The people of a task, its assignee first, once each.
+QStringList assignedNames(const FileTask& task) {
+    QStringList names;
+    for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
+        if (!name.isEmpty() && !names.contains(name))
+            names.append(name);
+    return names;
 }
 
 int priorityValue(Priority priority) {
@@ -280,7 +289,11 @@ struct MsProjectWriting::Parts {
     std::vector<Text::OutlineEntry> order;
     QList<qint64> uids;
     std::vector<std::string> outlineNumbers; // by outline position
-    QDate start;                             // the project's; for a task without dates
+    // Work in days of one person, by outline position: a task's length for each of its people (a
+    // task without any is one person's work, so that a reader that schedules by work, as GNOME
+    // Planner does, finds its length); a summary's is its tasks' work.
+    std::vector<qint64> workDays;
+    QDate start; // the project's; for a task without dates
     std::string head;
     std::string tail;
 };
@@ -309,6 +322,16 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
     if (!Text::inRange(finish) || finish < start)
         finish = start;
     parts.start = start;
+    parts.workDays.assign(order.size(), 0);
+    for (size_t position = order.size(); position-- > 0;) {
+        const Text::OutlineEntry& entry = order[position];
+        const FileTask& task = plan.tasks.at(entry.task);
+        if (!entry.hasChildren && !task.milestone)
+            parts.workDays[position] =
+                qint64(std::max(task.lengthDays, 0)) * std::max<qint64>(1, assignedNames(task).size());
+        if (entry.parent >= 0)
+            parts.workDays[static_cast<size_t>(entry.parent)] += parts.workDays[position];
+    }
     int workingWeekdays = 0;
     for (int day = 1; day <= 7; ++day)
         workingWeekdays += plan.calendar.isWorkingWeekday(day) ? 1 : 0;
@@ -346,6 +369,10 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
         text(xml, "Finish", dateTime(finish, "17:00:00"));
         text(xml, "Duration", hours(plan.calendar.workingDaysBetween(start, finish)));
         number(xml, "DurationFormat", 7);
+        qint64 work = 0;
+        for (size_t position = 0; position < order.size(); ++position)
+            work += order[position].parent < 0 ? parts.workDays[position] : 0;
+        text(xml, "Work", hours(work));
         number(xml, "Milestone", 0);
         number(xml, "Summary", 1);
         number(xml, "PercentComplete", 0);
@@ -390,17 +417,21 @@ MsProjectWriting::MsProjectWriting(const PlanFile& plan)
         const FileTask& task = plan.tasks.at(entry.task);
         if (task.assignee.isEmpty() && task.otherAssignees.isEmpty())
             continue;
-        // The assignee first, so that a reader taking the first of equal units takes it.
-        QStringList names;
-        for (const QString& name : QStringList{task.assignee} + task.otherAssignees)
-            if (!name.isEmpty() && !names.contains(name))
-                names.append(name);
-        for (const QString& name : std::as_const(names)) {
+        // The assignee first, so that a reader taking the first of equal units takes it; each
+        // works the task's whole length (a summary's people, their tasks' length).
+        const bool milestone = task.milestone && !entry.hasChildren;
+        const qint64 days = milestone ? 0
+                            : entry.hasChildren
+                                ? plan.calendar.workingDaysBetween(Text::inRange(task.start) ? task.start : start,
+                                                                   Text::inRange(task.finish) ? task.finish : start)
+                                : std::max(task.lengthDays, 0);
+        for (const QString& name : assignedNames(task)) {
             end.writeStartElement("Assignment");
             number(end, "UID", ++assignment);
             number(end, "TaskUID", uids.at(entry.task));
             number(end, "ResourceUID", resourceIndex.value(name) + 1);
             number(end, "Units", 1);
+            text(end, "Work", hours(std::max<qint64>(days, 0)));
             end.writeEndElement();
         }
     }
@@ -480,6 +511,8 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         number(xml, "UID", parts.uids.at(entry.task));
         number(xml, "ID", static_cast<qint64>(position) + 1);
         text(xml, "Name", task.name);
+        // MS Project's outline code, which GNOME Planner nests its tasks by.
+        text(xml, "WBS", parts.outlineNumbers[position]);
         text(xml, "OutlineNumber", parts.outlineNumbers[position]);
         number(xml, "OutlineLevel", entry.depth);
         number(xml, "Priority", priorityValue(task.priority));
@@ -487,6 +520,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
         text(xml, "Duration", hours(length));
         number(xml, "DurationFormat", 7);
+        text(xml, "Work", hours(parts.workDays[position]));
         number(xml, "Milestone", milestone ? 1 : 0);
         number(xml, "Summary", entry.hasChildren ? 1 : 0);
         number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));

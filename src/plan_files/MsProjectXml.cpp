@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QXmlStreamReader>
 
 namespace MsProjectXml {
@@ -60,9 +61,10 @@ void readTask(QXmlStreamReader& xml, Task& task) {
             task.start = dateTime(xml.readElementText());
         else if (name == QLatin1String("Finish"))
             task.finish = dateTime(xml.readElementText());
-        else if (name == QLatin1String("Duration"))
+        else if (name == QLatin1String("Duration")) {
             task.durationMinutes = durationMinutes(xml.readElementText());
-        else if (name == QLatin1String("Milestone"))
+            task.hasDuration = true;
+        } else if (name == QLatin1String("Milestone"))
             task.milestone = flag(xml.readElementText());
         else if (name == QLatin1String("Summary"))
             task.summary = flag(xml.readElementText());
@@ -308,6 +310,25 @@ bool read(QIODevice& device, Project& project, QString* error) {
         return fail(xml.errorString());
     if (project.minutesPerDay <= 0)
         project.minutesPerDay = 480;
+    // A task's place in the outline and its length decide what it is, not the flags: ProjectLibre
+    // flags neither its summaries nor its milestones (which it writes as 0 hours).
+    QSet<QString> parents;
+    for (const Task& task : std::as_const(project.tasks))
+        if (task.outlineLevel > 0 && !task.isNull) {
+            const qsizetype dot = task.outlineNumber.lastIndexOf(QLatin1Char('.'));
+            if (dot > 0)
+                parents.insert(task.outlineNumber.left(dot));
+        }
+    for (Task& task : project.tasks) {
+        if (task.outlineLevel == 0 || task.isNull)
+            continue;
+        if (parents.contains(task.outlineNumber)) {
+            task.summary = true;
+            task.milestone = false;
+        } else if (task.hasDuration && task.durationMinutes == 0) {
+            task.milestone = true;
+        }
+    }
     if (!project.defaultStart.isValid())
         project.defaultStart = QTime(8, 0);
     if (!project.defaultFinish.isValid())

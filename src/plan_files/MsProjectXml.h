@@ -31,6 +31,9 @@ struct Task {
     QDateTime start;
     QDateTime finish;
     qint64 durationMinutes = 0;
+    bool hasDuration = false;
+    // As read() leaves them: a task with tasks under it is a summary and never a milestone; any
+    // other task of no length is a milestone, flagged or not.
     bool milestone = false;
     bool summary = false;
     bool manual = false;

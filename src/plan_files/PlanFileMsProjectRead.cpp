@@ -78,6 +78,11 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (resourceName.contains(a.resourceUid))
             assigned[a.taskUid].append({a.units, resourceName.value(a.resourceUid)});
 
+    // Tasks at either end of a link.
+    QSet<qint64> linked;
+    for (const MsProjectXml::Task& task : project.tasks)
+        for (const MsProjectXml::Link& link : task.predecessors)
+            linked << task.uid << link.predecessorUid;
     QHash<QString, qint64> byOutline;
     QHash<qint64, QString> names;
     for (const MsProjectXml::Task& task : project.tasks)
@@ -93,7 +98,9 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
     for (const MsProjectXml::Unscheduled& u : MsProjectXml::toPlan(project, calendar).unscheduled)
         keepDates.insert(u.uid, u.reason);
     int baselines = 0, costs = 0, otherConstraints = 0, manual = 0, ownCalendar = 0, roundedLags = 0, shared = 0,
-        kept = 0;
+        kept = 0, negative = 0;
+    QList<int> unknownTypes;
+    int unknownLinks = 0;
     const qint64 minutesPerDay = project.minutesPerDay;
     for (const MsProjectXml::Task& task : project.tasks) {
         if (task.outlineLevel == 0 || task.isNull)
@@ -112,6 +119,10 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         f.start = task.milestone ? MsProjectXml::finishDay(project, calendar, task.start)
                                  : MsProjectXml::startDay(project, calendar, task.start);
         f.finish = MsProjectXml::finishDay(project, calendar, task.finish);
+        // A summary that starts at the end of a day starts with a milestone standing there, which
+        // is dated on that day.
+        if (task.summary && task.start.time() >= project.defaultFinish && calendar.isWorkingDay(task.start.date()))
+            f.start = task.start.date();
         if (!inRange(f.start) || !inRange(f.finish))
             return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
         if (task.milestone || f.finish < f.start)
@@ -121,6 +132,8 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
             : task.summary
                 ? calendar.workingDaysBetween(f.start, f.finish)
                 : std::max<int>(1, static_cast<int>(std::lround(double(task.durationMinutes) / double(minutesPerDay))));
+        if (task.durationMinutes < 0 && !task.summary)
+            ++negative;
         f.percentComplete = std::clamp(task.percentComplete, 0, 100);
         f.priority = priorityOf(task.priority);
         // Must start on (2) and start no earlier than (4) both hold the task back to their date.
@@ -132,6 +145,13 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
+        // A milestone no link places, at the start of a working day, stands on that day, as MS
+        // Project shows it.
+        if (task.milestone && !linked.contains(task.uid) && task.start.time() <= project.defaultStart &&
+            calendar.isWorkingDay(task.start.date())) {
+            f.start = f.finish = task.start.date();
+            f.startNoEarlierThan = f.start;
+        }
         // A date of the file's, or the project's start that a milestone takes.
         if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
             return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));
@@ -167,6 +187,11 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
             l.predecessorKey = QString::number(link.predecessorUid);
             l.successorKey = f.key;
             l.kind = kindOf(link.type);
+            if (link.type < MsProjectXml::FinishFinish || link.type > MsProjectXml::StartStart) {
+                ++unknownLinks;
+                if (!unknownTypes.contains(link.type))
+                    unknownTypes << link.type;
+            }
             const double tenthsPerDay =
                 MsProjectXml::lagIsElapsed(link.lagFormat) ? 24.0 * 60 * 10 : double(minutesPerDay) * 10;
             const double days = double(link.lag) / tenthsPerDay;
@@ -189,6 +214,17 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
             t.lengthDays = std::max(1, calendar.workingDaysBetween(t.start, t.finish));
         t.summary = parent;
     }
+    if (unknownLinks) {
+        QStringList types;
+        for (int type : std::as_const(unknownTypes))
+            types << QString::number(type);
+        plan.notKept << counted(unknownLinks, "link", "links") +
+                            QStringLiteral(" of a type MS Project does not have (%1): read as finish-to-start")
+                                .arg(types.join(QStringLiteral(", ")));
+    }
+    if (negative)
+        plan.notKept << counted(negative, "task with a negative length", "tasks with negative lengths") +
+                            QStringLiteral(": read as 1 day");
     if (baselines)
         plan.notKept << counted(baselines, "baseline", "baselines") + QStringLiteral(": the planner keeps none");
     if (costs)

@@ -5,6 +5,7 @@
 #include "app/Backup.h"
 #include "app/Database.h"
 #include "app/DbError.h"
+#include "app/FieldBounds.h"
 #include "app/SqlText.h"
 #include "scheduling/PlanStore.h"
 #include "scheduling/Scheduler.h"
@@ -120,8 +121,79 @@ Scheduled schedulePlan(const PlanFile& file, const WorkCalendar& calendar) {
     return s;
 }
 
+// The line of the first byte that is not UTF-8 in an XML file that declares no other encoding;
+// 0 when there is none. The XML reader decodes ahead of
+// where it reads, so its own error names the line it had reached, not the bad byte's.
+qint64 badUtf8Line(const QByteArray& bytes) {
+    const QByteArray head = bytes.left(200);
+    if (head.startsWith("<?xml")) {
+        const qsizetype end = head.indexOf("?>");
+        const QByteArray declaration = head.left(end < 0 ? head.size() : end).toLower();
+        const qsizetype at = declaration.indexOf("encoding");
+        if (at >= 0 && !declaration.mid(at).contains("utf-8") && !declaration.mid(at).contains("utf8"))
+            return 0;
+    } else if (head.startsWith("\xFE\xFF") || head.startsWith("\xFF\xFE")) {
+        return 0; // UTF-16
+    }
+    qint64 line = 1;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            line += c == '\n' ? 1 : 0;
+            ++i;
+            continue;
+        }
+        int more = 0;
+        unsigned int least = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+            least = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            least = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            least = 0x10000;
+        } else {
+            return line;
+        }
+        unsigned int code = c & (0x3F >> more);
+        for (int k = 1; k <= more; ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                return line;
+            code = (code << 6) | (p[i + k] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return line;
+        i += more + 1;
+    }
+    return 0;
+}
+
 QString normalName(const QString& name) {
     return name.simplified().toCaseFolded();
+}
+
+// Everyone the file names, once each, as the preview lists them and the import makes them: the
+// owner, the resources, and any assignee the resources leave out.
+QStringList peopleOf(const PlanFile& plan) {
+    QStringList people;
+    QSet<QString> seen;
+    auto add = [&](const QString& person) {
+        const QString key = normalName(person);
+        if (!key.isEmpty() && !seen.contains(key)) {
+            seen.insert(key);
+            people << person.simplified();
+        }
+    };
+    add(plan.owner);
+    for (const QString& resource : plan.resources)
+        add(resource);
+    for (const FileTask& task : plan.tasks)
+        add(task.assignee);
+    return people;
 }
 
 QHash<QString, qint64> contactIds() {
@@ -226,9 +298,15 @@ bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error, bo
     if (file.size() > maxFileBytes)
         return fail(QStringLiteral("the file is larger than %1, the most a plan may be.")
                         .arg(QLocale().formattedDataSize(maxFileBytes)));
+    const Kind kind = kindOf(path, file);
+    if (kind == Kind::MsProject || kind == Kind::GanttProject || kind == Kind::Planner) {
+        if (const qint64 line = badUtf8Line(file.peek(maxFileBytes)))
+            return fail(
+                QStringLiteral("Line %1: a byte that is not UTF-8, the file's encoding; nothing was read.").arg(line));
+    }
     QString message;
     bool ok = false;
-    switch (kindOf(path, file)) {
+    switch (kind) {
     case Kind::MsProject:
         ok = PlanFiles::readMsProject(file, plan, &message);
         break;
@@ -250,6 +328,28 @@ bool readFile(const QString& path, PlanFiles::PlanFile& plan, QString* error, bo
         return fail(message);
     if (plan.tasks.isEmpty())
         return fail(QStringLiteral("the file holds no tasks."));
+    // Texts the database would refuse, refused here, before anything is written or copied.
+    for (const FileTask& task : std::as_const(plan.tasks)) {
+        if (task.name.size() > FieldBounds::maxShortText)
+            return fail(QStringLiteral("task %1 has a name of %2 characters; a name may have at most %3.")
+                            .arg(task.key)
+                            .arg(task.name.size())
+                            .arg(FieldBounds::maxShortText));
+        if (task.notes.size() > FieldBounds::maxLongText)
+            return fail(QStringLiteral("task %1 has notes of %2 characters; notes may have at most %3.")
+                            .arg(task.key)
+                            .arg(task.notes.size())
+                            .arg(FieldBounds::maxLongText));
+    }
+    for (const QString& person : peopleOf(plan))
+        if (person.size() > FieldBounds::maxShortText)
+            return fail(QStringLiteral("a person's name has %1 characters; a name may have at most %2.")
+                            .arg(person.size())
+                            .arg(FieldBounds::maxShortText));
+    if (plan.projectName.size() > FieldBounds::maxShortText)
+        return fail(QStringLiteral("the project's name has %1 characters; a name may have at most %2.")
+                        .arg(plan.projectName.size())
+                        .arg(FieldBounds::maxShortText));
     if (plan.projectName.trimmed().isEmpty())
         plan.projectName = QFileInfo(path).completeBaseName();
     return true;
@@ -271,17 +371,9 @@ Preview preview(const PlanFiles::PlanFile& plan) {
                                     "database's is used.")
                          .arg(weekText(plan.calendar), weekText(calendar));
     const QHash<QString, qint64> known = Database::shared().isOpen() ? contactIds() : QHash<QString, qint64>();
-    QSet<QString> listed;
-    QStringList people = plan.resources;
-    if (!plan.owner.trimmed().isEmpty())
-        people.prepend(plan.owner);
-    for (const QString& person : people) {
-        const QString key = normalName(person);
-        if (!key.isEmpty() && !known.contains(key) && !listed.contains(key)) {
-            listed.insert(key);
-            p.newContacts << person.simplified();
-        }
-    }
+    for (const QString& person : peopleOf(plan))
+        if (!known.contains(normalName(person)))
+            p.newContacts << person;
     p.loop = s.loop;
     if (!s.schedule.ok())
         return p;
@@ -342,6 +434,8 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                 last = t.finish;
         }
         const qint64 ownerId = contactId(owner);
+        for (const QString& person : peopleOf(plan))
+            contactId(person);
         projectId = insertReturningId(
             QStringLiteral("insert into Projects (ProjectName,Owner,StartDate,Status,Category,Priority,Notes,EndDate,"
                            "BudgetInDays,Budget) values (%1,%2,%3,%4,%5,%6,%7,%8,0,0)")
@@ -352,19 +446,29 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
         // Parents before the tasks under them: level by level, many rows to a statement; the new
         // IDs are read back in the order the rows went in (the project is new, so its tasks are
         // these alone, numbered as they were inserted).
+        // Depths found walking up each chain of parents (no recursion: an outline may be
+        // thousands of levels deep); a chain that comes back on itself puts its task at the top.
         QHash<QString, int> depth;
-        std::function<int(const QString&, int)> depthOf = [&](const QString& key, int guard) -> int {
-            if (depth.contains(key))
-                return depth.value(key);
-            const qsizetype at = s.idOf.value(key, 0) - 1;
-            const QString parent = at >= 0 ? plan.tasks[at].parentKey : QString();
-            const int d = parent.isEmpty() || guard > 1000 ? 0 : depthOf(parent, guard + 1) + 1;
-            depth.insert(key, d);
-            return d;
+        auto depthOf = [&](const QString& start) {
+            QList<QString> chain;
+            QSet<QString> onChain;
+            QString key = start;
+            int below = 0;
+            while (!key.isEmpty() && !depth.contains(key) && !onChain.contains(key)) {
+                chain << key;
+                onChain.insert(key);
+                const qsizetype at = s.idOf.value(key, 0) - 1;
+                key = at >= 0 ? plan.tasks[at].parentKey : QString();
+            }
+            if (!key.isEmpty() && depth.contains(key))
+                below = depth.value(key) + 1;
+            for (qsizetype n = chain.size() - 1; n >= 0; --n)
+                depth.insert(chain[n], below++);
+            return depth.value(start);
         };
         QMap<int, QList<qsizetype>> levels;
         for (qsizetype i = 0; i < plan.tasks.size(); ++i)
-            levels[depthOf(plan.tasks[i].key, 0)] << i;
+            levels[depthOf(plan.tasks[i].key)] << i;
         const QString project = QString::number(projectId);
         QHash<qint64, qint64> stored; // plan ID -> new task ID
         qsizetype storedCount = 0;

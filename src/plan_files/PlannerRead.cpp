@@ -7,6 +7,7 @@
 #include "PlanFileText.h"
 
 #include <QHash>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -470,21 +471,39 @@ QDate PlannerReader::finishDay(const Moment& at) const {
 bool PlannerReader::finish() {
     const WorkCalendar& calendar = m_plan.calendar;
     int partDays = 0;
+    int endsBeforeStart = 0;
+    QStringList unknownLinks; // the types of links Planner does not have, one for each link
+    QSet<QString> linked;
+    for (const PlannerTask& read : std::as_const(m_tasks))
+        for (const PlannerLink& predecessor : read.predecessors)
+            linked << read.task.key << predecessor.predecessor;
     m_plan.tasks.reserve(m_tasks.size());
     for (PlannerTask& read : m_tasks) {
         FileTask& task = read.task;
-        if (task.milestone) {
+        // A milestone no link places stands on the day the file puts it, as Planner shows it,
+        // even at the very start of that day; a linked one where the planner's links put it.
+        const bool ownDay = task.milestone && !linked.contains(task.key) && read.start.minutes <= m_dayStart &&
+                            calendar.isWorkingDay(read.start.date);
+        if (ownDay) {
+            task.start = task.finish = read.start.date;
+            task.lengthDays = 0;
+        } else if (task.milestone) {
             task.start = task.finish = finishDay(read.start);
             task.lengthDays = 0;
         } else {
             task.start = startDay(read.start);
+            if (read.finish.date < read.start.date ||
+                (read.finish.date == read.start.date && read.finish.minutes < read.start.minutes))
+                ++endsBeforeStart;
             task.finish = std::max(finishDay(read.finish), task.start);
             task.lengthDays = std::max(calendar.workingDaysBetween(task.start, task.finish), 1);
             auto inside = [&](const Moment& at) { return at.minutes > m_dayStart && at.minutes < m_dayFinish; };
             if (!task.summary && (inside(read.start) || inside(read.finish)))
                 ++partDays;
         }
-        if (read.constraint.valid())
+        if (ownDay)
+            task.startNoEarlierThan = task.start;
+        else if (read.constraint.valid())
             task.startNoEarlierThan = task.milestone ? finishDay(read.constraint) : startDay(read.constraint);
         else if (task.milestone && m_projectStart.valid())
             // Planner dates a milestone at the project's start at its very beginning: the end of
@@ -533,6 +552,8 @@ bool PlannerReader::finish() {
                 link.kind = LinkKind::FinishToFinish;
             else if (predecessor.type == QLatin1String("SF"))
                 link.kind = LinkKind::StartToFinish;
+            else if (!predecessor.type.isEmpty() && predecessor.type != QLatin1String("FS"))
+                unknownLinks << predecessor.type;
             if (predecessor.lagSeconds != 0) {
                 // Elapsed time from the predecessor's end (or start): the working days it spans.
                 ++elapsedLags;
@@ -568,6 +589,15 @@ bool PlannerReader::finish() {
     if (elapsedLags)
         notKept << Text::counted(elapsedLags, "lag", "lags") +
                        QStringLiteral(" in elapsed time: kept as the working days they span");
+    if (!unknownLinks.isEmpty())
+        notKept << Text::counted(unknownLinks.size(), "link", "links") +
+                       QStringLiteral(" of a type Planner does not have (%1): read as finish-to-start")
+                           .arg(QStringList(QSet<QString>(unknownLinks.cbegin(), unknownLinks.cend()).values())
+                                    .join(QStringLiteral(", ")));
+    if (endsBeforeStart)
+        notKept << Text::counted(endsBeforeStart, "task that ends before it starts",
+                                 "tasks that end before they start") +
+                       QStringLiteral(": read as 1 day");
     if (partDays)
         notKept << Text::counted(partDays, "task that starts or ends", "tasks that start or end") +
                        QStringLiteral(" within a working day: their lengths are rounded to "

@@ -18,6 +18,7 @@ private slots:
     void startFolder_data();
     void startFolder();
     void dialogStartsThereAndRemembersTheChoice();
+    void openDialogOnAFreshHome();
 };
 
 void TestSaveFolder::startFolder_data() {
@@ -102,6 +103,30 @@ void TestSaveFolder::dialogStartsThereAndRemembersTheChoice() {
     QCOMPARE(opened, QStringList({home + QStringLiteral("/Documents|Projects.csv"), other + "|Timeline.pdf"}));
     // Kept in the program's settings section for the next run.
     QCOMPARE(Settings::read(QStringLiteral("LastSaveFolder"), QString()), other);
+}
+
+// On a fresh home, with no documents folder yet, the open dialog starts in the home folder with
+// no file name filled in.
+void TestSaveFolder::openDialogOnAFreshHome() {
+    TestEnvironment env;
+    const QString home = env.root() + QStringLiteral("/fresh");
+    QVERIFY(QDir().mkpath(home));
+    qputenv("HOME", QFile::encodeName(home));
+    QtMessages messages;
+    QString opened;
+    QTimer::singleShot(0, [&opened] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            qWarning("no file dialog open");
+            return;
+        }
+        opened = dialog->directory().absolutePath() + QLatin1Char('|') +
+                 dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        dialog->reject();
+    });
+    QCOMPARE(messages.openFileNames(QStringLiteral("Import Plan"), QStringLiteral("Plans (*.xml)"), false),
+             QStringList());
+    QCOMPARE(opened, home + QLatin1Char('|'));
 }
 
 QTEST_MAIN(TestSaveFolder)

@@ -176,6 +176,8 @@ private slots:
     void plainDocumentTypePassedOver();
     void refusedInput_data();
     void refusedInput();
+    void readAsTheFileMeansIt_data();
+    void readAsTheFileMeansIt();
 };
 
 void TestPlanFiles::realFiles_data() {
@@ -226,7 +228,7 @@ void TestPlanFiles::realFiles_data() {
         << QStringList{"0 2024-01-04..2024-01-05 2 earliest 2024-01-04"} << QStringList{} << "";
     QTest::newRow("GanttProject: a milestone and a baseline")
         << "ganttproject/baseline-with-milestone.gan" << 1 << 0 << 1 << 0 << ""
-        << QStringList{"0 2023-12-29..2023-12-29 0 milestone earliest 2023-12-29"} << QStringList{"1 baseline:"} << "";
+        << QStringList{"0 2024-01-01..2024-01-01 0 milestone earliest 2024-01-01"} << QStringList{"1 baseline:"} << "";
     QTest::newRow("GanttProject: one resource") << "ganttproject/task-with-basic-assignee.gan" << 1 << 0 << 0 << 0 << ""
                                                 << QStringList{} << QStringList{} << "0=John Doe";
 
@@ -235,8 +237,8 @@ void TestPlanFiles::realFiles_data() {
         << QStringList{// 86,400 seconds after Thursday's end: Friday, one working day.
                        "16>17 FS 1", "17 2007-03-12..2007-03-23 10", "14>15 FS 0", "18>19 FF 0", "20>21 SS 0",
                        "22>23 SF 0",
-                       // A milestone at midnight starting Friday stands at the end of Thursday.
-                       "10 2007-02-22..2007-02-22 0 milestone earliest 2007-02-22", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
+                       // A milestone no link places, at the start of Friday, stands on Friday.
+                       "10 2007-02-23..2007-02-23 0 milestone earliest 2007-02-23", "12 2007-02-23..2007-02-23 1 earliest 2007-02-23",
                        "25 2007-02-28..2007-03-06 5 earliest 2007-02-28",
                        // Ending at 13:30 on Monday: the Monday counts.
                        "3 2007-02-23..2007-02-26 2"}
@@ -263,9 +265,16 @@ void TestPlanFiles::realFiles_data() {
         << "";
     QTest::newRow("MS Project: outline, milestone, constraints, a lead")
         << "msproject/sample.xml" << 19 << 6 << 1 << 3 << "FF:1 FS:3 SF:1 SS:1"
-        << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-06..2003-01-06 0 milestone earliest 2003-01-06",
-                       "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
+        << QStringList{"13>14 FS -1", "11>12 FS 1", "3 2003-01-07..2003-01-07 0 milestone earliest 2003-01-07",
+                       "1 2003-01-07..2003-03-17 50", "7 2003-02-03..2003-02-03 1 earliest 2003-02-03 highest"}
         << QStringList{"2 tasks with costs", "1 task with progress", "1 task with several resources"} << "";
+    // ProjectLibre flags neither its summaries nor its milestones (0 hours): their outline and
+    // length say what they are.
+    QTest::newRow("ProjectLibre sample: unflagged milestones and summaries")
+        << "projectlibre/new-product.xml" << 42 << 37 << 12 << 6 << "FF:1 FS:36"
+        << QStringList{"6 2001-03-02..2001-03-02 0 milestone earliest 2000-12-29", "12 2001-01-29..2001-02-09 10",
+                       "3 2001-01-01..2001-03-02 45"}
+        << QStringList{"2 tasks with several resources"} << "";
     QTest::newRow("MS Project: blank rows in an outline")
         << "msproject/mspdinulltasks.xml" << 5 << 0 << 0 << 2 << ""
         << QStringList{"3 2008-11-03..2008-11-14 10", "8 2008-11-03..2008-11-14 10"} << QStringList{} << "";
@@ -344,6 +353,7 @@ void TestPlanFiles::scheduledAsTheFileDatesThem_data() {
         QTest::newRow(qPrintable(file)) << "ganttproject/" + file;
     for (const QString& file : QDir(data + "/planner").entryList({"*.planner"}, QDir::Files, QDir::Name))
         QTest::newRow(qPrintable(file)) << "planner/" + file;
+    QTest::newRow("new-product.xml") << "projectlibre/new-product.xml";
 }
 
 // Scheduled as an import schedules a plan (each task as early as its links and its earliest
@@ -791,6 +801,85 @@ void TestPlanFiles::refusedInput() {
     QVERIFY2(error.startsWith(message), qPrintable(error));
     QVERIFY(plan.tasks.isEmpty());
     QVERIFY(plan.links.isEmpty());
+}
+
+// What a file says in an odd way is read as it means it, or named among what is not kept.
+void TestPlanFiles::readAsTheFileMeansIt_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("facts"); // some of facts()
+    QTest::addColumn<QString>("notKept");   // the start of one line, if any
+    const QByteArray gan = "<?xml version=\"1.0\"?>\n<project name=\"p\">\n<tasks>\n%1\n</tasks>\n</project>\n";
+    QTest::newRow("gan: a summary of no length spans its tasks, no milestone")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"S\" start=\"2026-01-05\" duration=\"0\">\n"
+                                         "<task id=\"2\" name=\"A\" start=\"2026-01-06\" duration=\"3\"/></task>")
+        << QStringList{"1 2026-01-06..2026-01-08 3", "2 2026-01-06..2026-01-08 3 earliest 2026-01-06"} << "";
+    QTest::newRow("gan: a note keeps its trailing blanks")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"A\" start=\"2026-01-05\" duration=\"1\">"
+                                         "<notes><![CDATA[Call back  \n  ]]></notes></task>")
+        << QStringList{"1 notes=Call back  \n  "} << "";
+    QTest::newRow("planner: an end before the start")
+        << "planner"
+        << QByteArray("<?xml version=\"1.0\"?>\n<project name=\"p\" mrproject-version=\"2\"><tasks>"
+                      "<task id=\"1\" name=\"A\" start=\"20260107T080000Z\" end=\"20260105T170000Z\"/>"
+                      "</tasks></project>")
+        << QStringList{"1 2026-01-07..2026-01-07 1"} << "1 task that ends before it starts: read as 1 day";
+    QTest::newRow("gan: a link of a type GanttProject does not have")
+        << "gan"
+        << QByteArray(gan).replace("%1", "<task id=\"1\" name=\"A\" start=\"2026-01-05\" duration=\"1\">"
+                                         "<depend id=\"2\" type=\"77\"/></task>\n"
+                                         "<task id=\"2\" name=\"B\" start=\"2026-01-06\" duration=\"1\"/>")
+        << QStringList{"1>2 FS 0"} << "1 link of a type GanttProject does not have (77): read as finish-to-start";
+    QTest::newRow("planner: a link of a type Planner does not have")
+        << "planner"
+        << QByteArray("<?xml version=\"1.0\"?>\n<project name=\"p\" mrproject-version=\"2\"><tasks>"
+                      "<task id=\"1\" name=\"A\" start=\"20260105T080000Z\" end=\"20260105T170000Z\"/>"
+                      "<task id=\"2\" name=\"B\" start=\"20260106T080000Z\" end=\"20260106T170000Z\">"
+                      "<predecessors><predecessor id=\"1\" predecessor-id=\"1\" type=\"XY\"/></predecessors>"
+                      "</task></tasks></project>")
+        << QStringList{"1>2 FS 0"} << "1 link of a type Planner does not have (XY): read as finish-to-start";
+    const QByteArray msp = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\">"
+                           "<StartDate>2026-01-05T08:00:00</StartDate><Tasks>%1</Tasks></Project>";
+    QTest::newRow("MS Project: 0 hours, not flagged: a milestone")
+        << "xml"
+        << QByteArray(msp).replace("%1", "<Task><UID>1</UID><Name>M</Name><OutlineNumber>1</OutlineNumber>"
+                                         "<OutlineLevel>1</OutlineLevel><Start>2026-01-07T17:00:00</Start>"
+                                         "<Finish>2026-01-07T17:00:00</Finish><Duration>PT0H0M0S</Duration>"
+                                         "<Milestone>0</Milestone></Task>")
+        << QStringList{"1 2026-01-07..2026-01-07 0 milestone earliest 2026-01-02"} << "";
+}
+
+void TestPlanFiles::readAsTheFileMeansIt() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, facts);
+    QFETCH(QString, notKept);
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    PlanFile plan;
+    QString error;
+    QVERIFY2(readAs(format, buffer, plan, &error), qPrintable(error));
+    QStringList all = ::facts(plan);
+    for (const FileTask& task : plan.tasks)
+        all << task.key + " notes=" + task.notes;
+    // Through our own GanttProject file and back, the same.
+    const QByteArray gan = written("gan", plan);
+    QBuffer again;
+    again.setData(gan);
+    again.open(QIODevice::ReadOnly);
+    PlanFile back;
+    QVERIFY2(readGanttProject(again, back, &error), qPrintable(error));
+    for (const FileTask& task : back.tasks)
+        all << "back " + task.key + " notes=" + task.notes;
+    for (const QString& fact : facts)
+        QVERIFY2(all.contains(fact), qPrintable(fact + " not in\n" + all.join('\n')));
+    if (format == "gan")
+        for (const FileTask& task : plan.tasks)
+            QVERIFY2(all.contains("back " + task.key + " notes=" + task.notes), qPrintable(all.join('\n')));
+    if (!notKept.isEmpty())
+        QVERIFY2(!plan.notKept.filter(notKept).isEmpty(), qPrintable(plan.notKept.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(TestPlanFiles)

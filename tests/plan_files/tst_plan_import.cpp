@@ -20,7 +20,11 @@
 #include <QTreeView>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -46,6 +50,9 @@ private slots:
     void exportReadsAsTheSharedConnection();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void deepOutlineAndOddValues();
+    void exportOpensInGnomePlanner_data();
+    void exportOpensInGnomePlanner();
     void commandLine();
     void fromTheMenus();
 };
@@ -60,9 +67,14 @@ void TestPlanImport::importsRealFiles_data() {
     QTest::newRow("MS Project 2007, links of four kinds")
         << "msproject/task-links-project2007-mspdi.xml" << 16 << 8 << 0 << 0 << 0;
     QTest::newRow("MS Project, relations with lags") << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << 0;
-    // One summary starts a day earlier here: its milestone, at the project's start, stands at the
-    // end of the day before, and a summary here spans its tasks' days.
-    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 1;
+    // Its milestone stands on the project's first day, where MS Project shows it, and so its
+    // summary starts there too.
+    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 0;
+    // Milestones of 0 hours that the file does not flag, summaries it does not flag either, and
+    // two resources on no task: every one of them a contact.
+    QTest::newRow("ProjectLibre sample") << "projectlibre/new-product.xml" << 42 << 37 << 12 << 35 << 0;
+    // Seven resources, one of them only ever "responsible" beside others.
+    QTest::newRow("GanttProject sample") << "ganttproject/HouseBuildingSample.gan" << 20 << 17 << 4 << 15 << 0;
 }
 
 void TestPlanImport::importsRealFiles() {
@@ -91,8 +103,12 @@ void TestPlanImport::importsRealFiles() {
                               d.start.toString(Qt::ISODate), d.finish.toString(Qt::ISODate));
     QVERIFY2(preview.differences.size() == differences, qPrintable(differing.join(QLatin1Char('\n'))));
 
+    const int contactsBefore = count(QStringLiteral("select count(*) from Employees"));
     const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
     const QString project = QString::number(id);
+    // Every person the preview called new is a contact now.
+    QCOMPARE(count(QStringLiteral("select count(*) from Employees")) - contactsBefore, preview.newContacts.size());
+    QCOMPARE(PlanImport::preview(plan).newContacts, QStringList());
     QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ProjectID=") + project), tasks);
     QCOMPARE(count(QStringLiteral("select count(*) from TaskLinks l join Tasks t on t.ID=l.SuccessorID where "
                                   "t.ProjectID=") +
@@ -241,6 +257,18 @@ void TestPlanImport::refusesBadFiles_data() {
                "<Tasks><Task><UID>1</UID><Name>A</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber>"
                "</Task></Tasks></Project>"
         << "has no start or finish";
+    QTest::newRow("a byte that is not UTF-8, on line 3")
+        << "plan.xml"
+        << head + "\n<Tasks>\n<Task><UID>1</UID><Name>Caf\xE9</Name><OutlineLevel>1</OutlineLevel>"
+                  "<OutlineNumber>1</OutlineNumber><Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00"
+                  "</Finish></Task></Tasks></Project>"
+        << "Line 3: a byte that is not UTF-8";
+    QTest::newRow("a name longer than the database holds")
+        << "plan.xml"
+        << head + "<Tasks><Task><UID>1</UID><Name>" + QByteArray(100001, 'x') +
+               "</Name><OutlineLevel>1</OutlineLevel><OutlineNumber>1</OutlineNumber><Start>2027-01-04T08:00:00"
+               "</Start><Finish>2027-01-04T17:00:00</Finish></Task></Tasks></Project>"
+        << "task 1 has a name of 100001 characters";
     QTest::newRow("of no known kind") << "plan.txt" << QByteArray("<?xml version=\"1.0\"?><plan/>")
                                       << "not a plan file this program reads";
 }
@@ -259,6 +287,126 @@ void TestPlanImport::refusesBadFiles() {
     QString error;
     QVERIFY(!PlanImport::readFile(path, plan, &error));
     QVERIFY2(error.startsWith(name + QStringLiteral(": ")) && error.contains(message), qPrintable(error));
+}
+
+// An outline deeper than a thousand levels, children listed before their parents, keeps every
+// parent; a link of no known type and a negative length are named in the preview, not passed over.
+void TestPlanImport::deepOutlineAndOddValues() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    constexpr int depth = 1200;
+    QByteArray xml = "<?xml version=\"1.0\"?><Project xmlns=\"http://schemas.microsoft.com/project\"><Tasks>";
+    QList<QByteArray> numbers{"1"};
+    for (int level = 2; level <= depth; ++level)
+        numbers << numbers.last() + ".1";
+    for (int level = depth; level >= 1; --level) {
+        const QByteArray uid = QByteArray::number(level);
+        xml += "<Task><UID>" + uid + "</UID><Name>T" + uid + "</Name><OutlineNumber>" + numbers[level - 1] +
+               "</OutlineNumber><OutlineLevel>" + uid +
+               "</OutlineLevel><Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish>"
+               "<Duration>PT8H0M0S</Duration></Task>";
+    }
+    xml += "<Task><UID>5000</UID><Name>Odd</Name><OutlineNumber>2</OutlineNumber><OutlineLevel>1</OutlineLevel>"
+           "<Start>2027-01-04T08:00:00</Start><Finish>2027-01-04T17:00:00</Finish><Duration>-PT16H0M0S</Duration>"
+           "<PredecessorLink><PredecessorUID>" +
+           QByteArray::number(depth) + "</PredecessorUID><Type>77</Type></PredecessorLink></Task></Tasks></Project>";
+    const QString path = env.root() + QStringLiteral("/deep.xml");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size());
+    file.close();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(path, plan, &error), qPrintable(error));
+    const QStringList notKept = PlanImport::preview(plan).notKept;
+    QVERIFY2(notKept.filter(QStringLiteral("1 link of a type MS Project does not have (77)")).size() == 1,
+             qPrintable(notKept.join(QLatin1Char('\n'))));
+    QVERIFY2(notKept.filter(QStringLiteral("1 task with a negative length")).size() == 1,
+             qPrintable(notKept.join(QLatin1Char('\n'))));
+    const QString project = QString::number(PlanImport::write(plan, plan.projectName, plan.owner));
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ParentID is not null and ProjectID=") + project),
+             depth - 1);
+    // Each under the one a level up: T2 under T1, ... T1200 under T1199.
+    QCOMPARE(count(QStringLiteral("select count(*) from Tasks t join Tasks p on p.ID=t.ParentID where "
+                                  "t.ProjectID=%1 and %2")
+                       .arg(project, QStringLiteral("p.Title = 'T' || cast(cast(substr(t.Title, 2) as integer) - 1 "
+                                                    "as varchar(10))"))),
+             depth - 1);
+}
+
+// Every real file, imported and exported again as MS Project XML, opens in GNOME Planner: its own
+// stylesheet (under xsltproc, as Planner runs it) reads each stored task on its days, and a length
+// (the work Planner schedules by) for each task that has one.
+void TestPlanImport::exportOpensInGnomePlanner_data() {
+    QTest::addColumn<QString>("file");
+    for (const QString& folder : QStringList{"ganttproject", "planner", "msproject", "projectlibre"})
+        for (const QString& file : QDir(dataFile(folder)).entryList({"*.gan", "*.planner", "*.xml"}, QDir::Files))
+            QTest::newRow(qPrintable(folder + '/' + file)) << folder + '/' + file;
+}
+
+void TestPlanImport::exportOpensInGnomePlanner() {
+    QFETCH(QString, file);
+    if (QStandardPaths::findExecutable(QStringLiteral("xsltproc")).isEmpty())
+        QSKIP("xsltproc is not installed (Debian package: xsltproc)");
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(dataFile(file), plan, &error), qPrintable(error));
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    const QString path = env.root() + QStringLiteral("/export.xml");
+    QVERIFY2(PlanExport::writeFile(path, id, &error), qPrintable(error));
+    QProcess xsltproc;
+    xsltproc.start(QStringLiteral("xsltproc"),
+                   {QStringLiteral("--nonet"), dataFile(QStringLiteral("planner/msp2planner.xsl")), path});
+    QVERIFY(xsltproc.waitForFinished(-1));
+    QCOMPARE(xsltproc.exitCode(), 0);
+    // "name first..last kind" of each task, as stored and as Planner reads it.
+    QStringList stored;
+    for (const QString& row : TestEnvironment::rows(
+             QStringLiteral("select Title, StartDate, DueDate, case when Milestone=(1=1) then 'milestone' when "
+                            "exists (select 1 from Tasks c where c.ParentID=t.ID) then 'summary' else 'work' end "
+                            "from Tasks t where ProjectID=%1")
+                 .arg(id))) {
+        const QStringList v = row.split(QLatin1Char('|'));
+        stored << QStringLiteral("%1 %2..%3 %4")
+                      .arg(v.at(0), v.at(1).left(10).remove(QLatin1Char('-')),
+                           v.at(2).left(10).remove(QLatin1Char('-')), v.at(3));
+    }
+    QStringList read;
+    struct Open {
+        QString text;
+        bool milestone = false, children = false;
+        qint64 work = 0;
+    };
+    QList<Open> open;
+    QXmlStreamReader planner(xsltproc.readAllStandardOutput());
+    while (!planner.atEnd()) {
+        planner.readNext();
+        if (planner.isStartElement() && planner.name() == QLatin1String("task")) {
+            if (!open.isEmpty())
+                open.last().children = true;
+            const QXmlStreamAttributes a = planner.attributes();
+            open.append(
+                {QStringLiteral("%1 %2..%3")
+                     .arg(a.value(QLatin1String("name")).toString(), a.value(QLatin1String("start")).left(8).toString(),
+                          a.value(QLatin1String("end")).left(8).toString()),
+                 a.value(QLatin1String("type")) == QLatin1String("milestone"), false,
+                 a.value(QLatin1String("work")).toLongLong()});
+        } else if (planner.isEndElement() && planner.name() == QLatin1String("task")) {
+            const Open task = open.takeLast();
+            read << task.text + QLatin1Char(' ') +
+                        (task.milestone  ? QStringLiteral("milestone")
+                         : task.children ? QStringLiteral("summary")
+                         : task.work > 0 ? QStringLiteral("work")
+                                         : QStringLiteral("no length"));
+        }
+    }
+    QVERIFY2(!planner.hasError(), qPrintable(planner.errorString()));
+    stored.sort();
+    read.sort();
+    QCOMPARE(read, stored);
 }
 
 // The command line imports into the chosen database and writes a project (or all) by suffix.

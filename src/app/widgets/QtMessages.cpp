@@ -3,7 +3,9 @@
 #include "app/SaveFolder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -46,7 +48,10 @@ QString QtMessages::saveFileName(const QString& title, const QString& suggestedN
 }
 
 QStringList QtMessages::openFileNames(const QString& title, const QString& filter, bool several) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A documents folder that does not exist yet (a fresh home) would be taken for a file name.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     if (several)
         return QFileDialog::getOpenFileNames(owner(), title, folder, filter);
     const QString path = QFileDialog::getOpenFileName(owner(), title, folder, filter);
