@@ -20,6 +20,7 @@
 #include <QTreeView>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 
@@ -40,6 +41,8 @@ class TestPlanImport : public QObject {
 private slots:
     void importsRealFiles_data();
     void importsRealFiles();
+    void roundTripKeepsTheOrderOfTasks_data();
+    void roundTripKeepsTheOrderOfTasks();
     void refusedWriteLeavesNothing_data();
     void refusedWriteLeavesNothing();
     void exportReadsAsTheSharedConnection_data();
@@ -120,6 +123,41 @@ void TestPlanImport::importsRealFiles() {
         QCOMPARE(written.readAll(), expected.data());
     }
     QVERIFY(messages.errors().isEmpty());
+}
+
+void TestPlanImport::roundTripKeepsTheOrderOfTasks_data() {
+    QTest::addColumn<QString>("file");
+    for (const char* folder : {"msproject", "ganttproject", "planner"})
+        for (const QString& name :
+             QDir(dataFile(QLatin1String(folder))).entryList({"*.xml", "*.gan", "*.planner"}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << QLatin1String(folder) + QLatin1Char('/') + name;
+}
+
+// Every real file imported and exported again, to either kind of file: its tasks come out in the
+// file's own order (MS Project's IDs, the others' order of tasks), not in the order of their dates.
+void TestPlanImport::roundTripKeepsTheOrderOfTasks() {
+    QFETCH(QString, file);
+    TestEnvironment env;
+    ScriptedMessages messages;
+    env.openDatabase();
+    auto names = [](const PlanFiles::PlanFile& plan) {
+        QStringList list;
+        for (const PlanFiles::FileTask& task : plan.tasks)
+            list << task.name;
+        return list;
+    };
+    PlanFiles::PlanFile plan;
+    QString error;
+    QVERIFY2(PlanImport::readFile(dataFile(file), plan, &error), qPrintable(error));
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    QCOMPARE(names(PlanExport::read(id)), names(plan));
+    for (const QString& suffix : {QStringLiteral("xml"), QStringLiteral("gan")}) {
+        const QString path = env.root() + QStringLiteral("/back.") + suffix;
+        QVERIFY2(PlanExport::writeFile(path, id, &error), qPrintable(error));
+        PlanFiles::PlanFile back;
+        QVERIFY2(PlanImport::readFile(path, back, &error), qPrintable(error));
+        QCOMPARE(names(back), names(plan));
+    }
 }
 
 // A write refused after the import began (the database's own refusal, as a trigger or a right

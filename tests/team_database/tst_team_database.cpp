@@ -9,6 +9,7 @@
 #include "app/FieldBounds.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
+#include "app/SqliteConnection.h"
 #include "app/ValueText.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
@@ -537,6 +538,8 @@ private slots:
     void schemaIsCheckedWhenOpening();
     void createSchemaRefusesTwiceAndWithoutRights();
     void earlierTablesAreBroughtUpToDateByTheirOwner();
+    void upgradeKeepsTheShownOrderOfTasks_data();
+    void upgradeKeepsTheShownOrderOfTasks();
     void createSchemaRefusesADatabaseNotInUtf8();
     void createSchemaAsksForThePasswordOnTheTerminal();
     void valueListsKeepOrderAndIgnoreCase();
@@ -731,6 +734,70 @@ void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
     Database::shared().close();
     TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     TestServer::admin(QStringLiteral("drop owned by fennick_no_create"));
+}
+
+void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks_data() {
+    QTest::addColumn<QStringList>("tasks");    // ID|start|parent, stored in this order
+    QTest::addColumn<QStringList>("expected"); // ID|place, by ID
+    QTest::newRow("by start date") << QStringList{"1|2027-01-06|", "2|2027-01-04|", "3|2027-01-05|"}
+                                   << QStringList{"1|3", "2|1", "3|2"};
+    QTest::newRow("on one day by ID, without a date last")
+        << QStringList{"1||", "3|2027-01-04|", "2|2027-01-04|"} << QStringList{"1|3", "2|1", "3|2"};
+    QTest::newRow("the tasks under each parent apart")
+        << QStringList{"1|2027-01-04|", "2|2027-01-08|1", "3|2027-01-05|1", "4|2027-01-02|"}
+        << QStringList{"1|2", "2|2", "3|1", "4|1"};
+}
+
+// A file of version 4 opened, a team database of version 6 brought up to date by its owner: each
+// task gets its place among its siblings in the order the timeline showed them, and the numbering
+// is nobody's change (no entry in the history).
+void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks() {
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, expected);
+    TestEnvironment env;
+    auto script = [](const char* name) {
+        QFile file(QStringLiteral(FENNICK_TEST_DATA "/../../schema/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    auto fill = [&](Connection& old) {
+        old.execute(QStringLiteral("insert into Projects (ID, ProjectName, Owner) values (1, 'Plan', 0)"));
+        for (const QString& task : tasks) {
+            const QStringList f = task.split(QLatin1Char('|'));
+            old.execute(QStringLiteral("insert into Tasks (ID, ProjectID, Title, StartDate, ParentID) values "
+                                       "(%1, 1, 'T', %2, %3)")
+                            .arg(f[0], f[1].isEmpty() ? QStringLiteral("null") : SqlText::quoted(f[1]),
+                                 f[2].isEmpty() ? QStringLiteral("null") : f[2]));
+        }
+    };
+    QString target;
+    if (TestEnvironment::isTeam()) {
+        target = QStringLiteral("dbname=fennick_v6_%1").arg(QCoreApplication::applicationPid());
+        const QString name = target.mid(7);
+        TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+        TestServer::admin(TeamSchema::createDatabaseStatement(name));
+        {
+            PgConnection old(target, PgConnection::Check::None);
+            QString v6 = script("postgresql.sql");
+            for (int version = 2; version <= 6; ++version)
+                v6 += QLatin1Char('\n') + TeamSchema::upgradeScript(version);
+            old.runScript(v6);
+            fill(old);
+        }
+        TeamSchema::create(target);
+    } else {
+        target = env.root() + QStringLiteral("/version4.mdb");
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        SqliteConnection old(target);
+        old.runScript(script("schema.sql") + script("planner.sql") + script("limits.sql") + script("history.sql"));
+        fill(old);
+    }
+    Database::shared().open(target);
+    QVERIFY(Database::shared().connection()->keepsPlanOrder());
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID, PlanOrder from Tasks order by ID")), expected);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History where Kind='update'")).toInt(), 0);
+    Database::shared().close();
+    if (TestEnvironment::isTeam())
+        TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(target.mid(7)));
 }
 
 void TestTeamDatabase::createSchemaRefusesADatabaseNotInUtf8() {

@@ -7,6 +7,7 @@
 #include "main_window/Form1.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
+#include "timeline/TimelineKeys.h"
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelinePainter.h"
 #include "timeline/TimelineView.h"
@@ -144,6 +145,7 @@ private slots:
     void aSpanOfThousandsOfYears_data();
     void aSpanOfThousandsOfYears();
     void aPlanOnTheExampleData();
+    void tasksKeepTheOrderTheUserGivesThem();
 };
 
 void TestTimelineWindow::opensOnceWithTheExampleData() {
@@ -551,6 +553,82 @@ void TestTimelineWindow::aSpanOfThousandsOfYears() {
         QVERIFY2(pages >= 1 && pages <= Timeline::pagesWithoutAsking, qPrintable(QString::number(pages)));
     }
     QVERIFY(f.messages.notices().isEmpty());
+    QVERIFY(f.messages.errors().isEmpty());
+}
+
+// Tasks moved among their siblings by the keys' commands and by dragging a name up or down, each
+// one undo step; nothing is put under a milestone, and the user is told why.
+void TestTimelineWindow::tasksKeepTheOrderTheUserGivesThem() {
+    Fixture f;
+    TestEnvironment::exec(QStringLiteral(
+        "insert into Projects (ProjectName, Owner, StartDate, EndDate, Status, Category, Priority, Notes, "
+        "BudgetInDays, Budget) select 'Order', Owner, StartDate, EndDate, Status, Category, Priority, '', 1, 1 "
+        "from Projects where ID = (select min(ID) from Projects)"));
+    const QString project =
+        TestEnvironment::rows(QStringLiteral("select ID from Projects where ProjectName='Order'")).value(0);
+    for (int n = 0; n < 4; ++n)
+        TestEnvironment::exec(
+            QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                           "PercentComplete,AssignedTo,Description,StartDate,DueDate) values "
+                           "(%1,'Step %2','Low','Open',0,0,0,1,'','%3','%4')")
+                .arg(project, QChar(u'A' + n), iso(today.addDays(2 * n)), iso(today.addDays(2 * n + 1))));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    auto order = [&] {
+        QStringList steps = f.rowNames(window).filter(QStringLiteral("Step "));
+        return steps.replaceInStrings(QStringLiteral("Step "), QString()).join(QString());
+    };
+    auto trigger = [&](const char* task, const char* action) {
+        view->setCurrentRow(f.rowNamed(window, QStringLiteral("Step ") + QLatin1String(task)));
+        window->findChild<QAction*>(QLatin1String(action))->trigger();
+    };
+    QCOMPARE(order(), QStringLiteral("ABCD"));
+    const int steps = window->undoStack()->count();
+    trigger("C", "actionMoveTaskUp");
+    QCOMPARE(order(), QStringLiteral("ACBD"));
+    QCOMPARE(window->undoStack()->count(), steps + 1);
+    window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"))->trigger();
+    QCOMPARE(order(), QStringLiteral("ABCD"));
+    trigger("A", "actionMoveTaskDown");
+    QCOMPARE(order(), QStringLiteral("BACD"));
+    {
+        // B's name dragged down onto C's row: after C.
+        const int from = view->barRectOf(f.rowNamed(window, QStringLiteral("Step B"))).center().y();
+        const int to = view->barRectOf(f.rowNamed(window, QStringLiteral("Step C"))).center().y();
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(60, from));
+        QTest::mouseMove(view->viewport(), QPoint(61, (from + to) / 2));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(62, to));
+    }
+    QCOMPARE(order(), QStringLiteral("ACBD"));
+    QCOMPARE(window->undoStack()->count(), steps + 2); // the undone step gave way to the next
+    // Read again as stored, the order stays.
+    window->reload();
+    QCOMPARE(order(), QStringLiteral("ACBD"));
+
+    trigger("A", "actionMoveTaskUp");
+    QCOMPARE(f.messages.notices().value(0), QStringLiteral("This task is the first at its level already."));
+    // A milestone above: B is not put under it, and C stays a milestone.
+    trigger("C", "actionMilestone");
+    trigger("B", "actionIndentTask");
+    QVERIFY2(f.messages.notices().value(1).contains(QLatin1String("milestone")),
+             qPrintable(f.messages.notices().value(1)));
+    QVERIFY(view->itemAt(f.rowNamed(window, QStringLiteral("Step C"))).milestone);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where ParentID is not null and "
+                                                    "ProjectID=") +
+                                     project)
+                 .toInt(),
+             0);
+
+    // The commands carry the keys MS Project's users know, and the keyboard's list names them.
+    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionMoveTaskUp"))->shortcut(),
+             QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up));
+    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionMoveTaskDown"))->shortcut(),
+             QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down));
+    QStringList listed;
+    for (const KnownKeys::Key& key : Timeline::keys())
+        listed << key.command;
+    QVERIFY(listed.contains(QStringLiteral("Move Task Up")) && listed.contains(QStringLiteral("Move Task Down")));
     QVERIFY(f.messages.errors().isEmpty());
 }
 
