@@ -697,11 +697,14 @@ void TimelineWindow::dropRow(int row, int onRow) {
     }
     // Before the siblings the drop passed going up; after them going down (a sibling's own tasks
     // count as the sibling).
-    int index = 0;
-    for (int n : siblingsOf(place))
+    int index = 0, now = 0;
+    for (int n : siblingsOf(place)) {
         if (n != place.task && (target.task > place.task ? n <= target.task : n < target.task))
             ++index;
-    placeRow(row, index);
+        now += n < place.task;
+    }
+    if (index != now)
+        placeRow(row, index);
 }
 
 void TimelineWindow::placeRow(int row, int index) {
