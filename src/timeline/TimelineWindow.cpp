@@ -708,8 +708,10 @@ void TimelineWindow::dropRow(int row, int onRow) {
 }
 
 void TimelineWindow::placeRow(int row, int index) {
-    if (!PlanStore::available()) {
-        Messages::current().notice(noPlanText);
+    if (!PlanStore::keepsOrder()) {
+        Messages::current().notice(
+            QStringLiteral("This database keeps no order of tasks of its own: it is a file of "
+                           "an earlier version, which this program could not bring up to date."));
         return;
     }
     const Item task = m_view->itemAt(row);
