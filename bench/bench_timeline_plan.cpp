@@ -5,6 +5,7 @@
 // Every figure is checked: the links are there and drawn, the successors moved.
 #include "BenchSupport.h"
 #include "app/Database.h"
+#include "app/UndoSteps.h"
 #include "app/widgets/RecordListModel.h"
 #include "main_window/Form1.h"
 #include "scheduling/WorkCalendar.h"
@@ -13,7 +14,6 @@
 #include "timeline/TimelineWindow.h"
 
 #include <QApplication>
-#include <QUndoStack>
 
 #include <sqlite3.h>
 
@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < repeats; ++i)
         floor = std::min(floor, Bench::rawScanMs(path, "select * from Tasks"));
     double drag = 1e300;
+    const int stepsBefore = UndoSteps::shared().depth();
     for (int i = 1; i <= repeats; ++i) {
         const QDate start = weekdays.addWorkingDays(base, 5 * i);
         drag = std::min(drag, timeMs([&] {
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
         const int row = view->rowOf(true, first + 1000);
         check(row >= 0 && view->itemAt(row).start == last, "the drag", "the window does not show the move");
     }
-    check(window->undoStack()->count() == repeats, "the drag", "each drag is not one undo step");
+    check(UndoSteps::shared().depth() == stepsBefore + repeats, "the drag", "each drag is not one undo step");
 
     std::printf("%d tasks in %d projects (best of %d)\n", projectCount * tasksPerProject, projectCount, repeats);
     std::printf("opening and painting the timeline, no links:     %8.1f ms\n", plain);

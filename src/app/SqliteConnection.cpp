@@ -417,6 +417,7 @@ constexpr int rowVersionSchema = 1;
 constexpr int plannerSchema = 2;
 constexpr int textLimitsSchema = 3;
 constexpr int historySchema = 4;
+constexpr int planOrderSchema = 5;
 constexpr const char* versionedTables[] = {"Employees", "Projects", "Tasks"};
 
 } // namespace
@@ -478,7 +479,7 @@ void SqliteConnection::upgrade() {
     };
     try {
         m_schemaVersion = static_cast<int>(scalar(QStringLiteral("PRAGMA user_version")));
-        if (m_schemaVersion >= historySchema)
+        if (m_schemaVersion >= planOrderSchema)
             return;
         for (const char* table : versionedTables) {
             if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
@@ -517,13 +518,20 @@ void SqliteConnection::upgrade() {
             commit();
             m_schemaVersion = textLimitsSchema;
         }
-        const QString history = stepScript(QStringLiteral("history.sql"));
-        if (!hasColumnsOf(history))
-            return; // a file with columns of its own keeps working without a history
+        if (m_schemaVersion < historySchema) {
+            const QString history = stepScript(QStringLiteral("history.sql"));
+            if (!hasColumnsOf(history))
+                return; // a file with columns of its own keeps working without a history
+            begin();
+            runScript(history);
+            commit();
+            m_schemaVersion = historySchema;
+        }
+        // The order's step rewrites the history's triggers of tasks: it follows the history.
         begin();
-        runScript(history);
+        runScript(stepScript(QStringLiteral("order.sql")));
         commit();
-        m_schemaVersion = historySchema;
+        m_schemaVersion = planOrderSchema;
     } catch (const DbError&) {
         // The file works as before at the version it reached; the next open tries again.
         try {

@@ -33,6 +33,7 @@ public:
     bool hasRowVersions() const override { return m_schemaVersion >= 1; }
     bool hasPlanner() const override { return m_schemaVersion >= 2; }
     bool keepsHistory() const override { return m_schemaVersion >= 4; }
+    bool keepsPlanOrder() const override { return m_schemaVersion >= 5; }
     bool inTransaction() const override;
     qint64 historyMark() override;
     // The version of the file's tables (PRAGMA user_version).

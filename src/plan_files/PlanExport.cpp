@@ -127,9 +127,15 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     QHash<QString, std::vector<int>> children; // by the parent's key; "" for the top
     QSet<QString> assignees;
     QHash<QByteArray, PlanFiles::Priority> priorities; // a priority's text, read once
+    struct Place {
+        qint64 order = 0, id = 0;
+    };
+    std::vector<Place> places; // each task's place in the plan's own order, as `tasks`
+    const bool withOrder = withPlan && PlanStore::keepsOrder();
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
                                                 "Description, StartDate, DueDate, Status") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
+                                 (withOrder ? QStringLiteral(", PlanOrder") : QString()) +
                                  QStringLiteral(" from Tasks") + taskWhere);
          !rs.eof(); rs.moveNext()) {
         FileTask t;
@@ -183,10 +189,11 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
             assignees.insert(t.assignee);
         const int at = static_cast<int>(tasks.size());
         children[t.parentKey].push_back(at);
+        places.push_back({withOrder && !rs.isNull(13) ? rs.value(13).toLongLong() : 0, rs.value(0).toLongLong()});
         tasks.push_back(std::move(t));
     }
-    // The outline, each level in start order: parents before the tasks under them (depth first,
-    // without recursion).
+    // The outline, each level in the plan's own order: parents before the tasks under them (depth
+    // first, without recursion).
     plan.tasks.reserve(static_cast<qsizetype>(tasks.size() + projects.size()));
     std::vector<char> placed(tasks.size(), 0);
     auto place = [&](const QString& top) {
@@ -195,8 +202,10 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
             auto under = children.find(parent);
             if (under == children.end())
                 return;
-            std::stable_sort(under->begin(), under->end(),
-                             [&](int a, int b) { return tasks[size_t(a)].start < tasks[size_t(b)].start; });
+            std::stable_sort(under->begin(), under->end(), [&](int a, int b) {
+                const Place &x = places[size_t(a)], &y = places[size_t(b)];
+                return placedBefore(x.order, tasks[size_t(a)].start, x.id, y.order, tasks[size_t(b)].start, y.id);
+            });
             stack.emplace_back(&*under, 0);
         };
         push(top);

@@ -471,6 +471,7 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
             levels[depthOf(plan.tasks[i].key)] << i;
         const QString project = QString::number(projectId);
         QHash<qint64, qint64> stored; // plan ID -> new task ID
+        const bool withOrder = PlanStore::keepsOrder();
         qsizetype storedCount = 0;
         constexpr qsizetype rowsPerStatement = 200;
         for (const QList<qsizetype>& level : std::as_const(levels)) {
@@ -484,7 +485,9 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                     const qint64 assignee = contactId(task.assignee);
                     const qint64 parent = stored.value(planned.parentId, 0);
                     const QString taskStatus = statusText(statuses, task.status, status);
-                    rows << QStringLiteral("(%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,%10,%11,%12)")
+                    // The file's order is the plan's: a task's place among its siblings follows it.
+                    const QString place = withOrder ? QStringLiteral(",%1").arg(i + 1) : QString();
+                    rows << QStringLiteral("(%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,%10,%11,%12%13)")
                                 .arg(project, SqlText::quoted(task.name),
                                      SqlText::quoted(priorityText(priorities, task.priority)),
                                      SqlText::quoted(taskStatus), QString::number(task.percentComplete),
@@ -492,11 +495,12 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                                      SqlText::quoted(task.notes), dateSql(result.start))
                                 .arg(dateSql(result.finish), parent ? QString::number(parent) : QStringLiteral("null"),
                                      task.milestone ? QStringLiteral("(1=1)") : QStringLiteral("(1=0)"),
-                                     dateSql(planned.startNoEarlierThan));
+                                     dateSql(planned.startNoEarlierThan), place);
                 }
                 db.execute(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
                                           "PercentComplete,AssignedTo,Description,StartDate,DueDate,ParentID,"
-                                          "Milestone,StartNoEarlierThan) values ") +
+                                          "Milestone,StartNoEarlierThan") +
+                           (withOrder ? QStringLiteral(",PlanOrder") : QString()) + QStringLiteral(") values ") +
                            rows.join(QLatin1Char(',')));
             }
             QList<qint64> ids;

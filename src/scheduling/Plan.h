@@ -23,7 +23,24 @@ struct PlanTask {
     // What a typed or dragged date becomes for a linked task; invalid when none. A task that no
     // link reaches keeps its own dates.
     QDate startNoEarlierThan;
+    // The task's place among the tasks under the same parent, as the user arranged them (lower
+    // first); 0 for none: such tasks come after the others (see placedBefore).
+    qint64 order = 0;
 };
+
+// Whether a task comes before another under the same parent in the plan's own order: by place;
+// those without one after the others, by start date (those without one last), then by ID.
+inline bool placedBefore(qint64 orderA, QDate startA, qint64 idA, qint64 orderB, QDate startB, qint64 idB) {
+    if ((orderA == 0) != (orderB == 0))
+        return orderA != 0;
+    if (orderA != orderB)
+        return orderA < orderB;
+    if (startA.isValid() != startB.isValid())
+        return startA.isValid();
+    if (startA != startB)
+        return startA < startB;
+    return idA < idB;
+}
 
 struct PlanLink {
     qint64 predecessor = 0;

@@ -8,6 +8,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace PlanStore {
 
 namespace {
@@ -22,6 +24,10 @@ QString dateSql(QDate date) {
 
 // A task changed or deleted by someone else since the plan was read: the transaction is undone.
 struct ChangedSince {};
+
+QString orderColumn() {
+    return keepsOrder() ? QStringLiteral(", PlanOrder") : QString();
+}
 
 QString loopText(const QList<qint64>& loop) {
     QStringList ids;
@@ -47,6 +53,11 @@ QString loopText(const QList<qint64>& loop) {
 bool available() {
     const Connection* connection = Database::shared().connection();
     return connection && connection->hasPlanner();
+}
+
+bool keepsOrder() {
+    const Connection* connection = Database::shared().connection();
+    return connection && connection->keepsPlanOrder();
 }
 
 QString kindCode(LinkKind kind) {
@@ -100,8 +111,8 @@ StoredPlan read(qint64 projectId) {
     stored.projectId = projectId;
     const QString project = QString::number(projectId);
     for (ResultSet rs = db.query(QStringLiteral("select ID, ParentID, StartDate, DueDate, Milestone, "
-                                                "StartNoEarlierThan, row_version from Tasks where ProjectID=") +
-                                 project);
+                                                "StartNoEarlierThan, row_version") +
+                                 orderColumn() + QStringLiteral(" from Tasks where ProjectID=") + project);
          !rs.eof(); rs.moveNext()) {
         PlanTask task;
         task.id = rs.value(0).toLongLong();
@@ -111,6 +122,8 @@ StoredPlan read(qint64 projectId) {
         task.milestone = isStoredTruth(rs.rawText(4));
         task.startNoEarlierThan = dateOf(rs.rawText(5));
         stored.versions.insert(task.id, rs.value(6).toLongLong());
+        if (rs.columnCount() > 7 && !rs.isNull(7))
+            task.order = rs.value(7).toLongLong();
         stored.plan.addTask(task);
     }
     for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l "
@@ -139,13 +152,25 @@ QString idSql(qint64 id) {
 // The update that writes a task's state; the caller adds its condition.
 QString writeStatement(const TaskState& state) {
     return QStringLiteral("update Tasks set ParentID=%1, Milestone=%2, StartDate=%3, DueDate=%4, "
-                          "StartNoEarlierThan=%5 where ID=%6")
+                          "StartNoEarlierThan=%5%6 where ID=%7")
         .arg(idSql(state.parentId), truthSql(state.milestone), dateSql(state.start), dateSql(state.finish),
-             dateSql(state.startNoEarlierThan), QString::number(state.id));
+             dateSql(state.startNoEarlierThan),
+             keepsOrder() ? QStringLiteral(", PlanOrder=") + idSql(state.order) : QString(), QString::number(state.id));
 }
 
 TaskState stateOf(const PlanTask& task, QDate start, QDate finish) {
-    return {task.id, task.parentId, task.milestone, start, finish, task.startNoEarlierThan};
+    return {task.id, task.parentId, task.milestone, start, finish, task.startNoEarlierThan, task.order};
+}
+
+// Numbers the tasks 1, 2, ... in the order given.
+void numberInOrder(Plan& plan, const QList<qint64>& ids) {
+    qint64 place = 0;
+    for (qint64 id : ids)
+        if (const PlanTask* task = plan.task(id); task && task->order != ++place) {
+            PlanTask numbered = *task;
+            numbered.order = place;
+            plan.addTask(numbered);
+        }
 }
 
 Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<void()>& store) {
@@ -245,21 +270,52 @@ Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
         {});
 }
 
-Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId) {
+QList<qint64> siblingsInOrder(const Plan& plan, qint64 parentId) {
+    std::vector<const PlanTask*> under;
+    for (const PlanTask& task : plan.tasks())
+        if (task.parentId == parentId)
+            under.push_back(&task);
+    std::stable_sort(under.begin(), under.end(), [](const PlanTask* a, const PlanTask* b) {
+        return placedBefore(a->order, a->start, a->id, b->order, b->start, b->id);
+    });
+    QList<qint64> ids;
+    ids.reserve(static_cast<qsizetype>(under.size()));
+    for (const PlanTask* task : under)
+        ids << task->id;
+    return ids;
+}
+
+Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId, qint64 after) {
     return changeAndStore(projectId,
                           [&](Plan& plan, const WorkCalendar&) {
                               const PlanTask* task = plan.task(taskId);
-                              if (!task || (parentId && !plan.task(parentId)))
+                              const PlanTask* parent = parentId ? plan.task(parentId) : nullptr;
+                              // A milestone has no length to span tasks with.
+                              if (!task || (parentId && (!parent || parent->milestone)))
                                   return;
                               PlanTask moved = *task;
                               moved.parentId = parentId;
                               plan.addTask(moved);
-                              // A milestone that gets tasks under it spans them: it is a milestone no more.
-                              if (const PlanTask* parent = plan.task(parentId); parent && parent->milestone) {
-                                  PlanTask summary = *parent;
-                                  summary.milestone = false;
-                                  plan.addTask(summary);
-                              }
+                              // Last under its new parent, or right after the one it came from.
+                              QList<qint64> siblings = siblingsInOrder(plan, parentId);
+                              siblings.removeOne(taskId);
+                              const qsizetype at = siblings.indexOf(after);
+                              siblings.insert(at >= 0 ? at + 1 : siblings.size(), taskId);
+                              numberInOrder(plan, siblings);
+                          },
+                          {});
+}
+
+Outcome placeTask(qint64 projectId, qint64 taskId, int index) {
+    return changeAndStore(projectId,
+                          [&](Plan& plan, const WorkCalendar&) {
+                              const PlanTask* task = plan.task(taskId);
+                              if (!task)
+                                  return;
+                              QList<qint64> siblings = siblingsInOrder(plan, task->parentId);
+                              siblings.removeOne(taskId);
+                              siblings.insert(std::clamp<qsizetype>(index, 0, siblings.size()), taskId);
+                              numberInOrder(plan, siblings);
                           },
                           {});
 }
@@ -295,13 +351,14 @@ Outcome restore(const QList<TaskState>& expected, const QList<TaskState>& states
         db.transaction([&] {
             QHash<qint64, TaskState> now;
             for (ResultSet rs = db.query(QStringLiteral("select ID, ParentID, Milestone, StartDate, DueDate, "
-                                                        "StartNoEarlierThan from Tasks where ID in (%1)")
-                                             .arg(ids.join(QLatin1Char(','))) +
+                                                        "StartNoEarlierThan%1 from Tasks where ID in (%2)")
+                                             .arg(orderColumn(), ids.join(QLatin1Char(','))) +
                                          (connection ? connection->lockSuffix() : QString()));
                  !rs.eof(); rs.moveNext()) {
                 const qint64 id = rs.value(0).toLongLong();
+                const qint64 order = rs.columnCount() > 6 && !rs.isNull(6) ? rs.value(6).toLongLong() : 0;
                 now.insert(id, {id, rs.isNull(1) ? 0 : rs.value(1).toLongLong(), isStoredTruth(rs.rawText(2)),
-                                dateOf(rs.rawText(3)), dateOf(rs.rawText(4)), dateOf(rs.rawText(5))});
+                                dateOf(rs.rawText(3)), dateOf(rs.rawText(4)), dateOf(rs.rawText(5)), order});
             }
             for (const TaskState& state : expected)
                 if (now.value(state.id, TaskState{}) != state)

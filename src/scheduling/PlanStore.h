@@ -17,6 +17,8 @@ namespace PlanStore {
 
 // Whether the database in use has the planner's tables.
 bool available();
+// Whether its tasks keep the plan's own order (a file of an earlier version may not).
+bool keepsOrder();
 
 // The working calendar of the database.
 WorkCalendar readCalendar();
@@ -35,6 +37,7 @@ struct TaskState {
     qint64 parentId = 0;
     bool milestone = false;
     QDate start, finish, startNoEarlierThan;
+    qint64 order = 0; // the place among its siblings (0: none)
     bool operator==(const TaskState&) const = default;
 };
 
@@ -61,9 +64,16 @@ Outcome change(qint64 projectId, const std::function<void(Plan&)>& edit);
 // A task moved or given a new length (a drag, typed dates): its successors follow. A summary
 // moves by moving every task under it by as many working days.
 Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish);
-// A task put under another (indent) or under none (parentId 0), refused when the parent lies
-// under the task or the two are linked; its dates then span its children.
-Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId);
+// A task put under another (indent: last under it) or under none (parentId 0; outdent: right after
+// `after`, its former parent, when given), refused when the parent lies under the task or the two
+// are linked; its dates then span its children. Nothing is put under a milestone: the plan is
+// left as it is.
+Outcome setParent(qint64 projectId, qint64 taskId, qint64 parentId, qint64 after = 0);
+// A task moved among the tasks under the same parent to the place `index` (0: first; past the
+// end: last), the others keeping their order; every sibling is numbered anew.
+Outcome placeTask(qint64 projectId, qint64 taskId, int index);
+// The tasks under a parent (0: the top) in the plan's own order.
+QList<qint64> siblingsInOrder(const Plan& plan, qint64 parentId);
 // A task made a milestone (of no length, on its start date) or a task of one day again.
 Outcome setMilestone(qint64 projectId, qint64 taskId, bool milestone);
 // Puts tasks back as they were (an undo, a redo): all of them when each is still as `expected`

@@ -20,7 +20,7 @@ struct pg_result;
 class PgConnection final : public Connection {
 public:
     // The schema version this program reads and writes.
-    static constexpr int schemaVersion = 6;
+    static constexpr int schemaVersion = 7;
 
     enum class Check { Schema, None };
     // Connects (asking for a password when the server wants one that libpq's own sources do not
@@ -53,6 +53,7 @@ public:
     bool hasPlanner() const override { return true; } // a database of an earlier version is not opened
     QString lockSuffix() const override { return QStringLiteral(" for update"); }
     bool keepsHistory() const override { return true; }
+    bool keepsPlanOrder() const override { return true; }
     bool inTransaction() const override;
     qint64 historyMark() override;
     QString storedTable(const QString& kind) const override;

@@ -133,7 +133,11 @@ void copyAll(Connection& from, Connection& to, bool toTeam, const Progress& prog
         throw DbError(QStringLiteral("The copy was cancelled; nothing was copied."));
     constexpr int batch = 500;
     for (const Table& t : tables) {
-        const QStringList columns = columnsOf(t.name);
+        QStringList columns = columnsOf(t.name);
+        // The plan's order, where both keep it (a local file of an earlier version opened only
+        // for reading does not).
+        if (QLatin1String(t.name) == QLatin1String("Tasks") && from.keepsPlanOrder() && to.keepsPlanOrder())
+            columns << QStringLiteral("PlanOrder");
         const QString source = toTeam ? QLatin1String(t.name) : QLatin1String(t.teamSource);
         const QString order = toTeam ? QLatin1String(t.localOrder) : QLatin1String(t.teamOrder);
         auto rows = from.query(

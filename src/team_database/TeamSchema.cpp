@@ -50,6 +50,8 @@ QString upgradeScript(int toVersion) {
         return resource(QStringLiteral("postgresql-changes.sql"));
     if (toVersion == 6) // the history out of the team's reach; TRUNCATE refused
         return resource(QStringLiteral("postgresql-guard.sql"));
+    if (toVersion == 7) // the plan's own order of tasks
+        return resource(QStringLiteral("postgresql-order.sql"));
     throw DbError(QStringLiteral("The program has no way to schema version %1.").arg(toVersion));
 }
 

@@ -17,10 +17,12 @@ namespace {
 enum ProjectColumn { Id = 0, Name = 1, Owner = 2, Category = 3, Priority = 4, Status = 5, Start = 6, End = 7 };
 
 QString taskColumns(bool withPlan) {
-    return withPlan ? QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
-                                     "DueDate,ParentID,Milestone,StartNoEarlierThan from Tasks")
-                    : QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
-                                     "DueDate from Tasks");
+    if (!withPlan)
+        return QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
+                              "DueDate from Tasks");
+    return QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
+                          "DueDate,ParentID,Milestone,StartNoEarlierThan") +
+           (PlanStore::keepsOrder() ? QStringLiteral(",PlanOrder") : QString()) + QStringLiteral(" from Tasks");
 }
 
 qint64 integerOf(const ResultSet& rs, int column);
@@ -138,6 +140,7 @@ private:
 
 std::vector<Item> readTasks(const QString& statement, const QString& countStatement, bool withPlan) {
     const QHash<qint64, QString> names = contactNames();
+    const bool withOrder = withPlan && PlanStore::keepsOrder();
     std::vector<Item> tasks;
     {
         // Room for every task at once: growing the list would move each task several times.
@@ -168,6 +171,8 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
                 milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(10));
             QString unread;
             item.startNoEarlierThan = dateOf(rs, 11, &unread);
+            if (withOrder)
+                item.order = integerOf(rs, 12);
         }
         rs.moveNext();
     }

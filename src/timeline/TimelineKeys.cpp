@@ -43,6 +43,8 @@ std::vector<KnownKeys::Key> keys() {
         {native(QKeySequence(Qt::CTRL | Qt::Key_M)), QStringLiteral("Milestone"), place("Edit")},
         {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right)), QStringLiteral("Indent Task"), place("Edit")},
         {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left)), QStringLiteral("Outdent Task"), place("Edit")},
+        {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up)), QStringLiteral("Move Task Up"), place("Edit")},
+        {native(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down)), QStringLiteral("Move Task Down"), place("Edit")},
         {native(QKeySequence::ZoomIn) + QStringLiteral(", ") + native(QKeySequence(Qt::CTRL | Qt::Key_Equal)),
          QStringLiteral("Zoom In"), place("View")},
         {native(QKeySequence::ZoomOut), QStringLiteral("Zoom Out"), place("View")},
@@ -64,6 +66,8 @@ std::vector<KnownKeys::Key> keys() {
         {QStringLiteral("Drag from a task's round handle to another task"),
          QStringLiteral("Link the two (to the nearer end of the other task)"), chart},
         {QStringLiteral("Drag a task's name right or left"), QStringLiteral("Indent or outdent the task"), chart},
+        {QStringLiteral("Drag a task's name up or down"),
+         QStringLiteral("Move the task among the tasks under the same parent"), chart},
         {QStringLiteral("Right-click a row"), QStringLiteral("The commands for its project or task"), chart},
         {QStringLiteral("Double-click a row"), QStringLiteral("Open its project or task"), chart},
     };

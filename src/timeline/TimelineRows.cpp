@@ -22,7 +22,7 @@ int digits(const QString& s, qsizetype pos, int count) {
 }
 
 // Tasks under another follow it, each level in the order given; sets each task's depth and
-// whether it is a summary. `positions` are the project's tasks in start order.
+// whether it is a summary. `positions` are the project's tasks in the plan's order.
 void outline(std::vector<Item>& tasks, std::vector<int>::iterator first, std::vector<int>::iterator last) {
     QHash<qint64, int> byId;
     for (auto it = first; it != last; ++it)
@@ -153,12 +153,10 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
     data.order.assign(data.tasks.size(), 0);
     for (size_t t = 0; t < projectOf.size(); ++t)
         data.order[static_cast<size_t>(next[static_cast<size_t>(projectOf[t])]++)] = static_cast<int>(t);
-    const auto startsBefore = [&data](int a, int b) {
+    const auto placedFirst = [&data](int a, int b) {
         const Item& x = data.tasks[static_cast<size_t>(a)];
         const Item& y = data.tasks[static_cast<size_t>(b)];
-        if (x.start.isValid() != y.start.isValid())
-            return x.start.isValid();
-        return x.start < y.start;
+        return placedBefore(x.order, x.start, x.id, y.order, y.start, y.id);
     };
     bool anyParent = false;
     for (Item& task : data.tasks) {
@@ -173,7 +171,7 @@ void attachTasks(Data& data, std::vector<Item> tasks) {
         if (data.taskCount(p) > 1) {
             const auto first = data.order.begin() + data.firstTask[p],
                        last = data.order.begin() + data.firstTask[p + 1];
-            std::stable_sort(first, last, startsBefore);
+            std::stable_sort(first, last, placedFirst);
             if (anyParent &&
                 std::any_of(first, last, [&](int t) { return data.tasks[static_cast<size_t>(t)].parentId; }))
                 outline(data.tasks, first, last);

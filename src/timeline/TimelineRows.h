@@ -37,6 +37,7 @@ struct Item {
 
     // The plan, for tasks of a database that keeps one.
     qint64 parentId = 0;
+    qint64 order = 0; // the place among its siblings (0: none)
     bool milestone = false;
     QDate startNoEarlierThan; // what the user gave a linked task
     bool summary = false;     // has tasks under it: its dates span theirs
@@ -68,7 +69,7 @@ struct Item {
 struct Data {
     std::vector<Item> projects;
     std::vector<Item> tasks;    // tasks of projects not listed are left out
-    std::vector<int> order;     // positions in `tasks`, project by project, each in start order
+    std::vector<int> order;     // positions in `tasks`, project by project, each in the plan's order
     std::vector<int> firstTask; // the tasks of project p: order[firstTask[p]] to order[firstTask[p + 1] - 1]
 
     // The links between tasks, read project by project as the projects come into view: those
@@ -104,8 +105,8 @@ struct Data {
 };
 
 // Hands every task to its project (tasks of projects not listed are left out), each project's
-// tasks in start order, those without a start date last; tasks under another follow it, each
-// level in start order. The links read so far are handed to their projects too.
+// tasks in the plan's own order (placedBefore); tasks under another follow it, each level in
+// that order. The links read so far are handed to their projects too.
 void attachTasks(Data& data, std::vector<Item> tasks);
 // Sets each project's bar to the span of its tasks (see Item::spansPlan); attachTasks() does.
 void spanPlans(Data& data);

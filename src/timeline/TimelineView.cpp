@@ -420,7 +420,8 @@ void TimelineView::mousePressEvent(QMouseEvent* event) {
             return;
         }
         setCurrentRow(row);
-        // A task's name dragged across puts it under the task above or takes it out.
+        // A task's name dragged across puts it under the task above or takes it out; up or down,
+        // it moves among the tasks under the same parent.
         if (row >= 0 && m_rows[static_cast<size_t>(row)].task >= 0 && m_data.calendar) {
             m_drag = Drag::Outline;
             m_dragRow = row;
@@ -511,8 +512,12 @@ void TimelineView::mouseReleaseEvent(QMouseEvent* event) {
             return;
         const Item source = itemAt(from);
         if (drag == Drag::Outline) {
+            // Mostly up or down onto another row: a new place among its siblings; else across.
             const int across = pos.x() - m_pressPos.x();
-            if (std::abs(across) >= outlineStep)
+            const int to = rowAt(pos);
+            if (to >= 0 && to != from && std::abs(pos.y() - m_pressPos.y()) > std::abs(across))
+                emit placeRequested(from, to);
+            else if (std::abs(across) >= outlineStep)
                 emit indentRequested(from, across > 0);
             return;
         }

@@ -78,6 +78,8 @@ signals:
     void linkRequested(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
     // The user dragged a task's name right (indent) or left (outdent).
     void indentRequested(int row, bool indent);
+    // The user dragged a task's name up or down onto another row.
+    void placeRequested(int row, int onRow);
     // A right click on a row, or the menu key (Shift+F10) on the selected one.
     void contextMenuRequested(int row, QPoint globalPos);
 

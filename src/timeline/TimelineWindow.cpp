@@ -127,6 +127,10 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
             return links;
         });
     connect(m_view, &TimelineView::indentRequested, this, &TimelineWindow::indentRow);
+    connect(m_view, &TimelineView::placeRequested, this, [this](int row, int onRow) {
+        ErrorTrap trap(windowName, QStringLiteral("PlaceTask"));
+        trap.step(1, [&] { dropRow(row, onRow); });
+    });
     connect(m_view, &TimelineView::contextMenuRequested, this, &TimelineWindow::showContextMenu);
     connect(m_colourBy, &QComboBox::currentIndexChanged, this, [this] {
         m_view->setColourBy(static_cast<ColourBy>(m_colourBy->currentData().toInt()));
@@ -266,6 +270,22 @@ void TimelineWindow::buildMenus() {
            [this] {
                if (const int row = currentPlanTask(); row >= 0)
                    indentRow(row, false);
+           });
+    action(edit, "actionMoveTaskUp", QStringLiteral("Move Task U&p"), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up),
+           [this] {
+               ErrorTrap trap(windowName, QStringLiteral("MoveTaskUp"));
+               trap.step(1, [&] {
+                   if (const int row = currentPlanTask(); row >= 0)
+                       moveRow(row, -1);
+               });
+           });
+    action(edit, "actionMoveTaskDown", QStringLiteral("Move Task Do&wn"),
+           QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down), [this] {
+               ErrorTrap trap(windowName, QStringLiteral("MoveTaskDown"));
+               trap.step(1, [&] {
+                   if (const int row = currentPlanTask(); row >= 0)
+                       moveRow(row, 1);
+               });
            });
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
@@ -583,22 +603,32 @@ void TimelineWindow::indentRow(int row, bool indent) {
         return;
     const auto project = static_cast<size_t>(place.project);
     const Item task = data.task(project, place.task);
-    // In outline order (whatever rows are shown): the task above at the same level becomes the
-    // parent; taken out, the parent's parent.
+    // In the plan's order (whatever rows are shown): the task above at the same level becomes the
+    // parent; taken out, the parent's parent, with the task right after its former parent.
     qint64 parent = 0;
+    qint64 after = 0;
     if (indent) {
         for (int n = place.task - 1; n >= 0 && !parent; --n) {
             const Item& above = data.task(project, n);
             if (above.depth < task.depth)
                 break;
-            if (above.depth == task.depth)
+            if (above.depth == task.depth) {
+                if (above.milestone) {
+                    Messages::current().notice(
+                        QStringLiteral("\"%1\" above is a milestone, which has no length to span tasks with, so "
+                                       "\"%2\" was not put under it. Make it a task first (Edit \u2192 Milestone).")
+                            .arg(oneLine(above.name), oneLine(task.name)));
+                    return;
+                }
                 parent = above.id;
+            }
         }
         if (!parent) {
             Messages::current().notice(QStringLiteral("There is no task above this one at its level to put it under."));
             return;
         }
     } else {
+        after = task.parentId;
         if (!task.parentId) {
             Messages::current().notice(QStringLiteral("This task is not under another task."));
             return;
@@ -610,8 +640,71 @@ void TimelineWindow::indentRow(int row, bool indent) {
     const qint64 projectId = task.projectId, id = task.id;
     changePlan(
         projectId, (indent ? QStringLiteral("Indent %1") : QStringLiteral("Outdent %1")).arg(oneLine(task.name)),
-        [=] { return PlanStore::setParent(projectId, id, parent); },
+        [=] { return PlanStore::setParent(projectId, id, parent, after); },
         QStringLiteral("A task cannot go under a task it is linked with, so nothing was changed: %1."));
+}
+
+std::vector<int> TimelineWindow::siblingsOf(const Row& place) const {
+    const Data& data = m_view->data();
+    const auto project = static_cast<size_t>(place.project);
+    const qint64 parent = data.task(project, place.task).parentId;
+    std::vector<int> siblings; // their positions among the project's tasks, in the plan's order
+    for (int n = 0; n < data.taskCount(project); ++n)
+        if (data.task(project, n).parentId == parent)
+            siblings.push_back(n);
+    return siblings;
+}
+
+void TimelineWindow::moveRow(int row, int steps) {
+    const Row place = m_view->rows()[static_cast<size_t>(row)];
+    if (place.task < 0)
+        return;
+    const std::vector<int> siblings = siblingsOf(place);
+    const auto at = std::find(siblings.begin(), siblings.end(), place.task) - siblings.begin();
+    const auto to = at + steps;
+    if (to < 0 || to >= static_cast<std::ptrdiff_t>(siblings.size())) {
+        Messages::current().notice(steps < 0 ? QStringLiteral("This task is the first at its level already.")
+                                             : QStringLiteral("This task is the last at its level already."));
+        return;
+    }
+    placeRow(row, static_cast<int>(to));
+}
+
+void TimelineWindow::dropRow(int row, int onRow) {
+    const std::vector<Row>& rows = m_view->rows();
+    const Row place = rows[static_cast<size_t>(row)];
+    if (place.task < 0 || onRow < 0 || onRow >= static_cast<int>(rows.size()) || onRow == row)
+        return;
+    const Row target = rows[static_cast<size_t>(onRow)];
+    if (target.project != place.project || target.task < 0) {
+        Messages::current().notice(QStringLiteral("A task keeps to its project: drop it on a row of its own project."));
+        return;
+    }
+    // Before the siblings the drop passed going up; after them going down (a sibling's own tasks
+    // count as the sibling).
+    int index = 0, now = 0;
+    for (int n : siblingsOf(place)) {
+        if (n != place.task && (target.task > place.task ? n <= target.task : n < target.task))
+            ++index;
+        now += n < place.task;
+    }
+    if (index != now)
+        placeRow(row, index);
+}
+
+void TimelineWindow::placeRow(int row, int index) {
+    if (!PlanStore::keepsOrder()) {
+        Messages::current().notice(
+            QStringLiteral("This database keeps no order of tasks of its own: it is a file of "
+                           "an earlier version, which this program could not bring up to date."));
+        return;
+    }
+    const Item task = m_view->itemAt(row);
+    const qint64 projectId = task.projectId, id = task.id;
+    changePlan(
+        projectId, QStringLiteral("Move %1").arg(oneLine(task.name)),
+        [=] { return PlanStore::placeTask(projectId, id, index); },
+        QStringLiteral("That would close a loop, so nothing was changed: %1."));
 }
 
 void TimelineWindow::toggleMilestone(int row) {
@@ -642,7 +735,8 @@ void TimelineWindow::showContextMenu(int row, QPoint globalPos) {
         for (const TaskCommands::Command& command : TaskCommands::all())
             if (auto* a = findChild<QAction*>(command.objectName))
                 menu.addAction(a);
-        for (const char* name : {"actionMilestone", "actionIndentTask", "actionOutdentTask"})
+        for (const char* name :
+             {"actionMilestone", "actionIndentTask", "actionOutdentTask", "actionMoveTaskUp", "actionMoveTaskDown"})
             if (auto* a = findChild<QAction*>(QLatin1String(name)))
                 menu.addAction(a);
         if (auto* milestone = findChild<QAction*>(QStringLiteral("actionMilestone")))

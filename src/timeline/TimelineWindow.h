@@ -68,6 +68,13 @@ private:
                     const QString& loopMessage);
     void linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
     void indentRow(int row, bool indent);
+    // A task moved among the tasks under the same parent: by steps (the keys), dropped on a row
+    // (a drag of its name), or to a place among them.
+    void moveRow(int row, int steps);
+    void dropRow(int row, int onRow);
+    void placeRow(int row, int index);
+    // The positions among its project's tasks of a task's siblings (itself too), in the plan's order.
+    std::vector<int> siblingsOf(const Row& place) const;
     void toggleMilestone(int row);
     void showContextMenu(int row, QPoint globalPos);
     // The current row when it is a task of a database with a plan; -1 (and the user told) otherwise.

@@ -269,8 +269,13 @@ void TestDatabase::fileFromBeforeRowVersionsIsUpgraded() {
     Database db;
     db.open(path);
     QVERIFY(db.connection()->hasRowVersions());
-    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 4);
+    QCOMPARE(static_cast<SqliteConnection*>(db.connection())->schemaVersion(), 5);
     QCOMPARE(Backup::existing(path).size(), 1);
+    // The tasks keep the order they were shown in (no dates: by ID) as their places.
+    QCOMPARE(db.query(QStringLiteral("select group_concat(PlanOrder) from (select PlanOrder from Tasks order by ID)"))
+                 .value(0)
+                 .toString(),
+             QStringLiteral("1,2"));
     QCOMPARE(db.query(QStringLiteral("select ProjectName from Projects")).value(0).toString(), QStringLiteral("kept"));
     db.execute(QStringLiteral("update Projects set ProjectName = 'renamed'"));
     QCOMPARE(db.query(QStringLiteral("select row_version from Projects")).value(0).toInt(), 2);

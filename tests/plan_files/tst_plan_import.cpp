@@ -44,6 +44,8 @@ class TestPlanImport : public QObject {
 private slots:
     void importsRealFiles_data();
     void importsRealFiles();
+    void roundTripKeepsTheOrderOfTasks_data();
+    void roundTripKeepsTheOrderOfTasks();
     void refusedWriteLeavesNothing_data();
     void refusedWriteLeavesNothing();
     void exportReadsAsTheSharedConnection_data();
@@ -136,6 +138,36 @@ void TestPlanImport::importsRealFiles() {
         QCOMPARE(written.readAll(), expected.data());
     }
     QVERIFY(messages.errors().isEmpty());
+}
+
+void TestPlanImport::roundTripKeepsTheOrderOfTasks_data() {
+    QTest::addColumn<QString>("file");
+    for (const char* folder : {"msproject", "ganttproject", "planner"})
+        for (const QString& name : QDir(dataFile(QLatin1String(folder))).entryList({"*.xml", "*.gan", "*.planner"}))
+            QTest::newRow(qPrintable(name)) << QLatin1String(folder) + QLatin1Char('/') + name;
+}
+
+// Every real file imported and exported to either kind of file: its tasks come out in the file's
+// own order (MS Project's IDs, the others' order of tasks), not in the order of their dates.
+void TestPlanImport::roundTripKeepsTheOrderOfTasks() {
+    QFETCH(QString, file);
+    TestEnvironment env;
+    env.openDatabase();
+    auto names = [](const QString& path) {
+        PlanFiles::PlanFile plan;
+        QString error;
+        QStringList list{PlanImport::readFile(path, plan, &error) ? QString() : error};
+        for (const PlanFiles::FileTask& task : plan.tasks)
+            list << task.name;
+        return list;
+    };
+    PlanFiles::PlanFile plan;
+    QVERIFY(PlanImport::readFile(dataFile(file), plan, nullptr));
+    const qint64 id = PlanImport::write(plan, plan.projectName, plan.owner);
+    for (const QString& back : {QStringLiteral("/back.xml"), QStringLiteral("/back.gan")}) {
+        QVERIFY(PlanExport::writeFile(env.root() + back, id, nullptr));
+        QCOMPARE(names(env.root() + back), names(dataFile(file)));
+    }
 }
 
 // A write refused after the import began (the database's own refusal, as a trigger or a right

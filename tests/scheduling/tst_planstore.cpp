@@ -46,6 +46,8 @@ private slots:
     void loopIsRefusedByName();
     void changeMadeMeanwhileIsNotOverwritten();
     void outlineMilestonesAndUndo();
+    void planOrderIsKeptAndUndone_data();
+    void planOrderIsKeptAndUndone();
 };
 
 void TestPlanStore::linksCarrySuccessorsAlong_data() {
@@ -109,6 +111,50 @@ void TestPlanStore::changeMadeMeanwhileIsNotOverwritten() {
     QStringList expected = before;
     expected[1].replace(QStringLiteral("B|"), QStringLiteral("B renamed|"));
     QCOMPARE(Fixture::dates(), expected);
+}
+
+// The outline in the plan's own order, the tasks under a task in brackets: "A[B,C],D".
+static QString outlineText(const Plan& plan, qint64 parent = 0) {
+    QStringList parts;
+    for (qint64 id : PlanStore::siblingsInOrder(plan, parent)) {
+        const QString under = outlineText(plan, id);
+        parts << QChar(static_cast<char16_t>(u'A' + id - 1)) + (under.isEmpty() ? QString() : '[' + under + ']');
+    }
+    return parts.join(',');
+}
+
+void TestPlanStore::planOrderIsKeptAndUndone_data() {
+    QTest::addColumn<QStringList>("steps"); // "place|under|out|milestone <task> <index|parent|after>"
+    QTest::addColumn<QString>("expected");  // A, B and C all start on Monday: "A,B,C" before
+    QTest::newRow("up to the first place") << QStringList{"place 3 0"} << "C,A,B";
+    QTest::newRow("down past the end") << QStringList{"place 1 9"} << "B,C,A";
+    QTest::newRow("indented: last under the task above") << QStringList{"under 3 1", "under 2 1"} << "A[C,B]";
+    QTest::newRow("outdented: right after its former parent")
+        << QStringList{"under 2 1", "under 3 1", "out 2 1"} << "A[C],B";
+    QTest::newRow("nothing under a milestone") << QStringList{"milestone 1", "under 2 1"} << "A,B,C";
+}
+
+// The order is the plan's own (not the dates'), read back as written, and each step undone by
+// putting back what it wrote.
+void TestPlanStore::planOrderIsKeptAndUndone() {
+    QFETCH(QStringList, steps);
+    QFETCH(QString, expected);
+    Fixture f;
+    QList<PlanStore::Outcome> done;
+    for (const QString& step : steps) {
+        const QStringList w = step.split(' ');
+        const qint64 task = w[1].toLongLong(), other = w.value(2).toLongLong();
+        done << (w[0] == "place"   ? PlanStore::placeTask(1, task, static_cast<int>(other))
+                 : w[0] == "under" ? PlanStore::setParent(1, task, other)
+                 : w[0] == "out"   ? PlanStore::setParent(1, task, 0, other)
+                                   : PlanStore::setMilestone(1, task, true));
+    }
+    QCOMPARE(outlineText(PlanStore::read(1).plan), expected);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where Milestone=(1=1)")).toInt(),
+             int(steps[0].startsWith("milestone"))); // a milestone stays one
+    for (auto step = done.crbegin(); step != done.crend(); ++step)
+        QCOMPARE(PlanStore::restore(step->after, step->before).kind, PlanStore::Outcome::Kind::Saved);
+    QCOMPARE(outlineText(PlanStore::read(1).plan), QStringLiteral("A,B,C"));
 }
 
 QTEST_MAIN(TestPlanStore)

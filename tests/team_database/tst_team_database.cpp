@@ -9,6 +9,7 @@
 #include "app/FieldBounds.h"
 #include "app/Settings.h"
 #include "app/SqlText.h"
+#include "app/SqliteConnection.h"
 #include "app/ValueText.h"
 #include "app/widgets/PlannerWindow.h"
 #include "app/widgets/RecordListModel.h"
@@ -537,6 +538,8 @@ private slots:
     void schemaIsCheckedWhenOpening();
     void createSchemaRefusesTwiceAndWithoutRights();
     void earlierTablesAreBroughtUpToDateByTheirOwner();
+    void upgradeKeepsTheShownOrderOfTasks_data();
+    void upgradeKeepsTheShownOrderOfTasks();
     void createSchemaRefusesADatabaseNotInUtf8();
     void createSchemaAsksForThePasswordOnTheTerminal();
     void valueListsKeepOrderAndIgnoreCase();
@@ -731,6 +734,54 @@ void TestTeamDatabase::earlierTablesAreBroughtUpToDateByTheirOwner() {
     Database::shared().close();
     TestServer::admin(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     TestServer::admin(QStringLiteral("drop owned by fennick_no_create"));
+}
+
+void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks_data() {
+    QTest::addColumn<QString>("tasks");      // (ID, StartDate, ParentID, ProjectID) as stored
+    QTest::addColumn<QStringList>("places"); // ID|place
+    QTest::newRow("by start date") << "(1,'2027-01-06',null,1),(2,'2027-01-04',null,1),(3,'2027-01-05',null,1)"
+                                   << QStringList{"1|3", "2|1", "3|2"};
+    QTest::newRow("on one day by ID, without a date last")
+        << "(1,null,null,1),(3,'2027-01-04',null,1),(2,'2027-01-04',null,1)" << QStringList{"1|3", "2|1", "3|2"};
+    QTest::newRow("each parent's tasks apart")
+        << "(1,'2027-01-04',null,1),(2,'2027-01-08',1,1),(3,'2027-01-05',1,1)" << QStringList{"1|1", "2|2", "3|1"};
+}
+
+// A file of version 4 opened, a team database of version 6 brought up to date by its owner: each
+// task gets its place among its siblings in the order the timeline showed them, in no one's name
+// (no entry in the history).
+void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks() {
+    QFETCH(QString, tasks);
+    QFETCH(QStringList, places);
+    TestEnvironment env;
+    auto script = [](const char* name) {
+        QFile file(QStringLiteral(FENNICK_TEST_DATA "/../../schema/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QString fill = QStringLiteral("insert into projects (id, projectname, owner) values (1, 'Plan', 0);"
+                                        "insert into tasks (id, startdate, parentid, projectid) values %1;")
+                             .arg(tasks);
+    const QString name = QStringLiteral("fennick_v6_%1").arg(QCoreApplication::applicationPid());
+    QString target = env.root() + QStringLiteral("/version4.mdb");
+    if (TestEnvironment::isTeam()) {
+        target = QStringLiteral("dbname=") + name;
+        TestServer::admin(TeamSchema::createDatabaseStatement(name));
+        QString v6 = script("postgresql.sql");
+        for (int version = 2; version <= 6; ++version)
+            v6 += QLatin1Char('\n') + TeamSchema::upgradeScript(version);
+        PgConnection(target, PgConnection::Check::None).runScript(v6 + fill);
+        TeamSchema::create(target);
+    } else {
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        SqliteConnection(target).runScript(script("schema.sql") + script("planner.sql") + script("limits.sql") +
+                                           script("history.sql") + fill);
+    }
+    Database::shared().open(target);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID, PlanOrder from Tasks order by ID")), places);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History where Kind='update'")).toInt(), 0);
+    Database::shared().close();
+    if (TestEnvironment::isTeam())
+        TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(name));
 }
 
 void TestTeamDatabase::createSchemaRefusesADatabaseNotInUtf8() {

@@ -8,6 +8,7 @@
 #include "main_window/Form1.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
+#include "timeline/TimelineKeys.h"
 #include "timeline/TimelineOutput.h"
 #include "timeline/TimelinePainter.h"
 #include "timeline/TimelineView.h"
@@ -182,6 +183,7 @@ private slots:
     void zoomOutAndBackInKeepsThePlace();
     void linkDropsThatMakeNoLinkSayWhy_data();
     void linkDropsThatMakeNoLinkSayWhy();
+    void tasksKeepTheOrderTheUserGivesThem();
 };
 
 void TestTimelineWindow::opensOnceWithTheExampleData() {
@@ -770,6 +772,49 @@ void TestTimelineWindow::linkDropsThatMakeNoLinkSayWhy() {
         Timeline::linkHandle(QRectF(view->barRectOf(f.rowNamed(window, QStringLiteral("Research")))), true).toPoint();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, handle);
     QCOMPARE(f.messages.notices().size(), 1);
+}
+
+// Tasks moved among their siblings by the keys' commands and by dragging a name down, each one
+// undo step; nothing is put under a milestone, and the user is told why.
+void TestTimelineWindow::tasksKeepTheOrderTheUserGivesThem() {
+    Fixture f;
+    TestEnvironment::exec(QStringLiteral("insert into Projects (ProjectName, Owner) values ('Order', 1)"));
+    for (int n = 0; n < 4; ++n)
+        TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID, Title, StartDate, DueDate) select max(ID), "
+                                             "'Step %1', '%2', '%2' from Projects")
+                                  .arg(QChar(u'A' + n), iso(today.addDays(n))));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    TimelineView* view = window->view();
+    auto order = [&] { return f.rowNames(window).filter(QStringLiteral("Step ")).join(QString()).remove("Step "); };
+    auto trigger = [&](const char* task, const char* action) {
+        view->setCurrentRow(f.rowNamed(window, QStringLiteral("Step ") + QLatin1String(task)));
+        window->findChild<QAction*>(QLatin1String(action))->trigger();
+    };
+    const int steps = UndoSteps::shared().depth();
+    trigger("C", "actionMoveTaskUp");
+    QCOMPARE(order(), QStringLiteral("ACBD"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QTRY_COMPARE(order(), QStringLiteral("ABCD"));
+    trigger("A", "actionMoveTaskDown");
+    const int from = view->barRectOf(f.rowNamed(window, QStringLiteral("Step B"))).center().y();
+    const int to = view->barRectOf(f.rowNamed(window, QStringLiteral("Step C"))).center().y();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(60, from));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(62, to)); // B's name onto C: after C
+    window->reload();
+    QCOMPARE(order(), QStringLiteral("ACBD"));
+    QCOMPARE(UndoSteps::shared().depth(), steps + 2); // the undone step gave way to the next
+    trigger("C", "actionMilestone");
+    trigger("B", "actionIndentTask");
+    QVERIFY2(f.messages.notices().value(0).contains(QLatin1String("milestone")), qPrintable(order()));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where ParentID is not null")).toInt(),
+             0);
+    // The keyboard's list names the command by its menu text, with its key.
+    const QAction* down = window->findChild<QAction*>(QStringLiteral("actionMoveTaskDown"));
+    const auto keys = Timeline::keys();
+    QVERIFY(std::any_of(keys.begin(), keys.end(), [&](const KnownKeys::Key& k) {
+        return k.keys == down->shortcut().toString(QKeySequence::NativeText) && k.command == down->text().remove('&');
+    }));
 }
 
 QTEST_MAIN(TestTimelineWindow)
