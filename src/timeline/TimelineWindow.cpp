@@ -16,6 +16,7 @@
 #include "app/widgets/TaskCommands.h"
 #include "editors/Openers.h"
 #include "scheduling/PlanStore.h"
+#include "scheduling/Scheduler.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -35,6 +36,7 @@
 #include <QVBoxLayout>
 
 #include <optional>
+#include <tuple>
 
 namespace Timeline {
 
@@ -462,13 +464,30 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     if (row < 0)
         return;
     const Item item = itemOf(m_view->data(), m_view->rows()[static_cast<size_t>(row)]);
+    // The whole bar dragged keeps the task's length in working days; its end dragged sets it.
+    const bool shifted = item.start.isValid() && item.end.isValid() && item.start.daysTo(start) == item.end.daysTo(end);
     if (isTask && isPlanned(item)) {
         const qint64 projectId = item.projectId;
         changePlan(
             projectId, QStringLiteral("Move %1").arg(item.name),
-            [=] { return PlanStore::moveTask(projectId, id, start, end); },
+            [=] { return PlanStore::moveTask(projectId, id, start, end, shifted); },
             QStringLiteral("This move would close a loop, so it was not made: %1."));
         return;
+    }
+    if (isTask && PlanStore::available()) {
+        // A task of no plan lands on working days as a planned one does (it has no successors).
+        ErrorTrap trap(windowName, QStringLiteral("MoveBar"));
+        if (!trap.step(3, [&] {
+                const WorkCalendar calendar = PlanStore::readCalendar();
+                const int length = Scheduling::workingLength(calendar, shifted ? item.start : start,
+                                                             shifted ? item.end : end, item.milestone);
+                std::tie(start, end) = Scheduling::placeTask(calendar, start, length);
+            }))
+            return;
+        if (start == item.start && end == item.end) {
+            m_view->viewport()->update();
+            return;
+        }
     }
     const SaveResult result = saveDates(isTask, id, start, end);
     if (result != SaveResult::Saved) {

@@ -5,6 +5,8 @@
 #include "app/widgets/RecordListModel.h"
 #include "editors/LookupEditor.h"
 #include "main_window/Form1.h"
+#include "scheduling/PlanStore.h"
+#include "scheduling/Scheduler.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineOutput.h"
@@ -131,6 +133,8 @@ class TestTimelineWindow : public QObject {
 private slots:
     void opensOnceWithTheExampleData();
     void dragMovesAndUndoes();
+    void dragKeepsWorkingDays_data();
+    void dragKeepsWorkingDays();
     void dragNearTheEndOfALongChartKeepsTheView();
     void refusedMoves_data();
     void refusedMoves();
@@ -195,22 +199,30 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     f.drag(window, QStringLiteral("Trip"), 2);
     Database::shared().setStatementObserver({});
     QVERIFY(f.messages.shown().empty());
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    // On working days, whatever day today is: from the first working day on or after the day
+    // dropped on, as many working days as Trip had.
+    const WorkCalendar calendar = PlanStore::readCalendar();
+    const auto moved = Scheduling::placeTask(calendar, today.addDays(2),
+                                             Scheduling::workingLength(calendar, today, today.addDays(5), false));
+    const QString movedDates = iso(moved.first) + QLatin1Char('|') + iso(moved.second);
+    QCOMPARE(taskDates("Trip"), movedDates);
     QCOMPARE(statements.size(), 1);
     QVERIFY(statements.front().startsWith(QLatin1String("update Tasks set ProjectID=")));
     // The main window now shows Trip's project and the new due date in its task list.
     auto* tasks = static_cast<RecordListModel*>(f.form.ListView2->model());
     QCOMPARE(tasks->rowCount(), 1);
     QCOMPARE(tasks->cellText(0, 1), QStringLiteral("Trip"));
-    QCOMPARE(tasks->rawCell(0, 4), iso(today.addDays(7)));
+    QCOMPARE(tasks->rawCell(0, 4), iso(moved.second));
     // The timeline shows the new dates too.
     const Timeline::Item& trip =
         Timeline::itemOf(window->view()->data(), window->view()->rows()[size_t(f.rowNamed(window, "Trip"))]);
-    QCOMPARE(trip.end, today.addDays(7));
+    QCOMPARE(trip.end, moved.second);
 
     // Its end alone, one day earlier.
     f.drag(window, QStringLiteral("Trip"), -1, true);
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(6)));
+    const auto shorter = Scheduling::placeTask(
+        calendar, moved.first, Scheduling::workingLength(calendar, moved.first, moved.second.addDays(-1), false));
+    QCOMPARE(taskDates("Trip"), iso(shorter.first) + QLatin1Char('|') + iso(shorter.second));
     // A project moves the same way, through the project editor's update.
     f.drag(window, QStringLiteral("Testing"), 3);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, EndDate from Projects where ProjectName="
@@ -228,16 +240,57 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     undo->trigger();
     QCOMPARE(taskDates("Trip"), before);
     window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->trigger();
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    QCOMPARE(taskDates("Trip"), movedDates);
     QVERIFY(f.messages.shown().empty());
 
     // Dates changed since the move (in an editor, by someone else) are not undone over.
     const QString edited = iso(today.addDays(20));
     TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(edited));
     undo->trigger();
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + edited);
+    QCOMPARE(taskDates("Trip"), iso(moved.first) + QLatin1Char('|') + edited);
     QCOMPARE(f.messages.notices().size(), 1);
     QVERIFY(f.messages.notices().first().contains(QLatin1String("changed after the move")));
+}
+
+void TestTimelineWindow::dragKeepsWorkingDays_data() {
+    QTest::addColumn<int>("days");
+    QTest::addColumn<bool>("byEnd");
+    QTest::addColumn<bool>("linked"); // Research -> Report, finish to start
+    // Days after next week's Monday: Research (Tue-Fri) and Report (the Monday and Tuesday after).
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("two days later") << 2 << false << false << QList<int>{3, 8, 7, 8};
+    QTest::newRow("onto a Saturday: from the Monday") << 4 << false << false << QList<int>{7, 10, 7, 8};
+    QTest::newRow("end onto a Sunday: the Friday") << 2 << true << false << QList<int>{1, 4, 7, 8};
+    QTest::newRow("two days later, its successor follows") << 2 << false << true << QList<int>{3, 8, 9, 10};
+}
+
+// A bar dragged keeps the task's length in working days, starts on a working day, and takes
+// its successors along, whether the task is linked or not.
+void TestTimelineWindow::dragKeepsWorkingDays() {
+    QFETCH(int, days);
+    QFETCH(bool, byEnd);
+    QFETCH(bool, linked);
+    QFETCH(QList<int>, expected);
+    Fixture f;
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [&](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
+                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
+                                         "Title='Research'")
+                              .arg(day(7), day(8)));
+    if (linked)
+        TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
+                                             "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    window->view()->setZoom(99);
+    f.drag(window, QStringLiteral("Research"), days, byEnd);
+    QCOMPARE(taskDates("Research"), day(expected[0]) + QLatin1Char('|') + day(expected[1]));
+    QCOMPARE(taskDates("Report"), day(expected[2]) + QLatin1Char('|') + day(expected[3]));
+    QVERIFY(f.messages.shown().empty());
 }
 
 void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {
