@@ -471,7 +471,18 @@ QList<Entry> deletionOfProject(const Entry& projectDeletion) {
     return taken;
 }
 
-void apply(const QList<Entry>& entries, Direction direction) {
+namespace {
+FollowUp& followUp() {
+    static FollowUp current;
+    return current;
+}
+} // namespace
+
+void setFollowUp(FollowUp f) {
+    followUp() = std::move(f);
+}
+
+void apply(const QList<Entry>& entries, Direction direction, bool chosen) {
     // Each record's first and last entry: before the first and after the last are the two ends.
     struct Ends {
         QString table;
@@ -575,6 +586,8 @@ void apply(const QList<Entry>& entries, Direction direction) {
                     QStringLiteral("UPDATE %1 SET %2%3").arg(table(*r), sets.join(QStringLiteral(", ")), where(*r)),
                     values);
         }
+        if (followUp())
+            followUp()(entries, direction, chosen);
     });
 }
 
@@ -591,7 +604,7 @@ void restoreVersion(const Entry& entry) {
     }
     if (span.isEmpty())
         return; // it is that version now
-    apply(span, Direction::Back);
+    apply(span, Direction::Back, true);
 }
 
 qint64 prune(int days, qint64 entries) {

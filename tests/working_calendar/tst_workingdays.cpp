@@ -1,5 +1,7 @@
 // The working calendar: stored and read back on both kinds of database, linked tasks following
 // a change of it, and a week without a working day refused in the dialog.
+#include "app/Database.h"
+#include "app/UndoSteps.h"
 #include "editors/EditorTestUtil.h"
 #include "scheduling/PlanStore.h"
 #include "support/TestSupport.h"
@@ -42,6 +44,8 @@ void TestWorkingDays::calendarIsKeptAndLinkedTasksFollow() {
     TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title, StartDate, DueDate) values "
                                          "(2, 1, 'B', '2027-01-04', '2027-01-05')"));
     QCOMPARE(PlanStore::link(1, {1, 2, LinkKind::FinishToStart, 0}).kind, PlanStore::Outcome::Kind::Saved);
+    UndoSteps::shared().attach(Database::shared());
+    UndoSteps::shared().clear();
 
     WorkingCalendar::Calendar calendar = WorkingCalendar::read();
     QCOMPARE(std::vector<bool>(std::begin(calendar.working), std::end(calendar.working)),
@@ -59,6 +63,18 @@ void TestWorkingDays::calendarIsKeptAndLinkedTasksFollow() {
     // B follows the working days; A keeps the length it has in them.
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, DueDate from Tasks where ID=2")),
              QStringList{successor});
+
+    // Undone, the moves are scheduled again on the calendar kept: no task stands on a day off.
+    if (UndoSteps::shared().canUndo())
+        UndoSteps::shared().undo();
+    const WorkCalendar kept = PlanStore::readCalendar();
+    for (const QString& row : TestEnvironment::rows(QStringLiteral("select StartDate, DueDate from Tasks"))) {
+        const QStringList dates = row.split(QLatin1Char('|'));
+        QVERIFY2(kept.isWorkingDay(QDate::fromString(dates[0], Qt::ISODate)) &&
+                     kept.isWorkingDay(QDate::fromString(dates[1], Qt::ISODate)),
+                 qPrintable(row));
+    }
+    Database::shared().setHistoryListener({});
 }
 
 void TestWorkingDays::weekWithoutWorkingDayIsRefused() {
