@@ -78,6 +78,8 @@ signals:
     void indentRequested(int row, bool indent);
     // A right click on a row.
     void contextMenuRequested(int row, QPoint globalPos);
+    // A project's tasks, as read, break their links (dates written past the plan).
+    void linksBroken(qint64 projectId);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -163,6 +163,8 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
     connect(m_view, &TimelineView::moveRequested, this, &TimelineWindow::moveBar);
     connect(m_view, &TimelineView::openRequested, this, &TimelineWindow::openEditor);
     connect(m_view, &TimelineView::linkRequested, this, &TimelineWindow::linkTasks);
+    // Found while painting: mended once the painting is done.
+    connect(m_view, &TimelineView::linksBroken, this, &TimelineWindow::mendLinks, Qt::QueuedConnection);
     // Links are read as their projects come into view; a failed read shows the error box once
     // and leaves the project without links drawn.
     m_view->setLinkReaders(
@@ -604,6 +606,31 @@ void TimelineWindow::linkTasks(qint64 projectId, qint64 predecessor, qint64 succ
                 PlanStore::deleteLink(predecessor, successor);
         },
         [=] { PlanStore::writeLink(link); });
+}
+
+void TimelineWindow::mendLinks(qint64 projectId) {
+    if (!PlanStore::available())
+        return;
+    ErrorTrap trap(windowName, QStringLiteral("MendLinks"));
+    PlanStore::Outcome outcome;
+    if (!trap.step(1, [&] { outcome = PlanStore::followLinks(projectId); }) ||
+        outcome.kind != PlanStore::Outcome::Kind::Saved || outcome.moved.isEmpty())
+        return; // a loop or a change meanwhile: left as it is, drawn as read
+    QString project;
+    QStringList names;
+    for (const Item& p : m_view->data().projects)
+        if (p.id == projectId)
+            project = oneLine(p.name);
+    for (const Item& task : m_view->data().tasks)
+        if (outcome.moved.contains(task.id) && names.size() < 5)
+            names << QStringLiteral("\"%1\"").arg(oneLine(task.name));
+    if (outcome.moved.size() > names.size())
+        names << QStringLiteral("%1 more").arg(outcome.moved.size() - names.size());
+    Messages::current().notice(QStringLiteral("Tasks of \"%1\" started before their links allow (their dates were "
+                                              "written by another program), so they were moved to follow the "
+                                              "links: %2.")
+                                   .arg(project, names.join(QStringLiteral(", "))));
+    refillPlan(projectId);
 }
 
 void TimelineWindow::indentRow(int row, bool indent) {

@@ -71,6 +71,8 @@ private:
                     const QString& loopMessage, std::function<void()> undoWrite = {},
                     std::function<void()> redoWrite = {});
     void linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
+    // Tasks read earlier than their links allow are moved to follow them, and the user told.
+    void mendLinks(qint64 projectId);
     void indentRow(int row, bool indent);
     void toggleMilestone(int row);
     void showContextMenu(int row, QPoint globalPos);

@@ -28,6 +28,8 @@
 #include <QUndoStack>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 using Timeline::TimelineView;
 using Timeline::TimelineWindow;
 
@@ -118,6 +120,25 @@ private:
     QPointer<QDialog> m_last;
 };
 
+// Another program writing to the database: psql on the team database, SQLite's library on the file.
+void otherProgram(const QString& statement) {
+    if (TestEnvironment::isTeam()) {
+        QProcess psql;
+        psql.start(QStringLiteral("psql"),
+                   {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                    QStringLiteral("-d"), Database::shared().target(), QStringLiteral("-c"), statement});
+        QVERIFY(psql.waitForFinished(-1));
+        QVERIFY2(psql.exitCode() == 0, psql.readAllStandardError().constData());
+        return;
+    }
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(Database::shared().path().toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 10000);
+    const int rc = sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(rc, SQLITE_OK);
+}
+
 int pdfPages(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -135,6 +156,7 @@ private slots:
     void dragMovesAndUndoes();
     void dragKeepsWorkingDays_data();
     void dragKeepsWorkingDays();
+    void linksBrokenElsewhereAreMended();
     void dragNearTheEndOfALongChartKeepsTheView();
     void refusedMoves_data();
     void refusedMoves();
@@ -291,6 +313,31 @@ void TestTimelineWindow::dragKeepsWorkingDays() {
     QCOMPARE(taskDates("Research"), day(expected[0]) + QLatin1Char('|') + day(expected[1]));
     QCOMPARE(taskDates("Report"), day(expected[2]) + QLatin1Char('|') + day(expected[3]));
     QVERIFY(f.messages.shown().empty());
+}
+
+// Dates another program wrote that break a link are mended when the timeline reads them, and the
+// user is told which tasks moved.
+void TestTimelineWindow::linksBrokenElsewhereAreMended() {
+    Fixture f;
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [&](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
+                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
+                                         "Title='Research'")
+                              .arg(day(7), day(8)));
+    TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
+                                         "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    otherProgram(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Report'").arg(day(2), day(3)));
+    f.form.ListData();
+    f.open();
+    QTRY_COMPARE(taskDates("Report"), day(7) + QLatin1Char('|') + day(8));
+    QCOMPARE(f.messages.notices(),
+             QStringList{"Tasks of \"Developing\" started before their links allow (their dates were written by "
+                         "another program), so they were moved to follow the links: \"Report\"."});
 }
 
 void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {
