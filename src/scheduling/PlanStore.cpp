@@ -185,18 +185,32 @@ Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<v
         return outcome;
     }
     // What is written: every task whose dates the schedule moved, and every task whose own
-    // dates, start-no-earlier-than, parent or milestone the change itself set.
+    // dates, start-no-earlier-than, parent or milestone the change itself set. Mending
+    // (`keepLater`) writes only what the change set, the linked tasks it moves, and the summaries
+    // above them: a task without dates or a summary whose span was off is left as it is.
     const auto& tasks = stored.plan.tasks();
-    for (size_t i = 0; i < tasks.size(); ++i) {
-        const PlanTask& now = tasks[i];
-        TaskState after = stateOf(now, schedule.tasks[i].start, schedule.tasks[i].finish);
-        if (const auto own = ownNoEarlier.constFind(now.id); own != ownNoEarlier.cend())
-            after.startNoEarlierThan = *own;
-        const PlanTask* was = before.task(now.id);
-        const TaskState old = was ? stateOf(*was, was->start, was->finish) : TaskState{};
-        if (!was || old != after) {
+    QSet<qint64> above; // summaries over a task written while mending
+    for (int pass = 0; pass < (keepLater ? 2 : 1); ++pass) {
+        for (size_t i = 0; i < tasks.size(); ++i) {
+            const PlanTask& now = tasks[i];
+            const ScheduledTask& planned = schedule.tasks[i];
+            const PlanTask* was = before.task(now.id);
+            if (keepLater && was && (planned.summary != (pass == 1) || !was->start.isValid() || !was->finish.isValid()))
+                continue;
+            TaskState after = stateOf(now, planned.start, planned.finish);
+            TaskState edited = stateOf(now, now.start, now.finish);
+            if (const auto own = ownNoEarlier.constFind(now.id); own != ownNoEarlier.cend())
+                after.startNoEarlierThan = edited.startNoEarlierThan = *own;
+            const TaskState old = was ? stateOf(*was, was->start, was->finish) : TaskState{};
+            if (was && old == after)
+                continue;
+            if (keepLater && was && old == edited && !(planned.summary ? above.contains(now.id) : planned.linked))
+                continue;
             outcome.before << old;
             outcome.after << after;
+            for (const PlanTask* up = stored.plan.task(now.parentId); up && !above.contains(up->id);
+                 up = stored.plan.task(up->parentId))
+                above << up->id;
         }
     }
     Database& db = Database::shared();
