@@ -2,6 +2,7 @@
 
 #include "scheduling/PlanStore.h"
 
+#include <QHash>
 #include <QJsonValue>
 #include <QMap>
 #include <QSet>
@@ -30,6 +31,7 @@ void follow(const QList<History::Entry>& entries, History::Direction direction, 
               [](const History::Entry& a, const History::Entry& b) { return a.id < b.id; });
     // Each task's state as the restore left it: before its first entry (back) or after its last.
     QMap<qint64, QJsonObject> tasks;
+    QHash<qint64, qint64> projectOf; // of every task the entries name, as they name it
     QList<qint64> linkedTasks;
     for (const History::Entry& e : std::as_const(ordered)) {
         if (e.table == QLatin1String("tasks")) {
@@ -37,6 +39,9 @@ void follow(const QList<History::Entry>& entries, History::Direction direction, 
                 tasks.insert(e.recordId, e.after);
             else if (!tasks.contains(e.recordId))
                 tasks.insert(e.recordId, e.before);
+            for (const QJsonObject& side : {e.before, e.after})
+                if (!side.isEmpty())
+                    projectOf.insert(e.recordId, idOf(side.value(QStringLiteral("projectid"))));
         } else if (e.table == QLatin1String("tasklinks")) {
             for (const QJsonObject& side : {e.before, e.after})
                 if (!side.isEmpty())
@@ -44,22 +49,24 @@ void follow(const QList<History::Entry>& entries, History::Direction direction, 
                                 << idOf(side.value(QStringLiteral("successorid")));
         }
     }
-    QList<qint64> ids = linkedTasks;
-    for (auto it = tasks.cbegin(); it != tasks.cend(); ++it)
-        if (!it.value().isEmpty()) // a task deleted again has no plan to follow
-            ids << it.key();
-    const QHash<qint64, qint64> projects = PlanStore::projectsOf(ids);
+    // A link's tasks the entries do not name are looked up (a link made or removed alone).
+    QList<qint64> unknown;
+    for (qint64 id : std::as_const(linkedTasks))
+        if (!projectOf.contains(id))
+            unknown << id;
+    projectOf.insert(PlanStore::projectsOf(unknown));
     QMap<qint64, QList<PlanStore::GivenDates>> given; // by project
     QSet<qint64> touched;
-    for (qint64 id : std::as_const(ids)) {
-        if (!projects.contains(id))
+    for (qint64 id : std::as_const(linkedTasks))
+        if (projectOf.contains(id))
+            touched << projectOf.value(id);
+    for (auto it = tasks.cbegin(); it != tasks.cend(); ++it) {
+        if (it.value().isEmpty()) // a task deleted again has no plan to follow
             continue;
-        const qint64 project = projects.value(id);
+        const qint64 project = idOf(it.value().value(QStringLiteral("projectid")));
         touched << project;
-        const QJsonObject state = tasks.value(id);
-        if (!state.isEmpty())
-            given[project] << PlanStore::GivenDates{id, dateOf(state.value(QStringLiteral("startdate"))),
-                                                    dateOf(state.value(QStringLiteral("duedate")))};
+        given[project] << PlanStore::GivenDates{it.key(), dateOf(it.value().value(QStringLiteral("startdate"))),
+                                                dateOf(it.value().value(QStringLiteral("duedate")))};
     }
     for (qint64 project : std::as_const(touched)) {
         const PlanStore::Outcome outcome = PlanStore::placeGiven(project, given.value(project), chosen);
