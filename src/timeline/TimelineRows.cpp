@@ -239,8 +239,8 @@ bool scheduleProject(Data& data, size_t project) {
         const ScheduledTask& result = schedule.tasks[static_cast<size_t>(at)];
         task.slack = result.totalSlack;
         task.critical = result.critical;
-        task.breaksLinks = result.linked && !result.summary && task.start.isValid() && task.start < result.start;
-        broken = broken || task.breaksLinks;
+        // Earlier than its links allow: dates written past the plan (by another program).
+        broken = broken || (result.linked && !result.summary && task.start.isValid() && task.start < result.start);
     }
     return broken;
 }

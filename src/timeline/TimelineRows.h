@@ -45,8 +45,6 @@ struct Item {
     bool scheduled = false;
     bool critical = false;
     int slack = 0; // working days
-    // Starts earlier than its links allow: dates written past the plan (by another program).
-    bool breaksLinks = false;
 
     // Rows with a missing or unreadable date are listed without a bar.
     bool hasBar() const { return start.isValid() && end.isValid(); }
