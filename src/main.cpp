@@ -14,6 +14,7 @@
 #include "find_filter/widgets/ListFilter.h"
 #include "help/HelpCommands.h"
 #include "history/HistoryCommands.h"
+#include "history/HistoryPlan.h"
 #include "live_lists/LiveLists.h"
 #include "main_window/Form1.h"
 #include "main_window/SessionEnd.h"
@@ -46,6 +47,9 @@ void compose() {
                    true});
     Backends::add({QStringLiteral("SQLite"), [](const QString&) { return true; },
                    [](const QString& target) { return std::make_unique<SqliteConnection>(target); }, false});
+
+    // Restores and undos put the dates they bring back through the scheduler.
+    History::setFollowUp(HistoryPlan::follow);
 
     // The main window's features, each installed through its port when the window is built.
     Features::add(QStringLiteral("csv_exchange"), CsvCommands::install);

@@ -478,7 +478,18 @@ QList<Entry> deletionOfProject(const Entry& projectDeletion) {
     return taken;
 }
 
-void apply(const QList<Entry>& entries, Direction direction) {
+namespace {
+FollowUp& followUp() {
+    static FollowUp current;
+    return current;
+}
+} // namespace
+
+void setFollowUp(FollowUp f) {
+    followUp() = std::move(f);
+}
+
+void apply(const QList<Entry>& entries, Direction direction, bool chosen) {
     // Each record's first and last entry: before the first and after the last are the two ends.
     struct Ends {
         QString table;
@@ -582,6 +593,8 @@ void apply(const QList<Entry>& entries, Direction direction) {
                     QStringLiteral("UPDATE %1 SET %2%3").arg(table(*r), sets.join(QStringLiteral(", ")), where(*r)),
                     values);
         }
+        if (followUp())
+            followUp()(entries, direction, chosen);
     });
 }
 
@@ -598,7 +611,7 @@ void restoreVersion(const Entry& entry) {
     }
     if (span.isEmpty())
         return; // it is that version now
-    apply(span, Direction::Back);
+    apply(span, Direction::Back, true);
 }
 
 qint64 prune(int days, qint64 entries) {

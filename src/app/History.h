@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace History {
 
 // One insert, change or delete of one record.
@@ -83,7 +85,13 @@ enum class Direction {
 // Puts every record the entries touched to its state before or after them, in one transaction,
 // with the IDs it had. Refuses (Conflict, nothing changed) when any of them is not now as the
 // entries' other end left it.
-void apply(const QList<Entry>& entries, Direction direction);
+// `chosen`: a version the user chose (History -> Restore this version) rather than a step undone.
+void apply(const QList<Entry>& entries, Direction direction, bool chosen = false);
+// What else a restore does in its transaction once the records are back (the plan's dates follow
+// their links: set by the composition root, since this layer knows no plan). It may throw to
+// undo the whole restore.
+using FollowUp = std::function<void(const QList<Entry>& entries, Direction direction, bool chosen)>;
+void setFollowUp(FollowUp followUp);
 // Puts a record back to what it was after one entry (before it, for a delete), through the same
 // check as a save: the record must still be as its newest entry left it.
 void restoreVersion(const Entry& entry);

@@ -16,8 +16,12 @@ void UndoSteps::attach(Database& database) {
 }
 
 void UndoSteps::recorded(qint64 mark) {
-    if (m_applying || m_quiet > 0)
-        return; // the step being undone or redone, or a write that is not the user's
+    if (m_applying) {
+        m_appliedMark = mark; // the step being undone or redone
+        return;
+    }
+    if (m_quiet > 0)
+        return; // a write that is not the user's
     Step step{mark, m_name};
     if (step.name.isEmpty()) {
         try {
@@ -32,26 +36,33 @@ void UndoSteps::recorded(qint64 mark) {
 }
 
 void UndoSteps::undo() {
-    move(m_done, m_undone, History::Direction::Back);
+    move(m_done, m_undone);
 }
 
 void UndoSteps::redo() {
-    move(m_undone, m_done, History::Direction::Forward);
+    move(m_undone, m_done);
 }
 
-void UndoSteps::move(QList<Step>& from, QList<Step>& to, History::Direction direction) {
+void UndoSteps::move(QList<Step>& from, QList<Step>& to) {
     if (from.isEmpty())
         return;
-    const Step step = from.takeLast();
+    Step step = from.takeLast();
     QScopedValueRollback<bool> applying(m_applying, true);
+    m_appliedMark = 0;
     try {
-        History::apply(History::ofMark(step.mark), direction);
+        History::apply(History::ofMark(step.mark), step.forward ? History::Direction::Forward : History::Direction::Back);
     } catch (const History::Conflict&) {
         emit changed(); // the step is dropped; the others stay
         throw;
     } catch (...) {
         from << step; // a failure, not a conflict: the step may be tried again
         throw;
+    }
+    if (m_appliedMark != 0) {
+        step.mark = m_appliedMark;
+        step.forward = false;
+    } else {
+        step.forward = !step.forward;
     }
     to << step;
     emit changed();

@@ -58,17 +58,22 @@ signals:
     void changed();
 
 private:
+    // A step is the transaction that did it; once undone or redone, the transaction that did
+    // that (with what the plan moved to keep its links), so that the next move puts back exactly
+    // what the last one wrote and never takes the program's own rescheduling for someone else's.
     struct Step {
         qint64 mark = 0;
         QString name;
+        bool forward = false; // the mark's entries are applied forward (no transaction was seen)
     };
     void recorded(qint64 mark);
-    // Applies the newest step of `from` in the direction and moves it to `to`.
-    void move(QList<Step>& from, QList<Step>& to, History::Direction direction);
+    // Applies the newest step of `from` and moves it to `to`.
+    void move(QList<Step>& from, QList<Step>& to);
 
     QList<Step> m_done;
     QList<Step> m_undone;
     QString m_name;
     bool m_applying = false;
+    qint64 m_appliedMark = 0; // the transaction of the undo or redo being applied
     int m_quiet = 0;
 };

@@ -16,11 +16,30 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 using namespace EditorWidgets;
+
+namespace {
+QString linkKindText(LinkKind kind) {
+    switch (kind) {
+    case LinkKind::StartToStart:
+        return QStringLiteral("start to start");
+    case LinkKind::FinishToFinish:
+        return QStringLiteral("finish to finish");
+    case LinkKind::StartToFinish:
+        return QStringLiteral("start to finish");
+    case LinkKind::FinishToStart:
+        break;
+    }
+    return QStringLiteral("finish to start");
+}
+} // namespace
 
 Form5::Form5(QWidget* parent)
     : LookupEditor(QStringLiteral("Form5"), false, parent) {
@@ -192,8 +211,28 @@ void Form5::PushButton2_Click() {
     // Typed dates of a task in a plan move it there, with the tasks that follow it, in the save's
     // transaction. A task no link, parent or subtask ties saves as it always has.
     std::function<QString()> alongside;
-    if (editing && m_planned && typed && (start != m_loadedStart || due != m_loadedDue))
-        alongside = [this, start, due] { return movePlan(start, due); };
+    if (editing && m_planned && typed && (start != m_loadedStart || due != m_loadedDue)) {
+        // A start earlier than a link allows is not taken silently: the user hears which link
+        // holds the task and may remove it.
+        std::optional<PlanLink> unlink;
+        PlanStore::Hold hold;
+        ErrorTrap trap(QStringLiteral("Form5"), QStringLiteral("PushButton2_Click"));
+        if (!trap.step(14, [&] { hold = PlanStore::holdOf(m_ProjectID.toLongLong(), m_ID.toLongLong(), start, due); }))
+            return;
+        if (hold.held && !hold.predecessorTitle.isEmpty()) {
+            const QString earliest = QLocale().toString(hold.earliest, QLocale::ShortFormat);
+            if (Messages::current().ask(QStringLiteral("The link from \"%1\" (%2) holds this task: it cannot start "
+                                                       "before %3.\n\nRemove that link and keep the dates you typed?\n"
+                                                       "(No: the task starts on %3.)")
+                                            .arg(hold.predecessorTitle, linkKindText(hold.link.kind), earliest)))
+                unlink = hold.link;
+        }
+        alongside = [this, start, due, unlink] {
+            if (unlink)
+                PlanStore::deleteLink(unlink->predecessor, unlink->successor);
+            return movePlan(start, due);
+        };
+    }
     if (saveRecord(
             QStringLiteral("Form5"), editing ? 12 : 13, editing,
             editing ? EditorSql::updateTask(v, m_ID) : EditorSql::insertTask(v), this,

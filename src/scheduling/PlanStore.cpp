@@ -6,9 +6,11 @@
 #include "app/SqlText.h"
 #include "app/ValueText.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
+#include <climits>
 
 namespace PlanStore {
 
@@ -173,12 +175,30 @@ void numberInOrder(Plan& plan, const QList<qint64>& ids) {
         }
 }
 
-Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<void()>& store) {
+// With `keepLater`, a linked task that stands later than its links need stays there (it is held
+// for this scheduling only, its own "start no earlier than" is written as it was): only what
+// breaks a link moves. Dates that came from outside the plan's commands are mended that way.
+Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<void()>& store, bool keepLater = false) {
     Outcome outcome;
     StoredPlan stored = read(projectId);
     const WorkCalendar calendar = readCalendar();
     const Plan before = stored.plan;
     edit(stored.plan, calendar);
+    QHash<qint64, QDate> ownNoEarlier; // of the tasks held where they stand
+    if (keepLater) {
+        const Schedule first = Scheduling::schedule(stored.plan, calendar);
+        const auto& tasks = stored.plan.tasks();
+        for (size_t i = 0; first.ok() && i < tasks.size(); ++i) {
+            const PlanTask& task = tasks[i];
+            if (first.tasks[i].linked && !first.tasks[i].summary && task.start.isValid() &&
+                task.start > first.tasks[i].start) {
+                ownNoEarlier.insert(task.id, task.startNoEarlierThan);
+                PlanTask held = task;
+                held.startNoEarlierThan = task.start;
+                stored.plan.addTask(held);
+            }
+        }
+    }
     const PlanGraph graph(stored.plan);
     const Schedule schedule = graph.schedule(calendar);
     if (!schedule.ok()) {
@@ -188,16 +208,32 @@ Outcome changeAndStore(qint64 projectId, const Edit& edit, const std::function<v
         return outcome;
     }
     // What is written: every task whose dates the schedule moved, and every task whose own
-    // dates, start-no-earlier-than, parent or milestone the change itself set.
+    // dates, start-no-earlier-than, parent or milestone the change itself set. Mending
+    // (`keepLater`) writes only what the change set, the linked tasks it moves, and the summaries
+    // above them: a task without dates or a summary whose span was off is left as it is.
     const auto& tasks = stored.plan.tasks();
-    for (size_t i = 0; i < tasks.size(); ++i) {
-        const PlanTask& now = tasks[i];
-        const TaskState after = stateOf(now, schedule.tasks[i].start, schedule.tasks[i].finish);
-        const PlanTask* was = before.task(now.id);
-        const TaskState old = was ? stateOf(*was, was->start, was->finish) : TaskState{};
-        if (!was || old != after) {
+    QSet<qint64> above; // summaries over a task written while mending
+    for (int pass = 0; pass < (keepLater ? 2 : 1); ++pass) {
+        for (size_t i = 0; i < tasks.size(); ++i) {
+            const PlanTask& now = tasks[i];
+            const ScheduledTask& planned = schedule.tasks[i];
+            const PlanTask* was = before.task(now.id);
+            if (keepLater && was && (planned.summary != (pass == 1) || !was->start.isValid() || !was->finish.isValid()))
+                continue;
+            TaskState after = stateOf(now, planned.start, planned.finish);
+            TaskState edited = stateOf(now, now.start, now.finish);
+            if (const auto own = ownNoEarlier.constFind(now.id); own != ownNoEarlier.cend())
+                after.startNoEarlierThan = edited.startNoEarlierThan = *own;
+            const TaskState old = was ? stateOf(*was, was->start, was->finish) : TaskState{};
+            if (was && old == after)
+                continue;
+            if (keepLater && was && old == edited && !(planned.summary ? above.contains(now.id) : planned.linked))
+                continue;
             outcome.before << old;
             outcome.after << after;
+            for (const PlanTask* up = stored.plan.task(now.parentId); up && !above.contains(up->id);
+                 up = stored.plan.task(up->parentId))
+                above << up->id;
         }
     }
     Database& db = Database::shared();
@@ -229,13 +265,22 @@ QHash<qint64, QList<qint64>> childrenOf(const Plan& plan) {
     return children;
 }
 
+// Whether a link reaches the task, or a summary above it: only then has a date to be held.
+bool reachedByLink(const Plan& plan, qint64 id) {
+    QSet<qint64> up;
+    for (const PlanTask* task = plan.task(id); task && !up.contains(task->id); task = plan.task(task->parentId))
+        up << task->id;
+    return std::any_of(plan.links().begin(), plan.links().end(),
+                       [&](const PlanLink& link) { return up.contains(link.successor); });
+}
+
 } // namespace
 
 Outcome change(qint64 projectId, const std::function<void(Plan&)>& edit) {
     return changeAndStore(projectId, [&](Plan& plan, const WorkCalendar&) { edit(plan); }, {});
 }
 
-Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
+Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish, bool keepLength) {
     return changeAndStore(
         projectId,
         [&](Plan& plan, const WorkCalendar& calendar) {
@@ -244,7 +289,12 @@ Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
                 return;
             const QHash<qint64, QList<qint64>> children = childrenOf(plan);
             if (!children.contains(taskId)) {
-                plan.moveTask(taskId, start, finish);
+                const bool fromOwn = keepLength && task->start.isValid() && task->finish.isValid();
+                const int length = fromOwn
+                                       ? Scheduling::workingLength(calendar, task->start, task->finish, task->milestone)
+                                       : Scheduling::workingLength(calendar, start, finish, task->milestone);
+                const auto [first, last] = Scheduling::placeTask(calendar, start, length);
+                plan.moveTask(taskId, first, last);
                 return;
             }
             // A summary: each task under it moves by as many working days as its start did,
@@ -269,6 +319,112 @@ Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
         },
         {});
 }
+
+Outcome placeGiven(qint64 projectId, const QList<GivenDates>& given, bool hold) {
+    return changeAndStore(
+        projectId,
+        [&](Plan& plan, const WorkCalendar& calendar) {
+            const QHash<qint64, QList<qint64>> children = childrenOf(plan);
+            for (const GivenDates& dates : given) {
+                const PlanTask* task = plan.task(dates.id);
+                if (!task || children.contains(dates.id) || !dates.start.isValid() || !dates.finish.isValid())
+                    continue;
+                const int length = Scheduling::workingLength(calendar, dates.start, dates.finish, task->milestone);
+                const auto [first, last] = Scheduling::placeTask(calendar, dates.start, length);
+                if (hold && reachedByLink(plan, dates.id)) {
+                    plan.moveTask(dates.id, first, last);
+                } else {
+                    PlanTask placed = *task;
+                    placed.start = first;
+                    placed.finish = last;
+                    plan.addTask(placed);
+                }
+            }
+        },
+        {}, true);
+}
+
+Outcome followLinks(qint64 projectId) {
+    return changeAndStore(
+        projectId, [](Plan&, const WorkCalendar&) {}, {}, true);
+}
+
+QHash<qint64, qint64> projectsOf(const QList<qint64>& taskIds) {
+    QHash<qint64, qint64> projects;
+    if (taskIds.isEmpty())
+        return projects;
+    QStringList ids;
+    for (qint64 id : taskIds)
+        ids << QString::number(id);
+    for (ResultSet rs = Database::shared().query(
+             QStringLiteral("select ID, ProjectID from Tasks where ID in (%1)").arg(ids.join(QLatin1Char(','))));
+         !rs.eof(); rs.moveNext())
+        projects.insert(rs.value(0).toLongLong(), rs.value(1).toLongLong());
+    return projects;
+}
+
+Hold holdOf(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
+    Hold hold;
+    StoredPlan stored = read(projectId);
+    const WorkCalendar calendar = readCalendar();
+    Plan& plan = stored.plan;
+    const PlanTask* task = plan.task(taskId);
+    if (!task)
+        return hold;
+    const int length = Scheduling::workingLength(calendar, start, finish, task->milestone);
+    const auto [first, last] = Scheduling::placeTask(calendar, start, length);
+    plan.moveTask(taskId, first, last);
+    const Schedule schedule = Scheduling::schedule(plan, calendar);
+    const qsizetype at = plan.indexOf(taskId);
+    if (!schedule.ok() || at < 0)
+        return hold;
+    const ScheduledTask& planned = schedule.tasks[static_cast<size_t>(at)];
+    if (planned.start <= first)
+        return hold;
+    hold.held = true;
+    hold.earliest = planned.start;
+    // The link that bounds the start most: one to the task or to a summary above it, measured
+    // on the predecessors' scheduled dates as the scheduler measures it.
+    QSet<qint64> bound{taskId};
+    for (const PlanTask* up = task; up && up->parentId; up = plan.task(up->parentId))
+        bound << up->parentId;
+    int best = INT_MIN;
+    for (const PlanLink& link : plan.links()) {
+        const qsizetype from = plan.indexOf(link.predecessor);
+        if (!bound.contains(link.successor) || from < 0)
+            continue;
+        const ScheduledTask& p = schedule.tasks[static_cast<size_t>(from)];
+        const int pStart = p.milestone ? calendar.ordinalAfter(p.finish) : calendar.ordinalOf(p.start);
+        const int pEnd = calendar.ordinalAfter(p.finish);
+        int limit = 0;
+        switch (link.kind) {
+        case LinkKind::FinishToStart:
+            limit = pEnd + link.lag;
+            break;
+        case LinkKind::StartToStart:
+            limit = pStart + link.lag;
+            break;
+        case LinkKind::FinishToFinish:
+            limit = pEnd + link.lag - length;
+            break;
+        case LinkKind::StartToFinish:
+            limit = pStart + link.lag - length;
+            break;
+        }
+        if (limit > best) {
+            best = limit;
+            hold.link = link;
+        }
+    }
+    if (best == INT_MIN)
+        return hold;
+    ResultSet rs = Database::shared().query(QStringLiteral("select Title from Tasks where ID=") +
+                                            QString::number(hold.link.predecessor));
+    if (!rs.eof())
+        hold.predecessorTitle = rs.rawText(0);
+    return hold;
+}
+
 
 QList<qint64> siblingsInOrder(const Plan& plan, qint64 parentId) {
     std::vector<const PlanTask*> under;

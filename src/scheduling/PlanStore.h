@@ -61,9 +61,39 @@ struct Outcome {
 // a statement fails; nothing is written then.
 Outcome change(qint64 projectId, const std::function<void(Plan&)>& edit);
 
-// A task moved or given a new length (a drag, typed dates): its successors follow. A summary
-// moves by moving every task under it by as many working days.
-Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish);
+// A task moved or given a new length (a drag, typed dates): its start lands on a working day
+// (the next one), it keeps its length in working days (`keepLength`: a drag of the whole bar)
+// or takes the working days of start..finish, and its successors follow. A summary moves by
+// moving every task under it by as many working days.
+Outcome moveTask(qint64 projectId, qint64 taskId, QDate start, QDate finish, bool keepLength = false);
+
+// Dates given to tasks from outside the plan's own commands: a version restored, a step undone,
+// an import, a sync. Each task is placed on working days as a move places it; with `hold`, the
+// date of a task that a link reaches becomes its "start no earlier than", as a typed date does
+// (otherwise the task keeps the one it has). Then the plan is scheduled, moving only what
+// stands earlier than its links allow (a task later than they need stays), and every task that
+// moved is written. Summaries are left to span their tasks.
+struct GivenDates {
+    qint64 id = 0;
+    QDate start, finish;
+};
+Outcome placeGiven(qint64 projectId, const QList<GivenDates>& tasks, bool hold);
+// The plan mended where it breaks its links (dates written by another program): the tasks that
+// stand earlier than their links allow move, with what follows them; nothing else. Writes
+// nothing when the plan keeps its links.
+Outcome followLinks(qint64 projectId);
+// The project of each task that is still there.
+QHash<qint64, qint64> projectsOf(const QList<qint64>& taskIds);
+
+// What holds a linked task later than a date: the link (from the predecessor) that gives it its
+// earliest start, and that start. No link when none holds it there.
+struct Hold {
+    PlanLink link;
+    QString predecessorTitle;
+    QDate earliest; // the earliest start the task's links allow
+    bool held = false;
+};
+Hold holdOf(qint64 projectId, qint64 taskId, QDate start, QDate finish);
 // A task put under another (indent: last under it) or under none (parentId 0; outdent: right after
 // `after`, its former parent, when given), refused when the parent lies under the task or the two
 // are linked; its dates then span its children. Nothing is put under a milestone: the plan is

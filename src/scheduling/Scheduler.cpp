@@ -454,4 +454,22 @@ QList<qint64> loopIfParented(const Plan& plan, qint64 task, qint64 parent) {
     changed.addTask(child);
     return PlanGraph(changed).loop();
 }
+
+int workingLength(const WorkCalendar& calendar, QDate start, QDate finish, bool milestone) {
+    if (milestone || !start.isValid() || !finish.isValid())
+        return 0;
+    if (calendar.isWorkingDay(start))
+        return std::max(1, calendar.workingDaysBetween(start, finish));
+    WorkCalendar week; // the same working week, without holidays
+    for (int day = 1; day <= 7; ++day)
+        week.setWorkingWeekday(day, true);
+    for (int day = 1; day <= 7; ++day)
+        week.setWorkingWeekday(day, calendar.isWorkingWeekday(day));
+    return std::max(1, week.workingDaysBetween(start, finish));
+}
+
+std::pair<QDate, QDate> placeTask(const WorkCalendar& calendar, QDate start, int length) {
+    const QDate first = calendar.addWorkingDays(start, 0);
+    return {first, length > 1 ? calendar.addWorkingDays(first, length - 1) : first};
+}
 } // namespace Scheduling

@@ -11,6 +11,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct ScheduledTask {
@@ -85,4 +86,11 @@ Schedule schedule(const Plan& plan, const WorkCalendar& calendar);
 // outline or through links to and from summaries; empty when the move is safe or a task is not
 // in the plan. For an indent, which is rare: it builds the graph anew.
 QList<qint64> loopIfParented(const Plan& plan, qint64 task, qint64 parent);
+
+// A task's length in working days (0 for a milestone, else at least 1). Dates that start on a day
+// off were written under another calendar (a holiday added since) or by another program: their
+// length is counted over the working week alone, so that a holiday does not shorten them.
+int workingLength(const WorkCalendar& calendar, QDate start, QDate finish, bool milestone);
+// Where a task of that length stands when given that start: from the working day on or after it.
+std::pair<QDate, QDate> placeTask(const WorkCalendar& calendar, QDate start, int length);
 } // namespace Scheduling

@@ -231,10 +231,10 @@ void setAllLinks(Data& data, const std::vector<PlanLink>& links) {
         setProjectLinks(data, p, byProject.take(data.projects[p].id));
 }
 
-void scheduleProject(Data& data, size_t project) {
+bool scheduleProject(Data& data, size_t project) {
     const int count = data.taskCount(project);
     if (data.linkCount(project) == 0 || count == 0 || data.task(project, 0).scheduled)
-        return;
+        return false;
     Plan plan;
     plan.reserve(count, data.linkCount(project));
     for (int n = 0; n < count; ++n) {
@@ -252,6 +252,7 @@ void scheduleProject(Data& data, size_t project) {
         plan.addLink(link);
     const WorkCalendar calendar = data.calendar.value_or(WorkCalendar());
     const Schedule schedule = PlanGraph(plan).schedule(calendar);
+    bool broken = false;
     for (int n = 0; n < count; ++n) {
         Item& task = data.tasks[static_cast<size_t>(data.order[static_cast<size_t>(data.firstTask[project] + n)])];
         task.scheduled = true;
@@ -261,7 +262,10 @@ void scheduleProject(Data& data, size_t project) {
         const ScheduledTask& result = schedule.tasks[static_cast<size_t>(at)];
         task.slack = result.totalSlack;
         task.critical = result.critical;
+        // Earlier than its links allow: dates written past the plan (by another program).
+        broken = broken || (result.linked && !result.summary && task.start.isValid() && task.start < result.start);
     }
+    return broken;
 }
 
 void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks) {

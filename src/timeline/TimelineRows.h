@@ -116,8 +116,9 @@ void replaceTasks(Data& data, qint64 projectId, std::vector<Item> tasks);
 // The links of one listed project, as read; and those of all projects at once.
 void setProjectLinks(Data& data, size_t project, std::vector<PlanLink> links);
 void setAllLinks(Data& data, const std::vector<PlanLink>& links);
-// Works out the slack and the critical tasks of a project with links (read before), once.
-void scheduleProject(Data& data, size_t project);
+// Works out the slack and the critical tasks of a project with links (read before), once. True
+// when that found a task that breaks its links.
+bool scheduleProject(Data& data, size_t project);
 
 // One row of the chart: a project (task == -1) or one of its tasks.
 struct Row {

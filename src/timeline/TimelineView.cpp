@@ -134,7 +134,8 @@ void TimelineView::scheduleAll() {
     if (!allRead && m_readAllLinks)
         setAllLinks(m_data, m_readAllLinks());
     for (size_t p = 0; p < m_data.projects.size(); ++p)
-        scheduleProject(m_data, p);
+        if (scheduleProject(m_data, p))
+            emit linksBroken(m_data.projects[p].id);
 }
 
 void TimelineView::scheduleVisible() {
@@ -149,7 +150,8 @@ void TimelineView::scheduleVisible() {
         if (!m_data.linksRead(static_cast<size_t>(project)) && m_readProjectLinks)
             setProjectLinks(m_data, static_cast<size_t>(project),
                             m_readProjectLinks(m_data.projects[static_cast<size_t>(project)].id));
-        scheduleProject(m_data, static_cast<size_t>(project));
+        if (scheduleProject(m_data, static_cast<size_t>(project)))
+            emit linksBroken(m_data.projects[static_cast<size_t>(project)].id);
     }
 }
 

@@ -82,6 +82,8 @@ signals:
     void placeRequested(int row, int onRow);
     // A right click on a row, or the menu key (Shift+F10) on the selected one.
     void contextMenuRequested(int row, QPoint globalPos);
+    // A project's tasks, as read, break their links (dates written past the plan).
+    void linksBroken(qint64 projectId);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

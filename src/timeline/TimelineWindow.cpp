@@ -18,6 +18,7 @@
 #include "app/widgets/UndoCommands.h"
 #include "editors/Openers.h"
 #include "scheduling/PlanStore.h"
+#include "scheduling/Scheduler.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,6 +37,7 @@
 #include <QVBoxLayout>
 
 #include <optional>
+#include <tuple>
 
 namespace Timeline {
 
@@ -111,6 +113,8 @@ TimelineWindow::TimelineWindow(PlannerWindow& planner)
     connect(m_view, &TimelineView::moveRequested, this, &TimelineWindow::moveBar);
     connect(m_view, &TimelineView::openRequested, this, &TimelineWindow::openEditor);
     connect(m_view, &TimelineView::linkRequested, this, &TimelineWindow::linkTasks);
+    // Found while painting: mended once the painting is done.
+    connect(m_view, &TimelineView::linksBroken, this, &TimelineWindow::mendLinks, Qt::QueuedConnection);
     // Links are read as their projects come into view; a failed read shows the error box once
     // and leaves the project without links drawn.
     m_view->setLinkReaders(
@@ -450,11 +454,13 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
     if (row < 0)
         return;
     const Item item = itemOf(m_view->data(), m_view->rows()[static_cast<size_t>(row)]);
+    // The whole bar dragged keeps the task's length in working days; its end dragged sets it.
+    const bool shifted = item.start.isValid() && item.end.isValid() && item.start.daysTo(start) == item.end.daysTo(end);
     if (isTask && isPlanned(item)) {
         const qint64 projectId = item.projectId;
         changePlan(
             projectId, QStringLiteral("Move %1").arg(oneLine(item.name)),
-            [=] { return PlanStore::moveTask(projectId, id, start, end); },
+            [=] { return PlanStore::moveTask(projectId, id, start, end, shifted); },
             QStringLiteral("This move would close a loop, so it was not made: %1."));
         return;
     }
@@ -468,6 +474,21 @@ void TimelineWindow::moveBar(bool isTask, qint64 id, QDate start, QDate end) {
         }
         start = item.ownStart.addDays(item.start.daysTo(start));
         end = item.ownEnd.addDays(item.end.daysTo(end));
+    }
+    if (isTask && PlanStore::available()) {
+        // A task of no plan lands on working days as a planned one does (it has no successors).
+        ErrorTrap trap(windowName, QStringLiteral("MoveBar"));
+        if (!trap.step(3, [&] {
+                const WorkCalendar calendar = PlanStore::readCalendar();
+                const int length = Scheduling::workingLength(calendar, shifted ? item.start : start,
+                                                             shifted ? item.end : end, item.milestone);
+                std::tie(start, end) = Scheduling::placeTask(calendar, start, length);
+            }))
+            return;
+        if (start == item.start && end == item.end) {
+            m_view->viewport()->update();
+            return;
+        }
     }
     SaveResult result = SaveResult::Failed;
     {
@@ -590,6 +611,31 @@ void TimelineWindow::linkTasks(qint64 projectId, qint64 predecessor, qint64 succ
         projectId, QStringLiteral("Link %1 to %2").arg(names[0], names[1]),
         [=] { return PlanStore::link(projectId, link); },
         QStringLiteral("This link would close a loop, so it was not made: %1."));
+}
+
+void TimelineWindow::mendLinks(qint64 projectId) {
+    if (!PlanStore::available())
+        return;
+    ErrorTrap trap(windowName, QStringLiteral("MendLinks"));
+    PlanStore::Outcome outcome;
+    if (!trap.step(1, [&] { outcome = PlanStore::followLinks(projectId); }) ||
+        outcome.kind != PlanStore::Outcome::Kind::Saved || outcome.moved.isEmpty())
+        return; // a loop or a change meanwhile: left as it is, drawn as read
+    QString project;
+    QStringList names;
+    for (const Item& p : m_view->data().projects)
+        if (p.id == projectId)
+            project = oneLine(p.name);
+    for (const Item& task : m_view->data().tasks)
+        if (outcome.moved.contains(task.id) && names.size() < 5)
+            names << QStringLiteral("\"%1\"").arg(oneLine(task.name));
+    if (outcome.moved.size() > names.size())
+        names << QStringLiteral("%1 more").arg(outcome.moved.size() - names.size());
+    Messages::current().notice(QStringLiteral("Tasks of \"%1\" started before their links allow (their dates were "
+                                              "written by another program), so they were moved to follow the "
+                                              "links: %2.")
+                                   .arg(project, names.join(QStringLiteral(", "))));
+    refillPlan(projectId);
 }
 
 void TimelineWindow::indentRow(int row, bool indent) {

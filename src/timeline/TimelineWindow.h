@@ -67,6 +67,8 @@ private:
     void changePlan(qint64 projectId, const QString& text, const std::function<PlanStore::Outcome()>& change,
                     const QString& loopMessage);
     void linkTasks(qint64 projectId, qint64 predecessor, qint64 successor, LinkKind kind);
+    // Tasks read earlier than their links allow are moved to follow them, and the user told.
+    void mendLinks(qint64 projectId);
     void indentRow(int row, bool indent);
     // A task moved among the tasks under the same parent: by steps (the keys), dropped on a row
     // (a drag of its name), or to a place among them.

@@ -325,22 +325,31 @@ void TestForm5::typedDatesFollowThePlan_data() {
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<bool>("loop");           // B also links back to A
     QTest::addColumn<QStringList>("changed"); // title|start|due|start no earlier than; none: nothing saved
+    QTest::addColumn<QDate>("heldUntil");     // a question names the link that holds the task until then
+    QTest::addColumn<bool>("removeLink");     // the answer to it
     const QStringList moveTo13 = {"DateTimePicker1=2021-09-13", "DateTimePicker2=2021-09-15"};
+    const QStringList typedEarly = {"DateTimePicker1=2021-09-01", "DateTimePicker2=2021-09-02"};
     QTest::newRow("linked task moved: its successor follows")
-        << "A" << moveTo13 << false << QStringList{"A|2021-09-13|2021-09-15|2021-09-13", "B|2021-09-16|2021-09-17|"};
-    QTest::newRow("successor typed before its link allows")
-        << "B" << QStringList{"DateTimePicker1=2021-09-01", "DateTimePicker2=2021-09-02"} << false
-        << QStringList{"B|2021-09-09|2021-09-10|2021-09-01"};
+        << "A" << moveTo13 << false << QStringList{"A|2021-09-13|2021-09-15|2021-09-13", "B|2021-09-16|2021-09-17|"}
+        << QDate() << false;
+    QTest::newRow("successor typed before its link allows: kept by the link")
+        << "B" << typedEarly << false << QStringList{"B|2021-09-09|2021-09-10|2021-09-01"} << QDate(2021, 9, 9)
+        << false;
+    QTest::newRow("successor typed before its link allows: link removed")
+        << "B" << typedEarly << false << QStringList{"B|2021-09-01|2021-09-02|2021-09-01"} << QDate(2021, 9, 9) << true;
+    QTest::newRow("successor typed after its link allows: no question")
+        << "B" << QStringList{"DateTimePicker1=2021-09-14", "DateTimePicker2=2021-09-15"} << false
+        << QStringList{"B|2021-09-14|2021-09-15|2021-09-14"} << QDate() << false;
     QTest::newRow("subtask moved: its summary spans it")
         << "C2" << QStringList{"DateTimePicker1=2021-09-20", "DateTimePicker2=2021-09-21"} << false
-        << QStringList{"P|2021-09-06|2021-09-21|", "C2|2021-09-20|2021-09-21|2021-09-20"};
+        << QStringList{"P|2021-09-06|2021-09-21|", "C2|2021-09-20|2021-09-21|2021-09-20"} << QDate() << false;
     QTest::newRow("summary: dates kept") << "P" << QStringList{"Text1=Phase"} << false
-                                         << QStringList{"Phase|2021-09-06|2021-09-14|"};
-    QTest::newRow("linked task renamed: not pinned")
-        << "A" << QStringList{"Text1=First"} << false << QStringList{"First|2021-09-06|2021-09-08|"};
-    QTest::newRow("task outside the plan")
-        << "U" << QStringList{"DateTimePicker2=2021-09-08"} << false << QStringList{"U|2021-09-06|2021-09-08|"};
-    QTest::newRow("links in a loop: nothing saved") << "A" << moveTo13 << true << QStringList{};
+                                         << QStringList{"Phase|2021-09-06|2021-09-14|"} << QDate() << false;
+    QTest::newRow("linked task renamed: not pinned") << "A" << QStringList{"Text1=First"} << false
+                                                     << QStringList{"First|2021-09-06|2021-09-08|"} << QDate() << false;
+    QTest::newRow("task outside the plan") << "U" << QStringList{"DateTimePicker2=2021-09-08"} << false
+                                           << QStringList{"U|2021-09-06|2021-09-08|"} << QDate() << false;
+    QTest::newRow("links in a loop: nothing saved") << "A" << moveTo13 << true << QStringList{} << QDate() << false;
 }
 
 // A date typed for a linked task or a subtask goes through the plan in the save's transaction;
@@ -350,6 +359,8 @@ void TestForm5::typedDatesFollowThePlan() {
     QFETCH(QStringList, typed);
     QFETCH(bool, loop);
     QFETCH(QStringList, changed);
+    QFETCH(QDate, heldUntil);
+    QFETCH(bool, removeLink);
     PlanFixture f;
     if (loop)
         f.link("B", "A");
@@ -364,7 +375,15 @@ void TestForm5::typedDatesFollowThePlan() {
         QCOMPARE(shown(form.get(), "DateTimePicker1"), QString("2021-09-06"));
     }
     set(form.get(), typed);
+    f.messages.answerNext(removeLink);
     save(form.get());
+    QCOMPARE(f.messages.questions(),
+             heldUntil.isValid() ? QStringList{QString("The link from \"A\" (finish to start) holds this task: it "
+                                                       "cannot start before %1.\n\nRemove that link and keep the "
+                                                       "dates you typed?\n(No: the task starts on %1.)")
+                                                   .arg(QLocale().toString(heldUntil, QLocale::ShortFormat))}
+                                 : QStringList{});
+    QCOMPARE(rows("select count(*) from TaskLinks").value(0).toInt(), (removeLink ? 0 : 1) + (loop ? 1 : 0));
     QCOMPARE(f.messages.notices().value(0),
              loop ? R"(The links of this project's tasks form a loop, so these dates cannot be planned and nothing )"
                     R"(was saved: "A" -> "B" -> "A".)"

@@ -126,7 +126,7 @@ struct Fixture {
         TestEnvironment::exec(QStringLiteral(
             "insert into Tasks (ID, ProjectID, Title, StartDate, DueDate, AssignedTo, PercentComplete, Status) values "
             "(1, 1, 'Plan', '2027-01-04', '2027-01-08', 1, 50, 'Open'), "
-            "(2, 1, 'Build', '2027-01-11', '2027-01-22', null, 0, 'Open'), "
+            "(2, 1, 'Build', '2027-01-11', '2027-01-15', null, 0, 'Open'), "
             "(3, 1, 'Wire', '2027-01-11', '2027-01-15', null, 0, 'Open'), "
             "(4, 2, 'Alone', '2027-02-01', '2027-02-02', null, 0, null)"));
         TestEnvironment::exec(QStringLiteral("update Tasks set ParentID = 2 where ID = 3"));
@@ -232,6 +232,8 @@ private slots:
     void randomCommandsAndUndosStayConsistent();
     void deletedProjectComesBackWhole();
     void historyWindowShowsFiltersAndRestores();
+    void restoredDatesKeepTheLinks_data();
+    void restoredDatesKeepTheLinks();
     void ctrlZBringsADeletedProjectBack();
     void retentionRemovesTheOldest();
     void restoreTakesNoNameFromTheHistory_data();
@@ -450,6 +452,45 @@ void TestHistory::historyWindowShowsFiltersAndRestores() {
              QStringList{"Plan|2027-01-08"});
     QVERIFY(window.restoredAnything());
     QCOMPARE(list->topLevelItemCount(), 4);
+}
+
+void TestHistory::restoredDatesKeepTheLinks_data() {
+    QTest::addColumn<QStringList>("moves");    // "task first last", in the plan, before the restore
+    QTest::addColumn<int>("task");             // whose version is restored
+    QTest::addColumn<QString>("version");      // the start date of that version
+    QTest::addColumn<QStringList>("expected"); // Plan and Wire (under Build, which Plan links to)
+    QTest::newRow("a successor's date before its link allows")
+        << QStringList{"1 2027-01-11 2027-01-15"} << 3 << "2027-01-11"
+        << QStringList{"Plan|2027-01-11|2027-01-15|2027-01-11", "Wire|2027-01-18|2027-01-22|2027-01-11"};
+    QTest::newRow("a predecessor's later date: its successors follow")
+        << QStringList{"1 2027-01-11 2027-01-15", "1 2027-01-04 2027-01-08"} << 1 << "2027-01-11"
+        << QStringList{"Plan|2027-01-11|2027-01-15|2027-01-11", "Wire|2027-01-18|2027-01-22|"};
+}
+
+// History -> Restore this version goes through the plan: the date restored is held as a typed
+// date is, and the links stay kept.
+void TestHistory::restoredDatesKeepTheLinks() {
+    QFETCH(QStringList, moves);
+    QFETCH(int, task);
+    QFETCH(QString, version);
+    QFETCH(QStringList, expected);
+    Fixture f;
+    for (const QString& move : moves) {
+        const QStringList m = move.split(QLatin1Char(' '));
+        QCOMPARE(PlanStore::moveTask(1, m[0].toLongLong(), QDate::fromString(m[1], Qt::ISODate),
+                                     QDate::fromString(m[2], Qt::ISODate))
+                     .kind,
+                 PlanStore::Outcome::Kind::Saved);
+    }
+    const QList<History::Entry> versions = History::ofRecord(QStringLiteral("tasks"), task);
+    const auto chosen = std::find_if(versions.begin(), versions.end(), [&](const History::Entry& e) {
+        return e.after.value(QStringLiteral("startdate")).toString().startsWith(version);
+    });
+    QVERIFY(chosen != versions.end());
+    History::restoreVersion(*chosen);
+    QCOMPARE(TestEnvironment::rows(QStringLiteral("select Title, StartDate, DueDate, StartNoEarlierThan from Tasks "
+                                                  "where ID in (1, 3) order by ID")),
+             expected);
 }
 
 void TestHistory::ctrlZBringsADeletedProjectBack() {

@@ -48,6 +48,8 @@ private slots:
     void outlineMilestonesAndUndo();
     void planOrderIsKeptAndUndone_data();
     void planOrderIsKeptAndUndone();
+    void mendingMovesOnlyWhatBreaksALink_data();
+    void mendingMovesOnlyWhatBreaksALink();
 };
 
 void TestPlanStore::linksCarrySuccessorsAlong_data() {
@@ -155,6 +157,34 @@ void TestPlanStore::planOrderIsKeptAndUndone() {
     for (auto step = done.crbegin(); step != done.crend(); ++step)
         QCOMPARE(PlanStore::restore(step->after, step->before).kind, PlanStore::Outcome::Kind::Saved);
     QCOMPARE(outlineText(PlanStore::read(1).plan), QStringLiteral("A,B,C"));
+}
+
+void TestPlanStore::mendingMovesOnlyWhatBreaksALink_data() {
+    QTest::addColumn<QString>("b"); // B's and C's dates as another program wrote them (start, due)
+    QTest::addColumn<QString>("c");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("earlier than the links allow: moved, with what follows")
+        << "'2027-01-04', '2027-01-06'"
+        << "'2027-01-04', '2027-01-05'" << QStringList{"B|2027-01-11|2027-01-13", "C|2027-01-14|2027-01-15"};
+    QTest::newRow("later than the links need: kept")
+        << "'2027-01-18', '2027-01-20'"
+        << "'2027-01-25', '2027-01-26'" << QStringList{"B|2027-01-18|2027-01-20", "C|2027-01-25|2027-01-26"};
+    QTest::newRow("without dates: given none") << "'2027-01-04', '2027-01-06'"
+                                               << "null, null" << QStringList{"B|2027-01-11|2027-01-13", "C||"};
+}
+
+// Dates written past the plan (A -> B -> C, finish to start): only what breaks a link moves.
+void TestPlanStore::mendingMovesOnlyWhatBreaksALink() {
+    QFETCH(QString, b);
+    QFETCH(QString, c);
+    QFETCH(QStringList, expected);
+    Fixture f;
+    TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) values (1, 2), (2, 3)"));
+    TestEnvironment::exec(QStringLiteral("update Tasks set (StartDate, DueDate) = (%1) where ID=2").arg(b));
+    TestEnvironment::exec(QStringLiteral("update Tasks set (StartDate, DueDate) = (%1) where ID=3").arg(c));
+    QCOMPARE(PlanStore::followLinks(1).kind, PlanStore::Outcome::Kind::Saved);
+    QCOMPARE(Fixture::dates().mid(1), expected);
+    QCOMPARE(Fixture::dates().first(), QStringLiteral("A|2027-01-04|2027-01-08"));
 }
 
 QTEST_MAIN(TestPlanStore)

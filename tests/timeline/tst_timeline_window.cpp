@@ -6,6 +6,8 @@
 #include "app/widgets/RecordListModel.h"
 #include "editors/LookupEditor.h"
 #include "main_window/Form1.h"
+#include "scheduling/PlanStore.h"
+#include "scheduling/Scheduler.h"
 #include "support/TestSupport.h"
 #include "timeline/TimelineData.h"
 #include "timeline/TimelineKeys.h"
@@ -27,6 +29,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using Timeline::TimelineView;
 using Timeline::TimelineWindow;
@@ -149,6 +153,25 @@ private:
     QPointer<QDialog> m_last;
 };
 
+// Another program writing to the database: psql on the team database, SQLite's library on the file.
+void otherProgram(const QString& statement) {
+    if (TestEnvironment::isTeam()) {
+        QProcess psql;
+        psql.start(QStringLiteral("psql"),
+                   {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                    QStringLiteral("-d"), Database::shared().target(), QStringLiteral("-c"), statement});
+        QVERIFY(psql.waitForFinished(-1));
+        QVERIFY2(psql.exitCode() == 0, psql.readAllStandardError().constData());
+        return;
+    }
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(Database::shared().path().toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 10000);
+    const int rc = sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(rc, SQLITE_OK);
+}
+
 int pdfPages(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -164,6 +187,9 @@ class TestTimelineWindow : public QObject {
 private slots:
     void opensOnceWithTheExampleData();
     void dragMovesAndUndoes();
+    void dragKeepsWorkingDays_data();
+    void dragKeepsWorkingDays();
+    void linksBrokenElsewhereAreMended();
     void dragNearTheEndOfALongChartKeepsTheView();
     void refusedMoves_data();
     void refusedMoves();
@@ -236,22 +262,31 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     f.drag(window, QStringLiteral("Trip"), 2);
     Database::shared().setStatementObserver({});
     QVERIFY(f.messages.shown().empty());
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    // On working days, whatever day today is: from the first working day on or after the day
+    // dropped on, as many working days as Trip had.
+    const WorkCalendar calendar = PlanStore::readCalendar();
+    const auto moved = Scheduling::placeTask(calendar, today.addDays(2),
+                                             Scheduling::workingLength(calendar, today, today.addDays(5), false));
+    const QString movedDates = iso(moved.first) + QLatin1Char('|') + iso(moved.second);
+    QCOMPARE(taskDates("Trip"), movedDates);
     QCOMPARE(statements.size(), 1);
     QVERIFY(statements.front().startsWith(QLatin1String("update Tasks set ProjectID=")));
     // The main window now shows Trip's project and the new due date in its task list.
     auto* tasks = static_cast<RecordListModel*>(f.form.ListView2->model());
     QCOMPARE(tasks->rowCount(), 1);
     QCOMPARE(tasks->cellText(0, 1), QStringLiteral("Trip"));
-    QCOMPARE(tasks->rawCell(0, 4), iso(today.addDays(7)));
+    QCOMPARE(tasks->rawCell(0, 4), iso(moved.second));
     // The timeline shows the new dates too.
     const Timeline::Item& trip =
         Timeline::itemOf(window->view()->data(), window->view()->rows()[size_t(f.rowNamed(window, "Trip"))]);
-    QCOMPARE(trip.end, today.addDays(7));
+    QCOMPARE(trip.end, moved.second);
 
     // Its end alone, one day earlier.
     f.drag(window, QStringLiteral("Trip"), -1, true);
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(6)));
+    const auto shorter = Scheduling::placeTask(
+        calendar, moved.first, Scheduling::workingLength(calendar, moved.first, moved.second.addDays(-1), false));
+    const QString shorterDates = iso(shorter.first) + QLatin1Char('|') + iso(shorter.second);
+    QCOMPARE(taskDates("Trip"), shorterDates);
     // A project moves the same way, through the project editor's update.
     f.drag(window, QStringLiteral("Testing"), 3);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, EndDate from Projects where ProjectName="
@@ -273,19 +308,21 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     QCOMPARE(mainUndo->text(), QStringLiteral("&Undo Move Trip"));
     QCOMPARE(mainRedo->text(), QStringLiteral("&Redo Move Testing"));
     mainUndo->trigger(); // the end's move, not the one undone in the timeline
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    QCOMPARE(taskDates("Trip"), movedDates);
     undo->trigger();
-    QCOMPARE(taskDates("Trip"), before);
+    // Put back on working days, as every undo puts a task back (the same dates on a weekday).
+    const auto back = Scheduling::placeTask(calendar, today, Scheduling::workingLength(calendar, today, today.addDays(5), false));
+    QCOMPARE(taskDates("Trip"), iso(back.first) + QLatin1Char('|') + iso(back.second));
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(7)));
+    QCOMPARE(taskDates("Trip"), movedDates);
     mainRedo->trigger();
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + iso(today.addDays(6)));
+    QCOMPARE(taskDates("Trip"), shorterDates);
     QCOMPARE(window->findChild<QAction*>(QStringLiteral("actionTimelineRedo"))->text(),
              QStringLiteral("&Redo Move Testing"));
     QVERIFY2(f.messages.shown().empty(), qPrintable(f.messages.notices().join(QLatin1Char('\n'))));
     // The timeline shows what the main window's undo put back.
     QCOMPARE(Timeline::itemOf(window->view()->data(), window->view()->rows()[size_t(f.rowNamed(window, "Trip"))]).end,
-             today.addDays(6));
+             shorter.second);
 
     // Dates changed since the move by someone else are not undone over.
     const QString edited = iso(today.addDays(20));
@@ -294,10 +331,77 @@ void TestTimelineWindow::dragMovesAndUndoes() {
         TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='%1' where Title='Trip'").arg(edited));
     }
     undo->trigger();
-    QCOMPARE(taskDates("Trip"), iso(today.addDays(2)) + QLatin1Char('|') + edited);
+    QCOMPARE(taskDates("Trip"), iso(shorter.first) + QLatin1Char('|') + edited);
     QCOMPARE(f.messages.notices(),
              QStringList{"This cannot be undone: Task 'Trip' was changed by someone else since, so nothing was "
                          "changed. Reopen it to see it as it is now."});
+}
+
+
+void TestTimelineWindow::dragKeepsWorkingDays_data() {
+    QTest::addColumn<int>("days");
+    QTest::addColumn<bool>("byEnd");
+    QTest::addColumn<bool>("linked"); // Research -> Report, finish to start
+    // Days after next week's Monday: Research (Tue-Fri) and Report (the Monday and Tuesday after).
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("two days later") << 2 << false << false << QList<int>{3, 8, 7, 8};
+    QTest::newRow("onto a Saturday: from the Monday") << 4 << false << false << QList<int>{7, 10, 7, 8};
+    QTest::newRow("end onto a Sunday: the Friday") << 2 << true << false << QList<int>{1, 4, 7, 8};
+    QTest::newRow("two days later, its successor follows") << 2 << false << true << QList<int>{3, 8, 9, 10};
+}
+
+// A bar dragged keeps the task's length in working days, starts on a working day, and takes
+// its successors along, whether the task is linked or not.
+void TestTimelineWindow::dragKeepsWorkingDays() {
+    QFETCH(int, days);
+    QFETCH(bool, byEnd);
+    QFETCH(bool, linked);
+    QFETCH(QList<int>, expected);
+    Fixture f;
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [&](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
+                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
+                                         "Title='Research'")
+                              .arg(day(7), day(8)));
+    if (linked)
+        TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
+                                             "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    f.form.ListData();
+    TimelineWindow* window = f.open();
+    window->view()->setZoom(99);
+    f.drag(window, QStringLiteral("Research"), days, byEnd);
+    QCOMPARE(taskDates("Research"), day(expected[0]) + QLatin1Char('|') + day(expected[1]));
+    QCOMPARE(taskDates("Report"), day(expected[2]) + QLatin1Char('|') + day(expected[3]));
+    QVERIFY(f.messages.shown().empty());
+}
+
+// Dates another program wrote that break a link are mended when the timeline reads them, and the
+// user is told which tasks moved.
+void TestTimelineWindow::linksBrokenElsewhereAreMended() {
+    Fixture f;
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [&](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
+                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
+                                         "Title='Research'")
+                              .arg(day(7), day(8)));
+    TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
+                                         "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    otherProgram(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Report'").arg(day(2), day(3)));
+    f.form.ListData();
+    f.open();
+    QTRY_COMPARE(taskDates("Report"), day(7) + QLatin1Char('|') + day(8));
+    QCOMPARE(f.messages.notices(),
+             QStringList{"Tasks of \"Developing\" started before their links allow (their dates were written by "
+                         "another program), so they were moved to follow the links: \"Report\"."});
 }
 
 void TestTimelineWindow::dragNearTheEndOfALongChartKeepsTheView() {

@@ -1,5 +1,7 @@
 // The working calendar: stored and read back on both kinds of database, linked tasks following
 // a change of it, and a week without a working day refused in the dialog.
+#include "app/Database.h"
+#include "app/UndoSteps.h"
 #include "editors/EditorTestUtil.h"
 #include "scheduling/PlanStore.h"
 #include "support/TestSupport.h"
@@ -42,6 +44,8 @@ void TestWorkingDays::calendarIsKeptAndLinkedTasksFollow() {
     TestEnvironment::exec(QStringLiteral("insert into Tasks (ID, ProjectID, Title, StartDate, DueDate) values "
                                          "(2, 1, 'B', '2027-01-04', '2027-01-05')"));
     QCOMPARE(PlanStore::link(1, {1, 2, LinkKind::FinishToStart, 0}).kind, PlanStore::Outcome::Kind::Saved);
+    UndoSteps::shared().attach(Database::shared());
+    UndoSteps::shared().clear();
 
     WorkingCalendar::Calendar calendar = WorkingCalendar::read();
     QCOMPARE(std::vector<bool>(std::begin(calendar.working), std::end(calendar.working)),
@@ -59,6 +63,32 @@ void TestWorkingDays::calendarIsKeptAndLinkedTasksFollow() {
     // B follows the working days; A keeps the length it has in them.
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, DueDate from Tasks where ID=2")),
              QStringList{successor});
+
+    // Undone, the moves are scheduled again on the calendar kept: no task stands on a day off.
+    // What that rescheduling wrote is the program's own, so Redo and Undo go on without taking
+    // it for someone else's change, and each lands on working days again.
+    const WorkCalendar kept = PlanStore::readCalendar();
+    auto onWorkingDays = [&] {
+        for (const QString& row : TestEnvironment::rows(QStringLiteral("select StartDate, DueDate from Tasks"))) {
+            const QStringList dates = row.split(QLatin1Char('|'));
+            QVERIFY2(kept.isWorkingDay(QDate::fromString(dates[0], Qt::ISODate)) &&
+                         kept.isWorkingDay(QDate::fromString(dates[1], Qt::ISODate)),
+                     qPrintable(row));
+        }
+    };
+    const bool moved = UndoSteps::shared().canUndo();
+    QCOMPARE(moved, dayOff > 0 || !holiday.isEmpty());
+    if (moved) {
+        UndoSteps::shared().undo();
+        onWorkingDays();
+        UndoSteps::shared().redo();
+        QCOMPARE(TestEnvironment::rows(QStringLiteral("select StartDate, DueDate from Tasks where ID=2")),
+                 QStringList{successor});
+        UndoSteps::shared().undo();
+        onWorkingDays();
+        QVERIFY(messages.shown().empty());
+    }
+    Database::shared().setHistoryListener({});
 }
 
 void TestWorkingDays::weekWithoutWorkingDayIsRefused() {
