@@ -4,6 +4,10 @@
 -- siblings. Schema version 7. The history keeps the column as it keeps every other.
 ALTER TABLE tasks ADD COLUMN planorder integer;
 
+-- A milestone that stands at the start of the day it is dated on (true), as other planners' files
+-- put some, rather than at its end (false, as every milestone stood before).
+ALTER TABLE tasks ADD COLUMN milestoneatstart boolean NOT NULL DEFAULT false;
+
 -- The tasks there are keep the order the timeline showed them in: by start date (those without
 -- one last), then by ID. Numbering them is no one's change: no history entries, no notices, no
 -- new row versions (the table is locked until the step commits).

@@ -91,7 +91,8 @@ public:
     // Whether the database has the planner's tables (task outline, milestones, links, calendar).
     virtual bool hasPlanner() const { return false; }
     // Whether tasks keep the plan's own order among their siblings (PlanOrder; schema version 5 of
-    // the file, 7 of a team database).
+    // the file, 7 of a team database) and whether a milestone stands at the start of its day
+    // (MilestoneAtStart, the same step).
     virtual bool keepsPlanOrder() const { return false; }
     // What a read of a record's version adds to keep the record locked until the transaction
     // ends (" for update"); empty where the transaction itself holds the lock.

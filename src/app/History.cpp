@@ -32,7 +32,8 @@ const QHash<QString, QStringList>& columnOrder() {
           QStringLiteral("status"), QStringLiteral("assignedto"), QStringLiteral("startdate"),
           QStringLiteral("duedate"), QStringLiteral("percentcomplete"), QStringLiteral("cost"),
           QStringLiteral("costindays"), QStringLiteral("description"), QStringLiteral("parentid"),
-          QStringLiteral("milestone"), QStringLiteral("startnoearlierthan"), QStringLiteral("planorder")}},
+          QStringLiteral("milestone"), QStringLiteral("startnoearlierthan"), QStringLiteral("planorder"),
+          QStringLiteral("milestoneatstart")}},
         {QStringLiteral("employees"),
          {QStringLiteral("id"), QStringLiteral("firstname"), QStringLiteral("lastname"), QStringLiteral("email"),
           QStringLiteral("company"), QStringLiteral("jobtitle"), QStringLiteral("businessphone"),
@@ -312,6 +313,7 @@ QString fieldCaption(const QString& field) {
         {QStringLiteral("milestone"), QStringLiteral("Milestone")},
         {QStringLiteral("startnoearlierthan"), QStringLiteral("Start No Earlier Than")},
         {QStringLiteral("planorder"), QStringLiteral("Place Among Its Tasks")},
+        {QStringLiteral("milestoneatstart"), QStringLiteral("Milestone at Start of Day")},
         {QStringLiteral("firstname"), QStringLiteral("First Name")},
         {QStringLiteral("lastname"), QStringLiteral("Last Name")},
         {QStringLiteral("email"), QStringLiteral("E-mail")},
@@ -338,7 +340,7 @@ QString fieldCaption(const QString& field) {
 QString valueText(const QString& field, const QJsonValue& value) {
     if (value.isNull() || value.isUndefined())
         return {};
-    if (field == QLatin1String("milestone"))
+    if (field == QLatin1String("milestone") || field == QLatin1String("milestoneatstart"))
         return (value.isBool() ? value.toBool() : value.toDouble() != 0) ? QStringLiteral("Yes") : QStringLiteral("No");
     if (value.isDouble())
         return numberText(value.toDouble());

@@ -444,35 +444,25 @@ bool GanReader::finish() {
         }
         if (task.parentKey.isEmpty())
             continue;
-        const QDate first = task.milestone ? read.start : calendar.addWorkingDays(read.start, 0);
-        const QDate last = task.milestone ? calendar.dateOf(calendar.ordinalOf(read.start) - 1)
-                                          : calendar.addWorkingDays(read.start, std::max(read.duration, 1) - 1);
+        const QDate first = calendar.addWorkingDays(read.start, 0);
+        const QDate last = task.milestone ? first : calendar.addWorkingDays(read.start, std::max(read.duration, 1) - 1);
         auto it = spans.find(task.parentKey);
         if (it == spans.end())
             spans.insert(task.parentKey, {first, last});
         else
             *it = {std::min(it->first, first), std::max(it->second, last)};
     }
-    QSet<QString> linked;
-    for (const GanTask& read : std::as_const(m_tasks))
-        for (const GanLink& depend : read.links)
-            linked << read.task.key << depend.successor;
     m_plan.tasks.reserve(m_tasks.size());
     for (GanTask& read : m_tasks) {
         FileTask& task = read.task;
-        if (task.milestone && !linked.contains(task.key)) {
-            // No link places it: it stands on the day the file puts it, as GanttProject shows it.
+        if (task.milestone) {
+            // At the start of its day (of the next working day, on a day off), where links put it
+            // too, as GanttProject shows it.
+            task.atDayStart = true;
             task.start = task.finish = calendar.addWorkingDays(read.start, 0);
             task.lengthDays = 0;
             if (task.startNoEarlierThan.isValid())
                 task.startNoEarlierThan = calendar.addWorkingDays(task.startNoEarlierThan, 0);
-        } else if (task.milestone) {
-            // At the start of its day, where its links put it: at the end of the working day
-            // before, which is where the planner's links put a milestone.
-            task.start = task.finish = calendar.dateOf(calendar.ordinalOf(read.start) - 1);
-            task.lengthDays = 0;
-            if (task.startNoEarlierThan.isValid())
-                task.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(task.startNoEarlierThan) - 1);
         } else {
             // A start on a day off is the next working day's, as GanttProject shows it.
             task.start = calendar.addWorkingDays(read.start, 0);

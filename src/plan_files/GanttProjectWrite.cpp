@@ -1,7 +1,8 @@
 // Writing GanttProject's files (.gan): the calendar's weekends and holidays, the tasks nested in
 // their outline with their links (in the predecessor, naming the successor), the resources and
 // who works on what. Lengths and lags are working days, as GanttProject counts them; a
-// milestone is written at the start of the working day after the one at whose end it stands.
+// milestone is written at the start of its day: of the working day after the one at whose end it
+// stands, for one that stands there.
 #include "PlanFile.h"
 #include "PlanFileText.h"
 
@@ -146,10 +147,10 @@ bool writeGanttProject(QIODevice& out, const PlanFile& plan) {
             const QDate taskFinish = Text::inRange(task.finish) ? task.finish : taskStart;
             length = std::max(calendar.workingDaysBetween(taskStart, taskFinish), 1);
         }
-        // A milestone that links place stands at the end of its day, which GanttProject, whose
-        // milestones stand at the start of a day, has as the start of the next working day; one
-        // without links is written on its own day, where GanttProject shows it.
-        const bool nextDay = milestone && linked.contains(task.key);
+        // A milestone that links place at the end of its day stands, for GanttProject, whose
+        // milestones stand at the start of a day, at the start of the next working day; one
+        // without links, or at the start of its day, is written on its own day.
+        const bool nextDay = milestone && !task.atDayStart && linked.contains(task.key);
         if (milestone) {
             taskStart = nextDay ? calendar.addWorkingDays(taskStart, 1) : taskStart;
             length = 0;

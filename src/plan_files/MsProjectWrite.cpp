@@ -2,7 +2,7 @@
 // outline order with their links, its resources and assignments, each element where MS
 // Project's schema places it, in its default namespace. Days are written as MS Project's
 // standard day (08:00 to 12:00 and 13:00 to 17:00, 480 minutes); a milestone stands at the end
-// of its day.
+// of its day, or at its start for one that stands there.
 #include "PlanFile.h"
 #include "PlanFileText.h"
 
@@ -516,8 +516,10 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         text(xml, "OutlineNumber", parts.outlineNumbers[position]);
         number(xml, "OutlineLevel", entry.depth);
         number(xml, "Priority", priorityValue(task.priority));
-        text(xml, "Start", dateTime(taskStart, milestone ? "17:00:00" : "08:00:00"));
-        text(xml, "Finish", dateTime(taskFinish, "17:00:00"));
+        // A milestone's moment, for its start, its finish and its earliest start alike.
+        const char* const moment = task.atDayStart ? "08:00:00" : "17:00:00";
+        text(xml, "Start", dateTime(taskStart, milestone ? moment : "08:00:00"));
+        text(xml, "Finish", dateTime(taskFinish, milestone ? moment : "17:00:00"));
         text(xml, "Duration", hours(length));
         number(xml, "DurationFormat", 7);
         text(xml, "Work", hours(parts.workDays[position]));
@@ -526,7 +528,7 @@ bool MsProjectWriting::write(QIODevice& out, const QList<FileLink>& links) const
         number(xml, "PercentComplete", std::clamp(task.percentComplete, 0, 100));
         if (Text::inRange(task.startNoEarlierThan)) {
             number(xml, "ConstraintType", 4);
-            text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? "17:00:00" : "08:00:00"));
+            text(xml, "ConstraintDate", dateTime(task.startNoEarlierThan, milestone ? moment : "08:00:00"));
         } else {
             number(xml, "ConstraintType", 0);
         }

@@ -135,7 +135,7 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
     for (ResultSet rs = db.query(QStringLiteral("select ID, ProjectID, Title, Priority, PercentComplete, AssignedTo, "
                                                 "Description, StartDate, DueDate, Status") +
                                  (withPlan ? QStringLiteral(", ParentID, Milestone, StartNoEarlierThan") : QString()) +
-                                 (withOrder ? QStringLiteral(", PlanOrder") : QString()) +
+                                 (withOrder ? QStringLiteral(", PlanOrder, MilestoneAtStart") : QString()) +
                                  QStringLiteral(" from Tasks") + taskWhere);
          !rs.eof(); rs.moveNext()) {
         FileTask t;
@@ -190,6 +190,11 @@ PlanFiles::PlanFile readAllButLinks(qint64 projectId) {
         const int at = static_cast<int>(tasks.size());
         children[t.parentKey].push_back(at);
         places.push_back({withOrder && !rs.isNull(13) ? rs.value(13).toLongLong() : 0, rs.value(0).toLongLong()});
+        if (withOrder && t.milestone) {
+            const RawValue atStart = rs.raw(14);
+            t.atDayStart =
+                atStart.type == RawValue::Type::Integer ? atStart.integer != 0 : isStoredTruth(rs.rawText(14));
+        }
         tasks.push_back(std::move(t));
     }
     // The outline, each level in the plan's own order: parents before the tasks under them (depth

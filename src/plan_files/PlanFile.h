@@ -29,6 +29,9 @@ struct FileTask {
     QDate finish;
     int lengthDays = 1; // working days on the file's calendar; 0 for a milestone
     bool milestone = false;
+    // A milestone that stands at the start of its day (GanttProject's, and MS Project's or
+    // Planner's at the first minute of a working day) rather than at its end.
+    bool atDayStart = false;
     bool summary = false; // has tasks under it in the file: its dates span theirs
     int percentComplete = 0;
     Priority priority = Priority::Unknown;

@@ -113,6 +113,10 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         f.name = task.name;
         f.notes = task.notes;
         f.milestone = task.milestone;
+        // At the start of a working day: the milestone stands at the start of that day, as MS
+        // Project shows it; any other at the end of the day it falls on (or of the one before).
+        f.atDayStart =
+            task.milestone && task.start.time() <= project.defaultStart && calendar.isWorkingDay(task.start.date());
         f.summary = task.summary;
         if (!task.start.isValid() || !task.finish.isValid())
             return fail(QStringLiteral("Task %1 (\"%2\") has no start or finish.").arg(task.uid).arg(task.name));
@@ -145,12 +149,14 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
-        // A milestone no link places, at the start of a working day, stands on that day, as MS
-        // Project shows it.
-        if (task.milestone && !linked.contains(task.uid) && task.start.time() <= project.defaultStart &&
-            calendar.isWorkingDay(task.start.date())) {
-            f.start = f.finish = task.start.date();
-            f.startNoEarlierThan = f.start;
+        if (f.atDayStart) {
+            // The same moments, dated on the day at whose start they are.
+            f.start = f.finish = calendar.dateOf(calendar.ordinalAfter(f.start));
+            if (f.startNoEarlierThan.isValid())
+                f.startNoEarlierThan = calendar.dateOf(calendar.ordinalAfter(f.startNoEarlierThan));
+            // One that no link places stays on the day the file puts it.
+            if (!linked.contains(task.uid))
+                f.startNoEarlierThan = f.start;
         }
         // A date of the file's, or the project's start that a milestone takes.
         if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))

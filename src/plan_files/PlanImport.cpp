@@ -97,6 +97,7 @@ Scheduled schedulePlan(const PlanFile& file, const WorkCalendar& calendar) {
         t.id = s.idOf.value(task.key);
         t.parentId = s.idOf.value(task.parentKey, 0);
         t.milestone = task.milestone;
+        t.atDayStart = task.milestone && task.atDayStart;
         if (task.summary) {
             t.start = task.start;
             t.finish = task.finish;
@@ -486,7 +487,11 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                     const qint64 parent = stored.value(planned.parentId, 0);
                     const QString taskStatus = statusText(statuses, task.status, status);
                     // The file's order is the plan's: a task's place among its siblings follows it.
-                    const QString place = withOrder ? QStringLiteral(",%1").arg(i + 1) : QString();
+                    const QString place =
+                        withOrder ? QStringLiteral(",%1,%2").arg(QString::number(i + 1), planned.atDayStart
+                                                                                             ? QStringLiteral("(1=1)")
+                                                                                             : QStringLiteral("(1=0)"))
+                                  : QString();
                     rows << QStringLiteral("(%1,%2,%3,%4,0,0,%5,%6,%7,%8,%9,%10,%11,%12%13)")
                                 .arg(project, SqlText::quoted(task.name),
                                      SqlText::quoted(priorityText(priorities, task.priority)),
@@ -500,8 +505,8 @@ qint64 write(const PlanFiles::PlanFile& plan, const QString& name, const QString
                 db.execute(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
                                           "PercentComplete,AssignedTo,Description,StartDate,DueDate,ParentID,"
                                           "Milestone,StartNoEarlierThan") +
-                           (withOrder ? QStringLiteral(",PlanOrder") : QString()) + QStringLiteral(") values ") +
-                           rows.join(QLatin1Char(',')));
+                           (withOrder ? QStringLiteral(",PlanOrder,MilestoneAtStart") : QString()) +
+                           QStringLiteral(") values ") + rows.join(QLatin1Char(',')));
             }
             QList<qint64> ids;
             for (ResultSet rs =

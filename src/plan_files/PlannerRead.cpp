@@ -480,14 +480,10 @@ bool PlannerReader::finish() {
     m_plan.tasks.reserve(m_tasks.size());
     for (PlannerTask& read : m_tasks) {
         FileTask& task = read.task;
-        // A milestone no link places stands on the day the file puts it, as Planner shows it,
-        // even at the very start of that day; a linked one where the planner's links put it.
-        const bool ownDay = task.milestone && !linked.contains(task.key) && read.start.minutes <= m_dayStart &&
-                            calendar.isWorkingDay(read.start.date);
-        if (ownDay) {
-            task.start = task.finish = read.start.date;
-            task.lengthDays = 0;
-        } else if (task.milestone) {
+        // A milestone at the very start of a working day stands on that day, as Planner shows it;
+        // any other at the end of the day it falls on (or of the working day before).
+        task.atDayStart = task.milestone && read.start.minutes <= m_dayStart && calendar.isWorkingDay(read.start.date);
+        if (task.milestone) {
             task.start = task.finish = finishDay(read.start);
             task.lengthDays = 0;
         } else {
@@ -501,14 +497,21 @@ bool PlannerReader::finish() {
             if (!task.summary && (inside(read.start) || inside(read.finish)))
                 ++partDays;
         }
-        if (ownDay)
-            task.startNoEarlierThan = task.start;
-        else if (read.constraint.valid())
+        if (read.constraint.valid())
             task.startNoEarlierThan = task.milestone ? finishDay(read.constraint) : startDay(read.constraint);
         else if (task.milestone && m_projectStart.valid())
             // Planner dates a milestone at the project's start at its very beginning: the end of
             // the working day before.
             task.startNoEarlierThan = finishDay(m_projectStart);
+        if (task.atDayStart) {
+            // The same moments, dated on the day at whose start they are.
+            task.start = task.finish = calendar.dateOf(calendar.ordinalAfter(task.start));
+            if (task.startNoEarlierThan.isValid())
+                task.startNoEarlierThan = calendar.dateOf(calendar.ordinalAfter(task.startNoEarlierThan));
+            // One that no link places stays on the day the file puts it.
+            if (!linked.contains(task.key))
+                task.startNoEarlierThan = task.start;
+        }
         if (!Text::inRange(task.start) || !Text::inRange(task.finish)) {
             m_error = atLine(read.line, QStringLiteral("task %1 has dates out of range").arg(task.key));
             return false;

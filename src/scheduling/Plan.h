@@ -26,6 +26,9 @@ struct PlanTask {
     // The task's place among the tasks under the same parent, as the user arranged them (lower
     // first); 0 for none: such tasks come after the others (see placedBefore).
     qint64 order = 0;
+    // A milestone that stands at the start of the day it is dated on (as other planners' files
+    // put some): the same moment as the end of the working day before, dated on the later day.
+    bool atDayStart = false;
 };
 
 // Whether a task comes before another under the same parent in the plan's own order: by place;

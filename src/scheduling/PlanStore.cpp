@@ -27,8 +27,9 @@ QString dateSql(QDate date) {
 // A task changed or deleted by someone else since the plan was read: the transaction is undone.
 struct ChangedSince {};
 
-QString orderColumn() {
-    return keepsOrder() ? QStringLiteral(", PlanOrder") : QString();
+// The order and the milestones' moments came in the same step of the schema.
+QString orderColumns() {
+    return keepsOrder() ? QStringLiteral(", PlanOrder, MilestoneAtStart") : QString();
 }
 
 QString loopText(const QList<qint64>& loop) {
@@ -114,7 +115,7 @@ StoredPlan read(qint64 projectId) {
     const QString project = QString::number(projectId);
     for (ResultSet rs = db.query(QStringLiteral("select ID, ParentID, StartDate, DueDate, Milestone, "
                                                 "StartNoEarlierThan, row_version") +
-                                 orderColumn() + QStringLiteral(" from Tasks where ProjectID=") + project);
+                                 orderColumns() + QStringLiteral(" from Tasks where ProjectID=") + project);
          !rs.eof(); rs.moveNext()) {
         PlanTask task;
         task.id = rs.value(0).toLongLong();
@@ -124,8 +125,10 @@ StoredPlan read(qint64 projectId) {
         task.milestone = isStoredTruth(rs.rawText(4));
         task.startNoEarlierThan = dateOf(rs.rawText(5));
         stored.versions.insert(task.id, rs.value(6).toLongLong());
-        if (rs.columnCount() > 7 && !rs.isNull(7))
-            task.order = rs.value(7).toLongLong();
+        if (rs.columnCount() > 8) {
+            task.order = rs.isNull(7) ? 0 : rs.value(7).toLongLong();
+            task.atDayStart = isStoredTruth(rs.rawText(8));
+        }
         stored.plan.addTask(task);
     }
     for (ResultSet rs = db.query(QStringLiteral("select l.PredecessorID, l.SuccessorID, l.Kind, l.Lag from TaskLinks l "
@@ -157,11 +160,15 @@ QString writeStatement(const TaskState& state) {
                           "StartNoEarlierThan=%5%6 where ID=%7")
         .arg(idSql(state.parentId), truthSql(state.milestone), dateSql(state.start), dateSql(state.finish),
              dateSql(state.startNoEarlierThan),
-             keepsOrder() ? QStringLiteral(", PlanOrder=") + idSql(state.order) : QString(), QString::number(state.id));
+             keepsOrder() ? QStringLiteral(", PlanOrder=%1, MilestoneAtStart=%2")
+                                .arg(idSql(state.order), truthSql(state.atDayStart))
+                          : QString(),
+             QString::number(state.id));
 }
 
 TaskState stateOf(const PlanTask& task, QDate start, QDate finish) {
-    return {task.id, task.parentId, task.milestone, start, finish, task.startNoEarlierThan, task.order};
+    return {task.id, task.parentId,           task.milestone, start,
+            finish,  task.startNoEarlierThan, task.order,     task.atDayStart};
 }
 
 // Numbers the tasks 1, 2, ... in the order given.
@@ -394,8 +401,10 @@ Hold holdOf(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
         if (!bound.contains(link.successor) || from < 0)
             continue;
         const ScheduledTask& p = schedule.tasks[static_cast<size_t>(from)];
-        const int pStart = p.milestone ? calendar.ordinalAfter(p.finish) : calendar.ordinalOf(p.start);
-        const int pEnd = calendar.ordinalAfter(p.finish);
+        // A milestone's moment: the end of its day, or the start of it.
+        const bool atStart = p.milestone && plan.tasks()[static_cast<size_t>(from)].atDayStart;
+        const int pEnd = atStart ? calendar.ordinalOf(p.finish) : calendar.ordinalAfter(p.finish);
+        const int pStart = p.milestone ? pEnd : calendar.ordinalOf(p.start);
         int limit = 0;
         switch (link.kind) {
         case LinkKind::FinishToStart:
@@ -424,7 +433,6 @@ Hold holdOf(qint64 projectId, qint64 taskId, QDate start, QDate finish) {
         hold.predecessorTitle = rs.rawText(0);
     return hold;
 }
-
 
 QList<qint64> siblingsInOrder(const Plan& plan, qint64 parentId) {
     std::vector<const PlanTask*> under;
@@ -484,6 +492,8 @@ Outcome setMilestone(qint64 projectId, qint64 taskId, bool milestone) {
                                   return;
                               PlanTask changed = *task;
                               changed.milestone = milestone;
+                              // The user's milestones stand at the end of their day.
+                              changed.atDayStart = false;
                               if (milestone && changed.start.isValid())
                                   changed.finish = changed.start;
                               plan.addTask(changed);
@@ -508,13 +518,15 @@ Outcome restore(const QList<TaskState>& expected, const QList<TaskState>& states
             QHash<qint64, TaskState> now;
             for (ResultSet rs = db.query(QStringLiteral("select ID, ParentID, Milestone, StartDate, DueDate, "
                                                         "StartNoEarlierThan%1 from Tasks where ID in (%2)")
-                                             .arg(orderColumn(), ids.join(QLatin1Char(','))) +
+                                             .arg(orderColumns(), ids.join(QLatin1Char(','))) +
                                          (connection ? connection->lockSuffix() : QString()));
                  !rs.eof(); rs.moveNext()) {
                 const qint64 id = rs.value(0).toLongLong();
-                const qint64 order = rs.columnCount() > 6 && !rs.isNull(6) ? rs.value(6).toLongLong() : 0;
+                const bool placed = rs.columnCount() > 7;
+                const qint64 order = placed && !rs.isNull(6) ? rs.value(6).toLongLong() : 0;
                 now.insert(id, {id, rs.isNull(1) ? 0 : rs.value(1).toLongLong(), isStoredTruth(rs.rawText(2)),
-                                dateOf(rs.rawText(3)), dateOf(rs.rawText(4)), dateOf(rs.rawText(5)), order});
+                                dateOf(rs.rawText(3)), dateOf(rs.rawText(4)), dateOf(rs.rawText(5)), order,
+                                placed && isStoredTruth(rs.rawText(7))});
             }
             for (const TaskState& state : expected)
                 if (now.value(state.id, TaskState{}) != state)

@@ -37,7 +37,8 @@ struct TaskState {
     qint64 parentId = 0;
     bool milestone = false;
     QDate start, finish, startNoEarlierThan;
-    qint64 order = 0; // the place among its siblings (0: none)
+    qint64 order = 0;        // the place among its siblings (0: none)
+    bool atDayStart = false; // a milestone that stands at the start of its day
     bool operator==(const TaskState&) const = default;
 };
 

@@ -4,7 +4,8 @@
 // A link gives its successor a lower bound: finish-to-start s >= e(pred) + lag, start-to-start
 // s >= s(pred) + lag, finish-to-finish e >= e(pred) + lag, start-to-finish e >= s(pred) + lag.
 // A milestone has s == e: it stands at the end of working day e - 1, which is the day it is
-// dated on.
+// dated on; one that stands at the start of its day (atDayStart) is dated on day e. Both are the
+// same moment, so what follows a milestone does not depend on how it is dated.
 #include "Scheduler.h"
 
 #include <algorithm>
@@ -260,20 +261,22 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
     std::vector<int> ownStart(tasks.size(), 0);
     std::vector<int> noEarlier(tasks.size(), -infinity);
     std::vector<char> zero(tasks.size(), 0);
+    std::vector<char> atStart(tasks.size(), 0); // a milestone dated on the day at whose start it stands
     for (size_t i = 0; i < tasks.size(); ++i) {
         const PlanTask& task = tasks[i];
         const QDate start = task.start.isValid() ? task.start : task.finish.isValid() ? task.finish : firstDate;
         const QDate finish = task.finish.isValid() && task.finish >= start ? task.finish : start;
+        atStart[i] = task.milestone && task.atDayStart;
         if (task.milestone) {
-            ownStart[i] = calendar.ordinalAfter(finish);
+            ownStart[i] = atStart[i] ? calendar.ordinalOf(finish) : calendar.ordinalAfter(finish);
         } else {
             ownStart[i] = calendar.ordinalOf(start);
             length[i] = std::max(0, calendar.workingDaysBetween(start, finish));
         }
         zero[i] = length[i] == 0;
         if (task.startNoEarlierThan.isValid())
-            noEarlier[i] =
-                zero[i] ? calendar.ordinalAfter(task.startNoEarlierThan) : calendar.ordinalOf(task.startNoEarlierThan);
+            noEarlier[i] = zero[i] && !atStart[i] ? calendar.ordinalAfter(task.startNoEarlierThan)
+                                                  : calendar.ordinalOf(task.startNoEarlierThan);
     }
 
     // Forward: the early dates. For a plain task es/ef are its [s, e); a summary's passing node
@@ -397,19 +400,19 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
                 out.start = task.start;
                 out.finish = task.finish;
             } else if (zero[u]) {
-                out.start = out.finish = calendar.dateOf(es[u] - 1);
+                out.start = out.finish = calendar.dateOf(atStart[u] ? es[u] : es[u] - 1);
             } else {
                 out.start = calendar.dateOf(es[u]);
                 out.finish = calendar.dateOf(ef[u] - 1);
             }
-            out.lateStart = calendar.dateOf(zero[u] ? ls[u] - 1 : ls[u]);
-            out.lateFinish = calendar.dateOf(lf[u] - 1);
+            out.lateStart = calendar.dateOf(zero[u] && !atStart[u] ? ls[u] - 1 : ls[u]);
+            out.lateFinish = calendar.dateOf(atStart[u] ? lf[u] : lf[u] - 1);
             out.totalSlack = ls[u] - es[u];
         } else {
             out.summary = true;
             out.linked = linked[static_cast<size_t>(m_inNode[u])] != 0;
             out.start = QDate::fromJulianDay(firstDay[u]);
-            out.finish = QDate::fromJulianDay(lastDay[u]);
+            out.finish = QDate::fromJulianDay(std::max(lastDay[u], firstDay[u]));
             out.lateStart = calendar.dateOf(summaryLs[u]);
             out.lateFinish = calendar.dateOf(summaryLf[u] - 1);
             out.totalSlack = summarySlack[u];
@@ -421,7 +424,9 @@ Schedule PlanGraph::schedule(const WorkCalendar& calendar) const {
                 continue;
             const size_t p = static_cast<size_t>(edge.to);
             firstDay[p] = std::min(firstDay[p], out.start.toJulianDay());
-            lastDay[p] = std::max(lastDay[p], out.finish.toJulianDay());
+            // A milestone at the start of its day ends what it closes on the working day before.
+            const QDate last = m_inNode[u] < 0 && atStart[u] ? calendar.dateOf(es[u] - 1) : out.finish;
+            lastDay[p] = std::max(lastDay[p], last.toJulianDay());
             summarySlack[p] = std::min(summarySlack[p], out.totalSlack);
             summaryLs[p] = std::min(summaryLs[p], m_inNode[u] < 0 ? ls[u] : summaryLs[u]);
             summaryLf[p] = std::max(summaryLf[p], m_inNode[u] < 0 ? lf[u] : summaryLf[u]);

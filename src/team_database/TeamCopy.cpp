@@ -38,7 +38,8 @@ constexpr Table tables[] = {
 
 // Columns that hold a truth: 0 and 1 in the local file, false and true in a team database.
 bool isTruth(const QString& column) {
-    return column == QLatin1String("Milestone") || column == QLatin1String("Working");
+    return column == QLatin1String("Milestone") || column == QLatin1String("MilestoneAtStart") ||
+           column == QLatin1String("Working");
 }
 
 // The columns the program knows (row_version and seq stay behind).
@@ -134,10 +135,10 @@ void copyAll(Connection& from, Connection& to, bool toTeam, const Progress& prog
     constexpr int batch = 500;
     for (const Table& t : tables) {
         QStringList columns = columnsOf(t.name);
-        // The plan's order, where both keep it (a local file of an earlier version opened only
-        // for reading does not).
+        // The plan's order and the milestones' moments, where both keep them (a local file of an
+        // earlier version opened only for reading does not).
         if (QLatin1String(t.name) == QLatin1String("Tasks") && from.keepsPlanOrder() && to.keepsPlanOrder())
-            columns << QStringLiteral("PlanOrder");
+            columns << QStringLiteral("PlanOrder") << QStringLiteral("MilestoneAtStart");
         const QString source = toTeam ? QLatin1String(t.name) : QLatin1String(t.teamSource);
         const QString order = toTeam ? QLatin1String(t.localOrder) : QLatin1String(t.teamOrder);
         auto rows = from.query(

@@ -22,7 +22,8 @@ QString taskColumns(bool withPlan) {
                               "DueDate from Tasks");
     return QStringLiteral("select ID,ProjectID,Title,AssignedTo,Status,Priority,PercentComplete,StartDate,"
                           "DueDate,ParentID,Milestone,StartNoEarlierThan") +
-           (PlanStore::keepsOrder() ? QStringLiteral(",PlanOrder") : QString()) + QStringLiteral(" from Tasks");
+           (PlanStore::keepsOrder() ? QStringLiteral(",PlanOrder,MilestoneAtStart") : QString()) +
+           QStringLiteral(" from Tasks");
 }
 
 qint64 integerOf(const ResultSet& rs, int column);
@@ -171,8 +172,12 @@ std::vector<Item> readTasks(const QString& statement, const QString& countStatem
                 milestone.type == RawValue::Type::Integer ? milestone.integer != 0 : isStoredTruth(rs.rawText(10));
             QString unread;
             item.startNoEarlierThan = dateOf(rs, 11, &unread);
-            if (withOrder)
+            if (withOrder) {
                 item.order = integerOf(rs, 12);
+                const RawValue atStart = rs.raw(13);
+                item.atDayStart =
+                    atStart.type == RawValue::Type::Integer ? atStart.integer != 0 : isStoredTruth(rs.rawText(13));
+            }
         }
         rs.moveNext();
     }

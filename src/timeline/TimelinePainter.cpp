@@ -141,8 +141,9 @@ QRectF barRect(const Scene& scene, const Item& item, QDate start, QDate end, dou
     const double y = top + (rowH - height) / 2;
     const double left = g.nameWidth + scene.scale.x(start) - chartX;
     if (item.milestone && !(end < start)) {
-        // At the end of its day.
-        const double x = g.nameWidth + scene.scale.x(end) + scene.scale.pixelsPerDay() - chartX;
+        // At the end of its day, or at its start for one that stands there.
+        const double x =
+            g.nameWidth + scene.scale.x(end) + (item.atDayStart ? 0.0 : scene.scale.pixelsPerDay()) - chartX;
         const double size = rowH * 0.7;
         return QRectF(x - size / 2, top + (rowH - size) / 2, size, size);
     }

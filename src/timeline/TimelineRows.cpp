@@ -245,6 +245,7 @@ bool scheduleProject(Data& data, size_t project) {
         planned.start = task.start;
         planned.finish = task.end;
         planned.milestone = task.milestone;
+        planned.atDayStart = task.atDayStart;
         planned.startNoEarlierThan = task.startNoEarlierThan;
         plan.addTask(planned);
     }

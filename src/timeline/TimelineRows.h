@@ -39,6 +39,7 @@ struct Item {
     qint64 parentId = 0;
     qint64 order = 0; // the place among its siblings (0: none)
     bool milestone = false;
+    bool atDayStart = false;  // a milestone that stands at the start of its day, not at its end
     QDate startNoEarlierThan; // what the user gave a linked task
     bool summary = false;     // has tasks under it: its dates span theirs
     int depth = 0;            // how many tasks it lies under

@@ -194,8 +194,8 @@ void TestPlanFiles::realFiles_data() {
     QTest::newRow("GanttProject sample: outline, milestones, shared resources")
         << "ganttproject/HouseBuildingSample.gan" << 20 << 17 << 4 << 4 << "FS:17"
         << QStringList{"0 2024-05-27..2024-06-28 25", "10 2024-06-10..2024-06-28 15",
-                       // A milestone at the start of Monday 1 July stands at the end of Friday.
-                       "17 2024-06-28..2024-06-28 0 milestone", "15 2024-10-07..2024-10-09 3", "10>17 FS 0",
+                       // A milestone at the start of Monday 1 July, after a task ending on Friday.
+                       "17 2024-07-01..2024-07-01 0 milestone", "15 2024-10-07..2024-10-09 3", "10>17 FS 0",
                        "49>0 FS 0"}
         << QStringList{"10 tasks with more than one resource", "6 costs and rates", "1 vacation of",
                        "1 custom task field:"}
@@ -374,6 +374,7 @@ void TestPlanFiles::scheduledAsTheFileDatesThem() {
         planned.id = idOf.value(task.key);
         planned.parentId = idOf.value(task.parentKey, 0);
         planned.milestone = task.milestone;
+        planned.atDayStart = task.atDayStart;
         planned.start =
             calendar.addWorkingDays(task.startNoEarlierThan.isValid() ? task.startNoEarlierThan : read.start, 0);
         planned.finish = task.milestone ? planned.start : calendar.addWorkingDays(planned.start, task.lengthDays - 1);

@@ -66,17 +66,23 @@ void TestPlanImport::importsRealFiles_data() {
     QTest::addColumn<int>("milestones");
     QTest::addColumn<int>("parents"); // tasks under another
     QTest::addColumn<int>("differences");
+    QTest::addColumn<QString>("milestoneDays"); // as the file's planner shows them, by date
     QTest::newRow("MS Project 2007, links of four kinds")
-        << "msproject/task-links-project2007-mspdi.xml" << 16 << 8 << 0 << 0 << 0;
-    QTest::newRow("MS Project, relations with lags") << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << 0;
+        << "msproject/task-links-project2007-mspdi.xml" << 16 << 8 << 0 << 0 << 0 << "";
+    QTest::newRow("MS Project, relations with lags") << "msproject/mspdirelations.xml" << 5 << 4 << 0 << 0 << 0 << "";
     // Its milestone stands on the project's first day, where MS Project shows it, and so its
     // summary starts there too.
-    QTest::newRow("MS Project, outline and a milestone") << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 0;
+    QTest::newRow("MS Project, outline and a milestone")
+        << "msproject/sample.xml" << 19 << 6 << 1 << 16 << 0 << "2003-01-07";
     // Milestones of 0 hours that the file does not flag, summaries it does not flag either, and
     // two resources on no task: every one of them a contact.
-    QTest::newRow("ProjectLibre sample") << "projectlibre/new-product.xml" << 42 << 37 << 12 << 35 << 0;
-    // Seven resources, one of them only ever "responsible" beside others.
-    QTest::newRow("GanttProject sample") << "ganttproject/HouseBuildingSample.gan" << 20 << 17 << 4 << 15 << 0;
+    QTest::newRow("ProjectLibre sample") << "projectlibre/new-product.xml" << 42 << 37 << 12 << 35 << 0
+                                         << "2001-01-01 2001-01-19 2001-01-19 2001-02-09 2001-03-02 2001-03-02 "
+                                            "2001-04-13 2001-04-25 2001-04-25 2001-04-25 2001-05-17 2001-05-23";
+    // Seven resources, one of them only ever "responsible" beside others. Its milestones stand at
+    // the start of their Mondays, those that links place too.
+    QTest::newRow("GanttProject sample") << "ganttproject/HouseBuildingSample.gan" << 20 << 17 << 4 << 15 << 0
+                                         << "2024-05-27 2024-07-01 2024-09-30 2024-10-14";
 }
 
 void TestPlanImport::importsRealFiles() {
@@ -86,6 +92,7 @@ void TestPlanImport::importsRealFiles() {
     QFETCH(int, milestones);
     QFETCH(int, parents);
     QFETCH(int, differences);
+    QFETCH(QString, milestoneDays);
     TestEnvironment env;
     ScriptedMessages messages;
     env.openDatabase();
@@ -120,6 +127,12 @@ void TestPlanImport::importsRealFiles() {
              milestones);
     QCOMPARE(count(QStringLiteral("select count(*) from Tasks where ParentID is not null and ProjectID=") + project),
              parents);
+    QStringList stored;
+    for (const QString& row : TestEnvironment::rows(
+             QStringLiteral("select StartDate from Tasks where Milestone=(1=1) and ProjectID=") + project))
+        stored << row.left(10);
+    stored.sort();
+    QCOMPARE(stored.join(QLatin1Char(' ')), milestoneDays);
     // Exported and read back: the same tasks, outline and links.
     const PlanFiles::PlanFile back = PlanExport::read(id);
     QCOMPARE(back.tasks.size(), plan.tasks.size());
@@ -136,6 +149,19 @@ void TestPlanImport::importsRealFiles() {
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), expected.data());
+        // Read back, its milestones stand on the same days. (GanttProject's milestones stand at
+        // the start of a day: one at the end of its day is written, and comes back, at the start
+        // of the next working day, the same moment.)
+        if (suffix == QLatin1String("gan") && !file.endsWith(QLatin1String(".gan")))
+            continue;
+        PlanFiles::PlanFile again;
+        QVERIFY2(PlanImport::readFile(path, again, &error), qPrintable(error));
+        QStringList days;
+        for (const PlanFiles::FileTask& task : std::as_const(again.tasks))
+            if (task.milestone)
+                days << task.start.toString(Qt::ISODate);
+        days.sort();
+        QCOMPARE(days.join(QLatin1Char(' ')), milestoneDays);
     }
     QVERIFY(messages.errors().isEmpty());
 }

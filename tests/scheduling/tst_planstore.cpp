@@ -218,4 +218,21 @@ void TestPlanStore::outlineMilestonesAndUndo() {
     TestEnvironment::exec(QStringLiteral("update Tasks set DueDate='2027-02-01' where ID=2"));
     QCOMPARE(PlanStore::restore(under.after, under.before).kind, Kind::Changed);
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select ParentID from Tasks where ID=2")).toInt(), 1);
+
+    // C a milestone at the start of its day, as an import leaves one, linked after B (which ends
+    // on Monday 1 February): it stands where Tuesday starts and is dated on it, and a date typed
+    // before that is held there. Made a task and a milestone again by the user, it stands at the
+    // end of its day, the same moment, dated on the Monday.
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set Milestone=(1=1), MilestoneAtStart=(1=1), DueDate=StartDate where ID=3"));
+    QCOMPARE(PlanStore::link(1, {2, 3, LinkKind::FinishToStart, 0}).kind, Kind::Saved);
+    QCOMPARE(Fixture::dates().at(2), QStringLiteral("C|2027-02-02|2027-02-02"));
+    const PlanStore::Hold hold = PlanStore::holdOf(1, 3, monday, monday);
+    QVERIFY(hold.held);
+    QCOMPARE(hold.earliest, QDate(2027, 2, 2));
+    QCOMPARE(PlanStore::setMilestone(1, 3, false).kind, Kind::Saved);
+    QCOMPARE(PlanStore::setMilestone(1, 3, true).kind, Kind::Saved);
+    QCOMPARE(Fixture::dates().at(2), QStringLiteral("C|2027-02-01|2027-02-01"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where MilestoneAtStart=(1=1)")).toInt(),
+             0);
 }

@@ -170,7 +170,8 @@ void TestScheduling::calendarAgainstCounting() {
 
 // Task A is Wednesday 9 to Friday 11 December 2026 (three days, unlinked, so it keeps its
 // dates); task B (two days, or a milestone) is linked after it and starts as early as the link
-// allows.
+// allows. A milestone at the start of its day (as other planners' files put them) stands at the
+// same moment as one at the end of the working day before, and is dated on the later day.
 void TestScheduling::linkCases_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("lag");
@@ -180,11 +181,13 @@ void TestScheduling::linkCases_data() {
     QTest::addColumn<QDate>("bNoEarlier");
     QTest::addColumn<QDate>("start");
     QTest::addColumn<QDate>("finish");
+    QTest::addColumn<bool>("atDayStart"); // the milestones stand at the start of their day
     const QDate none;
+    bool atDayStart = false;
     auto row = [&](const char* name, const char* kind, int lag, const char* holidays, bool aMilestone, bool bMilestone,
                    QDate noEarlier, const char* start, const char* finish) {
         QTest::newRow(name) << QString(kind) << lag << QString(holidays) << aMilestone << bMilestone << noEarlier
-                            << day(start) << day(finish);
+                            << day(start) << day(finish) << atDayStart;
     };
     row("FS 0 over the weekend", "FS", 0, "", false, false, none, "2026-12-14", "2026-12-15");
     row("FS +1", "FS", 1, "", false, false, none, "2026-12-15", "2026-12-16");
@@ -216,6 +219,16 @@ void TestScheduling::linkCases_data() {
         "2026-12-15");
     row("no earlier than a Saturday", "SS", 0, "", false, false, day("2026-12-12"), "2026-12-14", "2026-12-15");
     row("milestone no earlier than", "FS", 0, "", false, true, day("2026-12-15"), "2026-12-15", "2026-12-15");
+    atDayStart = true;
+    row("milestone at the start of a day, after a task", "FS", 0, "", false, true, none, "2026-12-14", "2026-12-14");
+    row("milestone at the start of a day, after a task, +1", "FS", 1, "", false, true, none, "2026-12-15",
+        "2026-12-15");
+    row("milestone at the start of a day, at a task's start", "SS", 0, "", false, true, none, "2026-12-09",
+        "2026-12-09");
+    row("milestone at the start of a day, no earlier than", "FS", 0, "", false, true, day("2026-12-16"), "2026-12-16",
+        "2026-12-16");
+    row("task after a milestone at the start of Monday", "FS", 0, "", true, false, none, "2026-12-14", "2026-12-15");
+    atDayStart = false;
     // 100,000 working days of 5 in 7 after Monday 14 December 2026, then back: no overflow.
     row("a lag beyond all reason is held", "FS", INT_MAX, "", false, false, none, "2410-04-05", "2410-04-06");
     row("a lead beyond all reason is held", "FS", INT_MIN, "", false, false, none, "1643-08-24", "1643-08-25");
@@ -230,23 +243,34 @@ void TestScheduling::linkCases() {
     QFETCH(QDate, bNoEarlier);
     QFETCH(QDate, start);
     QFETCH(QDate, finish);
+    QFETCH(bool, atDayStart);
     WorkCalendar calendar;
     for (const QString& holiday : holidays.split(',', Qt::SkipEmptyParts))
         calendar.addHoliday(QDate::fromString(holiday, Qt::ISODate));
     Plan plan;
-    plan.addTask({1, 0, aMilestone ? day("2026-12-11") : day("2026-12-09"), day("2026-12-11"), aMilestone, {}});
+    // A milestone A stands at the end of Friday 11, or at the start of Monday 14: the same moment.
+    const QDate aDay = atDayStart ? day("2026-12-14") : day("2026-12-11");
+    PlanTask taskA{1, 0, aMilestone ? aDay : day("2026-12-09"), aMilestone ? aDay : day("2026-12-11"), aMilestone, {}};
+    taskA.atDayStart = atDayStart;
+    plan.addTask(taskA);
     // B's own dates lie far away: a linked task goes where its link puts it.
-    plan.addTask({2, 0, bMilestone ? day("2026-11-02") : day("2026-11-02"),
-                  bMilestone ? day("2026-11-02") : day("2026-11-03"), bMilestone, bNoEarlier});
+    PlanTask taskB{2, 0, day("2026-11-02"), bMilestone ? day("2026-11-02") : day("2026-11-03"), bMilestone, bNoEarlier};
+    taskB.atDayStart = atDayStart;
+    plan.addTask(taskB);
     plan.addLink({1, 2, kindOf(kind), lag});
     const Schedule schedule = Scheduling::schedule(plan, calendar);
     QVERIFY(schedule.ok());
     const ScheduledTask& a = schedule.tasks[0];
     const ScheduledTask& b = schedule.tasks[1];
-    QCOMPARE(a.start, aMilestone ? day("2026-12-11") : day("2026-12-09"));
-    QCOMPARE(a.finish, day("2026-12-11"));
+    QCOMPARE(a.start, aMilestone ? aDay : day("2026-12-09"));
+    QCOMPARE(a.finish, aMilestone ? aDay : day("2026-12-11"));
     QCOMPARE(b.start, start);
     QCOMPARE(b.finish, finish);
+    // Without slack, the late dates are the early ones, whichever way a milestone is dated.
+    if (b.totalSlack == 0) {
+        QCOMPARE(b.lateStart, b.start);
+        QCOMPARE(b.lateFinish, b.finish);
+    }
     QCOMPARE(b.milestone, bMilestone);
     QVERIFY(b.linked);
     QVERIFY(!a.linked);

@@ -749,7 +749,8 @@ void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks_data() {
 
 // A file of version 4 opened, a team database of version 6 brought up to date by its owner: each
 // task gets its place among its siblings in the order the timeline showed them, in no one's name
-// (no entry in the history).
+// (no entry in the history); every milestone stands at the end of its day, as before, and the
+// history keeps a change of that as of any other column.
 void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks() {
     QFETCH(QString, tasks);
     QFETCH(QStringList, places);
@@ -779,6 +780,10 @@ void TestTeamDatabase::upgradeKeepsTheShownOrderOfTasks() {
     Database::shared().open(target);
     QCOMPARE(TestEnvironment::rows(QStringLiteral("select ID, PlanOrder from Tasks order by ID")), places);
     QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History where Kind='update'")).toInt(), 0);
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from Tasks where MilestoneAtStart=(1=0)")).toInt(),
+             places.size());
+    TestEnvironment::exec(QStringLiteral("update Tasks set MilestoneAtStart=(1=1) where ID=1"));
+    QCOMPARE(TestEnvironment::scalar(QStringLiteral("select count(*) from History where Kind='update'")).toInt(), 1);
     Database::shared().close();
     if (TestEnvironment::isTeam())
         TestServer::admin(QStringLiteral("drop database %1 with (force)").arg(name));

@@ -494,6 +494,7 @@ void TestTimelineRows::theLastNameIsWhole_data() {
     QTest::addColumn<QString>("last");
     QTest::newRow("task") << "task";
     QTest::newRow("milestone") << "milestone";
+    QTest::newRow("milestone at the start of its day") << "milestone at start";
     QTest::newRow("summary") << "summary";
 }
 
@@ -504,7 +505,8 @@ void TestTimelineRows::theLastNameIsWhole() {
     data.projects = {project(1, "2026-01-05", "2026-01-16")};
     Item first = task(10, 1, "2026-01-08", "2026-01-10"), end = task(11, 1, "2026-01-08", "2026-01-16");
     end.name = QStringLiteral("The last one, with a long name");
-    end.milestone = last == QLatin1String("milestone");
+    end.atDayStart = last == QLatin1String("milestone at start");
+    end.milestone = last == QLatin1String("milestone") || end.atDayStart;
     end.start = end.milestone ? end.end : end.start;
     first.parentId = last == QLatin1String("summary") ? end.id : 0;
     attachTasks(data, {first, end});
@@ -517,6 +519,12 @@ void TestTimelineRows::theLastNameIsWhole() {
     s.scale = TimeScale(QDate(2026, 1, 1), 24);
     s.today = QDate(2025, 1, 1);
     const Geometry& g = s.geometry;
+    // A milestone stands at the end of its day, or at its start.
+    if (end.milestone) {
+        const double dayLeft = g.nameWidth + s.scale.x(end.end);
+        QCOMPARE(barRect(s, end, end.start, end.end, 0, 0).center().x(),
+                 end.atDayStart ? dayLeft : dayLeft + s.scale.pixelsPerDay());
+    }
 
     // PNG and SVG files as wide as what the painter draws given room: the last name's last pixel.
     const int extent = rightmostDark(painted(paperScene(s), QSize(2000, g.scaleHeight() + 3 * g.rowHeight), 12));
