@@ -50,7 +50,8 @@ void UndoSteps::move(QList<Step>& from, QList<Step>& to) {
     QScopedValueRollback<bool> applying(m_applying, true);
     m_appliedMark = 0;
     try {
-        History::apply(History::ofMark(step.mark), step.forward ? History::Direction::Forward : History::Direction::Back);
+        History::apply(History::ofMark(step.mark),
+                       step.forward ? History::Direction::Forward : History::Direction::Back);
     } catch (const History::Conflict&) {
         emit changed(); // the step is dropped; the others stay
         throw;

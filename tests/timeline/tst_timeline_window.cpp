@@ -32,6 +32,8 @@
 
 #include <sqlite3.h>
 
+#include <functional>
+
 using Timeline::TimelineView;
 using Timeline::TimelineWindow;
 
@@ -311,7 +313,8 @@ void TestTimelineWindow::dragMovesAndUndoes() {
     QCOMPARE(taskDates("Trip"), movedDates);
     undo->trigger();
     // Put back on working days, as every undo puts a task back (the same dates on a weekday).
-    const auto back = Scheduling::placeTask(calendar, today, Scheduling::workingLength(calendar, today, today.addDays(5), false));
+    const auto back =
+        Scheduling::placeTask(calendar, today, Scheduling::workingLength(calendar, today, today.addDays(5), false));
     QCOMPARE(taskDates("Trip"), iso(back.first) + QLatin1Char('|') + iso(back.second));
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(taskDates("Trip"), movedDates);
@@ -337,6 +340,23 @@ void TestTimelineWindow::dragMovesAndUndoes() {
                          "changed. Reopen it to see it as it is now."});
 }
 
+// Research on Tuesday to Friday of next week and Report on the Monday and Tuesday after, Report
+// linked after Research (finish to start) when asked; returns the days from that Monday as text.
+static std::function<QString(int)> researchThenReport(bool linked) {
+    const QDate monday = today.addDays(8 - today.dayOfWeek());
+    auto day = [monday](int n) { return iso(monday.addDays(n)); };
+    TestEnvironment::exec(
+        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
+    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
+                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
+                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
+                                         "Title='Research'")
+                              .arg(day(7), day(8)));
+    if (linked)
+        TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
+                                             "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    return day;
+}
 
 void TestTimelineWindow::dragKeepsWorkingDays_data() {
     QTest::addColumn<int>("days");
@@ -358,18 +378,7 @@ void TestTimelineWindow::dragKeepsWorkingDays() {
     QFETCH(bool, linked);
     QFETCH(QList<int>, expected);
     Fixture f;
-    const QDate monday = today.addDays(8 - today.dayOfWeek());
-    auto day = [&](int n) { return iso(monday.addDays(n)); };
-    TestEnvironment::exec(
-        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
-    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
-                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
-                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
-                                         "Title='Research'")
-                              .arg(day(7), day(8)));
-    if (linked)
-        TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
-                                             "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    const auto day = researchThenReport(linked);
     f.form.ListData();
     TimelineWindow* window = f.open();
     window->view()->setZoom(99);
@@ -383,17 +392,7 @@ void TestTimelineWindow::dragKeepsWorkingDays() {
 // user is told which tasks moved.
 void TestTimelineWindow::linksBrokenElsewhereAreMended() {
     Fixture f;
-    const QDate monday = today.addDays(8 - today.dayOfWeek());
-    auto day = [&](int n) { return iso(monday.addDays(n)); };
-    TestEnvironment::exec(
-        QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Research'").arg(day(1), day(4)));
-    TestEnvironment::exec(QStringLiteral("insert into Tasks (ProjectID,Title,Priority,Status,Cost,CostInDays,"
-                                         "PercentComplete,AssignedTo,Description,StartDate,DueDate) select ProjectID,"
-                                         "'Report',Priority,Status,0,0,0,AssignedTo,'','%1','%2' from Tasks where "
-                                         "Title='Research'")
-                              .arg(day(7), day(8)));
-    TestEnvironment::exec(QStringLiteral("insert into TaskLinks (PredecessorID, SuccessorID) select r.ID, p.ID "
-                                         "from Tasks r, Tasks p where r.Title='Research' and p.Title='Report'"));
+    const auto day = researchThenReport(true);
     otherProgram(
         QStringLiteral("update Tasks set StartDate='%1', DueDate='%2' where Title='Report'").arg(day(2), day(3)));
     f.form.ListData();
