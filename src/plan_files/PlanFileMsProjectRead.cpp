@@ -1,6 +1,7 @@
 // MS Project XML read into a plan file: the reader of MsProjectXml, put in the planner's terms.
 #include "MsProjectXml.h"
 #include "PlanFile.h"
+#include "PlanFileText.h"
 
 #include <QHash>
 #include <QSet>
@@ -149,15 +150,8 @@ bool readMsProject(QIODevice& in, PlanFile& plan, QString* error) {
         if (task.milestone && task.constraintType == 0)
             // At the project's start: dated, as MS Project dates it, at the end of the day before.
             f.startNoEarlierThan = calendar.dateOf(calendar.ordinalOf(plan.start) - 1);
-        if (f.atDayStart) {
-            // The same moments, dated on the day at whose start they are.
-            f.start = f.finish = calendar.dateOf(calendar.ordinalAfter(f.start));
-            if (f.startNoEarlierThan.isValid())
-                f.startNoEarlierThan = calendar.dateOf(calendar.ordinalAfter(f.startNoEarlierThan));
-            // One that no link places stays on the day the file puts it.
-            if (!linked.contains(task.uid))
-                f.startNoEarlierThan = f.start;
-        }
+        if (f.atDayStart)
+            Text::dateAtDayStart(calendar, f, linked.contains(task.uid));
         // A date of the file's, or the project's start that a milestone takes.
         if (f.startNoEarlierThan.isValid() && !inRange(f.startNoEarlierThan))
             return fail(QStringLiteral("Task %1 (\"%2\") has a date out of range.").arg(task.uid).arg(task.name));

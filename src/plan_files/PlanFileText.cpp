@@ -80,6 +80,14 @@ QString xmlSafe(const QString& text) {
     return result;
 }
 
+void dateAtDayStart(const WorkCalendar& calendar, FileTask& task, bool linked) {
+    task.start = task.finish = calendar.dateOf(calendar.ordinalAfter(task.start));
+    if (task.startNoEarlierThan.isValid())
+        task.startNoEarlierThan = calendar.dateOf(calendar.ordinalAfter(task.startNoEarlierThan));
+    if (!linked)
+        task.startNoEarlierThan = task.start;
+}
+
 QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar) {
     QList<QPair<QDate, QDate>> result;
     for (const QDate day : calendar.holidays()) {

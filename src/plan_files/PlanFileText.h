@@ -39,6 +39,11 @@ bool toRoot(QXmlStreamReader& xml, QString* error);
 // feed and carriage return, unpaired surrogates, U+FFFE and U+FFFF).
 QString xmlSafe(const QString& text);
 
+// A milestone the file puts at the start of a day: the moments it read (dated at the end of the
+// working day before, as the file's times give them) dated on the day at whose start they are;
+// one that no link places stays on that day.
+void dateAtDayStart(const WorkCalendar& calendar, FileTask& task, bool linked);
+
 // The calendar's days off on working weekdays (a day off on a weekend changes nothing), as
 // ranges of consecutive days, in date order.
 QList<QPair<QDate, QDate>> daysOff(const WorkCalendar& calendar);

@@ -503,15 +503,8 @@ bool PlannerReader::finish() {
             // Planner dates a milestone at the project's start at its very beginning: the end of
             // the working day before.
             task.startNoEarlierThan = finishDay(m_projectStart);
-        if (task.atDayStart) {
-            // The same moments, dated on the day at whose start they are.
-            task.start = task.finish = calendar.dateOf(calendar.ordinalAfter(task.start));
-            if (task.startNoEarlierThan.isValid())
-                task.startNoEarlierThan = calendar.dateOf(calendar.ordinalAfter(task.startNoEarlierThan));
-            // One that no link places stays on the day the file puts it.
-            if (!linked.contains(task.key))
-                task.startNoEarlierThan = task.start;
-        }
+        if (task.atDayStart)
+            Text::dateAtDayStart(calendar, task, linked.contains(task.key));
         if (!Text::inRange(task.start) || !Text::inRange(task.finish)) {
             m_error = atLine(read.line, QStringLiteral("task %1 has dates out of range").arg(task.key));
             return false;
